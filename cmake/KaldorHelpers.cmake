@@ -1,0 +1,24 @@
+# Warning flags, optional -Werror and sanitizers for one target.
+function(kaldor_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
+  if(KALDOR_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+  if(KALDOR_SANITIZE)
+    target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer)
+    target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+  endif()
+endfunction()
+
+# kaldor_add_test(name SOURCES a.cpp … [LIBS …]): a QtTest executable registered with CTest,
+# run with the offscreen platform so that window tests need no display.
+function(kaldor_add_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE kaldorcore Qt6::Test ${T_LIBS})
+  target_compile_definitions(${name} PRIVATE KALDOR_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+                                             KALDOR_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  kaldor_warnings(${name})
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+endfunction()

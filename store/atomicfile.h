@@ -1,0 +1,22 @@
+#pragma once
+// Every file KALDOR writes goes through here: the data is written to a temporary file beside
+// the target and renamed over it only when every byte was stored, so a failed or interrupted
+// save leaves the old file as it was.
+
+#include <QByteArray>
+#include <QString>
+
+namespace kaldor {
+
+struct FileWriteResult {
+    bool ok = false;
+    int errorNumber = 0; // run-time error number when !ok (61 disk full, 70 permission, 75 ...)
+    QString detail;      // the system's own reason, for logs and the headless tool
+};
+
+FileWriteResult writeFileAtomically(const QString& path, const QByteArray& data);
+
+// Copies a file through writeFileAtomically. A missing source gives error 53.
+FileWriteResult copyFileAtomically(const QString& from, const QString& to);
+
+} // namespace kaldor

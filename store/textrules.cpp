@@ -1,0 +1,230 @@
+#include "store/textrules.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace kaldor {
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
+
+// Length of the number syntax at the start of s (sign, digits, fraction, exponent), or 0.
+qsizetype numberPrefix(QStringView s, bool* hasDigits)
+{
+    qsizetype i = 0;
+    const qsizetype n = s.size();
+    if (i < n && (s[i] == u'+' || s[i] == u'-'))
+        ++i;
+    qsizetype digits = 0;
+    while (i < n && s[i].isDigit() && s[i].unicode() < 128) {
+        ++i;
+        ++digits;
+    }
+    if (i < n && s[i] == u'.') {
+        ++i;
+        while (i < n && s[i].isDigit() && s[i].unicode() < 128) {
+            ++i;
+            ++digits;
+        }
+    }
+    *hasDigits = digits > 0;
+    if (!*hasDigits)
+        return 0;
+    // An exponent counts only when digits follow it.
+    if (i < n && (s[i] == u'e' || s[i] == u'E' || s[i] == u'd' || s[i] == u'D')) {
+        qsizetype j = i + 1;
+        if (j < n && (s[j] == u'+' || s[j] == u'-'))
+            ++j;
+        qsizetype expDigits = 0;
+        while (j < n && s[j].isDigit() && s[j].unicode() < 128) {
+            ++j;
+            ++expDigits;
+        }
+        if (expDigits > 0)
+            i = j;
+    }
+    return i;
+}
+
+double parseNumber(QStringView s)
+{
+    QString t = s.toString();
+    t.replace(u'd', u'e').replace(u'D', u'e');
+    return std::strtod(t.toLatin1().constData(), nullptr);
+}
+
+} // namespace
+
+double val(QStringView text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t'))
+        ++i;
+    const QStringView rest = text.mid(i);
+    bool hasDigits = false;
+    const qsizetype len = numberPrefix(rest, &hasDigits);
+    if (len == 0)
+        return 0.0;
+    const double v = parseNumber(rest.left(len));
+    return std::isfinite(v) ? v : 0.0;
+}
+
+QString plainNumber(double value, int precision)
+{
+    if (value == 0.0 || !std::isfinite(value))
+        return QStringLiteral("0");
+    const bool negative = value < 0;
+    // Mantissa digits and exponent, rounded to the precision, trailing zeros dropped.
+    const QString e = QString::number(std::fabs(value), 'e', precision - 1);
+    const qsizetype ePos = e.indexOf(u'e');
+    QString digits = e.left(ePos);
+    digits.remove(u'.');
+    int exponent = e.mid(ePos + 1).toInt();
+    while (digits.size() > 1 && digits.endsWith(u'0'))
+        digits.chop(1);
+    const int k = int(digits.size());
+
+    QString out;
+    const bool scientific = exponent >= precision || (exponent < 0 && (-exponent - 1) + k > precision);
+    if (scientific) {
+        out = digits.left(1);
+        if (k > 1)
+            out += u'.' + digits.mid(1);
+        out += u'E';
+        out += exponent < 0 ? u'-' : u'+';
+        out += QString::number(std::abs(exponent)).rightJustified(2, u'0');
+    } else if (exponent < 0) {
+        out = u'.' + QString(-exponent - 1, u'0') + digits;
+    } else if (exponent + 1 >= k) {
+        out = digits + QString(exponent + 1 - k, u'0');
+    } else {
+        out = digits.left(exponent + 1) + u'.' + digits.mid(exponent + 1);
+    }
+    return negative ? u'-' + out : out;
+}
+
+QString strNumber(double value, int precision)
+{
+    const QString plain = plainNumber(value, precision);
+    return plain.startsWith(u'-') ? plain : u' ' + plain;
+}
+
+QString strNumber(long long value)
+{
+    return value < 0 ? QString::number(value) : u' ' + QString::number(value);
+}
+
+double roundHalfEven(double value)
+{
+    const double floor = std::floor(value);
+    const double diff = value - floor;
+    if (diff < 0.5)
+        return floor;
+    if (diff > 0.5)
+        return floor + 1.0;
+    return std::fmod(floor, 2.0) == 0.0 ? floor : floor + 1.0;
+}
+
+QString formatWholeNumber(double value)
+{
+    const double r = std::round(value); // halves away from zero
+    if (r == 0.0)
+        return QStringLiteral("0");
+    return QString::number(static_cast<long long>(r));
+}
+
+QByteArray printNumber(long long value)
+{
+    return (value < 0 ? QByteArray::number(value) : ' ' + QByteArray::number(value)) + ' ';
+}
+
+QByteArray printNumber(double value)
+{
+    return strNumber(value).toLatin1() + ' ';
+}
+
+FieldReader::FieldReader(QByteArray data) : m_data(std::move(data)) {}
+
+bool FieldReader::atEnd() const
+{
+    for (qsizetype i = m_pos; i < m_data.size(); ++i) {
+        if (!isBlank(m_data[i]) && !isLineEnd(m_data[i]))
+            return false;
+    }
+    return true;
+}
+
+std::optional<QByteArray> FieldReader::nextField()
+{
+    const qsizetype n = m_data.size();
+    qsizetype i = m_pos;
+    while (i < n && (isBlank(m_data[i]) || isLineEnd(m_data[i])))
+        ++i;
+    if (i >= n) {
+        m_pos = int(n);
+        return std::nullopt;
+    }
+    const qsizetype start = i;
+    while (i < n && m_data[i] != ',' && !isLineEnd(m_data[i]))
+        ++i;
+    qsizetype end = i;
+    while (end > start && isBlank(m_data[end - 1]))
+        --end;
+    // Consume the delimiter: a comma, or one line end (CR LF counts as one).
+    if (i < n && m_data[i] == ',') {
+        ++i;
+    } else if (i < n && m_data[i] == '\r') {
+        ++i;
+        if (i < n && m_data[i] == '\n')
+            ++i;
+    } else if (i < n && m_data[i] == '\n') {
+        ++i;
+    }
+    m_pos = int(i);
+    return m_data.mid(start, end - start);
+}
+
+std::optional<QString> FieldReader::readString()
+{
+    const auto field = nextField();
+    if (!field)
+        return std::nullopt;
+    return QString::fromLatin1(*field);
+}
+
+std::optional<double> FieldReader::readNumber(int* error)
+{
+    const auto field = nextField();
+    if (!field) {
+        if (error)
+            *error = 62;
+        return std::nullopt;
+    }
+    const QString text = QString::fromLatin1(*field);
+    bool hasDigits = false;
+    const qsizetype len = numberPrefix(text, &hasDigits);
+    if (len == 0 || len != text.size()) {
+        if (error)
+            *error = 13;
+        return std::nullopt;
+    }
+    return parseNumber(text);
+}
+
+std::optional<int> FieldReader::readInt16(int* error)
+{
+    const auto number = readNumber(error);
+    if (!number)
+        return std::nullopt;
+    const double r = roundHalfEven(*number);
+    if (!(r >= -32768.0 && r <= 32767.0)) {
+        if (error)
+            *error = 6;
+        return std::nullopt;
+    }
+    return static_cast<int>(r);
+}
+
+} // namespace kaldor
