@@ -1,0 +1,27 @@
+#pragma once
+// kaldorctl's commands that talk to the meter over a serial line (read, write, send-tank,
+// clear, key). main.cpp parses the global options and hands the rest over.
+
+#include <QStringList>
+#include <QTextStream>
+
+namespace kaldor::cli {
+
+struct GlobalOptions {
+    bool offsetMode = true; // --no-offset clears it
+    QString port;           // --port: a number 1..4 or a device path; empty when not given
+};
+
+// True when `command` is one of the link commands.
+bool isLinkCommand(const QString& command);
+
+// Runs a link command with its own arguments (after the command word). Returns the exit
+// status: 0 done, 1 refused or failed, 2 usage error. Information goes to out, refusals and
+// failures to err, one message a line.
+int runLinkCommand(const QString& command, const QStringList& args, const GlobalOptions& options,
+                   QTextStream& out, QTextStream& err);
+
+// Lines for --help.
+QString linkCommandsHelp();
+
+} // namespace kaldor::cli
