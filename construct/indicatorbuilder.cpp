@@ -1,0 +1,228 @@
+#include "construct/indicatorbuilder.h"
+
+#include "store/textrules.h"
+#include "store/wordcodec.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace kaldor {
+
+namespace {
+
+constexpr int kMinTankNumber = 1;
+constexpr int kMaxTankNumber = 255;
+
+QString fieldProblem(int errorNumber)
+{
+    switch (errorNumber) {
+    case err::kInputPastEnd:
+        return QStringLiteral("it ends before all its fields were read");
+    case err::kTypeMismatch:
+        return QStringLiteral("a field that should be a number is not one");
+    case err::kOverflow:
+        return QStringLiteral("a number lies outside -32768 to 32767");
+    default:
+        return errorText(errorNumber).trimmed();
+    }
+}
+
+struct Placement {
+    int start = 0;
+};
+
+// Where each record goes: from 512 on, one after the other, except that a record that would
+// run past 8192 or 16384 starts at that boundary instead.
+struct Layout {
+    QList<int> starts;
+    int end = layout::kRecordAreaStart;
+    int pageMark = 1;
+};
+
+Layout placeRecords(const QList<TankSource>& tanks, bool offsetMode)
+{
+    Layout out;
+    int p = layout::kRecordAreaStart;
+    for (const TankSource& tank : tanks) {
+        const int length = tankRecordLength(int(tank.points.size()), offsetMode);
+        if (p < layout::kPageSize && p + length > layout::kPageSize) {
+            p = layout::kPageSize;
+            out.pageMark = 2;
+        }
+        if (p < 2 * layout::kPageSize && p + length > 2 * layout::kPageSize) {
+            p = 2 * layout::kPageSize;
+            out.pageMark = 3;
+        }
+        out.starts.append(p);
+        p += length;
+    }
+    out.end = p;
+    return out;
+}
+
+void putWord(IndicatorImage& image, int address, int word)
+{
+    image.set(address, word / 256);
+    image.set(address + 1, word % 256);
+}
+
+} // namespace
+
+int tankRecordLength(int pointCount, bool offsetMode)
+{
+    return 4 * pointCount + (offsetMode ? 4 : 2);
+}
+
+TankSourceResult readTankSource(const QString& path, bool offsetMode)
+{
+    TankSourceResult result;
+    const QString name = QFileInfo(path).fileName();
+    result.source.fileName = name;
+    QFile file(path);
+    if (!file.exists()) {
+        result.error = QStringLiteral("Tank file %1 not found.").arg(path);
+        return result;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.error = QStringLiteral("Cannot open tank file %1: %2").arg(path, file.errorString());
+        return result;
+    }
+    FieldReader in(file.readAll());
+    const auto fail = [&](const QString& why) {
+        result.error = QStringLiteral("Tank file %1 cannot be used: %2.").arg(name, why);
+        return result;
+    };
+    int e = 0;
+    const auto number = in.readNumber(&e);
+    if (!number)
+        return fail(fieldProblem(e));
+    const double tankNumber = roundHalfEven(*number);
+    if (tankNumber < kMinTankNumber || tankNumber > kMaxTankNumber)
+        return fail(QStringLiteral("its tank number %1 is not between 1 and 255").arg(*number));
+    result.source.tankNumber = int(tankNumber);
+
+    const auto fullScale = in.readInt16(&e);
+    if (!fullScale)
+        return fail(fieldProblem(e));
+    if (*fullScale <= 0)
+        return fail(QStringLiteral("its full scale is %1; it must be above 0").arg(*fullScale));
+    result.source.fullScale = *fullScale;
+
+    if (offsetMode) {
+        const auto offset = in.readInt16(&e);
+        if (!offset)
+            return fail(fieldProblem(e));
+        if (*offset < -layout::kMaxWordMagnitude)
+            return fail(QStringLiteral("its offset %1 lies outside -32767 to 32767").arg(*offset));
+        result.source.offset = *offset;
+    }
+
+    const auto count = in.readNumber(&e);
+    if (!count)
+        return fail(fieldProblem(e));
+    const double pointCount = roundHalfEven(*count);
+    if (pointCount < 1 || pointCount > layout::kMaxPoints)
+        return fail(QStringLiteral("its point count %1 is not between 1 and 100").arg(*count));
+
+    for (int r = 0; r < int(pointCount); ++r) {
+        const auto value = in.readString();
+        const auto percent = in.readString();
+        if (!value || !percent)
+            return fail(fieldProblem(err::kInputPastEnd));
+        result.source.points.append({*value, *percent});
+    }
+    result.ok = true;
+    return result;
+}
+
+BuildResult buildFromSources(const QList<TankSource>& tanks, bool offsetMode, BuildState& state)
+{
+    const auto refuse = [](const QString& text) { return BuildResult{false, {refusal(text)}}; };
+    if (tanks.isEmpty())
+        return refuse(QStringLiteral("No files are selected"));
+    if (tanks.size() > layout::kMaxDirectoryEntries)
+        return refuse(QStringLiteral("Too many tanks: %1 are listed, an indicator holds at most %2.")
+                          .arg(tanks.size())
+                          .arg(layout::kMaxDirectoryEntries));
+
+    const Layout placed = placeRecords(tanks, offsetMode);
+    if (placed.end > layout::kMaxLength)
+        return refuse(QStringLiteral("The tanks do not fit: the image would end at address %1, "
+                                     "past the last address %2.")
+                          .arg(placed.end)
+                          .arg(layout::kMaxLength));
+
+    // Build in a copy; the window's image changes only when every tank went in.
+    IndicatorImage image = state.image;
+    for (int i = 0; i < layout::kHeaderConstantLength; ++i)
+        image.set(i, layout::kHeaderConstant[i]);
+    image.set(layout::kPageMarkAddress, placed.pageMark);
+    putWord(image, layout::kEndPointerAddress, placed.end);
+    image.set(layout::kTankCountAddress, int(tanks.size()));
+    for (int i = 0; i < int(layout::kSummaryConstant.size()); ++i)
+        image.set(layout::kSummaryConstantAddress + i, layout::kSummaryConstant[i]);
+
+    for (int i = 0; i < tanks.size(); ++i) {
+        const TankSource& tank = tanks[i];
+        const int entry = layout::kDirectoryStart + layout::kDirectoryEntrySize * i;
+        const int start = placed.starts[i];
+        image.set(entry, tank.tankNumber);
+        putWord(image, entry + 1, start);
+
+        const auto offsetWord = encodeWord(tank.offset);
+        if (tank.fullScale <= 0 || tank.fullScale > layout::kMaxWordMagnitude || !offsetWord)
+            return refuse(QStringLiteral("Tank file %1 cannot be used: its full scale or offset "
+                                         "cannot be held in a record.")
+                              .arg(tank.fileName));
+        putWord(image, start, tank.fullScale);
+        int address = start + 2;
+        if (offsetMode) {
+            image.set(address, offsetWord->first);
+            image.set(address + 1, offsetWord->second);
+            address += 2;
+        }
+        for (int k = 0; k < tank.points.size(); ++k) {
+            const auto& point = tank.points[k];
+            const int percentWord = percentToWord(val(point.percentText));
+            const auto valueWord =
+                valueToWord(val(point.valueText), tank.fullScale, tank.offset, offsetMode);
+            const auto fits = [](int w) { return w >= 0 && w <= layout::kMaxWordMagnitude; };
+            if (!valueWord || !fits(percentWord) || !fits(*valueWord))
+                return refuse(QStringLiteral("Tank file %1 cannot be used: point %2 (value %3, "
+                                             "%4 %) lies outside the tank's full scale.")
+                                  .arg(tank.fileName)
+                                  .arg(k + 1)
+                                  .arg(point.valueText.trimmed(), point.percentText.trimmed()));
+            putWord(image, address, percentWord);
+            putWord(image, address + 2, *valueWord);
+            address += 4;
+        }
+    }
+
+    const int total = (placed.end + layout::kBlockSize - 1) / layout::kBlockSize * layout::kBlockSize;
+    image.setLength(total);
+    state.image = image;
+    state.totalLength = total;
+    state.built = true;
+    return {true, {info(QStringLiteral("Indicator file built."))}};
+}
+
+BuildResult buildIndicatorImage(const QStringList& fileNames, const QDir& directory, bool offsetMode,
+                                BuildState& state)
+{
+    if (fileNames.isEmpty())
+        return {false, {refusal(QStringLiteral("No files are selected"))}};
+    if (fileNames.size() > layout::kMaxDirectoryEntries)
+        return buildFromSources(QList<TankSource>(fileNames.size()), offsetMode, state);
+    QList<TankSource> tanks;
+    tanks.reserve(fileNames.size());
+    for (const QString& name : fileNames) {
+        TankSourceResult read = readTankSource(directory.filePath(name), offsetMode);
+        if (!read.ok)
+            return {false, {refusal(read.error)}};
+        tanks.append(std::move(read.source));
+    }
+    return buildFromSources(tanks, offsetMode, state);
+}
+
+} // namespace kaldor

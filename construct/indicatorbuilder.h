@@ -1,0 +1,63 @@
+#pragma once
+// Builds a whole indicator image from tank files, in list order: the constant header, the
+// summary bytes, the directory and one record per tank, placed by the page rule.
+
+#include "store/indicatorimage.h"
+#include "store/messages.h"
+
+#include <QDir>
+#include <QList>
+#include <QStringList>
+
+namespace kaldor {
+
+// One tank as a tank file gives it to the build.
+struct TankSource {
+    QString fileName;
+    int tankNumber = 0;
+    int fullScale = 0;
+    int offset = 0; // 0 in the not-offset-capable layout
+    struct Point {
+        QString valueText;
+        QString percentText;
+    };
+    QList<Point> points;
+};
+
+// What the construction window keeps between builds. The image is not cleared by a build:
+// positions a build does not write keep what an earlier build left there.
+struct BuildState {
+    IndicatorImage image;
+    int totalLength = 0;
+    bool built = false;
+};
+
+struct TankSourceResult {
+    bool ok = false;
+    TankSource source;
+    QString error; // names the file and what is wrong with it
+};
+
+// Reads a tank file with the tank file's field rules; in the offset-capable layout the offset
+// line is read, in the other it is not.
+TankSourceResult readTankSource(const QString& path, bool offsetMode);
+
+// Record length of a tank: 4 bytes a point plus the full scale, plus the offset word in the
+// offset-capable layout.
+int tankRecordLength(int pointCount, bool offsetMode);
+
+struct BuildResult {
+    bool ok = false;
+    Messages messages;
+};
+
+// Builds from the files (plain names are resolved against directory) into state. Refusals leave
+// state exactly as it was; the image is built in a copy and kept only when the whole build
+// succeeded.
+BuildResult buildIndicatorImage(const QStringList& fileNames, const QDir& directory, bool offsetMode,
+                                BuildState& state);
+
+// The same from tank sources already read.
+BuildResult buildFromSources(const QList<TankSource>& tanks, bool offsetMode, BuildState& state);
+
+} // namespace kaldor
