@@ -58,8 +58,8 @@ public:
     int valuesRead() const { return m_valuesRead; }
 
 private:
+    int m_openError = 0; // set while m_fields is made: it comes first
     FieldReader m_fields;
-    int m_openError = 0;
     int m_valuesRead = 0;
 };
 

@@ -1,0 +1,185 @@
+// The indicator file container: both writers byte for byte, read-back, and the refusals of
+// the readers' load.
+
+#include "store/indicatorfile.h"
+#include "store/messages.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace kaldor;
+
+Q_DECLARE_METATYPE(kaldor::LoadStatus)
+
+namespace {
+
+const QByteArray kOneBlock = QByteArray::fromRawData("\x3d\xb4\xc8\x84\x96\x96\x14\x50", 8); // 61 180 200 132 150 150 20 80
+
+IndicatorImage imageOf(const QByteArray& bytes) { return IndicatorImage::fromBytes(bytes); }
+
+QByteArray patternBytes(int length)
+{
+    QByteArray bytes(length, 0);
+    for (int i = 0; i < length; ++i)
+        bytes[i] = char((i * 37 + i / 251) % 256);
+    return bytes;
+}
+
+// A download-form file of the given count fields and values, written the way a hand edit would.
+QByteArray plainFile(const QByteArray& body) { return body + "\r\n"; }
+
+} // namespace
+
+class TestIndicatorFile : public QObject {
+    Q_OBJECT
+private slots:
+    void downloadFormOneBlock()
+    {
+        const QByteArray expected = " 0 ,  1 ,  61 ,  180 ,  200 ,  132 ,  150 ,  150 ,  20 ,  80 ,  61 \r\n";
+        QCOMPARE(formatIndicatorFile(1, imageOf(kOneBlock), 61), expected);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("All1.DAT");
+        QVERIFY(writeIndicatorFile(path, 1, imageOf(kOneBlock), 61).ok);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), expected);
+    }
+
+    void constructedForm()
+    {
+        IndicatorImage image = imageOf(kOneBlock + QByteArray(520, 0));
+        image.set(528, 9);
+        const QByteArray text = formatConstructedFile(image, 528);
+        QVERIFY(text.startsWith(" 0 , 66 , 61 , 180 , 200 , 132 , 150 "));
+        QVERIFY(text.endsWith(", 0 , 9 "));
+        QCOMPARE(text.count(',') + 1, 2 + 529);
+        QVERIFY(!text.contains('\r') && !text.contains('\n'));
+        // The longest image writes address 25000 as its last item and nothing beyond.
+        IndicatorImage full;
+        full.set(layout::kMaxLength, 77);
+        const QByteArray longest = formatConstructedFile(full, layout::kMaxLength);
+        QCOMPARE(longest.count(',') + 1, 2 + layout::kMaxLength + 1);
+        QVERIFY(longest.startsWith(" 12 , 53 , 0 "));
+        QVERIFY(longest.endsWith(", 77 "));
+    }
+
+    void longestDownloadIsOneLine()
+    {
+        const QByteArray text = formatIndicatorFile(layout::kMaxBlocks, imageOf(patternBytes(25000)), 5);
+        QCOMPARE(text.count(',') + 1, 25003);
+        QCOMPARE(text.indexOf("\r\n"), text.size() - 2);
+    }
+
+    void bothFormsReadBack_data()
+    {
+        QTest::addColumn<int>("length");
+        QTest::newRow("one block") << 8;
+        QTest::newRow("two blocks") << 16;
+        QTest::newRow("a worked build") << 528;
+        QTest::newRow("longest image") << 25000;
+    }
+    void bothFormsReadBack()
+    {
+        QFETCH(int, length);
+        IndicatorImage image = imageOf(patternBytes(length));
+        image.set(length, 201); // the constructed form's item after the image
+        const QByteArray forms[] = {
+            formatIndicatorFile(length / 8, image, image.at(length - 8)),
+            formatConstructedFile(image, length),
+        };
+        const int trailing[] = {image.at(length - 8), 201};
+        for (int f = 0; f < 2; ++f) {
+            const IndicatorFileLoad load = loadIndicatorFileFromBytes(forms[f]);
+            QCOMPARE(load.status, LoadStatus::Ok);
+            QCOMPARE(load.image.length(), length);
+            QCOMPARE(load.image.bytes(), image.bytes());
+            QCOMPARE(load.trailingValue, std::optional<int>(trailing[f]));
+        }
+    }
+
+    void readerStepsThroughValues()
+    {
+        IndicatorFileReader reader(QByteArray(" 0 ,  1 ,  7 \r\n"));
+        QVERIFY(reader.exists());
+        QCOMPARE(reader.readValue().value, 0);
+        QCOMPARE(reader.readValue().value, 1);
+        QVERIFY(!reader.atEnd());
+        QCOMPARE(reader.readValue().value, 7);
+        QVERIFY(reader.atEnd());
+        QCOMPARE(reader.readValue().error, err::kInputPastEnd);
+        IndicatorFileReader missing(QStringLiteral("/nonexistent/All1.DAT"));
+        QVERIFY(!missing.exists());
+        QCOMPARE(missing.openError(), err::kFileNotFound);
+        QVERIFY(missing.atEnd());
+    }
+
+    void malformed_data()
+    {
+        QTest::addColumn<bool>("present");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<LoadStatus>("status");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("mentions");
+        const QByteArray eight = " 61 , 180 , 200 , 132 , 150 , 150 , 20 , 80";
+        QTest::newRow("missing file") << false << QByteArray() << LoadStatus::NotFound << 53 << QString();
+        QTest::newRow("empty file") << true << QByteArray() << LoadStatus::Failed << 62 << QString();
+        QTest::newRow("counts only") << true << plainFile(" 0 , 1") << LoadStatus::Failed << 62 << QString();
+        QTest::newRow("not a number") << true << plainFile(" 0 , 1 , 61 , x1 ," + eight) << LoadStatus::Failed << 13
+                                      << QString();
+        QTest::newRow("40000") << true << plainFile(" 0 , 1 , 40000 ," + eight) << LoadStatus::Failed << 6
+                               << QString();
+        // Refused before any image value is read: the file holds none, so reading would say 62.
+        QTest::newRow("count 3126") << true << plainFile(" 12 , 54") << LoadStatus::Failed << 9 << QString();
+        QTest::newRow("negative high") << true << plainFile(" -1 , 0") << LoadStatus::Failed << 9 << QString();
+        QTest::newRow("negative low") << true << plainFile(" 0 , -8") << LoadStatus::Failed << 9 << QString();
+        QTest::newRow("value 300") << true << plainFile(" 0 , 1 , 61 , 180 , 300 , 1 , 1 , 1 , 1 , 1 , 61")
+                                   << LoadStatus::Failed << 5 << QStringLiteral("position 5");
+        QTest::newRow("negative value") << true << plainFile(" 0 , 1 , -1 ," + eight) << LoadStatus::Failed << 5
+                                        << QStringLiteral("position 3");
+        QTest::newRow("exactly N values") << true << plainFile(" 0 , 1 ," + eight) << LoadStatus::EndOfData << 0
+                                          << kEndOfDataMessage;
+        QTest::newRow("N - 1 values") << true << plainFile(" 0 , 1 , 1 , 2 , 3 , 4 , 5 , 6 , 7")
+                                      << LoadStatus::EndOfData << 0 << kEndOfDataMessage;
+        QTest::newRow("trailing garbage") << true << plainFile(" 0 , 1 ," + eight + " , 61 , junk , 5")
+                                          << LoadStatus::Ok << 0 << QString();
+        QTest::newRow("trailing item not a number") << true << plainFile(" 0 , 1 ," + eight + " , end")
+                                                    << LoadStatus::Ok << 0 << QString();
+        QTest::newRow("no blocks") << true << plainFile(" 0 , 0 , 0") << LoadStatus::Ok << 0 << QString();
+        QTest::newRow("line feeds only") << true << QByteArray("0\n1\n61\n180\n200\n132\n150\n150\n20\n80\n61\n")
+                                         << LoadStatus::Ok << 0 << QString();
+    }
+    void malformed()
+    {
+        QFETCH(bool, present);
+        QFETCH(QByteArray, content);
+        QFETCH(LoadStatus, status);
+        QFETCH(int, error);
+        QFETCH(QString, mentions);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("case.idr");
+        if (present)
+            QVERIFY(writeFileAtomically(path, content).ok);
+        const IndicatorFileLoad load = loadIndicatorFile(path);
+        QCOMPARE(load.status, status);
+        QCOMPARE(load.errorNumber, error);
+        if (status == LoadStatus::Failed)
+            QVERIFY(load.message.startsWith(errorText(error)));
+        if (!mentions.isEmpty())
+            QVERIFY2((load.message + load.detail).contains(mentions), qPrintable(load.message + load.detail));
+        if (status == LoadStatus::Ok)
+            QCOMPARE(load.image.length() % 8, 0);
+    }
+
+    void longestCountIsAccepted()
+    {
+        QByteArray text = " 12 , 53";
+        for (int i = 0; i <= layout::kMaxLength; ++i)
+            text += " , 1";
+        const IndicatorFileLoad load = loadIndicatorFileFromBytes(text);
+        QCOMPARE(load.status, LoadStatus::Ok);
+        QCOMPARE(load.image.length(), layout::kMaxLength);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestIndicatorFile)
+#include "tst_indicatorfile.moc"
