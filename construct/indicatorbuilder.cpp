@@ -1,5 +1,6 @@
 #include "construct/indicatorbuilder.h"
 
+#include "store/tankrecords.h"
 #include "store/textrules.h"
 #include "store/wordcodec.h"
 
@@ -27,10 +28,6 @@ QString fieldProblem(int errorNumber)
     }
 }
 
-struct Placement {
-    int start = 0;
-};
-
 // Where each record goes: from 512 on, one after the other, except that a record that would
 // run past 8192 or 16384 starts at that boundary instead.
 struct Layout {
@@ -44,7 +41,7 @@ Layout placeRecords(const QList<TankSource>& tanks, bool offsetMode)
     Layout out;
     int p = layout::kRecordAreaStart;
     for (const TankSource& tank : tanks) {
-        const int length = tankRecordLength(int(tank.points.size()), offsetMode);
+        const int length = recordLength(int(tank.points.size()), offsetMode);
         if (p < layout::kPageSize && p + length > layout::kPageSize) {
             p = layout::kPageSize;
             out.pageMark = 2;
@@ -67,11 +64,6 @@ void putWord(IndicatorImage& image, int address, int word)
 }
 
 } // namespace
-
-int tankRecordLength(int pointCount, bool offsetMode)
-{
-    return 4 * pointCount + (offsetMode ? 4 : 2);
-}
 
 TankSourceResult readTankSource(const QString& path, bool offsetMode)
 {
@@ -169,18 +161,8 @@ BuildResult buildFromSources(const QList<TankSource>& tanks, bool offsetMode, Bu
         image.set(entry, tank.tankNumber);
         putWord(image, entry + 1, start);
 
-        const auto offsetWord = encodeWord(tank.offset);
-        if (tank.fullScale <= 0 || tank.fullScale > layout::kMaxWordMagnitude || !offsetWord)
-            return refuse(QStringLiteral("Tank file %1 cannot be used: its full scale or offset "
-                                         "cannot be held in a record.")
-                              .arg(tank.fileName));
-        putWord(image, start, tank.fullScale);
-        int address = start + 2;
-        if (offsetMode) {
-            image.set(address, offsetWord->first);
-            image.set(address + 1, offsetWord->second);
-            address += 2;
-        }
+        QVector<PointWords> words;
+        words.reserve(tank.points.size());
         for (int k = 0; k < tank.points.size(); ++k) {
             const auto& point = tank.points[k];
             const int percentWord = percentToWord(val(point.percentText));
@@ -193,10 +175,15 @@ BuildResult buildFromSources(const QList<TankSource>& tanks, bool offsetMode, Bu
                                   .arg(tank.fileName)
                                   .arg(k + 1)
                                   .arg(point.valueText.trimmed(), point.percentText.trimmed()));
-            putWord(image, address, percentWord);
-            putWord(image, address + 2, *valueWord);
-            address += 4;
+            words.append({percentWord, *valueWord});
         }
+        const auto record = encodeTankRecord(tank.fullScale, tank.offset, words, offsetMode);
+        if (!record || tank.fullScale <= 0)
+            return refuse(QStringLiteral("Tank file %1 cannot be used: its full scale or offset "
+                                         "cannot be held in a record.")
+                              .arg(tank.fileName));
+        for (int b = 0; b < record->size(); ++b)
+            image.set(start + b, static_cast<std::uint8_t>(record->at(b)));
     }
 
     const int total = (placed.end + layout::kBlockSize - 1) / layout::kBlockSize * layout::kBlockSize;

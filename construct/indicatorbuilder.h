@@ -42,10 +42,6 @@ struct TankSourceResult {
 // line is read, in the other it is not.
 TankSourceResult readTankSource(const QString& path, bool offsetMode);
 
-// Record length of a tank: 4 bytes a point plus the full scale, plus the offset word in the
-// offset-capable layout.
-int tankRecordLength(int pointCount, bool offsetMode);
-
 struct BuildResult {
     bool ok = false;
     Messages messages;
