@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <string>
 
 namespace kaldor {
 
@@ -50,9 +51,12 @@ qsizetype numberPrefix(QStringView s, bool* hasDigits)
 
 double parseNumber(QStringView s)
 {
-    QString t = s.toString();
-    t.replace(u'd', u'e').replace(u'D', u'e');
-    return std::strtod(t.toLatin1().constData(), nullptr);
+    // The number syntax is plain ASCII; "d" exponents read as "e".
+    std::string text;
+    text.reserve(size_t(s.size()));
+    for (const QChar c : s)
+        text.push_back(c == u'd' || c == u'D' ? 'e' : char(c.unicode()));
+    return std::strtod(text.c_str(), nullptr);
 }
 
 } // namespace
@@ -149,8 +153,9 @@ FieldReader::FieldReader(QByteArray data) : m_data(std::move(data)) {}
 
 bool FieldReader::atEnd() const
 {
+    const char* d = m_data.constData();
     for (qsizetype i = m_pos; i < m_data.size(); ++i) {
-        if (!isBlank(m_data[i]) && !isLineEnd(m_data[i]))
+        if (!isBlank(d[i]) && !isLineEnd(d[i]))
             return false;
     }
     return true;
@@ -158,32 +163,33 @@ bool FieldReader::atEnd() const
 
 std::optional<QByteArray> FieldReader::nextField()
 {
+    const char* d = m_data.constData();
     const qsizetype n = m_data.size();
     qsizetype i = m_pos;
-    while (i < n && (isBlank(m_data[i]) || isLineEnd(m_data[i])))
+    while (i < n && (isBlank(d[i]) || isLineEnd(d[i])))
         ++i;
     if (i >= n) {
         m_pos = int(n);
         return std::nullopt;
     }
     const qsizetype start = i;
-    while (i < n && m_data[i] != ',' && !isLineEnd(m_data[i]))
+    while (i < n && d[i] != ',' && !isLineEnd(d[i]))
         ++i;
     qsizetype end = i;
-    while (end > start && isBlank(m_data[end - 1]))
+    while (end > start && isBlank(d[end - 1]))
         --end;
     // Consume the delimiter: a comma, or one line end (CR LF counts as one).
-    if (i < n && m_data[i] == ',') {
+    if (i < n && d[i] == ',') {
         ++i;
-    } else if (i < n && m_data[i] == '\r') {
+    } else if (i < n && d[i] == '\r') {
         ++i;
-        if (i < n && m_data[i] == '\n')
+        if (i < n && d[i] == '\n')
             ++i;
-    } else if (i < n && m_data[i] == '\n') {
+    } else if (i < n && d[i] == '\n') {
         ++i;
     }
     m_pos = int(i);
-    return m_data.mid(start, end - start);
+    return QByteArray(d + start, end - start);
 }
 
 std::optional<QString> FieldReader::readString()
