@@ -1,0 +1,82 @@
+#include "shell/commandline.h"
+
+#include <QCommandLineParser>
+#include <QRegularExpression>
+
+namespace kaldor {
+
+namespace {
+constexpr int kFirstPort = 1;
+constexpr int kLastPort = 4;
+} // namespace
+
+CommandLine parseCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("KALDOR: reads, writes, clears and programs a tank-level indicator."));
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help and exit."));
+    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the version and exit."));
+    const QCommandLineOption simulate(
+        QStringLiteral("simulate"),
+        QStringLiteral("Talk to the built-in simulated meter, loaded with FILE (an indicator "
+                       "file) or with the sample indicator file."));
+    const QCommandLineOption port(QStringLiteral("port"),
+                                  QStringLiteral("Port option N (1 to 4) opens DEVICE, for "
+                                                 "example /dev/ttyUSB0 or a pty. Repeatable."),
+                                  QStringLiteral("N=DEVICE"));
+    parser.addOption(help);
+    parser.addOption(version);
+    parser.addOption(simulate);
+    parser.addOption(port);
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("With --simulate: the meter's indicator file."),
+                                 QStringLiteral("[FILE]"));
+
+    CommandLine result;
+    if (!parser.parse(arguments)) {
+        result.action = CommandLine::Action::Error;
+        result.text = parser.errorText();
+        return result;
+    }
+    if (parser.isSet(help)) {
+        result.action = CommandLine::Action::Help;
+        result.text = parser.helpText();
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.action = CommandLine::Action::Version;
+        result.text = QStringLiteral("kaldor " KALDOR_VERSION "\n");
+        return result;
+    }
+
+    result.options.simulate = parser.isSet(simulate);
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1 || (!files.isEmpty() && !result.options.simulate)) {
+        result.action = CommandLine::Action::Error;
+        result.text = result.options.simulate
+                          ? QStringLiteral("--simulate takes one indicator file at most.")
+                          : QStringLiteral("Unexpected argument: %1").arg(files.constFirst());
+        return result;
+    }
+    if (!files.isEmpty())
+        result.options.simulateFile = files.constFirst();
+
+    static const QRegularExpression mapping(QStringLiteral("^([0-9]+)=(.+)$"));
+    for (const QString& value : parser.values(port)) {
+        const QRegularExpressionMatch m = mapping.match(value);
+        const int n = m.hasMatch() ? m.captured(1).toInt() : 0;
+        if (n < kFirstPort || n > kLastPort) {
+            result.action = CommandLine::Action::Error;
+            result.text =
+                QStringLiteral("--port wants N=DEVICE with N from 1 to 4, not \"%1\".").arg(value);
+            return result;
+        }
+        result.options.portDevices.insert(n, m.captured(2));
+    }
+    return result;
+}
+
+} // namespace kaldor

@@ -1,0 +1,31 @@
+#pragma once
+// The kaldor command line:
+//   kaldor                      port 1, the offset-capable mode
+//   kaldor --simulate [FILE]    the same program against the built-in simulated meter,
+//                               loaded with FILE or with the sample indicator file
+//   kaldor --port N=DEVICE      port option N (1..4) opens DEVICE (a tty, a pty)
+//   kaldor --help | --version
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+namespace kaldor {
+
+struct StartOptions {
+    bool simulate = false;
+    QString simulateFile;          // empty: the sample indicator file
+    QMap<int, QString> portDevices; // port option -> device path
+};
+
+struct CommandLine {
+    enum class Action { Run, Help, Version, Error };
+    Action action = Action::Run;
+    StartOptions options;
+    QString text; // the help or version text, or what is wrong with the arguments
+};
+
+// arguments as QCoreApplication::arguments() gives them, the program name first.
+CommandLine parseCommandLine(const QStringList& arguments);
+
+} // namespace kaldor

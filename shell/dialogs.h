@@ -1,0 +1,47 @@
+#pragma once
+// Every message box, Yes/No question and file dialog of the windows goes through Dialogs, so
+// that the windows can be driven by tests without a modal loop: the program uses QtDialogs,
+// the tests ScriptedDialogs, which records each text and answers from a queue.
+
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+namespace kaldor {
+
+inline const QString kApplicationTitle = QStringLiteral("KALDOR");
+
+enum class QuestionIcon { None, Question, Exclamation, Critical, Information };
+enum class Answer { Yes, No };
+
+struct Question {
+    QString text;
+    QString title = kApplicationTitle;
+    QuestionIcon icon = QuestionIcon::None;
+    Answer defaultAnswer = Answer::Yes;
+};
+
+// A file dialog: filter in Qt form ("Indicator (*.idr)"), default suffix without the dot
+// ("idr"), and whether saving over an existing file asks first.
+struct FileDialog {
+    QString title;
+    QString filter;
+    QString defaultSuffix;
+    bool confirmOverwrite = true;
+    QString directory; // empty: the current directory
+};
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // A box titled "KALDOR" with the text, one OK button and no icon.
+    virtual void message(QWidget* parent, const QString& text) = 0;
+    virtual Answer question(QWidget* parent, const Question& q) = 0;
+    // The chosen path, or nullopt when the user cancels.
+    virtual std::optional<QString> saveFileName(QWidget* parent, const FileDialog& d) = 0;
+    virtual std::optional<QString> openFileName(QWidget* parent, const FileDialog& d) = 0;
+};
+
+} // namespace kaldor

@@ -1,0 +1,16 @@
+#pragma once
+// The program's dialogs: QMessageBox and QFileDialog, each run modally over its parent.
+
+#include "shell/dialogs.h"
+
+namespace kaldor {
+
+class QtDialogs : public Dialogs {
+public:
+    void message(QWidget* parent, const QString& text) override;
+    Answer question(QWidget* parent, const Question& q) override;
+    std::optional<QString> saveFileName(QWidget* parent, const FileDialog& d) override;
+    std::optional<QString> openFileName(QWidget* parent, const FileDialog& d) override;
+};
+
+} // namespace kaldor
