@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <array>
 
 namespace kaldor {
 
@@ -34,6 +35,18 @@ QByteArray readWhole(const QString& path, int* error)
     return data;
 }
 
+// The printed form of every byte value, made once: the writers print up to 25003 of them.
+const QByteArray& printedByte(std::uint8_t value)
+{
+    static const auto table = [] {
+        std::array<QByteArray, kMaxByte + 1> texts;
+        for (int v = 0; v <= kMaxByte; ++v)
+            texts[v] = printNumber(static_cast<long long>(v));
+        return texts;
+    }();
+    return table[value];
+}
+
 IndicatorFileLoad failure(int number, const QString& detail)
 {
     IndicatorFileLoad load;
@@ -58,7 +71,7 @@ QByteArray formatIndicatorFile(int blockCount, const IndicatorImage& image, int 
     out += printNumber(static_cast<long long>(blocks % kCountBase));
     out += kSeparator;
     for (int address = 0; address < length; ++address) {
-        out += printNumber(static_cast<long long>(image.at(address)));
+        out += printedByte(image.at(address));
         out += kSeparator;
     }
     out += printNumber(static_cast<long long>(trailingValue));
@@ -84,7 +97,7 @@ QByteArray formatConstructedFile(const IndicatorImage& image, int totalLength)
     // Up to and including address total: the item after the counted image ends the file.
     for (int address = 0; address <= total; ++address) {
         out += ',';
-        out += printNumber(static_cast<long long>(image.at(address)));
+        out += printedByte(image.at(address));
     }
     return out;
 }

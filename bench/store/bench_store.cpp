@@ -1,0 +1,109 @@
+// Timing of the store's heavy paths on the largest image: decoding 164 tanks from 25000
+// bytes, and reading and writing a 25003-value container. Prints medians; decides nothing.
+
+#include "store/celltexts.h"
+#include "store/indicatorfile.h"
+#include "store/tankrecords.h"
+#include "store/wordcodec.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+using namespace kaldor;
+
+namespace {
+
+constexpr int kRuns = 200;
+constexpr int kPoints = 36; // 148-byte records: 164 of them fill the image to 24968
+
+IndicatorImage fullImage()
+{
+    IndicatorImage image;
+    int p = layout::kRecordAreaStart;
+    int pageMark = 1;
+    const int tanks = layout::kMaxDirectoryEntries;
+    for (int i = 0; i < tanks; ++i) {
+        QVector<PointWords> points;
+        for (int k = 0; k < kPoints; ++k) {
+            const bool last = k == kPoints - 1;
+            points.append({last ? layout::kEndMarkerWord : percentToWord(k * 2.5),
+                           last ? layout::kEndMarkerWord : k * 900});
+        }
+        const QByteArray record = *encodeTankRecord(32000, -50, points, true);
+        const int length = int(record.size());
+        for (int boundary : {layout::kPageSize, 2 * layout::kPageSize}) {
+            if (p < boundary && p + length > boundary) {
+                p = boundary;
+                pageMark = boundary / layout::kPageSize + 1;
+            }
+        }
+        const int entry = layout::kDirectoryStart + layout::kDirectoryEntrySize * i;
+        image.set(entry, i + 1);
+        image.set(entry + 1, p / 256);
+        image.set(entry + 2, p % 256);
+        for (int b = 0; b < length; ++b)
+            image.set(p + b, static_cast<std::uint8_t>(record[b]));
+        p += length;
+    }
+    image.set(layout::kPageMarkAddress, pageMark);
+    image.set(layout::kEndPointerAddress, p / 256);
+    image.set(layout::kEndPointerAddress + 1, p % 256);
+    image.set(layout::kTankCountAddress, tanks);
+    image.setLength(layout::kMaxLength);
+    std::printf("image: %d tanks, end pointer %d, length %d, page mark %d\n", tanks, p, image.length(), pageMark);
+    return image;
+}
+
+template <typename F>
+void measure(const char* name, F&& work)
+{
+    std::vector<double> ms;
+    ms.reserve(kRuns);
+    for (int r = 0; r < kRuns; ++r) {
+        const auto t0 = std::chrono::steady_clock::now();
+        work();
+        const auto t1 = std::chrono::steady_clock::now();
+        ms.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+    }
+    std::sort(ms.begin(), ms.end());
+    std::printf("%-44s median %8.3f ms   min %8.3f ms   max %8.3f ms\n", name, ms[ms.size() / 2], ms.front(),
+                ms.back());
+}
+
+} // namespace
+
+int main()
+{
+    const IndicatorImage image = fullImage();
+    const DecodeResult check = decodeTankRecords(image);
+    if (!check.ok() || check.records.size() != layout::kMaxDirectoryEntries) {
+        std::printf("decode failed: %s\n", qPrintable(check.detail));
+        return 1;
+    }
+    const QByteArray download = formatIndicatorFile(layout::kMaxBlocks, image, image.at(layout::kMaxLength - 8));
+    const QByteArray constructed = formatConstructedFile(image, layout::kMaxLength);
+    if (!loadIndicatorFileFromBytes(download).ok() || !loadIndicatorFileFromBytes(constructed).ok()) {
+        std::printf("container read-back failed\n");
+        return 1;
+    }
+    std::printf("download form %lld bytes, constructed form %lld bytes\n", static_cast<long long>(download.size()),
+                static_cast<long long>(constructed.size()));
+
+    volatile long long sink = 0;
+    measure("decode 164 tanks (25000 bytes)", [&] { sink = sink + decodeTankRecords(image).records.size(); });
+    measure("decode + cell texts of every tank", [&] {
+        for (const TankRecord& record : decodeTankRecords(image).records)
+            sink = sink + curveCellRows(record, true).size();
+    });
+    measure("load 25003-value container (download form)",
+            [&] { sink = sink + loadIndicatorFileFromBytes(download).image.length(); });
+    measure("load 25003-value container (constructed form)",
+            [&] { sink = sink + loadIndicatorFileFromBytes(constructed).image.length(); });
+    measure("format download form", [&] {
+        sink = sink + formatIndicatorFile(layout::kMaxBlocks, image, 0).size();
+    });
+    measure("format constructed form", [&] { sink = sink + formatConstructedFile(image, layout::kMaxLength).size(); });
+    return 0;
+}
