@@ -125,19 +125,11 @@ ValueRead IndicatorFileReader::readValue()
 
 bool IndicatorFileReader::atEnd() const { return m_openError != 0 || m_fields.atEnd(); }
 
-IndicatorFileLoad loadIndicatorFile(IndicatorFileReader& reader)
-{
-    if (!reader.exists()) {
-        if (reader.openError() == err::kFileNotFound) {
-            IndicatorFileLoad load;
-            load.status = LoadStatus::NotFound;
-            load.errorNumber = err::kFileNotFound;
-            load.detail = QStringLiteral("the indicator file does not exist");
-            return load;
-        }
-        return failure(reader.openError(), QStringLiteral("the indicator file cannot be read"));
-    }
+namespace {
 
+// The counts, the image values and the item after them, from a reader that has its data.
+IndicatorFileLoad readImage(IndicatorFileReader& reader)
+{
     int counts[kCountValues] = {0, 0};
     for (int k = 0; k < kCountValues; ++k) {
         const ValueRead v = reader.readValue();
@@ -194,6 +186,26 @@ IndicatorFileLoad loadIndicatorFile(IndicatorFileReader& reader)
     if (trailing.ok())
         load.trailingValue = trailing.value;
     load.status = LoadStatus::Ok;
+    return load;
+}
+
+} // namespace
+
+IndicatorFileLoad loadIndicatorFile(IndicatorFileReader& reader)
+{
+    if (!reader.exists()) {
+        if (reader.openError() == err::kFileNotFound) {
+            IndicatorFileLoad load;
+            load.status = LoadStatus::NotFound;
+            load.errorNumber = err::kFileNotFound;
+            load.detail = QStringLiteral("the indicator file does not exist");
+            return load;
+        }
+        return failure(reader.openError(), QStringLiteral("the indicator file cannot be read"));
+    }
+
+    IndicatorFileLoad load = readImage(reader);
+    load.fileOpened = true;
     return load;
 }
 

@@ -73,6 +73,7 @@ enum class LoadStatus {
 
 struct IndicatorFileLoad {
     LoadStatus status = LoadStatus::Failed;
+    bool fileOpened = false;             // the file was found and read (the editor's indicatorLoaded)
     IndicatorImage image;                // length N when status is Ok
     std::optional<int> trailingValue;    // the item after the image, when it is a number
     int errorNumber = 0;                 // 53 for NotFound, 0 for Ok and EndOfData

@@ -162,6 +162,7 @@ private slots:
         const IndicatorFileLoad load = loadIndicatorFile(path);
         QCOMPARE(load.status, status);
         QCOMPARE(load.errorNumber, error);
+        QCOMPARE(load.fileOpened, present);
         if (status == LoadStatus::Failed)
             QVERIFY(load.message.startsWith(errorText(error)));
         if (!mentions.isEmpty())
