@@ -1,0 +1,165 @@
+#include "editor/curvecheck.h"
+
+#include "store/indicatorimage.h"
+#include "store/textrules.h"
+#include "store/wordcodec.h"
+
+#include <cmath>
+
+namespace kaldor {
+
+namespace {
+
+constexpr double kLastPercent = 99.99;
+constexpr double kWordScale = 32767.0;
+constexpr int kMaxTwoByteValue = 65535;
+
+void appendWord(QByteArray& out, int word)
+{
+    out += static_cast<char>(word / 256);
+    out += static_cast<char>(word % 256);
+}
+
+} // namespace
+
+CurveCheck validateCurve(CurveTable& t, int& pointCount, CheckForm form)
+{
+    CurveCheck result;
+    bool sorted = false;
+    constexpr int R = CurveTable::kRows;
+    constexpr int V = CurveTable::kValueColumn;
+    constexpr int P = CurveTable::kPercentColumn;
+
+    // Compact and sort. A deleted row's successor moves up into the position just passed.
+    for (int p = 1; p <= R; ++p) {
+        t.setCurrentRow(p);
+        if (t.percent(p).isEmpty() || t.value(p).isEmpty()) {
+            t.deleteRow(p);
+            continue;
+        }
+        QString a = t.value(p);
+        QString b = t.percent(p);
+        for (int q = p + 1; q <= R; ++q) {
+            t.setCurrentCell(q, P);
+            const QString pq = t.percent(q);
+            if (val(b) > val(pq) && !pq.isEmpty()) {
+                const QString vq = t.value(q);
+                t.setValue(q, a);
+                t.setPercent(q, b);
+                t.setValue(p, vq);
+                t.setPercent(p, pq);
+                a = vq;
+                b = pq;
+                sorted = true;
+                t.setCurrentCell(p, V);
+            }
+            if (t.currentText().isEmpty())
+                t.deleteRow(t.currentRow());
+        }
+    }
+    t.setCurrentCell(1, P);
+
+    const auto fail = [&](const QString& text) {
+        result.messages.append(refusal(text));
+        result.curveValid = false;
+        return result;
+    };
+    if (t.percent(1).isEmpty())
+        return fail(QStringLiteral("No data in grid."));
+    if (val(t.percent(1)) != 0.0)
+        return fail(QStringLiteral("First % value must be zero."));
+    if (sorted)
+        result.messages.append(info(QStringLiteral("Data was out of order. It has been sorted")));
+
+    // Neighbouring percentages are compared as texts: "50" and "50.00" differ.
+    QString prev = t.percent(1);
+    int i = 2;
+    for (; i <= R; ++i) {
+        if (t.percent(i) == prev) {
+            t.setCurrentCell(i, P);
+            return fail(QStringLiteral("Same data values in % column."));
+        }
+        prev = t.percent(i);
+        if (prev.isEmpty())
+            break;
+    }
+    pointCount = i - 1;
+    if (form == CheckForm::Viewer)
+        return result;
+    if (val(t.percent(pointCount)) < kLastPercent)
+        return fail(kLastPercentMessage);
+    if (val(t.value(1)) > val(t.value(pointCount)))
+        return fail(QStringLiteral("Curve Entered must have positive slope"));
+    return result;
+}
+
+QByteArray EncodedCurve::block(bool offsetMode) const
+{
+    QByteArray out;
+    out += static_cast<char>(fullScaleHigh);
+    out += static_cast<char>(fullScaleLow);
+    if (offsetMode) {
+        out += static_cast<char>(offsetHigh);
+        out += static_cast<char>(offsetLow);
+    }
+    return out + pointBytes;
+}
+
+EncodedCurve encodeCurve(const CurveTable& t, int pointCount, bool offsetMode)
+{
+    EncodedCurve out;
+    const auto fail = [&](const QString& text) {
+        out.messages.append(refusal(text));
+        out.ok = false;
+        return out;
+    };
+    if (pointCount < 1 || pointCount > CurveTable::kRows)
+        return fail(QStringLiteral("No data in grid."));
+    const double pLast = val(t.percent(pointCount));
+    const double vLast = val(t.value(pointCount));
+    const double offset = offsetMode ? -val(t.value(1)) : 0.0;
+    if (pLast < kLastPercent)
+        return fail(kLastPercentMessage);
+    const double fullScale = vLast + offset;
+
+    for (int r = 1; r <= pointCount; ++r) {
+        const double percentScaled = val(t.percent(r)) / pLast * kWordScale;
+        const double sum = val(t.value(r)) + offset;
+        if (fullScale == 0.0)
+            return fail(sum == 0.0 ? kOverflowMessage : errorText(err::kDivisionByZero));
+        const double valueScaled = sum / fullScale * kWordScale;
+        // A word is rounded before it is held, so 32767.5 already overflows.
+        if (roundHalfEven(percentScaled) > layout::kMaxWordMagnitude ||
+            roundHalfEven(valueScaled) > layout::kMaxWordMagnitude)
+            return fail(kOverflowMessage);
+        const int percentWord = static_cast<int>(std::trunc(percentScaled));
+        const int valueWord = static_cast<int>(std::trunc(valueScaled));
+        // A word below 0 has no bytes the meter could take.
+        if (percentWord < 0 || valueWord < 0)
+            return fail(errorText(err::kInvalidCall));
+        appendWord(out.pointBytes, percentWord);
+        appendWord(out.pointBytes, valueWord);
+    }
+
+    // Round to whole numbers first, then split: splitting the fraction apart could carry the
+    // low byte to 256 and lose it.
+    const double fullScaleWhole = roundHalfEven(fullScale);
+    if (fullScaleWhole < 0 || fullScaleWhole > kMaxTwoByteValue)
+        return fail(errorText(err::kInvalidCall));
+    out.fullScale = static_cast<int>(fullScaleWhole);
+    out.fullScaleHigh = static_cast<std::uint8_t>(out.fullScale / 256);
+    out.fullScaleLow = static_cast<std::uint8_t>(out.fullScale % 256);
+
+    out.offset = static_cast<int>(roundHalfEven(offset));
+    const auto offsetBytes = encodeWord(out.offset);
+    if (!offsetBytes)
+        return fail(errorText(err::kInvalidCall));
+    if (offsetMode) {
+        out.offsetHigh = offsetBytes->first;
+        out.offsetLow = offsetBytes->second;
+    }
+    out.ok = true;
+    return out;
+}
+
+} // namespace kaldor

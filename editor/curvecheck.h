@@ -1,0 +1,54 @@
+#pragma once
+// Checking and ordering a curve before it is graphed, sent or saved, and encoding it into
+// the words of a tank record.
+
+#include "editor/curvetable.h"
+#include "store/messages.h"
+
+#include <QByteArray>
+#include <cstdint>
+
+namespace kaldor {
+
+// The editor checks everything; the viewer's graph only compacts, orders and tests the first
+// percentage and the duplicates.
+enum class CheckForm { Editor, Viewer };
+
+struct CurveCheck {
+    bool curveValid = true;
+    Messages messages; // in the order they are shown
+};
+
+// Drops rows without a value or a percentage, orders the rest by percentage (selection sort,
+// strict comparison), and checks: first percentage 0, no two neighbouring percentage texts
+// equal, last percentage at least 99.99, first value not above the last. Sets pointCount when
+// it gets that far; leaves the table's current cell where the check left it.
+CurveCheck validateCurve(CurveTable& table, int& pointCount, CheckForm form = CheckForm::Editor);
+
+inline const QString kOverflowMessage = QStringLiteral("Last value in grid must be largest");
+inline const QString kLastPercentMessage = QStringLiteral("Last % value must be 99.99");
+
+struct EncodedCurve {
+    bool ok = false;
+    Messages messages;
+    int fullScale = 0; // whole number, rounded half to even
+    int offset = 0;    // whole number; 0 in the not-offset-capable layout
+    std::uint8_t fullScaleHigh = 0;
+    std::uint8_t fullScaleLow = 0;
+    std::uint8_t offsetHigh = 0; // sign and magnitude: bit 7 set for a negative offset
+    std::uint8_t offsetLow = 0;
+    QByteArray pointBytes; // per point: percent word high, low, value word high, low
+
+    // The tank data block as the meter takes it: full scale, the offset in the offset-capable
+    // layout, then the points.
+    QByteArray block(bool offsetMode) const;
+};
+
+// Rows 1 .. pointCount: offset = minus the first value (offset-capable) or 0; full scale = last
+// value plus offset; percent word = P / Plast x 32767 and value word = (V + offset) / FS x 32767,
+// both truncated. Refuses what cannot be held in the words: a word above 32767 ("Last value in
+// grid must be largest"), a word below 0 or a full scale that does not fit in two bytes
+// (error 5), a full scale of 0 (error 11, or the overflow message when 0 / 0).
+EncodedCurve encodeCurve(const CurveTable& table, int pointCount, bool offsetMode);
+
+} // namespace kaldor

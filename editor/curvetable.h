@@ -1,0 +1,55 @@
+#pragma once
+// One tank's curve as the editor's grid holds it: rows 1 to 100, each a VALUE text and a
+// percentage text, and the current cell. The grid always keeps 100 point rows: deleting a
+// row appends an empty one at the bottom, inserting one drops the bottom row.
+
+#include <QList>
+#include <QString>
+
+namespace kaldor {
+
+class CurveTable {
+public:
+    static constexpr int kRows = 100;
+    static constexpr int kValueColumn = 1;
+    static constexpr int kPercentColumn = 2;
+
+    CurveTable();
+
+    // Rows count from 1; outside 1 .. 100 a read gives an empty text and a write is ignored.
+    QString value(int row) const;
+    QString percent(int row) const;
+    QString text(int row, int column) const;
+    void setValue(int row, const QString& text);
+    void setPercent(int row, const QString& text);
+    void setText(int row, int column, const QString& text);
+
+    void deleteRow(int row);
+    void insertRow(int row);
+    // Empties every cell; the current cell becomes row 1, VALUE column.
+    void clear();
+
+    int currentRow() const { return m_currentRow; }
+    int currentColumn() const { return m_currentColumn; }
+    void setCurrentCell(int row, int column);
+    void setCurrentRow(int row) { setCurrentCell(row, m_currentColumn); }
+    QString currentText() const { return text(m_currentRow, m_currentColumn); }
+
+    // Rows 1 .. n that hold anything, for tests and diagnostics.
+    int filledRows() const;
+
+    friend bool operator==(const CurveTable&, const CurveTable&) = default;
+
+private:
+    struct Row {
+        QString value;
+        QString percent;
+        friend bool operator==(const Row&, const Row&) = default;
+    };
+    static bool inRange(int row) { return row >= 1 && row <= kRows; }
+    QList<Row> m_rows;
+    int m_currentRow = 1;
+    int m_currentColumn = kValueColumn;
+};
+
+} // namespace kaldor
