@@ -1,0 +1,86 @@
+// kaldorctl: the headless tool. Every job the windows do on a file, and every exchange with
+// the meter, can be scripted with it.
+
+#include "cli/filecommands.h"
+#include "cli/linkcommands.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <cstdio>
+
+using namespace kaldor::cli;
+
+namespace {
+
+QString usage()
+{
+    QString text = QStringLiteral(
+        "Usage: kaldorctl [--no-offset] [--port DEVICE] COMMAND [ARGUMENTS]\n"
+        "\n"
+        "Options:\n"
+        "  --no-offset      the meter is not offset capable (default: offset capable)\n"
+        "  --port DEVICE    serial port: 1 to 4, or a device path such as /dev/ttyUSB0\n"
+        "  --help           show this text\n"
+        "  --version        show the version\n"
+        "\n"
+        "Commands on files:\n");
+    text += fileCommandsHelp();
+#ifdef KALDOR_HAVE_LINK_COMMANDS
+    text += QStringLiteral("\nCommands on the meter (need --port):\n");
+    text += linkCommandsHelp();
+#endif
+    text += QStringLiteral("\nExit status: 0 done, 1 refused or failed, 2 usage error.\n");
+    return text;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kaldorctl"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KALDOR_VERSION));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    QStringList args = app.arguments().mid(1);
+    GlobalOptions options;
+    while (!args.isEmpty() && args.first().startsWith(QLatin1String("--"))) {
+        const QString option = args.takeFirst();
+        if (option == QLatin1String("--help")) {
+            out << usage();
+            return kExitOk;
+        }
+        if (option == QLatin1String("--version")) {
+            out << "kaldorctl " << KALDOR_VERSION << '\n';
+            return kExitOk;
+        }
+        if (option == QLatin1String("--no-offset")) {
+            options.offsetMode = false;
+        } else if (option == QLatin1String("--port") && !args.isEmpty()) {
+            options.port = args.takeFirst();
+        } else if (option.startsWith(QLatin1String("--port="))) {
+            options.port = option.mid(7);
+        } else {
+            err << "kaldorctl: unknown option " << option << "\n" << usage();
+            return kExitUsage;
+        }
+    }
+    if (args.isEmpty()) {
+        err << usage();
+        return kExitUsage;
+    }
+    // Options may also follow the command word: kaldorctl send-tank T.tnk --no-offset.
+    const QString command = args.takeFirst();
+    if (args.removeAll(QStringLiteral("--no-offset")) > 0)
+        options.offsetMode = false;
+    if (isFileCommand(command))
+        return runFileCommand(command, args, options, out, err);
+#ifdef KALDOR_HAVE_LINK_COMMANDS
+    if (isLinkCommand(command))
+        return runLinkCommand(command, args, options, out, err);
+#endif
+    err << "kaldorctl: unknown command " << command << "\n" << usage();
+    return kExitUsage;
+}
