@@ -1,0 +1,184 @@
+// The curve check and the encoding: compaction, ordering, every message in its order, and the
+// exact bytes the meter receives for a curve.
+
+#include "editor/curvecheck.h"
+
+#include <QTest>
+
+using namespace kaldor;
+
+namespace {
+
+using Rows = QList<QPair<QString, QString>>; // VALUE text, percentage text
+
+CurveTable tableOf(const Rows& rows)
+{
+    CurveTable t;
+    for (int i = 0; i < rows.size(); ++i) {
+        t.setValue(i + 1, rows[i].first);
+        t.setPercent(i + 1, rows[i].second);
+    }
+    return t;
+}
+
+Rows rowsOf(const CurveTable& t)
+{
+    Rows out;
+    for (int r = 1; r <= t.filledRows(); ++r)
+        out.append({t.value(r), t.percent(r)});
+    return out;
+}
+
+QStringList texts(const Messages& messages)
+{
+    QStringList out;
+    for (const Message& m : messages)
+        out.append(m.text);
+    return out;
+}
+
+QList<int> bytes(const QByteArray& b)
+{
+    QList<int> out;
+    for (char c : b)
+        out.append(std::uint8_t(c));
+    return out;
+}
+
+} // namespace
+
+class TestCurveCheck : public QObject {
+    Q_OBJECT
+private slots:
+    void validate_data();
+    void validate();
+    void viewerFormSkipsLastChecks();
+    void encode_data();
+    void encode();
+};
+
+void TestCurveCheck::validate_data()
+{
+    QTest::addColumn<Rows>("rows");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<int>("pointCount"); // -1: left as it was
+    QTest::addColumn<Rows>("after");
+    QTest::addColumn<int>("currentRow");
+
+    const Rows three = {{"100", "0"}, {"600", "50"}, {"1100", "99.99"}};
+    QTest::newRow("ordered curve") << three << true << QStringList{} << 3 << three << 1;
+    QTest::newRow("single point at 0") << Rows{{"5", "0"}} << false
+                                       << QStringList{"Last % value must be 99.99"} << 1 << Rows{{"5", "0"}} << 1;
+    QTest::newRow("flat curve") << Rows{{"10", "0"}, {"10", "99.99"}} << true << QStringList{} << 2
+                                << Rows{{"10", "0"}, {"10", "99.99"}} << 1;
+    QTest::newRow("out of order") << Rows{{"1100", "99.99"}, {"100", "0"}, {"600", "50"}} << true
+                                  << QStringList{"Data was out of order. It has been sorted"} << 3 << three << 1;
+    QTest::newRow("rows without value or percentage dropped")
+        << Rows{{"100", "0"}, {"", "20"}, {"300", ""}, {"600", "50"}, {"1100", "99.99"}} << true << QStringList{}
+        << 3 << three << 1;
+    QTest::newRow("50 and 50.00 differ") << Rows{{"0", "0"}, {"1", "50"}, {"2", "50.00"}, {"3", "99.99"}} << true
+                                         << QStringList{} << 4
+                                         << Rows{{"0", "0"}, {"1", "50"}, {"2", "50.00"}, {"3", "99.99"}} << 1;
+    QTest::newRow("equal texts") << Rows{{"0", "0"}, {"1", "50"}, {"2", "50"}, {"3", "99.99"}} << false
+                                 << QStringList{"Same data values in % column."} << -1
+                                 << Rows{{"0", "0"}, {"1", "50"}, {"2", "50"}, {"3", "99.99"}} << 3;
+    QTest::newRow("first not zero") << Rows{{"0", "5"}, {"9", "99.99"}} << false
+                                    << QStringList{"First % value must be zero."} << -1
+                                    << Rows{{"0", "5"}, {"9", "99.99"}} << 1;
+    QTest::newRow("last above 99.99 passes") << Rows{{"0", "0"}, {"9", "100"}} << true << QStringList{} << 2
+                                             << Rows{{"0", "0"}, {"9", "100"}} << 1;
+    QTest::newRow("falling curve, sorted first")
+        << Rows{{"50", "99.99"}, {"90", "0"}} << false
+        << QStringList{"Data was out of order. It has been sorted", "Curve Entered must have positive slope"} << 2
+        << Rows{{"90", "0"}, {"50", "99.99"}} << 1;
+    QTest::newRow("empty grid") << Rows{} << false << QStringList{"No data in grid."} << -1 << Rows{} << 1;
+
+    Rows full;
+    for (int i = 0; i < 100; ++i)
+        full.append({QString::number(i), i == 99 ? QStringLiteral("99.99") : QString::number(i)});
+    QTest::newRow("100 filled rows") << full << true << QStringList{} << 100 << full << 1;
+}
+
+void TestCurveCheck::validate()
+{
+    QFETCH(Rows, rows);
+    QFETCH(bool, valid);
+    QFETCH(QStringList, messages);
+    QFETCH(int, pointCount);
+    QFETCH(Rows, after);
+    QFETCH(int, currentRow);
+    CurveTable t = tableOf(rows);
+    int count = -1;
+    const CurveCheck check = validateCurve(t, count);
+    QCOMPARE(check.curveValid, valid);
+    QCOMPARE(texts(check.messages), messages);
+    QCOMPARE(count, pointCount);
+    QCOMPARE(rowsOf(t), after);
+    QCOMPARE(t.currentRow(), currentRow);
+    QCOMPARE(t.currentColumn(), int(CurveTable::kPercentColumn));
+}
+
+void TestCurveCheck::viewerFormSkipsLastChecks()
+{
+    // The viewer draws a curve that ends at 95 % and falls.
+    CurveTable t = tableOf({{"90", "95"}, {"50", "0"}});
+    int count = 0;
+    const CurveCheck check = validateCurve(t, count, CheckForm::Viewer);
+    QVERIFY(check.curveValid);
+    QCOMPARE(texts(check.messages), QStringList{"Data was out of order. It has been sorted"});
+    QCOMPARE(count, 2);
+}
+
+void TestCurveCheck::encode_data()
+{
+    QTest::addColumn<Rows>("rows");
+    QTest::addColumn<bool>("offsetMode");
+    QTest::addColumn<QString>("message"); // empty: encoded
+    QTest::addColumn<QList<int>>("block");
+
+    const Rows three = {{"100", "0"}, {"600", "50"}, {"1100", "99.99"}};
+    QTest::newRow("three points, offset")
+        << three << true << QString()
+        << QList<int>{0x03, 0xE8, 0x80, 0x64, 0, 0, 0, 0, 0x40, 0x01, 0x3F, 0xFF, 0x7F, 0xFF, 0x7F, 0xFF};
+    QTest::newRow("three points, no offset")
+        << three << false << QString()
+        << QList<int>{4, 76, 0, 0, 11, 162, 64, 1, 69, 208, 127, 255, 127, 255};
+    QTest::newRow("-50 to 950") << Rows{{"-50", "0"}, {"950", "99.99"}} << true << QString()
+                                << QList<int>{3, 232, 0, 50, 0, 0, 0, 0, 127, 255, 127, 255};
+    QTest::newRow("middle above last") << Rows{{"0", "0"}, {"2000", "50"}, {"1000", "99.99"}} << true
+                                       << QStringLiteral("Last value in grid must be largest") << QList<int>{};
+    QTest::newRow("full scale 0, all zero") << Rows{{"0", "0"}, {"0", "99.99"}} << false
+                                            << QStringLiteral("Last value in grid must be largest") << QList<int>{};
+    QTest::newRow("full scale 0") << Rows{{"5", "0"}, {"0", "99.99"}} << false << QStringLiteral("Error:  11")
+                                  << QList<int>{};
+    QTest::newRow("value below the first") << Rows{{"100", "0"}, {"50", "50"}, {"900", "99.99"}} << true
+                                           << QStringLiteral("Error:  5") << QList<int>{};
+    QTest::newRow("full scale 65536") << Rows{{"0", "0"}, {"65536", "99.99"}} << false
+                                      << QStringLiteral("Error:  5") << QList<int>{};
+    QTest::newRow("last below 99.99") << Rows{{"0", "0"}, {"10", "95"}} << true
+                                      << QStringLiteral("Last % value must be 99.99") << QList<int>{};
+    // A fractional full scale is rounded before it is split: 255.7 is 256, bytes 1 and 0.
+    QTest::newRow("fractional full scale") << Rows{{"0", "0"}, {"255.7", "99.99"}} << false << QString()
+                                           << QList<int>{1, 0, 0, 0, 0, 0, 127, 255, 127, 255};
+}
+
+void TestCurveCheck::encode()
+{
+    QFETCH(Rows, rows);
+    QFETCH(bool, offsetMode);
+    QFETCH(QString, message);
+    QFETCH(QList<int>, block);
+    const CurveTable t = tableOf(rows);
+    const EncodedCurve e = encodeCurve(t, int(rows.size()), offsetMode);
+    QCOMPARE(e.ok, message.isEmpty());
+    if (!e.ok) {
+        QCOMPARE(texts(e.messages), QStringList{message});
+        return;
+    }
+    QVERIFY(e.messages.isEmpty());
+    QCOMPARE(bytes(e.block(offsetMode)), block);
+}
+
+QTEST_GUILESS_MAIN(TestCurveCheck)
+#include "tst_curvecheck.moc"
