@@ -1,0 +1,69 @@
+#pragma once
+// The one seam between the program and the line to the meter. The QSerialPort backend, the
+// simulated meter and scripted fakes all sit behind it; every exchange is written against it.
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+namespace kaldor {
+
+// The failures the program tells apart. The first four keep the serial control's own numbers.
+enum class PortError {
+    None = 0,
+    HeldByOther = 8010,  // another program has the port
+    NotOpen = 8012,      // an operation on a closed port
+    AlreadyOpen = 8013,
+    Unavailable = 68,    // no such device
+    PermissionDenied = 70,
+    LineDead = 57,       // the line failed while open: adapter pulled, pseudo-terminal closed
+    Other = 8015,
+};
+
+struct PortStatus {
+    PortError error = PortError::None;
+    QString text; // a clear sentence naming the device, empty when all is well
+    bool ok() const { return error == PortError::None; }
+    int number() const { return static_cast<int>(error); }
+};
+
+// A port as the user names it: option 1 to 4, or a device path typed in (a USB adapter such
+// as /dev/ttyUSB0, a pseudo-terminal). QSerialPortInfo does not list pseudo-terminals, so a
+// typed path is taken as it is.
+struct PortSpec {
+    int number = 1;     // 1 .. 4 when devicePath is empty
+    QString devicePath; // overrides the number when set
+
+    // COM1 .. COM4 on Windows, /dev/ttyS0 .. /dev/ttyS3 elsewhere, or the path.
+    QString deviceName() const;
+    // "1" .. "4" or a path; nullopt for anything else.
+    static std::optional<PortSpec> parse(const QString& text);
+    friend bool operator==(const PortSpec&, const PortSpec&) = default;
+};
+
+class SerialPort {
+public:
+    virtual ~SerialPort() = default;
+
+    virtual QString name() const = 0;
+    // 19200 baud, no parity, 8 data bits, 1 stop bit, no flow control, every byte unchanged.
+    virtual PortStatus open() = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+
+    // Bytes received and not yet read.
+    virtual int bytesWaiting() = 0;
+    // Every waiting byte, possibly none.
+    virtual QByteArray readAll() = 0;
+    // One byte; the program never writes more than one byte a call. False when it could not
+    // be written (port closed, line dead): lastError() says why.
+    virtual bool writeByte(std::uint8_t byte) = 0;
+    // Blocks up to msecs for bytes to arrive; returns at once when some already wait.
+    // False when none arrived in time or the line failed.
+    virtual bool waitForData(int msecs) = 0;
+
+    virtual PortStatus lastError() const = 0;
+};
+
+} // namespace kaldor
