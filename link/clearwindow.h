@@ -1,0 +1,28 @@
+#pragma once
+// The clearit window, "Clear it?": asks before the meter's tank data is erased. "Yes" sends
+// the clear command CL and says so; the meter gives no answer to it.
+
+#include <QWidget>
+
+class QPushButton;
+
+namespace kaldor {
+
+class Dialogs;
+class Link;
+
+class ClearWindow : public QWidget {
+    Q_OBJECT
+public:
+    ClearWindow(Link& link, Dialogs& dialogs, QWidget* parent = nullptr);
+
+private:
+    void sendClearCommand();
+
+    Link& m_link;
+    Dialogs& m_dialogs;
+    QPushButton* m_yes = nullptr;
+    bool m_waiting = false;
+};
+
+} // namespace kaldor

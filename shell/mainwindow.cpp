@@ -1,0 +1,422 @@
+#include "shell/mainwindow.h"
+
+#include "link/clearwindow.h"
+#include "link/keypadwindow.h"
+#include "link/link.h"
+#include "link/portwindow.h"
+#include "shell/aboutwindow.h"
+#include "shell/dialogs.h"
+#include "shell/gauge.h"
+#include "shell/helpwindow.h"
+#include "shell/saveretrieved.h"
+#include "store/messages.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+namespace kaldor {
+
+namespace {
+
+constexpr int kGaugeSteps = 2 * Gauge::kMaximum; // 1 up to 100, then 100 down to 1
+constexpr int kMajorTicks = 9;
+constexpr int kScaleWidth = 64;
+constexpr int kScaleFontSize = 9;
+const QString kLaterVersion = QStringLiteral("Coming in a later version");
+
+QString titleFor(bool offsetMode)
+{
+    return offsetMode ? QStringLiteral("KALDOR (Meter Offset Capable)")
+                      : QStringLiteral("KALDOR (Meter Not Offset Capable)");
+}
+
+} // namespace
+
+QString gaugeScaleText()
+{
+    const QString crlf = QStringLiteral("\r\n");
+    const QString minor = QStringLiteral("-      ");
+    QString text = QStringLiteral("--10 ") + crlf;
+    for (int n = kMajorTicks; n >= 1; --n)
+        text += minor + crlf + QStringLiteral("-- %1  ").arg(n) + crlf;
+    text += minor + crlf + QStringLiteral("-- 0 ") + crlf;
+    return text;
+}
+
+MainWindow::MainWindow(Link& link, Dialogs& dialogs, QMap<int, QString> portDevices,
+                       QWidget* parent)
+    : QMainWindow(parent), m_link(link), m_dialogs(dialogs), m_portDevices(std::move(portDevices))
+{
+    setObjectName(QStringLiteral("form1"));
+    setWindowTitle(kApplicationTitle);
+    buildControls();
+    buildMenus();
+    m_animation.setInterval(kGaugeStepMs);
+    connect(&m_animation, &QTimer::timeout, this, &MainWindow::stepGauge);
+    connectLink();
+}
+
+MainWindow::~MainWindow() = default;
+
+QString MainWindow::workingFile()
+{
+    return QDir::current().filePath(QStringLiteral("All1.DAT"));
+}
+
+void MainWindow::buildControls()
+{
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+
+    auto* panel = new QFrame(central);
+    panel->setObjectName(QStringLiteral("Panel3D1"));
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->setLineWidth(2);
+
+    auto* picture = new QFrame(panel);
+    picture->setObjectName(QStringLiteral("Picture1"));
+    picture->setFrameStyle(QFrame::Box | QFrame::Plain);
+    auto* scale = new QPlainTextEdit(picture);
+    scale->setObjectName(QStringLiteral("Text1"));
+    scale->setFont(QFont(QStringLiteral("Arial"), kScaleFontSize));
+    scale->setPlainText(gaugeScaleText());
+    scale->setReadOnly(true);
+    scale->setFrameStyle(QFrame::NoFrame);
+    scale->setFocusPolicy(Qt::NoFocus);
+    scale->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scale->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scale->setFixedWidth(kScaleWidth);
+    scale->setFixedHeight(
+        static_cast<int>(scale->document()->size().height() * scale->fontMetrics().lineSpacing()) +
+        2 * scale->fontMetrics().lineSpacing());
+    auto* pictureLayout = new QHBoxLayout(picture);
+    pictureLayout->setContentsMargins(2, 2, 2, 2);
+    pictureLayout->addWidget(scale);
+
+    m_gauge = new Gauge(panel);
+    m_gauge->setObjectName(QStringLiteral("Gauge2"));
+    m_gauge->setFixedHeight(scale->height());
+    m_gaugeLabel = new QLabel(QStringLiteral(" 1"), panel);
+    m_gaugeLabel->setObjectName(QStringLiteral("Label2"));
+    m_gaugeLabel->setAlignment(Qt::AlignCenter);
+
+    auto* gaugeColumn = new QVBoxLayout;
+    gaugeColumn->addWidget(m_gauge, 0, Qt::AlignHCenter);
+    gaugeColumn->addWidget(m_gaugeLabel);
+    auto* panelLayout = new QHBoxLayout(panel);
+    panelLayout->addWidget(picture, 0, Qt::AlignTop);
+    panelLayout->addLayout(gaugeColumn);
+
+    m_check = new QCheckBox(QStringLiteral("Check this box if meter flashes model number"), central);
+    m_check->setObjectName(QStringLiteral("Check1"));
+    connect(m_check, &QCheckBox::clicked, this, &MainWindow::toggleOffsetMode);
+
+    auto* notice = new QLabel(QStringLiteral("KALDOR Instruments\nTank-Level Indicator Set-Up\n\n"
+                                             "includes\n\nNegative/Positive Offset  Capability"),
+                              central);
+    notice->setObjectName(QStringLiteral("Label1"));
+    notice->setAlignment(Qt::AlignCenter);
+    QFont noticeFont = notice->font();
+    noticeFont.setPointSizeF(noticeFont.pointSizeF() * 1.3);
+    noticeFont.setBold(true);
+    notice->setFont(noticeFont);
+
+    m_progress = new QProgressBar(central);
+    m_progress->setObjectName(QStringLiteral("pbMain"));
+    m_progress->setRange(0, 100);
+    m_progress->setVisible(false);
+
+    auto* right = new QVBoxLayout;
+    right->addWidget(m_check);
+    right->addStretch(1);
+    right->addWidget(notice);
+    right->addStretch(1);
+    right->addWidget(m_progress);
+
+    auto* layout = new QHBoxLayout(central);
+    layout->addWidget(panel);
+    layout->addLayout(right, 1);
+}
+
+void MainWindow::buildMenus()
+{
+    auto action = [this](QWidget* where, const char* name, const QString& caption) {
+        auto* a = new QAction(caption, this);
+        a->setObjectName(QLatin1String(name));
+        where->addAction(a);
+        return a;
+    };
+    auto menu = [this](const char* name, const QString& caption) {
+        QMenu* m = menuBar()->addMenu(caption);
+        m->setObjectName(QLatin1String(name));
+        m->menuAction()->setObjectName(QLatin1String(name) + QStringLiteral("Action"));
+        m->setToolTipsVisible(true);
+        return m;
+    };
+
+    QMenu* files = menu("fileM", QStringLiteral("&File Management"));
+    for (auto [name, caption] : {std::pair{"mfiles", "&Indicator Files"},
+                                 std::pair{"tfiles", "&Tank Files"}}) {
+        QAction* later = action(files, name, QLatin1String(caption));
+        later->setEnabled(false);
+        later->setToolTip(kLaterVersion);
+        later->setStatusTip(kLaterVersion);
+    }
+    connect(action(files, "smetfile", QStringLiteral("&Save Retrieved Indicator File")),
+            &QAction::triggered, this, &MainWindow::saveRetrievedIndicatorFile);
+
+    connect(action(menuBar(), "aprog", QStringLiteral("&Program")), &QAction::triggered, this,
+            &MainWindow::showKeypadWindow);
+
+    QMenu* clone = menu("gclone", QStringLiteral("C&lone"));
+    connect(action(clone, "aupldall", QStringLiteral("&Send to Indicator")), &QAction::triggered,
+            this, &MainWindow::uploadIndicatorFile);
+    connect(action(clone, "dwnldall", QStringLiteral("&Get Indicator File from Indicator")),
+            &QAction::triggered, this, &MainWindow::downloadIndicatorFile);
+    connect(action(clone, "aclear", QStringLiteral("&Clear Indicator")), &QAction::triggered, this,
+            &MainWindow::showClearWindow);
+
+    connect(action(menuBar(), "gcomm", QStringLiteral("&Comm")), &QAction::triggered, this,
+            &MainWindow::showPortWindow);
+    connect(action(menuBar(), "gexit", QStringLiteral("E&xit")), &QAction::triggered, this,
+            &MainWindow::exitProgram);
+
+    QMenu* help = menu("bhelp", QStringLiteral("&Help"));
+    connect(action(help, "aboutHelp", QStringLiteral("&About")), &QAction::triggered, this,
+            &MainWindow::showAbout);
+    connect(action(help, "ahelp", QStringLiteral("&Contents")), &QAction::triggered, this,
+            &MainWindow::showHelpContents);
+}
+
+void MainWindow::stepGauge()
+{
+    // Steps 0..99 show 1..100, steps 100..199 show 100..1.
+    const int v = m_gaugeStep < Gauge::kMaximum ? m_gaugeStep + 1 : kGaugeSteps - m_gaugeStep;
+    m_gauge->setValue(v);
+    m_gaugeLabel->setText(QLatin1Char(' ') + QString::number(v));
+    m_gaugeStep = (m_gaugeStep + 1) % kGaugeSteps;
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (m_animate)
+        m_animation.start();
+}
+
+// The gauge only moves while it can be seen: a hidden main window (the keypad is open) costs
+// nothing.
+void MainWindow::hideEvent(QHideEvent* event)
+{
+    QMainWindow::hideEvent(event);
+    m_animation.stop();
+}
+
+void MainWindow::startUp()
+{
+    m_offsetMode = true;
+    updateTitle();
+    m_startingUp = m_link.openPort(PortSpec{1, m_portDevices.value(1)});
+    show();
+}
+
+// The start-up's failure rules: a port held by another program is reported and the program
+// goes on with the port closed; a missing device is not reported; anything else is. Only a
+// port that is open already or cannot be used at all ends the program; after a failure other
+// than a held port the gauge stays still.
+void MainWindow::onStartUpPortOpened(int error)
+{
+    m_startingUp = false;
+    const auto e = static_cast<PortError>(error);
+    if (e == PortError::None || e == PortError::HeldByOther) {
+        if (e == PortError::HeldByOther)
+            m_dialogs.message(this, QStringLiteral("Port unavailable. Choose another port."));
+        m_animate = true;
+        if (isVisible())
+            m_animation.start();
+        return;
+    }
+    if (e != PortError::Unavailable)
+        m_dialogs.message(this, errorText(error));
+    if (e == PortError::NotOpen || e == PortError::AlreadyOpen) {
+        m_ended = true;
+        emit programEnded();
+    }
+}
+
+void MainWindow::connectLink()
+{
+    connect(&m_link, &Link::portOpened, this, [this](const PortStatus& status) {
+        if (m_startingUp)
+            onStartUpPortOpened(status.number());
+    });
+    connect(&m_link, &Link::progress, this, [this](int percent) {
+        if (m_downloading)
+            m_progress->setValue(percent);
+    });
+    connect(&m_link, &Link::finished, this, [this](ExchangeKind kind, const ExchangeResult& r) {
+        if (kind == ExchangeKind::Download && m_downloading) {
+            m_downloading = false;
+            for (const Message& m : downloadMessages(r, DownloadVariant::MainWindow))
+                m_dialogs.message(this, m.text);
+            m_progress->setVisible(false);
+        } else if (kind == ExchangeKind::Upload && m_uploading) {
+            m_uploading = false;
+            for (const Message& m : uploadMessages(r))
+                m_dialogs.message(this, m.text);
+        }
+    });
+}
+
+void MainWindow::downloadIndicatorFile()
+{
+    if (!m_link.download(workingFile())) {
+        m_dialogs.message(this, Link::kBusyMessage);
+        return;
+    }
+    m_downloading = true;
+    m_progress->setVisible(true);
+    m_progress->setValue(0);
+}
+
+void MainWindow::uploadIndicatorFile()
+{
+    const UploadPreparation prepared = uploadSourceFromFile(workingFile(), UploadVariant::MainWindow);
+    if (!prepared.source) {
+        for (const Message& m : prepared.messages)
+            m_dialogs.message(this, m.text);
+        return;
+    }
+    if (!m_link.upload(*prepared.source, UploadVariant::MainWindow)) {
+        m_dialogs.message(this, Link::kBusyMessage);
+        return;
+    }
+    m_uploading = true;
+}
+
+void MainWindow::showPortWindow()
+{
+    if (!m_portWindow) {
+        m_portWindow = new PortWindow(m_link, m_dialogs, m_portDevices, this);
+        m_portWindow->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_portWindow->selectCurrentPort();
+    m_portWindow->show();
+    m_portWindow->raise();
+    m_portWindow->activateWindow();
+}
+
+void MainWindow::showClearWindow()
+{
+    if (!m_clearWindow) {
+        m_clearWindow = new ClearWindow(m_link, m_dialogs, this);
+        m_clearWindow->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_clearWindow->show();
+    m_clearWindow->raise();
+    m_clearWindow->activateWindow();
+}
+
+// The keypad takes the main window's place while it is open.
+void MainWindow::showKeypadWindow()
+{
+    if (!m_keypadWindow) {
+        m_keypadWindow = new KeypadWindow(m_link, m_dialogs, this);
+        m_keypadWindow->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_keypadWindow, &KeypadWindow::closed, this, [this] {
+            if (!m_ended)
+                show();
+        });
+    }
+    m_keypadWindow->show();
+    m_keypadWindow->raise();
+    m_keypadWindow->activateWindow();
+    hide();
+}
+
+void MainWindow::updateTitle() { setWindowTitle(titleFor(m_offsetMode)); }
+
+// Every click inverts the mode, whatever the box shows.
+void MainWindow::toggleOffsetMode()
+{
+    m_offsetMode = !m_offsetMode;
+    updateTitle();
+}
+
+void MainWindow::showAbout()
+{
+    AboutWindow about(this);
+    about.exec();
+}
+
+void MainWindow::showHelpContents()
+{
+    if (!m_helpWindow) {
+        m_helpWindow = new HelpWindow(this);
+        m_helpWindow->setAttribute(Qt::WA_DeleteOnClose);
+        if (!m_helpWindow->load()) {
+            delete m_helpWindow;
+            m_dialogs.message(this, QStringLiteral("No Help Executable Available"));
+            return;
+        }
+    }
+    m_helpWindow->show();
+    m_helpWindow->raise();
+    m_helpWindow->activateWindow();
+}
+
+void MainWindow::saveRetrievedIndicatorFile()
+{
+    kaldor::saveRetrievedIndicatorFile(this, m_dialogs, workingFile());
+}
+
+int MainWindow::shutDown()
+{
+    m_animation.stop();
+    m_downloading = m_uploading = false;
+    m_link.closePort();
+    QFile working(workingFile());
+    if (!working.exists() || working.remove())
+        return 0;
+    return working.error() == QFileDevice::PermissionsError ? err::kPermissionDenied
+                                                            : err::kPathAccess;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    onMainWindowClosed();
+    event->accept();
+}
+
+void MainWindow::onMainWindowClosed()
+{
+    if (m_ended)
+        return;
+    const int error = shutDown();
+    if (error != 0)
+        m_dialogs.message(this, errorText(error));
+    m_ended = true;
+    emit programEnded();
+}
+
+// Exit ends the program at once; a working file that cannot be deleted is not reported.
+void MainWindow::exitProgram()
+{
+    if (m_ended)
+        return;
+    shutDown();
+    m_ended = true;
+    emit programEnded();
+}
+
+} // namespace kaldor

@@ -1,0 +1,110 @@
+#pragma once
+// The main window form1: the program's hub. It holds the offset mode, offers every top-level
+// function through its menu, shows the level gauge, and ends the program when it closes.
+// Exchanges with the meter run on the link's thread; the window only starts them and shows
+// what they report.
+
+#include <QMainWindow>
+#include <QMap>
+#include <QPointer>
+#include <QTimer>
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+
+namespace kaldor {
+
+class AboutWindow;
+class ClearWindow;
+class Dialogs;
+class Gauge;
+class HelpWindow;
+class KeypadWindow;
+class Link;
+class PortWindow;
+
+// The scale beside the gauge: 21 lines from "--10 " down to "-- 0 ", each ended by CR LF.
+QString gaugeScaleText();
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int kGaugeStepMs = 40; // one step of the gauge; a whole sweep is 8 s
+
+    // portDevices: the device each port option opens (--port N=DEVICE); the others open the
+    // system's port of that number.
+    MainWindow(Link& link, Dialogs& dialogs, QMap<int, QString> portDevices = {},
+               QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Opens port 1, sets the title and shows the window; the gauge runs from here on.
+    void startUp();
+
+    bool offsetMode() const { return m_offsetMode; }
+    // All1.DAT in the current directory.
+    static QString workingFile();
+
+public slots:
+    void toggleOffsetMode();
+    void showHelpContents();
+    void showAbout();
+    void showPortWindow();
+    void showClearWindow();
+    void showKeypadWindow();
+    void downloadIndicatorFile();
+    void uploadIndicatorFile();
+    void saveRetrievedIndicatorFile();
+    void exitProgram();
+
+signals:
+    // The program is to end now (Exit, the window closed, a port failure at start-up).
+    void programEnded();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void stepGauge();
+    void updateTitle();
+    void onMainWindowClosed();
+    // Stops the link and removes the working file; returns the run-time error number of a
+    // failed delete (0 when deleted or absent).
+    int shutDown();
+    void connectLink();
+    void onStartUpPortOpened(int error);
+
+    // The port stays open while the user works in other windows: the main window never
+    // holds the focus itself (its check box takes it), so losing the focus closes nothing.
+
+    Link& m_link;
+    Dialogs& m_dialogs;
+    bool m_offsetMode = true;
+    QMap<int, QString> m_portDevices;
+    bool m_startingUp = false;
+    bool m_animate = false;   // start-up left the gauge running
+    bool m_downloading = false;
+    bool m_uploading = false;
+    bool m_ended = false;
+
+    QCheckBox* m_check = nullptr;
+    Gauge* m_gauge = nullptr;
+    QLabel* m_gaugeLabel = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QTimer m_animation;
+    int m_gaugeStep = 0;
+
+    QPointer<PortWindow> m_portWindow;
+    QPointer<ClearWindow> m_clearWindow;
+    QPointer<KeypadWindow> m_keypadWindow;
+    QPointer<HelpWindow> m_helpWindow;
+};
+
+} // namespace kaldor
