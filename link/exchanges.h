@@ -121,6 +121,7 @@ Messages uploadMessages(const ExchangeResult& result);
 struct TankSend {
     int tankNumber = 0;
     QByteArray block; // full scale, the offset (offset-capable layout), the points
+    bool offsetMode = true;
 };
 
 struct TankSendPreparation {

@@ -1,0 +1,136 @@
+#include "link/qtserialport.h"
+
+#include <QFileInfo>
+
+namespace kaldor {
+
+namespace {
+constexpr int kBaudRate = 19200;
+constexpr int kWriteTimeoutMs = 2000;
+} // namespace
+
+QtSerialPort::QtSerialPort(const PortSpec& spec) : m_name(spec.deviceName())
+{
+    m_port.setPortName(m_name);
+}
+
+QtSerialPort::~QtSerialPort() { close(); }
+
+PortStatus QtSerialPort::statusFor(QSerialPort::SerialPortError error) const
+{
+    switch (error) {
+    case QSerialPort::NoError:
+        return {};
+    case QSerialPort::DeviceNotFoundError:
+        return {PortError::Unavailable, QStringLiteral("The serial port %1 does not exist.").arg(m_name)};
+    case QSerialPort::PermissionError:
+        if (QFileInfo::exists(m_name) && QFileInfo(m_name).isWritable())
+            return {PortError::HeldByOther, QStringLiteral("The serial port %1 is held by another program.").arg(m_name)};
+#ifdef Q_OS_UNIX
+        return {PortError::PermissionDenied,
+                QStringLiteral("You may not open the serial port %1. Ask for membership of the group that "
+                               "owns it (usually dialout: sudo usermod -aG dialout $USER), then log in again.")
+                    .arg(m_name)};
+#else
+        return {PortError::HeldByOther, QStringLiteral("The serial port %1 is held by another program.").arg(m_name)};
+#endif
+    case QSerialPort::OpenError:
+        return {PortError::AlreadyOpen, QStringLiteral("The serial port %1 is already open.").arg(m_name)};
+    case QSerialPort::NotOpenError:
+        return {PortError::NotOpen, QStringLiteral("The serial port %1 is not open.").arg(m_name)};
+    case QSerialPort::ResourceError:
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+        return {PortError::LineDead,
+                QStringLiteral("The line on %1 failed (%2); check the cable and the adapter, then choose the port again.")
+                    .arg(m_name, m_port.errorString())};
+    default:
+        return {PortError::Other, QStringLiteral("The serial port %1 failed: %2").arg(m_name, m_port.errorString())};
+    }
+}
+
+PortStatus QtSerialPort::open()
+{
+    if (m_port.isOpen())
+        return m_error = {PortError::AlreadyOpen, QStringLiteral("The serial port %1 is already open.").arg(m_name)};
+    m_port.clearError();
+    if (!m_port.open(QIODevice::ReadWrite))
+        return m_error = statusFor(m_port.error());
+    // A pseudo-terminal refuses some line settings; only the ones that matter are required.
+    const bool set = m_port.setBaudRate(kBaudRate) && m_port.setDataBits(QSerialPort::Data8) &&
+                     m_port.setParity(QSerialPort::NoParity) && m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!set && m_port.error() != QSerialPort::UnsupportedOperationError) {
+        const PortStatus status = statusFor(m_port.error());
+        m_port.close();
+        return m_error = status;
+    }
+    m_port.clearError();
+    return m_error = {};
+}
+
+void QtSerialPort::close()
+{
+    if (m_port.isOpen())
+        m_port.close();
+}
+
+bool QtSerialPort::checkLine()
+{
+    const QSerialPort::SerialPortError e = m_port.error();
+    const bool dead = e == QSerialPort::ReadError || e == QSerialPort::WriteError || e == QSerialPort::ResourceError;
+    if (dead || (m_port.isOpen() && !QFileInfo::exists(m_name))) {
+        if (m_error.ok())
+            m_error = dead ? statusFor(e)
+                           : PortStatus{PortError::LineDead, QStringLiteral("The serial port %1 has gone.").arg(m_name)};
+        m_port.close();
+        return false;
+    }
+    return m_port.isOpen();
+}
+
+int QtSerialPort::bytesWaiting()
+{
+    if (!checkLine())
+        return 0;
+    m_port.waitForReadyRead(0); // take in what the driver holds
+    checkLine();
+    return int(m_port.bytesAvailable());
+}
+
+QByteArray QtSerialPort::readAll()
+{
+    if (!checkLine())
+        return {};
+    m_port.waitForReadyRead(0);
+    return m_port.readAll();
+}
+
+bool QtSerialPort::writeByte(std::uint8_t byte)
+{
+    if (!m_port.isOpen()) {
+        if (m_error.ok())
+            m_error = statusFor(QSerialPort::NotOpenError);
+        return false;
+    }
+    const char c = static_cast<char>(byte);
+    if (m_port.write(&c, 1) != 1)
+        return checkLine() && false;
+    while (m_port.bytesToWrite() > 0) {
+        if (!m_port.waitForBytesWritten(kWriteTimeoutMs))
+            break;
+    }
+    return checkLine();
+}
+
+bool QtSerialPort::waitForData(int msecs)
+{
+    if (!checkLine())
+        return false;
+    if (m_port.bytesAvailable() > 0)
+        return true;
+    const bool arrived = m_port.waitForReadyRead(msecs);
+    return checkLine() && arrived;
+}
+
+} // namespace kaldor

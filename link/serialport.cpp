@@ -1,0 +1,33 @@
+#include "link/serialport.h"
+
+namespace kaldor {
+
+namespace {
+constexpr int kFirstPort = 1;
+constexpr int kLastPort = 4;
+} // namespace
+
+QString PortSpec::deviceName() const
+{
+    if (!devicePath.isEmpty())
+        return devicePath;
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(number);
+#else
+    return QStringLiteral("/dev/ttyS%1").arg(number - 1);
+#endif
+}
+
+std::optional<PortSpec> PortSpec::parse(const QString& text)
+{
+    const QString t = text.trimmed();
+    bool isNumber = false;
+    const int n = t.toInt(&isNumber);
+    if (isNumber)
+        return n >= kFirstPort && n <= kLastPort ? std::optional<PortSpec>(PortSpec{n, {}}) : std::nullopt;
+    if (t.isEmpty())
+        return std::nullopt;
+    return PortSpec{kFirstPort, t};
+}
+
+} // namespace kaldor
