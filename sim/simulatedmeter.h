@@ -1,0 +1,81 @@
+#pragma once
+// A model of the meter's side of the line, for tests, benchmarks and the windowed program's
+// simulation. It answers "AU", "AD", "CD", "CL" and the keypad commands one byte at a time,
+// and on request goes wrong at any step of any exchange.
+
+#include "store/indicatorimage.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+namespace kaldor {
+
+enum class FaultKind {
+    NoReply,         // the meter says nothing at that step and forgets the exchange
+    Nack,            // 0x15 in place of the reply
+    WrongByte,       // a wrong first byte: 0x41 for an ACK, a count of 0x4141, a block's first byte changed
+    ExtraBytes,      // the reply and one byte more
+    StopAfterBlocks, // step = k: after k blocks (or data bytes of "CD") the meter falls silent
+    CloseLine,       // the line closes at that step
+};
+
+// A fault fires once, at the step-th reply of the named exchange (1 = the reply to the command).
+// "AU": 1 ACK, 2 the count, 3.. the blocks. "AD": 1 command, 2 count, 3.. one per block.
+// "CD": 1 command, 2 tank number, 3 byte count, 4.. one per data byte.
+struct MeterFault {
+    QByteArray command; // "AU", "AD", "CD"
+    int step = 1;
+    FaultKind kind = FaultKind::NoReply;
+
+    // "AU:3:nack"; kinds silent, nack, wrong, extra, stop, close.
+    static std::optional<MeterFault> parse(const QString& text);
+};
+
+class SimulatedMeter {
+public:
+    explicit SimulatedMeter(const IndicatorImage& image = {});
+
+    const IndicatorImage& image() const { return m_image; }
+    void setImage(const IndicatorImage& image) { m_image = image; }
+    // Header and summary of an image that holds no tanks, as "CL" leaves it.
+    static IndicatorImage emptyImage();
+
+    void addFault(const MeterFault& fault) { m_faults.append(fault); }
+    void clearFaults() { m_faults.clear(); }
+
+    // One byte from the program; returns the meter's answer to it (often none).
+    QByteArray receive(std::uint8_t byte);
+
+    bool lineClosed() const { return m_lineClosed; }
+    int commandCount(const QByteArray& letters) const { return m_commands.value(letters); }
+    int tanksAdded() const { return m_tanksAdded; }
+
+private:
+    enum class State { Idle, Letter1, Letter2, Cr, AuAck1, AuAckCount, AuAckBlock, AdCountHigh, AdCountLow, AdData,
+                       AdFinal, CdTank, CdCountHigh, CdCountLow, CdData };
+    void frameComplete();
+    // The reply of `step` after the faults for it; goes idle when a fault stops the exchange.
+    QByteArray reply(int step, QByteArray bytes, bool isBlock = false);
+    QByteArray nextBlock();
+    void appendTank(int tankNumber, const QByteArray& block);
+
+    IndicatorImage m_image;
+    QList<MeterFault> m_faults;
+    State m_state = State::Idle;
+    QByteArray m_letters;
+    int m_blocks = 0;   // announced or held
+    int m_sent = 0;     // blocks sent or taken so far
+    int m_count = 0;    // "CD" byte count
+    int m_tank = 0;
+    QByteArray m_data;
+    int m_stopAfter = -1;
+    bool m_lineClosed = false;
+    int m_tanksAdded = 0;
+    QMap<QByteArray, int> m_commands;
+};
+
+} // namespace kaldor
