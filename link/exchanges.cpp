@@ -427,7 +427,8 @@ ExchangeResult sendTankCurve(ExchangeContext& ctx, const TankSend& send, const Q
         return stageResult(Outcome::Done, kPointStage);
     };
     const ExchangeResult result = exchange();
-    QFile::remove(workingFile); // after any exchange that began, the working file is gone
+    if (!workingFile.isEmpty())
+        QFile::remove(workingFile); // after any exchange that began, the working file is gone
     return result;
 }
 

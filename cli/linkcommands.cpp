@@ -1,0 +1,222 @@
+#include "cli/linkcommands.h"
+
+#include "cli/filecommands.h"
+#include "editor/curvecheck.h"
+#include "editor/tankfile.h"
+#include "link/exchanges.h"
+#include "link/qtserialport.h"
+#include "store/indicatorfile.h"
+#include "store/tankrecords.h"
+
+#include <memory>
+
+namespace kaldor::cli {
+
+namespace {
+
+// Each command runs its exchange straight through on the QSerialPort backend: no event loop,
+// no thread, the same waits as the windows.
+struct OpenedPort {
+    std::unique_ptr<QtSerialPort> port;
+    int status = kExitOk;
+};
+
+OpenedPort openPort(const GlobalOptions& options, QTextStream& err)
+{
+    OpenedPort opened;
+    if (options.port.isEmpty()) {
+        err << "kaldorctl: this command needs --port DEVICE (1 to 4, or a device path)\n";
+        opened.status = kExitUsage;
+        return opened;
+    }
+    const std::optional<PortSpec> spec = PortSpec::parse(options.port);
+    if (!spec) {
+        err << "kaldorctl: --port takes 1 to 4 or a device path, not " << options.port << '\n';
+        opened.status = kExitUsage;
+        return opened;
+    }
+    opened.port = std::make_unique<QtSerialPort>(*spec);
+    const PortStatus status = opened.port->open();
+    if (!status.ok()) {
+        if (status.error == PortError::HeldByOther)
+            err << "Port unavailable. Choose another port." << '\n';
+        err << status.text << '\n';
+        opened.status = kExitRefused;
+    }
+    return opened;
+}
+
+int finish(const ExchangeResult& result, const Messages& messages, QTextStream& out, QTextStream& err)
+{
+    printMessages(messages, out, err);
+    return result.done() ? kExitOk : kExitRefused;
+}
+
+int usageError(const QString& text, QTextStream& err)
+{
+    err << "kaldorctl: " << text << '\n';
+    return kExitUsage;
+}
+
+int readCommand(const QStringList& args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
+{
+    if (args.size() != 1)
+        return usageError(QStringLiteral("read takes one argument: the file to write"), err);
+    OpenedPort opened = openPort(options, err);
+    if (!opened.port || opened.status != kExitOk)
+        return opened.status;
+    ExchangeContext ctx{*opened.port, {}, {}, nullptr};
+    const Download d = downloadIndicatorFile(ctx, args.first());
+    if (d.result.outcome == Outcome::Failed && !d.result.detail.isEmpty())
+        err << args.first() << ": " << d.result.detail << '\n';
+    return finish(d.result, downloadMessages(d.result, DownloadVariant::MainWindow), out, err);
+}
+
+int writeCommandLine(const QStringList& args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
+{
+    if (args.size() != 1)
+        return usageError(QStringLiteral("write takes one argument: the indicator file to send"), err);
+    // The whole file is read and checked before the port is touched.
+    const UploadPreparation prep = uploadSourceFromFile(args.first(), UploadVariant::MainWindow);
+    if (!prep.source) {
+        printMessages(prep.messages, out, err);
+        return kExitRefused;
+    }
+    OpenedPort opened = openPort(options, err);
+    if (!opened.port || opened.status != kExitOk)
+        return opened.status;
+    ExchangeContext ctx{*opened.port, {}, {}, nullptr};
+    const ExchangeResult r = uploadImage(ctx, *prep.source, UploadVariant::MainWindow);
+    return finish(r, uploadMessages(r), out, err);
+}
+
+int sendTankCommand(QStringList args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
+{
+    QString tankText;
+    QString imagePath;
+    QString tankFile;
+    while (!args.isEmpty()) {
+        const QString a = args.takeFirst();
+        if (a == QLatin1String("--tank") && !args.isEmpty())
+            tankText = args.takeFirst();
+        else if (a == QLatin1String("--image") && !args.isEmpty())
+            imagePath = args.takeFirst();
+        else if (!a.startsWith(QLatin1String("--")) && tankFile.isEmpty())
+            tankFile = a;
+        else
+            return usageError(QStringLiteral("send-tank TANK.tnk [--tank N] [--image FILE]"), err);
+    }
+    if (tankFile.isEmpty())
+        return usageError(QStringLiteral("send-tank needs a tank file"), err);
+
+    CurveTable table;
+    const TankFileOpen opened = openTankFile(tankFile, options.offsetMode, table);
+    if (!opened.ok) {
+        printMessages(opened.messages, out, err);
+        return kExitRefused;
+    }
+    if (tankText.isEmpty())
+        tankText = opened.tankNumberText.value_or(QString());
+
+    QList<int> loaded;
+    if (!imagePath.isEmpty()) {
+        const IndicatorFileLoad load = loadIndicatorFile(imagePath);
+        if (!load.ok()) {
+            err << (load.message.isEmpty() ? QStringLiteral("%1: file not found").arg(imagePath) : load.message)
+                << '\n';
+            return kExitRefused;
+        }
+        const DecodeResult decoded = decodeTankRecords(load.image);
+        if (!decoded.ok()) {
+            err << errorText(decoded.errorNumber) << '\n' << imagePath << ": " << decoded.detail << '\n';
+            return kExitRefused;
+        }
+        for (const TankRecord& record : decoded.records)
+            loaded.append(record.tankNumber);
+    }
+
+    int pointCount = opened.pointCount.value_or(0);
+    const CurveCheck check = validateCurve(table, pointCount);
+    if (!check.curveValid) {
+        printMessages(check.messages, out, err);
+        return kExitRefused;
+    }
+    const TankSendPreparation prep = prepareTankSend(table, pointCount, tankText, loaded, options.offsetMode);
+    if (!prep.send) {
+        printMessages(prep.messages, out, err);
+        return kExitRefused;
+    }
+    OpenedPort port = openPort(options, err);
+    if (!port.port || port.status != kExitOk)
+        return port.status;
+    ExchangeContext ctx{*port.port, {}, {}, nullptr};
+    // The tool keeps no working file, so there is none to delete afterwards.
+    const ExchangeResult r = sendTankCurve(ctx, *prep.send, QString());
+    return finish(r, sendTankMessages(r), out, err);
+}
+
+int clearCommand(const QStringList& args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
+{
+    if (!args.isEmpty())
+        return usageError(QStringLiteral("clear takes no arguments"), err);
+    OpenedPort opened = openPort(options, err);
+    if (!opened.port || opened.status != kExitOk)
+        return opened.status;
+    ExchangeContext ctx{*opened.port, {}, {}, nullptr};
+    const ExchangeResult r = sendClearCommand(ctx);
+    return finish(r, clearMessages(r), out, err);
+}
+
+int keyCommand(const QStringList& args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
+{
+    const std::optional<KeypadKey> key = args.size() == 1 ? keypadKeyFromLetters(args.first().toUpper()) : std::nullopt;
+    if (!key)
+        return usageError(QStringLiteral("key takes one of PG, UP, DN, SW"), err);
+    OpenedPort opened = openPort(options, err);
+    if (!opened.port || opened.status != kExitOk)
+        return opened.status;
+    ExchangeContext ctx{*opened.port, {}, {}, nullptr};
+    // "PG" opens the keypad: what waits at the port is dropped first, as the keypad window does.
+    const ExchangeResult r = sendKeypadCommand(ctx, *key, *key == KeypadKey::Program);
+    return finish(r, keypadMessages(r), out, err);
+}
+
+} // namespace
+
+bool isLinkCommand(const QString& command)
+{
+    static const QStringList commands = {QStringLiteral("read"), QStringLiteral("write"), QStringLiteral("send-tank"),
+                                         QStringLiteral("clear"), QStringLiteral("key")};
+    return commands.contains(command);
+}
+
+int runLinkCommand(const QString& command, const QStringList& args, const GlobalOptions& options, QTextStream& out,
+                   QTextStream& err)
+{
+    if (command == QLatin1String("read"))
+        return readCommand(args, options, out, err);
+    if (command == QLatin1String("write"))
+        return writeCommandLine(args, options, out, err);
+    if (command == QLatin1String("send-tank"))
+        return sendTankCommand(args, options, out, err);
+    if (command == QLatin1String("clear"))
+        return clearCommand(args, options, out, err);
+    return keyCommand(args, options, out, err);
+}
+
+QString linkCommandsHelp()
+{
+    return QStringLiteral(
+        "  read OUT                  read the whole image from the meter into OUT (working file form)\n"
+        "  write FILE                send an indicator file to the meter\n"
+        "  send-tank TANK.tnk [--tank N] [--image FILE]\n"
+        "                            send one tank; --image checks the number against its tanks\n"
+        "  clear                     erase all tank data in the meter\n"
+        "  key PG|UP|DN|SW           press a key of the program-and-calibrate keypad\n"
+        "\n"
+        "Examples:\n"
+        "  kaldorctl --port /dev/ttyUSB0 read All1.DAT\n"
+        "  kaldorctl --port 2 send-tank diesel.tnk --tank 7 --image All1.DAT\n");
+}
+
+} // namespace kaldor::cli
