@@ -75,11 +75,11 @@ void QtSerialPort::close()
         m_port.close();
 }
 
-bool QtSerialPort::checkLine()
+bool QtSerialPort::checkLine(bool checkPath)
 {
     const QSerialPort::SerialPortError e = m_port.error();
     const bool dead = e == QSerialPort::ReadError || e == QSerialPort::WriteError || e == QSerialPort::ResourceError;
-    if (dead || (m_port.isOpen() && !QFileInfo::exists(m_name))) {
+    if (dead || (checkPath && m_port.isOpen() && !QFileInfo::exists(m_name))) {
         if (m_error.ok())
             m_error = dead ? statusFor(e)
                            : PortStatus{PortError::LineDead, QStringLiteral("The serial port %1 has gone.").arg(m_name)};
@@ -130,7 +130,8 @@ bool QtSerialPort::waitForData(int msecs)
     if (m_port.bytesAvailable() > 0)
         return true;
     const bool arrived = m_port.waitForReadyRead(msecs);
-    return checkLine() && arrived;
+    // A vanished device path is a dead line: look for it whenever a wait comes back empty.
+    return checkLine(!arrived) && arrived;
 }
 
 } // namespace kaldor

@@ -25,7 +25,7 @@ public:
 private:
     // After a hang-up Qt reports a read error again and again while the port stays open:
     // the first such error closes the port and is kept, once.
-    bool checkLine();
+    bool checkLine(bool checkPath = false);
     PortStatus statusFor(QSerialPort::SerialPortError error) const;
 
     QString m_name;
