@@ -4,8 +4,20 @@
 
 namespace kaldor {
 
-const QString Link::kBusyMessage =
-    QStringLiteral("The meter is busy with another exchange. Wait until it has ended, then try again.");
+const QString Link::kBusyMessage = QStringLiteral(
+    "The meter is busy with another exchange. Wait until it has finished, then try again.");
+
+namespace {
+ExchangeResult notOpen(int stage = 0)
+{
+    ExchangeResult r;
+    r.outcome = Outcome::LineFailed;
+    r.stage = stage;
+    r.port = {PortError::NotOpen, QStringLiteral("The serial port is not open.")};
+    r.detail = r.port.text;
+    return r;
+}
+} // namespace
 
 Link::Link(PortFactory factory, WaitBounds bounds, QObject* parent)
     : QObject(parent), m_factory(std::move(factory)), m_bounds(bounds)
@@ -13,20 +25,20 @@ Link::Link(PortFactory factory, WaitBounds bounds, QObject* parent)
     qRegisterMetaType<kaldor::PortStatus>();
     qRegisterMetaType<kaldor::ExchangeResult>();
     qRegisterMetaType<kaldor::ExchangeKind>();
-    m_thread.setObjectName(QStringLiteral("kaldor-link"));
     m_worker = new QObject;
     m_worker->moveToThread(&m_thread);
-    connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    m_thread.setObjectName(QStringLiteral("kaldor-link"));
     m_thread.start();
 }
 
 Link::~Link()
 {
-    m_cancel = true;
-    // The port is closed and released on the thread that used it.
-    QMetaObject::invokeMethod(m_worker, [this] { m_port.reset(); }, Qt::BlockingQueuedConnection);
+    // A running exchange notices this at its next wait; the port is released on its own thread.
+    m_cancel.store(true);
+    QMetaObject::invokeMethod(m_worker, [this] { m_port.reset(); }, Qt::QueuedConnection);
     m_thread.quit();
     m_thread.wait();
+    delete m_worker;
 }
 
 bool Link::begin()
@@ -43,40 +55,6 @@ void Link::post(std::function<void()> job)
     QMetaObject::invokeMethod(m_worker, std::move(job), Qt::QueuedConnection);
 }
 
-bool Link::run(ExchangeKind kind, std::function<ExchangeResult(ExchangeContext&)> exchange)
-{
-    if (!begin())
-        return false;
-    post([this, kind, exchange = std::move(exchange)] {
-        ExchangeResult result;
-        if (!m_port) {
-            result.outcome = Outcome::LineFailed;
-            result.port = {PortError::NotOpen, QStringLiteral("No serial port is chosen.")};
-            result.detail = result.port.text;
-        } else {
-            ExchangeContext ctx{*m_port, m_bounds, {}, &m_cancel};
-            ctx.progress = [this](int percent) {
-                QMetaObject::invokeMethod(this, [this, percent] { emit progress(percent); }, Qt::QueuedConnection);
-            };
-            result = exchange(ctx);
-        }
-        const bool open = m_port && m_port->isOpen();
-        QMetaObject::invokeMethod(
-            this,
-            [this, kind, result, open] {
-                const bool wasOpen = m_portOpen;
-                m_portOpen = open;
-                m_busy = false;
-                emit busyChanged(false);
-                if (wasOpen && !open)
-                    emit portClosed();
-                emit finished(kind, result);
-            },
-            Qt::QueuedConnection);
-    });
-    return true;
-}
-
 bool Link::openPort(const PortSpec& spec)
 {
     if (!begin())
@@ -84,26 +62,27 @@ bool Link::openPort(const PortSpec& spec)
     post([this, spec] {
         if (m_port)
             m_port->close();
-        m_port = m_factory(spec);
-        const PortStatus status = m_port ? m_port->open()
-                                         : PortStatus{PortError::Unavailable, QStringLiteral("No such port.")};
+        m_port = m_factory ? m_factory(spec) : nullptr;
+        const PortStatus status =
+            m_port ? m_port->open()
+                   : PortStatus{PortError::Other, QStringLiteral("No serial port can be made for %1.").arg(spec.deviceName())};
+        ExchangeResult r;
+        if (!status.ok()) {
+            r.outcome = Outcome::LineFailed;
+            r.port = status;
+            r.detail = status.text;
+        }
         const bool open = m_port && m_port->isOpen();
         QMetaObject::invokeMethod(
             this,
-            [this, spec, status, open] {
+            [this, spec, status, r, open] {
                 m_spec = spec;
-                m_portStatus = status;
                 m_portOpen = open;
-                m_busy = false;
-                emit busyChanged(false);
+                m_portStatus = status;
+                m_busy.store(false);
                 emit portOpened(status);
-                ExchangeResult r;
-                if (!status.ok()) {
-                    r.outcome = Outcome::LineFailed;
-                    r.port = status;
-                    r.detail = status.text;
-                }
                 emit finished(ExchangeKind::OpenPort, r);
+                emit busyChanged(false);
             },
             Qt::QueuedConnection);
     });
@@ -121,10 +100,49 @@ bool Link::closePort()
             this,
             [this] {
                 m_portOpen = false;
-                m_busy = false;
-                emit busyChanged(false);
+                m_busy.store(false);
                 emit portClosed();
                 emit finished(ExchangeKind::ClosePort, ExchangeResult{});
+                emit busyChanged(false);
+            },
+            Qt::QueuedConnection);
+    });
+    return true;
+}
+
+bool Link::run(ExchangeKind kind, std::function<ExchangeResult(ExchangeContext&)> exchange)
+{
+    if (!begin())
+        return false;
+    post([this, kind, exchange = std::move(exchange)] {
+        ExchangeResult r;
+        bool open = false;
+        if (!m_port) {
+            r = notOpen();
+        } else {
+            ExchangeContext ctx{*m_port, m_bounds,
+                                [this](int percent) {
+                                    QMetaObject::invokeMethod(
+                                        this, [this, percent] { emit progress(percent); },
+                                        Qt::QueuedConnection);
+                                },
+                                &m_cancel};
+            r = exchange(ctx);
+            open = m_port->isOpen();
+        }
+        const PortStatus status = m_port ? m_port->lastError() : PortStatus{};
+        QMetaObject::invokeMethod(
+            this,
+            [this, kind, r, open, status] {
+                const bool lost = m_portOpen && !open;
+                m_portOpen = open;
+                if (lost) {
+                    m_portStatus = status;
+                    emit portClosed();
+                }
+                m_busy.store(false);
+                emit finished(kind, r);
+                emit busyChanged(false);
             },
             Qt::QueuedConnection);
     });
