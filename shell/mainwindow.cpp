@@ -382,6 +382,7 @@ void MainWindow::saveRetrievedIndicatorFile()
 
 int MainWindow::shutDown()
 {
+    m_closedByUser = true;
     m_animation.stop();
     m_downloading = m_uploading = false;
     m_link.closePort();

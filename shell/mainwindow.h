@@ -45,6 +45,8 @@ public:
     void startUp();
 
     bool offsetMode() const { return m_offsetMode; }
+    // True after Exit or closing the window, which remove the working file.
+    bool closedByUser() const { return m_closedByUser; }
     // All1.DAT in the current directory.
     static QString workingFile();
 
@@ -93,6 +95,7 @@ private:
     bool m_downloading = false;
     bool m_uploading = false;
     bool m_ended = false;
+    bool m_closedByUser = false;
 
     QCheckBox* m_check = nullptr;
     Gauge* m_gauge = nullptr;

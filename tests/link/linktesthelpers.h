@@ -1,0 +1,40 @@
+#pragma once
+// Shared pieces of the link tests: short waits, a small image, the three-point curve.
+
+#include "editor/curvetable.h"
+#include "link/exchanges.h"
+#include "sim/simulatedport.h"
+
+#include <QByteArray>
+#include <memory>
+
+namespace kaldor::testing {
+
+// Short bounds so that a time-out costs little; the production bounds are 2 s and 4 s.
+inline WaitBounds shortBounds() { return WaitBounds{60, 120}; }
+
+// Two blocks: 1 .. 16.
+inline IndicatorImage twoBlockImage()
+{
+    QByteArray bytes;
+    for (int i = 1; i <= 16; ++i)
+        bytes.append(char(i));
+    return IndicatorImage::fromBytes(bytes);
+}
+
+inline QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
+
+// Points (0 %, 100), (50 %, 600), (99.99 %, 1100).
+inline CurveTable threePointTable()
+{
+    CurveTable t;
+    t.setValue(1, QStringLiteral("100"));
+    t.setPercent(1, QStringLiteral("0"));
+    t.setValue(2, QStringLiteral("600"));
+    t.setPercent(2, QStringLiteral("50"));
+    t.setValue(3, QStringLiteral("1100"));
+    t.setPercent(3, QStringLiteral("99.99"));
+    return t;
+}
+
+} // namespace kaldor::testing

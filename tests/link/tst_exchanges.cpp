@@ -1,0 +1,345 @@
+// Every exchange against the in-process simulated meter: one fault matrix over every message
+// of every variant and stage, the byte traces of the worked examples, and the checks made
+// before anything goes out.
+
+#include "linktesthelpers.h"
+
+#include "store/indicatorfile.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace kaldor;
+using namespace kaldor::testing;
+
+class TestExchanges : public QObject {
+    Q_OBJECT
+private slots:
+    void faultMatrix_data();
+    void faultMatrix();
+    void downloadTrace();
+    void uploadTrace();
+    void sendTrace_data();
+    void sendTrace();
+    void clearAndKeypadTrace();
+    void uploadRefusesUnsoundFile_data();
+    void uploadRefusesUnsoundFile();
+    void sendRefusesBeforeWriting_data();
+    void sendRefusesBeforeWriting();
+    void closedPortIsReported_data();
+    void closedPortIsReported();
+    void uploadProgress_data();
+    void uploadProgress();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+namespace {
+
+struct Run {
+    QString message;
+    bool workingFile = false;
+    QByteArray sent;
+};
+
+Run runExchange(const QString& exchange, const QString& faultText, const QString& workingFile)
+{
+    auto meter = std::make_shared<SimulatedMeter>(twoBlockImage());
+    if (!faultText.isEmpty())
+        meter->addFault(*MeterFault::parse(faultText));
+    SimulatedPort port(meter);
+    port.open();
+    ExchangeContext ctx{port, shortBounds(), {}, nullptr};
+    QFile::remove(workingFile);
+    Messages messages;
+    if (exchange.startsWith(QLatin1String("read"))) {
+        const Download d = downloadIndicatorFile(ctx, workingFile);
+        messages = downloadMessages(d.result, exchange == QLatin1String("read-main") ? DownloadVariant::MainWindow
+                                                                                    : DownloadVariant::Editor);
+    } else if (exchange == QLatin1String("write")) {
+        messages = uploadMessages(uploadImage(ctx, uploadSourceFromImage(twoBlockImage(), 16), UploadVariant::MainWindow));
+    } else {
+        const TankSendPreparation prep = prepareTankSend(threePointTable(), 3, QStringLiteral("7"), {}, true);
+        writeFileAtomically(workingFile, "0, 0\r\n");
+        messages = sendTankMessages(sendTankCurve(ctx, *prep.send, workingFile));
+    }
+    return {messages.value(0).text, QFile::exists(workingFile), port.sentBytes()};
+}
+
+} // namespace
+
+void TestExchanges::faultMatrix_data()
+{
+    QTest::addColumn<QString>("exchange");
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("exact");
+    QTest::addColumn<bool>("workingFile");
+
+    // Read, main window.
+    QTest::newRow("read done") << "read-main" << "" << "Indicator Data Read" << true << true;
+    QTest::newRow("read 1 silent") << "read-main" << "AU:1:silent" << "Comm timeout  1" << true << false;
+    QTest::newRow("read 1 nack") << "read-main" << "AU:1:nack" << "Indicator not ready  1" << true << false;
+    QTest::newRow("read 1 wrong") << "read-main" << "AU:1:wrong" << "Indicator not ready  1" << true << false;
+    QTest::newRow("read 1 ack+extra") << "read-main" << "AU:1:extra" << "Indicator Data Read" << true << true;
+    QTest::newRow("read 2 silent") << "read-main" << "AU:2:silent" << "Comm timeout  2" << true << false;
+    QTest::newRow("read 2 count too big") << "read-main" << "AU:2:wrong" << "16705 blocks" << false << false;
+    QTest::newRow("read 3 silent") << "read-main" << "AU:3:silent" << "Comm timeout  4" << true << false;
+    QTest::newRow("read 3 nine bytes") << "read-main" << "AU:3:extra" << "Comm timeout  4" << true << false;
+    QTest::newRow("read stop after 1") << "read-main" << "AU:1:stop" << "Comm timeout  4" << true << false;
+    QTest::newRow("read 4 line closed") << "read-main" << "AU:4:close" << "stage 4" << false << false;
+    // Read, tank editor.
+    QTest::newRow("editor done") << "read-editor" << "" << "Indicator Data Read" << true << true;
+    QTest::newRow("editor 1 nack") << "read-editor" << "AU:1:nack" << "Nack back 1" << true << false;
+    QTest::newRow("editor 1 silent") << "read-editor" << "AU:1:silent" << "Comm timeout 1" << true << false;
+    QTest::newRow("editor 2 silent") << "read-editor" << "AU:2:silent" << "Comm timeout 2" << true << false;
+    QTest::newRow("editor 4 silent") << "read-editor" << "AU:4:silent" << "Comm timeout 4" << true << false;
+    // Write.
+    QTest::newRow("write done") << "write" << "" << "Data Sent" << true << false;
+    QTest::newRow("write 1 nack") << "write" << "AD:1:nack" << "Command not accepted" << true << false;
+    QTest::newRow("write 1 wrong") << "write" << "AD:1:wrong" << "Command not accepted" << true << false;
+    QTest::newRow("write 1 ack+extra") << "write" << "AD:1:extra" << "Data Sent" << true << false;
+    QTest::newRow("write 1 silent") << "write" << "AD:1:silent" << "Comm timeout  1" << true << false;
+    QTest::newRow("write 2 nack") << "write" << "AD:2:nack" << "Data not complete" << true << false;
+    QTest::newRow("write 2 silent") << "write" << "AD:2:silent" << "Comm timeout  2" << true << false;
+    QTest::newRow("write 3 wrong") << "write" << "AD:3:wrong" << "Data not complete" << true << false;
+    QTest::newRow("write 4 silent") << "write" << "AD:4:silent" << "Comm timeout  3" << true << false;
+    QTest::newRow("write stop after 1") << "write" << "AD:1:stop" << "Comm timeout  3" << true << false;
+    QTest::newRow("write 3 line closed") << "write" << "AD:3:close" << "stage 3" << false << false;
+    // Send one tank (offset-capable): replies 4 .. 7 are the full scale and the offset.
+    QTest::newRow("send done") << "send" << "" << "Tank data sent." << true << false;
+    QTest::newRow("send 1 nack") << "send" << "CD:1:nack" << "NACK COMM " << true << false;
+    QTest::newRow("send 2 nack") << "send" << "CD:2:nack" << "NACK TANK " << true << false;
+    QTest::newRow("send 3 nack") << "send" << "CD:3:nack" << "NACK NO. BYTES " << true << false;
+    QTest::newRow("send 4 nack") << "send" << "CD:4:nack" << "NACK BYTE " << true << false;
+    QTest::newRow("send 9 nack") << "send" << "CD:9:nack" << "NACK BYTE " << true << false;
+    QTest::newRow("send 2 ack+extra") << "send" << "CD:2:extra" << "Tank data sent." << true << false;
+    QTest::newRow("send 1 silent") << "send" << "CD:1:silent" << "Comm Timeout  1" << true << false;
+    QTest::newRow("send 2 silent") << "send" << "CD:2:silent" << "Comm Timeout  2" << true << false;
+    QTest::newRow("send 3 silent") << "send" << "CD:3:silent" << "Comm Timeout  3" << true << false;
+    QTest::newRow("send 4 silent") << "send" << "CD:4:silent" << "Comm Timeout  5" << true << false;
+    QTest::newRow("send 7 silent") << "send" << "CD:7:silent" << "Comm Timeout  5" << true << false;
+    QTest::newRow("send 8 silent") << "send" << "CD:8:silent" << "Comm Timeout  4" << true << false;
+    QTest::newRow("send 6 line closed") << "send" << "CD:6:close" << "stage 5" << false << false;
+}
+
+void TestExchanges::faultMatrix()
+{
+    QFETCH(QString, exchange);
+    QFETCH(QString, fault);
+    QFETCH(QString, message);
+    QFETCH(bool, exact);
+    QFETCH(bool, workingFile);
+    const Run run = runExchange(exchange, fault, m_dir.filePath(QStringLiteral("All1.DAT")));
+    if (exact)
+        QCOMPARE(run.message, message);
+    else
+        QVERIFY2(run.message.contains(message), qPrintable(run.message));
+    QCOMPARE(run.workingFile, workingFile);
+}
+
+void TestExchanges::downloadTrace()
+{
+    auto meter = std::make_shared<SimulatedMeter>(twoBlockImage());
+    SimulatedPort port(meter);
+    port.open();
+    ExchangeContext ctx{port, shortBounds(), {}, nullptr};
+    QList<int> progress;
+    ctx.progress = [&](int p) { progress.append(p); };
+    const QString file = m_dir.filePath(QStringLiteral("trace.dat"));
+    const Download d = downloadIndicatorFile(ctx, file);
+    QVERIFY(d.result.done());
+    QCOMPARE(port.sentBytes(), hex("0241550d06060606"));
+    QCOMPARE(port.receivedBytes(), hex("06") + hex("0002") + twoBlockImage().bytes());
+    QCOMPARE(progress, (QList<int>{0, 50, 100}));
+    // The file holds 0, 2, the 16 bytes and the first byte of the second block again.
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), formatIndicatorFile(2, twoBlockImage(), 9));
+}
+
+void TestExchanges::uploadTrace()
+{
+    const QString file = m_dir.filePath(QStringLiteral("up.dat"));
+    QVERIFY(writeIndicatorFile(file, 2, twoBlockImage(), 9).ok);
+    const UploadPreparation prep = uploadSourceFromFile(file, UploadVariant::MainWindow);
+    QVERIFY(prep.source);
+    auto meter = std::make_shared<SimulatedMeter>();
+    SimulatedPort port(meter);
+    port.open();
+    ExchangeContext ctx{port, shortBounds(), {}, nullptr};
+    QVERIFY(uploadImage(ctx, *prep.source, UploadVariant::MainWindow).done());
+    const QByteArray image = twoBlockImage().bytes();
+    QCOMPARE(port.sentBytes(), hex("0241440d") + hex("0002") + image + hex("10"));
+    QCOMPARE(port.receivedBytes(), hex("06060606"));
+    QCOMPARE(meter->image(), twoBlockImage());
+}
+
+void TestExchanges::sendTrace_data()
+{
+    QTest::addColumn<bool>("offsetMode");
+    QTest::addColumn<QByteArray>("afterCommand");
+    QTest::newRow("offset capable") << true
+                                    << hex("07" "0010" "03e8" "8064" "00000000" "40013fff" "7fff7fff");
+    // Full scale 1100, no offset word; the first value word is 100 / 1100 x 32767 = 2978.
+    QTest::newRow("not offset capable") << false
+                                        << hex("07" "000e" "044c" "00000ba2" "400145d0" "7fff7fff");
+}
+
+void TestExchanges::sendTrace()
+{
+    QFETCH(bool, offsetMode);
+    QFETCH(QByteArray, afterCommand);
+    const TankSendPreparation prep = prepareTankSend(threePointTable(), 3, QStringLiteral("7"), {}, offsetMode);
+    QVERIFY(prep.send);
+    auto meter = std::make_shared<SimulatedMeter>(SimulatedMeter::emptyImage());
+    SimulatedPort port(meter);
+    port.open();
+    ExchangeContext ctx{port, shortBounds(), {}, nullptr};
+    QVERIFY(sendTankCurve(ctx, *prep.send, QString()).done());
+    QCOMPARE(port.sentBytes(), hex("0243440d") + afterCommand);
+    // One ACK after the command, the tank number, the count and every data byte.
+    QCOMPARE(port.receivedBytes(), QByteArray(3 + int(afterCommand.size()) - 3, char(0x06)));
+    // The meter filed it as the first record.
+    QCOMPARE(meter->image().at(layout::kTankCountAddress), 1);
+    QCOMPARE(meter->image().at(layout::kDirectoryStart), 7);
+}
+
+void TestExchanges::clearAndKeypadTrace()
+{
+    auto meter = std::make_shared<SimulatedMeter>(twoBlockImage());
+    SimulatedPort port(meter);
+    port.open();
+    ExchangeContext ctx{port, shortBounds(), {}, nullptr};
+    QCOMPARE(clearMessages(sendClearCommand(ctx)).value(0).text, QStringLiteral("Clear Command Sent"));
+    QCOMPARE(port.sentBytes(), hex("02434c0d"));
+    QCOMPARE(meter->image().at(layout::kTankCountAddress), 0);
+    port.clearTrace();
+    QVERIFY(keypadMessages(sendKeypadCommand(ctx, KeypadKey::Program, true)).isEmpty());
+    for (int i = 0; i < 3; ++i)
+        sendKeypadCommand(ctx, KeypadKey::Up);
+    sendKeypadCommand(ctx, KeypadKey::Down);
+    sendKeypadCommand(ctx, KeypadKey::Set);
+    QCOMPARE(port.sentBytes(), hex("0250470d" "0255500d0255500d0255500d" "02444e0d" "0253570d"));
+    QCOMPARE(port.receivedBytes(), QByteArray());
+    QCOMPARE(meter->commandCount("UP"), 3);
+}
+
+void TestExchanges::uploadRefusesUnsoundFile_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("11 of 16 values") << QByteArray("0,2,1,2,3,4,5,6,7,8,9,10,11") << "11 of the 16";
+    QTest::newRow("value 256") << QByteArray("0,1,1,2,3,256,5,6,7,8,8") << "value 256 at image address 3";
+    QTest::newRow("value -1") << QByteArray("0,1,1,2,3,-1,5,6,7,8,8") << "value -1";
+    QTest::newRow("3126 blocks") << QByteArray("12,54,0") << "3126 blocks";
+    QTest::newRow("no count") << QByteArray("") << "no block count";
+}
+
+void TestExchanges::uploadRefusesUnsoundFile()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, message);
+    const QString file = m_dir.filePath(QStringLiteral("bad.idr"));
+    QVERIFY(writeFileAtomically(file, content).ok);
+    for (const UploadVariant v : {UploadVariant::MainWindow, UploadVariant::FileManagement}) {
+        const UploadPreparation prep = uploadSourceFromFile(file, v);
+        QVERIFY(!prep.source);
+        QVERIFY2(prep.messages.value(0).text.contains(message), qPrintable(prep.messages.value(0).text));
+        QCOMPARE(prep.messages.value(0).kind, MessageKind::Refusal);
+    }
+    // A missing file: the main window's own text, the others the error number.
+    const QString missing = m_dir.filePath(QStringLiteral("missing.dat"));
+    QCOMPARE(uploadSourceFromFile(missing, UploadVariant::MainWindow).messages.value(0).text,
+             QStringLiteral("Get Indicator data first "));
+    QCOMPARE(uploadSourceFromFile(missing, UploadVariant::Viewer).messages.value(0).text,
+             QStringLiteral("Error:  53"));
+}
+
+void TestExchanges::sendRefusesBeforeWriting_data()
+{
+    QTest::addColumn<QString>("tankNumber");
+    QTest::addColumn<QString>("lastValue");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("tank in use") << "7" << "1100" << "Tank number already in use.";
+    QTest::newRow("tank 007 in use") << "007" << "1100" << "Tank number already in use.";
+    QTest::newRow("tank 0") << "0" << "1100" << "Input not accepted. Tank number must be between 1 and 255.";
+    QTest::newRow("tank 256") << "256" << "1100" << "Input not accepted. Tank number must be between 1 and 255.";
+    QTest::newRow("tank 0.4 rounds to 0") << "0.4" << "1100" << "Input not accepted. Tank number must be between 1 and 255.";
+    QTest::newRow("full scale 0") << "5" << "100" << "Last value in grid must be largest";
+    QTest::newRow("full scale 65536") << "5" << "65636" << "Error:  5";
+}
+
+void TestExchanges::sendRefusesBeforeWriting()
+{
+    QFETCH(QString, tankNumber);
+    QFETCH(QString, lastValue);
+    QFETCH(QString, message);
+    CurveTable table = threePointTable();
+    table.setValue(2, QStringLiteral("100"));
+    table.setValue(3, lastValue);
+    const TankSendPreparation prep = prepareTankSend(table, 3, tankNumber, {3, 7}, true);
+    QVERIFY(!prep.send);
+    QVERIFY2(prep.messages.value(0).text.startsWith(message), qPrintable(prep.messages.value(0).text));
+}
+
+void TestExchanges::closedPortIsReported_data()
+{
+    QTest::addColumn<QString>("exchange");
+    QTest::newRow("clear") << "clear";
+    QTest::newRow("key") << "key";
+    QTest::newRow("read") << "read";
+    QTest::newRow("send") << "send";
+}
+
+void TestExchanges::closedPortIsReported()
+{
+    QFETCH(QString, exchange);
+    SimulatedPort port(std::make_shared<SimulatedMeter>());
+    ExchangeContext ctx{port, shortBounds(), {}, nullptr};
+    const QString file = m_dir.filePath(QStringLiteral("keep.dat"));
+    QVERIFY(writeFileAtomically(file, "0, 0\r\n").ok);
+    Messages m;
+    if (exchange == QLatin1String("clear"))
+        m = clearMessages(sendClearCommand(ctx));
+    else if (exchange == QLatin1String("key"))
+        m = keypadMessages(sendKeypadCommand(ctx, KeypadKey::Up));
+    else if (exchange == QLatin1String("read"))
+        m = downloadMessages(downloadImage(ctx).result, DownloadVariant::MainWindow);
+    else
+        m = sendTankMessages(sendTankCurve(ctx, TankSend{7, hex("03e8"), false}, file));
+    QCOMPARE(m.size(), 1);
+    QCOMPARE(m.first().kind, MessageKind::Refusal);
+    QVERIFY2(m.first().text.contains(QLatin1String("not open")), qPrintable(m.first().text));
+    QVERIFY(port.sentBytes().isEmpty());
+    // The send never began, so the working file stays.
+    QVERIFY(QFile::exists(file));
+}
+
+void TestExchanges::uploadProgress_data()
+{
+    QTest::addColumn<int>("variant");
+    QTest::addColumn<QList<int>>("expected");
+    QTest::newRow("main: none") << int(UploadVariant::MainWindow) << QList<int>{};
+    QTest::newRow("viewer: per block") << int(UploadVariant::Viewer) << QList<int>{0, 50, 100};
+    QTest::newRow("construction: per byte")
+        << int(UploadVariant::Construction)
+        << QList<int>{0, 6, 12, 19, 25, 31, 38, 44, 50, 56, 62, 69, 75, 81, 88, 94, 100};
+}
+
+void TestExchanges::uploadProgress()
+{
+    QFETCH(int, variant);
+    QFETCH(QList<int>, expected);
+    SimulatedPort port(std::make_shared<SimulatedMeter>());
+    port.open();
+    QList<int> seen;
+    ExchangeContext ctx{port, shortBounds(), [&](int p) { seen.append(p); }, nullptr};
+    QVERIFY(uploadImage(ctx, uploadSourceFromImage(twoBlockImage(), 16), UploadVariant(variant)).done());
+    QCOMPARE(seen, expected);
+}
+
+QTEST_GUILESS_MAIN(TestExchanges)
+#include "tst_exchanges.moc"
