@@ -29,13 +29,13 @@ OpenedPort openPort(const GlobalOptions& options, QTextStream& err)
         opened.status = kExitUsage;
         return opened;
     }
-    const std::optional<PortSpec> spec = PortSpec::parse(options.port);
-    if (!spec) {
+    const std::optional<PortSpec> portSpec = PortSpec::parse(options.port);
+    if (!portSpec) {
         err << "kaldorctl: --port takes 1 to 4 or a device path, not " << options.port << '\n';
         opened.status = kExitUsage;
         return opened;
     }
-    opened.port = std::make_unique<QtSerialPort>(*spec);
+    opened.port = std::make_unique<QtSerialPort>(*portSpec);
     const PortStatus status = opened.port->open();
     if (!status.ok()) {
         if (status.error == PortError::HeldByOther)

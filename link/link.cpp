@@ -55,17 +55,17 @@ void Link::post(std::function<void()> job)
     QMetaObject::invokeMethod(m_worker, std::move(job), Qt::QueuedConnection);
 }
 
-bool Link::openPort(const PortSpec& spec)
+bool Link::openPort(const PortSpec& portSpec)
 {
     if (!begin())
         return false;
-    post([this, spec] {
+    post([this, portSpec] {
         if (m_port)
             m_port->close();
-        m_port = m_factory ? m_factory(spec) : nullptr;
+        m_port = m_factory ? m_factory(portSpec) : nullptr;
         const PortStatus status =
             m_port ? m_port->open()
-                   : PortStatus{PortError::Other, QStringLiteral("No serial port can be made for %1.").arg(spec.deviceName())};
+                   : PortStatus{PortError::Other, QStringLiteral("No serial port can be made for %1.").arg(portSpec.deviceName())};
         ExchangeResult r;
         if (!status.ok()) {
             r.outcome = Outcome::LineFailed;
@@ -75,8 +75,8 @@ bool Link::openPort(const PortSpec& spec)
         const bool open = m_port && m_port->isOpen();
         QMetaObject::invokeMethod(
             this,
-            [this, spec, status, r, open] {
-                m_spec = spec;
+            [this, portSpec, status, r, open] {
+                m_portSpec = portSpec;
                 m_portOpen = open;
                 m_portStatus = status;
                 m_busy.store(false);

@@ -30,11 +30,11 @@ public:
 
     bool isBusy() const { return m_busy.load(); }
     bool isPortOpen() const { return m_portOpen; }
-    PortSpec portSpec() const { return m_spec; }
+    PortSpec portSpec() const { return m_portSpec; }
     PortStatus portStatus() const { return m_portStatus; }
 
     // Closes the port if open, then opens the one given: portOpened().
-    bool openPort(const PortSpec& spec);
+    bool openPort(const PortSpec& portSpec);
     bool closePort();
     bool download(const QString& workingFile);
     bool upload(const UploadSource& source, UploadVariant variant);
@@ -65,7 +65,7 @@ private:
     std::atomic_bool m_busy{false};
     std::atomic_bool m_cancel{false};
     bool m_portOpen = false;
-    PortSpec m_spec;
+    PortSpec m_portSpec;
     PortStatus m_portStatus;
 };
 

@@ -9,7 +9,7 @@ constexpr int kBaudRate = 19200;
 constexpr int kWriteTimeoutMs = 2000;
 } // namespace
 
-QtSerialPort::QtSerialPort(const PortSpec& spec) : m_name(spec.deviceName())
+QtSerialPort::QtSerialPort(const PortSpec& portSpec) : m_name(portSpec.deviceName())
 {
     m_port.setPortName(m_name);
 }

@@ -9,7 +9,7 @@ namespace kaldor {
 
 class QtSerialPort : public SerialPort {
 public:
-    explicit QtSerialPort(const PortSpec& spec);
+    explicit QtSerialPort(const PortSpec& portSpec);
     ~QtSerialPort() override;
 
     QString name() const override { return m_name; }

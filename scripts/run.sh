@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
 # The run command: installs what is missing, builds, and starts the program.
+# With no meter attached it runs against the simulated meter; pass --port N=DEVICE
+# (or no --simulate at all, via KALDOR_ARGS="") to talk to a real one.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export BUILD_DIR="${BUILD_DIR:-$here/build}"
 bash "$here/scripts/setup.sh"
-exec "$BUILD_DIR/cli/kaldorctl" show "$here/samples/three-tanks.idr" "$@"
+if [ "$#" -eq 0 ]; then
+    set -- --simulate
+fi
+exec "$BUILD_DIR/shell/kaldor" "$@"

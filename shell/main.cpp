@@ -51,8 +51,8 @@ int main(int argc, char* argv[])
         }
         factory = simulation->portFactory();
     } else {
-        factory = [](const kaldor::PortSpec& spec) {
-            return std::make_unique<kaldor::QtSerialPort>(spec);
+        factory = [](const kaldor::PortSpec& portSpec) {
+            return std::make_unique<kaldor::QtSerialPort>(portSpec);
         };
     }
 
