@@ -50,7 +50,7 @@ PortWindow::PortWindow(Link& link, Dialogs& dialogs, QMap<int, QString> devices,
             // The port stays closed until the user chooses again.
             m_dialogs.message(this, QStringLiteral("Port unavailable. Choose another port."));
         } else if (!status.ok()) {
-            m_dialogs.message(this, errorText(status.number()));
+            m_dialogs.message(this, portErrorText(status));
             return; // open for another choice
         }
         close();

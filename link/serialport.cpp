@@ -1,5 +1,7 @@
 #include "link/serialport.h"
 
+#include "store/messages.h"
+
 namespace kaldor {
 
 namespace {
@@ -28,6 +30,14 @@ std::optional<PortSpec> PortSpec::parse(const QString& text)
     if (t.isEmpty())
         return std::nullopt;
     return PortSpec{kFirstPort, t};
+}
+
+QString portErrorText(const PortStatus& status)
+{
+    const QString text = errorText(status.number());
+    if (status.error == PortError::PermissionDenied && !status.text.isEmpty())
+        return text + QLatin1Char('\n') + status.text;
+    return text;
 }
 
 } // namespace kaldor

@@ -28,6 +28,10 @@ struct PortStatus {
     int number() const { return static_cast<int>(error); }
 };
 
+// What a window shows when a port will not open: "Error: " and the number; a port the user
+// may not open also gets the sentence that says how to get access.
+QString portErrorText(const PortStatus& status);
+
 // A port as the user names it: option 1 to 4, or a device path typed in (a USB adapter such
 // as /dev/ttyUSB0, a pseudo-terminal). QSerialPortInfo does not list pseudo-terminals, so a
 // typed path is taken as it is.

@@ -9,16 +9,78 @@
 #include "shell/simulation.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QTimer>
+#include <QWindow>
 #include <cstdio>
+#include <ctime>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 constexpr int kUsageError = 2;
+
+// Milliseconds since the kernel created this process (before exec and the loading of Qt),
+// from /proc/self/stat's start time, which counts in clock ticks (10 ms).
+double msSinceProcessStart()
+{
+    QFile stat(QStringLiteral("/proc/self/stat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    timespec now{};
+    clock_gettime(CLOCK_BOOTTIME, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6 -
+           fields.value(19).toDouble() * 1e3 / double(sysconf(_SC_CLK_TCK));
 }
+
+// Probes for the benchmarks and the screenshot script, idle unless their variable is set. Once
+// the main window's first expose has been handled (painted and flushed),
+// KALDOR_REPORT_SHOWN=1 prints "shown <ms since process start> main <ms since main>" on stderr
+// and KALDOR_SCREENSHOT=FILE saves the window, menu bar included, to FILE a moment later (the
+// gauge has moved and the start-up exchange is over) and ends the program.
+class FirstExposeProbe : public QObject {
+public:
+    FirstExposeProbe(QWidget* window, const QElapsedTimer& sinceMain)
+        : m_window(window), m_sinceMain(sinceMain)
+    {
+        window->windowHandle()->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed()) {
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, this, [this] { exposed(); });
+        }
+        return false;
+    }
+
+private:
+    void exposed()
+    {
+        if (qEnvironmentVariableIntValue("KALDOR_REPORT_SHOWN") == 1)
+            std::fprintf(stderr, "shown %.1f main %lld\n", msSinceProcessStart(),
+                         static_cast<long long>(m_sinceMain.elapsed()));
+        const QString file = qEnvironmentVariable("KALDOR_SCREENSHOT");
+        if (!file.isEmpty())
+            QTimer::singleShot(kScreenshotDelayMs, this, [this, file] {
+                QCoreApplication::exit(m_window->grab().save(file) ? 0 : 1);
+            });
+    }
+
+    static constexpr int kScreenshotDelayMs = 500;
+    QWidget* m_window;
+    QElapsedTimer m_sinceMain;
+};
+} // namespace
 
 int main(int argc, char* argv[])
 {
+    QElapsedTimer sinceMain;
+    sinceMain.start();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kaldor"));
     QApplication::setApplicationVersion(QStringLiteral(KALDOR_VERSION));
@@ -62,6 +124,9 @@ int main(int argc, char* argv[])
     QObject::connect(window.get(), &kaldor::MainWindow::programEnded, &app,
                      &QCoreApplication::quit, Qt::QueuedConnection);
     window->startUp();
+    std::unique_ptr<FirstExposeProbe> probe;
+    if (qEnvironmentVariableIsSet("KALDOR_REPORT_SHOWN") || qEnvironmentVariableIsSet("KALDOR_SCREENSHOT"))
+        probe = std::make_unique<FirstExposeProbe>(window.get(), sinceMain);
     const int status = QApplication::exec();
 
     const bool removeWorkingFile = window->closedByUser();

@@ -234,10 +234,10 @@ void MainWindow::startUp()
 // goes on with the port closed; a missing device is not reported; anything else is. Only a
 // port that is open already or cannot be used at all ends the program; after a failure other
 // than a held port the gauge stays still.
-void MainWindow::onStartUpPortOpened(int error)
+void MainWindow::onStartUpPortOpened(const PortStatus& status)
 {
     m_startingUp = false;
-    const auto e = static_cast<PortError>(error);
+    const PortError e = status.error;
     if (e == PortError::None || e == PortError::HeldByOther) {
         if (e == PortError::HeldByOther)
             m_dialogs.message(this, QStringLiteral("Port unavailable. Choose another port."));
@@ -247,7 +247,7 @@ void MainWindow::onStartUpPortOpened(int error)
         return;
     }
     if (e != PortError::Unavailable)
-        m_dialogs.message(this, errorText(error));
+        m_dialogs.message(this, portErrorText(status));
     if (e == PortError::NotOpen || e == PortError::AlreadyOpen) {
         m_ended = true;
         emit programEnded();
@@ -258,7 +258,7 @@ void MainWindow::connectLink()
 {
     connect(&m_link, &Link::portOpened, this, [this](const PortStatus& status) {
         if (m_startingUp)
-            onStartUpPortOpened(status.number());
+            onStartUpPortOpened(status);
     });
     connect(&m_link, &Link::progress, this, [this](int percent) {
         if (m_downloading)

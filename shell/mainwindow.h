@@ -4,6 +4,8 @@
 // Exchanges with the meter run on the link's thread; the window only starts them and shows
 // what they report.
 
+#include "link/serialport.h"
+
 #include <QMainWindow>
 #include <QMap>
 #include <QPointer>
@@ -81,7 +83,7 @@ private:
     // failed delete (0 when deleted or absent).
     int shutDown();
     void connectLink();
-    void onStartUpPortOpened(int error);
+    void onStartUpPortOpened(const PortStatus& status);
 
     // The port stays open while the user works in other windows: the main window never
     // holds the focus itself (its check box takes it), so losing the focus closes nothing.

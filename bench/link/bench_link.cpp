@@ -1,0 +1,666 @@
+// Timing of the long exchanges with the meter over a pseudo-terminal served by kaldor-sim:
+// reading the full 3125-block image ("AU"), writing it back ("AD") and sending one tank of
+// 100 points ("CD"), each through the program's QtSerialPort and exchange code.
+//  - on an instant line, against a plain blocking loop (open, termios, poll, read, write and
+//    nothing else) doing the same exchange byte for byte;
+//  - on a paced line (kaldor-sim --pace), against the time the bytes take on the wire;
+//  - the program's turnaround: from the last byte of a reply in its hands to its next byte out.
+// Prints medians; decides nothing.
+//
+//   bench_link [--quick] [--runs N] [--latency US] [--sim PATH]
+//   --quick skips the paced read and write of the full image (some 15 s each, twice).
+
+#include "editor/curvecheck.h"
+#include "editor/curvetable.h"
+#include "link/exchanges.h"
+#include "link/qtserialport.h"
+#include "store/indicatorfile.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <string>
+#include <termios.h>
+#include <unistd.h>
+#include <vector>
+
+#ifndef KALDOR_SIM_PATH
+#error "KALDOR_SIM_PATH names the kaldor-sim executable"
+#endif
+
+using namespace kaldor;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kDefaultRuns = 7;
+constexpr int kPacedSendRuns = 3;
+constexpr int kDefaultLatencyUs = 1000;
+constexpr int kPoints = 100;
+constexpr int kTankNumber = 7;
+constexpr int kReplyWaitMs = timing::kReplyWaitMs;
+constexpr double kByteSeconds = 10.0 / 19200.0; // start, 8 data, stop at 19200 baud
+
+double microseconds(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
+double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// Nearest rank.
+double percentile(std::vector<double> v, double p)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const std::size_t rank = std::size_t(std::ceil(p / 100.0 * double(v.size())));
+    return v[std::clamp<std::size_t>(rank, 1, v.size()) - 1];
+}
+
+// ---- What is sent ------------------------------------------------------------------------
+
+// 25000 bytes that run through every byte value, 0x0D and the flow-control bytes included.
+std::vector<std::uint8_t> fullImageBytes()
+{
+    std::vector<std::uint8_t> bytes(layout::kMaxLength);
+    std::uint32_t x = 0x2545F491u;
+    for (std::uint8_t& b : bytes) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        b = std::uint8_t(x >> 24);
+    }
+    return bytes;
+}
+
+IndicatorImage imageOf(const std::vector<std::uint8_t>& bytes)
+{
+    IndicatorImage image;
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        image.set(int(i), bytes[i]);
+    image.setLength(int(bytes.size()));
+    return image;
+}
+
+// 100 points, 0 % to 99.99 %, values rising from 100.
+CurveTable hundredPointTable()
+{
+    CurveTable t;
+    for (int row = 1; row <= kPoints; ++row) {
+        t.setValue(row, QString::number(100 + 25 * (row - 1)));
+        const double percent = row == kPoints ? 99.99 : (row - 1) * 1.01;
+        t.setPercent(row, QString::number(percent, 'f', 2));
+    }
+    return t;
+}
+
+enum class Kind { Download, Upload, Send };
+const char* kindName(Kind k)
+{
+    switch (k) {
+    case Kind::Download:
+        return "read image (AU, 3125 blocks)";
+    case Kind::Upload:
+        return "write image (AD, 3125 blocks)";
+    case Kind::Send:
+        return "send tank (CD, 100 points)";
+    }
+    return "";
+}
+
+// The bytes each exchange puts on the line, and how often the meter answers.
+struct LineCount {
+    int toMeter = 0;
+    int fromMeter = 0;
+    int replies = 0;
+    int unanswered = 0; // bytes the program writes last, which no reply follows
+    int total() const { return toMeter + fromMeter; }
+};
+
+LineCount lineCount(Kind k, int blocks, int sendBytes)
+{
+    switch (k) {
+    case Kind::Download: // frame, ACK, ACK to the count, one ACK a block; ACK, count, blocks
+        return {4 + 1 + 1 + blocks, 1 + 2 + layout::kBlockSize * blocks, 2 + blocks, 1};
+    case Kind::Upload: // frame, count, blocks, the final byte; ACK to the frame, the count, each block
+        return {4 + 2 + layout::kBlockSize * blocks + 1, 2 + blocks, 2 + blocks, 1};
+    case Kind::Send: // frame, tank, count, data; ACK to each
+        return {4 + 1 + 2 + sendBytes, 3 + sendBytes, 3 + sendBytes, 0};
+    }
+    return {};
+}
+
+// ---- The meter ---------------------------------------------------------------------------
+
+class Meter {
+public:
+    bool start(const QString& program, const QStringList& args)
+    {
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(program, args);
+        if (!m_process.waitForStarted(5000) || !m_process.waitForReadyRead(5000))
+            return false;
+        m_device = QString::fromLocal8Bit(m_process.readLine()).trimmed();
+        return !m_device.isEmpty();
+    }
+    ~Meter()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.terminate();
+            if (!m_process.waitForFinished(5000))
+                m_process.kill();
+            m_process.waitForFinished(1000);
+        }
+    }
+    QString device() const { return m_device; }
+
+private:
+    QProcess m_process;
+    QString m_device;
+};
+
+// ---- The program's side: QtSerialPort under a decorator that times each byte ------------
+
+// Passes every call to the port it wraps. A call that finds more bytes waiting than were
+// known marks the time the latest bytes were in hand (the wait that woke for them, when one
+// did); the next byte written is paired with that time.
+class TimedPort : public SerialPort {
+public:
+    explicit TimedPort(SerialPort& inner) : m_inner(inner) {}
+
+    QString name() const override { return m_inner.name(); }
+    PortStatus open() override { return m_inner.open(); }
+    void close() override { m_inner.close(); }
+    bool isOpen() const override { return m_inner.isOpen(); }
+    PortStatus lastError() const override { return m_inner.lastError(); }
+
+    int bytesWaiting() override
+    {
+        const int n = m_inner.bytesWaiting();
+        seen(n);
+        return n;
+    }
+    QByteArray readAll() override
+    {
+        QByteArray bytes = m_inner.readAll();
+        seen(int(bytes.size()));
+        m_known = 0;
+        return bytes;
+    }
+    bool waitForData(int msecs) override
+    {
+        const bool arrived = m_inner.waitForData(msecs);
+        if (arrived && !m_woke) {
+            m_woke = true;
+            m_wokeAt = Clock::now();
+        }
+        return arrived;
+    }
+    bool writeByte(std::uint8_t byte) override
+    {
+        const Clock::time_point before = Clock::now();
+        const bool ok = m_inner.writeByte(byte);
+        const Clock::time_point after = Clock::now();
+        if (m_replyInHand) {
+            toCall.push_back(microseconds(before - m_inHandAt));
+            toByteOut.push_back(microseconds(after - m_inHandAt));
+            m_replyInHand = false;
+        }
+        return ok;
+    }
+
+    std::vector<double> toCall;    // last reply byte in hand to the write called
+    std::vector<double> toByteOut; // ... to the write returned: the byte is with the driver
+
+private:
+    void seen(int n)
+    {
+        const Clock::time_point now = Clock::now();
+        if (n > m_known) {
+            m_inHandAt = m_woke ? m_wokeAt : now;
+            m_replyInHand = true;
+        }
+        m_known = n;
+        m_woke = false;
+    }
+
+    SerialPort& m_inner;
+    int m_known = 0;
+    bool m_woke = false;
+    bool m_replyInHand = false;
+    Clock::time_point m_wokeAt{};
+    Clock::time_point m_inHandAt{};
+};
+
+struct Job {
+    Kind kind = Kind::Download;
+    IndicatorImage image;               // what the meter holds and what is written
+    std::vector<std::uint8_t> bytes;    // the same, for the plain loop
+    TankSend send;
+    std::vector<std::uint8_t> sendBytes;
+};
+
+// Turnaround samples, in microseconds.
+struct Turnarounds {
+    std::vector<double> toCall;    // program: last reply byte in hand to the write called
+    std::vector<double> toByteOut; // program: ... to the write returned; the plain loop: to write()
+    void add(const std::vector<double>& call, const std::vector<double>& out)
+    {
+        toCall.insert(toCall.end(), call.begin(), call.end());
+        toByteOut.insert(toByteOut.end(), out.begin(), out.end());
+    }
+};
+
+// One exchange through the program, on its own open of the port; the time of the exchange
+// alone in seconds, negative on failure.
+double runProgram(const Job& job, const QString& device, Turnarounds* turnarounds)
+{
+    QtSerialPort qt(PortSpec{1, device});
+    TimedPort timed(qt);
+    SerialPort& line = turnarounds ? static_cast<SerialPort&>(timed) : static_cast<SerialPort&>(qt);
+    if (!qt.open().ok()) {
+        std::fprintf(stderr, "bench_link: %s\n", qPrintable(qt.lastError().text));
+        return -1;
+    }
+    ExchangeContext ctx{line, {}, {}, nullptr};
+    bool ok = false;
+    const Clock::time_point start = Clock::now();
+    switch (job.kind) {
+    case Kind::Download: {
+        const Download d = downloadImage(ctx);
+        ok = d.result.done() && d.blockCount == layout::kMaxBlocks && d.image == job.image;
+        break;
+    }
+    case Kind::Upload:
+        ok = uploadImage(ctx, uploadSourceFromImage(job.image, layout::kMaxLength), UploadVariant::MainWindow).done();
+        break;
+    case Kind::Send:
+        ok = sendTankCurve(ctx, job.send, QString()).done();
+        break;
+    }
+    const Clock::time_point end = Clock::now();
+    qt.close();
+    if (turnarounds)
+        turnarounds->add(timed.toCall, timed.toByteOut);
+    return ok ? seconds(end - start) : -1;
+}
+
+// ---- The floor: a plain blocking loop on the same pseudo-terminal ---------------------------
+
+class PlainLine {
+public:
+    ~PlainLine()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool open(const std::string& path)
+    {
+        m_fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
+        if (m_fd < 0)
+            return false;
+        termios t{};
+        if (tcgetattr(m_fd, &t) != 0)
+            return false;
+        cfmakeraw(&t);
+        cfsetispeed(&t, B19200);
+        cfsetospeed(&t, B19200);
+        t.c_cflag |= CLOCAL | CREAD;
+        t.c_cc[VMIN] = 1;
+        t.c_cc[VTIME] = 0;
+        return tcsetattr(m_fd, TCSANOW, &t) == 0;
+    }
+    bool put(std::uint8_t b)
+    {
+        const bool ok = ::write(m_fd, &b, 1) == 1;
+        if (m_record && m_inHand) {
+            turnarounds.push_back(microseconds(Clock::now() - m_inHandAt));
+            m_inHand = false;
+        }
+        return ok;
+    }
+    // Exactly n bytes, each wait bounded as the program bounds it.
+    bool take(std::uint8_t* into, int n)
+    {
+        int got = 0;
+        while (got < n) {
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, kReplyWaitMs) <= 0 || !(p.revents & POLLIN))
+                return false;
+            const ssize_t r = ::read(m_fd, into + got, std::size_t(n - got));
+            if (r <= 0)
+                return false;
+            got += int(r);
+        }
+        if (m_record) {
+            m_inHandAt = Clock::now();
+            m_inHand = true;
+        }
+        return true;
+    }
+    bool ack()
+    {
+        std::uint8_t b = 0;
+        return take(&b, 1) && b == wire::kAck;
+    }
+    bool frame(char a, char b)
+    {
+        return put(wire::kStx) && put(std::uint8_t(a)) && put(std::uint8_t(b)) && put(wire::kCr);
+    }
+    // Times each byte written after a reply, from the reply's last byte read.
+    void record() { m_record = true; }
+    std::vector<double> turnarounds;
+
+private:
+    int m_fd = -1;
+    bool m_record = false;
+    bool m_inHand = false;
+    Clock::time_point m_inHandAt{};
+};
+
+bool plainDownload(PlainLine& line, const std::vector<std::uint8_t>& expected)
+{
+    if (!line.frame('A', 'U') || !line.ack() || !line.put(wire::kAck))
+        return false;
+    std::uint8_t count[2];
+    if (!line.take(count, 2))
+        return false;
+    const int blocks = count[0] * 256 + count[1];
+    if (blocks != layout::kMaxBlocks || !line.put(wire::kAck))
+        return false;
+    std::vector<std::uint8_t> image(std::size_t(blocks) * layout::kBlockSize);
+    for (int b = 0; b < blocks; ++b) {
+        if (!line.take(image.data() + std::size_t(b) * layout::kBlockSize, layout::kBlockSize) ||
+            !line.put(wire::kAck))
+            return false;
+    }
+    return image == expected;
+}
+
+bool plainUpload(PlainLine& line, const std::vector<std::uint8_t>& bytes)
+{
+    const int blocks = int(bytes.size()) / layout::kBlockSize;
+    if (!line.frame('A', 'D') || !line.ack() || !line.put(std::uint8_t(blocks / 256)) ||
+        !line.put(std::uint8_t(blocks % 256)) || !line.ack())
+        return false;
+    std::size_t i = 0;
+    for (int b = 0; b < blocks; ++b) {
+        for (int k = 0; k < layout::kBlockSize; ++k)
+            if (!line.put(bytes[i++]))
+                return false;
+        if (!line.ack())
+            return false;
+    }
+    return line.put(bytes.back());
+}
+
+bool plainSend(PlainLine& line, int tank, const std::vector<std::uint8_t>& data)
+{
+    const int n = int(data.size());
+    if (!line.frame('C', 'D') || !line.ack() || !line.put(std::uint8_t(tank)) || !line.ack() ||
+        !line.put(std::uint8_t(n / 256)) || !line.put(std::uint8_t(n % 256)) || !line.ack())
+        return false;
+    for (const std::uint8_t b : data)
+        if (!line.put(b) || !line.ack())
+            return false;
+    return true;
+}
+
+double runPlain(const Job& job, const std::string& device, Turnarounds* turnarounds)
+{
+    PlainLine line;
+    if (turnarounds)
+        line.record();
+    if (!line.open(device)) {
+        std::fprintf(stderr, "bench_link: %s: %s\n", device.c_str(), std::strerror(errno));
+        return -1;
+    }
+    bool ok = false;
+    const Clock::time_point start = Clock::now();
+    switch (job.kind) {
+    case Kind::Download:
+        ok = plainDownload(line, job.bytes);
+        break;
+    case Kind::Upload:
+        ok = plainUpload(line, job.bytes);
+        break;
+    case Kind::Send:
+        ok = plainSend(line, job.send.tankNumber, job.sendBytes);
+        break;
+    }
+    const Clock::time_point end = Clock::now();
+    if (turnarounds)
+        turnarounds->add(line.turnarounds, line.turnarounds);
+    return ok ? seconds(end - start) : -1;
+}
+
+// ---- Reporting ---------------------------------------------------------------------------
+
+void printTurnarounds(const char* who, const std::vector<double>& v)
+{
+    std::printf("    %-48s n=%-6zu median %7.1f us   p99 %7.1f us   max %8.1f us\n", who, v.size(), median(v),
+                percentile(v, 99), v.empty() ? 0.0 : *std::max_element(v.begin(), v.end()));
+}
+
+struct Options {
+    bool quick = false;
+    int runs = kDefaultRuns;
+    int latencyUs = kDefaultLatencyUs;
+    QString sim = QStringLiteral(KALDOR_SIM_PATH);
+};
+
+int fail(const char* what, Kind k)
+{
+    std::fprintf(stderr, "bench_link: %s: %s failed\n", kindName(k), what);
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    Options opt;
+    QStringList args = app.arguments().mid(1);
+    while (!args.isEmpty()) {
+        const QString a = args.takeFirst();
+        if (a == QLatin1String("--quick"))
+            opt.quick = true;
+        else if (a == QLatin1String("--runs") && !args.isEmpty())
+            opt.runs = std::max(1, args.takeFirst().toInt());
+        else if (a == QLatin1String("--latency") && !args.isEmpty())
+            opt.latencyUs = std::max(0, args.takeFirst().toInt());
+        else if (a == QLatin1String("--sim") && !args.isEmpty())
+            opt.sim = args.takeFirst();
+        else {
+            std::fputs("Usage: bench_link [--quick] [--runs N] [--latency US] [--sim PATH]\n", stderr);
+            return 2;
+        }
+    }
+
+    QTemporaryDir dir;
+    const QString imageFile = dir.filePath(QStringLiteral("full.idr"));
+    const std::vector<std::uint8_t> bytes = fullImageBytes();
+    const IndicatorImage image = imageOf(bytes);
+    if (!writeIndicatorFile(imageFile, layout::kMaxBlocks, image, image.at(layout::kMaxLength - layout::kBlockSize)).ok) {
+        std::fprintf(stderr, "bench_link: cannot write %s\n", qPrintable(imageFile));
+        return 1;
+    }
+    CurveTable table = hundredPointTable();
+    int pointCount = kPoints;
+    if (!validateCurve(table, pointCount).curveValid || pointCount != kPoints) {
+        std::fputs("bench_link: the 100-point curve does not check\n", stderr);
+        return 1;
+    }
+    const TankSendPreparation prep = prepareTankSend(table, pointCount, QString::number(kTankNumber), {}, true);
+    if (!prep.send) {
+        std::fputs("bench_link: the 100-point curve does not encode\n", stderr);
+        return 1;
+    }
+
+    Job jobs[3];
+    for (int i = 0; i < 3; ++i) {
+        jobs[i].kind = Kind(i);
+        jobs[i].image = image;
+        jobs[i].bytes = bytes;
+        jobs[i].send = *prep.send;
+        jobs[i].sendBytes.assign(prep.send->block.begin(), prep.send->block.end());
+    }
+    const int sendBytes = int(prep.send->block.size());
+
+    std::printf("bench_link: kaldor-sim %s\n", qPrintable(opt.sim));
+    std::printf("image %d bytes (%d blocks); tank %d: %d points, %d data bytes\n\n", int(bytes.size()),
+                layout::kMaxBlocks, kTankNumber, kPoints, sendBytes);
+
+    const QStringList imageArgs = {QStringLiteral("--image"), imageFile};
+    const double latency = opt.latencyUs / 1e6;
+    Turnarounds programInstant[3];
+    Turnarounds plainInstant[3];
+    const Clock::time_point benchStart = Clock::now();
+
+    // ---- Instant line ----
+    std::printf("(a) Instant line (kaldor-sim unpaced): median of %d runs after one not counted; program and\n"
+                "    floor alternate, each on its own open of the same pseudo-terminal; exchange time only.\n",
+                opt.runs);
+    std::printf("  %-30s %10s %21s %10s %21s %7s %10s\n", "exchange", "program s", "(min .. max)", "floor s",
+                "(min .. max)", "ratio", "decorated");
+    for (int k = 0; k < 3; ++k) {
+        const Job& job = jobs[k];
+        Meter meter;
+        if (!meter.start(opt.sim, imageArgs)) {
+            std::fprintf(stderr, "bench_link: %s did not start\n", qPrintable(opt.sim));
+            return 1;
+        }
+        const QString device = meter.device();
+        const std::string plainDevice = device.toStdString();
+        if (runProgram(job, device, nullptr) < 0)
+            return fail("the program's warm-up run", job.kind);
+        if (runPlain(job, plainDevice, nullptr) < 0)
+            return fail("the floor's warm-up run", job.kind);
+        std::vector<double> program, plain, decorated;
+        for (int r = 0; r < opt.runs; ++r) {
+            const double tp = runProgram(job, device, nullptr);
+            if (tp < 0)
+                return fail("a program run", job.kind);
+            const double tf = runPlain(job, plainDevice, nullptr);
+            if (tf < 0)
+                return fail("a floor run", job.kind);
+            program.push_back(tp);
+            plain.push_back(tf);
+        }
+        // Turnarounds from runs of their own, so that no clock reading sits in the timed ones.
+        for (int r = 0; r < std::max(1, opt.runs / 2); ++r) {
+            const double tp = runProgram(job, device, &programInstant[k]);
+            if (tp < 0)
+                return fail("a decorated program run", job.kind);
+            decorated.push_back(tp);
+            if (runPlain(job, plainDevice, &plainInstant[k]) < 0)
+                return fail("a recorded floor run", job.kind);
+        }
+        const double mp = median(program);
+        const double mf = median(plain);
+        std::printf("  %-30s %10.4f   (%7.4f .. %7.4f) %10.4f   (%7.4f .. %7.4f) %6.2fx %10.4f\n", kindName(job.kind),
+                    mp, *std::min_element(program.begin(), program.end()),
+                    *std::max_element(program.begin(), program.end()), mf,
+                    *std::min_element(plain.begin(), plain.end()), *std::max_element(plain.begin(), plain.end()),
+                    mp / mf, median(decorated));
+    }
+    std::printf("  target: program / floor <= 1.50x.  'decorated': median with the timing decorator of (c).\n\n");
+
+    // ---- Paced line ----
+    const double bt = kByteSeconds;
+    std::printf("(b) Paced line (kaldor-sim --pace --latency %d): one byte = 10 bit times = %.1f us.\n", opt.latencyUs,
+                bt * 1e6);
+    std::printf("    wire   = every byte on the line, both directions, x 10 / 19200 s (the meter's latency not in it)\n"
+                "    line   = wire + one latency per meter reply: what a client that answers at once needs on a\n"
+                "             real line with a meter that takes the latency to answer\n"
+                "    sim    = what kaldor-sim's pacing gives such a client: per reply, the latency and the byte\n"
+                "             times of all but the first byte in and the last byte out\n");
+    std::printf("  %-30s %6s %7s %4s %8s %8s %8s %8s %8s %8s %8s %8s\n", "exchange", "bytes", "replies", "runs",
+                "program", "floor", "wire", "line", "sim", "prog/wire", "prog/line", "prog/sim");
+    Turnarounds programPaced[3];
+    Turnarounds plainPaced[3];
+    const QStringList pacedArgs =
+        imageArgs + QStringList{QStringLiteral("--pace"), QStringLiteral("--latency"), QString::number(opt.latencyUs)};
+    for (int k = 0; k < 3; ++k) {
+        const Job& job = jobs[k];
+        const LineCount count = lineCount(job.kind, layout::kMaxBlocks, sendBytes);
+        if (opt.quick && job.kind != Kind::Send) {
+            std::printf("  %-30s %6d %7d  skipped (--quick)\n", kindName(job.kind), count.total(), count.replies);
+            continue;
+        }
+        Meter meter;
+        if (!meter.start(opt.sim, pacedArgs)) {
+            std::fprintf(stderr, "bench_link: %s did not start\n", qPrintable(opt.sim));
+            return 1;
+        }
+        const QString device = meter.device();
+        const std::string plainDevice = device.toStdString();
+        const int runs = job.kind == Kind::Send ? kPacedSendRuns : 1;
+        std::vector<double> program, plain;
+        for (int r = 0; r < runs; ++r) {
+            // Decorated: on a paced line its clock readings are lost in the waits.
+            const double tp = runProgram(job, device, &programPaced[k]);
+            if (tp < 0)
+                return fail("a paced program run", job.kind);
+            const double tf = runPlain(job, plainDevice, &plainPaced[k]);
+            if (tf < 0)
+                return fail("a paced floor run", job.kind);
+            program.push_back(tp);
+            plain.push_back(tf);
+        }
+        const double wire = count.total() * bt;
+        const double lineTime = wire + count.replies * latency;
+        const double simTime = (count.total() - count.unanswered - 2 * count.replies) * bt + count.replies * latency;
+        const double mp = median(program);
+        std::printf("  %-30s %6d %7d %4d %8.3f %8.3f %8.3f %8.3f %8.3f %8.3fx %8.3fx %8.3fx\n", kindName(job.kind),
+                    count.total(), count.replies, runs, mp, median(plain), wire, lineTime, simTime, mp / wire,
+                    mp / lineTime, mp / simTime);
+    }
+    std::printf("  target: program / wire <= 1.03x (read with the columns above: see line and sim).\n\n");
+
+    // ---- Turnaround ----
+    std::printf("(c) Turnaround: from the last byte of a meter reply in the program's hands to its next byte out\n"
+                "    'to write call': until SerialPort::writeByte is called; 'to byte out': until it returns\n"
+                "    (QSerialPort has handed the byte to the driver). Floor: read() of the last byte to write().\n");
+    for (int k = 0; k < 3; ++k) {
+        std::printf("  %s, instant line\n", kindName(Kind(k)));
+        printTurnarounds("program, to write call", programInstant[k].toCall);
+        printTurnarounds("program, to byte out", programInstant[k].toByteOut);
+        printTurnarounds("floor, to byte out", plainInstant[k].toByteOut);
+        if (!programPaced[k].toByteOut.empty()) {
+            std::printf("  %s, paced line\n", kindName(Kind(k)));
+            printTurnarounds("program, to write call", programPaced[k].toCall);
+            printTurnarounds("program, to byte out", programPaced[k].toByteOut);
+            printTurnarounds("floor, to byte out", plainPaced[k].toByteOut);
+        }
+    }
+    Turnarounds all;
+    for (int k = 0; k < 3; ++k) {
+        all.add(programInstant[k].toCall, programInstant[k].toByteOut);
+        all.add(programPaced[k].toCall, programPaced[k].toByteOut);
+    }
+    std::printf("  all exchanges, both lines\n");
+    printTurnarounds("program, to write call", all.toCall);
+    printTurnarounds("program, to byte out", all.toByteOut);
+    std::printf("\nbench_link: %.1f s in all\n", seconds(Clock::now() - benchStart));
+    return 0;
+}
