@@ -66,7 +66,17 @@ int readCommand(const QStringList& args, const GlobalOptions& options, QTextStre
     if (!opened.port || opened.status != kExitOk)
         return opened.status;
     ExchangeContext ctx{*opened.port, {}, {}, nullptr};
-    const Download d = downloadIndicatorFile(ctx, args.first());
+    // OUT is the user's file, not the program's working file: a failed read leaves whatever
+    // was there before, and the file is written (atomically) only once the whole image is in.
+    Download d = downloadImage(ctx);
+    if (d.result.done()) {
+        const FileWriteResult written = writeIndicatorFile(args.first(), d.blockCount, d.image, d.trailingValue);
+        if (!written.ok) {
+            d.result.outcome = Outcome::Failed;
+            d.result.errorNumber = written.errorNumber;
+            d.result.detail = written.detail;
+        }
+    }
     if (d.result.outcome == Outcome::Failed && !d.result.detail.isEmpty())
         err << args.first() << ": " << d.result.detail << '\n';
     return finish(d.result, downloadMessages(d.result, DownloadVariant::MainWindow), out, err);

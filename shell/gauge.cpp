@@ -8,7 +8,6 @@ namespace kaldor {
 namespace {
 constexpr int kWidth = 36;
 constexpr int kHeight = 260;
-constexpr int kFrame = 2;
 } // namespace
 
 Gauge::Gauge(QWidget* parent) : QWidget(parent)
@@ -33,7 +32,7 @@ void Gauge::paintEvent(QPaintEvent*)
     QPainter p(this);
     const QRect outer = rect();
     p.fillRect(outer, palette().color(QPalette::Dark));
-    const QRect inner = outer.adjusted(kFrame, kFrame, -kFrame, -kFrame);
+    const QRect inner = outer.adjusted(Gauge::kFrame, Gauge::kFrame, -Gauge::kFrame, -Gauge::kFrame);
     p.fillRect(inner, QColor(0xf4, 0xf6, 0xf8));
     const int level = inner.height() * m_value / kMaximum;
     p.fillRect(QRect(inner.left(), inner.bottom() + 1 - level, inner.width(), level),

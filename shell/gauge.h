@@ -10,6 +10,7 @@ class Gauge : public QWidget {
 public:
     static constexpr int kMinimum = 1;
     static constexpr int kMaximum = 100;
+    static constexpr int kFrame = 2; // the border around the bar
 
     explicit Gauge(QWidget* parent = nullptr);
 

@@ -96,26 +96,34 @@ void MainWindow::buildControls()
     scale->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scale->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scale->setFixedWidth(kScaleWidth);
-    scale->setFixedHeight(
-        static_cast<int>(scale->document()->size().height() * scale->fontMetrics().lineSpacing()) +
-        2 * scale->fontMetrics().lineSpacing());
+    // The scale shows its 21 lines whole; the gauge spans from the middle of "--10 " to the
+    // middle of "-- 0 ", so that the needle reads against the ticks.
+    const int lineSpacing = scale->fontMetrics().lineSpacing();
+    const int textMargin = int(scale->document()->documentMargin());
+    constexpr int kScaleLines = 21;
+    constexpr int kPictureMargin = 2;
+    scale->setFixedHeight(kScaleLines * lineSpacing + 2 * textMargin);
     auto* pictureLayout = new QHBoxLayout(picture);
-    pictureLayout->setContentsMargins(2, 2, 2, 2);
+    pictureLayout->setContentsMargins(kPictureMargin, kPictureMargin, kPictureMargin, kPictureMargin);
     pictureLayout->addWidget(scale);
 
     m_gauge = new Gauge(panel);
     m_gauge->setObjectName(QStringLiteral("Gauge2"));
-    m_gauge->setFixedHeight(scale->height());
+    m_gauge->setFixedHeight((kScaleLines - 1) * lineSpacing + 2 * Gauge::kFrame);
     m_gaugeLabel = new QLabel(QStringLiteral(" 1"), panel);
     m_gaugeLabel->setObjectName(QStringLiteral("Label2"));
     m_gaugeLabel->setAlignment(Qt::AlignCenter);
 
     auto* gaugeColumn = new QVBoxLayout;
+    gaugeColumn->addSpacing(picture->frameWidth() + kPictureMargin + textMargin + lineSpacing / 2 -
+                            Gauge::kFrame);
     gaugeColumn->addWidget(m_gauge, 0, Qt::AlignHCenter);
     gaugeColumn->addWidget(m_gaugeLabel);
+    gaugeColumn->addStretch(1);
     auto* panelLayout = new QHBoxLayout(panel);
     panelLayout->addWidget(picture, 0, Qt::AlignTop);
     panelLayout->addLayout(gaugeColumn);
+    panelLayout->setAlignment(gaugeColumn, Qt::AlignTop);
 
     m_check = new QCheckBox(QStringLiteral("Check this box if meter flashes model number"), central);
     m_check->setObjectName(QStringLiteral("Check1"));

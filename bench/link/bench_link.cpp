@@ -343,11 +343,17 @@ public:
         int got = 0;
         while (got < n) {
             pollfd p{m_fd, POLLIN, 0};
-            if (::poll(&p, 1, kReplyWaitMs) <= 0 || !(p.revents & POLLIN))
+            const int ready = ::poll(&p, 1, kReplyWaitMs);
+            if (ready <= 0 || !(p.revents & POLLIN)) {
+                std::fprintf(stderr, "bench_link: no reply (%d of %d bytes, poll %d, revents %#x)\n", got, n, ready,
+                             unsigned(p.revents));
                 return false;
+            }
             const ssize_t r = ::read(m_fd, into + got, std::size_t(n - got));
-            if (r <= 0)
+            if (r <= 0) {
+                std::fprintf(stderr, "bench_link: read: %s\n", r < 0 ? std::strerror(errno) : "end of file");
                 return false;
+            }
             got += int(r);
         }
         if (m_record) {
@@ -359,7 +365,11 @@ public:
     bool ack()
     {
         std::uint8_t b = 0;
-        return take(&b, 1) && b == wire::kAck;
+        if (!take(&b, 1))
+            return false;
+        if (b != wire::kAck)
+            std::fprintf(stderr, "bench_link: the meter answered %#x\n", unsigned(b));
+        return b == wire::kAck;
     }
     bool frame(char a, char b)
     {
@@ -384,7 +394,11 @@ bool plainDownload(PlainLine& line, const std::vector<std::uint8_t>& expected)
     if (!line.take(count, 2))
         return false;
     const int blocks = count[0] * 256 + count[1];
-    if (blocks != layout::kMaxBlocks || !line.put(wire::kAck))
+    if (blocks != layout::kMaxBlocks) {
+        std::fprintf(stderr, "bench_link: the meter announced %d blocks\n", blocks);
+        return false;
+    }
+    if (!line.put(wire::kAck))
         return false;
     std::vector<std::uint8_t> image(std::size_t(blocks) * layout::kBlockSize);
     for (int b = 0; b < blocks; ++b) {
@@ -392,6 +406,8 @@ bool plainDownload(PlainLine& line, const std::vector<std::uint8_t>& expected)
             !line.put(wire::kAck))
             return false;
     }
+    if (image != expected)
+        std::fputs("bench_link: the image read is not the meter's\n", stderr);
     return image == expected;
 }
 
@@ -465,6 +481,7 @@ struct Options {
     int runs = kDefaultRuns;
     int latencyUs = kDefaultLatencyUs;
     QString sim = QStringLiteral(KALDOR_SIM_PATH);
+    QString profile; // "read|write|send:program|floor[:paced]": only those runs, for a profiler
 };
 
 int fail(const char* what, Kind k)
@@ -490,8 +507,11 @@ int main(int argc, char** argv)
             opt.latencyUs = std::max(0, args.takeFirst().toInt());
         else if (a == QLatin1String("--sim") && !args.isEmpty())
             opt.sim = args.takeFirst();
+        else if (a == QLatin1String("--profile") && !args.isEmpty())
+            opt.profile = args.takeFirst();
         else {
-            std::fputs("Usage: bench_link [--quick] [--runs N] [--latency US] [--sim PATH]\n", stderr);
+            std::fputs("Usage: bench_link [--quick] [--runs N] [--latency US] [--sim PATH]\n"
+                       "                  [--profile read|write|send:program|floor[:paced]]\n", stderr);
             return 2;
         }
     }
@@ -532,6 +552,25 @@ int main(int argc, char** argv)
 
     const QStringList imageArgs = {QStringLiteral("--image"), imageFile};
     const double latency = opt.latencyUs / 1e6;
+
+    if (!opt.profile.isEmpty()) {
+        // Only the runs named, each timed, so that a profiler sees nothing else.
+        const QStringList p = opt.profile.split(u':');
+        const int k = p.value(0) == QLatin1String("read") ? 0 : p.value(0) == QLatin1String("write") ? 1 : 2;
+        const bool plainSide = p.value(1) == QLatin1String("floor");
+        const bool paced = p.value(2) == QLatin1String("paced");
+        Meter meter;
+        if (!meter.start(opt.sim, paced ? imageArgs + QStringList{QStringLiteral("--pace"), QStringLiteral("--latency"),
+                                                                 QString::number(opt.latencyUs)}
+                                        : imageArgs))
+            return 1;
+        for (int r = 0; r < opt.runs; ++r) {
+            const double t = plainSide ? runPlain(jobs[k], meter.device().toStdString(), nullptr)
+                                       : runProgram(jobs[k], meter.device(), nullptr);
+            std::printf("%s %s: %.4f s\n", kindName(Kind(k)), plainSide ? "floor" : "program", t);
+        }
+        return 0;
+    }
     Turnarounds programInstant[3];
     Turnarounds plainInstant[3];
     const Clock::time_point benchStart = Clock::now();
