@@ -113,6 +113,9 @@ void MainWindow::buildControls()
     m_gaugeLabel = new QLabel(QStringLiteral(" 1"), panel);
     m_gaugeLabel->setObjectName(QStringLiteral("Label2"));
     m_gaugeLabel->setAlignment(Qt::AlignCenter);
+    // A fixed size: the changing text never asks the layout to run again.
+    m_gaugeLabel->setFixedSize(m_gaugeLabel->fontMetrics().horizontalAdvance(QStringLiteral(" 1000")),
+                               m_gaugeLabel->fontMetrics().height());
 
     auto* gaugeColumn = new QVBoxLayout;
     gaugeColumn->addSpacing(picture->frameWidth() + kPictureMargin + textMargin + lineSpacing / 2 -
