@@ -127,8 +127,8 @@ bool QtSerialPort::waitForData(int msecs)
 {
     if (!checkLine())
         return false;
-    if (m_port.bytesAvailable() > 0)
-        return true;
+    // Bytes already taken in are not waited for again: the wait is for more from the driver,
+    // so that a wait for a whole block sleeps between its bytes rather than spinning.
     const bool arrived = m_port.waitForReadyRead(msecs);
     // A vanished device path is a dead line: look for it whenever a wait comes back empty.
     return checkLine(!arrived) && arrived;

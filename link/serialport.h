@@ -63,7 +63,7 @@ public:
     // One byte; the program never writes more than one byte a call. False when it could not
     // be written (port closed, line dead): lastError() says why.
     virtual bool writeByte(std::uint8_t byte) = 0;
-    // Blocks up to msecs for bytes to arrive; returns at once when some already wait.
+    // Blocks up to msecs for more bytes to arrive than have been taken in already.
     // False when none arrived in time or the line failed.
     virtual bool waitForData(int msecs) = 0;
 
