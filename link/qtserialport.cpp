@@ -2,6 +2,12 @@
 
 #include <QFileInfo>
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+#endif
+
 namespace kaldor {
 
 namespace {
@@ -114,6 +120,15 @@ bool QtSerialPort::writeByte(std::uint8_t byte)
         return false;
     }
     const char c = static_cast<char>(byte);
+#ifdef Q_OS_UNIX
+    // One byte at a time, with nothing left in Qt's own buffer: hand it straight to the
+    // driver, as a plain write() would, instead of a poll and a write through the buffer.
+    if (m_port.bytesToWrite() == 0) {
+        const WriteOutcome direct = writeToDriver(c);
+        if (direct != WriteOutcome::TryBuffered)
+            return direct == WriteOutcome::Written;
+    }
+#endif
     if (m_port.write(&c, 1) != 1)
         return checkLine() && false;
     while (m_port.bytesToWrite() > 0) {
@@ -122,6 +137,32 @@ bool QtSerialPort::writeByte(std::uint8_t byte)
     }
     return checkLine();
 }
+
+#ifdef Q_OS_UNIX
+QtSerialPort::WriteOutcome QtSerialPort::writeToDriver(char c)
+{
+    const int fd = int(m_port.handle());
+    if (fd < 0)
+        return WriteOutcome::TryBuffered;
+    for (;;) {
+        const ssize_t n = ::write(fd, &c, 1);
+        if (n == 1)
+            return WriteOutcome::Written;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return WriteOutcome::TryBuffered; // the driver is full: Qt waits for room
+        break;
+    }
+    // The line is gone (EIO after a hang-up, ENXIO for a pulled adapter).
+    if (m_error.ok())
+        m_error = {PortError::LineDead,
+                   QStringLiteral("The line on %1 failed (%2); check the cable and the adapter, then choose the port again.")
+                       .arg(m_name, QString::fromLocal8Bit(std::strerror(errno)))};
+    m_port.close();
+    return WriteOutcome::Failed;
+}
+#endif
 
 bool QtSerialPort::waitForData(int msecs)
 {

@@ -27,6 +27,10 @@ private:
     // the first such error closes the port and is kept, once.
     bool checkLine(bool checkPath = false);
     PortStatus statusFor(QSerialPort::SerialPortError error) const;
+#ifdef Q_OS_UNIX
+    enum class WriteOutcome { Written, Failed, TryBuffered };
+    WriteOutcome writeToDriver(char c);
+#endif
 
     QString m_name;
     QSerialPort m_port;
