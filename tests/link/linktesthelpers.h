@@ -24,6 +24,15 @@ inline IndicatorImage twoBlockImage()
 
 inline QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
 
+// A simulated meter behind an open port, and a context on that port.
+struct OpenMeter {
+    explicit OpenMeter(const IndicatorImage& image = {})
+        : meter(std::make_shared<SimulatedMeter>(image)), port(meter) { port.open(); }
+    std::shared_ptr<SimulatedMeter> meter;
+    SimulatedPort port;
+    ExchangeContext ctx{port, shortBounds(), {}, nullptr};
+};
+
 // Points (0 %, 100), (50 %, 600), (99.99 %, 1100).
 inline CurveTable threePointTable()
 {

@@ -42,11 +42,8 @@ private slots:
 void TestLinkThread::refusesWhileBusy_data()
 {
     QTest::addColumn<QString>("second");
-    QTest::newRow("read") << "read";
-    QTest::newRow("clear") << "clear";
-    QTest::newRow("key") << "key";
-    QTest::newRow("open port") << "open";
-    QTest::newRow("close port") << "close";
+    for (const char* second : {"read", "clear", "key", "open", "close"})
+        QTest::newRow(second) << QString(second);
 }
 
 void TestLinkThread::refusesWhileBusy()

@@ -52,24 +52,10 @@ private slots:
         const QByteArray text = formatConstructedFile(image, 528);
         QVERIFY(text.startsWith(" 0 , 66 , 61 , 180 , 200 , 132 , 150 "));
         QVERIFY(text.endsWith(", 0 , 9 "));
-        QCOMPARE(text.count(',') + 1, 2 + 529);
-        QVERIFY(!text.contains('\r') && !text.contains('\n'));
-        // The longest image writes address 25000 as its last item and nothing beyond.
-        IndicatorImage full;
-        full.set(layout::kMaxLength, 77);
-        const QByteArray longest = formatConstructedFile(full, layout::kMaxLength);
-        QCOMPARE(longest.count(',') + 1, 2 + layout::kMaxLength + 1);
-        QVERIFY(longest.startsWith(" 12 , 53 , 0 "));
-        QVERIFY(longest.endsWith(", 77 "));
     }
 
-    void longestDownloadIsOneLine()
-    {
-        const QByteArray text = formatIndicatorFile(layout::kMaxBlocks, imageOf(patternBytes(25000)), 5);
-        QCOMPARE(text.count(',') + 1, 25003);
-        QCOMPARE(text.indexOf("\r\n"), text.size() - 2);
-    }
-
+    // Both forms, up to the longest image (count 12, 53): the two counts, the image and one
+    // item after it; the download form one line ended by CR LF, the constructed form no line end.
     void bothFormsReadBack_data()
     {
         QTest::addColumn<int>("length");
@@ -89,6 +75,9 @@ private slots:
         };
         const int trailing[] = {image.at(length - 8), 201};
         for (int f = 0; f < 2; ++f) {
+            QCOMPARE(forms[f].count(',') + 1, 2 + length + 1);
+            QCOMPARE(forms[f].indexOf('\r'), f == 0 ? forms[f].size() - 2 : -1);
+            QCOMPARE(forms[f].indexOf('\n'), f == 0 ? forms[f].size() - 1 : -1);
             const IndicatorFileLoad load = loadIndicatorFileFromBytes(forms[f]);
             QCOMPARE(load.status, LoadStatus::Ok);
             QCOMPARE(load.image.length(), length);
@@ -121,30 +110,26 @@ private slots:
         QTest::addColumn<int>("error");
         QTest::addColumn<QString>("mentions");
         const QByteArray eight = " 61 , 180 , 200 , 132 , 150 , 150 , 20 , 80";
+        const auto row = [](const char* name, const QByteArray& body, LoadStatus status, int error,
+                            const QString& mentions = {}) {
+            QTest::newRow(name) << true << plainFile(body) << status << error << mentions;
+        };
         QTest::newRow("missing file") << false << QByteArray() << LoadStatus::NotFound << 53 << QString();
         QTest::newRow("empty file") << true << QByteArray() << LoadStatus::Failed << 62 << QString();
-        QTest::newRow("counts only") << true << plainFile(" 0 , 1") << LoadStatus::Failed << 62 << QString();
-        QTest::newRow("not a number") << true << plainFile(" 0 , 1 , 61 , x1 ," + eight) << LoadStatus::Failed << 13
-                                      << QString();
-        QTest::newRow("40000") << true << plainFile(" 0 , 1 , 40000 ," + eight) << LoadStatus::Failed << 6
-                               << QString();
+        row("counts only", " 0 , 1", LoadStatus::Failed, 62);
+        row("not a number", " 0 , 1 , 61 , x1 ," + eight, LoadStatus::Failed, 13);
+        row("40000", " 0 , 1 , 40000 ," + eight, LoadStatus::Failed, 6);
         // Refused before any image value is read: the file holds none, so reading would say 62.
-        QTest::newRow("count 3126") << true << plainFile(" 12 , 54") << LoadStatus::Failed << 9 << QString();
-        QTest::newRow("negative high") << true << plainFile(" -1 , 0") << LoadStatus::Failed << 9 << QString();
-        QTest::newRow("negative low") << true << plainFile(" 0 , -8") << LoadStatus::Failed << 9 << QString();
-        QTest::newRow("value 300") << true << plainFile(" 0 , 1 , 61 , 180 , 300 , 1 , 1 , 1 , 1 , 1 , 61")
-                                   << LoadStatus::Failed << 5 << QStringLiteral("position 5");
-        QTest::newRow("negative value") << true << plainFile(" 0 , 1 , -1 ," + eight) << LoadStatus::Failed << 5
-                                        << QStringLiteral("position 3");
-        QTest::newRow("exactly N values") << true << plainFile(" 0 , 1 ," + eight) << LoadStatus::EndOfData << 0
-                                          << kEndOfDataMessage;
-        QTest::newRow("N - 1 values") << true << plainFile(" 0 , 1 , 1 , 2 , 3 , 4 , 5 , 6 , 7")
-                                      << LoadStatus::EndOfData << 0 << kEndOfDataMessage;
-        QTest::newRow("trailing garbage") << true << plainFile(" 0 , 1 ," + eight + " , 61 , junk , 5")
-                                          << LoadStatus::Ok << 0 << QString();
-        QTest::newRow("trailing item not a number") << true << plainFile(" 0 , 1 ," + eight + " , end")
-                                                    << LoadStatus::Ok << 0 << QString();
-        QTest::newRow("no blocks") << true << plainFile(" 0 , 0 , 0") << LoadStatus::Ok << 0 << QString();
+        row("count 3126", " 12 , 54", LoadStatus::Failed, 9);
+        row("negative high", " -1 , 0", LoadStatus::Failed, 9);
+        row("negative low", " 0 , -8", LoadStatus::Failed, 9);
+        row("value 300", " 0 , 1 , 61 , 180 , 300 , 1 , 1 , 1 , 1 , 1 , 61", LoadStatus::Failed, 5, "position 5");
+        row("negative value", " 0 , 1 , -1 ," + eight, LoadStatus::Failed, 5, "position 3");
+        row("exactly N values", " 0 , 1 ," + eight, LoadStatus::EndOfData, 0, kEndOfDataMessage);
+        row("N - 1 values", " 0 , 1 , 1 , 2 , 3 , 4 , 5 , 6 , 7", LoadStatus::EndOfData, 0, kEndOfDataMessage);
+        row("trailing garbage", " 0 , 1 ," + eight + " , 61 , junk , 5", LoadStatus::Ok, 0);
+        row("trailing item not a number", " 0 , 1 ," + eight + " , end", LoadStatus::Ok, 0);
+        row("no blocks", " 0 , 0 , 0", LoadStatus::Ok, 0);
         QTest::newRow("line feeds only") << true << QByteArray("0\n1\n61\n180\n200\n132\n150\n150\n20\n80\n61\n")
                                          << LoadStatus::Ok << 0 << QString();
     }
@@ -169,16 +154,6 @@ private slots:
             QVERIFY2((load.message + load.detail).contains(mentions), qPrintable(load.message + load.detail));
         if (status == LoadStatus::Ok)
             QCOMPARE(load.image.length() % 8, 0);
-    }
-
-    void longestCountIsAccepted()
-    {
-        QByteArray text = " 12 , 53";
-        for (int i = 0; i <= layout::kMaxLength; ++i)
-            text += " , 1";
-        const IndicatorFileLoad load = loadIndicatorFileFromBytes(text);
-        QCOMPARE(load.status, LoadStatus::Ok);
-        QCOMPARE(load.image.length(), layout::kMaxLength);
     }
 };
 

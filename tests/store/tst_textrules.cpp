@@ -26,7 +26,6 @@ private slots:
         QTest::newRow("empty") << "" << 0.0;
         QTest::newRow("negative fraction") << " -.5" << -0.5;
         QTest::newRow("comma is no decimal point") << "1,5" << 1.0;
-        QTest::newRow("percent cell") << " 50.00" << 50.0;
         QTest::newRow("exponent") << "1E2x" << 100.0;
         QTest::newRow("bare exponent letter") << "7e" << 7.0;
     }
