@@ -200,6 +200,30 @@ std::optional<QString> FieldReader::readString()
     return QString::fromLatin1(*field);
 }
 
+namespace {
+// A field of an optional minus and up to nine digits, the whole of nearly every field the
+// program writes, read without building strings; anything else takes the general path.
+std::optional<double> plainInteger(const QByteArray& field)
+{
+    constexpr qsizetype kMaxDigits = 9;
+    const char* d = field.constData();
+    qsizetype i = 0;
+    const bool negative = !field.isEmpty() && d[0] == '-';
+    if (negative)
+        ++i;
+    const qsizetype digits = field.size() - i;
+    if (digits < 1 || digits > kMaxDigits)
+        return std::nullopt;
+    long value = 0;
+    for (; i < field.size(); ++i) {
+        if (d[i] < '0' || d[i] > '9')
+            return std::nullopt;
+        value = value * 10 + (d[i] - '0');
+    }
+    return double(negative ? -value : value);
+}
+} // namespace
+
 std::optional<double> FieldReader::readNumber(int* error)
 {
     const auto field = nextField();
@@ -208,6 +232,8 @@ std::optional<double> FieldReader::readNumber(int* error)
             *error = 62;
         return std::nullopt;
     }
+    if (const auto plain = plainInteger(*field))
+        return plain;
     const QString text = QString::fromLatin1(*field);
     bool hasDigits = false;
     const qsizetype len = numberPrefix(text, &hasDigits);
