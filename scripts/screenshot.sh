@@ -11,18 +11,8 @@ output="$(realpath -m "${1:-$here/docs/main-window.png}")"
 
 # xvfb brings Xvfb and xvfb-run; xauth is what xvfb-run hands the display's cookie with.
 # Qt's xcb platform plugin comes with libqt6gui6, which the program needs anyway.
-packages=(xvfb xauth)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  sudo_cmd=()
-  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+. "$here/scripts/packages.sh"
+ensure_packages xvfb xauth
 
 # The xcb plugin loads only when every library it needs is there (newer Qt wants libxcb-cursor0).
 plugin="$(dpkg -L libqt6gui6 | grep '/platforms/libqxcb\.so$' | head -n1 || true)"
