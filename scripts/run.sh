@@ -9,4 +9,7 @@ bash "$here/scripts/setup.sh"
 if [ "$#" -eq 0 ]; then
     set -- --simulate
 fi
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
+    echo "run.sh: no display here; start it from the desktop, or try: xvfb-run bash scripts/run.sh" >&2
+fi
 exec "$BUILD_DIR/shell/kaldor" "$@"

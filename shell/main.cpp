@@ -81,6 +81,25 @@ int main(int argc, char* argv[])
 {
     QElapsedTimer sinceMain;
     sinceMain.start();
+    // --help, --version and a wrong command line are answered without a window system, so
+    // that they work on a terminal with no display.
+    kaldor::CommandLine command;
+    {
+        QCoreApplication core(argc, argv);
+        command = kaldor::parseCommandLine(QCoreApplication::arguments());
+        switch (command.action) {
+        case kaldor::CommandLine::Action::Help:
+        case kaldor::CommandLine::Action::Version:
+            std::fputs(qPrintable(command.text), stdout);
+            return 0;
+        case kaldor::CommandLine::Action::Error:
+            std::fprintf(stderr, "kaldor: %s\nTry kaldor --help.\n", qPrintable(command.text));
+            return kUsageError;
+        case kaldor::CommandLine::Action::Run:
+            break;
+        }
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kaldor"));
     QApplication::setApplicationVersion(QStringLiteral(KALDOR_VERSION));
@@ -88,19 +107,6 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(kaldor::appIcon());
     // The main window decides when the program ends (it hides itself behind the keypad).
     QApplication::setQuitOnLastWindowClosed(false);
-
-    const kaldor::CommandLine command = kaldor::parseCommandLine(QApplication::arguments());
-    switch (command.action) {
-    case kaldor::CommandLine::Action::Help:
-    case kaldor::CommandLine::Action::Version:
-        std::fputs(qPrintable(command.text), stdout);
-        return 0;
-    case kaldor::CommandLine::Action::Error:
-        std::fprintf(stderr, "kaldor: %s\nTry kaldor --help.\n", qPrintable(command.text));
-        return kUsageError;
-    case kaldor::CommandLine::Action::Run:
-        break;
-    }
 
     kaldor::Link::PortFactory factory;
     std::unique_ptr<kaldor::Simulation> simulation;
