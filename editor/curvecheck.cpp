@@ -132,8 +132,8 @@ EncodedCurve encodeCurve(const CurveTable& t, int pointCount, bool offsetMode)
         if (roundHalfEven(percentScaled) > layout::kMaxWordMagnitude ||
             roundHalfEven(valueScaled) > layout::kMaxWordMagnitude)
             return fail(kOverflowMessage);
-        const int percentWord = static_cast<int>(std::trunc(percentScaled));
-        const int valueWord = static_cast<int>(std::trunc(valueScaled));
+        const int percentWord = truncateToInt(percentScaled);
+        const int valueWord = truncateToInt(valueScaled);
         // A word below 0 has no bytes the meter could take.
         if (percentWord < 0 || valueWord < 0)
             return fail(errorText(err::kInvalidCall));
@@ -150,7 +150,7 @@ EncodedCurve encodeCurve(const CurveTable& t, int pointCount, bool offsetMode)
     out.fullScaleHigh = static_cast<std::uint8_t>(out.fullScale / 256);
     out.fullScaleLow = static_cast<std::uint8_t>(out.fullScale % 256);
 
-    out.offset = static_cast<int>(roundHalfEven(offset));
+    out.offset = truncateToInt(roundHalfEven(offset));
     const auto offsetBytes = encodeWord(out.offset);
     if (!offsetBytes)
         return fail(errorText(err::kInvalidCall));

@@ -176,10 +176,17 @@ Download downloadImage(ExchangeContext& ctx)
         return d;
     }
 
-    // The meter sends a block only after the previous one was acknowledged; an announced
-    // count of 0 still waits for a first block.
+    // The meter sends a block only after the previous one was acknowledged. An announced
+    // count of 0 never completes: the read takes blocks until the meter falls silent (the
+    // stage 4 time-out), and stops at the end of the buffer if it never does.
     int address = 0;
     for (int b = 1;; ++b) {
+        if (blocks == 0 && b > layout::kMaxBlocks) {
+            d.result = stageResult(Outcome::Refused, 4,
+                                   QStringLiteral("The meter announced 0 blocks and sent more than %1.")
+                                       .arg(layout::kMaxBlocks));
+            return d;
+        }
         w = waitForBytes(ctx, ctx.bounds.replyMs, WaitFor::ExactlyEight);
         if (w != WaitResult::Ready) {
             d.result = fromWait(w, port, 4);
@@ -194,7 +201,7 @@ Download downloadImage(ExchangeContext& ctx)
             return d;
         }
         report(ctx, percentOf(b, blocks));
-        if (b >= blocks)
+        if (b == blocks)
             break;
     }
     d.image.setLength(std::min(address, layout::kMaxLength));
@@ -373,7 +380,7 @@ TankSendPreparation prepareTankSend(const CurveTable& table, int pointCount, con
     }
     // The tank number goes out as one byte: 5.5 is sent as 6, 4.5 as 4.
     const double byte = roundHalfEven(number);
-    if (byte < 1 || byte > 255) {
+    if (!(byte >= 1 && byte <= 255)) {
         prep.messages.append(refusal(kTankNumberRefusal));
         return prep;
     }

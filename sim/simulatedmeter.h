@@ -72,7 +72,6 @@ private:
     int m_count = 0;    // "CD" byte count
     int m_tank = 0;
     QByteArray m_data;
-    int m_stopAfter = -1;
     bool m_lineClosed = false;
     int m_tanksAdded = 0;
     QMap<QByteArray, int> m_commands;

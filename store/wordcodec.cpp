@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 
 namespace kaldor {
 
@@ -22,9 +23,19 @@ std::optional<std::pair<std::uint8_t, std::uint8_t>> encodeWord(int value)
     return std::pair{static_cast<std::uint8_t>(high), static_cast<std::uint8_t>(magnitude % 256)};
 }
 
+int truncateToInt(double x)
+{
+    constexpr double kLimit = 2147483648.0; // 2^31
+    if (std::isnan(x) || x >= kLimit)
+        return std::numeric_limits<int>::max();
+    if (x <= -kLimit)
+        return std::numeric_limits<int>::min();
+    return static_cast<int>(std::trunc(x));
+}
+
 int percentToWord(double percent)
 {
-    return static_cast<int>(std::trunc(percent / 99.99 * 32767.0));
+    return truncateToInt(percent / 99.99 * 32767.0);
 }
 
 std::optional<int> valueToWord(double value, double fullScale, double offset, bool offsetMode)
@@ -33,7 +44,7 @@ std::optional<int> valueToWord(double value, double fullScale, double offset, bo
         return std::nullopt;
     const double scaled = offsetMode ? (value + offset) / fullScale * 32767.0
                                      : value / fullScale * 32767.0;
-    return static_cast<int>(std::trunc(scaled));
+    return truncateToInt(scaled);
 }
 
 double percentFromWord(int word) { return word / 32767.0 * 100.0; }

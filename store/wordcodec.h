@@ -13,6 +13,10 @@ int decodeWord(std::uint8_t high, std::uint8_t low);
 // The two bytes of a value; nullopt when |value| > 32767.
 std::optional<std::pair<std::uint8_t, std::uint8_t>> encodeWord(int value);
 
+// x truncated toward zero; a number outside the range of int (or not a number) gives the
+// nearest limit of int, which no word range lets through.
+int truncateToInt(double x);
+
 // percentage / 99.99 x 32767, truncated toward zero (99.99 gives the end marker 32767).
 int percentToWord(double percent);
 // In the offset-capable layout (value + offset) / fullScale x 32767, in the other

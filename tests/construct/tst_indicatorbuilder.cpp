@@ -135,6 +135,10 @@ void TestIndicatorBuilder::refusalsKeepState_data()
     above.points[0].valueText = QStringLiteral("1500");
     QTest::newRow("value above full scale") << QList<TankSource>{tank(1, 1000, 0, 3), above}
                                             << QStringLiteral("Tank file t2.tnk cannot be used: point 1");
+    TankSource huge = tank(4, 1000, 0, 2);
+    huge.points[1].valueText = QStringLiteral("1E30");
+    QTest::newRow("value far above any word") << QList<TankSource>{huge}
+                                              << QStringLiteral("Tank file t4.tnk cannot be used: point 2");
     TankSource zero = tank(3, 1000, 0, 2);
     zero.fullScale = 0;
     QTest::newRow("full scale 0") << QList<TankSource>{zero} << QStringLiteral("Tank file t3.tnk cannot be used");

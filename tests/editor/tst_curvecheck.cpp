@@ -152,6 +152,10 @@ void TestCurveCheck::encode_data()
     refused("value below the first", {{"100", "0"}, {"50", "50"}, {"900", "99.99"}}, true, "Error:  5");
     refused("full scale 65536", {{"0", "0"}, {"65536", "99.99"}}, false, "Error:  5");
     refused("last below 99.99", {{"0", "0"}, {"10", "95"}}, true, "Last % value must be 99.99");
+    // Words far beyond any int are refused like the others, not wrapped into a byte pair.
+    refused("percentage far below 0", {{"0", "0"}, {"1", "-1E30"}, {"9", "99.99"}}, false, "Error:  5");
+    refused("value far below the first", {{"0", "0"}, {"-1E30", "50"}, {"9", "99.99"}}, true, "Error:  5");
+    refused("first value far below 0", {{"-1E30", "0"}, {"9", "99.99"}}, true, "Error:  5");
     // A fractional full scale is rounded before it is split: 255.7 is 256, bytes 1 and 0.
     QTest::newRow("fractional full scale") << Rows{{"0", "0"}, {"255.7", "99.99"}} << false << QString()
                                            << QList<int>{1, 0, 0, 0, 0, 0, 127, 255, 127, 255};

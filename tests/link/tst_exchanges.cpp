@@ -31,6 +31,8 @@ private slots:
     void closedPortIsReported();
     void uploadProgress_data();
     void uploadProgress();
+    void zeroBlocksAnnounced_data();
+    void zeroBlocksAnnounced();
 
 private:
     QTemporaryDir m_dir;
@@ -314,6 +316,61 @@ void TestExchanges::uploadProgress()
     m.ctx.progress = [&](int p) { seen.append(p); };
     QVERIFY(uploadImage(m.ctx, uploadSourceFromImage(twoBlockImage(), 16), UploadVariant(variant)).done());
     QCOMPARE(seen, expected);
+}
+
+namespace {
+// A meter that announces 0 blocks to "AU" and then answers each acknowledgement with a block,
+// as many times as it is told (-1: for ever).
+class ZeroCountMeter : public SerialPort {
+public:
+    explicit ZeroCountMeter(int blocks) : m_blocks(blocks) {}
+    QString name() const override { return QStringLiteral("zero-count meter"); }
+    PortStatus open() override { return {}; }
+    void close() override {}
+    bool isOpen() const override { return true; }
+    int bytesWaiting() override { return int(m_out.size()); }
+    QByteArray readAll() override { return std::exchange(m_out, {}); }
+    bool writeByte(std::uint8_t byte) override
+    {
+        if (++m_in == 4)
+            m_out = hex("06");
+        else if (m_in == 5)
+            m_out = hex("0000");
+        else if (m_in > 5 && byte == 0x06 && m_blocks != 0) {
+            m_out = QByteArray(8, char(m_in));
+            --m_blocks;
+        }
+        return true;
+    }
+    bool waitForData(int) override { return false; }
+    PortStatus lastError() const override { return {}; }
+
+private:
+    int m_blocks;
+    int m_in = 0;
+    QByteArray m_out;
+};
+} // namespace
+
+// A count of 0 never completes: the read ends at the stage 4 time-out however many blocks
+// come, and a meter that never stops is cut off at the end of the buffer.
+void TestExchanges::zeroBlocksAnnounced_data()
+{
+    QTest::addColumn<int>("blocks");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no block") << 0 << "Comm timeout  4";
+    QTest::newRow("one block") << 1 << "Comm timeout  4";
+    QTest::newRow("blocks for ever") << -1 << "The meter announced 0 blocks and sent more than 3125. Stage 4.";
+}
+
+void TestExchanges::zeroBlocksAnnounced()
+{
+    QFETCH(int, blocks);
+    QFETCH(QString, message);
+    ZeroCountMeter meter(blocks);
+    ExchangeContext ctx{meter, WaitBounds{0, 0}, {}, nullptr};
+    const Download d = downloadImage(ctx);
+    QCOMPARE(downloadMessages(d.result, DownloadVariant::MainWindow).value(0).text, message);
 }
 
 QTEST_GUILESS_MAIN(TestExchanges)
