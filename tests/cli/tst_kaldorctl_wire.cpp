@@ -1,6 +1,7 @@
-// kaldorctl on the wire: every command against kaldor-sim over a pseudo-terminal, as separate
-// processes, with what each prints, its exit status, the files it leaves and what the meter
-// holds afterwards; meter faults give their messages and leave no stray file.
+// kaldorctl on the wire: every command against kaldor-sim over a pseudo-terminal, through the
+// real QSerialPort backend, as separate processes: what each prints, its exit status, the files
+// it leaves and what the meter holds afterwards; every byte value passes both ways; meter
+// faults and a line that dies give their messages and leave no stray file.
 
 #include "store/indicatorfile.h"
 #include "store/indicatorimage.h"
@@ -23,20 +24,29 @@ struct Run {
 
 QString sample(const QString& name) { return QStringLiteral(KALDOR_SOURCE_DIR "/samples/") + name; }
 
-IndicatorImage sampleImage()
-{
-    return loadIndicatorFile(sample(QStringLiteral("three-tanks.idr"))).image;
-}
-
 } // namespace
 
 class TestKaldorctlWire : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void commands_data();
     void commands();
     void noSuchPort();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_everyByte; // an image of every byte value 0 .. 255, 0x00, 0x0D, 0x11 and 0x13 among them
 };
+
+void TestKaldorctlWire::initTestCase()
+{
+    QByteArray all;
+    for (int b = 0; b < 256; ++b)
+        all.append(char(b));
+    m_everyByte = m_dir.filePath(QStringLiteral("every.idr"));
+    QVERIFY(writeIndicatorFile(m_everyByte, 32, IndicatorImage::fromBytes(all), 0).ok);
+}
 
 void TestKaldorctlWire::commands_data()
 {
@@ -46,45 +56,55 @@ void TestKaldorctlWire::commands_data()
     QTest::addColumn<QString>("out");
     QTest::addColumn<QString>("err");         // the first line of stderr
     QTest::addColumn<int>("tanksAfter");      // on the meter
-    QTest::addColumn<bool>("outWritten");     // OUT holds the meter's image afterwards
+    QTest::addColumn<QString>("outImage");    // the file whose image OUT holds afterwards, or empty
 
     const QString water = sample(QStringLiteral("tanks/water.tnk"));
     const QString image = sample(QStringLiteral("three-tanks.idr"));
     const QStringList none;
+    const QString no;
 
     QTest::newRow("read") << none << QStringList{"read", "OUT"} << 0 << "Indicator Data Read\n" << ""
-                          << 3 << true;
+                          << 3 << image;
     QTest::newRow("read, meter not ready") << QStringList{"--fault", "AU:1:nack"} << QStringList{"read", "OUT"}
-                                           << 1 << "" << "Indicator not ready  1" << 3 << false;
+                                           << 1 << "" << "Indicator not ready  1" << 3 << no;
     QTest::newRow("read, meter stops after two blocks")
         << QStringList{"--fault", "AU:2:stop"} << QStringList{"read", "OUT"} << 1 << ""
-        << "Comm timeout  4" << 3 << false;
+        << "Comm timeout  4" << 3 << no;
     QTest::newRow("read, announced count too large")
-        << QStringList{"--fault", "AU:2:wrong"} << QStringList{"read", "OUT"} << 1 << "" << "" << 3 << false;
-    QTest::newRow("write") << none << QStringList{"write", image} << 0 << "Data Sent\n" << "" << 3 << false;
+        << QStringList{"--fault", "AU:2:wrong"} << QStringList{"read", "OUT"} << 1 << "" << "" << 3 << no;
+    QTest::newRow("write") << none << QStringList{"write", image} << 0 << "Data Sent\n" << "" << 3 << no;
     QTest::newRow("write, command refused") << QStringList{"--fault", "AD:1:nack"} << QStringList{"write", image}
-                                            << 1 << "" << "Command not accepted" << 3 << false;
+                                            << 1 << "" << "Command not accepted" << 3 << no;
     QTest::newRow("write, block refused") << QStringList{"--fault", "AD:4:nack"} << QStringList{"write", image}
-                                          << 1 << "" << "Data not complete" << 3 << false;
+                                          << 1 << "" << "Data not complete" << 3 << no;
     QTest::newRow("write, missing file") << none << QStringList{"write", "OUT"} << 1 << ""
-                                         << "Get Indicator data first " << 3 << false;
-    QTest::newRow("clear") << none << QStringList{"clear"} << 0 << "Clear Command Sent\n" << "" << 0 << false;
-    QTest::newRow("key") << none << QStringList{"key", "SW"} << 0 << "" << "" << 3 << false;
+                                         << "Get Indicator data first " << 3 << no;
+    QTest::newRow("clear") << none << QStringList{"clear"} << 0 << "Clear Command Sent\n" << "" << 0 << no;
+    QTest::newRow("key") << none << QStringList{"key", "SW"} << 0 << "" << "" << 3 << no;
     QTest::newRow("send-tank") << none << QStringList{"send-tank", water} << 0 << "Tank data sent.\n" << ""
-                               << 4 << false;
+                               << 4 << no;
     QTest::newRow("send-tank, a new number for the image")
         << none << QStringList{"send-tank", water, "--image", image, "--tank", "9"} << 0 << "Tank data sent.\n"
-        << "" << 4 << false;
+        << "" << 4 << no;
     QTest::newRow("send-tank, number in use in the image")
         << none << QStringList{"send-tank", water, "--image", image} << 1 << "" << "Tank number already in use."
-        << 3 << false;
+        << 3 << no;
     QTest::newRow("send-tank, tank number given") << none << QStringList{"send-tank", water, "--tank", "9"} << 0
-                                                  << "Tank data sent.\n" << "" << 4 << false;
+                                                  << "Tank data sent.\n" << "" << 4 << no;
     QTest::newRow("send-tank, tank number out of range")
         << none << QStringList{"send-tank", water, "--tank", "300"} << 1 << ""
-        << "Input not accepted. Tank number must be between 1 and 255." << 3 << false;
+        << "Input not accepted. Tank number must be between 1 and 255." << 3 << no;
     QTest::newRow("send-tank, meter refuses a data byte")
-        << QStringList{"--fault", "CD:5:nack"} << QStringList{"send-tank", water} << 1 << "" << "" << 3 << false;
+        << QStringList{"--fault", "CD:5:nack"} << QStringList{"send-tank", water} << 1 << "" << "" << 3 << no;
+    // Every byte value passes unchanged both ways; a line that dies mid-read is a failure.
+    QTest::newRow("read every byte value") << QStringList{"--image", m_everyByte} << QStringList{"read", "OUT"} << 0
+                                           << "Indicator Data Read\n" << "" << 16 << m_everyByte;
+    QTest::newRow("write every byte value") << none << QStringList{"write", m_everyByte} << 0 << "Data Sent\n" << ""
+                                            << 16 << no;
+    QTest::newRow("read, line closes during the count") << QStringList{"--fault", "AU:2:close"} << QStringList{"read", "OUT"} << 1 << "" << ""
+                                                        << 3 << no;
+    QTest::newRow("read, line closes during a block")
+        << QStringList{"--fault", "AU:4:close"} << QStringList{"read", "OUT"} << 1 << "" << "" << 3 << no;
 }
 
 void TestKaldorctlWire::commands()
@@ -95,7 +115,7 @@ void TestKaldorctlWire::commands()
     QFETCH(QString, out);
     QFETCH(QString, err);
     QFETCH(int, tanksAfter);
-    QFETCH(bool, outWritten);
+    QFETCH(QString, outImage);
 
     QTemporaryDir dir;
     const QString saved = dir.filePath(QStringLiteral("meter.idr"));
@@ -135,8 +155,8 @@ void TestKaldorctlWire::commands()
     if (!err.isEmpty())
         QCOMPARE(run.err.section(QLatin1Char('\n'), 0, 0), err);
 
-    if (outWritten) {
-        QCOMPARE(loadIndicatorFile(outFile).image, sampleImage());
+    if (!outImage.isEmpty()) {
+        QCOMPARE(loadIndicatorFile(outFile).image, loadIndicatorFile(outImage).image);
     } else if (reading) {
         QFile f(outFile);
         QVERIFY(f.open(QIODevice::ReadOnly));
@@ -151,7 +171,7 @@ void TestKaldorctlWire::commands()
     QVERIFY(meter.ok());
     QCOMPARE(int(meter.image.at(layout::kTankCountAddress)), tanksAfter);
     if (args.constFirst() == QLatin1String("write") && status == 0)
-        QCOMPARE(meter.image, sampleImage());
+        QCOMPARE(meter.image, loadIndicatorFile(args.at(1)).image);
 }
 
 void TestKaldorctlWire::noSuchPort()
