@@ -3,6 +3,7 @@
 // write through the Clone menu, a second exchange while one runs, and the ways out.
 
 #include "link/link.h"
+#include "tests/link/linktesthelpers.h"
 #include "shell/mainwindow.h"
 #include "shell/scripteddialogs.h"
 #include "sim/simulatedport.h"
@@ -28,15 +29,6 @@ using namespace kaldor;
 
 namespace {
 
-// Two blocks, 1 .. 16.
-IndicatorImage twoBlocks()
-{
-    QByteArray bytes;
-    for (int i = 1; i <= 16; ++i)
-        bytes.append(char(i));
-    return IndicatorImage::fromBytes(bytes);
-}
-
 // A simulated line whose open() can be made to fail as a real port would.
 class TestPort : public SimulatedPort {
 public:
@@ -52,7 +44,7 @@ private:
 
 // The program's parts wired as main() wires them, with the meter's port made by the test.
 struct Rig {
-    explicit Rig(IndicatorImage image = twoBlocks(), MeterTiming timing = {})
+    explicit Rig(IndicatorImage image = testing::twoBlockImage(), MeterTiming timing = {})
         : meter(std::make_shared<SimulatedMeter>(image)), timing(timing)
     {
         link = std::make_unique<Link>(
@@ -473,7 +465,7 @@ void TestMainWindow::upload()
     QTRY_COMPARE_WITH_TIMEOUT(rig.dialogs.messages(), QStringList{message}, 5000);
     QCOMPARE(rig.sent(), bytes);
     if (message == QLatin1String("Data Sent"))
-        QCOMPARE(rig.meter->image().bytes(), twoBlocks().bytes());
+        QCOMPARE(rig.meter->image().bytes(), testing::twoBlockImage().bytes());
     QVERIFY(!rig.child<QProgressBar>("pbMain")->isVisible()); // the upload has no bar
 }
 
