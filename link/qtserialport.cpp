@@ -30,16 +30,16 @@ PortStatus QtSerialPort::statusFor(QSerialPort::SerialPortError error) const
     case QSerialPort::DeviceNotFoundError:
         return {PortError::Unavailable, QStringLiteral("The serial port %1 does not exist.").arg(m_name)};
     case QSerialPort::PermissionError:
-        if (QFileInfo::exists(m_name) && QFileInfo(m_name).isWritable())
-            return {PortError::HeldByOther, QStringLiteral("The serial port %1 is held by another program.").arg(m_name)};
 #ifdef Q_OS_UNIX
-        return {PortError::PermissionDenied,
-                QStringLiteral("You may not open the serial port %1. Ask for membership of the group that "
-                               "owns it (usually dialout: sudo usermod -aG dialout $USER), then log in again.")
-                    .arg(m_name)};
-#else
-        return {PortError::HeldByOther, QStringLiteral("The serial port %1 is held by another program.").arg(m_name)};
+        // A device we may write to is refused only because another program holds it.
+        if (!(QFileInfo::exists(m_name) && QFileInfo(m_name).isWritable())) {
+            return {PortError::PermissionDenied,
+                    QStringLiteral("You may not open the serial port %1. Ask for membership of the group that "
+                                   "owns it (usually dialout: sudo usermod -aG dialout $USER), then log in again.")
+                        .arg(m_name)};
+        }
 #endif
+        return {PortError::HeldByOther, QStringLiteral("The serial port %1 is held by another program.").arg(m_name)};
     case QSerialPort::OpenError:
         return {PortError::AlreadyOpen, QStringLiteral("The serial port %1 is already open.").arg(m_name)};
     case QSerialPort::NotOpenError:
@@ -47,18 +47,30 @@ PortStatus QtSerialPort::statusFor(QSerialPort::SerialPortError error) const
     case QSerialPort::ResourceError:
     case QSerialPort::ReadError:
     case QSerialPort::WriteError:
-        return {PortError::LineDead,
-                QStringLiteral("The line on %1 failed (%2); check the cable and the adapter, then choose the port again.")
-                    .arg(m_name, m_port.errorString())};
+        return lineDead(m_port.errorString());
     default:
         return {PortError::Other, QStringLiteral("The serial port %1 failed: %2").arg(m_name, m_port.errorString())};
     }
 }
 
+PortStatus QtSerialPort::lineDead(const QString& reason) const
+{
+    return {PortError::LineDead,
+            QStringLiteral("The line on %1 failed (%2); check the cable and the adapter, then choose the port again.")
+                .arg(m_name, reason)};
+}
+
+void QtSerialPort::failLine(const PortStatus& status)
+{
+    if (m_error.ok())
+        m_error = status;
+    m_port.close();
+}
+
 PortStatus QtSerialPort::open()
 {
     if (m_port.isOpen())
-        return m_error = {PortError::AlreadyOpen, QStringLiteral("The serial port %1 is already open.").arg(m_name)};
+        return m_error = statusFor(QSerialPort::OpenError);
     m_port.clearError();
     if (!m_port.open(QIODevice::ReadWrite))
         return m_error = statusFor(m_port.error());
@@ -86,10 +98,8 @@ bool QtSerialPort::checkLine(bool checkPath)
     const QSerialPort::SerialPortError e = m_port.error();
     const bool dead = e == QSerialPort::ReadError || e == QSerialPort::WriteError || e == QSerialPort::ResourceError;
     if (dead || (checkPath && m_port.isOpen() && !QFileInfo::exists(m_name))) {
-        if (m_error.ok())
-            m_error = dead ? statusFor(e)
-                           : PortStatus{PortError::LineDead, QStringLiteral("The serial port %1 has gone.").arg(m_name)};
-        m_port.close();
+        failLine(dead ? statusFor(e)
+                      : PortStatus{PortError::LineDead, QStringLiteral("The serial port %1 has gone.").arg(m_name)});
         return false;
     }
     return m_port.isOpen();
@@ -155,11 +165,7 @@ QtSerialPort::WriteOutcome QtSerialPort::writeToDriver(char c)
         break;
     }
     // The line is gone (EIO after a hang-up, ENXIO for a pulled adapter).
-    if (m_error.ok())
-        m_error = {PortError::LineDead,
-                   QStringLiteral("The line on %1 failed (%2); check the cable and the adapter, then choose the port again.")
-                       .arg(m_name, QString::fromLocal8Bit(std::strerror(errno)))};
-    m_port.close();
+    failLine(lineDead(QString::fromLocal8Bit(std::strerror(errno))));
     return WriteOutcome::Failed;
 }
 #endif

@@ -27,6 +27,9 @@ private:
     // the first such error closes the port and is kept, once.
     bool checkLine(bool checkPath = false);
     PortStatus statusFor(QSerialPort::SerialPortError error) const;
+    PortStatus lineDead(const QString& reason) const;
+    // Keeps the first failure and closes the port.
+    void failLine(const PortStatus& status);
 #ifdef Q_OS_UNIX
     enum class WriteOutcome { Written, Failed, TryBuffered };
     WriteOutcome writeToDriver(char c);

@@ -157,9 +157,10 @@ public:
     {
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(program, args);
-        if (!m_process.waitForStarted(5000) || !m_process.waitForReadyRead(5000))
-            return false;
-        m_device = QString::fromLocal8Bit(m_process.readLine()).trimmed();
+        if (m_process.waitForStarted(5000) && m_process.waitForReadyRead(5000))
+            m_device = QString::fromLocal8Bit(m_process.readLine()).trimmed();
+        if (m_device.isEmpty())
+            std::fprintf(stderr, "bench_link: %s did not start\n", qPrintable(program));
         return !m_device.isEmpty();
     }
     ~Meter()
@@ -485,10 +486,26 @@ struct Options {
     QString profile; // "read|write|send:program|floor[:paced]": only those runs, for a profiler
 };
 
-int fail(const char* what, Kind k)
+// One run of the program, then one of the floor, on the same line. False (and said) when
+// either fails; the times go to the vectors given.
+bool runBoth(const Job& job, const QString& device, const char* what, Turnarounds* programTurns,
+             Turnarounds* plainTurns, std::vector<double>* program = nullptr, std::vector<double>* plain = nullptr)
 {
-    std::fprintf(stderr, "bench_link: %s: %s failed\n", kindName(k), what);
-    return 1;
+    const double tp = runProgram(job, device, programTurns);
+    if (tp < 0) {
+        std::fprintf(stderr, "bench_link: %s: the program's %s failed\n", kindName(job.kind), what);
+        return false;
+    }
+    const double tf = runPlain(job, device.toStdString(), plainTurns);
+    if (tf < 0) {
+        std::fprintf(stderr, "bench_link: %s: the floor's %s failed\n", kindName(job.kind), what);
+        return false;
+    }
+    if (program)
+        program->push_back(tp);
+    if (plain)
+        plain->push_back(tf);
+    return true;
 }
 
 } // namespace
@@ -552,6 +569,8 @@ int main(int argc, char** argv)
                 layout::kMaxBlocks, kTankNumber, kPoints, sendBytes);
 
     const QStringList imageArgs = {QStringLiteral("--image"), imageFile};
+    const QStringList pacedArgs =
+        imageArgs + QStringList{QStringLiteral("--pace"), QStringLiteral("--latency"), QString::number(opt.latencyUs)};
     const double latency = opt.latencyUs / 1e6;
 
     if (!opt.profile.isEmpty()) {
@@ -561,9 +580,7 @@ int main(int argc, char** argv)
         const bool plainSide = p.value(1) == QLatin1String("floor");
         const bool paced = p.value(2) == QLatin1String("paced");
         Meter meter;
-        if (!meter.start(opt.sim, paced ? imageArgs + QStringList{QStringLiteral("--pace"), QStringLiteral("--latency"),
-                                                                 QString::number(opt.latencyUs)}
-                                        : imageArgs))
+        if (!meter.start(opt.sim, paced ? pacedArgs : imageArgs))
             return 1;
         for (int r = 0; r < opt.runs; ++r) {
             const double t = plainSide ? runPlain(jobs[k], meter.device().toStdString(), nullptr)
@@ -585,35 +602,20 @@ int main(int argc, char** argv)
     for (int k = 0; k < 3; ++k) {
         const Job& job = jobs[k];
         Meter meter;
-        if (!meter.start(opt.sim, imageArgs)) {
-            std::fprintf(stderr, "bench_link: %s did not start\n", qPrintable(opt.sim));
+        if (!meter.start(opt.sim, imageArgs))
             return 1;
-        }
         const QString device = meter.device();
-        const std::string plainDevice = device.toStdString();
-        if (runProgram(job, device, nullptr) < 0)
-            return fail("the program's warm-up run", job.kind);
-        if (runPlain(job, plainDevice, nullptr) < 0)
-            return fail("the floor's warm-up run", job.kind);
+        if (!runBoth(job, device, "warm-up run", nullptr, nullptr))
+            return 1;
         std::vector<double> program, plain, decorated;
         for (int r = 0; r < opt.runs; ++r) {
-            const double tp = runProgram(job, device, nullptr);
-            if (tp < 0)
-                return fail("a program run", job.kind);
-            const double tf = runPlain(job, plainDevice, nullptr);
-            if (tf < 0)
-                return fail("a floor run", job.kind);
-            program.push_back(tp);
-            plain.push_back(tf);
+            if (!runBoth(job, device, "timed run", nullptr, nullptr, &program, &plain))
+                return 1;
         }
         // Turnarounds from runs of their own, so that no clock reading sits in the timed ones.
         for (int r = 0; r < std::max(1, opt.runs / 2); ++r) {
-            const double tp = runProgram(job, device, &programInstant[k]);
-            if (tp < 0)
-                return fail("a decorated program run", job.kind);
-            decorated.push_back(tp);
-            if (runPlain(job, plainDevice, &plainInstant[k]) < 0)
-                return fail("a recorded floor run", job.kind);
+            if (!runBoth(job, device, "recorded run", &programInstant[k], &plainInstant[k], &decorated))
+                return 1;
         }
         const double mp = median(program);
         const double mf = median(plain);
@@ -635,8 +637,6 @@ int main(int argc, char** argv)
                 "program", "floor", "wire", "line", "prog/wire", "prog/line", "floor/line");
     Turnarounds programPaced[3];
     Turnarounds plainPaced[3];
-    const QStringList pacedArgs =
-        imageArgs + QStringList{QStringLiteral("--pace"), QStringLiteral("--latency"), QString::number(opt.latencyUs)};
     for (int k = 0; k < 3; ++k) {
         const Job& job = jobs[k];
         const LineCount count = lineCount(job.kind, layout::kMaxBlocks, sendBytes);
@@ -645,24 +645,14 @@ int main(int argc, char** argv)
             continue;
         }
         Meter meter;
-        if (!meter.start(opt.sim, pacedArgs)) {
-            std::fprintf(stderr, "bench_link: %s did not start\n", qPrintable(opt.sim));
+        if (!meter.start(opt.sim, pacedArgs))
             return 1;
-        }
-        const QString device = meter.device();
-        const std::string plainDevice = device.toStdString();
         const int runs = job.kind == Kind::Send ? kPacedSendRuns : 1;
         std::vector<double> program, plain;
         for (int r = 0; r < runs; ++r) {
             // Decorated: on a paced line its clock readings are lost in the waits.
-            const double tp = runProgram(job, device, &programPaced[k]);
-            if (tp < 0)
-                return fail("a paced program run", job.kind);
-            const double tf = runPlain(job, plainDevice, &plainPaced[k]);
-            if (tf < 0)
-                return fail("a paced floor run", job.kind);
-            program.push_back(tp);
-            plain.push_back(tf);
+            if (!runBoth(job, meter.device(), "paced run", &programPaced[k], &plainPaced[k], &program, &plain))
+                return 1;
         }
         const double wire = count.total() * bt;
         const double lineTime = wire + count.replies * latency;
