@@ -1,5 +1,6 @@
 #include "construct/indicatorbuilder.h"
 
+#include "store/limits.h"
 #include "store/tankrecords.h"
 #include "store/textrules.h"
 #include "store/wordcodec.h"
@@ -11,8 +12,8 @@ namespace kaldor {
 
 namespace {
 
-constexpr int kMinTankNumber = 1;
-constexpr int kMaxTankNumber = 255;
+using limits::kMinTankNumber;
+using limits::kMaxTankNumber;
 
 QString fieldProblem(int errorNumber)
 {

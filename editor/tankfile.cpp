@@ -1,6 +1,7 @@
 #include "editor/tankfile.h"
 
 #include "store/atomicfile.h"
+#include "store/limits.h"
 #include "store/celltexts.h"
 #include "store/textrules.h"
 
@@ -10,8 +11,8 @@ namespace kaldor {
 
 namespace {
 
-constexpr int kMinTankNumber = 1;
-constexpr int kMaxTankNumber = 255;
+using limits::kMinTankNumber;
+using limits::kMaxTankNumber;
 constexpr int kMaxFileWord = 32767; // the file holds the full scale and offset as 16-bit numbers
 
 void emptyRows(CurveTable& table)

@@ -5,8 +5,8 @@
 namespace kaldor {
 
 namespace {
-constexpr int kFirstPort = 1;
-constexpr int kLastPort = 4;
+using limits::kFirstPort;
+using limits::kLastPort;
 } // namespace
 
 QString PortSpec::deviceName() const

@@ -1,13 +1,15 @@
 #include "shell/commandline.h"
 
+#include "store/limits.h"
+
 #include <QCommandLineParser>
 #include <QRegularExpression>
 
 namespace kaldor {
 
 namespace {
-constexpr int kFirstPort = 1;
-constexpr int kLastPort = 4;
+using limits::kFirstPort;
+using limits::kLastPort;
 } // namespace
 
 CommandLine parseCommandLine(const QStringList& arguments)
