@@ -3,10 +3,13 @@
 #include "cli/filecommands.h"
 #include "editor/curvecheck.h"
 #include "editor/tankfile.h"
+#include "editor/tanksend.h"
 #include "link/exchanges.h"
 #include "link/qtserialport.h"
 #include "store/indicatorfile.h"
 #include "store/tankrecords.h"
+
+#include <QFile>
 
 #include <memory>
 
@@ -68,17 +71,9 @@ int readCommand(const QStringList& args, const GlobalOptions& options, QTextStre
     ExchangeContext ctx{*opened.port, {}, {}, nullptr};
     // OUT is the user's file, not the program's working file: a failed read leaves whatever
     // was there before, and the file is written (atomically) only once the whole image is in.
-    Download d = downloadImage(ctx);
-    if (d.result.done()) {
-        const FileWriteResult written = writeIndicatorFile(args.first(), d.blockCount, d.image, d.trailingValue);
-        if (!written.ok) {
-            d.result.outcome = Outcome::Failed;
-            d.result.errorNumber = written.errorNumber;
-            d.result.detail = written.detail;
-        }
-    }
+    const Download d = downloadIndicatorFile(ctx, args.first(), FailedDownload::KeepFile);
     if (d.result.outcome == Outcome::Failed && !d.result.detail.isEmpty())
-        err << args.first() << ": " << d.result.detail << '\n';
+        err << d.result.detail << '\n';
     return finish(d.result, downloadMessages(d.result, DownloadVariant::MainWindow), out, err);
 }
 
@@ -90,6 +85,8 @@ int writeCommandLine(const QStringList& args, const GlobalOptions& options, QTex
     const UploadPreparation prep = uploadSourceFromFile(args.first(), UploadVariant::MainWindow);
     if (!prep.source) {
         printMessages(prep.messages, out, err);
+        if (prep.messages.value(0).text != prep.detail)
+            err << prep.detail << '\n';
         return kExitRefused;
     }
     OpenedPort opened = openPort(options, err);
@@ -100,39 +97,67 @@ int writeCommandLine(const QStringList& args, const GlobalOptions& options, QTex
     return finish(r, uploadMessages(r), out, err);
 }
 
+// Why a tank file could not be used: the reader's own message, or, when it had none (a file
+// that exists but cannot be opened), the system's reason.
+QString tankFileProblem(const QString& path, const Messages& messages)
+{
+    QStringList texts;
+    for (const Message& m : messages)
+        texts.append(m.text);
+    if (texts.isEmpty()) {
+        QFile file(path);
+        texts.append(file.open(QIODevice::ReadOnly) ? QStringLiteral("the file cannot be read")
+                                                     : file.errorString());
+    }
+    QString why = texts.join(u' ').trimmed();
+    if (why.endsWith(u'.'))
+        why.chop(1);
+    return QStringLiteral("%1: %2. Nothing was sent.").arg(path, why);
+}
+
 int sendTankCommand(QStringList args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
 {
-    QString tankText;
-    QString imagePath;
+    const QString usage = QStringLiteral("send-tank TANK.tnk [--tank N] [--image FILE]");
+    std::optional<QString> tankOption;
+    std::optional<QString> imageOption;
     QString tankFile;
     while (!args.isEmpty()) {
         const QString a = args.takeFirst();
-        if (a == QLatin1String("--tank") && !args.isEmpty())
-            tankText = args.takeFirst();
-        else if (a == QLatin1String("--image") && !args.isEmpty())
-            imagePath = args.takeFirst();
-        else if (!a.startsWith(QLatin1String("--")) && tankFile.isEmpty())
+        // Each option once, with a value that is not empty.
+        std::optional<QString>* option = a == QLatin1String("--tank")    ? &tankOption
+                                         : a == QLatin1String("--image") ? &imageOption
+                                                                         : nullptr;
+        if (option) {
+            if (option->has_value())
+                return usageError(QStringLiteral("%1 is given twice; %2").arg(a, usage), err);
+            if (args.isEmpty() || args.constFirst().trimmed().isEmpty())
+                return usageError(QStringLiteral("%1 needs a value; %2").arg(a, usage), err);
+            *option = args.takeFirst();
+        } else if (!a.startsWith(QLatin1String("--")) && tankFile.isEmpty()) {
             tankFile = a;
-        else
-            return usageError(QStringLiteral("send-tank TANK.tnk [--tank N] [--image FILE]"), err);
+        } else {
+            return usageError(usage, err);
+        }
     }
     if (tankFile.isEmpty())
         return usageError(QStringLiteral("send-tank needs a tank file"), err);
+    const QString imagePath = imageOption.value_or(QString());
 
     CurveTable table;
     const TankFileOpen opened = openTankFile(tankFile, options.offsetMode, table);
     if (!opened.ok) {
-        printMessages(opened.messages, out, err);
+        err << tankFileProblem(tankFile, opened.messages) << '\n';
         return kExitRefused;
     }
-    if (tankText.isEmpty())
-        tankText = opened.tankNumberText.value_or(QString());
+    const QString tankText = tankOption ? *tankOption : opened.tankNumberText.value_or(QString());
 
     QList<int> loaded;
     if (!imagePath.isEmpty()) {
         const IndicatorFileLoad load = loadIndicatorFile(imagePath);
         if (!load.ok()) {
-            err << (load.message.isEmpty() ? QStringLiteral("%1: file not found").arg(imagePath) : load.message)
+            const QString why = load.detail.isEmpty() ? load.message : load.detail;
+            err << QStringLiteral("%1: %2; the tank numbers in it cannot be checked. Nothing was sent.")
+                       .arg(imagePath, why.isEmpty() ? QStringLiteral("the indicator file cannot be read") : why)
                 << '\n';
             return kExitRefused;
         }

@@ -7,175 +7,237 @@ namespace kaldor {
 const QString Link::kBusyMessage = QStringLiteral(
     "The meter is busy with another exchange. Wait until it has finished, then try again.");
 
+// Lives on the link thread and owns the port there: the port is made, used, closed and
+// destroyed on that thread only.
+class LinkWorker : public QObject {
+public:
+    LinkWorker(Link::PortFactory factory, WaitBounds bounds, const std::atomic_bool* cancel)
+        : m_factory(std::move(factory)), m_bounds(bounds), m_cancel(cancel)
+    {
+    }
+    ~LinkWorker() override
+    {
+        if (m_port)
+            m_port->close();
+    }
+
+    PortStatus open(const PortSpec& spec)
+    {
+        if (m_port)
+            m_port->close();
+        m_port.reset();
+        m_port = m_factory ? m_factory(spec) : nullptr;
+        if (!m_port)
+            return {PortError::Other, QStringLiteral("No serial port can be made for %1.").arg(spec.deviceName())};
+        return m_port->open();
+    }
+    void close()
+    {
+        if (m_port)
+            m_port->close();
+    }
+    bool isOpen() const { return m_port && m_port->isOpen(); }
+    PortStatus lastError() const { return m_port ? m_port->lastError() : PortStatus{}; }
+
+    ExchangeResult run(const std::function<ExchangeResult(ExchangeContext&)>& exchange, Link::Progress progress)
+    {
+        if (!m_port) {
+            ExchangeResult r;
+            r.outcome = Outcome::LineFailed;
+            r.port = {PortError::NotOpen, QStringLiteral("The serial port is not open.")};
+            r.detail = r.port.text;
+            return r;
+        }
+        ExchangeContext ctx{*m_port, m_bounds, std::move(progress), m_cancel};
+        return exchange(ctx);
+    }
+
+private:
+    Link::PortFactory m_factory;
+    WaitBounds m_bounds;
+    const std::atomic_bool* m_cancel;
+    std::unique_ptr<SerialPort> m_port;
+};
+
 namespace {
-ExchangeResult notOpen(int stage = 0)
+// Runs fn on the context's thread, unless the context is gone by then.
+void deliverTo(const QPointer<QObject>& context, std::function<void()> fn)
 {
-    ExchangeResult r;
-    r.outcome = Outcome::LineFailed;
-    r.stage = stage;
-    r.port = {PortError::NotOpen, QStringLiteral("The serial port is not open.")};
-    r.detail = r.port.text;
-    return r;
+    if (!context || !fn)
+        return;
+    if (context->thread() == QThread::currentThread())
+        fn();
+    else
+        QMetaObject::invokeMethod(context.data(), std::move(fn), Qt::QueuedConnection);
 }
 } // namespace
 
-Link::Link(PortFactory factory, WaitBounds bounds, QObject* parent)
-    : QObject(parent), m_factory(std::move(factory)), m_bounds(bounds)
+Link::Link(PortFactory factory, WaitBounds bounds, QObject* parent) : QObject(parent), m_bounds(bounds)
 {
     qRegisterMetaType<kaldor::PortStatus>();
     qRegisterMetaType<kaldor::ExchangeResult>();
-    qRegisterMetaType<kaldor::ExchangeKind>();
-    m_worker = new QObject;
+    m_worker = new LinkWorker(std::move(factory), bounds, &m_cancel);
     m_worker->moveToThread(&m_thread);
+    // The worker, and the port with it, is destroyed on its thread as the thread ends.
+    connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
     m_thread.setObjectName(QStringLiteral("kaldor-link"));
     m_thread.start();
 }
 
-Link::~Link()
+Link::~Link() { stop(); }
+
+void Link::stop()
 {
-    // A running exchange notices this at its next wait; the port is released on its own thread.
+    if (m_stopped)
+        return;
+    m_stopped = true;
+    // A running exchange notices this at its next wait; the jobs still queued see it at once.
     m_cancel.store(true);
-    QMetaObject::invokeMethod(m_worker, [this] { m_port.reset(); }, Qt::QueuedConnection);
     m_thread.quit();
     m_thread.wait();
-    delete m_worker;
+    m_worker = nullptr;
+    m_portOpen = false;
 }
 
-bool Link::begin()
+bool Link::submit(QObject* context, Job job)
 {
     bool expected = false;
-    if (!m_busy.compare_exchange_strong(expected, true))
+    if (m_stopped || !m_busy.compare_exchange_strong(expected, true))
         return false;
     emit busyChanged(true);
+    const QPointer<QObject> guard(context);
+    const bool hadContext = context != nullptr;
+    QMetaObject::invokeMethod(
+        m_worker,
+        [this, guard, hadContext, job = std::move(job)] {
+            const Finish finish = job(*m_worker);
+            QMetaObject::invokeMethod(
+                this, [this, guard, hadContext, finish] { complete(guard, hadContext, finish); },
+                Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
     return true;
 }
 
-void Link::post(std::function<void()> job)
+void Link::complete(const QPointer<QObject>& context, bool hadContext, const Finish& finish)
 {
-    QMetaObject::invokeMethod(m_worker, std::move(job), Qt::QueuedConnection);
+    const bool wasOpen = m_portOpen;
+    m_portOpen = finish.portOpen;
+    if (finish.portChanged) {
+        m_portSpec = finish.portSpec;
+        m_portStatus = finish.status;
+    } else if (wasOpen && !finish.portOpen) {
+        m_portStatus = finish.status; // the line was lost during the exchange
+    }
+    m_busy.store(false);
+    if (wasOpen && !m_portOpen)
+        emit portClosed();
+    if (!m_stopped && hadContext)
+        deliverTo(context, finish.deliver);
+    emit busyChanged(false);
 }
 
-bool Link::openPort(const PortSpec& portSpec)
+Link::Progress Link::progressFor(QObject* context, Progress progress)
 {
-    if (!begin())
-        return false;
-    post([this, portSpec] {
-        if (m_port)
-            m_port->close();
-        m_port = m_factory ? m_factory(portSpec) : nullptr;
-        const PortStatus status =
-            m_port ? m_port->open()
-                   : PortStatus{PortError::Other, QStringLiteral("No serial port can be made for %1.").arg(portSpec.deviceName())};
-        ExchangeResult r;
-        if (!status.ok()) {
-            r.outcome = Outcome::LineFailed;
-            r.port = status;
-            r.detail = status.text;
-        }
-        const bool open = m_port && m_port->isOpen();
+    if (!progress || !context)
+        return {};
+    const QPointer<QObject> guard(context);
+    return [this, guard, progress](int percent) {
         QMetaObject::invokeMethod(
             this,
-            [this, portSpec, status, r, open] {
-                m_portSpec = portSpec;
-                m_portOpen = open;
-                m_portStatus = status;
-                m_busy.store(false);
-                emit portOpened(status);
-                emit finished(ExchangeKind::OpenPort, r);
-                emit busyChanged(false);
+            [this, guard, progress, percent] {
+                if (!m_stopped)
+                    deliverTo(guard, [progress, percent] { progress(percent); });
             },
             Qt::QueuedConnection);
+    };
+}
+
+bool Link::openPort(QObject* context, const PortSpec& portSpec, Opened done)
+{
+    return submit(context, [portSpec, done](LinkWorker& worker) {
+        const PortStatus status = worker.open(portSpec);
+        Finish f;
+        f.portOpen = worker.isOpen();
+        f.status = status;
+        f.portChanged = true;
+        f.portSpec = portSpec;
+        if (done)
+            f.deliver = [done, status] { done(status); };
+        return f;
     });
-    return true;
 }
 
-bool Link::closePort()
+bool Link::closePort(QObject* context, std::function<void()> done)
 {
-    if (!begin())
-        return false;
-    post([this] {
-        if (m_port)
-            m_port->close();
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                m_portOpen = false;
-                m_busy.store(false);
-                emit portClosed();
-                emit finished(ExchangeKind::ClosePort, ExchangeResult{});
-                emit busyChanged(false);
-            },
-            Qt::QueuedConnection);
+    const PortSpec spec = m_portSpec;
+    return submit(context, [spec, done](LinkWorker& worker) {
+        worker.close();
+        Finish f;
+        f.portChanged = true;
+        f.portSpec = spec;
+        f.deliver = done;
+        return f;
     });
-    return true;
 }
 
-bool Link::run(ExchangeKind kind, std::function<ExchangeResult(ExchangeContext&)> exchange)
+bool Link::run(QObject* context, std::function<ExchangeResult(ExchangeContext&)> exchange, Done done,
+               Progress progress)
 {
-    if (!begin())
-        return false;
-    post([this, kind, exchange = std::move(exchange)] {
-        ExchangeResult r;
-        bool open = false;
-        if (!m_port) {
-            r = notOpen();
-        } else {
-            ExchangeContext ctx{*m_port, m_bounds,
-                                [this](int percent) {
-                                    QMetaObject::invokeMethod(
-                                        this, [this, percent] { emit progress(percent); },
-                                        Qt::QueuedConnection);
-                                },
-                                &m_cancel};
-            r = exchange(ctx);
-            open = m_port->isOpen();
-        }
-        const PortStatus status = m_port ? m_port->lastError() : PortStatus{};
-        QMetaObject::invokeMethod(
-            this,
-            [this, kind, r, open, status] {
-                const bool lost = m_portOpen && !open;
-                m_portOpen = open;
-                if (lost) {
-                    m_portStatus = status;
-                    emit portClosed();
-                }
-                m_busy.store(false);
-                emit finished(kind, r);
-                emit busyChanged(false);
-            },
-            Qt::QueuedConnection);
+    const Progress sendProgress = progressFor(context, std::move(progress));
+    return submit(context, [exchange = std::move(exchange), done, sendProgress](LinkWorker& worker) {
+        const ExchangeResult r = worker.run(exchange, sendProgress);
+        Finish f;
+        f.portOpen = worker.isOpen();
+        f.status = worker.lastError();
+        if (done)
+            f.deliver = [done, r] { done(r); };
+        return f;
     });
-    return true;
 }
 
-bool Link::download(const QString& workingFile)
+bool Link::download(QObject* context, const QString& file, ImageDone done, Progress progress)
 {
-    return run(ExchangeKind::Download,
-               [workingFile](ExchangeContext& ctx) { return downloadIndicatorFile(ctx, workingFile).result; });
+    auto image = std::make_shared<IndicatorImage>();
+    return run(
+        context,
+        [file, image](ExchangeContext& ctx) {
+            Download d = downloadIndicatorFile(ctx, file);
+            if (d.result.done())
+                *image = d.image;
+            return d.result;
+        },
+        done ? Done([done, image](const ExchangeResult& r) { done(r, *image); }) : Done(), std::move(progress));
 }
 
-bool Link::upload(const UploadSource& source, UploadVariant variant)
+bool Link::upload(QObject* context, const UploadSource& source, UploadVariant variant, ImageDone done,
+                  Progress progress)
 {
-    return run(ExchangeKind::Upload,
-               [source, variant](ExchangeContext& ctx) { return uploadImage(ctx, source, variant); });
+    return run(
+        context, [source, variant](ExchangeContext& ctx) { return uploadImage(ctx, source, variant); },
+        done ? Done([done, source](const ExchangeResult& r) { done(r, r.done() ? source.image : IndicatorImage()); })
+             : Done(),
+        std::move(progress));
 }
 
-bool Link::sendTank(const TankSend& send, const QString& workingFile)
+bool Link::sendTank(QObject* context, const TankSend& send, const QString& workingFile, Done done)
 {
-    return run(ExchangeKind::SendTank,
-               [send, workingFile](ExchangeContext& ctx) { return sendTankCurve(ctx, send, workingFile); });
+    return run(
+        context, [send, workingFile](ExchangeContext& ctx) { return sendTankCurve(ctx, send, workingFile); },
+        std::move(done));
 }
 
-bool Link::clear()
+bool Link::clear(QObject* context, Done done)
 {
-    return run(ExchangeKind::Clear, [](ExchangeContext& ctx) { return sendClearCommand(ctx); });
+    return run(context, [](ExchangeContext& ctx) { return sendClearCommand(ctx); }, std::move(done));
 }
 
-bool Link::pressKey(KeypadKey key, bool discardFirst)
+bool Link::pressKey(QObject* context, KeypadKey key, bool discardFirst, Done done)
 {
-    return run(ExchangeKind::Keypad,
-               [key, discardFirst](ExchangeContext& ctx) { return sendKeypadCommand(ctx, key, discardFirst); });
+    return run(
+        context,
+        [key, discardFirst](ExchangeContext& ctx) { return sendKeypadCommand(ctx, key, discardFirst); },
+        std::move(done));
 }
 
 } // namespace kaldor

@@ -1,13 +1,18 @@
 #pragma once
-// The link thread: it owns the serial port and runs one exchange at a time, so the windows
-// never block on the line and two exchanges never interleave on the wire. Every call returns
-// at once; a request while an exchange runs is refused (the call returns false and the
-// window shows kBusyMessage). Results come back as signals on the caller's thread.
+// The link thread: an object living on it owns the serial port and runs one exchange at a
+// time, so the windows never block on the line and two exchanges never interleave on the
+// wire. Every request returns at once; one made while an exchange runs is refused (the call
+// returns false and the window shows kBusyMessage).
+//
+// A request names the object that asked (its context) and a completion. The completion runs
+// on the context's thread with the result and what the exchange brought back; when the
+// context is gone by then, it is dropped. A null context asks for no completion.
 
 #include "link/exchanges.h"
 #include "link/serialport.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QThread>
 #include <atomic>
 #include <functional>
@@ -15,17 +20,22 @@
 
 namespace kaldor {
 
-enum class ExchangeKind { OpenPort, ClosePort, Download, Upload, SendTank, Clear, Keypad };
+class LinkWorker;
 
 class Link : public QObject {
     Q_OBJECT
 public:
     using PortFactory = std::function<std::unique_ptr<SerialPort>(const PortSpec&)>;
+    using Done = std::function<void(const ExchangeResult& result)>;
+    // The image read, or the image the meter now holds; empty unless the exchange was done.
+    using ImageDone = std::function<void(const ExchangeResult& result, const IndicatorImage& image)>;
+    using Opened = std::function<void(const PortStatus& status)>;
+    using Progress = std::function<void(int percent)>;
     static const QString kBusyMessage;
 
     // The factory makes the port on the link thread (QSerialPort must live where it is used).
     explicit Link(PortFactory factory, WaitBounds bounds = {}, QObject* parent = nullptr);
-    // Calls off a running exchange at its next wait and waits for the thread to end.
+    // stop().
     ~Link() override;
 
     bool isBusy() const { return m_busy.load(); }
@@ -33,37 +43,54 @@ public:
     PortSpec portSpec() const { return m_portSpec; }
     PortStatus portStatus() const { return m_portStatus; }
 
-    // Closes the port if open, then opens the one given: portOpened().
-    bool openPort(const PortSpec& portSpec);
-    bool closePort();
-    bool download(const QString& workingFile);
-    bool upload(const UploadSource& source, UploadVariant variant);
-    bool sendTank(const TankSend& send, const QString& workingFile);
-    bool clear();
-    bool pressKey(KeypadKey key, bool discardFirst = false);
+    // Closes the port if open, then opens the one given.
+    bool openPort(QObject* context, const PortSpec& portSpec, Opened done);
+    bool closePort(QObject* context = nullptr, std::function<void()> done = {});
+    // Reads the image into `file` (the working file: removed after a failed read).
+    bool download(QObject* context, const QString& file, ImageDone done, Progress progress = {});
+    bool upload(QObject* context, const UploadSource& source, UploadVariant variant, ImageDone done,
+                Progress progress = {});
+    bool sendTank(QObject* context, const TankSend& send, const QString& workingFile, Done done);
+    bool clear(QObject* context, Done done);
+    bool pressKey(QObject* context, KeypadKey key, bool discardFirst, Done done);
 
-    // Runs any exchange on the link thread; finished(kind, result) follows.
-    bool run(ExchangeKind kind, std::function<ExchangeResult(ExchangeContext&)> exchange);
+    // Any exchange on the link thread; `done` gets its result.
+    bool run(QObject* context, std::function<ExchangeResult(ExchangeContext&)> exchange, Done done,
+             Progress progress = {});
+
+    // Calls off a running exchange at its next wait, closes and destroys the port on the link
+    // thread and waits for the thread to end. No completion runs after it; every later
+    // request is refused. Safe to call more than once.
+    void stop();
+    bool isStopped() const { return m_stopped; }
 
 signals:
     void busyChanged(bool busy);
-    void progress(int percent);
-    void portOpened(const kaldor::PortStatus& status);
+    // The port was closed: by closePort() or because the line was lost during an exchange.
     void portClosed();
-    // Also for OpenPort and ClosePort, after portOpened()/portClosed().
-    void finished(kaldor::ExchangeKind kind, const kaldor::ExchangeResult& result);
 
 private:
-    bool begin();
-    void post(std::function<void()> job);
+    friend class LinkWorker;
+    // What a job on the link thread hands back to the link's own thread.
+    struct Finish {
+        bool portOpen = false;
+        PortStatus status;
+        bool portChanged = false; // an open or a close: the spec and status follow it
+        PortSpec portSpec;
+        std::function<void()> deliver; // runs the requester's completion with its payload
+    };
+    using Job = std::function<Finish(LinkWorker& worker)>;
 
-    PortFactory m_factory;
+    bool submit(QObject* context, Job job);
+    void complete(const QPointer<QObject>& context, bool hadContext, const Finish& finish);
+    Progress progressFor(QObject* context, Progress progress);
+
     WaitBounds m_bounds;
     QThread m_thread;
-    QObject* m_worker = nullptr; // lives on m_thread
-    std::unique_ptr<SerialPort> m_port; // touched on m_thread only
+    LinkWorker* m_worker = nullptr; // lives on m_thread, destroyed there
     std::atomic_bool m_busy{false};
     std::atomic_bool m_cancel{false};
+    bool m_stopped = false;
     bool m_portOpen = false;
     PortSpec m_portSpec;
     PortStatus m_portStatus;
@@ -73,4 +100,3 @@ private:
 
 Q_DECLARE_METATYPE(kaldor::PortStatus)
 Q_DECLARE_METATYPE(kaldor::ExchangeResult)
-Q_DECLARE_METATYPE(kaldor::ExchangeKind)

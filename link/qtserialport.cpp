@@ -15,7 +15,17 @@ constexpr int kBaudRate = 19200;
 constexpr int kWriteTimeoutMs = 2000;
 } // namespace
 
-QtSerialPort::QtSerialPort(const PortSpec& portSpec) : m_name(portSpec.deviceName())
+namespace {
+// The device a typed path names: symbolic links, "//" and ".." resolved, so that the same
+// device under a second name is seen as held. A path that does not exist stays as typed.
+QString canonicalDevice(const QString& path)
+{
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return canonical.isEmpty() ? path : canonical;
+}
+} // namespace
+
+QtSerialPort::QtSerialPort(const PortSpec& portSpec) : m_name(canonicalDevice(portSpec.deviceName()))
 {
     m_port.setPortName(m_name);
 }
@@ -44,10 +54,14 @@ PortStatus QtSerialPort::statusFor(QSerialPort::SerialPortError error) const
         return {PortError::AlreadyOpen, QStringLiteral("The serial port %1 is already open.").arg(m_name)};
     case QSerialPort::NotOpenError:
         return {PortError::NotOpen, QStringLiteral("The serial port %1 is not open.").arg(m_name)};
+    // Qt's own text for these is the system's last error, which is often another call's
+    // (an ioctl's "Inappropriate ioctl for device"): say what happened instead.
     case QSerialPort::ResourceError:
+        return lineDead(QStringLiteral("the device went away or the other end closed the line"));
     case QSerialPort::ReadError:
+        return lineDead(QStringLiteral("nothing more could be read from it"));
     case QSerialPort::WriteError:
-        return lineDead(m_port.errorString());
+        return lineDead(QStringLiteral("nothing more could be written to it"));
     default:
         return {PortError::Other, QStringLiteral("The serial port %1 failed: %2").arg(m_name, m_port.errorString())};
     }
@@ -145,7 +159,19 @@ bool QtSerialPort::writeByte(std::uint8_t byte)
         if (!m_port.waitForBytesWritten(kWriteTimeoutMs))
             break;
     }
-    return checkLine();
+    if (!checkLine())
+        return false;
+    if (m_port.bytesToWrite() > 0) {
+        // The driver took nothing within the wait (a stopped meter with a full line): the byte
+        // did not go out, and is not left to go out later in the middle of another exchange.
+        m_port.clear(QSerialPort::Output);
+        m_error = {PortError::Other, QStringLiteral("The serial port %1 could not send a byte within %2 s: the line "
+                                                    "is blocked. Check that the meter is on and connected.")
+                                         .arg(m_name)
+                                         .arg(kWriteTimeoutMs / 1000)};
+        return false;
+    }
+    return true;
 }
 
 #ifdef Q_OS_UNIX
@@ -154,18 +180,21 @@ QtSerialPort::WriteOutcome QtSerialPort::writeToDriver(char c)
     const int fd = int(m_port.handle());
     if (fd < 0)
         return WriteOutcome::TryBuffered;
+    int error = 0; // this write's own errno, never one left over from an earlier call
     for (;;) {
         const ssize_t n = ::write(fd, &c, 1);
+        error = n < 0 ? errno : 0;
         if (n == 1)
             return WriteOutcome::Written;
-        if (n < 0 && errno == EINTR)
+        if (error == EINTR)
             continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        if (error == EAGAIN || error == EWOULDBLOCK)
             return WriteOutcome::TryBuffered; // the driver is full: Qt waits for room
         break;
     }
     // The line is gone (EIO after a hang-up, ENXIO for a pulled adapter).
-    failLine(lineDead(QString::fromLocal8Bit(std::strerror(errno))));
+    failLine(lineDead(error != 0 ? QString::fromLocal8Bit(std::strerror(error))
+                                 : QStringLiteral("the driver took no byte")));
     return WriteOutcome::Failed;
 }
 #endif

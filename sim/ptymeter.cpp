@@ -90,9 +90,10 @@ void PtyMeter::answer(std::uint8_t byte, Clock::time_point arrived)
         // is in the meter at the end of it, and the reply starts the latency later.
         at = std::max(arrived, m_rxFree) + line::kByteTime;
         m_rxFree = at;
-        at += m_timing.latency;
     }
-    const QByteArray reply = m_meter.receive(byte);
+    const QByteArray reply = m_meter.receive(byte, at);
+    if (m_timing.paced)
+        at += m_timing.latency;
     for (const char c : reply) {
         if (m_timing.paced) {
             // Each reply byte reaches the program a byte time after it starts out.

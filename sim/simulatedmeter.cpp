@@ -132,10 +132,16 @@ void SimulatedMeter::frameComplete()
         m_image = emptyImage();
 }
 
-QByteArray SimulatedMeter::receive(std::uint8_t byte)
+QByteArray SimulatedMeter::receive(std::uint8_t byte) { return receive(byte, Clock::now()); }
+
+QByteArray SimulatedMeter::receive(std::uint8_t byte, Clock::time_point at)
 {
     if (m_lineClosed)
         return {};
+    const bool paused = m_lastByte && at - *m_lastByte >= kFramePause;
+    m_lastByte = at;
+    if (paused)
+        m_state = State::Idle; // whatever was half received is dropped
     switch (m_state) {
     case State::Idle:
         if (byte == kStx)
@@ -210,6 +216,10 @@ QByteArray SimulatedMeter::receive(std::uint8_t byte)
         return {};
     case State::CdCountLow: {
         m_count += byte;
+        if (!placeRecord(soundOrEmpty(), m_count)) {
+            m_state = State::Idle;
+            return QByteArray(1, char(kNack));
+        }
         m_state = State::CdData;
         const QByteArray r = reply(3, kAckReply);
         if (m_count == 0 && m_state == State::CdData) {
@@ -231,31 +241,46 @@ QByteArray SimulatedMeter::receive(std::uint8_t byte)
     return {};
 }
 
-void SimulatedMeter::appendTank(int tankNumber, const QByteArray& block)
+IndicatorImage SimulatedMeter::soundOrEmpty() const
 {
-    // An image without the header (never written, or not the meter's) starts again empty.
     bool sound = m_image.length() >= layout::kRecordAreaStart;
     for (int i = 0; sound && i < layout::kHeaderConstantLength; ++i)
         sound = m_image.at(i) == layout::kHeaderConstant[std::size_t(i)];
-    if (!sound)
-        m_image = emptyImage();
-    const int tanks = m_image.at(layout::kTankCountAddress);
-    if (tanks >= layout::kMaxDirectoryEntries)
-        return;
-    int start = std::max(word(m_image, layout::kEndPointerAddress), int(layout::kRecordAreaStart));
-    const int length = int(block.size());
-    int pageMark = m_image.at(layout::kPageMarkAddress);
+    return sound ? m_image : emptyImage();
+}
+
+std::optional<SimulatedMeter::Placement> SimulatedMeter::placeRecord(const IndicatorImage& image, int length)
+{
+    // The directory ends where the records begin.
+    if (image.at(layout::kTankCountAddress) >= layout::kMaxDirectoryEntries)
+        return std::nullopt;
+    Placement p;
+    p.start = std::max(word(image, layout::kEndPointerAddress), int(layout::kRecordAreaStart));
+    p.pageMark = image.at(layout::kPageMarkAddress);
     // No record crosses a page boundary: one that would starts at the boundary.
     for (int page = 1; page <= 2; ++page) {
         const int boundary = page * layout::kPageSize;
-        if (start < boundary && start + length > boundary) {
-            start = boundary;
-            pageMark = page + 1;
+        if (p.start < boundary && p.start + length > boundary) {
+            p.start = boundary;
+            p.pageMark = page + 1;
         }
     }
-    const int end = start + length;
-    if (end > layout::kMaxLength)
+    if (p.start + length > layout::kMaxLength)
+        return std::nullopt;
+    return p;
+}
+
+void SimulatedMeter::appendTank(int tankNumber, const QByteArray& block)
+{
+    const int length = int(block.size());
+    m_image = soundOrEmpty();
+    const std::optional<Placement> place = placeRecord(m_image, length);
+    if (!place)
         return;
+    const int tanks = m_image.at(layout::kTankCountAddress);
+    const int start = place->start;
+    const int pageMark = place->pageMark;
+    const int end = start + length;
     for (int i = 0; i < length; ++i)
         m_image.set(start + i, std::uint8_t(block[i]));
     const int entry = layout::kDirectoryStart + layout::kDirectoryEntrySize * tanks;

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 
@@ -37,6 +38,11 @@ struct MeterFault {
 
 class SimulatedMeter {
 public:
+    using Clock = std::chrono::steady_clock;
+    // A pause this long between two bytes of the program drops a half-received frame: the
+    // meter waits for a new 0x02, as a device that survives a confused line does.
+    static constexpr std::chrono::milliseconds kFramePause{500};
+
     explicit SimulatedMeter(const IndicatorImage& image = {});
 
     const IndicatorImage& image() const { return m_image; }
@@ -47,8 +53,10 @@ public:
     void addFault(const MeterFault& fault) { m_faults.append(fault); }
     void clearFaults() { m_faults.clear(); }
 
-    // One byte from the program; returns the meter's answer to it (often none).
+    // One byte from the program, arrived at `at` (now); returns the meter's answer to it
+    // (often none). A tank that does not fit in the image is refused with NACK at its count.
     QByteArray receive(std::uint8_t byte);
+    QByteArray receive(std::uint8_t byte, Clock::time_point at);
 
     bool lineClosed() const { return m_lineClosed; }
     int commandCount(const QByteArray& letters) const { return m_commands.value(letters); }
@@ -61,6 +69,16 @@ private:
     // The reply of `step` after the faults for it; goes idle when a fault stops the exchange.
     QByteArray reply(int step, QByteArray bytes, bool isBlock = false);
     QByteArray nextBlock();
+    // Where a record of `length` bytes goes: its start and the page mark after it, or nullopt
+    // when it does not fit (directory full, past address 25000).
+    struct Placement {
+        int start = 0;
+        int pageMark = 1;
+    };
+    static std::optional<Placement> placeRecord(const IndicatorImage& image, int length);
+    // The image, or an empty one when it has no sound header (never written, or not the
+    // meter's): a tank sent to such a meter starts it again.
+    IndicatorImage soundOrEmpty() const;
     void appendTank(int tankNumber, const QByteArray& block);
 
     IndicatorImage m_image;
@@ -75,6 +93,7 @@ private:
     bool m_lineClosed = false;
     int m_tanksAdded = 0;
     QMap<QByteArray, int> m_commands;
+    std::optional<Clock::time_point> m_lastByte;
 };
 
 } // namespace kaldor

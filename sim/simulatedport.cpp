@@ -53,6 +53,11 @@ QByteArray SimulatedPort::readAll()
         return {};
     takeArrived();
     QByteArray bytes;
+    if (m_readChunk > 0 && m_input.size() > m_readChunk) {
+        bytes = m_input.left(m_readChunk);
+        m_input.remove(0, m_readChunk);
+        return bytes;
+    }
     bytes.swap(m_input);
     return bytes;
 }
@@ -65,12 +70,14 @@ bool SimulatedPort::writeByte(std::uint8_t byte)
         return false;
     }
     m_trace.append({true, byte});
-    const QByteArray reply = m_meter->receive(byte);
     auto at = Clock::now();
     if (m_timing.paced) {
         // The byte is on the wire after the ones before it; the reply follows its last bit.
         at = std::max(at, m_wireFree) + line::kByteTime;
         m_wireFree = at;
+    }
+    const QByteArray reply = m_meter->receive(byte, at);
+    if (m_timing.paced) {
         at += m_timing.latency;
         if (!m_pending.empty())
             at = std::max(at, m_pending.back().first);

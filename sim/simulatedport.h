@@ -50,6 +50,9 @@ public:
     void clearTrace() { m_trace.clear(); }
     // Makes the next open() fail as a port held by another program would.
     void setHeldByOther(bool held) { m_held = held; }
+    // readAll() hands over at most this many bytes a call, however many wait (0: all), as a
+    // driver may.
+    void setReadChunk(int bytes) { m_readChunk = bytes; }
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -61,6 +64,7 @@ private:
     QString m_name;
     bool m_open = false;
     bool m_held = false;
+    int m_readChunk = 0;
     PortStatus m_error;
     std::deque<std::pair<Clock::time_point, std::uint8_t>> m_pending;
     QByteArray m_input;

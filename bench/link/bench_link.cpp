@@ -13,6 +13,7 @@
 
 #include "editor/curvecheck.h"
 #include "editor/curvetable.h"
+#include "editor/tanksend.h"
 #include "link/exchanges.h"
 #include "link/qtserialport.h"
 #include "store/indicatorfile.h"

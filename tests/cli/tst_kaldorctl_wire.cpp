@@ -1,8 +1,12 @@
 // kaldorctl on the wire: every command against kaldor-sim over a pseudo-terminal, through the
 // real QSerialPort backend, as separate processes: what each prints, its exit status, the files
 // it leaves and what the meter holds afterwards; every byte value passes both ways; meter
-// faults and a line that dies give their messages and leave no stray file.
+// faults and a line that dies give their messages and leave no stray file; a refusal names the
+// file or the device and says why; a device held under another name and a line that takes no
+// byte are failures.
 
+#include "link/qtserialport.h"
+#include "sim/ptymeter.h"
 #include "store/indicatorfile.h"
 #include "store/indicatorimage.h"
 
@@ -11,6 +15,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace kaldor;
 
@@ -24,6 +31,17 @@ struct Run {
 
 QString sample(const QString& name) { return QStringLiteral(KALDOR_SOURCE_DIR "/samples/") + name; }
 
+Run runKaldorctl(const QStringList& args, const QString& workingDirectory = {})
+{
+    QProcess ctl;
+    ctl.setWorkingDirectory(workingDirectory);
+    ctl.start(QStringLiteral(KALDORCTL_PATH), args);
+    if (!ctl.waitForFinished(30000))
+        return {};
+    return {ctl.exitStatus() == QProcess::NormalExit ? ctl.exitCode() : -1,
+            QString::fromLatin1(ctl.readAllStandardOutput()), QString::fromLatin1(ctl.readAllStandardError())};
+}
+
 } // namespace
 
 class TestKaldorctlWire : public QObject {
@@ -33,9 +51,15 @@ private slots:
     void commands_data();
     void commands();
     void noSuchPort();
+    void heldUnderAnotherName_data();
+    void heldUnderAnotherName();
+    void blockedLine_data();
+    void blockedLine();
 
 private:
     QTemporaryDir m_dir;
+    QString m_zeroBlocks; // "0 , 0 , 5": no room for the header
+    QString m_junk;       // not an indicator file
     QString m_everyByte; // an image of every byte value 0 .. 255, 0x00, 0x0D, 0x11 and 0x13 among them
 };
 
@@ -46,6 +70,10 @@ void TestKaldorctlWire::initTestCase()
         all.append(char(b));
     m_everyByte = m_dir.filePath(QStringLiteral("every.idr"));
     QVERIFY(writeIndicatorFile(m_everyByte, 32, IndicatorImage::fromBytes(all), 0).ok);
+    m_zeroBlocks = m_dir.filePath(QStringLiteral("zero.idr"));
+    m_junk = m_dir.filePath(QStringLiteral("junk.idr"));
+    QVERIFY(writeFileAtomically(m_zeroBlocks, "0 , 0 , 5").ok);
+    QVERIFY(writeFileAtomically(m_junk, "junk\n").ok);
 }
 
 void TestKaldorctlWire::commands_data()
@@ -54,7 +82,7 @@ void TestKaldorctlWire::commands_data()
     QTest::addColumn<QStringList>("args");    // OUT stands for a file in a fresh folder
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("out");
-    QTest::addColumn<QString>("err");         // the first line of stderr
+    QTest::addColumn<QString>("err");         // how stderr begins; OUT, DIR and DEV stand for the file, a folder, the device
     QTest::addColumn<int>("tanksAfter");      // on the meter
     QTest::addColumn<QString>("outImage");    // the file whose image OUT holds afterwards, or empty
 
@@ -78,7 +106,12 @@ void TestKaldorctlWire::commands_data()
     QTest::newRow("write, block refused") << QStringList{"--fault", "AD:4:nack"} << QStringList{"write", image}
                                           << 1 << "" << "Data not complete" << 3 << no;
     QTest::newRow("write, missing file") << none << QStringList{"write", "OUT"} << 1 << ""
-                                         << "Get Indicator data first " << 3 << no;
+                                         << "Get Indicator data first \nOUT: " << 3 << no;
+    QTest::newRow("write, a folder") << none << QStringList{"write", "DIR"} << 1 << ""
+                                     << "Get Indicator data first \nDIR: " << 3 << no;
+    QTest::newRow("write, no room for the header")
+        << none << QStringList{"write", m_zeroBlocks} << 1 << ""
+        << m_zeroBlocks + ": the image holds 0 bytes, too few for the meter's header" << 3 << no;
     QTest::newRow("clear") << none << QStringList{"clear"} << 0 << "Clear Command Sent\n" << "" << 0 << no;
     QTest::newRow("key") << none << QStringList{"key", "SW"} << 0 << "" << "" << 3 << no;
     QTest::newRow("send-tank") << none << QStringList{"send-tank", water} << 0 << "Tank data sent.\n" << ""
@@ -94,6 +127,17 @@ void TestKaldorctlWire::commands_data()
     QTest::newRow("send-tank, tank number out of range")
         << none << QStringList{"send-tank", water, "--tank", "300"} << 1 << ""
         << "Input not accepted. Tank number must be between 1 and 255." << 3 << no;
+    QTest::newRow("send-tank, a folder") << none << QStringList{"send-tank", "DIR"} << 1 << "" << "DIR: " << 3 << no;
+    QTest::newRow("send-tank, missing tank file") << none << QStringList{"send-tank", "OUT"} << 1 << ""
+                                                  << "OUT: File not found. Nothing was sent.\n" << 3 << no;
+    QTest::newRow("send-tank, image not an indicator file")
+        << none << QStringList{"send-tank", water, "--image", m_junk} << 1 << "" << m_junk + ": " << 3 << no;
+    QTest::newRow("send-tank, empty tank number")
+        << none << QStringList{"send-tank", water, "--tank", ""} << 2 << "" << "kaldorctl: --tank needs a value" << 3
+        << no;
+    QTest::newRow("send-tank, tank number twice")
+        << none << QStringList{"send-tank", water, "--tank", "9", "--tank", "9"} << 2 << ""
+        << "kaldorctl: --tank is given twice" << 3 << no;
     QTest::newRow("send-tank, meter refuses a data byte")
         << QStringList{"--fault", "CD:5:nack"} << QStringList{"send-tank", water} << 1 << "" << "" << 3 << no;
     // Every byte value passes unchanged both ways; a line that dies mid-read is a failure.
@@ -103,8 +147,10 @@ void TestKaldorctlWire::commands_data()
                                             << 16 << no;
     QTest::newRow("read, line closes during the count") << QStringList{"--fault", "AU:2:close"} << QStringList{"read", "OUT"} << 1 << "" << ""
                                                         << 3 << no;
+    // Said in the program's words, not with the system's last error of some other call.
     QTest::newRow("read, line closes during a block")
-        << QStringList{"--fault", "AU:4:close"} << QStringList{"read", "OUT"} << 1 << "" << "" << 3 << no;
+        << QStringList{"--fault", "AU:4:close"} << QStringList{"read", "OUT"} << 1 << ""
+        << "The line on DEV failed (nothing more could be read from it)" << 3 << no;
 }
 
 void TestKaldorctlWire::commands()
@@ -136,13 +182,14 @@ void TestKaldorctlWire::commands()
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(before);
     }
-    args.replaceInStrings(QStringLiteral("OUT"), outFile);
-    QProcess ctl;
-    ctl.setWorkingDirectory(dir.path());
-    ctl.start(QStringLiteral(KALDORCTL_PATH), QStringList{"--port", device} + args);
-    QVERIFY(ctl.waitForFinished(30000));
-    const Run run{ctl.exitStatus() == QProcess::NormalExit ? ctl.exitCode() : -1,
-                  QString::fromLatin1(ctl.readAllStandardOutput()), QString::fromLatin1(ctl.readAllStandardError())};
+    const QString folder = dir.filePath(QStringLiteral("folder"));
+    QVERIFY(QDir().mkpath(folder));
+    for (QStringList* texts : {&args}) {
+        texts->replaceInStrings(QStringLiteral("OUT"), outFile);
+        texts->replaceInStrings(QStringLiteral("DIR"), folder);
+    }
+    err.replace(QStringLiteral("OUT"), outFile).replace(QStringLiteral("DIR"), folder).replace(QStringLiteral("DEV"), device);
+    const Run run = runKaldorctl(QStringList{"--port", device} + args, dir.path());
     sim.terminate();
     QVERIFY(sim.waitForFinished(5000));
 
@@ -153,7 +200,7 @@ void TestKaldorctlWire::commands()
     else
         QVERIFY2(!run.err.isEmpty(), "a refusal says why on stderr");
     if (!err.isEmpty())
-        QCOMPARE(run.err.section(QLatin1Char('\n'), 0, 0), err);
+        QCOMPARE(run.err.left(err.size()), err);
 
     if (!outImage.isEmpty()) {
         QCOMPARE(loadIndicatorFile(outFile).image, loadIndicatorFile(outImage).image);
@@ -166,6 +213,7 @@ void TestKaldorctlWire::commands()
     const QStringList expectedFiles =
         reading ? QStringList{"meter.idr", "out.idr"} : QStringList{"meter.idr"};
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), expectedFiles);
+    QVERIFY(QDir(folder).isEmpty());
 
     const IndicatorFileLoad meter = loadIndicatorFile(saved);
     QVERIFY(meter.ok());
@@ -183,6 +231,80 @@ void TestKaldorctlWire::noSuchPort()
     QCOMPARE(ctl.exitCode(), 1);
     QCOMPARE(QString::fromLatin1(ctl.readAllStandardError()),
              QStringLiteral("The serial port %1 does not exist.\n").arg(dir.filePath(QStringLiteral("ttyNONE"))));
+}
+
+void TestKaldorctlWire::heldUnderAnotherName_data()
+{
+    QTest::addColumn<QString>("alias"); // DEV stands for the device, LINK for a symbolic link to it
+    QTest::newRow("symbolic link") << "LINK";
+    QTest::newRow("double slash") << "/DEV";
+    QTest::newRow("dot-dot") << "/dev/../DEV";
+}
+
+// The same device opened under a second name is held as well: the command is refused and
+// nothing reaches the meter.
+void TestKaldorctlWire::heldUnderAnotherName()
+{
+    QFETCH(QString, alias);
+    SimulatedMeter meter(SimulatedMeter::emptyImage());
+    PtyMeter pty(meter);
+    QString error;
+    if (!pty.open(&error))
+        QSKIP(qPrintable(error));
+    const QString device = pty.slavePath();
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("meter"));
+    QVERIFY(QFile::link(device, link));
+    QtSerialPort holder(PortSpec{1, device});
+    QVERIFY(holder.open().ok());
+
+    alias.replace(QStringLiteral("LINK"), link).replace(QStringLiteral("DEV"), device);
+    const Run run = runKaldorctl({"--port", alias, "key", "SW"});
+    QCOMPARE(run.status, 1);
+    QCOMPARE(run.err, QStringLiteral("Port unavailable. Choose another port.\n"
+                                     "The serial port %1 is held by another program.\n")
+                          .arg(device));
+}
+
+void TestKaldorctlWire::blockedLine_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("what");
+    QTest::newRow("clear") << QStringList{"clear"} << " The clear command was not sent.\n";
+    QTest::newRow("key") << QStringList{"key", "SW"} << " The key was not sent to the meter.\n";
+}
+
+// A meter that takes no byte (its side of the line full and never read): the first byte
+// cannot be handed over within its wait, and the command fails instead of reporting success.
+void TestKaldorctlWire::blockedLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, what);
+    SimulatedMeter meter;
+    PtyMeter pty(meter); // never served: nothing is read from the line
+    QString error;
+    if (!pty.open(&error))
+        QSKIP(qPrintable(error));
+    const QString device = pty.slavePath();
+    const int fd = ::open(device.toLocal8Bit().constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY);
+    QVERIFY(fd >= 0);
+    // The terminal layer moves bytes on behind the writer: fill until a pause frees no room.
+    const char fill[256] = {};
+    for (bool tookMore = true; tookMore;) {
+        tookMore = false;
+        while (::write(fd, fill, sizeof fill) > 0)
+            tookMore = true;
+        QTest::qWait(50);
+    }
+    ::close(fd);
+
+    const Run run = runKaldorctl(QStringList{"--port", device} + args);
+    QCOMPARE(run.status, 1);
+    QCOMPARE(run.out, QString());
+    QCOMPARE(run.err, QStringLiteral("The serial port %1 could not send a byte within 2 s: the line is blocked. "
+                                     "Check that the meter is on and connected.")
+                              .arg(device) +
+                          what);
 }
 
 QTEST_GUILESS_MAIN(TestKaldorctlWire)

@@ -3,6 +3,7 @@
 // Whatever the meter says, no exchange may read or write outside a buffer or hang.
 
 #include "editor/curvetable.h"
+#include "editor/tanksend.h"
 #include "link/exchanges.h"
 
 #include <QDir>
@@ -14,8 +15,9 @@ using namespace kaldor;
 namespace {
 
 // A port whose incoming bytes come from the fuzzer's input: each look at the line lets the
-// next chunk arrive. Nothing arrives while a wait sleeps, so with zero bounds a wait holds
-// only on what has already come.
+// next chunk arrive, and a read hands over as many of the waiting bytes as the input says
+// (possibly fewer than wait). Nothing arrives while a wait sleeps, so with zero bounds a wait
+// holds only on what has already come.
 class ScriptedLine : public SerialPort {
 public:
     explicit ScriptedLine(QByteArray script) : m_script(std::move(script)) {}
@@ -31,7 +33,10 @@ public:
     QByteArray readAll() override
     {
         arrive();
-        return std::exchange(m_waiting, {});
+        const qsizetype handed = m_pos < m_script.size() ? std::uint8_t(m_script[m_pos++]) % 10 : m_waiting.size();
+        const QByteArray part = m_waiting.left(handed);
+        m_waiting.remove(0, part.size());
+        return part;
     }
     bool writeByte(std::uint8_t) override { return m_open; }
     bool waitForData(int) override { return false; }

@@ -2,6 +2,7 @@
 // Shared pieces of the link tests: short waits, a small image, the three-point curve.
 
 #include "editor/curvetable.h"
+#include "editor/tanksend.h"
 #include "link/exchanges.h"
 #include "sim/simulatedport.h"
 

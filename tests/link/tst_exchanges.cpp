@@ -33,6 +33,11 @@ private slots:
     void uploadProgress();
     void zeroBlocksAnnounced_data();
     void zeroBlocksAnnounced();
+    void partialReads_data();
+    void partialReads();
+    void meterRefusesTankThatDoesNotFit_data();
+    void meterRefusesTankThatDoesNotFit();
+    void meterDropsHalfFrameAfterPause();
 
 private:
     QTemporaryDir m_dir;
@@ -154,15 +159,21 @@ void TestExchanges::downloadTrace()
 
 void TestExchanges::uploadTrace()
 {
+    // Three blocks, the least that holds the header and an empty directory: 1 .. 24, no tanks.
+    QByteArray bytes;
+    for (int i = 1; i <= 24; ++i)
+        bytes.append(char(i));
+    bytes[layout::kTankCountAddress] = 0;
+    const IndicatorImage image = IndicatorImage::fromBytes(bytes);
     const QString file = m_dir.filePath(QStringLiteral("up.dat"));
-    QVERIFY(writeIndicatorFile(file, 2, twoBlockImage(), 9).ok);
+    QVERIFY(writeIndicatorFile(file, 3, image, 17).ok);
     const UploadPreparation prep = uploadSourceFromFile(file, UploadVariant::MainWindow);
-    QVERIFY(prep.source);
+    QVERIFY2(prep.source, qPrintable(prep.detail));
     OpenMeter m;
     QVERIFY(uploadImage(m.ctx, *prep.source, UploadVariant::MainWindow).done());
-    QCOMPARE(m.port.sentBytes(), hex("0241440d") + hex("0002") + twoBlockImage().bytes() + hex("10"));
-    QCOMPARE(m.port.receivedBytes(), hex("06060606"));
-    QCOMPARE(m.meter->image(), twoBlockImage());
+    QCOMPARE(m.port.sentBytes(), hex("0241440d") + hex("0003") + bytes + hex("18"));
+    QCOMPARE(m.port.receivedBytes(), hex("0606060606"));
+    QCOMPARE(m.meter->image(), image);
 }
 
 void TestExchanges::sendTrace_data()
@@ -211,11 +222,17 @@ void TestExchanges::uploadRefusesUnsoundFile_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("message");
-    QTest::newRow("11 of 16 values") << QByteArray("0,2,1,2,3,4,5,6,7,8,9,10,11") << "11 of the 16";
-    QTest::newRow("value 256") << QByteArray("0,1,1,2,3,256,5,6,7,8,8") << "value 256 at image address 3";
+    QTest::newRow("11 of 16 values") << QByteArray("0,2,1,2,3,4,5,6,7,8,9,10,11") << "11 of 16 image values";
+    QTest::newRow("value 256") << QByteArray("0,1,1,2,3,256,5,6,7,8,8") << "value 256 at file position 6";
     QTest::newRow("value -1") << QByteArray("0,1,1,2,3,-1,5,6,7,8,8") << "value -1";
-    QTest::newRow("3126 blocks") << QByteArray("12,54,0") << "3126 blocks";
-    QTest::newRow("no count") << QByteArray("") << "no block count";
+    QTest::newRow("3126 blocks") << QByteArray("12,54,0") << "25008 bytes";
+    QTest::newRow("no count") << QByteArray("") << "block count value 1";
+    // Too short for the header and directory the meter reads first: it would stop answering.
+    QTest::newRow("0 blocks") << QByteArray("0 , 0 , 5") << "0 bytes, too few for the meter's header";
+    QTest::newRow("2 blocks") << QByteArray("0,2,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,9")
+                              << "16 bytes, too few for the meter's header";
+    QTest::newRow("directory cut short") << QByteArray("0,3,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,9,0,0,0,0,0,0,0,0")
+                                         << "too few for the header and the directory of its 9 tanks (47 bytes)";
 }
 
 void TestExchanges::uploadRefusesUnsoundFile()
@@ -228,12 +245,15 @@ void TestExchanges::uploadRefusesUnsoundFile()
         const UploadPreparation prep = uploadSourceFromFile(file, v);
         QVERIFY(!prep.source);
         QVERIFY2(prep.messages.value(0).text.contains(message), qPrintable(prep.messages.value(0).text));
+        QVERIFY2(prep.messages.value(0).text.startsWith(file), qPrintable(prep.messages.value(0).text));
         QCOMPARE(prep.messages.value(0).kind, MessageKind::Refusal);
     }
-    // A missing file: the main window's own text, the others the error number.
+    // A missing file: the main window's own text, the others the error number; the detail
+    // names the file for the headless tool.
     const QString missing = m_dir.filePath(QStringLiteral("missing.dat"));
-    QCOMPARE(uploadSourceFromFile(missing, UploadVariant::MainWindow).messages.value(0).text,
-             QStringLiteral("Get Indicator data first "));
+    const UploadPreparation main = uploadSourceFromFile(missing, UploadVariant::MainWindow);
+    QCOMPARE(main.messages.value(0).text, QStringLiteral("Get Indicator data first "));
+    QVERIFY2(main.detail.startsWith(missing + QStringLiteral(": ")), qPrintable(main.detail));
     QCOMPARE(uploadSourceFromFile(missing, UploadVariant::Viewer).messages.value(0).text,
              QStringLiteral("Error:  53"));
 }
@@ -250,6 +270,9 @@ void TestExchanges::sendRefusesBeforeWriting_data()
     QTest::newRow("tank 0.4 rounds to 0") << "0.4" << "1100" << "Input not accepted. Tank number must be between 1 and 255.";
     QTest::newRow("full scale 0") << "5" << "100" << "Last value in grid must be largest";
     QTest::newRow("full scale 65536") << "5" << "65636" << "Error:  5";
+    // The meter reads the high bit of the full scale as a sign.
+    QTest::newRow("full scale 32768") << "5" << "32868" << "The full scale 32768 is too large";
+    QTest::newRow("full scale 65535") << "5" << "65635" << "The full scale 65535 is too large";
 }
 
 void TestExchanges::sendRefusesBeforeWriting()
@@ -371,6 +394,114 @@ void TestExchanges::zeroBlocksAnnounced()
     ExchangeContext ctx{meter, WaitBounds{0, 0}, {}, nullptr};
     const Download d = downloadImage(ctx);
     QCOMPARE(downloadMessages(d.result, DownloadVariant::MainWindow).value(0).text, message);
+}
+
+// readAll() may hand over fewer bytes than bytesWaiting() counted: every exchange takes the
+// rest before it goes on, and still drops what follows an ACK.
+void TestExchanges::partialReads_data()
+{
+    QTest::addColumn<QString>("exchange");
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("chunk");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("read, 1 byte a call") << "read-main" << "" << 1 << "Indicator Data Read";
+    QTest::newRow("read, 3 bytes a call") << "read-main" << "" << 3 << "Indicator Data Read";
+    QTest::newRow("read, ACK and a stray byte") << "read-main" << "AU:1:extra" << 1 << "Indicator Data Read";
+    QTest::newRow("write, ACK and a stray byte") << "write" << "AD:2:extra" << 1 << "Data Sent";
+    QTest::newRow("send, ACK and a stray byte") << "send" << "CD:2:extra" << 1 << "Tank data sent.";
+}
+
+void TestExchanges::partialReads()
+{
+    QFETCH(QString, exchange);
+    QFETCH(QString, fault);
+    QFETCH(int, chunk);
+    QFETCH(QString, message);
+    OpenMeter m(exchange == QLatin1String("send") ? SimulatedMeter::emptyImage() : twoBlockImage());
+    m.port.setReadChunk(chunk);
+    if (!fault.isEmpty())
+        m.meter->addFault(*MeterFault::parse(fault));
+    Messages messages;
+    if (exchange == QLatin1String("read-main")) {
+        const Download d = downloadImage(m.ctx);
+        QCOMPARE(d.image, twoBlockImage());
+        messages = downloadMessages(d.result, DownloadVariant::MainWindow);
+    } else if (exchange == QLatin1String("write")) {
+        messages = uploadMessages(uploadImage(m.ctx, uploadSourceFromImage(twoBlockImage(), 16), UploadVariant::MainWindow));
+    } else {
+        const TankSendPreparation prep = prepareTankSend(threePointTable(), 3, QStringLiteral("7"), {}, true);
+        messages = sendTankMessages(sendTankCurve(m.ctx, *prep.send, QString()));
+    }
+    QCOMPARE(messages.value(0).text, message);
+}
+
+// A tank the image cannot take is refused at its byte count, and the image stays as it was.
+void TestExchanges::meterRefusesTankThatDoesNotFit_data()
+{
+    QTest::addColumn<int>("endPointer");
+    QTest::addColumn<int>("tanks");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("start"); // where the record went, when it fitted
+    QTest::newRow("past address 25000") << 24990 << 1 << "NACK NO. BYTES " << 0;
+    QTest::newRow("directory full") << 600 << layout::kMaxDirectoryEntries << "NACK NO. BYTES " << 0;
+    QTest::newRow("moved to the page boundary") << 8190 << 1 << "Tank data sent." << 8192;
+    QTest::newRow("ends at 25000") << 24984 << 1 << "Tank data sent." << 24984;
+}
+
+void TestExchanges::meterRefusesTankThatDoesNotFit()
+{
+    QFETCH(int, endPointer);
+    QFETCH(int, tanks);
+    QFETCH(QString, message);
+    QFETCH(int, start);
+    IndicatorImage image = SimulatedMeter::emptyImage();
+    image.set(layout::kEndPointerAddress, endPointer / 256);
+    image.set(layout::kEndPointerAddress + 1, endPointer % 256);
+    image.set(layout::kTankCountAddress, tanks);
+    image.setLength(endPointer / 8 * 8);
+    OpenMeter m(image);
+    const TankSendPreparation prep = prepareTankSend(threePointTable(), 3, QStringLiteral("7"), {}, true);
+    QCOMPARE(prep.send->block.size(), 16);
+    QCOMPARE(sendTankMessages(sendTankCurve(m.ctx, *prep.send, QString())).value(0).text, message);
+    if (start == 0) {
+        QCOMPARE(m.meter->image(), image);
+        QCOMPARE(m.port.receivedBytes().right(1), hex("15"));
+    } else {
+        const int entry = layout::kDirectoryStart + layout::kDirectoryEntrySize * tanks;
+        QCOMPARE(m.meter->image().at(entry + 1) * 256 + m.meter->image().at(entry + 2), start);
+    }
+}
+
+// A program that stops in the middle of a write leaves a meter that takes the next command:
+// after a pause between bytes the half-received frame is dropped, bytes without a frame are
+// never stored, and a new 0x02 starts over.
+void TestExchanges::meterDropsHalfFrameAfterPause()
+{
+    SimulatedMeter meter(twoBlockImage());
+    auto t = SimulatedMeter::Clock::now();
+    const auto feed = [&](const QByteArray& bytes, std::chrono::milliseconds gap = std::chrono::milliseconds(1)) {
+        QByteArray replies;
+        for (const char c : bytes) {
+            t += gap;
+            gap = std::chrono::milliseconds(1);
+            replies += meter.receive(std::uint8_t(c), t);
+        }
+        return replies;
+    };
+    QCOMPARE(feed(hex("0241440d") + hex("0002") + hex("0102030405")), hex("0606"));
+    // Half a block, then a pause: stray bytes, then a read that is answered as usual.
+    QCOMPARE(feed(hex("aabbccdd") + hex("0241550d"), SimulatedMeter::kFramePause), hex("06"));
+    QCOMPARE(feed(hex("06")), hex("0002"));
+    QCOMPARE(meter.image(), twoBlockImage());
+    // Just short of the pause the frame goes on.
+    SimulatedMeter patient;
+    t += std::chrono::seconds(1);
+    QByteArray replies;
+    for (const char c : hex("0241440d0001")) {
+        t += SimulatedMeter::kFramePause - std::chrono::milliseconds(1);
+        replies += patient.receive(std::uint8_t(c), t);
+    }
+    QCOMPARE(replies, hex("0606"));
 }
 
 QTEST_GUILESS_MAIN(TestExchanges)

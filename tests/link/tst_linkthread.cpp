@@ -1,9 +1,11 @@
-// The link thread: one exchange at a time, a second request refused at once, results and port
-// state back as signals, and a Link destroyed mid-exchange.
+// The link thread: one exchange at a time, a second request refused at once, each result and
+// its payload handed to the object that asked on its own thread, a completion dropped when
+// that object is gone, and a link stopped or destroyed mid-exchange.
 
 #include "link/link.h"
 #include "linktesthelpers.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -20,13 +22,57 @@ Link::PortFactory pacedMeter(std::shared_ptr<SimulatedMeter> meter)
     };
 }
 
-ExchangeResult waitFinished(QSignalSpy& spy)
-{
-    if (spy.isEmpty())
-        spy.wait(10000);
-    return spy.isEmpty() ? ExchangeResult{Outcome::Failed, -1, {}, 0, QStringLiteral("no result")}
-                         : spy.takeFirst().at(1).value<ExchangeResult>();
-}
+// What a completion received, and on which thread.
+struct Received {
+    int calls = 0;
+    ExchangeResult result;
+    IndicatorImage image;
+    PortStatus status;
+    QThread* thread = nullptr;
+
+    Link::Done done()
+    {
+        return [this](const ExchangeResult& r) {
+            ++calls;
+            result = r;
+            thread = QThread::currentThread();
+        };
+    }
+    Link::ImageDone imageDone()
+    {
+        return [this](const ExchangeResult& r, const IndicatorImage& i) {
+            ++calls;
+            result = r;
+            image = i;
+            thread = QThread::currentThread();
+        };
+    }
+    Link::Opened opened()
+    {
+        return [this](const PortStatus& s) {
+            ++calls;
+            status = s;
+            thread = QThread::currentThread();
+        };
+    }
+    bool wait(int calls = 1) { return QTest::qWaitFor([&] { return this->calls >= calls; }, 10000); }
+};
+
+// A simulated port that notes the thread it is destroyed on.
+class NotingPort : public SimulatedPort {
+public:
+    NotingPort(std::shared_ptr<SimulatedMeter> meter, QThread** destroyedOn)
+        : SimulatedPort(std::move(meter), MeterTiming{true, std::chrono::milliseconds(30)}), m_destroyedOn(destroyedOn)
+    {
+    }
+    ~NotingPort() override { *m_destroyedOn = QThread::currentThread(); }
+
+private:
+    QThread** m_destroyedOn;
+};
+
+// The longest a stopped link may take to let go of the line: a wait looks every 20 ms.
+constexpr int kStopBoundMs = 200;
 } // namespace
 
 class TestLinkThread : public QObject {
@@ -34,9 +80,12 @@ class TestLinkThread : public QObject {
 private slots:
     void refusesWhileBusy_data();
     void refusesWhileBusy();
+    void completionCarriesPayload();
     void exchangeWithoutPortFails();
     void lostLineClosesPort();
-    void destroyedMidExchange();
+    void goneContextGetsNothing();
+    void stoppedMidExchange_data();
+    void stoppedMidExchange();
 };
 
 void TestLinkThread::refusesWhileBusy_data()
@@ -50,85 +99,184 @@ void TestLinkThread::refusesWhileBusy()
 {
     QFETCH(QString, second);
     QTemporaryDir dir;
+    QObject window;
     auto meter = std::make_shared<SimulatedMeter>(twoBlockImage());
     Link link(pacedMeter(meter), shortBounds());
-    QSignalSpy finished(&link, &Link::finished);
-    QVERIFY(link.openPort(PortSpec{}));
-    QVERIFY(waitFinished(finished).done());
+    Received opened;
+    QVERIFY(link.openPort(&window, PortSpec{}, opened.opened()));
+    QVERIFY(opened.wait());
+    QVERIFY(opened.status.ok());
     QVERIFY(link.isPortOpen());
 
-    QVERIFY(link.download(dir.filePath(QStringLiteral("All1.DAT"))));
+    Received read;
+    QVERIFY(link.download(&window, dir.filePath(QStringLiteral("All1.DAT")), read.imageDone()));
     QVERIFY(link.isBusy());
+    Received refused;
     bool accepted = true;
     if (second == QLatin1String("read"))
-        accepted = link.download(dir.filePath(QStringLiteral("other.dat")));
+        accepted = link.download(&window, dir.filePath(QStringLiteral("other.dat")), refused.imageDone());
     else if (second == QLatin1String("clear"))
-        accepted = link.clear();
+        accepted = link.clear(&window, refused.done());
     else if (second == QLatin1String("key"))
-        accepted = link.pressKey(KeypadKey::Up);
+        accepted = link.pressKey(&window, KeypadKey::Up, false, refused.done());
     else if (second == QLatin1String("open"))
-        accepted = link.openPort(PortSpec{2, {}});
+        accepted = link.openPort(&window, PortSpec{2, {}}, refused.opened());
     else
-        accepted = link.closePort();
+        accepted = link.closePort(&window, [&] { ++refused.calls; });
     QVERIFY(!accepted);
-    const ExchangeResult r = waitFinished(finished);
-    QVERIFY2(r.done(), qPrintable(r.detail));
-    // Only the first exchange reached the meter.
+    QVERIFY(read.wait());
+    QVERIFY2(read.result.done(), qPrintable(read.result.detail));
+    // Only the first exchange reached the meter, and the refused request is never answered.
     QCOMPARE(meter->commandCount("AU"), 1);
     QCOMPARE(meter->commandCount("CL") + meter->commandCount("UP"), 0);
+    QCOMPARE(refused.calls, 0);
     QVERIFY(QFile::exists(dir.filePath(QStringLiteral("All1.DAT"))));
     QVERIFY(!link.isBusy());
-    QVERIFY(link.clear());
-    QVERIFY(waitFinished(finished).done());
+    Received cleared;
+    QVERIFY(link.clear(&window, cleared.done()));
+    QVERIFY(cleared.wait());
+    QVERIFY(cleared.result.done());
+}
+
+// The read hands over the image it read, the write the image the meter now holds, each on
+// the thread of the object that asked.
+void TestLinkThread::completionCarriesPayload()
+{
+    QTemporaryDir dir;
+    QObject window;
+    auto meter = std::make_shared<SimulatedMeter>(twoBlockImage());
+    Link link([meter](const PortSpec&) { return std::make_unique<SimulatedPort>(meter); }, shortBounds());
+    Received opened;
+    QVERIFY(link.openPort(&window, PortSpec{}, opened.opened()));
+    QVERIFY(opened.wait());
+
+    Received read;
+    QList<int> progress;
+    QVERIFY(link.download(&window, dir.filePath(QStringLiteral("All1.DAT")), read.imageDone(),
+                          [&](int percent) { progress.append(percent); }));
+    QVERIFY(read.wait());
+    QVERIFY(read.result.done());
+    QCOMPARE(read.image, twoBlockImage());
+    QCOMPARE(read.thread, QThread::currentThread());
+    QCOMPARE(progress, (QList<int>{0, 50, 100}));
+
+    const IndicatorImage empty = SimulatedMeter::emptyImage();
+    Received written;
+    QVERIFY(link.upload(&window, uploadSourceFromImage(empty, empty.length()), UploadVariant::MainWindow,
+                        written.imageDone()));
+    QVERIFY(written.wait());
+    QVERIFY(written.result.done());
+    QCOMPARE(written.image, empty);
+    QCOMPARE(meter->image(), empty);
 }
 
 void TestLinkThread::exchangeWithoutPortFails()
 {
+    QObject window;
     Link link([](const PortSpec&) { return std::unique_ptr<SerialPort>(); }, shortBounds());
-    QSignalSpy finished(&link, &Link::finished);
-    QVERIFY(link.clear());
-    const ExchangeResult r = waitFinished(finished);
-    QCOMPARE(r.outcome, Outcome::LineFailed);
-    QCOMPARE(clearMessages(r).value(0).kind, MessageKind::Refusal);
+    Received cleared;
+    QVERIFY(link.clear(&window, cleared.done()));
+    QVERIFY(cleared.wait());
+    QCOMPARE(cleared.result.outcome, Outcome::LineFailed);
+    QCOMPARE(clearMessages(cleared.result).value(0).kind, MessageKind::Refusal);
 }
 
 void TestLinkThread::lostLineClosesPort()
 {
+    QObject window;
     auto meter = std::make_shared<SimulatedMeter>(twoBlockImage());
     meter->addFault(*MeterFault::parse(QStringLiteral("AU:3:close")));
     Link link([meter](const PortSpec&) { return std::make_unique<SimulatedPort>(meter); }, shortBounds());
-    QSignalSpy finished(&link, &Link::finished);
     QSignalSpy closed(&link, &Link::portClosed);
-    QVERIFY(link.openPort(PortSpec{}));
-    QVERIFY(waitFinished(finished).done());
+    Received opened;
+    QVERIFY(link.openPort(&window, PortSpec{}, opened.opened()));
+    QVERIFY(opened.wait());
     QTemporaryDir dir;
-    QVERIFY(link.download(dir.filePath(QStringLiteral("All1.DAT"))));
-    const ExchangeResult r = waitFinished(finished);
-    QCOMPARE(r.outcome, Outcome::LineFailed);
-    QCOMPARE(r.stage, 4);
+    Received read;
+    QVERIFY(link.download(&window, dir.filePath(QStringLiteral("All1.DAT")), read.imageDone()));
+    QVERIFY(read.wait());
+    QCOMPARE(read.result.outcome, Outcome::LineFailed);
+    QCOMPARE(read.result.stage, 4);
     QCOMPARE(closed.size(), 1);
     QVERIFY(!link.isPortOpen());
     // The port can be chosen again.
-    QVERIFY(link.openPort(PortSpec{}));
-    waitFinished(finished);
+    QVERIFY(link.openPort(&window, PortSpec{}, opened.opened()));
+    QVERIFY(opened.wait(2));
     QVERIFY(!link.isBusy());
 }
 
-void TestLinkThread::destroyedMidExchange()
+// A window closed while its exchange runs is never called back; the link serves on.
+void TestLinkThread::goneContextGetsNothing()
 {
     QTemporaryDir dir;
     auto meter = std::make_shared<SimulatedMeter>(twoBlockImage());
+    Link link(pacedMeter(meter), shortBounds());
+    QObject owner;
+    Received opened;
+    QVERIFY(link.openPort(&owner, PortSpec{}, opened.opened()));
+    QVERIFY(opened.wait());
+
+    auto* window = new QObject;
+    Received read;
+    QVERIFY(link.download(window, dir.filePath(QStringLiteral("All1.DAT")), read.imageDone(),
+                          [&](int) { ++read.calls; }));
+    delete window;
+    QVERIFY(QTest::qWaitFor([&] { return !link.isBusy(); }, 10000));
+    QTest::qWait(50); // anything still queued for the window would arrive now
+    QCOMPARE(read.calls, 0);
+    QCOMPARE(meter->commandCount("AU"), 1);
+    Received cleared;
+    QVERIFY(link.clear(&owner, cleared.done()));
+    QVERIFY(cleared.wait());
+    QVERIFY(cleared.result.done());
+}
+
+void TestLinkThread::stoppedMidExchange_data()
+{
+    QTest::addColumn<bool>("destroy"); // the link is destroyed rather than stopped
+    QTest::newRow("stop()") << false;
+    QTest::newRow("destroyed") << true;
+}
+
+// The meter says nothing to the read, which would wait 4 s: stopped, the link lets go of the
+// line at the read's next wait, the port is destroyed on the link thread, no completion runs
+// and the abandoned read leaves no working file.
+void TestLinkThread::stoppedMidExchange()
+{
+    QFETCH(bool, destroy);
+    QTemporaryDir dir;
+    QObject window;
+    auto meter = std::make_shared<SimulatedMeter>(twoBlockImage());
     meter->addFault(*MeterFault::parse(QStringLiteral("AU:1:silent")));
-    {
-        Link link(pacedMeter(meter)); // production bounds: the read would wait 4 s
-        QSignalSpy finished(&link, &Link::finished);
-        QVERIFY(link.openPort(PortSpec{}));
-        waitFinished(finished);
-        QVERIFY(link.download(dir.filePath(QStringLiteral("All1.DAT"))));
-        QTest::qWait(50);
-    }
-    // The abandoned read left no working file behind.
+    QThread* portDestroyedOn = nullptr;
+    auto link = std::make_unique<Link>(
+        [&](const PortSpec&) { return std::make_unique<NotingPort>(meter, &portDestroyedOn); }); // production bounds
+    Received opened;
+    QVERIFY(link->openPort(&window, PortSpec{}, opened.opened()));
+    QVERIFY(opened.wait());
+    Received read;
+    QVERIFY(link->download(&window, dir.filePath(QStringLiteral("All1.DAT")), read.imageDone()));
+    QVERIFY(QTest::qWaitFor([&] { return meter->commandCount("AU") == 1; }, 5000));
+    QTest::qWait(50);
+
+    QElapsedTimer clock;
+    clock.start();
+    if (destroy)
+        link.reset();
+    else
+        link->stop();
+    const qint64 took = clock.elapsed();
+    QVERIFY2(took < kStopBoundMs, qPrintable(QStringLiteral("the link took %1 ms to stop").arg(took)));
+
+    QVERIFY(portDestroyedOn != nullptr);
+    QVERIFY(portDestroyedOn != QThread::currentThread());
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("All1.DAT"))));
+    QTest::qWait(50);
+    QCOMPARE(read.calls, 0);
+    if (!destroy) {
+        QVERIFY(link->isStopped());
+        QVERIFY(!link->clear(&window, read.done()));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestLinkThread)

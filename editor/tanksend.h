@@ -1,0 +1,25 @@
+#pragma once
+// What the single-tank send puts on the line, prepared from the grid and checked before the
+// link is asked for anything.
+
+#include "editor/curvetable.h"
+#include "link/tankexchange.h"
+#include "store/messages.h"
+
+#include <QList>
+#include <optional>
+
+namespace kaldor {
+
+struct TankSendPreparation {
+    std::optional<TankSend> send;
+    Messages messages; // why there is none
+};
+
+// The checks made before anything is written: the tank number not in the loaded image, a
+// tank number byte 1 .. 255, and a curve that encodes (last percentage, words 0 .. 32767,
+// full scale 1 .. 32767: the meter reads the high bit of the full scale as a sign).
+TankSendPreparation prepareTankSend(const CurveTable& table, int pointCount, const QString& tankNumberText,
+                                    const QList<int>& loadedTankNumbers, bool offsetMode);
+
+} // namespace kaldor
