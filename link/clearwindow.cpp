@@ -44,23 +44,19 @@ ClearWindow::ClearWindow(Link& link, Dialogs& dialogs, QWidget* parent)
 
     connect(m_yes, &QPushButton::clicked, this, &ClearWindow::sendClearCommand);
     connect(cancel, &QPushButton::clicked, this, &QWidget::close);
-    connect(&m_link, &Link::finished, this, [this](ExchangeKind kind, const ExchangeResult& r) {
-        if (kind != ExchangeKind::Clear || !m_waiting)
-            return;
-        m_waiting = false;
-        for (const Message& m : clearMessages(r))
-            m_dialogs.message(this, m.text);
-        close();
-    });
 }
 
 // The meter gives no answer to CL: the message follows once the four bytes are written.
 void ClearWindow::sendClearCommand()
 {
-    if (m_waiting)
+    if (!m_yes->isEnabled())
         return; // a second click while the first is on its way sends nothing more
-    if (m_link.clear()) {
-        m_waiting = true;
+    const bool asked = m_link.clear(this, [this](const ExchangeResult& r) {
+        for (const Message& m : clearMessages(r))
+            m_dialogs.message(this, m.text);
+        close();
+    });
+    if (asked) {
         m_yes->setEnabled(false);
     } else {
         m_dialogs.message(this, Link::kBusyMessage);

@@ -21,8 +21,7 @@ private:
 
     Link& m_link;
     Dialogs& m_dialogs;
-    QPushButton* m_yes = nullptr;
-    bool m_waiting = false;
+    QPushButton* m_yes = nullptr; // disabled while the command is on its way
 };
 
 } // namespace kaldor

@@ -109,17 +109,6 @@ KeypadWindow::KeypadWindow(Link& link, Dialogs& dialogs, QWidget* parent)
     connect(up, &QPushButton::clicked, this, [this] { press(KeypadKey::Up); });
     connect(down, &QPushButton::clicked, this, [this] { press(KeypadKey::Down); });
     connect(set, &QPushButton::clicked, this, [this] { press(KeypadKey::Set); });
-    connect(&m_link, &Link::finished, this, [this](ExchangeKind kind, const ExchangeResult& r) {
-        if (kind != ExchangeKind::Keypad || !m_waiting)
-            return;
-        m_waiting = false;
-        if (!r.done())
-            m_queued.clear(); // the line failed: the keys pressed meanwhile would fail too
-        for (const Message& m : keypadMessages(r))
-            m_dialogs.message(this, m.text);
-        if (!m_queued.isEmpty())
-            press(m_queued.takeFirst());
-    });
     setFixedSize(sizeHint());
 }
 
@@ -147,10 +136,21 @@ void KeypadWindow::press(KeypadKey key, bool discardFirst)
         m_queued.append(key);
         return;
     }
-    if (m_link.pressKey(key, discardFirst))
+    if (m_link.pressKey(this, key, discardFirst, [this](const ExchangeResult& r) { keySent(r); }))
         m_waiting = true;
     else
         m_dialogs.message(this, Link::kBusyMessage);
+}
+
+void KeypadWindow::keySent(const ExchangeResult& result)
+{
+    m_waiting = false;
+    if (!result.done())
+        m_queued.clear(); // the line failed: the keys pressed meanwhile would fail too
+    for (const Message& m : keypadMessages(result))
+        m_dialogs.message(this, m.text);
+    if (!m_queued.isEmpty())
+        press(m_queued.takeFirst());
 }
 
 } // namespace kaldor

@@ -3,7 +3,7 @@
 // meter into its programming mode (PG); UP, DOWN and SET press the meter's keys (UP, DN, SW).
 // Nothing is read back. The main window steps aside while it is open.
 
-#include "link/exchanges.h"
+#include "link/panelcommands.h"
 
 #include <QList>
 #include <QWidget>
@@ -27,6 +27,7 @@ protected:
 
 private:
     void press(KeypadKey key, bool discardFirst = false);
+    void keySent(const ExchangeResult& result);
 
     Link& m_link;
     Dialogs& m_dialogs;

@@ -97,6 +97,8 @@ void Link::stop()
     m_thread.wait();
     m_worker = nullptr;
     m_portOpen = false;
+    if (m_busy.exchange(false)) // what was running will never report
+        emit busyChanged(false);
 }
 
 bool Link::submit(QObject* context, Job job)

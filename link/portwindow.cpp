@@ -42,19 +42,6 @@ PortWindow::PortWindow(Link& link, Dialogs& dialogs, QMap<int, QString> devices,
 
     connect(ok, &QPushButton::clicked, this, &PortWindow::choosePort);
     connect(cancel, &QPushButton::clicked, this, &QWidget::close);
-    connect(&m_link, &Link::portOpened, this, [this](const PortStatus& status) {
-        if (!m_waiting)
-            return;
-        m_waiting = false;
-        if (status.error == PortError::HeldByOther) {
-            // The port stays closed until the user chooses again.
-            m_dialogs.message(this, QStringLiteral("Port unavailable. Choose another port."));
-        } else if (!status.ok()) {
-            m_dialogs.message(this, portErrorText(status));
-            return; // open for another choice
-        }
-        close();
-    });
     selectCurrentPort();
     setFixedSize(sizeHint());
 }
@@ -79,13 +66,26 @@ int PortWindow::selectedPort() const
 // The link closes the open port before it opens the chosen one.
 void PortWindow::choosePort()
 {
-    if (m_waiting)
+    if (m_opening)
         return;
     const int port = selectedPort();
-    if (m_link.openPort(PortSpec{port, m_devices.value(port)}))
-        m_waiting = true;
+    if (m_link.openPort(this, PortSpec{port, m_devices.value(port)}, [this](const PortStatus& s) { portOpened(s); }))
+        m_opening = true;
     else
         m_dialogs.message(this, Link::kBusyMessage);
+}
+
+void PortWindow::portOpened(const PortStatus& status)
+{
+    m_opening = false;
+    if (status.error == PortError::HeldByOther) {
+        // The port stays closed until the user chooses again.
+        m_dialogs.message(this, QStringLiteral("Port unavailable. Choose another port."));
+    } else if (!status.ok()) {
+        m_dialogs.message(this, portErrorText(status));
+        return; // open for another choice
+    }
+    close();
 }
 
 } // namespace kaldor

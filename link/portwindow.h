@@ -2,6 +2,8 @@
 // The Portscrn window, "Port Setting": the user picks port 1 to 4. It opens with the current
 // port selected; OK closes the old port and opens the chosen one.
 
+#include "link/serialport.h"
+
 #include <QMap>
 #include <QWidget>
 
@@ -29,11 +31,13 @@ public:
     int selectedPort() const;
 
 private:
+    void portOpened(const PortStatus& status);
+
     Link& m_link;
     Dialogs& m_dialogs;
     QMap<int, QString> m_devices;
     QRadioButton* m_options[kPorts] = {};
-    bool m_waiting = false;
+    bool m_opening = false; // the chosen port is being opened
 };
 
 } // namespace kaldor

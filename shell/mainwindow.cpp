@@ -63,7 +63,6 @@ MainWindow::MainWindow(Link& link, Dialogs& dialogs, QMap<int, QString> portDevi
     buildMenus();
     m_animation.setInterval(kGaugeStepMs);
     connect(&m_animation, &QTimer::timeout, this, &MainWindow::stepGauge);
-    connectLink();
 }
 
 MainWindow::~MainWindow() = default;
@@ -237,7 +236,8 @@ void MainWindow::startUp()
 {
     m_offsetMode = true;
     updateTitle();
-    m_startingUp = m_link.openPort(PortSpec{1, m_portDevices.value(1)});
+    m_link.openPort(this, PortSpec{1, m_portDevices.value(1)},
+                    [this](const PortStatus& status) { onStartUpPortOpened(status); });
     show();
 }
 
@@ -247,7 +247,6 @@ void MainWindow::startUp()
 // than a held port the gauge stays still.
 void MainWindow::onStartUpPortOpened(const PortStatus& status)
 {
-    m_startingUp = false;
     const PortError e = status.error;
     if (e == PortError::None || e == PortError::HeldByOther) {
         if (e == PortError::HeldByOther)
@@ -265,37 +264,20 @@ void MainWindow::onStartUpPortOpened(const PortStatus& status)
     }
 }
 
-void MainWindow::connectLink()
+void MainWindow::downloadIndicatorFile()
 {
-    connect(&m_link, &Link::portOpened, this, [this](const PortStatus& status) {
-        if (m_startingUp)
-            onStartUpPortOpened(status);
-    });
-    connect(&m_link, &Link::progress, this, [this](int percent) {
-        if (m_downloading)
-            m_progress->setValue(percent);
-    });
-    connect(&m_link, &Link::finished, this, [this](ExchangeKind kind, const ExchangeResult& r) {
-        if (kind == ExchangeKind::Download && m_downloading) {
-            m_downloading = false;
+    const bool asked = m_link.download(
+        this, workingFile(),
+        [this](const ExchangeResult& r, const IndicatorImage&) {
             for (const Message& m : downloadMessages(r, DownloadVariant::MainWindow))
                 m_dialogs.message(this, m.text);
             m_progress->setVisible(false);
-        } else if (kind == ExchangeKind::Upload && m_uploading) {
-            m_uploading = false;
-            for (const Message& m : uploadMessages(r))
-                m_dialogs.message(this, m.text);
-        }
-    });
-}
-
-void MainWindow::downloadIndicatorFile()
-{
-    if (!m_link.download(workingFile())) {
+        },
+        [this](int percent) { m_progress->setValue(percent); });
+    if (!asked) {
         m_dialogs.message(this, Link::kBusyMessage);
         return;
     }
-    m_downloading = true;
     m_progress->setVisible(true);
     m_progress->setValue(0);
 }
@@ -308,11 +290,13 @@ void MainWindow::uploadIndicatorFile()
             m_dialogs.message(this, m.text);
         return;
     }
-    if (!m_link.upload(*prepared.source, UploadVariant::MainWindow)) {
+    const bool asked =
+        m_link.upload(this, *prepared.source, UploadVariant::MainWindow, [this](const ExchangeResult& r, const IndicatorImage&) {
+            for (const Message& m : uploadMessages(r))
+                m_dialogs.message(this, m.text);
+        });
+    if (!asked)
         m_dialogs.message(this, Link::kBusyMessage);
-        return;
-    }
-    m_uploading = true;
 }
 
 void MainWindow::showPortWindow()
@@ -395,8 +379,9 @@ int MainWindow::shutDown()
 {
     m_closedByUser = true;
     m_animation.stop();
-    m_downloading = m_uploading = false;
-    m_link.closePort();
+    // The link lets go of the line and its thread ends before the working file is removed:
+    // a read called off here can no longer write or remove it afterwards.
+    m_link.stop();
     QFile working(workingFile());
     if (!working.exists() || working.remove())
         return 0;

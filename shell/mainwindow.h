@@ -82,7 +82,6 @@ private:
     // Stops the link and removes the working file; returns the run-time error number of a
     // failed delete (0 when deleted or absent).
     int shutDown();
-    void connectLink();
     void onStartUpPortOpened(const PortStatus& status);
 
     // The port stays open while the user works in other windows: the main window never
@@ -92,10 +91,7 @@ private:
     Dialogs& m_dialogs;
     bool m_offsetMode = true;
     QMap<int, QString> m_portDevices;
-    bool m_startingUp = false;
     bool m_animate = false;   // start-up left the gauge running
-    bool m_downloading = false;
-    bool m_uploading = false;
     bool m_ended = false;
     bool m_closedByUser = false;
 

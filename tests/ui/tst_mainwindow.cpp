@@ -272,7 +272,7 @@ void TestMainWindow::portWindow()
     rig.window->startUp();
     QVERIFY(rig.waitIdle());
     if (current != 1) {
-        QVERIFY(rig.link->openPort(PortSpec{current, {}}));
+        QVERIFY(rig.link->openPort(nullptr, PortSpec{current, {}}, {}));
         QVERIFY(rig.waitIdle());
     }
     rig.action("gcomm")->trigger();
@@ -432,14 +432,14 @@ void TestMainWindow::upload_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QByteArray>("bytes");
 
-    const QByteArray twoBlocksFile = " 0 ,  2 ,  1 ,  2 ,  3 ,  4 ,  5 ,  6 ,  7 ,  8 ,  9 ,  10 ,  11 "
-                                     ",  12 ,  13 ,  14 ,  15 ,  16 ,  16 \r\n";
-    const QByteArray frames = QByteArray::fromHex("0241440D" "0002" "0102030405060708"
-                                                  "090A0B0C0D0E0F10" "10");
-    QTest::newRow("two blocks") << twoBlocksFile << "" << "Data Sent" << frames;
+    // Three blocks, the least that holds the header and an empty directory.
+    const QByteArray image = QByteArray::fromHex("0102030405060708" "090A0B0C0D0E0F10" "0012131415161718");
+    const QByteArray threeBlocksFile = formatIndicatorFile(3, IndicatorImage::fromBytes(image), 0);
+    const QByteArray frames = QByteArray::fromHex("0241440D" "0003") + image + QByteArray::fromHex("18");
+    QTest::newRow("three blocks") << threeBlocksFile << "" << "Data Sent" << frames;
     QTest::newRow("no working file") << QByteArray() << "" << "Get Indicator data first "
                                      << QByteArray();
-    QTest::newRow("command refused") << twoBlocksFile << "AD:1:nack" << "Command not accepted"
+    QTest::newRow("command refused") << threeBlocksFile << "AD:1:nack" << "Command not accepted"
                                      << QByteArray::fromHex("0241440D");
 }
 
@@ -465,7 +465,7 @@ void TestMainWindow::upload()
     QTRY_COMPARE_WITH_TIMEOUT(rig.dialogs.messages(), QStringList{message}, 5000);
     QCOMPARE(rig.sent(), bytes);
     if (message == QLatin1String("Data Sent"))
-        QCOMPARE(rig.meter->image().bytes(), testing::twoBlockImage().bytes());
+        QCOMPARE(rig.meter->image().bytes(), bytes.mid(6, 24));
     QVERIFY(!rig.child<QProgressBar>("pbMain")->isVisible()); // the upload has no bar
 }
 
@@ -495,8 +495,9 @@ void TestMainWindow::secondExchangeWhileBusy()
     QCOMPARE(rig.sent().count('\x02'), 1); // one command frame: AU
 }
 
-// The main window may go while the link still reads: nothing crashes, the link finishes or
-// is called off when it goes too.
+// The main window closed while the link still reads (a second of blocks to go): the close
+// stops the link at its next wait before it removes the working file, so the read can
+// neither write it afterwards nor report anything.
 void TestMainWindow::closedMidExchange()
 {
     QByteArray bytes(8 * 200, '\x33');
@@ -507,11 +508,16 @@ void TestMainWindow::closedMidExchange()
     rig.action("dwnldall")->trigger();
     QTest::qWait(50);
     QVERIFY(rig.link->isBusy());
+    QElapsedTimer clock;
+    clock.start();
     rig.window->close();
+    const qint64 took = clock.elapsed();
+    QVERIFY2(took < 200, qPrintable(QStringLiteral("the close took %1 ms").arg(took)));
     QCOMPARE(ended.size(), 1);
     QVERIFY(rig.window->closedByUser());
-    rig.window.reset();
-    rig.link.reset(); // calls the read off and joins the link thread
+    QVERIFY(rig.link->isStopped());
+    QTest::qWait(50);
+    QVERIFY(!QFile::exists(MainWindow::workingFile()));
     QVERIFY(rig.dialogs.messages().isEmpty());
 }
 
