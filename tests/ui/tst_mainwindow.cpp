@@ -3,12 +3,13 @@
 // write through the Clone menu, a second exchange while one runs, and the ways out.
 
 #include "link/link.h"
-#include "tests/link/linktesthelpers.h"
 #include "shell/mainwindow.h"
-#include "shell/scripteddialogs.h"
 #include "sim/simulatedport.h"
 #include "store/indicatorfile.h"
 #include "store/messages.h"
+#include "store/workingfile.h"
+#include "tests/link/linktesthelpers.h"
+#include "tests/support/scripteddialogs.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -398,7 +399,7 @@ void TestMainWindow::download()
         rig.meter->addFault(*MeterFault::parse(fault));
     // A stale working file goes too when the read fails.
     {
-        QFile stale(MainWindow::workingFile());
+        QFile stale(workingFilePath());
         QVERIFY(stale.open(QIODevice::WriteOnly));
         stale.write(" 0 ,  0 ,  0 \r\n");
     }
@@ -415,10 +416,10 @@ void TestMainWindow::download()
     QVERIFY(rig.waitIdle());
     QTRY_COMPARE_WITH_TIMEOUT(rig.dialogs.messages(), QStringList{message}, 5000);
     QVERIFY(!bar->isVisible());
-    QCOMPARE(QFile::exists(MainWindow::workingFile()), fileAfter);
+    QCOMPARE(QFile::exists(workingFilePath()), fileAfter);
     if (fileAfter) {
         QCOMPARE(values, (QList<int>{0, 50, 100}));
-        QFile f(MainWindow::workingFile());
+        QFile f(workingFilePath());
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), QByteArray(" 0 ,  2 ,  1 ,  2 ,  3 ,  4 ,  5 ,  6 ,  7 ,  8 ,  9 ,  10 "
                                          ",  11 ,  12 ,  13 ,  14 ,  15 ,  16 ,  9 \r\n"));
@@ -454,7 +455,7 @@ void TestMainWindow::upload()
     if (!fault.isEmpty())
         rig.meter->addFault(*MeterFault::parse(fault));
     if (!workingFile.isEmpty()) {
-        QFile f(MainWindow::workingFile());
+        QFile f(workingFilePath());
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(workingFile);
     }
@@ -541,7 +542,7 @@ void TestMainWindow::exitAndClose()
     QFETCH(bool, exit);
     QFETCH(bool, workingFile);
     if (workingFile) {
-        QFile f(MainWindow::workingFile());
+        QFile f(workingFilePath());
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(" 0 ,  0 ,  0 \r\n");
     }
@@ -556,7 +557,7 @@ void TestMainWindow::exitAndClose()
         rig.window->close();
     QCOMPARE(ended.size(), 1);
     QVERIFY(rig.window->closedByUser());
-    QVERIFY(!QFile::exists(MainWindow::workingFile()));
+    QVERIFY(!QFile::exists(workingFilePath()));
     QVERIFY(rig.waitIdle());
     QVERIFY(!rig.link->isPortOpen());
     QVERIFY(rig.dialogs.messages().isEmpty());

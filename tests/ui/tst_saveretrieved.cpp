@@ -1,8 +1,8 @@
 // File Management > "&Save Retrieved Indicator File" with scripted dialogs.
 
 #include "shell/saveretrieved.h"
-#include "shell/scripteddialogs.h"
 #include "store/messages.h"
+#include "tests/support/scripteddialogs.h"
 
 #include <QFile>
 #include <QTemporaryDir>
