@@ -35,11 +35,13 @@ done
 
 dpkg -x "$deb" "$scratch/root"
 for p in "${programs[@]}"; do
-  [ -x "$scratch/root/usr/bin/$(basename "$p")" ] || fail "usr/bin/$(basename "$p") is not in the package"
+  name="$(basename "$p")"
+  [ -x "$scratch/root/usr/bin/$name" ] || fail "usr/bin/$name is not in the package"
 done
 if [ "${#programs[@]}" -gt 2 ]; then
   grep -q "\blibqt6widgets6\b" <<<"$depends" || fail "the package does not depend on libqt6widgets6"
-  for f in usr/share/applications/kaldor.desktop usr/share/icons/hicolor/scalable/apps/kaldor.svg; do
+  for f in usr/share/applications/kaldor.desktop \
+           usr/share/icons/hicolor/scalable/apps/kaldor.svg; do
     [ -f "$scratch/root/$f" ] || fail "$f is not in the package"
   done
 fi
