@@ -25,23 +25,29 @@
 #include <QtTest>
 
 #include <cstdlib>
+#include <functional>
 #include <mutex>
 
 using namespace kaldor;
 
 namespace {
 
-// A simulated line whose open() can be made to fail as a real port would.
+// A simulated line whose open() can be made to fail as a real port would; it tells when the
+// link deletes it (on the link's thread).
 class TestPort : public SimulatedPort {
 public:
-    TestPort(std::shared_ptr<SimulatedMeter> meter, MeterTiming timing, PortStatus opening)
-        : SimulatedPort(std::move(meter), timing), m_opening(std::move(opening))
+    TestPort(std::shared_ptr<SimulatedMeter> meter, MeterTiming timing, PortStatus opening,
+             std::function<void(TestPort*)> deleted)
+        : SimulatedPort(std::move(meter), timing), m_opening(std::move(opening)),
+          m_deleted(std::move(deleted))
     {
     }
+    ~TestPort() override { m_deleted(this); }
     PortStatus open() override { return m_opening.ok() ? SimulatedPort::open() : m_opening; }
 
 private:
     PortStatus m_opening;
+    std::function<void(TestPort*)> m_deleted;
 };
 
 // The program's parts wired as main() wires them, with the meter's port made by the test.
@@ -51,7 +57,13 @@ struct Rig {
     {
         link = std::make_unique<Link>(
             [this](const PortSpec& port) -> std::unique_ptr<SerialPort> {
-                auto p = std::make_unique<TestPort>(meter, this->timing, failures.value(port.number));
+                auto deleted = [this](TestPort* gone) {
+                    const std::lock_guard lock(mutex);
+                    sentOnDeletedPorts += gone->sentBytes();
+                    ports.removeOne(gone);
+                };
+                auto p = std::make_unique<TestPort>(meter, this->timing,
+                                                    failures.value(port.number), deleted);
                 const std::lock_guard lock(mutex);
                 ports.append(p.get());
                 opened.append(port.number);
@@ -70,7 +82,7 @@ struct Rig {
     QByteArray sent()
     {
         const std::lock_guard lock(mutex);
-        QByteArray all;
+        QByteArray all = sentOnDeletedPorts;
         for (TestPort* p : ports)
             all += p->sentBytes();
         return all;
@@ -92,7 +104,8 @@ struct Rig {
     MeterTiming timing;
     QMap<int, PortStatus> failures; // port number -> how opening it fails
     std::mutex mutex;
-    QList<TestPort*> ports; // owned by the link
+    QList<TestPort*> ports; // owned by the link, which deletes the one it no longer uses
+    QByteArray sentOnDeletedPorts;
     QList<int> opened;
     ScriptedDialogs dialogs;
     std::unique_ptr<Link> link;
