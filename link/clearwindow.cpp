@@ -1,7 +1,8 @@
 #include "link/clearwindow.h"
 
 #include "link/link.h"
-#include "shell/dialogs.h"
+#include "ui/dialogs.h"
+#include "ui/showmessages.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -52,8 +53,7 @@ void ClearWindow::sendClearCommand()
     if (!m_yes->isEnabled())
         return; // a second click while the first is on its way sends nothing more
     const bool asked = m_link.clear(this, [this](const ExchangeResult& r) {
-        for (const Message& m : clearMessages(r))
-            m_dialogs.message(this, m.text);
+        showMessages(m_dialogs, this, clearMessages(r));
         close();
     });
     if (asked) {

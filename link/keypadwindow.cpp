@@ -1,7 +1,8 @@
 #include "link/keypadwindow.h"
 
 #include "link/link.h"
-#include "shell/dialogs.h"
+#include "ui/dialogs.h"
+#include "ui/showmessages.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -147,8 +148,7 @@ void KeypadWindow::keySent(const ExchangeResult& result)
     m_waiting = false;
     if (!result.done())
         m_queued.clear(); // the line failed: the keys pressed meanwhile would fail too
-    for (const Message& m : keypadMessages(result))
-        m_dialogs.message(this, m.text);
+    showMessages(m_dialogs, this, keypadMessages(result));
     if (!m_queued.isEmpty())
         press(m_queued.takeFirst());
 }

@@ -5,16 +5,17 @@
 #include "link/link.h"
 #include "link/portwindow.h"
 #include "shell/aboutwindow.h"
-#include "shell/dialogs.h"
 #include "shell/gauge.h"
 #include "shell/helpwindow.h"
 #include "shell/saveretrieved.h"
 #include "store/messages.h"
+#include "store/workingfile.h"
+#include "ui/dialogs.h"
+#include "ui/showmessages.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDir>
 #include <QFile>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -66,11 +67,6 @@ MainWindow::MainWindow(Link& link, Dialogs& dialogs, QMap<int, QString> portDevi
 }
 
 MainWindow::~MainWindow() = default;
-
-QString MainWindow::workingFile()
-{
-    return QDir::current().filePath(QStringLiteral("All1.DAT"));
-}
 
 void MainWindow::buildControls()
 {
@@ -267,10 +263,9 @@ void MainWindow::onStartUpPortOpened(const PortStatus& status)
 void MainWindow::downloadIndicatorFile()
 {
     const bool asked = m_link.download(
-        this, workingFile(),
+        this, workingFilePath(),
         [this](const ExchangeResult& r, const IndicatorImage&) {
-            for (const Message& m : downloadMessages(r, DownloadVariant::MainWindow))
-                m_dialogs.message(this, m.text);
+            showMessages(m_dialogs, this, downloadMessages(r, DownloadVariant::MainWindow));
             m_progress->setVisible(false);
         },
         [this](int percent) { m_progress->setValue(percent); });
@@ -284,17 +279,16 @@ void MainWindow::downloadIndicatorFile()
 
 void MainWindow::uploadIndicatorFile()
 {
-    const UploadPreparation prepared = uploadSourceFromFile(workingFile(), UploadVariant::MainWindow);
+    const UploadPreparation prepared =
+        uploadSourceFromFile(workingFilePath(), UploadVariant::MainWindow);
     if (!prepared.source) {
-        for (const Message& m : prepared.messages)
-            m_dialogs.message(this, m.text);
+        showMessages(m_dialogs, this, prepared.messages);
         return;
     }
-    const bool asked =
-        m_link.upload(this, *prepared.source, UploadVariant::MainWindow, [this](const ExchangeResult& r, const IndicatorImage&) {
-            for (const Message& m : uploadMessages(r))
-                m_dialogs.message(this, m.text);
-        });
+    const bool asked = m_link.upload(this, *prepared.source, UploadVariant::MainWindow,
+                                     [this](const ExchangeResult& r, const IndicatorImage&) {
+                                         showMessages(m_dialogs, this, uploadMessages(r));
+                                     });
     if (!asked)
         m_dialogs.message(this, Link::kBusyMessage);
 }
@@ -372,7 +366,7 @@ void MainWindow::showHelpContents()
 
 void MainWindow::saveRetrievedIndicatorFile()
 {
-    kaldor::saveRetrievedIndicatorFile(this, m_dialogs, workingFile());
+    kaldor::saveRetrievedIndicatorFile(this, m_dialogs, workingFilePath());
 }
 
 int MainWindow::shutDown()
@@ -382,7 +376,7 @@ int MainWindow::shutDown()
     // The link lets go of the line and its thread ends before the working file is removed:
     // a read called off here can no longer write or remove it afterwards.
     m_link.stop();
-    QFile working(workingFile());
+    QFile working(workingFilePath());
     if (!working.exists() || working.remove())
         return 0;
     return working.error() == QFileDevice::PermissionsError ? err::kPermissionDenied

@@ -23,6 +23,17 @@ inline IndicatorImage twoBlockImage()
     return IndicatorImage::fromBytes(bytes);
 }
 
+// Three blocks, the least an upload sends: 1 .. 24, with no tanks at address 16, so that the
+// header and its empty directory are there.
+inline IndicatorImage threeBlockImage()
+{
+    QByteArray bytes;
+    for (int i = 1; i <= 24; ++i)
+        bytes.append(char(i));
+    bytes[layout::kTankCountAddress] = 0;
+    return IndicatorImage::fromBytes(bytes);
+}
+
 inline QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
 
 // A simulated meter behind an open port, and a context on that port.

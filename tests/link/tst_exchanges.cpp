@@ -159,12 +159,8 @@ void TestExchanges::downloadTrace()
 
 void TestExchanges::uploadTrace()
 {
-    // Three blocks, the least that holds the header and an empty directory: 1 .. 24, no tanks.
-    QByteArray bytes;
-    for (int i = 1; i <= 24; ++i)
-        bytes.append(char(i));
-    bytes[layout::kTankCountAddress] = 0;
-    const IndicatorImage image = IndicatorImage::fromBytes(bytes);
+    const IndicatorImage image = threeBlockImage();
+    const QByteArray bytes = image.bytes();
     const QString file = m_dir.filePath(QStringLiteral("up.dat"));
     QVERIFY(writeIndicatorFile(file, 3, image, 17).ok);
     const UploadPreparation prep = uploadSourceFromFile(file, UploadVariant::MainWindow);
