@@ -72,7 +72,7 @@ void deliverTo(const QPointer<QObject>& context, std::function<void()> fn)
 }
 } // namespace
 
-Link::Link(PortFactory factory, WaitBounds bounds, QObject* parent) : QObject(parent), m_bounds(bounds)
+Link::Link(PortFactory factory, WaitBounds bounds, QObject* parent) : QObject(parent)
 {
     qRegisterMetaType<kaldor::PortStatus>();
     qRegisterMetaType<kaldor::ExchangeResult>();

@@ -85,7 +85,6 @@ private:
     void complete(const QPointer<QObject>& context, bool hadContext, const Finish& finish);
     Progress progressFor(QObject* context, Progress progress);
 
-    WaitBounds m_bounds;
     QThread m_thread;
     LinkWorker* m_worker = nullptr; // lives on m_thread, destroyed there
     std::atomic_bool m_busy{false};
