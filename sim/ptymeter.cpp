@@ -107,6 +107,7 @@ void PtyMeter::answer(std::uint8_t byte, Clock::time_point arrived)
     if (!reply.isEmpty()) {
         m_replied = true;
         m_lastReplyEnd = Clock::now();
+        m_meter.answerSent(m_lastReplyEnd);
     }
     if (m_meter.lineClosed())
         closeLine();

@@ -57,6 +57,13 @@ public:
     // (often none). A tank that does not fit in the image is refused with NACK at its count.
     QByteArray receive(std::uint8_t byte);
     QByteArray receive(std::uint8_t byte, Clock::time_point at);
+    // The last byte of the meter's answer left at `at`: a pause counts from there, so that a
+    // slow answer does not count against the program.
+    void answerSent(Clock::time_point at)
+    {
+        if (m_lastByte && at > *m_lastByte)
+            m_lastByte = at;
+    }
 
     bool lineClosed() const { return m_lineClosed; }
     int commandCount(const QByteArray& letters) const { return m_commands.value(letters); }

@@ -88,6 +88,8 @@ bool SimulatedPort::writeByte(std::uint8_t byte)
         m_pending.emplace_back(at, std::uint8_t(c));
         m_trace.append({false, std::uint8_t(c)});
     }
+    if (!reply.isEmpty())
+        m_meter->answerSent(at);
     checkLine(); // the byte was written even when the line closes right after it
     return true;
 }

@@ -498,6 +498,15 @@ void TestExchanges::meterDropsHalfFrameAfterPause()
         replies += patient.receive(std::uint8_t(c), t);
     }
     QCOMPARE(replies, hex("0606"));
+    // A pause counts from the end of the meter's own answer, however slow that was.
+    SimulatedMeter slow;
+    replies.clear();
+    for (const char c : hex("0241440d"))
+        replies += slow.receive(std::uint8_t(c), t);
+    slow.answerSent(t + std::chrono::seconds(2));
+    for (const char c : hex("0001"))
+        replies += slow.receive(std::uint8_t(c), t + std::chrono::milliseconds(2100));
+    QCOMPARE(replies, hex("0606"));
 }
 
 QTEST_GUILESS_MAIN(TestExchanges)
