@@ -59,9 +59,10 @@ GraphWindow::GraphWindow(QWidget* parent) : QWidget(parent, Qt::Window)
         axis->setTickType(QValueAxis::TicksDynamic);
     m_chart->addAxis(m_percentAxis, Qt::AlignBottom);
     m_chart->addAxis(m_valueAxis, Qt::AlignLeft);
-    for (QXYSeries* series : {static_cast<QXYSeries*>(m_line), static_cast<QXYSeries*>(m_markers)}) {
-        series->attachAxis(m_percentAxis);
-        series->attachAxis(m_valueAxis);
+    const QList<QXYSeries*> series = {m_line, m_markers};
+    for (QXYSeries* s : series) {
+        s->attachAxis(m_percentAxis);
+        s->attachAxis(m_valueAxis);
     }
 
     auto* view = new QChartView(m_chart, this);

@@ -65,9 +65,11 @@ void TestGraph::points_data()
 
     const Rows three = {{"100", "0"}, {"600", "50"}, {"1100", "99.99"}};
     QTest::newRow("three points") << three << 3 << Points{{0, 100}, {50, 600}, {99.99, 1100}};
-    QTest::newRow("Val rule") << Rows{{" 600.0", "50.000"}, {"-50", " 50.00"}, {"12ab", "7 5"}, {"", "x"}} << 4
-                              << Points{{50, 600}, {50, -50}, {7, 12}, {0, 0}};
-    QTest::newRow("grid order kept") << Rows{{"9", "99.99"}, {"1", "0"}} << 2 << Points{{99.99, 9}, {0, 1}};
+    QTest::newRow("Val rule")
+        << Rows{{" 600.0", "50.000"}, {"-50", " 50.00"}, {"12ab", "7x"}, {"", "x"}} << 4
+        << Points{{50, 600}, {50, -50}, {7, 12}, {0, 0}};
+    QTest::newRow("grid order kept")
+        << Rows{{"9", "99.99"}, {"1", "0"}} << 2 << Points{{99.99, 9}, {0, 1}};
     QTest::newRow("rows past the count left out") << three << 2 << Points{{0, 100}, {50, 600}};
     QTest::newRow("no count") << three << 0 << Points{};
     QTest::newRow("negative count") << three << -1 << Points{};
@@ -149,13 +151,18 @@ void TestGraph::window()
         checkFits(y, ys);
     }
 
-    // Hovering a marker names the curve point nearest to where the chart maps it.
+    // The mouse over a marker names its point, and leaving it empties the label.
     auto* markers = chart->findChild<QScatterSeries*>();
     QVERIFY(markers);
-    emit markers->hovered(QPointF(94.9999, 50.0001), true);
-    QCOMPARE(hovered->text(), QStringLiteral("95 % of full scale: 50 units"));
-    emit markers->hovered(QPointF(94.9999, 50.0001), false);
-    QCOMPARE(hovered->text(), QString());
+    QVERIFY(QTest::qWaitForWindowExposed(&graph));
+    const auto mouseOn = [&](const QPointF& point) {
+        const QPointF scenePos = chart->mapToScene(chart->mapToPosition(point, markers));
+        QTest::mouseMove(view->viewport(), view->mapFromScene(scenePos));
+    };
+    mouseOn({95, 50});
+    QTRY_COMPARE(hovered->text(), QStringLiteral("95 % of full scale: 50 units"));
+    mouseOn({47.5, 70});
+    QTRY_COMPARE(hovered->text(), QString());
 
     // Nothing to draw keeps the curve shown.
     QVERIFY(!graph.showCurve({}));
