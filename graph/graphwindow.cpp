@@ -50,10 +50,8 @@ GraphWindow::GraphWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     m_markers->setBorderColor(m_line->color());
 
     m_percentAxis = new QValueAxis;
-    m_percentAxis->setObjectName(QStringLiteral("percentAxis"));
     m_percentAxis->setTitleText(QStringLiteral("PERCENTAGE OF FULL SCALE"));
     m_valueAxis = new QValueAxis;
-    m_valueAxis->setObjectName(QStringLiteral("valueAxis"));
     m_valueAxis->setTitleText(QStringLiteral("UNITS"));
     for (QValueAxis* axis : {m_percentAxis, m_valueAxis})
         axis->setTickType(QValueAxis::TicksDynamic);

@@ -12,6 +12,8 @@
 #include <QTest>
 #include <QValueAxis>
 
+#include <algorithm>
+
 using namespace kaldor;
 
 namespace {
