@@ -52,7 +52,9 @@ int show(const QStringList& args, const GlobalOptions& options, QTextStream& out
             const bool tank = a == QLatin1String("--tank");
             if (!ok || (tank ? !limits::isTankNumber(n) : n < 1))
                 return usageError(cmd,
-                                  tank ? QStringLiteral("--tank takes a tank number 1 to 255, not '%1'")
+                                  tank ? QStringLiteral("--tank takes a tank number %1 to %2, not '%3'")
+                                             .arg(limits::kMinTankNumber)
+                                             .arg(limits::kMaxTankNumber)
                                              .arg(args.value(i + 1))
                                        : QStringLiteral("--entry takes a directory position from 1, not '%1'")
                                              .arg(args.value(i + 1)),

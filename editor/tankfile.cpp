@@ -14,11 +14,6 @@ constexpr int kMaxFileWord = 32767; // the file holds the full scale and offset 
 
 } // namespace
 
-bool hasTankExtension(const QString& path)
-{
-    return path.contains(QLatin1String(".tnk")) || path.contains(QLatin1String(".TNK"));
-}
-
 bool isTankNumberText(const QString& text)
 {
     const double n = val(text);

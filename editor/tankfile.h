@@ -9,6 +9,7 @@
 
 #include "editor/curvecheck.h"
 #include "editor/curvetable.h"
+#include "store/fileextensions.h"
 #include "store/messages.h"
 #include "store/tankrecords.h"
 
@@ -18,9 +19,6 @@ namespace kaldor {
 
 inline const QString kTankNumberRefusal =
     QStringLiteral("Input not accepted. Tank number must be between 1 and 255.");
-
-// ".tnk" or ".TNK" anywhere in the path, exact case.
-bool hasTankExtension(const QString& path);
 
 // True when the text read with the Val rule is a tank number 1 .. 255.
 bool isTankNumberText(const QString& text);

@@ -112,10 +112,13 @@ private slots:
         tail.replace(kChunk - 3, 3, " 7 ");
         QCOMPARE(::write(blanks, page.constData(), kChunk), kChunk);
         QCOMPARE(::write(last, tail.constData(), kChunk), kChunk);
-        auto* base = static_cast<char*>(mmap(nullptr, size_t(total), PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0));
+        auto* base = static_cast<char*>(
+            mmap(nullptr, size_t(total), PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0));
         QVERIFY(base != MAP_FAILED);
-        for (qsizetype k = 0; k <= kChunks; ++k)
-            QVERIFY(mmap(base + k * kChunk, size_t(kChunk), PROT_READ, MAP_SHARED | MAP_FIXED, k < kChunks ? blanks : last, 0) != MAP_FAILED);
+        for (qsizetype k = 0; k <= kChunks; ++k) {
+            const int fd = k < kChunks ? blanks : last;
+            QVERIFY(mmap(base + k * kChunk, size_t(kChunk), PROT_READ, MAP_SHARED | MAP_FIXED, fd, 0) != MAP_FAILED);
+        }
         {
             FieldReader reader(QByteArray::fromRawData(base, total));
             int error = 0;
