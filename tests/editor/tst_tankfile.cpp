@@ -1,9 +1,8 @@
-// Tank files byte for byte, their reading in both layouts (also the other layout's file), the
-// refusals that keep a wrong file from being written, and the curve of a loaded record.
+// Tank files byte for byte, their reading in both layouts (also the other layout's file), and
+// the refusals that keep a wrong file from being written.
 
 #include "editor/tankfile.h"
 #include "store/atomicfile.h"
-#include "store/tankrecords.h"
 
 #include <QDir>
 #include <QFile>
@@ -42,7 +41,6 @@ private slots:
     void refusesToSave();
     void opens_data();
     void opens();
-    void fillsFromRecord();
 };
 
 void TestTankFile::savesByteForByte_data()
@@ -163,19 +161,6 @@ void TestTankFile::opens()
     QCOMPARE(t.value(1), firstValue);
     if (!opened.ok)
         QCOMPARE(t.filledRows(), 0);
-}
-
-void TestTankFile::fillsFromRecord()
-{
-    // Full scale 1000, offset 100: value words 0 and 32767 show -100 and 900.
-    const TankRecord record{7, 512, {1000, 100, 0, 0, 16385, 16383, 32767, 32767}};
-    CurveTable t;
-    t.setValue(80, QStringLiteral("left over"));
-    QCOMPARE(fillCurveTable(t, record, true), 3);
-    QCOMPARE(t.filledRows(), 3);
-    QCOMPARE(t.value(1), QStringLiteral("-100"));
-    QCOMPARE(t.value(3), QStringLiteral("900"));
-    QCOMPARE(t.percent(3), QStringLiteral("99.99"));
 }
 
 QTEST_GUILESS_MAIN(TestTankFile)
