@@ -7,6 +7,7 @@
 #include "store/fileextensions.h"
 #include "store/indicatorfile.h"
 #include "store/indicatortanks.h"
+#include "store/inputfile.h"
 #include "store/limits.h"
 
 #include <QDir>
@@ -126,7 +127,7 @@ int build(const QStringList& args, const GlobalOptions& options, QTextStream& ou
         return kExitRefused;
     const FileWriteResult saved = writeConstructedFile(target, state.image, state.totalLength);
     if (!saved.ok)
-        return refused(errorText(saved.errorNumber), target + QStringLiteral(": ") + saved.detail, err);
+        return refused(errorText(saved.errorNumber), fileRefusal(target, saved.detail), err);
     out << target << " saved.\n";
     return kExitOk;
 }

@@ -59,8 +59,10 @@ int main(int argc, char** argv)
         if (option == QLatin1String("--no-offset")) {
             options.offsetMode = false;
         } else if (option == QLatin1String("--port") || option.startsWith(QLatin1String("--port="))) {
-            const bool joined = option.size() > 6;
-            const QString port = joined ? option.mid(7) : args.isEmpty() ? QString() : args.takeFirst();
+            const QLatin1String joined("--port=");
+            const QString port = option.startsWith(joined) ? option.mid(joined.size())
+                                 : args.isEmpty()          ? QString()
+                                                           : args.takeFirst();
             if (port.isEmpty() || !options.port.isEmpty()) {
                 err << "kaldorctl: --port takes one device, given once\n";
                 return kExitUsage;

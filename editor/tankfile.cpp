@@ -116,7 +116,7 @@ TankFileOpen openTankFile(const QString& path, bool offsetMode, CurveTable& tabl
     if (!fields.ok()) {
         result.messages.append(refusal(fields.errorNumber == err::kFileNotFound ? QStringLiteral("File not found.")
                                                                                 : errorText(fields.errorNumber)));
-        result.detail = path + QStringLiteral(": ") + fields.reason;
+        result.detail = fileRefusal(path, fields.reason);
         return result;
     }
     for (int r = 1; r <= fields.points.size(); ++r) {

@@ -57,7 +57,7 @@ FileWriteResult copyFileAtomically(const QString& from, const QString& to)
 {
     const InputFile source = readInputFile(from);
     if (!source.ok())
-        return {false, source.errorNumber, source.refusalText(from)};
+        return {false, source.errorNumber, fileRefusal(from, source.reason)};
     return writeFileAtomically(to, source.data);
 }
 

@@ -10,7 +10,7 @@ IndicatorTanks loadIndicatorTanks(const QString& path)
     const auto refuse = [&](TanksStatus status, const QString& message, const QString& why) {
         tanks.status = status;
         tanks.message = message;
-        tanks.detail = path + QStringLiteral(": ") + why;
+        tanks.detail = fileRefusal(path, why);
         return tanks;
     };
     const IndicatorFileLoad load = loadIndicatorFile(path);

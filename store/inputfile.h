@@ -16,10 +16,11 @@ struct InputFile {
     int errorNumber = 0;
     QString reason; // why it was refused, without the path: "permission denied"
     bool ok() const { return errorNumber == 0; }
-    // The refusal as the tool and the logs print it: the path, ": " and the reason.
-    QString refusalText(const QString& path) const { return path + QStringLiteral(": ") + reason; }
 };
 
 InputFile readInputFile(const QString& path);
+
+// A refusal that names the file, as the tool and the logs print it: "a.idr: permission denied".
+inline QString fileRefusal(const QString& path, const QString& why) { return path + QStringLiteral(": ") + why; }
 
 } // namespace kaldor
