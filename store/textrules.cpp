@@ -272,26 +272,24 @@ QString fieldErrorText(int errorNumber)
     }
 }
 
+std::optional<QByteArray> FieldReader::nextNumberField(int* error)
+{
+    auto field = nextField();
+    if (!field && error)
+        *error = err::kInputPastEnd;
+    return field;
+}
+
 std::optional<double> FieldReader::readNumber(int* error)
 {
-    const auto field = nextField();
-    if (!field) {
-        if (error)
-            *error = err::kInputPastEnd;
-        return std::nullopt;
-    }
-    return numberFromField(*field, error);
+    const auto field = nextNumberField(error);
+    return field ? numberFromField(*field, error) : std::nullopt;
 }
 
 std::optional<int> FieldReader::readInt16(int* error)
 {
-    const auto field = nextField();
-    if (!field) {
-        if (error)
-            *error = err::kInputPastEnd;
-        return std::nullopt;
-    }
-    return int16FromField(*field, error);
+    const auto field = nextNumberField(error);
+    return field ? int16FromField(*field, error) : std::nullopt;
 }
 
 } // namespace kaldor

@@ -60,6 +60,7 @@ public:
 
 private:
     std::optional<QByteArray> nextField();
+    std::optional<QByteArray> nextNumberField(int* error); // sets 62 past the end
     QByteArray m_data;
     qsizetype m_pos = 0;
 };
