@@ -145,8 +145,8 @@ int sendTankCommand(QStringList args, const GlobalOptions& options, QTextStream&
             loaded.append(record.tankNumber);
     }
 
-    int pointCount = opened.pointCount.value_or(0);
-    const CurveCheck check = validateCurve(table, pointCount);
+    const CurveCheck check = validateCurve(table);
+    const int pointCount = check.pointCount.value_or(opened.pointCount.value_or(0));
     if (!check.curveValid) {
         printMessages(check.messages, out, err);
         return kExitRefused;
