@@ -1,7 +1,8 @@
 #include "link/clearwindow.h"
 
 #include "link/link.h"
-#include "shell/dialogs.h"
+#include "ui/dialogs.h"
+#include "ui/showmessages.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -48,8 +49,7 @@ ClearWindow::ClearWindow(Link& link, Dialogs& dialogs, QWidget* parent)
         if (kind != ExchangeKind::Clear || !m_waiting)
             return;
         m_waiting = false;
-        for (const Message& m : clearMessages(r))
-            m_dialogs.message(this, m.text);
+        showMessages(m_dialogs, this, clearMessages(r));
         close();
     });
 }

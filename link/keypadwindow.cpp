@@ -1,7 +1,8 @@
 #include "link/keypadwindow.h"
 
 #include "link/link.h"
-#include "shell/dialogs.h"
+#include "ui/dialogs.h"
+#include "ui/showmessages.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -115,8 +116,7 @@ KeypadWindow::KeypadWindow(Link& link, Dialogs& dialogs, QWidget* parent)
         m_waiting = false;
         if (!r.done())
             m_queued.clear(); // the line failed: the keys pressed meanwhile would fail too
-        for (const Message& m : keypadMessages(r))
-            m_dialogs.message(this, m.text);
+        showMessages(m_dialogs, this, keypadMessages(r));
         if (!m_queued.isEmpty())
             press(m_queued.takeFirst());
     });

@@ -1,8 +1,8 @@
 #include "link/portwindow.h"
 
 #include "link/link.h"
-#include "shell/dialogs.h"
 #include "store/messages.h"
+#include "ui/dialogs.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>

@@ -1,8 +1,8 @@
 #include "shell/aboutwindow.h"
 
-#include "shell/appicon.h"
 #include "shell/buildinfo.h"
-#include "shell/dialogs.h"
+#include "ui/appicon.h"
+#include "ui/dialogs.h"
 
 #include <QDesktopServices>
 #include <QFrame>

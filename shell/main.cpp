@@ -2,11 +2,12 @@
 
 #include "link/link.h"
 #include "link/qtserialport.h"
-#include "shell/appicon.h"
 #include "shell/commandline.h"
 #include "shell/mainwindow.h"
-#include "shell/qtdialogs.h"
 #include "shell/simulation.h"
+#include "store/workingfile.h"
+#include "ui/appicon.h"
+#include "ui/qtdialogs.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -141,6 +142,6 @@ int main(int argc, char* argv[])
     // A read that was finishing while the program closed may have written the working file
     // after the window removed it.
     if (removeWorkingFile)
-        QFile::remove(kaldor::MainWindow::workingFile());
+        QFile::remove(kaldor::workingFilePath());
     return status;
 }

@@ -5,16 +5,17 @@
 #include "link/link.h"
 #include "link/portwindow.h"
 #include "shell/aboutwindow.h"
-#include "shell/dialogs.h"
 #include "shell/gauge.h"
 #include "shell/helpwindow.h"
 #include "shell/saveretrieved.h"
 #include "store/messages.h"
+#include "store/workingfile.h"
+#include "ui/dialogs.h"
+#include "ui/showmessages.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDir>
 #include <QFile>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -67,11 +68,6 @@ MainWindow::MainWindow(Link& link, Dialogs& dialogs, QMap<int, QString> portDevi
 }
 
 MainWindow::~MainWindow() = default;
-
-QString MainWindow::workingFile()
-{
-    return QDir::current().filePath(QStringLiteral("All1.DAT"));
-}
 
 void MainWindow::buildControls()
 {
@@ -278,20 +274,18 @@ void MainWindow::connectLink()
     connect(&m_link, &Link::finished, this, [this](ExchangeKind kind, const ExchangeResult& r) {
         if (kind == ExchangeKind::Download && m_downloading) {
             m_downloading = false;
-            for (const Message& m : downloadMessages(r, DownloadVariant::MainWindow))
-                m_dialogs.message(this, m.text);
+            showMessages(m_dialogs, this, downloadMessages(r, DownloadVariant::MainWindow));
             m_progress->setVisible(false);
         } else if (kind == ExchangeKind::Upload && m_uploading) {
             m_uploading = false;
-            for (const Message& m : uploadMessages(r))
-                m_dialogs.message(this, m.text);
+            showMessages(m_dialogs, this, uploadMessages(r));
         }
     });
 }
 
 void MainWindow::downloadIndicatorFile()
 {
-    if (!m_link.download(workingFile())) {
+    if (!m_link.download(workingFilePath())) {
         m_dialogs.message(this, Link::kBusyMessage);
         return;
     }
@@ -302,10 +296,10 @@ void MainWindow::downloadIndicatorFile()
 
 void MainWindow::uploadIndicatorFile()
 {
-    const UploadPreparation prepared = uploadSourceFromFile(workingFile(), UploadVariant::MainWindow);
+    const UploadPreparation prepared =
+        uploadSourceFromFile(workingFilePath(), UploadVariant::MainWindow);
     if (!prepared.source) {
-        for (const Message& m : prepared.messages)
-            m_dialogs.message(this, m.text);
+        showMessages(m_dialogs, this, prepared.messages);
         return;
     }
     if (!m_link.upload(*prepared.source, UploadVariant::MainWindow)) {
@@ -388,7 +382,7 @@ void MainWindow::showHelpContents()
 
 void MainWindow::saveRetrievedIndicatorFile()
 {
-    kaldor::saveRetrievedIndicatorFile(this, m_dialogs, workingFile());
+    kaldor::saveRetrievedIndicatorFile(this, m_dialogs, workingFilePath());
 }
 
 int MainWindow::shutDown()
@@ -397,7 +391,7 @@ int MainWindow::shutDown()
     m_animation.stop();
     m_downloading = m_uploading = false;
     m_link.closePort();
-    QFile working(workingFile());
+    QFile working(workingFilePath());
     if (!working.exists() || working.remove())
         return 0;
     return working.error() == QFileDevice::PermissionsError ? err::kPermissionDenied

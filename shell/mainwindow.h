@@ -49,8 +49,6 @@ public:
     bool offsetMode() const { return m_offsetMode; }
     // True after Exit or closing the window, which remove the working file.
     bool closedByUser() const { return m_closedByUser; }
-    // All1.DAT in the current directory.
-    static QString workingFile();
 
 public slots:
     void toggleOffsetMode();

@@ -1,9 +1,9 @@
 #include "shell/saveretrieved.h"
 
-#include "shell/dialogs.h"
 #include "store/atomicfile.h"
 #include "store/fileextensions.h"
 #include "store/messages.h"
+#include "ui/dialogs.h"
 
 #include <QFileInfo>
 

@@ -1,8 +1,8 @@
 // File Management > "&Save Retrieved Indicator File" with scripted dialogs.
 
 #include "shell/saveretrieved.h"
-#include "shell/scripteddialogs.h"
 #include "store/messages.h"
+#include "tests/support/scripteddialogs.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -19,7 +19,6 @@ class TestSaveRetrieved : public QObject {
 private slots:
     void save_data();
     void save();
-    void dialogSettings();
 };
 
 void TestSaveRetrieved::save_data()
@@ -33,7 +32,6 @@ void TestSaveRetrieved::save_data()
     QTest::addColumn<QString>("savedAs");
 
     const QString wrong = QStringLiteral("Wrong file extension");
-    QTest::newRow("plain .idr") << true << QStringList{"a.idr"} << QStringList{"%1 saved."} << "a.idr";
     QTest::newRow("upper case .IDR") << true << QStringList{"B.IDR"} << QStringList{"%1 saved."}
                                      << "B.IDR";
     QTest::newRow(".idr inside the name") << true << QStringList{"c.idr.bak"}
@@ -43,7 +41,6 @@ void TestSaveRetrieved::save_data()
         << "d.idr";
     QTest::newRow(".txt, then cancel") << true << QStringList{"e.txt", "<cancel>"}
                                        << QStringList{wrong} << "";
-    QTest::newRow("cancel at once") << true << QStringList{"<cancel>"} << QStringList{} << "";
     QTest::newRow("no working file") << false << QStringList{"f.idr"}
                                      << QStringList{"Get Indicator data first."} << "";
     QTest::newRow("a folder as the name") << true << QStringList{"folder.idr"}
@@ -94,19 +91,6 @@ void TestSaveRetrieved::save()
     // Nothing but the working file, the folder and the saved copy is left behind.
     const QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot);
     QCOMPARE(left.size(), (haveWorkingFile ? 1 : 0) + (savedAs.isEmpty() ? 0 : 1));
-}
-
-void TestSaveRetrieved::dialogSettings()
-{
-    ScriptedDialogs dialogs;
-    dialogs.queueFileName(std::nullopt);
-    saveRetrievedIndicatorFile(nullptr, dialogs, QStringLiteral("All1.DAT"));
-    QCOMPARE(dialogs.shown().size(), 1);
-    const ScriptedDialogs::Shown& d = dialogs.shown().constFirst();
-    QCOMPARE(d.kind, ScriptedDialogs::Shown::Save);
-    QCOMPARE(d.text, QStringLiteral("Indicator (*.idr)"));
-    QCOMPARE(d.defaultSuffix, QStringLiteral("idr"));
-    QVERIFY(d.confirmOverwrite);
 }
 
 QTEST_MAIN(TestSaveRetrieved)

@@ -1,4 +1,4 @@
-#include "shell/qtdialogs.h"
+#include "ui/qtdialogs.h"
 
 #include <QDir>
 #include <QFileDialog>

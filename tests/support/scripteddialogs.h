@@ -4,7 +4,7 @@
 // A file dialog with nothing queued is cancelled; a question with nothing queued gets its
 // default answer and is counted as unscripted, so a test can tell it was not expected.
 
-#include "shell/dialogs.h"
+#include "ui/dialogs.h"
 
 #include <QList>
 #include <QQueue>

@@ -1,4 +1,4 @@
-#include "shell/scripteddialogs.h"
+#include "tests/support/scripteddialogs.h"
 
 namespace kaldor {
 

@@ -1,4 +1,4 @@
-#include "shell/appicon.h"
+#include "ui/appicon.h"
 
 #include <QPainter>
 #include <QPainterPath>

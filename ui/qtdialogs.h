@@ -1,7 +1,7 @@
 #pragma once
 // The program's dialogs: QMessageBox and QFileDialog, each run modally over its parent.
 
-#include "shell/dialogs.h"
+#include "ui/dialogs.h"
 
 namespace kaldor {
 
