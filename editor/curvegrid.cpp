@@ -86,7 +86,7 @@ CurveGrid::CurveGrid(QWidget* parent) : QTableView(parent), m_model(new CurveGri
     verticalHeader()->setSectionsClickable(false);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    const int columnWidth = kColumnTwips * logicalDpiX() / 1440;
+    const int columnWidth = pointColumnWidth();
     setColumnWidth(CurveTable::kValueColumn, columnWidth);
     setColumnWidth(CurveTable::kPercentColumn, columnWidth);
 
@@ -135,6 +135,18 @@ void CurveGrid::clearCurve()
     m_model->setTable(table);
     setCurrentCell(cell);
     setFocus();
+}
+
+int CurveGrid::pointColumnWidth() const
+{
+    // 600 twips, unless the font needs more for the widest texts the cells and headings show.
+    const int margin = 2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, this) + 2;
+    const QFontMetrics cells = fontMetrics();
+    const QFontMetrics headings = horizontalHeader()->fontMetrics();
+    return std::max({kColumnTwips * logicalDpiX() / 1440,
+                     cells.horizontalAdvance(QStringLiteral(" 99.99")) + margin,
+                     cells.horizontalAdvance(QStringLiteral("-32767")) + margin,
+                     headings.horizontalAdvance(kHeadings[CurveTable::kValueColumn]) + margin});
 }
 
 QSize CurveGrid::sizeHint() const
@@ -204,7 +216,7 @@ bool CurveGrid::eventFilter(QObject* watched, QEvent* event)
     if (watched != m_corner || event->type() != QEvent::Paint)
         return QTableView::eventFilter(watched, event);
     QStyleOptionHeader option;
-    option.initFrom(m_corner);
+    option.initFrom(this); // the corner button itself is disabled, its heading is not
     option.rect = m_corner->rect();
     option.position = QStyleOptionHeader::OnlyOneSection;
     option.textAlignment = Qt::AlignCenter;

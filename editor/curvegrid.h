@@ -44,7 +44,7 @@ class CurveGrid : public QTableView
 {
     Q_OBJECT
 public:
-    static constexpr int kColumnTwips = 600; // the width of the VALUE and percentage columns
+    static constexpr int kColumnTwips = 600; // the least width of the point columns
     static constexpr int kShownRows = 16;    // the point rows the grid shows at its own size
 
     explicit CurveGrid(QWidget* parent = nullptr);
@@ -79,6 +79,7 @@ protected:
 
 private:
     void apply(GridKey key);
+    int pointColumnWidth() const;
 
     CurveGridModel* m_model = nullptr;
     QWidget* m_corner = nullptr;
