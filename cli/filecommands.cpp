@@ -6,7 +6,9 @@
 #include "store/celltexts.h"
 #include "store/fileextensions.h"
 #include "store/indicatorfile.h"
-#include "store/tankrecords.h"
+#include "store/indicatortanks.h"
+#include "store/inputfile.h"
+#include "store/limits.h"
 
 #include <QDir>
 
@@ -14,122 +16,136 @@ namespace kaldor::cli {
 
 namespace {
 
-// Loads and decodes an indicator file as the viewer does; prints why when it cannot.
-std::optional<DecodeResult> loadTanks(const QString& path, QTextStream& err)
+int usageError(const QString& command, const QString& text, QTextStream& err)
 {
-    const IndicatorFileLoad load = loadIndicatorFile(path);
-    switch (load.status) {
-    case LoadStatus::Ok:
-        break;
-    case LoadStatus::NotFound:
-        err << path << ": file not found\n";
-        return std::nullopt;
-    case LoadStatus::EndOfData:
-    case LoadStatus::Failed:
-        err << load.message << '\n';
-        if (!load.detail.isEmpty() && load.detail != load.message)
-            err << path << ": " << load.detail << '\n';
-        return std::nullopt;
-    }
-    DecodeResult decoded = decodeTankRecords(load.image);
-    if (!decoded.ok()) {
-        err << errorText(decoded.errorNumber) << '\n';
-        if (!decoded.detail.isEmpty())
-            err << path << ": " << decoded.detail << '\n';
-        return std::nullopt;
-    }
-    if (decoded.tankCount == 0) {
-        err << "No tank data\n";
-        return std::nullopt;
-    }
-    return decoded;
+    err << "kaldorctl " << command << ": " << text << '\n';
+    return kExitUsage;
 }
+
+// A refusal the core reports as the window's text and the detail that names the file.
+int refused(const QString& message, const QString& detail, QTextStream& err)
+{
+    if (!message.isEmpty())
+        err << message << '\n';
+    if (!detail.isEmpty())
+        err << detail << '\n';
+    return kExitRefused;
+}
+
+// --tank N or --entry K: the curve of the first entry of tank N, or of directory entry K.
+struct CurveChoice {
+    QString option;
+    int number = 0;
+};
 
 int show(const QStringList& args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
 {
+    const QString cmd = QStringLiteral("show");
     QString path;
-    std::optional<int> tank;
+    std::optional<CurveChoice> choice;
     for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--tank") && i + 1 < args.size()) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--tank") || a == QLatin1String("--entry")) {
+            if (choice)
+                return usageError(cmd, QStringLiteral("give one --tank or one --entry"), err);
             bool ok = false;
-            tank = args[++i].toInt(&ok);
-            if (!ok) {
-                err << "kaldorctl show: --tank takes a tank number, not " << args[i] << '\n';
-                return kExitUsage;
-            }
-        } else if (path.isEmpty() && !args[i].startsWith(QLatin1String("--"))) {
-            path = args[i];
+            const int n = i + 1 < args.size() ? args[i + 1].toInt(&ok) : 0;
+            const bool tank = a == QLatin1String("--tank");
+            if (!ok || (tank ? !limits::isTankNumber(n) : n < 1))
+                return usageError(cmd,
+                                  tank ? QStringLiteral("--tank takes a tank number %1 to %2, not '%3'")
+                                             .arg(limits::kMinTankNumber)
+                                             .arg(limits::kMaxTankNumber)
+                                             .arg(args.value(i + 1))
+                                       : QStringLiteral("--entry takes a directory position from 1, not '%1'")
+                                             .arg(args.value(i + 1)),
+                                  err);
+            choice = CurveChoice{a, n};
+            ++i;
+        } else if (path.isEmpty() && !a.isEmpty() && !a.startsWith(QLatin1String("--"))) {
+            path = a;
         } else {
-            err << "kaldorctl show: unexpected argument " << args[i] << '\n';
-            return kExitUsage;
+            return usageError(cmd, QStringLiteral("unexpected argument '%1'").arg(a), err);
         }
     }
-    if (path.isEmpty()) {
-        err << "kaldorctl show: name an indicator file\n";
-        return kExitUsage;
+    if (path.isEmpty())
+        return usageError(cmd, QStringLiteral("name an indicator file"), err);
+    const IndicatorTanks tanks = loadIndicatorTanks(path);
+    if (!tanks.ok())
+        return refused(tanks.message, tanks.detail, err);
+    if (!choice) {
+        for (const TankRecord& record : tanks.records)
+            out << tankListText(record.tankNumber) << '\t' << record.start << '\t' << record.words.size() << '\n';
+        return kExitOk;
     }
-    const auto decoded = loadTanks(path, err);
-    if (!decoded)
+    qsizetype entry = choice->number - 1;
+    if (choice->option == QLatin1String("--tank")) {
+        QStringList others; // the directory positions of the tank, from 1
+        entry = -1;
+        for (qsizetype k = 0; k < tanks.records.size(); ++k) {
+            if (tanks.records[k].tankNumber != choice->number)
+                continue;
+            if (entry < 0)
+                entry = k;
+            else
+                others.append(QString::number(k + 1));
+        }
+        if (entry < 0) {
+            err << "Tank " << choice->number << " is not in " << path << '\n';
+            return kExitRefused;
+        }
+        if (!others.isEmpty())
+            err << path << ": tank " << choice->number << " is entry " << entry + 1 << " and also entry "
+                << others.join(QStringLiteral(", ")) << "; --entry K shows each\n";
+    } else if (entry >= tanks.records.size()) {
+        err << path << ": there is no entry " << choice->number << "; the directory has "
+            << tanks.records.size() << " entries\n";
         return kExitRefused;
-    if (!tank) {
-        for (const TankRecord& record : decoded->records)
-            out << tankListText(record.tankNumber) << '\t' << record.start << '\t'
-                << record.words.size() << '\n';
-        return kExitOk;
     }
-    for (const TankRecord& record : decoded->records) {
-        if (record.tankNumber != *tank)
-            continue;
-        for (const CellRow& row : curveCellRows(record, options.offsetMode))
-            out << row.value << '\t' << row.percent << '\n';
-        return kExitOk;
-    }
-    err << "Tank " << *tank << " is not in " << path << '\n';
-    return kExitRefused;
+    for (const CellRow& row : curveCellRows(tanks.records.at(entry), options.offsetMode))
+        out << row.value << '\t' << row.percent << '\n';
+    return kExitOk;
 }
 
 int build(const QStringList& args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
 {
-    if (args.size() < 2) {
-        err << "kaldorctl build: name the output file and at least one tank file\n";
-        return kExitUsage;
-    }
+    if (args.size() < 2)
+        return usageError(QStringLiteral("build"), QStringLiteral("name the output file and at least one tank file"),
+                          err);
     const QString target = args.first();
+    const QStringList sources = args.mid(1);
     if (!hasIndicatorExtension(target)) {
         err << "Wrong file extension\n";
         return kExitRefused;
     }
+    if (const auto clash = outputAmongSources(target, sources, QDir::current()))
+        return refused(*clash, {}, err);
     BuildState state;
-    const BuildResult built =
-        buildIndicatorImage(args.mid(1), QDir::current(), options.offsetMode, state);
+    const BuildResult built = buildIndicatorImage(sources, QDir::current(), options.offsetMode, state);
     printMessages(built.messages, out, err);
     if (!built.ok)
         return kExitRefused;
     const FileWriteResult saved = writeConstructedFile(target, state.image, state.totalLength);
-    if (!saved.ok) {
-        err << errorText(saved.errorNumber) << '\n' << target << ": " << saved.detail << '\n';
-        return kExitRefused;
-    }
+    if (!saved.ok)
+        return refused(errorText(saved.errorNumber), fileRefusal(target, saved.detail), err);
     out << target << " saved.\n";
     return kExitOk;
 }
 
 int check(const QStringList& args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
 {
-    if (args.size() != 1) {
-        err << "kaldorctl check: name one tank file\n";
-        return kExitUsage;
-    }
+    if (args.size() != 1)
+        return usageError(QStringLiteral("check"), QStringLiteral("name one tank file"), err);
     CurveTable table;
     const TankFileOpen opened = openTankFile(args.first(), options.offsetMode, table);
     printMessages(opened.messages, out, err);
     if (!opened.ok)
-        return kExitRefused;
-    int pointCount = opened.pointCount.value_or(0);
-    const CurveCheck checked = validateCurve(table, pointCount);
+        return refused({}, opened.detail, err);
+    const CurveCheck checked = validateCurve(table);
     printMessages(checked.messages, out, err);
     if (!checked.curveValid)
         return kExitRefused;
+    const int pointCount = checked.pointCount.value_or(0);
     const EncodedCurve encoded = encodeCurve(table, pointCount, options.offsetMode);
     printMessages(encoded.messages, out, err);
     if (!encoded.ok)

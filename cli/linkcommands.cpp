@@ -7,9 +7,8 @@
 #include "link/exchanges.h"
 #include "link/qtserialport.h"
 #include "store/indicatorfile.h"
+#include "store/indicatortanks.h"
 #include "store/tankrecords.h"
-
-#include <QFile>
 
 #include <memory>
 
@@ -97,24 +96,6 @@ int writeCommandLine(const QStringList& args, const GlobalOptions& options, QTex
     return finish(r, uploadMessages(r), out, err);
 }
 
-// Why a tank file could not be used: the reader's own message, or, when it had none (a file
-// that exists but cannot be opened), the system's reason.
-QString tankFileProblem(const QString& path, const Messages& messages)
-{
-    QStringList texts;
-    for (const Message& m : messages)
-        texts.append(m.text);
-    if (texts.isEmpty()) {
-        QFile file(path);
-        texts.append(file.open(QIODevice::ReadOnly) ? QStringLiteral("the file cannot be read")
-                                                     : file.errorString());
-    }
-    QString why = texts.join(u' ').trimmed();
-    if (why.endsWith(u'.'))
-        why.chop(1);
-    return QStringLiteral("%1: %2. Nothing was sent.").arg(path, why);
-}
-
 int sendTankCommand(QStringList args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
 {
     const QString usage = QStringLiteral("send-tank TANK.tnk [--tank N] [--image FILE]");
@@ -146,32 +127,25 @@ int sendTankCommand(QStringList args, const GlobalOptions& options, QTextStream&
     CurveTable table;
     const TankFileOpen opened = openTankFile(tankFile, options.offsetMode, table);
     if (!opened.ok) {
-        err << tankFileProblem(tankFile, opened.messages) << '\n';
+        err << opened.detail << "; nothing was sent.\n";
         return kExitRefused;
     }
     const QString tankText = tankOption ? *tankOption : opened.tankNumberText.value_or(QString());
 
     QList<int> loaded;
     if (!imagePath.isEmpty()) {
-        const IndicatorFileLoad load = loadIndicatorFile(imagePath);
-        if (!load.ok()) {
-            const QString why = load.detail.isEmpty() ? load.message : load.detail;
-            err << QStringLiteral("%1: %2; the tank numbers in it cannot be checked. Nothing was sent.")
-                       .arg(imagePath, why.isEmpty() ? QStringLiteral("the indicator file cannot be read") : why)
-                << '\n';
+        // An image without tanks has no number the tank could clash with.
+        const IndicatorTanks tanks = loadIndicatorTanks(imagePath);
+        if (!tanks.ok() && tanks.status != TanksStatus::NoTanks) {
+            err << tanks.detail << "; the tank numbers in it cannot be checked, nothing was sent.\n";
             return kExitRefused;
         }
-        const DecodeResult decoded = decodeTankRecords(load.image);
-        if (!decoded.ok()) {
-            err << errorText(decoded.errorNumber) << '\n' << imagePath << ": " << decoded.detail << '\n';
-            return kExitRefused;
-        }
-        for (const TankRecord& record : decoded.records)
+        for (const TankRecord& record : tanks.records)
             loaded.append(record.tankNumber);
     }
 
-    int pointCount = opened.pointCount.value_or(0);
-    const CurveCheck check = validateCurve(table, pointCount);
+    const CurveCheck check = validateCurve(table);
+    const int pointCount = check.pointCount.value_or(opened.pointCount.value_or(0));
     if (!check.curveValid) {
         printMessages(check.messages, out, err);
         return kExitRefused;

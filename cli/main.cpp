@@ -58,10 +58,16 @@ int main(int argc, char** argv)
         }
         if (option == QLatin1String("--no-offset")) {
             options.offsetMode = false;
-        } else if (option == QLatin1String("--port") && !args.isEmpty()) {
-            options.port = args.takeFirst();
-        } else if (option.startsWith(QLatin1String("--port="))) {
-            options.port = option.mid(7);
+        } else if (option == QLatin1String("--port") || option.startsWith(QLatin1String("--port="))) {
+            const QLatin1String joined("--port=");
+            const QString port = option.startsWith(joined) ? option.mid(joined.size())
+                                 : args.isEmpty()          ? QString()
+                                                           : args.takeFirst();
+            if (port.isEmpty() || !options.port.isEmpty()) {
+                err << "kaldorctl: --port takes one device, given once\n";
+                return kExitUsage;
+            }
+            options.port = port;
         } else {
             err << "kaldorctl: unknown option " << option << "\n" << usage();
             return kExitUsage;

@@ -5,29 +5,11 @@
 #include "store/textrules.h"
 #include "store/wordcodec.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 namespace kaldor {
 
 namespace {
-
-using limits::kMinTankNumber;
-using limits::kMaxTankNumber;
-
-QString fieldProblem(int errorNumber)
-{
-    switch (errorNumber) {
-    case err::kInputPastEnd:
-        return QStringLiteral("it ends before all its fields were read");
-    case err::kTypeMismatch:
-        return QStringLiteral("a field that should be a number is not one");
-    case err::kOverflow:
-        return QStringLiteral("a number lies outside -32768 to 32767");
-    default:
-        return errorText(errorNumber).trimmed();
-    }
-}
 
 // Where each record goes: from 512 on, one after the other, except that a record that would
 // run past 8192 or 16384 starts at that boundary instead.
@@ -71,59 +53,50 @@ TankSourceResult readTankSource(const QString& path, bool offsetMode)
     TankSourceResult result;
     const QString name = QFileInfo(path).fileName();
     result.source.fileName = name;
-    QFile file(path);
-    if (!file.exists()) {
-        result.error = QStringLiteral("Tank file %1 not found.").arg(path);
+    const TankFileFields fields = readTankFile(path, offsetMode);
+    if (!fields.fileRead) {
+        result.error = QStringLiteral("Tank file %1 cannot be read: %2.").arg(path, fields.reason);
         return result;
     }
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.error = QStringLiteral("Cannot open tank file %1: %2").arg(path, file.errorString());
-        return result;
-    }
-    FieldReader in(file.readAll());
     const auto fail = [&](const QString& why) {
         result.error = QStringLiteral("Tank file %1 cannot be used: %2.").arg(name, why);
         return result;
     };
+    // The tank number and the offset are numbers to the build.
     int e = 0;
-    const auto number = in.readNumber(&e);
+    const auto number = fields.tankNumberText ? numberFromField(fields.tankNumberText->toLatin1(), &e) : std::nullopt;
     if (!number)
-        return fail(fieldProblem(e));
+        return fail(fieldErrorText(fields.tankNumberText ? e : fields.errorNumber));
     const double tankNumber = roundHalfEven(*number);
-    if (tankNumber < kMinTankNumber || tankNumber > kMaxTankNumber)
-        return fail(QStringLiteral("its tank number %1 is not between 1 and 255").arg(*number));
+    if (tankNumber < limits::kMinTankNumber || tankNumber > limits::kMaxTankNumber)
+        return fail(QStringLiteral("its tank number %1 is not between %2 and %3")
+                        .arg(plainNumber(*number))
+                        .arg(limits::kMinTankNumber)
+                        .arg(limits::kMaxTankNumber));
     result.source.tankNumber = int(tankNumber);
 
-    const auto fullScale = in.readInt16(&e);
-    if (!fullScale)
-        return fail(fieldProblem(e));
-    if (*fullScale <= 0)
-        return fail(QStringLiteral("its full scale is %1; it must be above 0").arg(*fullScale));
-    result.source.fullScale = *fullScale;
+    if (!fields.fullScale)
+        return fail(fields.reason);
+    if (*fields.fullScale <= 0)
+        return fail(QStringLiteral("its full scale is %1; it must be above 0").arg(*fields.fullScale));
+    result.source.fullScale = *fields.fullScale;
 
     if (offsetMode) {
-        const auto offset = in.readInt16(&e);
+        const auto offset = fields.offsetText ? int16FromField(fields.offsetText->toLatin1(), &e) : std::nullopt;
         if (!offset)
-            return fail(fieldProblem(e));
+            return fail(fieldErrorText(fields.offsetText ? e : fields.errorNumber));
         if (*offset < -layout::kMaxWordMagnitude)
             return fail(QStringLiteral("its offset %1 lies outside -32767 to 32767").arg(*offset));
         result.source.offset = *offset;
     }
 
-    const auto count = in.readNumber(&e);
-    if (!count)
-        return fail(fieldProblem(e));
-    const double pointCount = roundHalfEven(*count);
-    if (pointCount < 1 || pointCount > layout::kMaxPoints)
-        return fail(QStringLiteral("its point count %1 is not between 1 and 100").arg(*count));
-
-    for (int r = 0; r < int(pointCount); ++r) {
-        const auto value = in.readString();
-        const auto percent = in.readString();
-        if (!value || !percent)
-            return fail(fieldProblem(err::kInputPastEnd));
-        result.source.points.append({*value, *percent});
-    }
+    if (!fields.ok())
+        return fail(fields.reason);
+    if (*fields.pointCount < 1)
+        return fail(QStringLiteral("its point count %1 is not between 1 and %2")
+                        .arg(*fields.pointCount)
+                        .arg(layout::kMaxPoints));
+    result.source.points = fields.points;
     result.ok = true;
     return result;
 }
@@ -193,6 +166,20 @@ BuildResult buildFromSources(const QList<TankSource>& tanks, bool offsetMode, Bu
     state.totalLength = total;
     state.built = true;
     return {true, {info(QStringLiteral("Indicator file built."))}};
+}
+
+std::optional<QString> outputAmongSources(const QString& output, const QStringList& fileNames, const QDir& directory)
+{
+    // A file that does not exist yet is none of the sources, which must exist to be read.
+    const QString target = QFileInfo(directory.filePath(output)).canonicalFilePath();
+    if (target.isEmpty())
+        return std::nullopt;
+    for (const QString& name : fileNames) {
+        if (QFileInfo(directory.filePath(name)).canonicalFilePath() == target)
+            return QStringLiteral("%1 is one of the tank files the image is built from; it was not written.")
+                .arg(output);
+    }
+    return std::nullopt;
 }
 
 BuildResult buildIndicatorImage(const QStringList& fileNames, const QDir& directory, bool offsetMode,

@@ -2,12 +2,14 @@
 // Builds a whole indicator image from tank files, in list order: the constant header, the
 // summary bytes, the directory and one record per tank, placed by the page rule.
 
+#include "editor/tankfile.h"
 #include "store/indicatorimage.h"
 #include "store/messages.h"
 
 #include <QDir>
 #include <QList>
 #include <QStringList>
+#include <optional>
 
 namespace kaldor {
 
@@ -17,11 +19,7 @@ struct TankSource {
     int tankNumber = 0;
     int fullScale = 0;
     int offset = 0; // 0 in the not-offset-capable layout
-    struct Point {
-        QString valueText;
-        QString percentText;
-    };
-    QList<Point> points;
+    QList<TankPointTexts> points;
 };
 
 // What the construction window keeps between builds. The image is not cleared by a build:
@@ -38,8 +36,9 @@ struct TankSourceResult {
     QString error; // names the file and what is wrong with it
 };
 
-// Reads a tank file with the tank file's field rules; in the offset-capable layout the offset
-// line is read, in the other it is not.
+// Reads a tank file through readTankFile and takes what the build needs from it: a tank number
+// 1 .. 255, a full scale above 0, an offset of -32767 .. 32767 (offset-capable layout only) and
+// 1 .. 100 points. A refusal names the file.
 TankSourceResult readTankSource(const QString& path, bool offsetMode);
 
 struct BuildResult {
@@ -52,6 +51,11 @@ struct BuildResult {
 // succeeded.
 BuildResult buildIndicatorImage(const QStringList& fileNames, const QDir& directory, bool offsetMode,
                                 BuildState& state);
+
+// The refusal of an output that is one of the tank files the image is built from (the same
+// file once links and ".." are resolved, so a name such as "a.idr.tnk" cannot overwrite its
+// own source); nullopt when it is none of them.
+std::optional<QString> outputAmongSources(const QString& output, const QStringList& fileNames, const QDir& directory);
 
 // The same from tank sources already read.
 BuildResult buildFromSources(const QList<TankSource>& tanks, bool offsetMode, BuildState& state);

@@ -22,17 +22,18 @@ void appendWord(QByteArray& out, int word)
 
 } // namespace
 
-CurveCheck validateCurve(CurveTable& t, int& pointCount, CheckForm form)
+CurveCheck validateCurve(CurveTable& t, CheckForm form)
 {
     CurveCheck result;
     bool sorted = false;
     constexpr int R = CurveTable::kRows;
     constexpr int V = CurveTable::kValueColumn;
     constexpr int P = CurveTable::kPercentColumn;
+    GridCell& cell = result.currentCell; // the compaction tests the text of the cell it moves to
 
     // Compact and sort. A deleted row's successor moves up into the position just passed.
     for (int p = 1; p <= R; ++p) {
-        t.setCurrentRow(p);
+        cell.row = p;
         if (t.percent(p).isEmpty() || t.value(p).isEmpty()) {
             t.deleteRow(p);
             continue;
@@ -40,7 +41,7 @@ CurveCheck validateCurve(CurveTable& t, int& pointCount, CheckForm form)
         QString a = t.value(p);
         QString b = t.percent(p);
         for (int q = p + 1; q <= R; ++q) {
-            t.setCurrentCell(q, P);
+            cell = {q, P};
             const QString pq = t.percent(q);
             if (val(b) > val(pq) && !pq.isEmpty()) {
                 const QString vq = t.value(q);
@@ -51,13 +52,13 @@ CurveCheck validateCurve(CurveTable& t, int& pointCount, CheckForm form)
                 a = vq;
                 b = pq;
                 sorted = true;
-                t.setCurrentCell(p, V);
+                cell = {p, V};
             }
-            if (t.currentText().isEmpty())
-                t.deleteRow(t.currentRow());
+            if (t.text(cell.row, cell.column).isEmpty())
+                t.deleteRow(cell.row);
         }
     }
-    t.setCurrentCell(1, P);
+    cell = {1, P};
 
     const auto fail = [&](const QString& text) {
         result.messages.append(refusal(text));
@@ -76,14 +77,15 @@ CurveCheck validateCurve(CurveTable& t, int& pointCount, CheckForm form)
     int i = 2;
     for (; i <= R; ++i) {
         if (t.percent(i) == prev) {
-            t.setCurrentCell(i, P);
+            cell = {i, P};
             return fail(QStringLiteral("Same data values in % column."));
         }
         prev = t.percent(i);
         if (prev.isEmpty())
             break;
     }
-    pointCount = i - 1;
+    const int pointCount = i - 1;
+    result.pointCount = pointCount;
     if (form == CheckForm::Viewer)
         return result;
     if (val(t.percent(pointCount)) < kLastPercent)

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <cstdint>
+#include <optional>
 
 namespace kaldor {
 
@@ -16,14 +17,15 @@ enum class CheckForm { Editor, Viewer };
 
 struct CurveCheck {
     bool curveValid = true;
-    Messages messages; // in the order they are shown
+    Messages messages;              // in the order they are shown
+    std::optional<int> pointCount;  // set when the check got as far as counting the points
+    GridCell currentCell;           // the cell the check leaves current in the grid
 };
 
 // Drops rows without a value or a percentage, orders the rest by percentage (selection sort,
 // strict comparison), and checks: first percentage 0, no two neighbouring percentage texts
-// equal, last percentage at least 99.99, first value not above the last. Sets pointCount when
-// it gets that far; leaves the table's current cell where the check left it.
-CurveCheck validateCurve(CurveTable& table, int& pointCount, CheckForm form = CheckForm::Editor);
+// equal, last percentage at least 99.99, first value not above the last.
+CurveCheck validateCurve(CurveTable& table, CheckForm form = CheckForm::Editor);
 
 inline const QString kOverflowMessage = QStringLiteral("Last value in grid must be largest");
 inline const QString kLastPercentMessage = QStringLiteral("Last % value must be 99.99");

@@ -52,20 +52,7 @@ void CurveTable::insertRow(int row)
     m_rows.removeLast();
 }
 
-void CurveTable::clear()
-{
-    m_rows = QList<Row>(kRows);
-    m_currentRow = 1;
-    m_currentColumn = kValueColumn;
-}
-
-void CurveTable::setCurrentCell(int row, int column)
-{
-    if (inRange(row))
-        m_currentRow = row;
-    if (column == kValueColumn || column == kPercentColumn)
-        m_currentColumn = column;
-}
+void CurveTable::clear() { m_rows = QList<Row>(kRows); }
 
 int CurveTable::filledRows() const
 {

@@ -1,7 +1,7 @@
 #pragma once
 // One tank's curve as the editor's grid holds it: rows 1 to 100, each a VALUE text and a
-// percentage text, and the current cell. The grid always keeps 100 point rows: deleting a
-// row appends an empty one at the bottom, inserting one drops the bottom row.
+// percentage text. The grid always keeps 100 point rows: deleting a row appends an empty one
+// at the bottom, inserting one drops the bottom row. The current cell is the grid view's.
 
 #include <QList>
 #include <QString>
@@ -26,14 +26,8 @@ public:
 
     void deleteRow(int row);
     void insertRow(int row);
-    // Empties every cell; the current cell becomes row 1, VALUE column.
+    // Empties every cell.
     void clear();
-
-    int currentRow() const { return m_currentRow; }
-    int currentColumn() const { return m_currentColumn; }
-    void setCurrentCell(int row, int column);
-    void setCurrentRow(int row) { setCurrentCell(row, m_currentColumn); }
-    QString currentText() const { return text(m_currentRow, m_currentColumn); }
 
     // Rows 1 .. n that hold anything, for tests and diagnostics.
     int filledRows() const;
@@ -48,8 +42,13 @@ private:
     };
     static bool inRange(int row) { return row >= 1 && row <= kRows; }
     QList<Row> m_rows;
-    int m_currentRow = 1;
-    int m_currentColumn = kValueColumn;
+};
+
+// A cell of the grid: row 1 .. 100, column kValueColumn or kPercentColumn.
+struct GridCell {
+    int row = 1;
+    int column = CurveTable::kValueColumn;
+    friend bool operator==(const GridCell&, const GridCell&) = default;
 };
 
 } // namespace kaldor

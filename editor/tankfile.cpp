@@ -1,37 +1,23 @@
 #include "editor/tankfile.h"
 
 #include "store/atomicfile.h"
-#include "store/limits.h"
 #include "store/celltexts.h"
+#include "store/inputfile.h"
+#include "store/limits.h"
 #include "store/textrules.h"
-
-#include <QFile>
 
 namespace kaldor {
 
 namespace {
 
-using limits::kMinTankNumber;
-using limits::kMaxTankNumber;
 constexpr int kMaxFileWord = 32767; // the file holds the full scale and offset as 16-bit numbers
 
-void emptyRows(CurveTable& table)
-{
-    table.clear();
-    table.setCurrentCell(1, CurveTable::kValueColumn);
-}
-
 } // namespace
-
-bool hasTankExtension(const QString& path)
-{
-    return path.contains(QLatin1String(".tnk")) || path.contains(QLatin1String(".TNK"));
-}
 
 bool isTankNumberText(const QString& text)
 {
     const double n = val(text);
-    return n >= kMinTankNumber && n <= kMaxTankNumber;
+    return n >= limits::kMinTankNumber && n <= limits::kMaxTankNumber;
 }
 
 QByteArray formatTankFile(const QString& tankNumberText, int fullScale, int offset, int pointCount,
@@ -74,57 +60,76 @@ TankFileSave saveTankFile(const QString& path, const QString& tankNumberText, co
     return {true, {info(QStringLiteral("File ") + path + QStringLiteral(" saved."))}};
 }
 
-TankFileOpen openTankFile(const QString& path, bool offsetMode, CurveTable& table)
+TankFileFields readTankFile(const QString& path, bool offsetMode)
 {
-    TankFileOpen result;
-    emptyRows(table);
-    QFile file(path);
-    if (!file.exists()) {
-        result.messages.append(refusal(QStringLiteral("File not found.")));
-        return result;
-    }
-    if (!file.open(QIODevice::ReadOnly)) // a file that cannot be opened ends the action quietly
-        return result;
-    FieldReader in(file.readAll());
-    const auto fail = [&](int number) {
-        emptyRows(table);
-        result.messages.append(refusal(errorText(number)));
-        return result;
+    TankFileFields fields;
+    const auto fail = [&](int number, const QString& reason) {
+        fields.errorNumber = number;
+        fields.reason = reason;
+        return fields;
     };
+    InputFile file = readInputFile(path);
+    if (!file.ok())
+        return fail(file.errorNumber, file.reason);
+    fields.fileRead = true;
+    FieldReader in(std::move(file.data));
+    const auto failField = [&](int number) { return fail(number, fieldErrorText(number)); };
 
-    const auto tankNumber = in.readString();
-    if (!tankNumber)
-        return fail(err::kInputPastEnd);
-    result.tankNumberText = *tankNumber;
+    fields.tankNumberText = in.readString();
+    if (!fields.tankNumberText)
+        return failField(err::kInputPastEnd);
     int e = 0;
-    if (!in.readInt16(&e)) // the full scale is worked out again from the grid
-        return fail(e);
-    if (offsetMode && !in.readString()) // so is the offset
-        return fail(err::kInputPastEnd);
+    fields.fullScale = in.readInt16(&e);
+    if (!fields.fullScale)
+        return failField(e);
+    if (offsetMode) {
+        fields.offsetText = in.readString();
+        if (!fields.offsetText)
+            return failField(err::kInputPastEnd);
+    }
     const auto count = in.readNumber(&e);
     if (!count)
-        return fail(e);
+        return failField(e);
     const double n = roundHalfEven(*count);
     if (n > CurveTable::kRows)
-        return fail(err::kSubscript);
-    const int points = n > 0 ? static_cast<int>(n) : 0;
-    result.pointCount = points;
-    for (int r = 1; r <= points; ++r) {
+        return fail(err::kSubscript, QStringLiteral("its point count %1 is more than %2")
+                                         .arg(plainNumber(*count))
+                                         .arg(CurveTable::kRows));
+    fields.pointCount = n > 0 ? static_cast<int>(n) : 0;
+    for (int r = 1; r <= *fields.pointCount; ++r) {
         const auto value = in.readString();
         const auto percent = in.readString();
         if (!value || !percent)
-            return fail(err::kInputPastEnd);
-        table.setValue(r, *value);
-        table.setPercent(r, *percent);
+            return failField(err::kInputPastEnd);
+        fields.points.append({*value, *percent});
     }
-    table.setCurrentCell(1, CurveTable::kValueColumn);
+    return fields;
+}
+
+TankFileOpen openTankFile(const QString& path, bool offsetMode, CurveTable& table)
+{
+    table.clear();
+    const TankFileFields fields = readTankFile(path, offsetMode);
+    TankFileOpen result;
+    result.tankNumberText = fields.tankNumberText;
+    result.pointCount = fields.pointCount;
+    if (!fields.ok()) {
+        result.messages.append(refusal(fields.errorNumber == err::kFileNotFound ? QStringLiteral("File not found.")
+                                                                                : errorText(fields.errorNumber)));
+        result.detail = fileRefusal(path, fields.reason);
+        return result;
+    }
+    for (int r = 1; r <= fields.points.size(); ++r) {
+        table.setValue(r, fields.points.at(r - 1).valueText);
+        table.setPercent(r, fields.points.at(r - 1).percentText);
+    }
     result.ok = true;
     return result;
 }
 
 int fillCurveTable(CurveTable& table, const TankRecord& record, bool offsetMode)
 {
-    emptyRows(table);
+    table.clear();
     const QVector<CellRow> rows = curveCellRows(record, offsetMode);
     int r = 0;
     for (const CellRow& row : rows) {

@@ -9,6 +9,7 @@
 
 #include "editor/curvecheck.h"
 #include "editor/curvetable.h"
+#include "store/fileextensions.h"
 #include "store/messages.h"
 #include "store/tankrecords.h"
 
@@ -18,9 +19,6 @@ namespace kaldor {
 
 inline const QString kTankNumberRefusal =
     QStringLiteral("Input not accepted. Tank number must be between 1 and 255.");
-
-// ".tnk" or ".TNK" anywhere in the path, exact case.
-bool hasTankExtension(const QString& path);
 
 // True when the text read with the Val rule is a tank number 1 .. 255.
 bool isTankNumberText(const QString& text);
@@ -39,22 +37,50 @@ struct TankFileSave {
 TankFileSave saveTankFile(const QString& path, const QString& tankNumberText, const EncodedCurve& encoded,
                           int pointCount, const CurveTable& table, bool offsetMode);
 
+// One point of a tank file: the grid's cell texts as written.
+struct TankPointTexts {
+    QString valueText;
+    QString percentText;
+};
+
+// The fields of a tank file, read in the given layout by the one reader every user of tank
+// files shares (the editor's open, the build). The file goes through readInputFile first.
+struct TankFileFields {
+    // 0 when every field was read. Otherwise the failure number: from the file 53 (missing),
+    // 70 (permission denied) or 75 (not a regular file, too large, unreadable); from the
+    // fields 62 (past the end), 13 (a number field that is not one), 6 (a full scale outside
+    // 16 bits), 9 (more than 100 points).
+    int errorNumber = 0;
+    QString reason; // the failure in words, without the path
+    // The fields read before a failure keep their values.
+    std::optional<QString> tankNumberText; // as written, for the editor; the build reads it as a number
+    std::optional<int> fullScale;
+    std::optional<QString> offsetText;     // offset-capable layout only; the editor does not use it
+    std::optional<int> pointCount;         // the count rounded half to even, 0 when 0 or less
+    QList<TankPointTexts> points;
+    bool fileRead = false; // the file itself was read: a failure lies in its fields
+    bool ok() const { return errorNumber == 0; }
+};
+
+TankFileFields readTankFile(const QString& path, bool offsetMode);
+
 struct TankFileOpen {
     bool ok = false;
     Messages messages;
+    QString detail; // on failure the path, ": " and what is wrong
     // Fields read before a failure keep their values.
     std::optional<QString> tankNumberText;
     std::optional<int> pointCount;
 };
 
 // Empties rows 1 .. 100, then reads the file into the table. A missing file gives "File not
-// found."; a failure while reading gives "Error: " and its number (62 past the end, 13 a field
-// that is not a number, 6 a full scale outside 16 bits, 9 more than 100 points) and leaves the
-// rows empty. A point count of 0 or less gives an empty curve.
+// found."; a file that cannot be read and a failure while reading give "Error: " and its
+// number, and leave the rows empty. A point count of 0 or less gives an empty curve. The
+// window makes row 1, column 1 the current cell.
 TankFileOpen openTankFile(const QString& path, bool offsetMode, CurveTable& table);
 
 // The curve of a loaded record in the grid, as a double-click on the tank list shows it:
-// rows emptied, row 1 current, one row per point. Returns the point count.
+// rows emptied, one row per point (the window makes row 1 current). Returns the point count.
 int fillCurveTable(CurveTable& table, const TankRecord& record, bool offsetMode);
 
 } // namespace kaldor

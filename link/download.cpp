@@ -1,6 +1,7 @@
 #include "link/download.h"
 
 #include "store/indicatorfile.h"
+#include "store/inputfile.h"
 
 #include <QFile>
 
@@ -91,7 +92,7 @@ Download downloadIndicatorFile(ExchangeContext& ctx, const QString& path, Failed
             return d;
         d.result.outcome = Outcome::Failed;
         d.result.errorNumber = written.errorNumber;
-        d.result.detail = QStringLiteral("%1: %2").arg(path, written.detail);
+        d.result.detail = fileRefusal(path, written.detail);
     }
     if (onFailure == FailedDownload::RemoveFile)
         QFile::remove(path);

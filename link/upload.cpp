@@ -1,6 +1,7 @@
 #include "link/upload.h"
 
 #include "store/indicatorfile.h"
+#include "store/inputfile.h"
 
 #include <algorithm>
 
@@ -46,7 +47,7 @@ UploadPreparation uploadSourceFromFile(const QString& path, UploadVariant varian
         prep.source = source;
         return prep;
     }
-    prep.detail = QStringLiteral("%1: %2: nothing was sent.").arg(path, why);
+    prep.detail = fileRefusal(path, why) + QStringLiteral(": nothing was sent.");
     if (load.status == LoadStatus::NotFound || (!load.fileOpened && load.status == LoadStatus::Failed)) {
         // The file could not be read at all: the window's own text, the detail for the tool.
         prep.messages.append(refusal(variant == UploadVariant::MainWindow ? QStringLiteral("Get Indicator data first ")

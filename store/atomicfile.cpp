@@ -1,5 +1,6 @@
 #include "store/atomicfile.h"
 
+#include "store/inputfile.h"
 #include "store/messages.h"
 
 #include <QDir>
@@ -54,12 +55,10 @@ FileWriteResult writeFileAtomically(const QString& path, const QByteArray& data)
 
 FileWriteResult copyFileAtomically(const QString& from, const QString& to)
 {
-    QFile source(from);
-    if (!source.exists())
-        return {false, err::kFileNotFound, QStringLiteral("%1 does not exist").arg(from)};
-    if (!source.open(QIODevice::ReadOnly))
-        return {false, errorNumberFor(source.error(), from), source.errorString()};
-    return writeFileAtomically(to, source.readAll());
+    const InputFile source = readInputFile(from);
+    if (!source.ok())
+        return {false, source.errorNumber, fileRefusal(from, source.reason)};
+    return writeFileAtomically(to, source.data);
 }
 
 } // namespace kaldor

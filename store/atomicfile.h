@@ -16,7 +16,8 @@ struct FileWriteResult {
 
 FileWriteResult writeFileAtomically(const QString& path, const QByteArray& data);
 
-// Copies a file through writeFileAtomically. A missing source gives error 53.
+// Copies an indicator file, read through readInputFile, with writeFileAtomically. A missing
+// source gives error 53.
 FileWriteResult copyFileAtomically(const QString& from, const QString& to);
 
 } // namespace kaldor

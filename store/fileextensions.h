@@ -1,6 +1,7 @@
 #pragma once
 // The file dialogs accept a name when it holds the extension in one of its two spellings
-// anywhere in the path: "curve.tnk.bak" passes, "meter.Idr" does not.
+// anywhere in the path: "curve.tnk.bak" passes, "meter.Idr" does not. An output that is also
+// an input is refused apart (outputAmongSources).
 
 #include <QString>
 
@@ -9,6 +10,11 @@ namespace kaldor {
 inline bool hasIndicatorExtension(const QString& path)
 {
     return path.contains(QLatin1String(".idr")) || path.contains(QLatin1String(".IDR"));
+}
+
+inline bool hasTankExtension(const QString& path)
+{
+    return path.contains(QLatin1String(".tnk")) || path.contains(QLatin1String(".TNK"));
 }
 
 } // namespace kaldor

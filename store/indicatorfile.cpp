@@ -1,9 +1,8 @@
 #include "store/indicatorfile.h"
 
+#include "store/inputfile.h"
 #include "store/messages.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <algorithm>
 #include <array>
 
@@ -14,26 +13,6 @@ namespace {
 constexpr int kCountBase = 256; // the block count travels as high and low byte
 constexpr int kMaxByte = 255;
 constexpr int kCountValues = 2; // file positions 1 and 2 hold the block count
-
-QByteArray readWhole(const QString& path, int* error)
-{
-    QFile file(path);
-    if (!file.exists()) {
-        *error = err::kFileNotFound;
-        return {};
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = file.error() == QFileDevice::PermissionsError ? err::kPermissionDenied : err::kPathAccess;
-        return {};
-    }
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        *error = err::kPathAccess;
-        return {};
-    }
-    *error = 0;
-    return data;
-}
 
 // The printed form of every byte value, made once: the writers print up to 25003 of them.
 const QByteArray& printedByte(std::uint8_t value)
@@ -107,7 +86,12 @@ FileWriteResult writeConstructedFile(const QString& path, const IndicatorImage& 
     return writeFileAtomically(path, formatConstructedFile(image, totalLength));
 }
 
-IndicatorFileReader::IndicatorFileReader(const QString& path) : m_fields(readWhole(path, &m_openError)) {}
+IndicatorFileReader::IndicatorFileReader(const QString& path) : IndicatorFileReader(readInputFile(path)) {}
+
+IndicatorFileReader::IndicatorFileReader(InputFile file)
+    : m_openError(file.errorNumber), m_openReason(std::move(file.reason)), m_fields(std::move(file.data))
+{
+}
 
 IndicatorFileReader::IndicatorFileReader(QByteArray data) : m_fields(std::move(data)) {}
 
@@ -159,17 +143,18 @@ IndicatorFileLoad readImage(IndicatorFileReader& reader)
                                         .arg(address + kCountValues + 1));
         }
         if (v.value < 0 || v.value > kMaxByte) {
-            IndicatorFileLoad bad = failure(err::kInvalidCall, {});
-            bad.detail = QStringLiteral("value %1 at file position %2 (image address %3) is not a byte 0 to 255")
-                             .arg(v.value)
-                             .arg(address + kCountValues + 1)
-                             .arg(address);
-            bad.message = errorText(err::kInvalidCall) + QStringLiteral(" - ") + bad.detail;
-            return bad;
+            return failure(err::kInvalidCall,
+                           QStringLiteral("value %1 at file position %2 (image address %3) is not a byte 0 to 255")
+                               .arg(v.value)
+                               .arg(address + kCountValues + 1)
+                               .arg(address));
         }
         load.image.set(address, v.value);
         if (reader.atEnd()) {
+            // What was read stays in the image, its length the values read.
             IndicatorFileLoad end;
+            end.image = load.image;
+            end.image.setLength(address + 1);
             end.status = LoadStatus::EndOfData;
             end.message = kEndOfDataMessage;
             end.detail = QStringLiteral("the file ends after %1 of %2 image values%3")
@@ -198,10 +183,10 @@ IndicatorFileLoad loadIndicatorFile(IndicatorFileReader& reader)
             IndicatorFileLoad load;
             load.status = LoadStatus::NotFound;
             load.errorNumber = err::kFileNotFound;
-            load.detail = QStringLiteral("the indicator file does not exist");
+            load.detail = reader.openReason();
             return load;
         }
-        return failure(reader.openError(), QStringLiteral("the indicator file cannot be read"));
+        return failure(reader.openError(), reader.openReason());
     }
 
     IndicatorFileLoad load = readImage(reader);

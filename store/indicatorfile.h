@@ -10,6 +10,7 @@
 
 #include "store/atomicfile.h"
 #include "store/indicatorimage.h"
+#include "store/inputfile.h"
 #include "store/textrules.h"
 
 #include <QByteArray>
@@ -39,16 +40,19 @@ struct ValueRead {
     bool ok() const { return error == 0; }
 };
 
-// Sequential reader of a container. The file is read whole when the reader is made.
+// Sequential reader of a container. The file is read whole when the reader is made, through
+// readInputFile: anything but a regular file of at most limits::kMaxInputFileBytes is refused.
 class IndicatorFileReader {
 public:
     explicit IndicatorFileReader(const QString& path);
     explicit IndicatorFileReader(QByteArray data);
 
-    // False when the file could not be read; openError() then says why (53 when it does
-    // not exist, 70 permission, 75 other access failures). A reader made from bytes exists.
+    // False when the file could not be read; openError() then gives the number (53 when it
+    // does not exist, 70 permission, 75 not a regular file, too large, other access failures)
+    // and openReason() the words. A reader made from bytes exists.
     bool exists() const { return m_openError == 0; }
     int openError() const { return m_openError; }
+    const QString& openReason() const { return m_openReason; }
 
     // The next value as a 16-bit signed integer (fractions round half to even).
     ValueRead readValue();
@@ -58,7 +62,9 @@ public:
     int valuesRead() const { return m_valuesRead; }
 
 private:
-    int m_openError = 0; // set while m_fields is made: it comes first
+    explicit IndicatorFileReader(InputFile file);
+    int m_openError = 0;
+    QString m_openReason;
     FieldReader m_fields;
     int m_valuesRead = 0;
 };
@@ -67,7 +73,8 @@ private:
 enum class LoadStatus {
     Ok,        // image holds N = 8 x (A x 256 + B) bytes
     NotFound,  // the file does not exist (error 53)
-    EndOfData, // the file ended before or right after the N-th image value
+    EndOfData, // the file ended before or right after the N-th image value; image holds the
+               // values read
     Failed,    // any other failure: errorNumber and message say which
 };
 
@@ -77,9 +84,10 @@ struct IndicatorFileLoad {
     IndicatorImage image;                // length N when status is Ok
     std::optional<int> trailingValue;    // the item after the image, when it is a number
     int errorNumber = 0;                 // 53 for NotFound, 0 for Ok and EndOfData
-    QString message;                     // the text a window shows ("Error-End of data ..."),
-                                         // empty for Ok and NotFound
-    QString detail;                      // what went wrong and where, for logs and the tool
+    QString message;                     // the text a window shows ("Error-End of data ...",
+                                         // "Error:  5"), empty for Ok and NotFound
+    QString detail;                      // what went wrong and where, without the path, for
+                                         // logs and the tool
     bool ok() const { return status == LoadStatus::Ok; }
 };
 
@@ -87,7 +95,7 @@ inline const QString kEndOfDataMessage = QStringLiteral("Error-End of data befor
 
 // Reads A and B, refuses N > 25000 or a negative count with error 9 before reading any image
 // value, then reads N values, testing the end after each. A value outside 0 .. 255 is refused
-// with error 5 and a message naming its position.
+// with error 5 and a detail naming its position.
 IndicatorFileLoad loadIndicatorFile(const QString& path);
 IndicatorFileLoad loadIndicatorFileFromBytes(const QByteArray& data);
 IndicatorFileLoad loadIndicatorFile(IndicatorFileReader& reader);

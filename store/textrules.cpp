@@ -1,7 +1,10 @@
 #include "store/textrules.h"
 
+#include "store/limits.h"
+
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <string>
 
 namespace kaldor {
@@ -56,7 +59,10 @@ double parseNumber(QStringView s)
     text.reserve(size_t(s.size()));
     for (const QChar c : s)
         text.push_back(c == u'd' || c == u'D' ? 'e' : char(c.unicode()));
-    return std::strtod(text.c_str(), nullptr);
+    // A number beyond the largest double (1e400, or thousands of digits) reads as the largest,
+    // so that every check that refuses 1e300 refuses it too instead of taking it for 0.
+    const double v = std::strtod(text.c_str(), nullptr);
+    return std::isinf(v) ? std::copysign(std::numeric_limits<double>::max(), v) : v;
 }
 
 } // namespace
@@ -71,8 +77,7 @@ double val(QStringView text)
     const qsizetype len = numberPrefix(rest, &hasDigits);
     if (len == 0)
         return 0.0;
-    const double v = parseNumber(rest.left(len));
-    return std::isfinite(v) ? v : 0.0;
+    return parseNumber(rest.left(len));
 }
 
 QString plainNumber(double value, int precision)
@@ -169,7 +174,7 @@ std::optional<QByteArray> FieldReader::nextField()
     while (i < n && (isBlank(d[i]) || isLineEnd(d[i])))
         ++i;
     if (i >= n) {
-        m_pos = int(n);
+        m_pos = n;
         return std::nullopt;
     }
     const qsizetype start = i;
@@ -188,7 +193,7 @@ std::optional<QByteArray> FieldReader::nextField()
     } else if (i < n && d[i] == '\n') {
         ++i;
     }
-    m_pos = int(i);
+    m_pos = i;
     return QByteArray(d + start, end - start);
 }
 
@@ -224,39 +229,67 @@ std::optional<double> plainInteger(const QByteArray& field)
 }
 } // namespace
 
-std::optional<double> FieldReader::readNumber(int* error)
+std::optional<double> numberFromField(const QByteArray& field, int* error)
 {
-    const auto field = nextField();
-    if (!field) {
-        if (error)
-            *error = 62;
-        return std::nullopt;
-    }
-    if (const auto plain = plainInteger(*field))
+    if (const auto plain = plainInteger(field))
         return plain;
-    const QString text = QString::fromLatin1(*field);
+    const QString text = QString::fromLatin1(field);
     bool hasDigits = false;
     const qsizetype len = numberPrefix(text, &hasDigits);
     if (len == 0 || len != text.size()) {
         if (error)
-            *error = 13;
+            *error = err::kTypeMismatch;
         return std::nullopt;
     }
     return parseNumber(text);
 }
 
-std::optional<int> FieldReader::readInt16(int* error)
+std::optional<int> int16FromField(const QByteArray& field, int* error)
 {
-    const auto number = readNumber(error);
+    const auto number = numberFromField(field, error);
     if (!number)
         return std::nullopt;
     const double r = roundHalfEven(*number);
     if (!(r >= -32768.0 && r <= 32767.0)) {
         if (error)
-            *error = 6;
+            *error = err::kOverflow;
         return std::nullopt;
     }
     return static_cast<int>(r);
+}
+
+QString fieldErrorText(int errorNumber)
+{
+    switch (errorNumber) {
+    case err::kInputPastEnd:
+        return QStringLiteral("it ends before all its fields were read");
+    case err::kTypeMismatch:
+        return QStringLiteral("a field that should be a number is not one");
+    case err::kOverflow:
+        return QStringLiteral("a number lies outside -32768 to 32767");
+    default:
+        return QStringLiteral("error %1").arg(errorNumber);
+    }
+}
+
+std::optional<QByteArray> FieldReader::nextNumberField(int* error)
+{
+    auto field = nextField();
+    if (!field && error)
+        *error = err::kInputPastEnd;
+    return field;
+}
+
+std::optional<double> FieldReader::readNumber(int* error)
+{
+    const auto field = nextNumberField(error);
+    return field ? numberFromField(*field, error) : std::nullopt;
+}
+
+std::optional<int> FieldReader::readInt16(int* error)
+{
+    const auto field = nextNumberField(error);
+    return field ? int16FromField(*field, error) : std::nullopt;
 }
 
 } // namespace kaldor

@@ -13,7 +13,8 @@
 
 namespace kaldor {
 
-// The number at the start of text; leading blanks skipped; 0 when there is none.
+// The number at the start of text; leading blanks skipped; 0 when there is none. A number
+// beyond the range of a double gives the largest double of its sign.
 double val(QStringView text);
 
 // Number to text. precision is the count of significant digits: 15 for a double, 7 for a
@@ -55,12 +56,21 @@ public:
     // True once nothing but blanks and line ends remains.
     bool atEnd() const;
 
-    int position() const { return m_pos; }
+    qsizetype position() const { return m_pos; }
 
 private:
     std::optional<QByteArray> nextField();
+    std::optional<QByteArray> nextNumberField(int* error); // sets 62 past the end
     QByteArray m_data;
-    int m_pos = 0;
+    qsizetype m_pos = 0;
 };
+
+// One whole field (as FieldReader splits them) as a number, with readNumber's and
+// readInt16's errors: 13 not a number, 6 outside -32768 .. 32767.
+std::optional<double> numberFromField(const QByteArray& field, int* error);
+std::optional<int> int16FromField(const QByteArray& field, int* error);
+
+// What a field failure means, in words: "it ends before all its fields were read" for 62.
+QString fieldErrorText(int errorNumber);
 
 } // namespace kaldor

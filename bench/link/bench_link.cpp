@@ -544,8 +544,9 @@ int main(int argc, char** argv)
         return 1;
     }
     CurveTable table = hundredPointTable();
-    int pointCount = kPoints;
-    if (!validateCurve(table, pointCount).curveValid || pointCount != kPoints) {
+    const CurveCheck checked = validateCurve(table);
+    const int pointCount = checked.pointCount.value_or(0);
+    if (!checked.curveValid || pointCount != kPoints) {
         std::fputs("bench_link: the 100-point curve does not check\n", stderr);
         return 1;
     }

@@ -62,15 +62,14 @@ void TestCurveCheck::validate_data()
     QTest::addColumn<Rows>("rows");
     QTest::addColumn<bool>("valid");
     QTest::addColumn<QStringList>("messages");
-    QTest::addColumn<int>("pointCount"); // -1: left as it was
+    QTest::addColumn<int>("pointCount"); // -1: not counted
     QTest::addColumn<Rows>("after"); // empty: the rows as given
-    QTest::addColumn<int>("currentRow");
+    QTest::addColumn<int>("currentRow"); // in the % column
 
     const Rows three = {{"100", "0"}, {"600", "50"}, {"1100", "99.99"}};
     QTest::newRow("ordered curve") << three << true << QStringList{} << 3 << Rows{} << 1;
     QTest::newRow("single point at 0") << Rows{{"5", "0"}} << false
                                        << QStringList{"Last % value must be 99.99"} << 1 << Rows{} << 1;
-    QTest::newRow("flat curve") << Rows{{"10", "0"}, {"10", "99.99"}} << true << QStringList{} << 2 << Rows{} << 1;
     QTest::newRow("out of order") << Rows{{"1100", "99.99"}, {"100", "0"}, {"600", "50"}} << true
                                   << QStringList{"Data was out of order. It has been sorted"} << 3 << three << 1;
     QTest::newRow("rows without value or percentage dropped")
@@ -82,8 +81,6 @@ void TestCurveCheck::validate_data()
                                  << QStringList{"Same data values in % column."} << -1 << Rows{} << 3;
     QTest::newRow("first not zero") << Rows{{"0", "5"}, {"9", "99.99"}} << false
                                     << QStringList{"First % value must be zero."} << -1 << Rows{} << 1;
-    QTest::newRow("last above 99.99 passes") << Rows{{"0", "0"}, {"9", "100"}} << true << QStringList{} << 2
-                                             << Rows{} << 1;
     QTest::newRow("falling curve, sorted first")
         << Rows{{"50", "99.99"}, {"90", "0"}} << false
         << QStringList{"Data was out of order. It has been sorted", "Curve Entered must have positive slope"} << 2
@@ -105,25 +102,22 @@ void TestCurveCheck::validate()
     QFETCH(Rows, after);
     QFETCH(int, currentRow);
     CurveTable t = tableOf(rows);
-    int count = -1;
-    const CurveCheck check = validateCurve(t, count);
+    const CurveCheck check = validateCurve(t);
     QCOMPARE(check.curveValid, valid);
     QCOMPARE(texts(check.messages), messages);
-    QCOMPARE(count, pointCount);
+    QCOMPARE(check.pointCount.value_or(-1), pointCount);
     QCOMPARE(rowsOf(t), after.isEmpty() ? rows : after);
-    QCOMPARE(t.currentRow(), currentRow);
-    QCOMPARE(t.currentColumn(), int(CurveTable::kPercentColumn));
+    QCOMPARE(check.currentCell, (GridCell{currentRow, CurveTable::kPercentColumn}));
 }
 
 void TestCurveCheck::viewerFormSkipsLastChecks()
 {
     // The viewer draws a curve that ends at 95 % and falls.
     CurveTable t = tableOf({{"90", "95"}, {"50", "0"}});
-    int count = 0;
-    const CurveCheck check = validateCurve(t, count, CheckForm::Viewer);
+    const CurveCheck check = validateCurve(t, CheckForm::Viewer);
     QVERIFY(check.curveValid);
     QCOMPARE(texts(check.messages), QStringList{"Data was out of order. It has been sorted"});
-    QCOMPARE(count, 2);
+    QCOMPARE(check.pointCount, std::optional(2));
 }
 
 void TestCurveCheck::encode_data()
@@ -154,8 +148,12 @@ void TestCurveCheck::encode_data()
     refused("last below 99.99", {{"0", "0"}, {"10", "95"}}, true, "Last % value must be 99.99");
     // Words far beyond any int are refused like the others, not wrapped into a byte pair.
     refused("percentage far below 0", {{"0", "0"}, {"1", "-1E30"}, {"9", "99.99"}}, false, "Error:  5");
-    refused("value far below the first", {{"0", "0"}, {"-1E30", "50"}, {"9", "99.99"}}, true, "Error:  5");
     refused("first value far below 0", {{"-1E30", "0"}, {"9", "99.99"}}, true, "Error:  5");
+    // A number beyond any double is refused as 1E300 is, never read as 0.
+    for (const char* huge : {"1E300", "1E400", "-1E400"}) {
+        refused(qPrintable(QStringLiteral("middle value %1").arg(huge)), {{"0", "0"}, {huge, "50"}, {"9", "99.99"}},
+                true, huge[0] == '-' ? "Error:  5" : largest);
+    }
     // A fractional full scale is rounded before it is split: 255.7 is 256, bytes 1 and 0.
     QTest::newRow("fractional full scale") << Rows{{"0", "0"}, {"255.7", "99.99"}} << false << QString()
                                            << QList<int>{1, 0, 0, 0, 0, 0, 127, 255, 127, 255};

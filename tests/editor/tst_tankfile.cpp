@@ -1,10 +1,10 @@
-// Tank files byte for byte, their reading in both layouts (also the other layout's file), the
-// refusals that keep a wrong file from being written, and the curve of a loaded record.
+// Tank files byte for byte, their reading in both layouts (also the other layout's file), and
+// the refusals that keep a wrong file from being written.
 
 #include "editor/tankfile.h"
 #include "store/atomicfile.h"
-#include "store/tankrecords.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -41,7 +41,6 @@ private slots:
     void refusesToSave();
     void opens_data();
     void opens();
-    void fillsFromRecord();
 };
 
 void TestTankFile::savesByteForByte_data()
@@ -86,7 +85,6 @@ void TestTankFile::refusesToSave_data()
     QTest::addColumn<QString>("lastValue");
     QTest::addColumn<QString>("middleValue");
     QTest::addColumn<QString>("message");
-    QTest::newRow("tank 0") << "0" << "1100" << "600" << kTankNumberRefusal;
     QTest::newRow("tank 256") << "256" << "1100" << "600" << kTankNumberRefusal;
     QTest::newRow("full scale 40000") << "5" << "40100" << "600"
                                       << "The full scale 40000 is too large for a tank file";
@@ -113,7 +111,7 @@ void TestTankFile::refusesToSave()
 
 void TestTankFile::opens_data()
 {
-    QTest::addColumn<QByteArray>("file"); // empty: no file at all
+    QTest::addColumn<QByteArray>("file"); // empty: no file at all; "/": a directory
     QTest::addColumn<bool>("offsetMode");
     QTest::addColumn<QString>("message"); // empty: opened
     QTest::addColumn<int>("pointCount");  // -1: not read
@@ -122,6 +120,8 @@ void TestTankFile::opens_data()
     const QByteArray offsetFile = "5\r\n 1000 \r\n-100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,";
     const QByteArray plainFile = "5\r\n 1100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,";
     QTest::newRow("missing") << QByteArray() << true << QStringLiteral("File not found.") << -1 << QString();
+    // Refused, not read and not silent, whatever its content.
+    QTest::newRow("a directory") << QByteArray("/") << true << QStringLiteral("Error:  75") << -1 << QString();
     // Read in the other layout, the offset line becomes the count: -100 gives an empty curve.
     QTest::newRow("offset file, other layout") << offsetFile << false << QString() << 0 << QString();
     // The count line becomes the offset and the first VALUE the count: 100 points are not there.
@@ -146,31 +146,21 @@ void TestTankFile::opens()
     QFETCH(QString, firstValue);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("t.tnk"));
-    if (!file.isEmpty())
+    if (file == "/")
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("t.tnk")));
+    else if (!file.isEmpty())
         QVERIFY(writeFileAtomically(path, file).ok);
     CurveTable t = threePoints();
     const TankFileOpen opened = openTankFile(path, offsetMode, t);
     QCOMPARE(opened.ok, message.isEmpty());
-    if (!message.isEmpty())
+    if (!message.isEmpty()) {
         QCOMPARE(opened.messages, Messages{refusal(message)});
+        QVERIFY2(opened.detail.startsWith(path + QStringLiteral(": ")), qPrintable(opened.detail));
+    }
     QCOMPARE(opened.pointCount.value_or(-1), pointCount);
     QCOMPARE(t.value(1), firstValue);
     if (!opened.ok)
         QCOMPARE(t.filledRows(), 0);
-}
-
-void TestTankFile::fillsFromRecord()
-{
-    // Full scale 1000, offset 100: value words 0 and 32767 show -100 and 900.
-    const TankRecord record{7, 512, {1000, 100, 0, 0, 16385, 16383, 32767, 32767}};
-    CurveTable t;
-    t.setValue(80, QStringLiteral("left over"));
-    QCOMPARE(fillCurveTable(t, record, true), 3);
-    QCOMPARE(t.filledRows(), 3);
-    QCOMPARE(t.value(1), QStringLiteral("-100"));
-    QCOMPARE(t.value(3), QStringLiteral("900"));
-    QCOMPARE(t.percent(3), QStringLiteral("99.99"));
-    QCOMPARE(t.currentRow(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestTankFile)

@@ -28,10 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         CurveTable table;
         const TankFileOpen opened = openTankFile(path, offsetMode, table);
         (void)opened;
-        int points = 0;
-        const CurveCheck check = validateCurve(table, points);
+        const CurveCheck check = validateCurve(table);
         if (check.curveValid)
-            (void)encodeCurve(table, points, offsetMode);
+            (void)encodeCurve(table, check.pointCount.value_or(0), offsetMode);
 
         const TankSourceResult source = readTankSource(path, offsetMode);
         if (source.ok) {

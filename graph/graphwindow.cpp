@@ -1,0 +1,118 @@
+#include "graph/graphwindow.h"
+
+#include "graph/graphdata.h"
+#include "store/textrules.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QLabel>
+#include <QLineSeries>
+#include <QScatterSeries>
+#include <QValueAxis>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace kaldor {
+
+namespace {
+
+constexpr QSize kSize(640, 480);
+constexpr qreal kMarkerSize = 8;
+
+void applyScale(QValueAxis* axis, const AxisScale& scale)
+{
+    axis->setRange(scale.min, scale.max);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(scale.tickInterval);
+    axis->setLabelFormat(QStringLiteral("%.%1f").arg(scale.decimals));
+}
+
+} // namespace
+
+GraphWindow::GraphWindow(QWidget* parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("graphit"));
+    setWindowTitle(QStringLiteral("Graph Data"));
+    resize(kSize);
+
+    // The line carries the curve; the markers are a series of their own so that each point
+    // reports its own hovering.
+    m_line = new QLineSeries;
+    m_markers = new QScatterSeries;
+    m_markers->setMarkerSize(kMarkerSize);
+
+    m_chart = new QChart;
+    m_chart->addSeries(m_line);
+    m_chart->addSeries(m_markers);
+    m_chart->legend()->hide();
+    m_markers->setColor(m_line->color()); // the theme colours series as they are added
+    m_markers->setBorderColor(m_line->color());
+
+    m_percentAxis = new QValueAxis;
+    m_percentAxis->setTitleText(QStringLiteral("PERCENTAGE OF FULL SCALE"));
+    m_valueAxis = new QValueAxis;
+    m_valueAxis->setTitleText(QStringLiteral("UNITS"));
+    for (QValueAxis* axis : {m_percentAxis, m_valueAxis})
+        axis->setTickType(QValueAxis::TicksDynamic);
+    m_chart->addAxis(m_percentAxis, Qt::AlignBottom);
+    m_chart->addAxis(m_valueAxis, Qt::AlignLeft);
+    const QList<QXYSeries*> series = {m_line, m_markers};
+    for (QXYSeries* s : series) {
+        s->attachAxis(m_percentAxis);
+        s->attachAxis(m_valueAxis);
+    }
+
+    auto* view = new QChartView(m_chart, this);
+    view->setObjectName(QStringLiteral("Graph1"));
+    view->setRenderHint(QPainter::Antialiasing);
+
+    m_hovered = new QLabel(this);
+    m_hovered->setObjectName(QStringLiteral("hoveredPoint"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(view, 1);
+    layout->addWidget(m_hovered);
+
+    connect(m_markers, &QXYSeries::hovered, this, &GraphWindow::showHovered);
+}
+
+bool GraphWindow::showCurve(const QList<QPointF>& points)
+{
+    if (points.isEmpty())
+        return false;
+    m_line->replace(points);
+    m_markers->replace(points);
+    applyScale(m_percentAxis, percentAxisScale(points));
+    applyScale(m_valueAxis, valueAxisScale(points));
+    m_hovered->clear();
+    show();
+    raise();
+    activateWindow();
+    return true;
+}
+
+// The chart reports the hovered marker's place as mapped back from the screen; the numbers
+// shown are those of the curve point nearest to it.
+void GraphWindow::showHovered(const QPointF& point, bool entered)
+{
+    const QList<QPointF> points = m_markers->points();
+    if (!entered || points.isEmpty()) {
+        m_hovered->clear();
+        return;
+    }
+    const double xSpan = m_percentAxis->max() - m_percentAxis->min();
+    const double ySpan = m_valueAxis->max() - m_valueAxis->min();
+    const auto distance = [&](const QPointF& p) {
+        const double dx = (p.x() - point.x()) / xSpan;
+        const double dy = (p.y() - point.y()) / ySpan;
+        return dx * dx + dy * dy;
+    };
+    const QPointF nearest = *std::min_element(
+        points.begin(), points.end(),
+        [&](const QPointF& a, const QPointF& b) { return distance(a) < distance(b); });
+    m_hovered->setText(QStringLiteral("%1 % of full scale: %2 units")
+                           .arg(plainNumber(nearest.x()), plainNumber(nearest.y())));
+}
+
+} // namespace kaldor
