@@ -6,6 +6,14 @@ namespace kaldor {
 
 namespace {
 QString stageText(int stage) { return strNumber(static_cast<long long>(stage)); }
+
+// What every exchange says when it failed for a reason other than the meter's answer.
+Messages otherFailure(const ExchangeResult& r)
+{
+    if (r.outcome == Outcome::Failed)
+        return {refusal(errorText(r.errorNumber))};
+    return {refusal(lineFailureText(r))};
+}
 } // namespace
 
 QString lineFailureText(const ExchangeResult& r)
@@ -30,12 +38,11 @@ Messages downloadMessages(const ExchangeResult& r, DownloadVariant variant)
                             stageText(r.stage))};
         return {refusal(r.detail + QStringLiteral(" Stage") + stageText(r.stage) + u'.')};
     case Outcome::Failed:
-        return {refusal(errorText(r.errorNumber))};
     case Outcome::LineFailed:
     case Outcome::Cancelled:
-        return {refusal(lineFailureText(r))};
+        break;
     }
-    return {};
+    return otherFailure(r);
 }
 
 Messages uploadMessages(const ExchangeResult& r)
@@ -48,12 +55,11 @@ Messages uploadMessages(const ExchangeResult& r)
     case Outcome::Refused:
         return {refusal(r.stage == 1 ? QStringLiteral("Command not accepted") : QStringLiteral("Data not complete"))};
     case Outcome::Failed:
-        return {refusal(errorText(r.errorNumber))};
     case Outcome::LineFailed:
     case Outcome::Cancelled:
-        return {refusal(lineFailureText(r))};
+        break;
     }
-    return {};
+    return otherFailure(r);
 }
 
 Messages sendTankMessages(const ExchangeResult& r)
@@ -75,12 +81,11 @@ Messages sendTankMessages(const ExchangeResult& r)
             return {refusal(QStringLiteral("NACK BYTE "))};
         }
     case Outcome::Failed:
-        return {refusal(errorText(r.errorNumber))};
     case Outcome::LineFailed:
     case Outcome::Cancelled:
-        return {refusal(lineFailureText(r))};
+        break;
     }
-    return {};
+    return otherFailure(r);
 }
 
 Messages clearMessages(const ExchangeResult& r)

@@ -5,11 +5,27 @@
 #include <QElapsedTimer>
 
 #include <algorithm>
+#include <optional>
 
 namespace kaldor {
 
 namespace {
 bool calledOff(const ExchangeContext& ctx) { return ctx.cancel && ctx.cancel->load(); }
+
+// One pass of a wait that found nothing to take: the reason to give up, or nullopt after the
+// port has been given a slice of the bound to bring more.
+std::optional<WaitResult> waitSlice(ExchangeContext& ctx, const QElapsedTimer& clock, int msecs)
+{
+    if (!ctx.port.isOpen())
+        return WaitResult::LineFailed;
+    if (calledOff(ctx))
+        return WaitResult::Cancelled;
+    const qint64 left = msecs - clock.elapsed();
+    if (left <= 0)
+        return WaitResult::TimedOut;
+    ctx.port.waitForData(int(std::min<qint64>(left, timing::kWaitSliceMs)));
+    return std::nullopt;
+}
 
 // The wait of waitForBytes; *seen gets the count that made the condition hold.
 WaitResult waitCounting(ExchangeContext& ctx, int msecs, WaitFor condition, int* seen)
@@ -27,13 +43,9 @@ WaitResult waitCounting(ExchangeContext& ctx, int msecs, WaitFor condition, int*
             *seen = n;
             return WaitResult::Ready;
         }
-        if (calledOff(ctx))
-            return WaitResult::Cancelled;
-        const qint64 left = msecs - clock.elapsed();
-        if (left <= 0)
-            return WaitResult::TimedOut;
-        // More than 8 bytes can never become exactly 8: sleep out the bound in slices.
-        ctx.port.waitForData(int(std::min<qint64>(left, timing::kWaitSliceMs)));
+        // More than 8 bytes can never become exactly 8: the bound is slept out in slices.
+        if (const auto end = waitSlice(ctx, clock, msecs))
+            return *end;
     }
 }
 } // namespace
@@ -58,16 +70,10 @@ WaitResult receiveReply(ExchangeContext& ctx, int msecs, WaitFor condition, QByt
     while (reply.size() < wanted) {
         const QByteArray part = ctx.port.readAll();
         reply += part;
-        if (!part.isEmpty())
-            continue;
-        if (!ctx.port.isOpen())
-            return WaitResult::LineFailed;
-        if (calledOff(ctx))
-            return WaitResult::Cancelled;
-        const qint64 left = msecs - clock.elapsed();
-        if (left <= 0)
-            return WaitResult::TimedOut;
-        ctx.port.waitForData(int(std::min<qint64>(left, timing::kWaitSliceMs)));
+        if (part.isEmpty()) {
+            if (const auto end = waitSlice(ctx, clock, msecs))
+                return *end;
+        }
     }
     return WaitResult::Ready;
 }
