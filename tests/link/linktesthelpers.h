@@ -14,25 +14,17 @@ namespace kaldor::testing {
 // Short bounds so that a time-out costs little; the production bounds are 2 s and 4 s.
 inline WaitBounds shortBounds() { return WaitBounds{60, 120}; }
 
-// Two blocks: 1 .. 16.
-inline IndicatorImage twoBlockImage()
+// Two blocks: 1 .. 16. Three blocks, the least an upload sends: 1 .. 24 with no tanks at
+// address 16, so that the header and its empty directory are there.
+inline IndicatorImage countingImage(int blocks)
 {
     QByteArray bytes;
-    for (int i = 1; i <= 16; ++i)
-        bytes.append(char(i));
+    for (int i = 1; i <= 8 * blocks; ++i)
+        bytes.append(char(i == layout::kTankCountAddress + 1 && blocks > 2 ? 0 : i));
     return IndicatorImage::fromBytes(bytes);
 }
-
-// Three blocks, the least an upload sends: 1 .. 24, with no tanks at address 16, so that the
-// header and its empty directory are there.
-inline IndicatorImage threeBlockImage()
-{
-    QByteArray bytes;
-    for (int i = 1; i <= 24; ++i)
-        bytes.append(char(i));
-    bytes[layout::kTankCountAddress] = 0;
-    return IndicatorImage::fromBytes(bytes);
-}
+inline IndicatorImage twoBlockImage() { return countingImage(2); }
+inline IndicatorImage threeBlockImage() { return countingImage(3); }
 
 inline QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
 
@@ -49,12 +41,11 @@ struct OpenMeter {
 inline CurveTable threePointTable()
 {
     CurveTable t;
-    t.setValue(1, QStringLiteral("100"));
-    t.setPercent(1, QStringLiteral("0"));
-    t.setValue(2, QStringLiteral("600"));
-    t.setPercent(2, QStringLiteral("50"));
-    t.setValue(3, QStringLiteral("1100"));
-    t.setPercent(3, QStringLiteral("99.99"));
+    const char* rows[][2] = {{"100", "0"}, {"600", "50"}, {"1100", "99.99"}};
+    for (int r = 1; r <= 3; ++r) {
+        t.setValue(r, QString::fromLatin1(rows[r - 1][0]));
+        t.setPercent(r, QString::fromLatin1(rows[r - 1][1]));
+    }
     return t;
 }
 

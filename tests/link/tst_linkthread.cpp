@@ -80,7 +80,6 @@ class TestLinkThread : public QObject {
 private slots:
     void refusesWhileBusy_data();
     void refusesWhileBusy();
-    void completionCarriesPayload();
     void exchangeWithoutPortFails();
     void lostLineClosesPort();
     void goneContextGetsNothing();
@@ -109,7 +108,9 @@ void TestLinkThread::refusesWhileBusy()
     QVERIFY(link.isPortOpen());
 
     Received read;
-    QVERIFY(link.download(&window, dir.filePath(QStringLiteral("All1.DAT")), read.imageDone()));
+    QList<int> progress;
+    QVERIFY(link.download(&window, dir.filePath(QStringLiteral("All1.DAT")), read.imageDone(),
+                          [&](int percent) { progress.append(percent); }));
     QVERIFY(link.isBusy());
     Received refused;
     bool accepted = true;
@@ -126,6 +127,10 @@ void TestLinkThread::refusesWhileBusy()
     QVERIFY(!accepted);
     QVERIFY(read.wait());
     QVERIFY2(read.result.done(), qPrintable(read.result.detail));
+    // The read hands over the image it read, on the thread of the object that asked.
+    QCOMPARE(read.image, twoBlockImage());
+    QCOMPARE(read.thread, QThread::currentThread());
+    QCOMPARE(progress, (QList<int>{0, 50, 100}));
     // Only the first exchange reached the meter, and the refused request is never answered.
     QCOMPARE(meter->commandCount("AU"), 1);
     QCOMPARE(meter->commandCount("CL") + meter->commandCount("UP"), 0);
@@ -136,38 +141,6 @@ void TestLinkThread::refusesWhileBusy()
     QVERIFY(link.clear(&window, cleared.done()));
     QVERIFY(cleared.wait());
     QVERIFY(cleared.result.done());
-}
-
-// The read hands over the image it read, the write the image the meter now holds, each on
-// the thread of the object that asked.
-void TestLinkThread::completionCarriesPayload()
-{
-    QTemporaryDir dir;
-    QObject window;
-    auto meter = std::make_shared<SimulatedMeter>(twoBlockImage());
-    Link link([meter](const PortSpec&) { return std::make_unique<SimulatedPort>(meter); }, shortBounds());
-    Received opened;
-    QVERIFY(link.openPort(&window, PortSpec{}, opened.opened()));
-    QVERIFY(opened.wait());
-
-    Received read;
-    QList<int> progress;
-    QVERIFY(link.download(&window, dir.filePath(QStringLiteral("All1.DAT")), read.imageDone(),
-                          [&](int percent) { progress.append(percent); }));
-    QVERIFY(read.wait());
-    QVERIFY(read.result.done());
-    QCOMPARE(read.image, twoBlockImage());
-    QCOMPARE(read.thread, QThread::currentThread());
-    QCOMPARE(progress, (QList<int>{0, 50, 100}));
-
-    const IndicatorImage empty = SimulatedMeter::emptyImage();
-    Received written;
-    QVERIFY(link.upload(&window, uploadSourceFromImage(empty, empty.length()), UploadVariant::MainWindow,
-                        written.imageDone()));
-    QVERIFY(written.wait());
-    QVERIFY(written.result.done());
-    QCOMPARE(written.image, empty);
-    QCOMPARE(meter->image(), empty);
 }
 
 void TestLinkThread::exchangeWithoutPortFails()
@@ -186,7 +159,7 @@ void TestLinkThread::lostLineClosesPort()
     QObject window;
     auto meter = std::make_shared<SimulatedMeter>(twoBlockImage());
     meter->addFault(*MeterFault::parse(QStringLiteral("AU:3:close")));
-    Link link([meter](const PortSpec&) { return std::make_unique<SimulatedPort>(meter); }, shortBounds());
+    Link link([&meter](const PortSpec&) { return std::make_unique<SimulatedPort>(meter); }, shortBounds());
     QSignalSpy closed(&link, &Link::portClosed);
     Received opened;
     QVERIFY(link.openPort(&window, PortSpec{}, opened.opened()));
@@ -199,10 +172,19 @@ void TestLinkThread::lostLineClosesPort()
     QCOMPARE(read.result.stage, 4);
     QCOMPARE(closed.size(), 1);
     QVERIFY(!link.isPortOpen());
-    // The port can be chosen again.
+    // The port can be chosen again (on a sound line), and a write hands over the image the
+    // meter now holds.
+    meter = std::make_shared<SimulatedMeter>(twoBlockImage());
     QVERIFY(link.openPort(&window, PortSpec{}, opened.opened()));
     QVERIFY(opened.wait(2));
-    QVERIFY(!link.isBusy());
+    const IndicatorImage empty = SimulatedMeter::emptyImage();
+    Received written;
+    QVERIFY(link.upload(&window, uploadSourceFromImage(empty, empty.length()), UploadVariant::MainWindow,
+                        written.imageDone()));
+    QVERIFY(written.wait());
+    QVERIFY2(written.result.done(), qPrintable(written.result.detail));
+    QCOMPARE(written.image, empty);
+    QCOMPARE(meter->image(), empty);
 }
 
 // A window closed while its exchange runs is never called back; the link serves on.

@@ -72,8 +72,6 @@ private slots:
                                               << Records{record(4, 8000, long1)};
 
         const QVector<int> a = curveWords(1000, 0, 4), b = curveWords(500, -20, 2);
-        QTest::newRow("same page") << placeTanks({{1, 512, a}, {2, 532, b}}, 544, 544) << 0
-                                   << Records{record(1, 512, a), record(2, 532, b)};
         QTest::newRow("ends at 8192, next starts there")
             << placeTanks({{1, 8172, a}, {2, 8192, b}}, 8204, 8208) << 0
             << Records{record(1, 8172, a), record(2, 8192, b)};
