@@ -67,112 +67,107 @@ QByteArray readFile(const QString& path)
 class TestKaldorctl : public QObject {
     Q_OBJECT
 private slots:
-    void buildThenShow();
-    void refusals_data();
-    void refusals();
-    void check();
+    void buildThenShow()
+    {
+        QTemporaryDir dir;
+        const Run built = kaldorctl(QStringLiteral("build plant.idr @tanks/diesel.tnk @tanks/water.tnk @tanks/linear.tnk"),
+                                    dir.path());
+        QCOMPARE(built.status, 0);
+        QCOMPARE(built.out, QStringLiteral("Indicator file built.\nplant.idr saved.\n"));
+        QCOMPARE(built.err, QString());
+        // The shipped sample image is the same build, byte for byte.
+        QCOMPARE(readFile(dir.filePath(QStringLiteral("plant.idr"))), readFile(kSamples + "three-tanks.idr"));
+
+        // diesel: 7 points, 32 bytes; water 3 points, 16 bytes; linear 3 points.
+        QCOMPARE(kaldorctl(QStringLiteral("show @three-tanks.idr")).out,
+                 QStringLiteral("Tank  12\t512\t16\nTank  3\t544\t8\nTank  7\t560\t8\n"));
+        QCOMPARE(kaldorctl(QStringLiteral("show @three-tanks.idr --tank 3")).out,
+                 QStringLiteral("-50\t 0\n450\t 50.00\n950\t99.99\n"));
+
+        // A tank listed twice: --tank shows its first entry and says where the others are,
+        // --entry K shows each.
+        writeFile(dir.filePath(QStringLiteral("twelve.tnk")), "12" + kTankFive.mid(1));
+        QCOMPARE(kaldorctl(QStringLiteral("build twice.idr @tanks/diesel.tnk twelve.tnk"), dir.path()).status, 0);
+        const Run first = kaldorctl(QStringLiteral("show twice.idr --tank 12"), dir.path());
+        QCOMPARE(first.out.count('\n'), 7);
+        QVERIFY2(first.err.contains(QStringLiteral("also entry 2")), qPrintable(first.err));
+        const Run second = kaldorctl(QStringLiteral("show twice.idr --entry 2"), dir.path());
+        QCOMPARE(second.status, 0);
+        QCOMPARE(second.out, QStringLiteral("0\t 0\n1000\t99.99\n"));
+    }
+
+    void refusals_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("err"); // stands once in what is printed on stderr
+        const auto row = [](const char* name, const char* line, int status, const char* err) {
+            QTest::newRow(name) << QString(line) << status << QString(err);
+        };
+        row("no command", "", 2, "Usage:");
+        row(".Idr is not .idr", "build out.Idr @tanks/diesel.tnk", 1, "Wrong file extension\n");
+        row("missing tank file", "build o.idr nope.tnk", 1, "nope.tnk cannot be read: file not found.");
+        row("tank not in file", "show @three-tanks.idr --tank 99", 1, "Tank 99 is not in");
+        row("missing image", "show absent.idr", 1, "absent.idr: file not found\n");
+        // Every file the tool reads goes through one check: a regular file, small enough.
+        row("check a directory", "check .", 1, "Error:  75\n.: not a regular file (a directory)");
+        row("show a FIFO", "show fifo.idr", 1, "fifo.idr: not a regular file (a FIFO)");
+        row("build from /dev/zero", "build o.idr /dev/zero", 1,
+            "Tank file /dev/zero cannot be read: not a regular file (a character device)");
+        row("show 5 MiB", "show big.idr", 1, "big.idr: 5242880 bytes, larger than any indicator or tank file");
+        row("show without permission", "show locked.idr", 1, "Error:  70\nlocked.idr: permission denied\n");
+        row("value 256", "show v.idr", 1, "value 256 at file position 5");
+        // The output may not be one of the tank files, by name or through a link.
+        row("output is an input", "build a.idr.tnk a.idr.tnk", 1,
+            "a.idr.tnk is one of the tank files the image is built from");
+        row("output links to an input", "build link.idr a.idr.tnk", 1, "link.idr is one of the tank files");
+        row("--tank twice", "show @three-tanks.idr --tank 3 --tank 7", 2, "give one --tank or one --entry");
+        row("empty --entry", "show @three-tanks.idr --entry ''", 2, "--entry takes a directory position");
+        row("entry past the directory", "show @three-tanks.idr --entry 4", 1,
+            "there is no entry 4; the directory has 3 entries");
+        row("--port twice", "--port 1 --port=2 show @three-tanks.idr", 2, "--port takes one device, given once");
+    }
+
+    void refusals()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, err);
+        QTemporaryDir dir;
+        const QDir d(dir.path());
+        QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::Permissions(0x7777)));
+        writeFile(d.filePath(QStringLiteral("a.idr.tnk")), kTankFive);
+        writeFile(d.filePath(QStringLiteral("locked.idr")), " 0 , 0 , 0 ");
+        writeFile(d.filePath(QStringLiteral("v.idr")), " 0 , 1 , 61 , 180 , 256 , 1 , 1 , 1 , 1 , 1 , 61\r\n");
+        QVERIFY(QFile::setPermissions(d.filePath(QStringLiteral("locked.idr")), {}));
+        QVERIFY(QFile::link(QStringLiteral("a.idr.tnk"), d.filePath(QStringLiteral("link.idr"))));
+        QVERIFY(::mkfifo(QFile::encodeName(d.filePath(QStringLiteral("fifo.idr"))).constData(), 0666) == 0);
+        QFile big(d.filePath(QStringLiteral("big.idr")));
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(5 << 20));
+        big.close();
+
+        const Run r = kaldorctl(line, dir.path(), true);
+        QTEST(r.status, "status");
+        QVERIFY2(r.err.count(err) == 1, qPrintable(r.err));
+        QCOMPARE(readFile(d.filePath(QStringLiteral("a.idr.tnk"))), kTankFive);
+        QVERIFY(!QFile::exists(d.filePath(QStringLiteral("out.Idr"))));
+        QVERIFY(!QFile::exists(d.filePath(QStringLiteral("o.idr"))));
+    }
+
+    // The words the meter would receive for a tank file, after the curve check's message.
+    void check()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.filePath(QStringLiteral("t.tnk")), "5\r\n 1000 \r\n 0 \r\n 3 \r\n1000, 99.99,0, 0,500, 50,");
+        const Run r = kaldorctl(QStringLiteral("check t.tnk"), dir.path());
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.out, QStringLiteral("Data was out of order. It has been sorted\nfull scale\t1000\t3 232\noffset\t0\t0 0\n"
+                                       "point 1\t0 0 0 0\npoint 2\t64 1 63 255\npoint 3\t127 255 127 255\n"));
+        QCOMPARE(r.status, 0);
+        // Without the offset word the full scale is the last value.
+        writeFile(dir.filePath(QStringLiteral("t.tnk")), "5\r\n 1100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,");
+        QVERIFY(kaldorctl(QStringLiteral("--no-offset check t.tnk"), dir.path()).out.startsWith("full scale\t1100\t4 76\npoint 1\t0 0 11 162\n"));
+    }
 };
-
-void TestKaldorctl::buildThenShow()
-{
-    QTemporaryDir dir;
-    const Run built = kaldorctl(QStringLiteral("build plant.idr @tanks/diesel.tnk @tanks/water.tnk @tanks/linear.tnk"),
-                                dir.path());
-    QCOMPARE(built.status, 0);
-    QCOMPARE(built.out, QStringLiteral("Indicator file built.\nplant.idr saved.\n"));
-    QCOMPARE(built.err, QString());
-    // The shipped sample image is the same build, byte for byte.
-    QCOMPARE(readFile(dir.filePath(QStringLiteral("plant.idr"))), readFile(kSamples + "three-tanks.idr"));
-
-    // diesel: 7 points, 32 bytes; water 3 points, 16 bytes; linear 3 points.
-    QCOMPARE(kaldorctl(QStringLiteral("show @three-tanks.idr")).out,
-             QStringLiteral("Tank  12\t512\t16\nTank  3\t544\t8\nTank  7\t560\t8\n"));
-    QCOMPARE(kaldorctl(QStringLiteral("show @three-tanks.idr --tank 3")).out,
-             QStringLiteral("-50\t 0\n450\t 50.00\n950\t99.99\n"));
-
-    // A tank listed twice: --tank shows its first entry and says where the others are,
-    // --entry K shows each.
-    writeFile(dir.filePath(QStringLiteral("twelve.tnk")), "12" + kTankFive.mid(1));
-    QCOMPARE(kaldorctl(QStringLiteral("build twice.idr @tanks/diesel.tnk twelve.tnk"), dir.path()).status, 0);
-    const Run first = kaldorctl(QStringLiteral("show twice.idr --tank 12"), dir.path());
-    QCOMPARE(first.out.count('\n'), 7);
-    QVERIFY2(first.err.contains(QStringLiteral("also entry 2")), qPrintable(first.err));
-    const Run second = kaldorctl(QStringLiteral("show twice.idr --entry 2"), dir.path());
-    QCOMPARE(second.status, 0);
-    QCOMPARE(second.out, QStringLiteral("0\t 0\n1000\t99.99\n"));
-}
-
-void TestKaldorctl::refusals_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("err"); // stands once in what is printed on stderr
-    const auto row = [](const char* name, const char* line, int status, const char* err) {
-        QTest::newRow(name) << QString(line) << status << QString(err);
-    };
-    row("no command", "", 2, "Usage:");
-    row(".Idr is not .idr", "build out.Idr @tanks/diesel.tnk", 1, "Wrong file extension\n");
-    row("missing tank file", "build o.idr nope.tnk", 1, "nope.tnk cannot be read: file not found.");
-    row("tank not in file", "show @three-tanks.idr --tank 99", 1, "Tank 99 is not in");
-    row("missing image", "show absent.idr", 1, "absent.idr: file not found\n");
-    // Every file the tool reads goes through one check: a regular file, small enough.
-    row("check a directory", "check .", 1, "Error:  75\n.: not a regular file (a directory)");
-    row("show a FIFO", "show fifo.idr", 1, "fifo.idr: not a regular file (a FIFO)");
-    row("build from /dev/zero", "build o.idr /dev/zero", 1,
-        "Tank file /dev/zero cannot be read: not a regular file (a character device)");
-    row("show 5 MiB", "show big.idr", 1, "big.idr: 5242880 bytes, larger than any indicator or tank file");
-    row("show without permission", "show locked.idr", 1, "Error:  70\nlocked.idr: permission denied\n");
-    row("value 256", "show v.idr", 1, "value 256 at file position 5");
-    // The output may not be one of the tank files, by name or through a link.
-    row("output is an input", "build a.idr.tnk a.idr.tnk", 1,
-        "a.idr.tnk is one of the tank files the image is built from");
-    row("output links to an input", "build link.idr a.idr.tnk", 1, "link.idr is one of the tank files");
-    row("--tank twice", "show @three-tanks.idr --tank 3 --tank 7", 2, "give one --tank or one --entry");
-    row("empty --entry", "show @three-tanks.idr --entry ''", 2, "--entry takes a directory position");
-    row("entry past the directory", "show @three-tanks.idr --entry 4", 1,
-        "there is no entry 4; the directory has 3 entries");
-    row("--port twice", "--port 1 --port=2 show @three-tanks.idr", 2, "--port takes one device, given once");
-}
-
-void TestKaldorctl::refusals()
-{
-    QFETCH(QString, line);
-    QFETCH(QString, err);
-    QTemporaryDir dir;
-    const QDir d(dir.path());
-    QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::Permissions(0x7777)));
-    writeFile(d.filePath(QStringLiteral("a.idr.tnk")), kTankFive);
-    writeFile(d.filePath(QStringLiteral("locked.idr")), " 0 , 0 , 0 ");
-    writeFile(d.filePath(QStringLiteral("v.idr")), " 0 , 1 , 61 , 180 , 256 , 1 , 1 , 1 , 1 , 1 , 61\r\n");
-    QVERIFY(QFile::setPermissions(d.filePath(QStringLiteral("locked.idr")), {}));
-    QVERIFY(QFile::link(QStringLiteral("a.idr.tnk"), d.filePath(QStringLiteral("link.idr"))));
-    QVERIFY(::mkfifo(QFile::encodeName(d.filePath(QStringLiteral("fifo.idr"))).constData(), 0666) == 0);
-    QFile big(d.filePath(QStringLiteral("big.idr")));
-    QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(5 << 20));
-    big.close();
-
-    const Run r = kaldorctl(line, dir.path(), true);
-    QTEST(r.status, "status");
-    QVERIFY2(r.err.count(err) == 1, qPrintable(r.err));
-    QCOMPARE(readFile(d.filePath(QStringLiteral("a.idr.tnk"))), kTankFive);
-    QVERIFY(!QFile::exists(d.filePath(QStringLiteral("out.Idr"))));
-    QVERIFY(!QFile::exists(d.filePath(QStringLiteral("o.idr"))));
-}
-
-// The words the meter would receive for a tank file, after the curve check's message.
-void TestKaldorctl::check()
-{
-    QTemporaryDir dir;
-    writeFile(dir.filePath(QStringLiteral("t.tnk")), "5\r\n 1000 \r\n 0 \r\n 3 \r\n1000, 99.99,0, 0,500, 50,");
-    const Run r = kaldorctl(QStringLiteral("check t.tnk"), dir.path());
-    QCOMPARE(r.err, QString());
-    QCOMPARE(r.out, QStringLiteral("Data was out of order. It has been sorted\nfull scale\t1000\t3 232\noffset\t0\t0 0\n"
-                                   "point 1\t0 0 0 0\npoint 2\t64 1 63 255\npoint 3\t127 255 127 255\n"));
-    QCOMPARE(r.status, 0);
-    // Without the offset word the full scale is the last value.
-    writeFile(dir.filePath(QStringLiteral("t.tnk")), "5\r\n 1100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,");
-    QVERIFY(kaldorctl(QStringLiteral("--no-offset check t.tnk"), dir.path()).out.startsWith("full scale\t1100\t4 76\npoint 1\t0 0 11 162\n"));
-}
 
 QTEST_GUILESS_MAIN(TestKaldorctl)
 #include "tst_kaldorctl.moc"

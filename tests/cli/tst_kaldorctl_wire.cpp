@@ -47,14 +47,220 @@ Run runKaldorctl(const QStringList& args, const QString& workingDirectory = {})
 class TestKaldorctlWire : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void commands_data();
-    void commands();
-    void noSuchPort();
-    void heldUnderAnotherName_data();
-    void heldUnderAnotherName();
-    void blockedLine_data();
-    void blockedLine();
+    void initTestCase()
+    {
+        QByteArray all;
+        for (int b = 0; b < 256; ++b)
+            all.append(char(b));
+        m_everyByte = m_dir.filePath(QStringLiteral("every.idr"));
+        QVERIFY(writeIndicatorFile(m_everyByte, 32, IndicatorImage::fromBytes(all), 0).ok);
+        m_zeroBlocks = m_dir.filePath(QStringLiteral("zero.idr"));
+        m_junk = m_dir.filePath(QStringLiteral("junk.idr"));
+        QVERIFY(writeFileAtomically(m_zeroBlocks, "0 , 0 , 5").ok);
+        QVERIFY(writeFileAtomically(m_junk, "junk\n").ok);
+    }
+
+    // In the words of a row, WATER, IMAGE, EVERY, ZERO and JUNK stand for the sample tank file, the
+    // sample image, an image of every byte value, one with no room for the header and a file that is
+    // not an indicator file; OUT for a file in a fresh folder, DIR a folder, DEV the device (in err);
+    // "''" for an empty word.
+    void commands_data()
+    {
+        QTest::addColumn<QString>("faults"); // given to kaldor-sim
+        QTest::addColumn<QString>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");      // how stderr begins
+        QTest::addColumn<int>("tanksAfter");   // on the meter
+        QTest::addColumn<QString>("outImage"); // the file whose image OUT holds afterwards, or empty
+        const auto row = [](const char* name, const char* faults, const char* args, int status, const char* out,
+                            const char* err, int tanksAfter, const char* outImage = "") {
+            QTest::newRow(name) << QString(faults) << QString(args) << status << QString(out) << QString(err)
+                                << tanksAfter << QString(outImage);
+        };
+        row("read", "", "read OUT", 0, "Indicator Data Read\n", "", 3, "IMAGE");
+        row("read, meter stops after two blocks", "--fault AU:2:stop", "read OUT", 1, "", "Comm timeout  4", 3);
+        row("write", "", "write IMAGE", 0, "Data Sent\n", "", 3);
+        row("write, block refused", "--fault AD:4:nack", "write IMAGE", 1, "", "Data not complete", 3);
+        row("write, missing file", "", "write OUT", 1, "", "Get Indicator data first \nOUT: ", 3);
+        row("write, a folder", "", "write DIR", 1, "", "Get Indicator data first \nDIR: ", 3);
+        row("write, no room for the header", "", "write ZERO", 1, "",
+            "ZERO: the image holds 0 bytes, too few for the meter's header", 3);
+        row("clear", "", "clear", 0, "Clear Command Sent\n", "", 0);
+        row("key", "", "key SW", 0, "", "", 3);
+        row("send-tank", "", "send-tank WATER", 0, "Tank data sent.\n", "", 4);
+        row("send-tank, a new number for the image", "", "send-tank WATER --image IMAGE --tank 9", 0,
+            "Tank data sent.\n", "", 4);
+        row("send-tank, number in use in the image", "", "send-tank WATER --image IMAGE", 1, "",
+            "Tank number already in use.", 3);
+        row("send-tank, a folder", "", "send-tank DIR", 1, "", "DIR: ", 3);
+        row("send-tank, image not an indicator file", "", "send-tank WATER --image JUNK", 1, "", "JUNK: ", 3);
+        row("send-tank, empty tank number", "", "send-tank WATER --tank ''", 2, "",
+            "kaldorctl: --tank needs a value", 3);
+        row("send-tank, tank number twice", "", "send-tank WATER --tank 9 --tank 9", 2, "",
+            "kaldorctl: --tank is given twice", 3);
+        row("send-tank, meter refuses a data byte", "--fault CD:5:nack", "send-tank WATER", 1, "", "", 3);
+        // Every byte value passes unchanged both ways; a line that dies mid-read is a failure, said
+        // in the program's words, not with the system's last error of some other call.
+        row("read every byte value", "--image EVERY", "read OUT", 0, "Indicator Data Read\n", "", 16, "EVERY");
+        row("write every byte value", "", "write EVERY", 0, "Data Sent\n", "", 16);
+        row("read, line closes during a block", "--fault AU:4:close", "read OUT", 1, "",
+            "The line on DEV failed (nothing more could be read from it)", 3);
+    }
+
+    void commands()
+    {
+        QFETCH(QString, faults);
+        QFETCH(QString, args);
+        QFETCH(int, status);
+        QFETCH(QString, err);
+        QFETCH(QString, outImage);
+
+        QTemporaryDir dir;
+        const QString saved = dir.filePath(QStringLiteral("meter.idr"));
+        const QString outFile = dir.filePath(QStringLiteral("out.idr"));
+        const QString folder = dir.filePath(QStringLiteral("folder"));
+        QVERIFY(QDir().mkpath(folder));
+        const QList<std::pair<QString, QString>> names = {
+            {"WATER", sample(QStringLiteral("tanks/water.tnk"))}, {"IMAGE", sample(QStringLiteral("three-tanks.idr"))},
+            {"EVERY", m_everyByte}, {"ZERO", m_zeroBlocks}, {"JUNK", m_junk}, {"OUT", outFile}, {"DIR", folder}, {"''", ""}};
+        for (const auto& [name, path] : names) {
+            for (QString* text : {&faults, &args, &err, &outImage})
+                text->replace(name, path);
+        }
+        QProcess sim;
+        sim.start(QStringLiteral(KALDOR_SIM_PATH),
+                  QStringList{"--image", sample(QStringLiteral("three-tanks.idr")), "--save", saved} +
+                      faults.split(u' ', Qt::SkipEmptyParts));
+        QVERIFY(sim.waitForStarted());
+        if (!sim.waitForReadyRead(5000))
+            QSKIP("kaldor-sim found no pseudo-terminal");
+        const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
+
+        // A read's OUT exists already: a failed read must leave it as it was.
+        const bool reading = args.startsWith(QLatin1String("read"));
+        const QByteArray before = " 0 ,  0 ,  0 \r\n";
+        if (reading) {
+            QFile f(outFile);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(before);
+        }
+        err.replace(QStringLiteral("DEV"), device);
+        const QStringList words = args.split(u' ');
+        const Run run = runKaldorctl(QStringList{"--port", device} + words, dir.path());
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(5000));
+
+        QCOMPARE(run.status, status);
+        QTEST(run.out, "out");
+        if (status == 0)
+            QCOMPARE(run.err, QString());
+        else
+            QVERIFY2(!run.err.isEmpty(), "a refusal says why on stderr");
+        if (!err.isEmpty())
+            QCOMPARE(run.err.left(err.size()), err);
+
+        if (!outImage.isEmpty()) {
+            QCOMPARE(loadIndicatorFile(outFile).image, loadIndicatorFile(outImage).image);
+        } else if (reading) {
+            QFile f(outFile);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), before);
+        }
+        // Nothing else is left behind: no working file, no temporary file.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+                 (reading ? QStringList{"meter.idr", "out.idr"} : QStringList{"meter.idr"}));
+        QVERIFY(QDir(folder).isEmpty());
+
+        const IndicatorFileLoad meter = loadIndicatorFile(saved);
+        QVERIFY(meter.ok());
+        QTEST(int(meter.image.at(layout::kTankCountAddress)), "tanksAfter");
+        if (words.constFirst() == QLatin1String("write") && status == 0)
+            QCOMPARE(meter.image, loadIndicatorFile(words.at(1)).image);
+    }
+
+    void noSuchPort()
+    {
+        QTemporaryDir dir;
+        const QString none = dir.filePath(QStringLiteral("ttyNONE"));
+        const Run run = runKaldorctl({"--port", none, "clear"});
+        QCOMPARE(run.status, 1);
+        QCOMPARE(run.err, QStringLiteral("The serial port %1 does not exist.\n").arg(none));
+    }
+
+    void heldUnderAnotherName_data()
+    {
+        QTest::addColumn<QString>("alias"); // DEV stands for the device, LINK for a symbolic link to it
+        QTest::newRow("symbolic link") << "LINK";
+        QTest::newRow("double slash") << "/DEV";
+        QTest::newRow("dot-dot") << "/dev/../DEV";
+    }
+
+    // The same device opened under a second name is held as well: the command is refused and
+    // nothing reaches the meter.
+    void heldUnderAnotherName()
+    {
+        QFETCH(QString, alias);
+        SimulatedMeter meter(SimulatedMeter::emptyImage());
+        PtyMeter pty(meter);
+        QString error;
+        if (!pty.open(&error))
+            QSKIP(qPrintable(error));
+        const QString device = pty.slavePath();
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("meter"));
+        QVERIFY(QFile::link(device, link));
+        QtSerialPort holder(PortSpec{1, device});
+        QVERIFY(holder.open().ok());
+
+        alias.replace(QStringLiteral("LINK"), link).replace(QStringLiteral("DEV"), device);
+        const Run run = runKaldorctl({"--port", alias, "key", "SW"});
+        QCOMPARE(run.status, 1);
+        QCOMPARE(run.err, QStringLiteral("Port unavailable. Choose another port.\n"
+                                         "The serial port %1 is held by another program.\n")
+                              .arg(device));
+    }
+
+    void blockedLine_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("what");
+        QTest::newRow("clear") << QStringList{"clear"} << " The clear command was not sent.\n";
+        QTest::newRow("key") << QStringList{"key", "SW"} << " The key was not sent to the meter.\n";
+    }
+
+    // A meter that takes no byte (its side of the line full and never read): the first byte
+    // cannot be handed over within its wait, and the command fails instead of reporting success.
+    void blockedLine()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, what);
+        SimulatedMeter meter;
+        PtyMeter pty(meter); // never served: nothing is read from the line
+        QString error;
+        if (!pty.open(&error))
+            QSKIP(qPrintable(error));
+        const QString device = pty.slavePath();
+        const int fd = ::open(device.toLocal8Bit().constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY);
+        QVERIFY(fd >= 0);
+        // The terminal layer moves bytes on behind the writer: fill until a pause frees no room.
+        const char fill[256] = {};
+        for (bool tookMore = true; tookMore;) {
+            tookMore = false;
+            while (::write(fd, fill, sizeof fill) > 0)
+                tookMore = true;
+            QTest::qWait(50);
+        }
+        ::close(fd);
+
+        const Run run = runKaldorctl(QStringList{"--port", device} + args);
+        QCOMPARE(run.status, 1);
+        QCOMPARE(run.out, QString());
+        QCOMPARE(run.err, QStringLiteral("The serial port %1 could not send a byte within 2 s: the line is blocked. "
+                                         "Check that the meter is on and connected.")
+                                  .arg(device) +
+                              what);
+    }
 
 private:
     QTemporaryDir m_dir;
@@ -62,221 +268,6 @@ private:
     QString m_junk;       // not an indicator file
     QString m_everyByte; // an image of every byte value 0 .. 255, 0x00, 0x0D, 0x11 and 0x13 among them
 };
-
-void TestKaldorctlWire::initTestCase()
-{
-    QByteArray all;
-    for (int b = 0; b < 256; ++b)
-        all.append(char(b));
-    m_everyByte = m_dir.filePath(QStringLiteral("every.idr"));
-    QVERIFY(writeIndicatorFile(m_everyByte, 32, IndicatorImage::fromBytes(all), 0).ok);
-    m_zeroBlocks = m_dir.filePath(QStringLiteral("zero.idr"));
-    m_junk = m_dir.filePath(QStringLiteral("junk.idr"));
-    QVERIFY(writeFileAtomically(m_zeroBlocks, "0 , 0 , 5").ok);
-    QVERIFY(writeFileAtomically(m_junk, "junk\n").ok);
-}
-
-// In the words of a row, WATER, IMAGE, EVERY, ZERO and JUNK stand for the sample tank file, the
-// sample image, an image of every byte value, one with no room for the header and a file that is
-// not an indicator file; OUT for a file in a fresh folder, DIR a folder, DEV the device (in err);
-// "''" for an empty word.
-void TestKaldorctlWire::commands_data()
-{
-    QTest::addColumn<QString>("faults"); // given to kaldor-sim
-    QTest::addColumn<QString>("args");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("out");
-    QTest::addColumn<QString>("err");      // how stderr begins
-    QTest::addColumn<int>("tanksAfter");   // on the meter
-    QTest::addColumn<QString>("outImage"); // the file whose image OUT holds afterwards, or empty
-    const auto row = [](const char* name, const char* faults, const char* args, int status, const char* out,
-                        const char* err, int tanksAfter, const char* outImage = "") {
-        QTest::newRow(name) << QString(faults) << QString(args) << status << QString(out) << QString(err)
-                            << tanksAfter << QString(outImage);
-    };
-    row("read", "", "read OUT", 0, "Indicator Data Read\n", "", 3, "IMAGE");
-    row("read, meter stops after two blocks", "--fault AU:2:stop", "read OUT", 1, "", "Comm timeout  4", 3);
-    row("write", "", "write IMAGE", 0, "Data Sent\n", "", 3);
-    row("write, block refused", "--fault AD:4:nack", "write IMAGE", 1, "", "Data not complete", 3);
-    row("write, missing file", "", "write OUT", 1, "", "Get Indicator data first \nOUT: ", 3);
-    row("write, a folder", "", "write DIR", 1, "", "Get Indicator data first \nDIR: ", 3);
-    row("write, no room for the header", "", "write ZERO", 1, "",
-        "ZERO: the image holds 0 bytes, too few for the meter's header", 3);
-    row("clear", "", "clear", 0, "Clear Command Sent\n", "", 0);
-    row("key", "", "key SW", 0, "", "", 3);
-    row("send-tank", "", "send-tank WATER", 0, "Tank data sent.\n", "", 4);
-    row("send-tank, a new number for the image", "", "send-tank WATER --image IMAGE --tank 9", 0,
-        "Tank data sent.\n", "", 4);
-    row("send-tank, number in use in the image", "", "send-tank WATER --image IMAGE", 1, "",
-        "Tank number already in use.", 3);
-    row("send-tank, a folder", "", "send-tank DIR", 1, "", "DIR: ", 3);
-    row("send-tank, image not an indicator file", "", "send-tank WATER --image JUNK", 1, "", "JUNK: ", 3);
-    row("send-tank, empty tank number", "", "send-tank WATER --tank ''", 2, "",
-        "kaldorctl: --tank needs a value", 3);
-    row("send-tank, tank number twice", "", "send-tank WATER --tank 9 --tank 9", 2, "",
-        "kaldorctl: --tank is given twice", 3);
-    row("send-tank, meter refuses a data byte", "--fault CD:5:nack", "send-tank WATER", 1, "", "", 3);
-    // Every byte value passes unchanged both ways; a line that dies mid-read is a failure, said
-    // in the program's words, not with the system's last error of some other call.
-    row("read every byte value", "--image EVERY", "read OUT", 0, "Indicator Data Read\n", "", 16, "EVERY");
-    row("write every byte value", "", "write EVERY", 0, "Data Sent\n", "", 16);
-    row("read, line closes during a block", "--fault AU:4:close", "read OUT", 1, "",
-        "The line on DEV failed (nothing more could be read from it)", 3);
-}
-
-void TestKaldorctlWire::commands()
-{
-    QFETCH(QString, faults);
-    QFETCH(QString, args);
-    QFETCH(int, status);
-    QFETCH(QString, err);
-    QFETCH(QString, outImage);
-
-    QTemporaryDir dir;
-    const QString saved = dir.filePath(QStringLiteral("meter.idr"));
-    const QString outFile = dir.filePath(QStringLiteral("out.idr"));
-    const QString folder = dir.filePath(QStringLiteral("folder"));
-    QVERIFY(QDir().mkpath(folder));
-    const QList<std::pair<QString, QString>> names = {
-        {"WATER", sample(QStringLiteral("tanks/water.tnk"))}, {"IMAGE", sample(QStringLiteral("three-tanks.idr"))},
-        {"EVERY", m_everyByte}, {"ZERO", m_zeroBlocks}, {"JUNK", m_junk}, {"OUT", outFile}, {"DIR", folder}, {"''", ""}};
-    for (const auto& [name, path] : names) {
-        for (QString* text : {&faults, &args, &err, &outImage})
-            text->replace(name, path);
-    }
-    QProcess sim;
-    sim.start(QStringLiteral(KALDOR_SIM_PATH),
-              QStringList{"--image", sample(QStringLiteral("three-tanks.idr")), "--save", saved} +
-                  faults.split(u' ', Qt::SkipEmptyParts));
-    QVERIFY(sim.waitForStarted());
-    if (!sim.waitForReadyRead(5000))
-        QSKIP("kaldor-sim found no pseudo-terminal");
-    const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
-
-    // A read's OUT exists already: a failed read must leave it as it was.
-    const bool reading = args.startsWith(QLatin1String("read"));
-    const QByteArray before = " 0 ,  0 ,  0 \r\n";
-    if (reading) {
-        QFile f(outFile);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(before);
-    }
-    err.replace(QStringLiteral("DEV"), device);
-    const QStringList words = args.split(u' ');
-    const Run run = runKaldorctl(QStringList{"--port", device} + words, dir.path());
-    sim.terminate();
-    QVERIFY(sim.waitForFinished(5000));
-
-    QCOMPARE(run.status, status);
-    QTEST(run.out, "out");
-    if (status == 0)
-        QCOMPARE(run.err, QString());
-    else
-        QVERIFY2(!run.err.isEmpty(), "a refusal says why on stderr");
-    if (!err.isEmpty())
-        QCOMPARE(run.err.left(err.size()), err);
-
-    if (!outImage.isEmpty()) {
-        QCOMPARE(loadIndicatorFile(outFile).image, loadIndicatorFile(outImage).image);
-    } else if (reading) {
-        QFile f(outFile);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), before);
-    }
-    // Nothing else is left behind: no working file, no temporary file.
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
-             (reading ? QStringList{"meter.idr", "out.idr"} : QStringList{"meter.idr"}));
-    QVERIFY(QDir(folder).isEmpty());
-
-    const IndicatorFileLoad meter = loadIndicatorFile(saved);
-    QVERIFY(meter.ok());
-    QTEST(int(meter.image.at(layout::kTankCountAddress)), "tanksAfter");
-    if (words.constFirst() == QLatin1String("write") && status == 0)
-        QCOMPARE(meter.image, loadIndicatorFile(words.at(1)).image);
-}
-
-void TestKaldorctlWire::noSuchPort()
-{
-    QTemporaryDir dir;
-    const QString none = dir.filePath(QStringLiteral("ttyNONE"));
-    const Run run = runKaldorctl({"--port", none, "clear"});
-    QCOMPARE(run.status, 1);
-    QCOMPARE(run.err, QStringLiteral("The serial port %1 does not exist.\n").arg(none));
-}
-
-void TestKaldorctlWire::heldUnderAnotherName_data()
-{
-    QTest::addColumn<QString>("alias"); // DEV stands for the device, LINK for a symbolic link to it
-    QTest::newRow("symbolic link") << "LINK";
-    QTest::newRow("double slash") << "/DEV";
-    QTest::newRow("dot-dot") << "/dev/../DEV";
-}
-
-// The same device opened under a second name is held as well: the command is refused and
-// nothing reaches the meter.
-void TestKaldorctlWire::heldUnderAnotherName()
-{
-    QFETCH(QString, alias);
-    SimulatedMeter meter(SimulatedMeter::emptyImage());
-    PtyMeter pty(meter);
-    QString error;
-    if (!pty.open(&error))
-        QSKIP(qPrintable(error));
-    const QString device = pty.slavePath();
-    QTemporaryDir dir;
-    const QString link = dir.filePath(QStringLiteral("meter"));
-    QVERIFY(QFile::link(device, link));
-    QtSerialPort holder(PortSpec{1, device});
-    QVERIFY(holder.open().ok());
-
-    alias.replace(QStringLiteral("LINK"), link).replace(QStringLiteral("DEV"), device);
-    const Run run = runKaldorctl({"--port", alias, "key", "SW"});
-    QCOMPARE(run.status, 1);
-    QCOMPARE(run.err, QStringLiteral("Port unavailable. Choose another port.\n"
-                                     "The serial port %1 is held by another program.\n")
-                          .arg(device));
-}
-
-void TestKaldorctlWire::blockedLine_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QString>("what");
-    QTest::newRow("clear") << QStringList{"clear"} << " The clear command was not sent.\n";
-    QTest::newRow("key") << QStringList{"key", "SW"} << " The key was not sent to the meter.\n";
-}
-
-// A meter that takes no byte (its side of the line full and never read): the first byte
-// cannot be handed over within its wait, and the command fails instead of reporting success.
-void TestKaldorctlWire::blockedLine()
-{
-    QFETCH(QStringList, args);
-    QFETCH(QString, what);
-    SimulatedMeter meter;
-    PtyMeter pty(meter); // never served: nothing is read from the line
-    QString error;
-    if (!pty.open(&error))
-        QSKIP(qPrintable(error));
-    const QString device = pty.slavePath();
-    const int fd = ::open(device.toLocal8Bit().constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY);
-    QVERIFY(fd >= 0);
-    // The terminal layer moves bytes on behind the writer: fill until a pause frees no room.
-    const char fill[256] = {};
-    for (bool tookMore = true; tookMore;) {
-        tookMore = false;
-        while (::write(fd, fill, sizeof fill) > 0)
-            tookMore = true;
-        QTest::qWait(50);
-    }
-    ::close(fd);
-
-    const Run run = runKaldorctl(QStringList{"--port", device} + args);
-    QCOMPARE(run.status, 1);
-    QCOMPARE(run.out, QString());
-    QCOMPARE(run.err, QStringLiteral("The serial port %1 could not send a byte within 2 s: the line is blocked. "
-                                     "Check that the meter is on and connected.")
-                              .arg(device) +
-                          what);
-}
 
 QTEST_GUILESS_MAIN(TestKaldorctlWire)
 #include "tst_kaldorctl_wire.moc"

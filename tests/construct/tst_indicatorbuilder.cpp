@@ -43,207 +43,196 @@ QList<int> bytesAt(const IndicatorImage& image, int from, int count)
 class TestIndicatorBuilder : public QObject {
     Q_OBJECT
 private slots:
-    void workedExample();
-    void pageRule_data();
-    void pageRule();
-    void refusalsKeepState_data();
-    void refusalsKeepState();
-    void secondBuildKeepsOldBytes();
-    void roundTripThroughFile_data();
-    void roundTripThroughFile();
-    void readsTankFiles_data();
-    void readsTankFiles();
+    void workedExample()
+    {
+        TankSource t;
+        t.fileName = QStringLiteral("five.tnk");
+        t.tankNumber = 5;
+        t.fullScale = 1000;
+        t.points = {{QStringLiteral("0"), QStringLiteral("0")}, {QStringLiteral("1000"), QStringLiteral("99.99")}};
+        BuildState state;
+        const BuildResult r = buildFromSources({t}, true, state);
+        QVERIFY(r.ok);
+        QCOMPARE(r.messages, Messages{info(QStringLiteral("Indicator file built."))});
+        QCOMPARE(bytesAt(state.image, 0, 13), (QList<int>{61, 180, 200, 132, 150, 150, 20, 80, 7, 117, 1, 126, 0}));
+        QCOMPARE(bytesAt(state.image, 13, 10), (QList<int>{1, 2, 12, 1, 1, 2, 0, 5, 2, 0}));
+        QCOMPARE(bytesAt(state.image, 512, 12), (QList<int>{3, 232, 0, 0, 0, 0, 0, 0, 127, 255, 127, 255}));
+        QCOMPARE(state.totalLength, 528);
+        QVERIFY(state.built);
+
+        // The not-offset layout drops the offset word: 2 bytes shorter, points 2 bytes earlier.
+        BuildState plain;
+        QVERIFY(buildFromSources({t}, false, plain).ok);
+        QCOMPARE(bytesAt(plain.image, 14, 2), (QList<int>{2, 10}));
+        QCOMPARE(bytesAt(plain.image, 512, 10), (QList<int>{3, 232, 0, 0, 0, 0, 127, 255, 127, 255}));
+    }
+
+    void pageRule_data()
+    {
+        QTest::addColumn<QList<int>>("pointCounts");
+        QTest::addColumn<int>("checkedTank");  // index of the tank whose start is checked
+        QTest::addColumn<int>("expectedStart");
+        QTest::addColumn<int>("pageMark");
+        QTest::addColumn<int>("endPointer");
+
+        // 19 records of 404 bytes end at 8188; the 20th would straddle 8192 and moves there.
+        QTest::newRow("straddles 8192") << QList<int>(20, 100) << 19 << 8192 << 2 << 8192 + 404;
+        // 20 records of 384 bytes end exactly at 8192: the next starts there, the mark stays 1.
+        QTest::newRow("ends exactly at 8192") << QList<int>(21, 95) << 20 << 8192 << 1 << 8192 + 384;
+        // 19 before the gap, then 20 more from 8192 reach 16272; the 40th would cross 16384.
+        QTest::newRow("crosses 16384") << QList<int>(40, 100) << 39 << 16384 << 3 << 16384 + 404;
+    }
+
+    void pageRule()
+    {
+        QFETCH(QList<int>, pointCounts);
+        QFETCH(int, checkedTank);
+        QFETCH(int, expectedStart);
+        QFETCH(int, pageMark);
+        QFETCH(int, endPointer);
+        QList<TankSource> tanks;
+        for (int i = 0; i < pointCounts.size(); ++i)
+            tanks.append(tank(i + 1, 1000, 0, pointCounts[i]));
+        BuildState state;
+        QVERIFY(buildFromSources(tanks, true, state).ok);
+        const int entry = 20 + 3 * checkedTank;
+        QCOMPARE(state.image.at(entry + 1) * 256 + state.image.at(entry + 2), expectedStart);
+        QCOMPARE(int(state.image.at(13)), pageMark);
+        QCOMPARE(state.image.at(14) * 256 + state.image.at(15), endPointer);
+
+        // The decoder reads every record back to its own words, page gaps and all.
+        const DecodeResult decoded = decodeTankRecords(state.image);
+        QVERIFY2(decoded.ok(), qPrintable(decoded.detail));
+        QCOMPARE(decoded.records.size(), tanks.size());
+        for (int i = 0; i < tanks.size(); ++i)
+            QCOMPARE(decoded.records[i].words.size(), 2 * pointCounts[i] + 2);
+    }
+
+    void refusalsKeepState_data()
+    {
+        QTest::addColumn<QList<TankSource>>("tanks");
+        QTest::addColumn<QString>("messageStart");
+        QTest::newRow("empty list") << QList<TankSource>{} << QStringLiteral("No files are selected");
+        QTest::newRow("165 tanks") << QList<TankSource>(165, tank(1, 1000, 0, 1)) << QStringLiteral("Too many tanks");
+        // 62 records of 404 bytes run past 25000 even before the page gaps.
+        QTest::newRow("past 25000") << QList<TankSource>(62, tank(1, 1000, 0, 100))
+                                    << QStringLiteral("The tanks do not fit");
+        TankSource above = tank(2, 1000, 0, 2);
+        above.points[0].valueText = QStringLiteral("1500");
+        QTest::newRow("value above full scale") << QList<TankSource>{tank(1, 1000, 0, 3), above}
+                                                << QStringLiteral("Tank file t2.tnk cannot be used: point 1");
+        // A number beyond any double is refused as one beyond the full scale, never read as 0.
+        TankSource huge = tank(4, 1000, 0, 3);
+        huge.points[1].valueText = QStringLiteral("1E400");
+        QTest::newRow("value beyond any double") << QList<TankSource>{huge}
+                                                 << QStringLiteral("Tank file t4.tnk cannot be used: point 2");
+        TankSource zero = tank(3, 1000, 0, 2);
+        zero.fullScale = 0;
+        QTest::newRow("full scale 0") << QList<TankSource>{zero} << QStringLiteral("Tank file t3.tnk cannot be used");
+    }
+
+    void refusalsKeepState()
+    {
+        QFETCH(QList<TankSource>, tanks);
+        QFETCH(QString, messageStart);
+        BuildState state;
+        QVERIFY(buildFromSources({tank(9, 500, 0, 4)}, true, state).ok);
+        const BuildState before = state;
+        const BuildResult r = buildFromSources(tanks, true, state);
+        QVERIFY(!r.ok);
+        QCOMPARE(r.messages.size(), 1);
+        QCOMPARE(r.messages[0].kind, MessageKind::Refusal);
+        QVERIFY2(r.messages[0].text.startsWith(messageStart), qPrintable(r.messages[0].text));
+        QVERIFY(state.image == before.image);
+        QCOMPARE(state.totalLength, before.totalLength);
+        QCOMPARE(state.built, before.built);
+    }
+
+    void secondBuildKeepsOldBytes()
+    {
+        BuildState state;
+        QVERIFY(buildFromSources({tank(1, 1000, 0, 10), tank(2, 1000, 0, 10)}, true, state).ok);
+        const int oldSecondStart = 512 + 44;
+        const QList<int> oldTail = bytesAt(state.image, oldSecondStart, 44);
+        QVERIFY(buildFromSources({tank(3, 1000, 0, 10)}, true, state).ok);
+        QCOMPARE(state.totalLength, 560);
+        QCOMPARE(bytesAt(state.image, oldSecondStart, 44), oldTail);
+        QCOMPARE(int(state.image.at(16)), 1);
+    }
+
+    void roundTripThroughFile_data()
+    {
+        QTest::addColumn<bool>("offsetMode");
+        QTest::newRow("offset capable") << true;
+        QTest::newRow("not offset capable") << false;
+    }
+
+    void roundTripThroughFile()
+    {
+        QFETCH(bool, offsetMode);
+        QTemporaryDir dir;
+        QList<TankSource> tanks;
+        for (int i = 0; i < 25; ++i)
+            tanks.append(tank(i + 1, 2000 + i, offsetMode ? (i % 3) * 10 : 0, 100 - i));
+        BuildState state;
+        QVERIFY(buildFromSources(tanks, offsetMode, state).ok);
+        const QString path = dir.filePath(QStringLiteral("round.idr"));
+        QVERIFY(writeConstructedFile(path, state.image, state.totalLength).ok);
+
+        const IndicatorFileLoad load = loadIndicatorFile(path);
+        QVERIFY2(load.ok(), qPrintable(load.detail));
+        QCOMPARE(load.image.bytes(), state.image.bytes());
+        const DecodeResult decoded = decodeTankRecords(load.image);
+        QVERIFY(decoded.ok());
+        QCOMPARE(decoded.records.size(), tanks.size());
+        for (int i = 0; i < tanks.size(); ++i) {
+            QCOMPARE(decoded.records[i].tankNumber, tanks[i].tankNumber);
+            const QVector<CellRow> rows = curveCellRows(decoded.records[i], offsetMode);
+            QCOMPARE(rows.size(), tanks[i].points.size());
+            // Whole values come back exactly; the last point shows 99.99, the first " 0".
+            QCOMPARE(rows.first().percent, QStringLiteral(" 0"));
+            QCOMPARE(rows.last().percent, QStringLiteral("99.99"));
+            QCOMPARE(rows.first().value, tanks[i].points.first().valueText);
+            QCOMPARE(rows.last().value, tanks[i].points.last().valueText);
+        }
+    }
+
+    void readsTankFiles_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // empty: no file
+        QTest::addColumn<bool>("offsetMode");
+        QTest::addColumn<QString>("errorPart"); // empty: the file is read
+        const auto row = [](const char* name, const char* content, bool offsetMode, const char* errorPart) {
+            QTest::newRow(name) << QByteArray(content) << offsetMode << QString(errorPart);
+        };
+        row("editor's file", "5\r\n 1000 \r\n-100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,", true, "");
+        row("other layout", "5\r\n 1100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,", false, "");
+        row("missing", "", true, "a.tnk cannot be read: file not found");
+        row("tank 0", "0\r\n 1000 \r\n 0 \r\n 1 \r\n1, 99.99,", true, "tank number");
+        row("101 points", "5\r\n 1000 \r\n 0 \r\n 101 \r\n", true, "point count");
+        row("full scale 0", "5\r\n 0 \r\n 0 \r\n 1 \r\n0, 99.99,", true, "full scale");
+    }
+
+    void readsTankFiles()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, offsetMode);
+        QFETCH(QString, errorPart);
+        QTemporaryDir dir;
+        if (!content.isEmpty())
+            QVERIFY(writeFileAtomically(dir.filePath(QStringLiteral("a.tnk")), content).ok);
+        BuildState state;
+        const BuildResult r = buildIndicatorImage({QStringLiteral("a.tnk")}, QDir(dir.path()), offsetMode, state);
+        if (errorPart.isEmpty()) {
+            QVERIFY2(r.ok, qPrintable(r.messages.value(0).text));
+            QCOMPARE(int(state.image.at(20)), 5);
+            return;
+        }
+        QVERIFY(!r.ok);
+        QVERIFY2(r.messages.value(0).text.contains(errorPart), qPrintable(r.messages.value(0).text));
+        QVERIFY(!state.built);
+    }
 };
-
-void TestIndicatorBuilder::workedExample()
-{
-    TankSource t;
-    t.fileName = QStringLiteral("five.tnk");
-    t.tankNumber = 5;
-    t.fullScale = 1000;
-    t.points = {{QStringLiteral("0"), QStringLiteral("0")}, {QStringLiteral("1000"), QStringLiteral("99.99")}};
-    BuildState state;
-    const BuildResult r = buildFromSources({t}, true, state);
-    QVERIFY(r.ok);
-    QCOMPARE(r.messages, Messages{info(QStringLiteral("Indicator file built."))});
-    QCOMPARE(bytesAt(state.image, 0, 13), (QList<int>{61, 180, 200, 132, 150, 150, 20, 80, 7, 117, 1, 126, 0}));
-    QCOMPARE(bytesAt(state.image, 13, 10), (QList<int>{1, 2, 12, 1, 1, 2, 0, 5, 2, 0}));
-    QCOMPARE(bytesAt(state.image, 512, 12), (QList<int>{3, 232, 0, 0, 0, 0, 0, 0, 127, 255, 127, 255}));
-    QCOMPARE(state.totalLength, 528);
-    QVERIFY(state.built);
-
-    // The not-offset layout drops the offset word: 2 bytes shorter, points 2 bytes earlier.
-    BuildState plain;
-    QVERIFY(buildFromSources({t}, false, plain).ok);
-    QCOMPARE(bytesAt(plain.image, 14, 2), (QList<int>{2, 10}));
-    QCOMPARE(bytesAt(plain.image, 512, 10), (QList<int>{3, 232, 0, 0, 0, 0, 127, 255, 127, 255}));
-}
-
-void TestIndicatorBuilder::pageRule_data()
-{
-    QTest::addColumn<QList<int>>("pointCounts");
-    QTest::addColumn<int>("checkedTank");  // index of the tank whose start is checked
-    QTest::addColumn<int>("expectedStart");
-    QTest::addColumn<int>("pageMark");
-    QTest::addColumn<int>("endPointer");
-
-    // 19 records of 404 bytes end at 8188; the 20th would straddle 8192 and moves there.
-    QTest::newRow("straddles 8192") << QList<int>(20, 100) << 19 << 8192 << 2 << 8192 + 404;
-    // 20 records of 384 bytes end exactly at 8192: the next starts there, the mark stays 1.
-    QTest::newRow("ends exactly at 8192") << QList<int>(21, 95) << 20 << 8192 << 1 << 8192 + 384;
-    // 19 before the gap, then 20 more from 8192 reach 16272; the 40th would cross 16384.
-    QTest::newRow("crosses 16384") << QList<int>(40, 100) << 39 << 16384 << 3 << 16384 + 404;
-}
-
-void TestIndicatorBuilder::pageRule()
-{
-    QFETCH(QList<int>, pointCounts);
-    QFETCH(int, checkedTank);
-    QFETCH(int, expectedStart);
-    QFETCH(int, pageMark);
-    QFETCH(int, endPointer);
-    QList<TankSource> tanks;
-    for (int i = 0; i < pointCounts.size(); ++i)
-        tanks.append(tank(i + 1, 1000, 0, pointCounts[i]));
-    BuildState state;
-    QVERIFY(buildFromSources(tanks, true, state).ok);
-    const int entry = 20 + 3 * checkedTank;
-    QCOMPARE(state.image.at(entry + 1) * 256 + state.image.at(entry + 2), expectedStart);
-    QCOMPARE(int(state.image.at(13)), pageMark);
-    QCOMPARE(state.image.at(14) * 256 + state.image.at(15), endPointer);
-
-    // The decoder reads every record back to its own words, page gaps and all.
-    const DecodeResult decoded = decodeTankRecords(state.image);
-    QVERIFY2(decoded.ok(), qPrintable(decoded.detail));
-    QCOMPARE(decoded.records.size(), tanks.size());
-    for (int i = 0; i < tanks.size(); ++i)
-        QCOMPARE(decoded.records[i].words.size(), 2 * pointCounts[i] + 2);
-}
-
-void TestIndicatorBuilder::refusalsKeepState_data()
-{
-    QTest::addColumn<QList<TankSource>>("tanks");
-    QTest::addColumn<QString>("messageStart");
-    QTest::newRow("empty list") << QList<TankSource>{} << QStringLiteral("No files are selected");
-    QTest::newRow("165 tanks") << QList<TankSource>(165, tank(1, 1000, 0, 1)) << QStringLiteral("Too many tanks");
-    // 62 records of 404 bytes run past 25000 even before the page gaps.
-    QTest::newRow("past 25000") << QList<TankSource>(62, tank(1, 1000, 0, 100))
-                                << QStringLiteral("The tanks do not fit");
-    TankSource above = tank(2, 1000, 0, 2);
-    above.points[0].valueText = QStringLiteral("1500");
-    QTest::newRow("value above full scale") << QList<TankSource>{tank(1, 1000, 0, 3), above}
-                                            << QStringLiteral("Tank file t2.tnk cannot be used: point 1");
-    // A number beyond any double is refused as one beyond the full scale, never read as 0.
-    TankSource huge = tank(4, 1000, 0, 3);
-    huge.points[1].valueText = QStringLiteral("1E400");
-    QTest::newRow("value beyond any double") << QList<TankSource>{huge}
-                                             << QStringLiteral("Tank file t4.tnk cannot be used: point 2");
-    TankSource zero = tank(3, 1000, 0, 2);
-    zero.fullScale = 0;
-    QTest::newRow("full scale 0") << QList<TankSource>{zero} << QStringLiteral("Tank file t3.tnk cannot be used");
-}
-
-void TestIndicatorBuilder::refusalsKeepState()
-{
-    QFETCH(QList<TankSource>, tanks);
-    QFETCH(QString, messageStart);
-    BuildState state;
-    QVERIFY(buildFromSources({tank(9, 500, 0, 4)}, true, state).ok);
-    const BuildState before = state;
-    const BuildResult r = buildFromSources(tanks, true, state);
-    QVERIFY(!r.ok);
-    QCOMPARE(r.messages.size(), 1);
-    QCOMPARE(r.messages[0].kind, MessageKind::Refusal);
-    QVERIFY2(r.messages[0].text.startsWith(messageStart), qPrintable(r.messages[0].text));
-    QVERIFY(state.image == before.image);
-    QCOMPARE(state.totalLength, before.totalLength);
-    QCOMPARE(state.built, before.built);
-}
-
-void TestIndicatorBuilder::secondBuildKeepsOldBytes()
-{
-    BuildState state;
-    QVERIFY(buildFromSources({tank(1, 1000, 0, 10), tank(2, 1000, 0, 10)}, true, state).ok);
-    const int oldSecondStart = 512 + 44;
-    const QList<int> oldTail = bytesAt(state.image, oldSecondStart, 44);
-    QVERIFY(buildFromSources({tank(3, 1000, 0, 10)}, true, state).ok);
-    QCOMPARE(state.totalLength, 560);
-    QCOMPARE(bytesAt(state.image, oldSecondStart, 44), oldTail);
-    QCOMPARE(int(state.image.at(16)), 1);
-}
-
-void TestIndicatorBuilder::roundTripThroughFile_data()
-{
-    QTest::addColumn<bool>("offsetMode");
-    QTest::newRow("offset capable") << true;
-    QTest::newRow("not offset capable") << false;
-}
-
-void TestIndicatorBuilder::roundTripThroughFile()
-{
-    QFETCH(bool, offsetMode);
-    QTemporaryDir dir;
-    QList<TankSource> tanks;
-    for (int i = 0; i < 25; ++i)
-        tanks.append(tank(i + 1, 2000 + i, offsetMode ? (i % 3) * 10 : 0, 100 - i));
-    BuildState state;
-    QVERIFY(buildFromSources(tanks, offsetMode, state).ok);
-    const QString path = dir.filePath(QStringLiteral("round.idr"));
-    QVERIFY(writeConstructedFile(path, state.image, state.totalLength).ok);
-
-    const IndicatorFileLoad load = loadIndicatorFile(path);
-    QVERIFY2(load.ok(), qPrintable(load.detail));
-    QCOMPARE(load.image.bytes(), state.image.bytes());
-    const DecodeResult decoded = decodeTankRecords(load.image);
-    QVERIFY(decoded.ok());
-    QCOMPARE(decoded.records.size(), tanks.size());
-    for (int i = 0; i < tanks.size(); ++i) {
-        QCOMPARE(decoded.records[i].tankNumber, tanks[i].tankNumber);
-        const QVector<CellRow> rows = curveCellRows(decoded.records[i], offsetMode);
-        QCOMPARE(rows.size(), tanks[i].points.size());
-        // Whole values come back exactly; the last point shows 99.99, the first " 0".
-        QCOMPARE(rows.first().percent, QStringLiteral(" 0"));
-        QCOMPARE(rows.last().percent, QStringLiteral("99.99"));
-        QCOMPARE(rows.first().value, tanks[i].points.first().valueText);
-        QCOMPARE(rows.last().value, tanks[i].points.last().valueText);
-    }
-}
-
-void TestIndicatorBuilder::readsTankFiles_data()
-{
-    QTest::addColumn<QByteArray>("content"); // empty: no file
-    QTest::addColumn<bool>("offsetMode");
-    QTest::addColumn<QString>("errorPart"); // empty: the file is read
-    const auto row = [](const char* name, const char* content, bool offsetMode, const char* errorPart) {
-        QTest::newRow(name) << QByteArray(content) << offsetMode << QString(errorPart);
-    };
-    row("editor's file", "5\r\n 1000 \r\n-100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,", true, "");
-    row("other layout", "5\r\n 1100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,", false, "");
-    row("missing", "", true, "a.tnk cannot be read: file not found");
-    row("tank 0", "0\r\n 1000 \r\n 0 \r\n 1 \r\n1, 99.99,", true, "tank number");
-    row("101 points", "5\r\n 1000 \r\n 0 \r\n 101 \r\n", true, "point count");
-    row("full scale 0", "5\r\n 0 \r\n 0 \r\n 1 \r\n0, 99.99,", true, "full scale");
-}
-
-void TestIndicatorBuilder::readsTankFiles()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(bool, offsetMode);
-    QFETCH(QString, errorPart);
-    QTemporaryDir dir;
-    if (!content.isEmpty())
-        QVERIFY(writeFileAtomically(dir.filePath(QStringLiteral("a.tnk")), content).ok);
-    BuildState state;
-    const BuildResult r = buildIndicatorImage({QStringLiteral("a.tnk")}, QDir(dir.path()), offsetMode, state);
-    if (errorPart.isEmpty()) {
-        QVERIFY2(r.ok, qPrintable(r.messages.value(0).text));
-        QCOMPARE(int(state.image.at(20)), 5);
-        return;
-    }
-    QVERIFY(!r.ok);
-    QVERIFY2(r.messages.value(0).text.contains(errorPart), qPrintable(r.messages.value(0).text));
-    QVERIFY(!state.built);
-}
 
 QTEST_GUILESS_MAIN(TestIndicatorBuilder)
 #include "tst_indicatorbuilder.moc"

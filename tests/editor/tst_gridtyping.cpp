@@ -73,198 +73,192 @@ class TestGridTyping : public QObject
 {
     Q_OBJECT
 private slots:
-    void typing_data();
-    void typing();
-    void navigation_data();
-    void navigation();
-    void clearAndFrame();
-};
+    void typing_data()
+    {
+        QTest::addColumn<bool>("offset");
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<int>("top");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QStringList>("after");
+        QTest::addColumn<int>("endRow");
+        QTest::addColumn<int>("endColumn");
+        QTest::addColumn<int>("endTop");
+        QTest::addColumn<int>("countChange");
 
-void TestGridTyping::typing_data()
-{
-    QTest::addColumn<bool>("offset");
-    QTest::addColumn<QStringList>("before");
-    QTest::addColumn<int>("row");
-    QTest::addColumn<int>("column");
-    QTest::addColumn<int>("top");
-    QTest::addColumn<QString>("keys");
-    QTest::addColumn<QStringList>("after");
-    QTest::addColumn<int>("endRow");
-    QTest::addColumn<int>("endColumn");
-    QTest::addColumn<int>("endTop");
-    QTest::addColumn<int>("countChange");
-
-    const QStringList none;
-    const QStringList curve = numberedValues(1, 100, 1);
-    QTest::newRow("a fifth VALUE digit replaces the percentage")
-        << false << QStringList{"1:2=50.00"} << 1 << 1 << 1 << "12345"
-        << QStringList{"1:1=1234", "1:2=5"} << 1 << 2 << 1 << 0;
-    QTest::newRow("two percentage digits get a stop, a full one carries to the next row")
-        << false << none << 1 << 2 << 1 << "99999" << QStringList{"1:2=99.99", "2:1=9"} << 2 << 1
-        << 1 << 0;
-    QTest::newRow("the stop follows two characters, a shown blank included")
-        << false << QStringList{"4:2= 0"} << 4 << 2 << 1 << "5" << QStringList{"4:2= 0.5"} << 4 << 2
-        << 1 << 0;
-    QTest::newRow("a carry to the 16th row below the top stays in view")
-        << false << QStringList{"15:2=12.34"} << 15 << 2 << 1 << "5"
-        << QStringList{"15:2=12.34", "16:1=5"} << 16 << 1 << 1 << 0;
-    QTest::newRow("a carry further down scrolls one row")
-        << false << QStringList{"16:2=12.34"} << 16 << 2 << 1 << "5"
-        << QStringList{"16:2=12.34", "17:1=5"} << 17 << 1 << 2 << 0;
-    QTest::newRow("row 100 keeps the carry and overwrites its own VALUE")
-        << false << QStringList{"100:1=12", "100:2=99.99"} << 100 << 2 << 84 << "7"
-        << QStringList{"100:1=7", "100:2=99.99"} << 100 << 1 << 85 << 0;
-    QTest::newRow("minus replaces a VALUE in the offset-capable mode")
-        << true << QStringList{"3:1=123"} << 3 << 1 << 1 << "-12" << QStringList{"3:1=-12"} << 3
-        << 1 << 1 << 0;
-    QTest::newRow("minus in a VALUE without the offset mode")
-        << false << QStringList{"3:1=123"} << 3 << 1 << 1 << "-" << QStringList{"3:1=123"} << 3 << 1
-        << 1 << 0;
-    QTest::newRow("minus in a percentage, offset-capable")
-        << true << QStringList{"3:2=12.3"} << 3 << 2 << 1 << "-" << QStringList{"3:2=12.3"} << 3
-        << 2 << 1 << 0;
-    QTest::newRow("the full stop and other characters are ignored")
-        << true << QStringList{"2:1=7"} << 2 << 1 << 1 << ".a+ /:" << QStringList{"2:1=7"} << 2 << 1
-        << 1 << 0;
-    QTest::newRow("a typed full stop is not the percentage's stop")
-        << false << QStringList{"2:2=12"} << 2 << 2 << 1 << ".5" << QStringList{"2:2=12.5"} << 2
-        << 2 << 1 << 0;
-    QTest::newRow("backspace past an empty cell, then typing again")
-        << false << QStringList{"5:2=12.3"} << 5 << 2 << 1 << "\b\b\b\b\b1234"
-        << QStringList{"5:2=12.34"} << 5 << 2 << 1 << 0;
-    QTest::newRow("insert on row 1 of a full curve loses row 100")
-        << false << curve << 1 << 2 << 1 << "{Ins}" << numberedValues(2, 100, 1) << 1 << 1 << 1
-        << 1;
-    QTest::newRow("delete in the middle appends an empty row")
-        << false << curve << 50 << 2 << 40 << "{Del}"
-        << numberedValues(1, 49, 1) + numberedValues(50, 99, 51) << 50 << 1 << 40 << -1;
-    QTest::newRow("insert below the last point still counts")
-        << false << QStringList{"1:1=5"} << 30 << 1 << 20 << "{Ins}" << QStringList{"1:1=5"} << 30
-        << 1 << 20 << 1;
-    QTest::newRow("double-click empties the current cell only")
-        << false << QStringList{"3:1=12", "3:2=50.00"} << 3 << 2 << 1 << "{Dbl}"
-        << QStringList{"3:1=12"} << 3 << 2 << 1 << 0;
-}
-
-// The keys on the curve alone, then as key events on Grid1: the typed character, the Insert and
-// Delete keys pressed and let go, a double-click on the current cell. The grid shows 16 point
-// rows, as the scroll rule expects.
-void TestGridTyping::typing()
-{
-    QFETCH(bool, offset);
-    QFETCH(QStringList, before);
-    QFETCH(int, row);
-    QFETCH(int, column);
-    QFETCH(int, top);
-    QFETCH(QString, keys);
-
-    CurveTable table = tableOf(before);
-    GridStep end{{row, column}, top, 0};
-    for (const GridKey& key : keysOf(keys)) {
-        const GridStep step = typeIntoGrid(table, key, offset, end.cell, end.topRow);
-        end = {step.cell, step.topRow, end.pointCountChange + step.pointCountChange};
+        const QStringList none;
+        const QStringList curve = numberedValues(1, 100, 1);
+        QTest::newRow("a fifth VALUE digit replaces the percentage")
+            << false << QStringList{"1:2=50.00"} << 1 << 1 << 1 << "12345"
+            << QStringList{"1:1=1234", "1:2=5"} << 1 << 2 << 1 << 0;
+        QTest::newRow("two percentage digits get a stop, a full one carries to the next row")
+            << false << none << 1 << 2 << 1 << "99999" << QStringList{"1:2=99.99", "2:1=9"} << 2 << 1
+            << 1 << 0;
+        QTest::newRow("the stop follows two characters, a shown blank included")
+            << false << QStringList{"4:2= 0"} << 4 << 2 << 1 << "5" << QStringList{"4:2= 0.5"} << 4 << 2
+            << 1 << 0;
+        QTest::newRow("a carry to the 16th row below the top stays in view")
+            << false << QStringList{"15:2=12.34"} << 15 << 2 << 1 << "5"
+            << QStringList{"15:2=12.34", "16:1=5"} << 16 << 1 << 1 << 0;
+        QTest::newRow("a carry further down scrolls one row")
+            << false << QStringList{"16:2=12.34"} << 16 << 2 << 1 << "5"
+            << QStringList{"16:2=12.34", "17:1=5"} << 17 << 1 << 2 << 0;
+        QTest::newRow("row 100 keeps the carry and overwrites its own VALUE")
+            << false << QStringList{"100:1=12", "100:2=99.99"} << 100 << 2 << 84 << "7"
+            << QStringList{"100:1=7", "100:2=99.99"} << 100 << 1 << 85 << 0;
+        QTest::newRow("minus replaces a VALUE in the offset-capable mode")
+            << true << QStringList{"3:1=123"} << 3 << 1 << 1 << "-12" << QStringList{"3:1=-12"} << 3
+            << 1 << 1 << 0;
+        QTest::newRow("minus in a VALUE without the offset mode")
+            << false << QStringList{"3:1=123"} << 3 << 1 << 1 << "-" << QStringList{"3:1=123"} << 3 << 1
+            << 1 << 0;
+        QTest::newRow("minus in a percentage, offset-capable")
+            << true << QStringList{"3:2=12.3"} << 3 << 2 << 1 << "-" << QStringList{"3:2=12.3"} << 3
+            << 2 << 1 << 0;
+        QTest::newRow("the full stop and other characters are ignored")
+            << true << QStringList{"2:1=7"} << 2 << 1 << 1 << ".a+ /:" << QStringList{"2:1=7"} << 2 << 1
+            << 1 << 0;
+        QTest::newRow("a typed full stop is not the percentage's stop")
+            << false << QStringList{"2:2=12"} << 2 << 2 << 1 << ".5" << QStringList{"2:2=12.5"} << 2
+            << 2 << 1 << 0;
+        QTest::newRow("backspace past an empty cell, then typing again")
+            << false << QStringList{"5:2=12.3"} << 5 << 2 << 1 << "\b\b\b\b\b1234"
+            << QStringList{"5:2=12.34"} << 5 << 2 << 1 << 0;
+        QTest::newRow("insert on row 1 of a full curve loses row 100")
+            << false << curve << 1 << 2 << 1 << "{Ins}" << numberedValues(2, 100, 1) << 1 << 1 << 1
+            << 1;
+        QTest::newRow("delete in the middle appends an empty row")
+            << false << curve << 50 << 2 << 40 << "{Del}"
+            << numberedValues(1, 49, 1) + numberedValues(50, 99, 51) << 50 << 1 << 40 << -1;
+        QTest::newRow("insert below the last point still counts")
+            << false << QStringList{"1:1=5"} << 30 << 1 << 20 << "{Ins}" << QStringList{"1:1=5"} << 30
+            << 1 << 20 << 1;
+        QTest::newRow("double-click empties the current cell only")
+            << false << QStringList{"3:1=12", "3:2=50.00"} << 3 << 2 << 1 << "{Dbl}"
+            << QStringList{"3:1=12"} << 3 << 2 << 1 << 0;
     }
 
-    CurveGrid grid;
-    grid.resize(grid.sizeHint());
-    grid.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&grid));
-    grid.setOffsetCapable(offset);
-    grid.setTable(tableOf(before));
-    grid.setCurrentCell({row, column});
-    grid.setTopRow(top);
-    QCOMPARE(grid.topRow(), top);
-    QSignalSpy counts(&grid, &CurveGrid::pointCountChanged);
-    for (const GridKey& key : keysOf(keys)) {
-        if (key.kind == GridKey::Kind::InsertReleased)
-            QTest::keyClick(&grid, Qt::Key_Insert);
-        else if (key.kind == GridKey::Kind::DeleteReleased)
-            QTest::keyClick(&grid, Qt::Key_Delete);
-        else if (key.kind == GridKey::Kind::DoubleClick)
-            QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {},
-                               grid.visualRect(grid.currentIndex()).center());
-        else if (key.code == kBackspaceCode)
-            QTest::keyClick(&grid, Qt::Key_Backspace);
+    // The keys on the curve alone, then as key events on Grid1: the typed character, the Insert and
+    // Delete keys pressed and let go, a double-click on the current cell. The grid shows 16 point
+    // rows, as the scroll rule expects.
+    void typing()
+    {
+        QFETCH(bool, offset);
+        QFETCH(QStringList, before);
+        QFETCH(int, row);
+        QFETCH(int, column);
+        QFETCH(int, top);
+        QFETCH(QString, keys);
+
+        CurveTable table = tableOf(before);
+        GridStep end{{row, column}, top, 0};
+        for (const GridKey& key : keysOf(keys)) {
+            const GridStep step = typeIntoGrid(table, key, offset, end.cell, end.topRow);
+            end = {step.cell, step.topRow, end.pointCountChange + step.pointCountChange};
+        }
+
+        CurveGrid grid;
+        grid.resize(grid.sizeHint());
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        grid.setOffsetCapable(offset);
+        grid.setTable(tableOf(before));
+        grid.setCurrentCell({row, column});
+        grid.setTopRow(top);
+        QCOMPARE(grid.topRow(), top);
+        QSignalSpy counts(&grid, &CurveGrid::pointCountChanged);
+        for (const GridKey& key : keysOf(keys)) {
+            if (key.kind == GridKey::Kind::InsertReleased)
+                QTest::keyClick(&grid, Qt::Key_Insert);
+            else if (key.kind == GridKey::Kind::DeleteReleased)
+                QTest::keyClick(&grid, Qt::Key_Delete);
+            else if (key.kind == GridKey::Kind::DoubleClick)
+                QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {},
+                                   grid.visualRect(grid.currentIndex()).center());
+            else if (key.code == kBackspaceCode)
+                QTest::keyClick(&grid, Qt::Key_Backspace);
+            else
+                QTest::keyClicks(&grid, QString(QChar(key.code)));
+        }
+        int gridCountChange = 0;
+        for (const QList<QVariant>& signal : counts)
+            gridCountChange += signal.at(0).toInt();
+
+        for (const auto& [cells, cell, topRow, countChange] :
+             {std::tuple(cellsOf(table), end.cell, end.topRow, end.pointCountChange),
+              std::tuple(cellsOf(grid.table()), grid.currentCell(), grid.topRow(), gridCountChange)}) {
+            QTEST(cells, "after");
+            QTEST(cell.row, "endRow");
+            QTEST(cell.column, "endColumn");
+            QTEST(topRow, "endTop");
+            QTEST(countChange, "countChange");
+        }
+    }
+
+    // Arrow keys, Tab and the mouse move the current cell over the points, never onto the heading
+    // row or the number column.
+    void navigation_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<int>("key"); // 0: a click on row 7's percentage
+        QTest::addColumn<int>("endRow");
+        QTest::addColumn<int>("endColumn");
+
+        QTest::newRow("left from a VALUE") << 5 << 1 << int(Qt::Key_Left) << 5 << 1;
+        QTest::newRow("up from row 1") << 1 << 2 << int(Qt::Key_Up) << 1 << 2;
+        QTest::newRow("right to the percentage") << 1 << 1 << int(Qt::Key_Right) << 1 << 2;
+        QTest::newRow("tab to the next row") << 1 << 2 << int(Qt::Key_Tab) << 2 << 1;
+        QTest::newRow("down from row 100") << 100 << 1 << int(Qt::Key_Down) << 100 << 1;
+        QTest::newRow("mouse") << 1 << 1 << 0 << 7 << 2;
+    }
+
+    void navigation()
+    {
+        QFETCH(int, row);
+        QFETCH(int, column);
+        QFETCH(int, key);
+
+        CurveGrid grid;
+        grid.resize(grid.sizeHint());
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        grid.setCurrentCell({row, column});
+        if (key)
+            QTest::keyClick(&grid, Qt::Key(key));
         else
-            QTest::keyClicks(&grid, QString(QChar(key.code)));
+            QTest::mouseClick(grid.viewport(), Qt::LeftButton, {},
+                              grid.visualRect(grid.model()->index(7, 2)).center());
+        QTEST(grid.currentCell().row, "endRow");
+        QTEST(grid.currentCell().column, "endColumn");
     }
-    int gridCountChange = 0;
-    for (const QList<QVariant>& signal : counts)
-        gridCountChange += signal.at(0).toInt();
 
-    for (const auto& [cells, cell, topRow, countChange] :
-         {std::tuple(cellsOf(table), end.cell, end.topRow, end.pointCountChange),
-          std::tuple(cellsOf(grid.table()), grid.currentCell(), grid.topRow(), gridCountChange)}) {
-        QTEST(cells, "after");
-        QTEST(cell.row, "endRow");
-        QTEST(cell.column, "endColumn");
-        QTEST(topRow, "endTop");
-        QTEST(countChange, "countChange");
+    // The headings and numbers the fixed row and column show, and Clear.
+    void clearAndFrame()
+    {
+        CurveGrid grid;
+        QCOMPARE(grid.objectName(), QStringLiteral("Grid1"));
+        const QAbstractItemModel* model = grid.model();
+        QCOMPARE(model->rowCount(), 101);
+        QCOMPARE(model->columnCount(), 3);
+        QStringList headings;
+        for (int c = 0; c < 3; ++c)
+            headings << model->headerData(c, Qt::Horizontal).toString();
+        QCOMPARE(headings, (QStringList{"Pt.", "VALUE", "    %"}));
+        QCOMPARE(model->headerData(1, Qt::Vertical).toString(), QStringLiteral("1"));
+        QCOMPARE(model->headerData(100, Qt::Vertical).toString(), QStringLiteral("100"));
+        QCOMPARE_GE(grid.horizontalHeader()->sectionSize(1), 600 * grid.logicalDpiX() / 1440);
+
+        QSignalSpy counts(&grid, &CurveGrid::pointCountChanged);
+        grid.setTable(tableOf(numberedValues(1, 100, 1)));
+        grid.setCurrentCell({60, 2});
+        grid.clearCurve();
+        QVERIFY(cellsOf(grid.table()).isEmpty());
+        QCOMPARE(grid.currentCell(), (GridCell{1, 1}));
+        QCOMPARE(counts.size(), 0);
     }
-}
-
-// Arrow keys, Tab and the mouse move the current cell over the points, never onto the heading
-// row or the number column.
-void TestGridTyping::navigation_data()
-{
-    QTest::addColumn<int>("row");
-    QTest::addColumn<int>("column");
-    QTest::addColumn<int>("key"); // 0: a click on row 7's percentage
-    QTest::addColumn<int>("endRow");
-    QTest::addColumn<int>("endColumn");
-
-    QTest::newRow("left from a VALUE") << 5 << 1 << int(Qt::Key_Left) << 5 << 1;
-    QTest::newRow("up from row 1") << 1 << 2 << int(Qt::Key_Up) << 1 << 2;
-    QTest::newRow("right to the percentage") << 1 << 1 << int(Qt::Key_Right) << 1 << 2;
-    QTest::newRow("tab to the next row") << 1 << 2 << int(Qt::Key_Tab) << 2 << 1;
-    QTest::newRow("down from row 100") << 100 << 1 << int(Qt::Key_Down) << 100 << 1;
-    QTest::newRow("mouse") << 1 << 1 << 0 << 7 << 2;
-}
-
-void TestGridTyping::navigation()
-{
-    QFETCH(int, row);
-    QFETCH(int, column);
-    QFETCH(int, key);
-
-    CurveGrid grid;
-    grid.resize(grid.sizeHint());
-    grid.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&grid));
-    grid.setCurrentCell({row, column});
-    if (key)
-        QTest::keyClick(&grid, Qt::Key(key));
-    else
-        QTest::mouseClick(grid.viewport(), Qt::LeftButton, {},
-                          grid.visualRect(grid.model()->index(7, 2)).center());
-    QTEST(grid.currentCell().row, "endRow");
-    QTEST(grid.currentCell().column, "endColumn");
-}
-
-// The headings and numbers the fixed row and column show, and Clear.
-void TestGridTyping::clearAndFrame()
-{
-    CurveGrid grid;
-    QCOMPARE(grid.objectName(), QStringLiteral("Grid1"));
-    const QAbstractItemModel* model = grid.model();
-    QCOMPARE(model->rowCount(), 101);
-    QCOMPARE(model->columnCount(), 3);
-    QStringList headings;
-    for (int c = 0; c < 3; ++c)
-        headings << model->headerData(c, Qt::Horizontal).toString();
-    QCOMPARE(headings, (QStringList{"Pt.", "VALUE", "    %"}));
-    QCOMPARE(model->headerData(1, Qt::Vertical).toString(), QStringLiteral("1"));
-    QCOMPARE(model->headerData(100, Qt::Vertical).toString(), QStringLiteral("100"));
-    QCOMPARE_GE(grid.horizontalHeader()->sectionSize(1), 600 * grid.logicalDpiX() / 1440);
-
-    QSignalSpy counts(&grid, &CurveGrid::pointCountChanged);
-    grid.setTable(tableOf(numberedValues(1, 100, 1)));
-    grid.setCurrentCell({60, 2});
-    grid.clearCurve();
-    QVERIFY(cellsOf(grid.table()).isEmpty());
-    QCOMPARE(grid.currentCell(), (GridCell{1, 1}));
-    QCOMPARE(counts.size(), 0);
-}
+};
 
 QTEST_MAIN(TestGridTyping)
 #include "tst_gridtyping.moc"

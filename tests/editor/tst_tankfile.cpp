@@ -35,133 +35,126 @@ QByteArray readAll(const QString& path)
 class TestTankFile : public QObject {
     Q_OBJECT
 private slots:
-    void savesByteForByte_data();
-    void savesByteForByte();
-    void refusesToSave_data();
-    void refusesToSave();
-    void opens_data();
-    void opens();
-};
-
-void TestTankFile::savesByteForByte_data()
-{
-    QTest::addColumn<bool>("offsetMode");
-    QTest::addColumn<QString>("tankNumber");
-    QTest::addColumn<QByteArray>("file");
-    QTest::newRow("offset capable") << true << QStringLiteral("5")
-                                    << QByteArray("5\r\n 1000 \r\n-100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,");
-    QTest::newRow("not offset capable") << false << QStringLiteral("5")
-                                        << QByteArray("5\r\n 1100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,");
-    QTest::newRow("leading zeros kept") << true << QStringLiteral("007")
-                                        << QByteArray("007\r\n 1000 \r\n-100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,");
-}
-
-void TestTankFile::savesByteForByte()
-{
-    QFETCH(bool, offsetMode);
-    QFETCH(QString, tankNumber);
-    QFETCH(QByteArray, file);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("t.tnk"));
-    const CurveTable t = threePoints();
-    const TankFileSave saved = saveTankFile(path, tankNumber, encodeCurve(t, 3, offsetMode), 3, t, offsetMode);
-    QVERIFY(saved.ok);
-    QCOMPARE(saved.messages, Messages{info(QStringLiteral("File ") + path + QStringLiteral(" saved."))});
-    QCOMPARE(readAll(path), file);
-
-    // Read back in the same layout: the same tank number, count and cell texts.
-    CurveTable back;
-    back.setValue(50, QStringLiteral("stale"));
-    const TankFileOpen opened = openTankFile(path, offsetMode, back);
-    QVERIFY(opened.ok);
-    QCOMPARE(opened.tankNumberText, std::optional<QString>(tankNumber));
-    QCOMPARE(opened.pointCount, std::optional<int>(3));
-    QVERIFY(back == t);
-}
-
-void TestTankFile::refusesToSave_data()
-{
-    QTest::addColumn<QString>("tankNumber");
-    QTest::addColumn<QString>("lastValue");
-    QTest::addColumn<QString>("middleValue");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("tank 256") << "256" << "1100" << "600" << kTankNumberRefusal;
-    QTest::newRow("full scale 40000") << "5" << "40100" << "600"
-                                      << "The full scale 40000 is too large for a tank file";
-    QTest::newRow("encoding failed") << "5" << "1100" << "2000" << "The curve could not be encoded";
-}
-
-void TestTankFile::refusesToSave()
-{
-    QFETCH(QString, tankNumber);
-    QFETCH(QString, lastValue);
-    QFETCH(QString, middleValue);
-    QFETCH(QString, message);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("t.tnk"));
-    QVERIFY(writeFileAtomically(path, "old curve").ok);
-    CurveTable t = threePoints();
-    t.setValue(3, lastValue);
-    t.setValue(2, middleValue);
-    const TankFileSave saved = saveTankFile(path, tankNumber, encodeCurve(t, 3, true), 3, t, true);
-    QVERIFY(!saved.ok);
-    QVERIFY2(saved.messages.value(0).text.startsWith(message), qPrintable(saved.messages.value(0).text));
-    QCOMPARE(readAll(path), QByteArray("old curve"));
-}
-
-void TestTankFile::opens_data()
-{
-    QTest::addColumn<QByteArray>("file"); // empty: no file at all; "/": a directory
-    QTest::addColumn<bool>("offsetMode");
-    QTest::addColumn<QString>("message"); // empty: opened
-    QTest::addColumn<int>("pointCount");  // -1: not read
-    QTest::addColumn<QString>("firstValue");
-
-    const QByteArray offsetFile = "5\r\n 1000 \r\n-100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,";
-    const QByteArray plainFile = "5\r\n 1100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,";
-    QTest::newRow("missing") << QByteArray() << true << QStringLiteral("File not found.") << -1 << QString();
-    // Refused, not read and not silent, whatever its content.
-    QTest::newRow("a directory") << QByteArray("/") << true << QStringLiteral("Error:  75") << -1 << QString();
-    // Read in the other layout, the offset line becomes the count: -100 gives an empty curve.
-    QTest::newRow("offset file, other layout") << offsetFile << false << QString() << 0 << QString();
-    // The count line becomes the offset and the first VALUE the count: 100 points are not there.
-    QTest::newRow("plain file, offset layout") << plainFile << true << QStringLiteral("Error:  62") << 100
-                                               << QString();
-    QTest::newRow("too few fields") << QByteArray("5\r\n 1000 \r\n 0 \r\n 3 \r\n1, 0,2,") << true
-                                    << QStringLiteral("Error:  62") << 3 << QString();
-    QTest::newRow("full scale 40000") << QByteArray("5\r\n 40000 \r\n 0 \r\n 1 \r\n1, 99.99,") << true
-                                      << QStringLiteral("Error:  6") << -1 << QString();
-    QTest::newRow("150 points") << QByteArray("5\r\n 1000 \r\n 0 \r\n 150 \r\n") << true
-                                << QStringLiteral("Error:  9") << -1 << QString();
-    QTest::newRow("no line end needed") << QByteArray("9\n 10 \n 0 \n 1 \n7, 99.99") << true << QString() << 1
-                                        << QStringLiteral("7");
-}
-
-void TestTankFile::opens()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(bool, offsetMode);
-    QFETCH(QString, message);
-    QFETCH(int, pointCount);
-    QFETCH(QString, firstValue);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("t.tnk"));
-    if (file == "/")
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("t.tnk")));
-    else if (!file.isEmpty())
-        QVERIFY(writeFileAtomically(path, file).ok);
-    CurveTable t = threePoints();
-    const TankFileOpen opened = openTankFile(path, offsetMode, t);
-    QCOMPARE(opened.ok, message.isEmpty());
-    if (!message.isEmpty()) {
-        QCOMPARE(opened.messages, Messages{refusal(message)});
-        QVERIFY2(opened.detail.startsWith(path + QStringLiteral(": ")), qPrintable(opened.detail));
+    void savesByteForByte_data()
+    {
+        QTest::addColumn<bool>("offsetMode");
+        QTest::addColumn<QString>("tankNumber");
+        QTest::addColumn<QByteArray>("file");
+        QTest::newRow("offset capable") << true << QStringLiteral("5")
+                                        << QByteArray("5\r\n 1000 \r\n-100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,");
+        QTest::newRow("not offset capable") << false << QStringLiteral("5")
+                                            << QByteArray("5\r\n 1100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,");
+        QTest::newRow("leading zeros kept") << true << QStringLiteral("007")
+                                            << QByteArray("007\r\n 1000 \r\n-100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,");
     }
-    QCOMPARE(opened.pointCount.value_or(-1), pointCount);
-    QCOMPARE(t.value(1), firstValue);
-    if (!opened.ok)
-        QCOMPARE(t.filledRows(), 0);
-}
+
+    void savesByteForByte()
+    {
+        QFETCH(bool, offsetMode);
+        QFETCH(QString, tankNumber);
+        QFETCH(QByteArray, file);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("t.tnk"));
+        const CurveTable t = threePoints();
+        const TankFileSave saved = saveTankFile(path, tankNumber, encodeCurve(t, 3, offsetMode), 3, t, offsetMode);
+        QVERIFY(saved.ok);
+        QCOMPARE(saved.messages, Messages{info(QStringLiteral("File ") + path + QStringLiteral(" saved."))});
+        QCOMPARE(readAll(path), file);
+
+        // Read back in the same layout: the same tank number, count and cell texts.
+        CurveTable back;
+        back.setValue(50, QStringLiteral("stale"));
+        const TankFileOpen opened = openTankFile(path, offsetMode, back);
+        QVERIFY(opened.ok);
+        QCOMPARE(opened.tankNumberText, std::optional<QString>(tankNumber));
+        QCOMPARE(opened.pointCount, std::optional<int>(3));
+        QVERIFY(back == t);
+    }
+
+    void refusesToSave_data()
+    {
+        QTest::addColumn<QString>("tankNumber");
+        QTest::addColumn<QString>("lastValue");
+        QTest::addColumn<QString>("middleValue");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("tank 256") << "256" << "1100" << "600" << kTankNumberRefusal;
+        QTest::newRow("full scale 40000") << "5" << "40100" << "600"
+                                          << "The full scale 40000 is too large for a tank file";
+        QTest::newRow("encoding failed") << "5" << "1100" << "2000" << "The curve could not be encoded";
+    }
+
+    void refusesToSave()
+    {
+        QFETCH(QString, tankNumber);
+        QFETCH(QString, lastValue);
+        QFETCH(QString, middleValue);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("t.tnk"));
+        QVERIFY(writeFileAtomically(path, "old curve").ok);
+        CurveTable t = threePoints();
+        t.setValue(3, lastValue);
+        t.setValue(2, middleValue);
+        const TankFileSave saved = saveTankFile(path, tankNumber, encodeCurve(t, 3, true), 3, t, true);
+        QVERIFY(!saved.ok);
+        QVERIFY2(saved.messages.value(0).text.startsWith(message), qPrintable(saved.messages.value(0).text));
+        QCOMPARE(readAll(path), QByteArray("old curve"));
+    }
+
+    void opens_data()
+    {
+        QTest::addColumn<QByteArray>("file"); // empty: no file at all; "/": a directory
+        QTest::addColumn<bool>("offsetMode");
+        QTest::addColumn<QString>("message"); // empty: opened
+        QTest::addColumn<int>("pointCount");  // -1: not read
+        QTest::addColumn<QString>("firstValue");
+
+        const QByteArray offsetFile = "5\r\n 1000 \r\n-100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,";
+        const QByteArray plainFile = "5\r\n 1100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,";
+        QTest::newRow("missing") << QByteArray() << true << QStringLiteral("File not found.") << -1 << QString();
+        // Refused, not read and not silent, whatever its content.
+        QTest::newRow("a directory") << QByteArray("/") << true << QStringLiteral("Error:  75") << -1 << QString();
+        // Read in the other layout, the offset line becomes the count: -100 gives an empty curve.
+        QTest::newRow("offset file, other layout") << offsetFile << false << QString() << 0 << QString();
+        // The count line becomes the offset and the first VALUE the count: 100 points are not there.
+        QTest::newRow("plain file, offset layout") << plainFile << true << QStringLiteral("Error:  62") << 100
+                                                   << QString();
+        QTest::newRow("too few fields") << QByteArray("5\r\n 1000 \r\n 0 \r\n 3 \r\n1, 0,2,") << true
+                                        << QStringLiteral("Error:  62") << 3 << QString();
+        QTest::newRow("full scale 40000") << QByteArray("5\r\n 40000 \r\n 0 \r\n 1 \r\n1, 99.99,") << true
+                                          << QStringLiteral("Error:  6") << -1 << QString();
+        QTest::newRow("150 points") << QByteArray("5\r\n 1000 \r\n 0 \r\n 150 \r\n") << true
+                                    << QStringLiteral("Error:  9") << -1 << QString();
+        QTest::newRow("no line end needed") << QByteArray("9\n 10 \n 0 \n 1 \n7, 99.99") << true << QString() << 1
+                                            << QStringLiteral("7");
+    }
+
+    void opens()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, offsetMode);
+        QFETCH(QString, message);
+        QFETCH(int, pointCount);
+        QFETCH(QString, firstValue);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("t.tnk"));
+        if (file == "/")
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("t.tnk")));
+        else if (!file.isEmpty())
+            QVERIFY(writeFileAtomically(path, file).ok);
+        CurveTable t = threePoints();
+        const TankFileOpen opened = openTankFile(path, offsetMode, t);
+        QCOMPARE(opened.ok, message.isEmpty());
+        if (!message.isEmpty()) {
+            QCOMPARE(opened.messages, Messages{refusal(message)});
+            QVERIFY2(opened.detail.startsWith(path + QStringLiteral(": ")), qPrintable(opened.detail));
+        }
+        QCOMPARE(opened.pointCount.value_or(-1), pointCount);
+        QCOMPARE(t.value(1), firstValue);
+        if (!opened.ok)
+            QCOMPARE(t.filledRows(), 0);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestTankFile)
 #include "tst_tankfile.moc"

@@ -52,124 +52,118 @@ void checkFits(QValueAxis* axis, const QList<double>& coordinates)
 class TestGraph : public QObject {
     Q_OBJECT
 private slots:
-    void points_data();
-    void points();
-    void scale_data();
-    void scale();
-    void window();
-};
+    void points_data()
+    {
+        QTest::addColumn<Rows>("rows");
+        QTest::addColumn<int>("pointCount");
+        QTest::addColumn<Points>("points"); // x: percentage, y: VALUE
 
-void TestGraph::points_data()
-{
-    QTest::addColumn<Rows>("rows");
-    QTest::addColumn<int>("pointCount");
-    QTest::addColumn<Points>("points"); // x: percentage, y: VALUE
+        const Rows three = {{"100", "0"}, {"600", "50"}, {"1100", "99.99"}};
+        QTest::newRow("three points") << three << 3 << Points{{0, 100}, {50, 600}, {99.99, 1100}};
+        QTest::newRow("Val rule")
+            << Rows{{" 600.0", "50.000"}, {"-50", " 50.00"}, {"12ab", "7x"}, {"", "x"}} << 4
+            << Points{{50, 600}, {50, -50}, {7, 12}, {0, 0}};
+        QTest::newRow("grid order kept")
+            << Rows{{"9", "99.99"}, {"1", "0"}} << 2 << Points{{99.99, 9}, {0, 1}};
+        QTest::newRow("rows past the count left out") << three << 2 << Points{{0, 100}, {50, 600}};
+        QTest::newRow("no count") << three << 0 << Points{};
+        QTest::newRow("negative count") << three << -1 << Points{};
 
-    const Rows three = {{"100", "0"}, {"600", "50"}, {"1100", "99.99"}};
-    QTest::newRow("three points") << three << 3 << Points{{0, 100}, {50, 600}, {99.99, 1100}};
-    QTest::newRow("Val rule")
-        << Rows{{" 600.0", "50.000"}, {"-50", " 50.00"}, {"12ab", "7x"}, {"", "x"}} << 4
-        << Points{{50, 600}, {50, -50}, {7, 12}, {0, 0}};
-    QTest::newRow("grid order kept")
-        << Rows{{"9", "99.99"}, {"1", "0"}} << 2 << Points{{99.99, 9}, {0, 1}};
-    QTest::newRow("rows past the count left out") << three << 2 << Points{{0, 100}, {50, 600}};
-    QTest::newRow("no count") << three << 0 << Points{};
-    QTest::newRow("negative count") << three << -1 << Points{};
-
-    Rows full;
-    Points all;
-    for (int i = 0; i < CurveTable::kRows; ++i) {
-        full.append({QString::number(2 * i), QString::number(i)});
-        all.append({double(i), double(2 * i)});
-    }
-    QTest::newRow("count above the grid") << full << CurveTable::kRows + 1 << all;
-}
-
-void TestGraph::points()
-{
-    QFETCH(Rows, rows);
-    QFETCH(int, pointCount);
-    QFETCH(Points, points);
-    QCOMPARE(graphPoints(tableOf(rows), pointCount), points);
-}
-
-void TestGraph::scale_data()
-{
-    QTest::addColumn<double>("lo");
-    QTest::addColumn<double>("hi");
-    QTest::addColumn<double>("min");
-    QTest::addColumn<double>("max");
-    QTest::addColumn<double>("tickInterval");
-    QTest::addColumn<int>("decimals");
-
-    QTest::newRow("percentages") << 0.0 << 99.99 << -2.9997 << 102.9897 << 20.0 << 0;
-    QTest::newRow("offset values") << -50.0 << 950.0 << -80.0 << 980.0 << 200.0 << 0;
-    QTest::newRow("flat curve") << 10.0 << 10.0 << 8.94 << 11.06 << 0.5 << 1;
-    QTest::newRow("small span") << 1.0 << 1.15 << 0.9955 << 1.1545 << 0.02 << 2;
-}
-
-void TestGraph::scale()
-{
-    QFETCH(double, lo);
-    QFETCH(double, hi);
-    const AxisScale s = axisScale(lo, hi);
-    QTEST(s.min, "min");
-    QTEST(s.max, "max");
-    QTEST(s.tickInterval, "tickInterval");
-    QTEST(s.decimals, "decimals");
-}
-
-void TestGraph::window()
-{
-    GraphWindow graph;
-    auto* view = graph.findChild<QChartView*>(QStringLiteral("Graph1"));
-    QVERIFY(view);
-    QChart* chart = view->chart();
-    QValueAxis* x = axis(chart, Qt::Horizontal);
-    QValueAxis* y = axis(chart, Qt::Vertical);
-    QVERIFY(x && y);
-    QCOMPARE(x->titleText(), QStringLiteral("PERCENTAGE OF FULL SCALE"));
-    QCOMPARE(y->titleText(), QStringLiteral("UNITS"));
-    auto* hovered = graph.findChild<QLabel*>(QStringLiteral("hoveredPoint"));
-    QVERIFY(hovered);
-
-    // A rising curve, then a second fill with a falling one the viewer would draw: the same
-    // window shows only the second, on axes fitted to it.
-    const QList<Points> fills = {{{0, 100}, {50, 600}, {99.99, 1100}}, {{0, 90}, {95, 50}}};
-    for (const Points& points : fills) {
-        QVERIFY(graph.showCurve(points));
-        QVERIFY(graph.isVisible());
-        QVERIFY(!QApplication::activeModalWidget());
-        const QList<QAbstractSeries*> series = chart->series();
-        QVERIFY(!series.isEmpty());
-        for (QAbstractSeries* s : series)
-            QCOMPARE(qobject_cast<QXYSeries*>(s)->points(), points);
-        QList<double> xs, ys;
-        for (const QPointF& p : points) {
-            xs.append(p.x());
-            ys.append(p.y());
+        Rows full;
+        Points all;
+        for (int i = 0; i < CurveTable::kRows; ++i) {
+            full.append({QString::number(2 * i), QString::number(i)});
+            all.append({double(i), double(2 * i)});
         }
-        checkFits(x, xs);
-        checkFits(y, ys);
+        QTest::newRow("count above the grid") << full << CurveTable::kRows + 1 << all;
     }
 
-    // The mouse over a marker names its point, and leaving it empties the label.
-    auto* markers = chart->findChild<QScatterSeries*>();
-    QVERIFY(markers);
-    QVERIFY(QTest::qWaitForWindowExposed(&graph));
-    const auto mouseOn = [&](const QPointF& point) {
-        const QPointF scenePos = chart->mapToScene(chart->mapToPosition(point, markers));
-        QTest::mouseMove(view->viewport(), view->mapFromScene(scenePos));
-    };
-    mouseOn({95, 50});
-    QTRY_COMPARE(hovered->text(), QStringLiteral("95 % of full scale: 50 units"));
-    mouseOn({47.5, 70});
-    QTRY_COMPARE(hovered->text(), QString());
+    void points()
+    {
+        QFETCH(Rows, rows);
+        QFETCH(int, pointCount);
+        QFETCH(Points, points);
+        QCOMPARE(graphPoints(tableOf(rows), pointCount), points);
+    }
 
-    // Nothing to draw keeps the curve shown.
-    QVERIFY(!graph.showCurve({}));
-    QCOMPARE(markers->points(), fills.last());
-}
+    void scale_data()
+    {
+        QTest::addColumn<double>("lo");
+        QTest::addColumn<double>("hi");
+        QTest::addColumn<double>("min");
+        QTest::addColumn<double>("max");
+        QTest::addColumn<double>("tickInterval");
+        QTest::addColumn<int>("decimals");
+
+        QTest::newRow("percentages") << 0.0 << 99.99 << -2.9997 << 102.9897 << 20.0 << 0;
+        QTest::newRow("offset values") << -50.0 << 950.0 << -80.0 << 980.0 << 200.0 << 0;
+        QTest::newRow("flat curve") << 10.0 << 10.0 << 8.94 << 11.06 << 0.5 << 1;
+        QTest::newRow("small span") << 1.0 << 1.15 << 0.9955 << 1.1545 << 0.02 << 2;
+    }
+
+    void scale()
+    {
+        QFETCH(double, lo);
+        QFETCH(double, hi);
+        const AxisScale s = axisScale(lo, hi);
+        QTEST(s.min, "min");
+        QTEST(s.max, "max");
+        QTEST(s.tickInterval, "tickInterval");
+        QTEST(s.decimals, "decimals");
+    }
+
+    void window()
+    {
+        GraphWindow graph;
+        auto* view = graph.findChild<QChartView*>(QStringLiteral("Graph1"));
+        QVERIFY(view);
+        QChart* chart = view->chart();
+        QValueAxis* x = axis(chart, Qt::Horizontal);
+        QValueAxis* y = axis(chart, Qt::Vertical);
+        QVERIFY(x && y);
+        QCOMPARE(x->titleText(), QStringLiteral("PERCENTAGE OF FULL SCALE"));
+        QCOMPARE(y->titleText(), QStringLiteral("UNITS"));
+        auto* hovered = graph.findChild<QLabel*>(QStringLiteral("hoveredPoint"));
+        QVERIFY(hovered);
+
+        // A rising curve, then a second fill with a falling one the viewer would draw: the same
+        // window shows only the second, on axes fitted to it.
+        const QList<Points> fills = {{{0, 100}, {50, 600}, {99.99, 1100}}, {{0, 90}, {95, 50}}};
+        for (const Points& points : fills) {
+            QVERIFY(graph.showCurve(points));
+            QVERIFY(graph.isVisible());
+            QVERIFY(!QApplication::activeModalWidget());
+            const QList<QAbstractSeries*> series = chart->series();
+            QVERIFY(!series.isEmpty());
+            for (QAbstractSeries* s : series)
+                QCOMPARE(qobject_cast<QXYSeries*>(s)->points(), points);
+            QList<double> xs, ys;
+            for (const QPointF& p : points) {
+                xs.append(p.x());
+                ys.append(p.y());
+            }
+            checkFits(x, xs);
+            checkFits(y, ys);
+        }
+
+        // The mouse over a marker names its point, and leaving it empties the label.
+        auto* markers = chart->findChild<QScatterSeries*>();
+        QVERIFY(markers);
+        QVERIFY(QTest::qWaitForWindowExposed(&graph));
+        const auto mouseOn = [&](const QPointF& point) {
+            const QPointF scenePos = chart->mapToScene(chart->mapToPosition(point, markers));
+            QTest::mouseMove(view->viewport(), view->mapFromScene(scenePos));
+        };
+        mouseOn({95, 50});
+        QTRY_COMPARE(hovered->text(), QStringLiteral("95 % of full scale: 50 units"));
+        mouseOn({47.5, 70});
+        QTRY_COMPARE(hovered->text(), QString());
+
+        // Nothing to draw keeps the curve shown.
+        QVERIFY(!graph.showCurve({}));
+        QCOMPARE(markers->points(), fills.last());
+    }
+};
 
 QTEST_MAIN(TestGraph)
 #include "tst_graph.moc"
