@@ -1,25 +1,15 @@
 // The curve check and the encoding: compaction, ordering, every message in its order, and the
 // exact bytes the meter receives for a curve.
 
+#include "curvetables.h"
 #include "editor/curvecheck.h"
 
 #include <QTest>
 
 using namespace kaldor;
+using namespace kaldor::testing;
 
 namespace {
-
-using Rows = QList<QPair<QString, QString>>; // VALUE text, percentage text
-
-CurveTable tableOf(const Rows& rows)
-{
-    CurveTable t;
-    for (int i = 0; i < rows.size(); ++i) {
-        t.setValue(i + 1, rows[i].first);
-        t.setPercent(i + 1, rows[i].second);
-    }
-    return t;
-}
 
 Rows rowsOf(const CurveTable& t)
 {
@@ -51,7 +41,7 @@ private slots:
         QTest::addColumn<Rows>("after"); // empty: the rows as given
         QTest::addColumn<int>("currentRow"); // in the % column
 
-        const Rows three = {{"100", "0"}, {"600", "50"}, {"1100", "99.99"}};
+        const Rows three = threePointRows();
         QTest::newRow("ordered curve") << three << true << QStringList{} << 3 << Rows{} << 1;
         QTest::newRow("single point at 0") << Rows{{"5", "0"}} << false
                                            << QStringList{"Last % value must be 99.99"} << 1 << Rows{} << 1;
@@ -112,7 +102,7 @@ private slots:
         QTest::addColumn<QString>("message"); // empty: encoded
         QTest::addColumn<QByteArray>("block");
 
-        const Rows three = {{"100", "0"}, {"600", "50"}, {"1100", "99.99"}};
+        const Rows three = threePointRows();
         const auto row = [](const char* name, const Rows& rows, bool offsetMode, const char* hex) {
             QTest::newRow(name) << rows << offsetMode << QString() << QByteArray::fromHex(hex);
         };

@@ -1,6 +1,7 @@
 // Tank files byte for byte, their reading in both layouts (also the other layout's file), and
 // the refusals that keep a wrong file from being written.
 
+#include "curvetables.h"
 #include "editor/tankfile.h"
 #include "store/atomicfile.h"
 
@@ -10,19 +11,9 @@
 #include <QTest>
 
 using namespace kaldor;
+using namespace kaldor::testing;
 
 namespace {
-
-CurveTable threePoints()
-{
-    CurveTable t;
-    const char* rows[][2] = {{"100", "0"}, {"600", "50"}, {"1100", "99.99"}};
-    for (int r = 1; r <= 3; ++r) {
-        t.setValue(r, rows[r - 1][0]);
-        t.setPercent(r, rows[r - 1][1]);
-    }
-    return t;
-}
 
 QByteArray readAll(const QString& path)
 {
@@ -55,7 +46,7 @@ private slots:
         QFETCH(QByteArray, file);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("t.tnk"));
-        const CurveTable t = threePoints();
+        const CurveTable t = threePointTable();
         const TankFileSave saved = saveTankFile(path, tankNumber, encodeCurve(t, 3, offsetMode), 3, t, offsetMode);
         QVERIFY(saved.ok);
         QCOMPARE(saved.messages, Messages{info(QStringLiteral("File ") + path + QStringLiteral(" saved."))});
@@ -92,7 +83,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("t.tnk"));
         QVERIFY(writeFileAtomically(path, "old curve").ok);
-        CurveTable t = threePoints();
+        CurveTable t = threePointTable();
         t.setValue(3, lastValue);
         t.setValue(2, middleValue);
         const TankFileSave saved = saveTankFile(path, tankNumber, encodeCurve(t, 3, true), 3, t, true);
@@ -142,7 +133,7 @@ private slots:
             QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("t.tnk")));
         else if (!file.isEmpty())
             QVERIFY(writeFileAtomically(path, file).ok);
-        CurveTable t = threePoints();
+        CurveTable t = threePointTable();
         const TankFileOpen opened = openTankFile(path, offsetMode, t);
         QCOMPARE(opened.ok, message.isEmpty());
         if (!message.isEmpty()) {

@@ -1,6 +1,7 @@
 // The graph: the points taken from the cell texts, the axis scales, and the graphit window
 // after a fill and after the next one.
 
+#include "../editor/curvetables.h"
 #include "graph/graphdata.h"
 #include "graph/graphwindow.h"
 
@@ -15,21 +16,11 @@
 #include <algorithm>
 
 using namespace kaldor;
+using namespace kaldor::testing;
 
 namespace {
 
-using Rows = QList<QPair<QString, QString>>; // VALUE text, percentage text
 using Points = QList<QPointF>;
-
-CurveTable tableOf(const Rows& rows)
-{
-    CurveTable t;
-    for (int i = 0; i < rows.size(); ++i) {
-        t.setValue(i + 1, rows[i].first);
-        t.setPercent(i + 1, rows[i].second);
-    }
-    return t;
-}
 
 QValueAxis* axis(QChart* chart, Qt::Orientation orientation)
 {
@@ -58,7 +49,7 @@ private slots:
         QTest::addColumn<int>("pointCount");
         QTest::addColumn<Points>("points"); // x: percentage, y: VALUE
 
-        const Rows three = {{"100", "0"}, {"600", "50"}, {"1100", "99.99"}};
+        const Rows three = threePointRows();
         QTest::newRow("three points") << three << 3 << Points{{0, 100}, {50, 600}, {99.99, 1100}};
         QTest::newRow("Val rule")
             << Rows{{" 600.0", "50.000"}, {"-50", " 50.00"}, {"12ab", "7x"}, {"", "x"}} << 4

@@ -1,7 +1,7 @@
 #pragma once
 // Shared pieces of the link tests: short waits, a small image, the three-point curve.
 
-#include "editor/curvetable.h"
+#include "../editor/curvetables.h"
 #include "editor/tanksend.h"
 #include "link/exchanges.h"
 #include "sim/simulatedport.h"
@@ -36,17 +36,5 @@ struct OpenMeter {
     SimulatedPort port;
     ExchangeContext ctx{port, shortBounds(), {}, nullptr};
 };
-
-// Points (0 %, 100), (50 %, 600), (99.99 %, 1100).
-inline CurveTable threePointTable()
-{
-    CurveTable t;
-    const char* rows[][2] = {{"100", "0"}, {"600", "50"}, {"1100", "99.99"}};
-    for (int r = 1; r <= 3; ++r) {
-        t.setValue(r, QString::fromLatin1(rows[r - 1][0]));
-        t.setPercent(r, QString::fromLatin1(rows[r - 1][1]));
-    }
-    return t;
-}
 
 } // namespace kaldor::testing
