@@ -58,6 +58,14 @@ struct Received {
     bool wait(int calls = 1) { return QTest::qWaitFor([&] { return this->calls >= calls; }, 10000); }
 };
 
+// Opens the link's port for context and waits until it is open.
+bool openPort(Link& link, QObject* context)
+{
+    Received opened;
+    return link.openPort(context, PortSpec{}, opened.opened()) && opened.wait() && opened.status.ok() &&
+           link.isPortOpen();
+}
+
 // A simulated port that notes the thread it is destroyed on.
 class NotingPort : public SimulatedPort {
 public:
@@ -92,11 +100,7 @@ private slots:
         QObject window;
         auto meter = std::make_shared<SimulatedMeter>(twoBlockImage());
         Link link(pacedMeter(meter), shortBounds());
-        Received opened;
-        QVERIFY(link.openPort(&window, PortSpec{}, opened.opened()));
-        QVERIFY(opened.wait());
-        QVERIFY(opened.status.ok());
-        QVERIFY(link.isPortOpen());
+        QVERIFY(openPort(link, &window));
 
         Received read;
         QList<int> progress;
@@ -152,9 +156,7 @@ private slots:
         meter->addFault(*MeterFault::parse(QStringLiteral("AU:3:close")));
         Link link([&meter](const PortSpec&) { return std::make_unique<SimulatedPort>(meter); }, shortBounds());
         QSignalSpy closed(&link, &Link::portClosed);
-        Received opened;
-        QVERIFY(link.openPort(&window, PortSpec{}, opened.opened()));
-        QVERIFY(opened.wait());
+        QVERIFY(openPort(link, &window));
         QTemporaryDir dir;
         Received read;
         QVERIFY(link.download(&window, dir.filePath(QStringLiteral("All1.DAT")), read.imageDone()));
@@ -166,8 +168,7 @@ private slots:
         // The port can be chosen again (on a sound line), and a write hands over the image the
         // meter now holds.
         meter = std::make_shared<SimulatedMeter>(twoBlockImage());
-        QVERIFY(link.openPort(&window, PortSpec{}, opened.opened()));
-        QVERIFY(opened.wait(2));
+        QVERIFY(openPort(link, &window));
         const IndicatorImage empty = SimulatedMeter::emptyImage();
         Received written;
         QVERIFY(link.upload(&window, uploadSourceFromImage(empty, empty.length()), UploadVariant::MainWindow,
@@ -185,9 +186,7 @@ private slots:
         auto meter = std::make_shared<SimulatedMeter>(twoBlockImage());
         Link link(pacedMeter(meter), shortBounds());
         QObject owner;
-        Received opened;
-        QVERIFY(link.openPort(&owner, PortSpec{}, opened.opened()));
-        QVERIFY(opened.wait());
+        QVERIFY(openPort(link, &owner));
 
         auto* window = new QObject;
         Received read;
@@ -224,9 +223,7 @@ private slots:
         QThread* portDestroyedOn = nullptr;
         auto link = std::make_unique<Link>(
             [&](const PortSpec&) { return std::make_unique<NotingPort>(meter, &portDestroyedOn); }); // production bounds
-        Received opened;
-        QVERIFY(link->openPort(&window, PortSpec{}, opened.opened()));
-        QVERIFY(opened.wait());
+        QVERIFY(openPort(*link, &window));
         Received read;
         QVERIFY(link->download(&window, dir.filePath(QStringLiteral("All1.DAT")), read.imageDone()));
         QVERIFY(QTest::qWaitFor([&] { return meter->commandCount("AU") == 1; }, 5000));
