@@ -110,8 +110,6 @@ private slots:
         // The count line becomes the offset and the first VALUE the count: 100 points are not there.
         QTest::newRow("plain file, offset layout") << plainFile << true << QStringLiteral("Error:  62") << 100
                                                    << QString();
-        QTest::newRow("too few fields") << QByteArray("5\r\n 1000 \r\n 0 \r\n 3 \r\n1, 0,2,") << true
-                                        << QStringLiteral("Error:  62") << 3 << QString();
         QTest::newRow("full scale 40000") << QByteArray("5\r\n 40000 \r\n 0 \r\n 1 \r\n1, 99.99,") << true
                                           << QStringLiteral("Error:  6") << -1 << QString();
         QTest::newRow("150 points") << QByteArray("5\r\n 1000 \r\n 0 \r\n 150 \r\n") << true
