@@ -214,8 +214,8 @@ void EditorWindow::clearCurve()
 
 bool EditorWindow::checkCurve()
 {
-    m_status->setText(kChecking);
     m_status->setVisible(true);
+    m_status->setText(kChecking);
     m_status->repaint(); // shown while the check runs, without handing events out meanwhile
     CurveTable table = m_grid->table();
     const CurveCheck check = validateCurve(table);
