@@ -82,6 +82,7 @@ void EditorWindow::buildControls()
     m_list->setObjectName(QStringLiteral("List1"));
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->viewport()->installEventFilter(this);
+    m_list->setMaximumWidth(3 * m_list->fontMetrics().horizontalAdvance(QStringLiteral("Tank  255")));
 
     m_tankLabel = new QLabel(central);
     m_tankLabel->setObjectName(QStringLiteral("Label1"));
@@ -121,8 +122,8 @@ void EditorWindow::buildControls()
     layout->addLayout(entries, 2, 0, 1, 2);
     layout->addWidget(m_status, 3, 0);
     layout->addWidget(m_progress, 3, 1);
-    layout->setColumnStretch(1, 1);
     layout->setRowStretch(1, 1);
+    layout->setColumnStretch(0, 1);
 }
 
 void EditorWindow::buildMenus()
@@ -144,6 +145,7 @@ void EditorWindow::buildMenus()
     action(menuBar(), "tread", QStringLiteral("&Read Indicator"), &EditorWindow::readIndicator);
     action(menuBar(), "asend", QStringLiteral("&Send Tank data"), &EditorWindow::sendTankData);
     action(menuBar(), "tclose", QStringLiteral("C&lose"), &EditorWindow::close);
+    setMinimumWidth(menuBar()->sizeHint().width()); // every menu in view
 }
 
 void EditorWindow::loadTankTable(bool askWhenMissing)
