@@ -23,9 +23,11 @@
 #include <QMenuBar>
 #include <QProgressBar>
 
-namespace kaldor {
+namespace kaldor
+{
 
-namespace {
+namespace
+{
 
 const QString kPrompt = QStringLiteral("Enter Tank Address\r\nand press the Enter Key");
 const QString kChecking = QStringLiteral("Checking data order.");
@@ -48,8 +50,7 @@ FileDialog tankFileDialog(const QString& title)
 
 bool isEnter(const QEvent* event)
 {
-    if (event->type() != QEvent::KeyPress)
-        return false;
+    if (event->type() != QEvent::KeyPress) return false;
     const int key = static_cast<const QKeyEvent*>(event)->key();
     return key == Qt::Key_Return || key == Qt::Key_Enter;
 }
@@ -67,9 +68,15 @@ EditorWindow::EditorWindow(Link& link, Dialogs& dialogs, bool offsetMode, QWidge
 
 EditorWindow::~EditorWindow() = default;
 
-const CurveTable& EditorWindow::table() const { return m_grid->table(); }
+const CurveTable& EditorWindow::table() const
+{
+    return m_grid->table();
+}
 
-GraphWindow* EditorWindow::graphWindow() const { return m_graph; }
+GraphWindow* EditorWindow::graphWindow() const
+{
+    return m_graph;
+}
 
 void EditorWindow::buildControls()
 {
@@ -82,13 +89,15 @@ void EditorWindow::buildControls()
     m_list->setObjectName(QStringLiteral("List1"));
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->viewport()->installEventFilter(this);
-    m_list->setMaximumWidth(3 * m_list->fontMetrics().horizontalAdvance(QStringLiteral("Tank  255")));
+    m_list->setMaximumWidth(3 *
+                            m_list->fontMetrics().horizontalAdvance(QStringLiteral("Tank  255")));
 
     m_tankLabel = new QLabel(central);
     m_tankLabel->setObjectName(QStringLiteral("Label1"));
     m_grid = new CurveGrid(central);
     m_grid->setOffsetCapable(m_offsetMode);
-    connect(m_grid, &CurveGrid::pointCountChanged, this, [this](int change) { m_pointCount += change; });
+    connect(m_grid, &CurveGrid::pointCountChanged, this,
+            [this](int change) { m_pointCount += change; });
 
     m_prompt = new QLabel(kPrompt, central);
     m_prompt->setObjectName(QStringLiteral("Label2"));
@@ -105,7 +114,8 @@ void EditorWindow::buildControls()
     m_progress = new QProgressBar(central);
     m_progress->setObjectName(QStringLiteral("pbTank"));
     m_progress->setRange(0, 100);
-    for (QWidget* hidden : std::initializer_list<QWidget*>{m_prompt, m_sendEntry, m_saveEntry, m_status, m_progress})
+    for (QWidget* hidden :
+         std::initializer_list<QWidget*>{m_prompt, m_sendEntry, m_saveEntry, m_status, m_progress})
         hidden->setVisible(false);
 
     auto* entries = new QHBoxLayout;
@@ -161,8 +171,7 @@ void EditorWindow::loadTankTable(bool askWhenMissing)
     m_tankNumberText.clear();
 
     IndicatorTanks tanks = loadIndicatorTanks(workingFilePath());
-    if (tanks.fileOpened)
-        m_indicatorLoaded = true;
+    if (tanks.fileOpened) m_indicatorLoaded = true;
     switch (tanks.status) {
     case TanksStatus::Ok:
         m_records = std::move(tanks.records);
@@ -170,15 +179,14 @@ void EditorWindow::loadTankTable(bool askWhenMissing)
             m_list->addItem(tankListText(record.tankNumber));
         return;
     case TanksStatus::NotFound: {
-        if (!askWhenMissing)
-            return;
+        if (!askWhenMissing) return;
         Question q;
-        q.text = QStringLiteral("No indicator file in buffer. Do you want to get the indicator file?");
+        q.text =
+            QStringLiteral("No indicator file in buffer. Do you want to get the indicator file?");
         q.title = QStringLiteral("No indicator file");
         q.icon = QuestionIcon::Critical;
         q.defaultAnswer = Answer::No;
-        if (m_dialogs.question(this, q) == Answer::Yes)
-            readIndicator();
+        if (m_dialogs.question(this, q) == Answer::Yes) readIndicator();
         return;
     }
     case TanksStatus::EndOfData:
@@ -189,7 +197,10 @@ void EditorWindow::loadTankTable(bool askWhenMissing)
     }
 }
 
-void EditorWindow::setCurve(const CurveTable& table) { m_grid->setTable(table); }
+void EditorWindow::setCurve(const CurveTable& table)
+{
+    m_grid->setTable(table);
+}
 
 void EditorWindow::showTankCurve()
 {
@@ -226,18 +237,15 @@ bool EditorWindow::checkCurve()
     m_status->setVisible(false);
     m_status->clear();
     m_curveValid = check.curveValid;
-    if (check.pointCount)
-        m_pointCount = *check.pointCount;
+    if (check.pointCount) m_pointCount = *check.pointCount;
     showMessages(m_dialogs, this, check.messages);
     return m_curveValid;
 }
 
 void EditorWindow::graphCurve()
 {
-    if (!checkCurve())
-        return;
-    if (!m_graph)
-        m_graph = new GraphWindow(this);
+    if (!checkCurve()) return;
+    if (!m_graph) m_graph = new GraphWindow(this);
     m_graph->showCurve(graphPoints(m_grid->table(), m_pointCount));
 }
 
@@ -286,16 +294,14 @@ void EditorWindow::tankNumberEntered()
     m_tankNumberText = text;
     m_tankLabel->setText(QStringLiteral("Tank ") + text);
     hideEntries();
-    if (!m_sendWaitsForNumber)
-        return;
+    if (!m_sendWaitsForNumber) return;
     m_sendWaitsForNumber = false;
     continueSend();
 }
 
 void EditorWindow::continueSend()
 {
-    if (!checkCurve())
-        return;
+    if (!checkCurve()) return;
     QList<int> loaded;
     for (const TankRecord& record : m_records)
         loaded.append(record.tankNumber);
@@ -316,11 +322,9 @@ void EditorWindow::continueSend()
 void EditorWindow::sendDone(const ExchangeResult& result)
 {
     exchangeEnded();
-    if (m_closed)
-        return;
+    if (m_closed) return;
     showMessages(m_dialogs, this, sendTankMessages(result));
-    if (result.done())
-        m_indicatorLoaded = false;
+    if (result.done()) m_indicatorLoaded = false;
 }
 
 void EditorWindow::saveTankAs()
@@ -328,17 +332,15 @@ void EditorWindow::saveTankAs()
     std::optional<QString> path;
     for (;;) {
         path = m_dialogs.saveFileName(this, tankFileDialog(QStringLiteral("Save As")));
-        if (!path)
-            return;
-        if (path->contains(QLatin1String(".tnk")) || path->contains(QLatin1String(".TNK")))
-            break;
+        if (!path) return;
+        if (path->contains(QLatin1String(".tnk")) || path->contains(QLatin1String(".TNK"))) break;
         m_dialogs.message(this, QStringLiteral("Wrong file extension"));
     }
-    if (!checkCurve())
-        return;
+    if (!checkCurve()) return;
     // A curve the file cannot hold stops here, before the tank number is asked for.
     const EncodedCurve encoded = encodeCurve(m_grid->table(), m_pointCount, m_offsetMode);
-    const Messages refused = encoded.ok ? tankFileCurveRefusals(encoded, m_pointCount) : encoded.messages;
+    const Messages refused =
+        encoded.ok ? tankFileCurveRefusals(encoded, m_pointCount) : encoded.messages;
     if (!refused.isEmpty()) {
         showMessages(m_dialogs, this, refused);
         return;
@@ -369,9 +371,9 @@ void EditorWindow::saveNumberEntered()
 
 void EditorWindow::openTankFile()
 {
-    const std::optional<QString> path = m_dialogs.openFileName(this, tankFileDialog(QStringLiteral("Open")));
-    if (path)
-        openTankFileAt(*path);
+    const std::optional<QString> path =
+        m_dialogs.openFileName(this, tankFileDialog(QStringLiteral("Open")));
+    if (path) openTankFileAt(*path);
 }
 
 void EditorWindow::openTankFileAt(const QString& path)
@@ -379,20 +381,19 @@ void EditorWindow::openTankFileAt(const QString& path)
     CurveTable table;
     const TankFileOpen opened = kaldor::openTankFile(path, m_offsetMode, table);
     setCurve(table);
-    if (opened.tankNumberText)
-        m_tankNumberText = *opened.tankNumberText;
-    if (opened.pointCount)
-        m_pointCount = *opened.pointCount;
-    m_grid->setCurrentCell(GridCell{1, opened.ok ? CurveTable::kValueColumn : m_grid->currentCell().column});
+    if (opened.tankNumberText) m_tankNumberText = *opened.tankNumberText;
+    if (opened.pointCount) m_pointCount = *opened.pointCount;
+    m_grid->setCurrentCell(
+        GridCell{1, opened.ok ? CurveTable::kValueColumn : m_grid->currentCell().column});
     showMessages(m_dialogs, this, opened.messages);
-    if (opened.ok)
-        m_tankLabel->setText(QStringLiteral("Tank ") + m_tankNumberText);
+    if (opened.ok) m_tankLabel->setText(QStringLiteral("Tank ") + m_tankNumberText);
 }
 
 void EditorWindow::readIndicator()
 {
     const bool asked = m_link.download(
-        this, workingFilePath(), [this](const ExchangeResult& r, const IndicatorImage&) { readDone(r); },
+        this, workingFilePath(),
+        [this](const ExchangeResult& r, const IndicatorImage&) { readDone(r); },
         [this](int percent) { m_progress->setValue(percent); });
     if (!asked) {
         m_dialogs.message(this, Link::kBusyMessage);
@@ -414,20 +415,21 @@ void EditorWindow::readDone(const ExchangeResult& result)
         return;
     }
     showMessages(m_dialogs, this, downloadMessages(result, DownloadVariant::Editor));
-    if (result.done())
-        m_indicatorLoaded = true;
+    if (result.done()) m_indicatorLoaded = true;
     m_progress->setVisible(false);
     loadTankTable();
 }
 
-void EditorWindow::exchangeStarted() { ++m_exchangesRunning; }
+void EditorWindow::exchangeStarted()
+{
+    ++m_exchangesRunning;
+}
 
 // A closed editor stays until the link has answered its last request.
 void EditorWindow::exchangeEnded()
 {
     --m_exchangesRunning;
-    if (m_closed && m_exchangesRunning == 0)
-        deleteLater();
+    if (m_closed && m_exchangesRunning == 0) deleteLater();
 }
 
 bool EditorWindow::eventFilter(QObject* watched, QEvent* event)
@@ -454,18 +456,14 @@ bool EditorWindow::eventFilter(QObject* watched, QEvent* event)
 void EditorWindow::closeEvent(QCloseEvent* event)
 {
     event->accept();
-    if (m_closed)
-        return;
+    if (m_closed) return;
     m_closed = true;
     m_sendWaitsForNumber = false;
-    if (m_graph)
-        m_graph->close();
+    if (m_graph) m_graph->close();
     emit closed();
     const int error = removeWorkingFile();
-    if (error != 0)
-        m_dialogs.message(this, QStringLiteral("Error :") + strNumber(error));
-    if (m_exchangesRunning == 0)
-        deleteLater();
+    if (error != 0) m_dialogs.message(this, QStringLiteral("Error :") + strNumber(error));
+    if (m_exchangesRunning == 0) deleteLater();
 }
 
 } // namespace kaldor

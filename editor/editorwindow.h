@@ -20,14 +20,16 @@ class QLineEdit;
 class QListWidget;
 class QProgressBar;
 
-namespace kaldor {
+namespace kaldor
+{
 
 class CurveGrid;
 class Dialogs;
 class GraphWindow;
 class Link;
 
-class EditorWindow : public QMainWindow {
+class EditorWindow : public QMainWindow
+{
     Q_OBJECT
 public:
     EditorWindow(Link& link, Dialogs& dialogs, bool offsetMode, QWidget* parent = nullptr);
@@ -70,8 +72,8 @@ private:
     // validateCurve on the grid, with "Checking data order." in Text1 while it runs; the grid
     // gets the compacted and sorted curve back. Returns curveValid.
     bool checkCurve();
-    void tankNumberEntered();   // Enter in text2
-    void saveNumberEntered();   // Enter in Text3
+    void tankNumberEntered(); // Enter in text2
+    void saveNumberEntered(); // Enter in Text3
     void continueSend();
     void showEntry(QLineEdit* entry);
     void hideEntries();
@@ -104,11 +106,11 @@ private:
 
     QListWidget* m_list = nullptr;
     CurveGrid* m_grid = nullptr;
-    QLabel* m_tankLabel = nullptr;   // Label1
-    QLabel* m_prompt = nullptr;      // Label2
-    QLineEdit* m_sendEntry = nullptr; // text2
-    QLineEdit* m_saveEntry = nullptr; // Text3
-    QLineEdit* m_status = nullptr;    // Text1
+    QLabel* m_tankLabel = nullptr;      // Label1
+    QLabel* m_prompt = nullptr;         // Label2
+    QLineEdit* m_sendEntry = nullptr;   // text2
+    QLineEdit* m_saveEntry = nullptr;   // Text3
+    QLineEdit* m_status = nullptr;      // Text1
     QProgressBar* m_progress = nullptr; // pbTank
     QPointer<GraphWindow> m_graph;
 };

@@ -33,7 +33,8 @@
 
 using namespace kaldor;
 
-namespace {
+namespace
+{
 
 constexpr double kListTargetMs = 150;
 constexpr double kTankTargetMs = 30;
@@ -43,7 +44,8 @@ constexpr int kSmallTank = 35;
 constexpr int kLargeTank = 100;
 
 // No boxes: a message is printed, since none is expected.
-class PrintingDialogs : public Dialogs {
+class PrintingDialogs : public Dialogs
+{
 public:
     void message(QWidget*, const QString& text) override
     {
@@ -54,8 +56,14 @@ public:
         std::fprintf(stderr, "bench_editor: question \"%s\"\n", qPrintable(q.text));
         return Answer::No;
     }
-    std::optional<QString> saveFileName(QWidget*, const FileDialog&) override { return std::nullopt; }
-    std::optional<QString> openFileName(QWidget*, const FileDialog&) override { return std::nullopt; }
+    std::optional<QString> saveFileName(QWidget*, const FileDialog&) override
+    {
+        return std::nullopt;
+    }
+    std::optional<QString> openFileName(QWidget*, const FileDialog&) override
+    {
+        return std::nullopt;
+    }
 };
 
 TankSource tank(int number, int points)
@@ -66,7 +74,8 @@ TankSource tank(int number, int points)
     for (int k = 0; k < points; ++k) {
         const double fraction = double(k) / (points - 1);
         source.points.append({QString::number(int(fraction * 3400)),
-                              k == points - 1 ? QStringLiteral("99.99") : QString::number(fraction * 99.99, 'f', 2)});
+                              k == points - 1 ? QStringLiteral("99.99")
+                                              : QString::number(fraction * 99.99, 'f', 2)});
     }
     return source;
 }
@@ -81,7 +90,8 @@ bool writeFullImage()
     BuildState state;
     const BuildResult built = buildFromSources(tanks, true, state);
     if (!built.ok) {
-        std::fprintf(stderr, "bench_editor: build failed: %s\n", qPrintable(built.messages.value(0).text));
+        std::fprintf(stderr, "bench_editor: build failed: %s\n",
+                     qPrintable(built.messages.value(0).text));
         return false;
     }
     QFile f(workingFilePath());
@@ -90,7 +100,10 @@ bool writeFullImage()
     return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
 }
 
-double ms(const QElapsedTimer& clock) { return double(clock.nsecsElapsed()) / 1e6; }
+double ms(const QElapsedTimer& clock)
+{
+    return double(clock.nsecsElapsed()) / 1e6;
+}
 
 struct Stats {
     std::vector<double> values;
@@ -106,8 +119,8 @@ struct Stats {
 void report(const char* what, Stats& s, double target)
 {
     const double median = s.median();
-    std::printf("%-52s median %7.2f ms  max %7.2f ms over %zu; target < %.0f ms: %s\n", what, median,
-                s.max(), s.values.size(), target, median < target ? "met" : "NOT met");
+    std::printf("%-52s median %7.2f ms  max %7.2f ms over %zu; target < %.0f ms: %s\n", what,
+                median, s.max(), s.values.size(), target, median < target ? "met" : "NOT met");
 }
 
 // Counts the paint events a widget gets, so that a repaint that did nothing shows.
@@ -128,8 +141,7 @@ std::unique_ptr<Link> idleLink()
 
 int measure(int runs)
 {
-    if (!writeFullImage())
-        return 1;
+    if (!writeFullImage()) return 1;
     auto link = idleLink();
     PrintingDialogs dialogs;
     Stats listFilled, tankShown, keyRepainted;
@@ -166,7 +178,8 @@ int measure(int runs)
         // A digit and a backspace in turn on an emptied VALUE cell, each repainted.
         grid->setCurrentCell({50, CurveTable::kValueColumn});
         for (int k = 0; k < 4; ++k) {
-            QKeyEvent backspace(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier, QStringLiteral("\b"));
+            QKeyEvent backspace(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier,
+                                QStringLiteral("\b"));
             QApplication::sendEvent(grid, &backspace);
         }
         for (int k = 0; k < 20; ++k) {
@@ -179,7 +192,8 @@ int measure(int runs)
             keyRepainted.add(ms(clock));
         }
         if (!grid->table().value(50).isEmpty() || paints.count < 20) {
-            std::fprintf(stderr, "bench_editor: %d repaints of the grid for 20 keys\n", paints.count);
+            std::fprintf(stderr, "bench_editor: %d repaints of the grid for 20 keys\n",
+                         paints.count);
             return 1;
         }
     }
@@ -192,8 +206,7 @@ int measure(int runs)
 int screenshot(const QString& file)
 {
     QFile sample(QStringLiteral(KALDOR_SOURCE_DIR "/samples/three-tanks.idr"));
-    if (!sample.copy(workingFilePath()))
-        return 1;
+    if (!sample.copy(workingFilePath())) return 1;
     auto link = idleLink();
     PrintingDialogs dialogs;
     EditorWindow editor(*link, dialogs, true);
@@ -227,7 +240,6 @@ int main(int argc, char* argv[])
     }
     // The working file lives in the current directory: a scratch one.
     QTemporaryDir directory;
-    if (!directory.isValid() || !QDir::setCurrent(directory.path()))
-        return 1;
+    if (!directory.isValid() || !QDir::setCurrent(directory.path())) return 1;
     return shot.isEmpty() ? measure(runs) : screenshot(shot);
 }

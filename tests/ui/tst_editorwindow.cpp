@@ -16,9 +16,9 @@
 #include "tests/support/scripteddialogs.h"
 
 #include <QAction>
+#include <QChartView>
 #include <QCheckBox>
 #include <QClipboard>
-#include <QChartView>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -34,11 +34,13 @@
 
 using namespace kaldor;
 
-namespace {
+namespace
+{
 
 using Rows = QList<QStringList>; // VALUE, percentage
 
-const QString kRefusal = QStringLiteral("Input not accepted. Tank number must be between 1 and 255.");
+const QString kRefusal =
+    QStringLiteral("Input not accepted. Tank number must be between 1 and 255.");
 
 IndicatorImage sampleImage()
 {
@@ -87,7 +89,8 @@ void writeWorkingFile(const IndicatorImage& image)
 // A tank file in the offset-capable layout (full scale and offset are not read back).
 QByteArray tankFileOf(const QString& tank, const Rows& rows)
 {
-    QByteArray text = tank.toLatin1() + "\r\n 0 \r\n 0 \r\n " + QByteArray::number(rows.size()) + " \r\n";
+    QByteArray text =
+        tank.toLatin1() + "\r\n 0 \r\n 0 \r\n " + QByteArray::number(rows.size()) + " \r\n";
     for (const QStringList& row : rows)
         text += row[0].toLatin1() + ", " + row[1].toLatin1() + ",";
     return text;
@@ -103,7 +106,9 @@ Rows rowsOf(const CurveTable& t)
 
 QLineSeries* seriesOf(GraphWindow* graph)
 {
-    return graph->findChild<QChartView*>(QStringLiteral("Graph1"))->chart()->findChild<QLineSeries*>();
+    return graph->findChild<QChartView*>(QStringLiteral("Graph1"))
+        ->chart()
+        ->findChild<QLineSeries*>();
 }
 
 // The program's parts wired as main() wires them, the meter behind port 1.
@@ -136,10 +141,10 @@ struct Rig {
     // line does, after switching the main window's mode when asked.
     EditorWindow* openEditor(bool offsetMode = true, const QString& tankFile = {})
     {
-        if (!waitIdle())
-            return nullptr;
+        if (!waitIdle()) return nullptr;
         if (!offsetMode)
-            QTest::mouseClick(window->findChild<QCheckBox*>(QStringLiteral("Check1")), Qt::LeftButton);
+            QTest::mouseClick(window->findChild<QCheckBox*>(QStringLiteral("Check1")),
+                              Qt::LeftButton);
         if (tankFile.isEmpty())
             window->findChild<QAction*>(QStringLiteral("tfiles"))->trigger();
         else
@@ -147,7 +152,10 @@ struct Rig {
         editor = window->findChild<EditorWindow*>(QStringLiteral("atnkfrm"));
         return editor;
     }
-    template <class T> T* child(const char* name) { return editor->findChild<T*>(QLatin1String(name)); }
+    template <class T> T* child(const char* name)
+    {
+        return editor->findChild<T*>(QLatin1String(name));
+    }
     void trigger(const char* name) { child<QAction>(name)->trigger(); }
     CurveGrid* grid() { return child<CurveGrid>("Grid1"); }
     QListWidget* list() { return child<QListWidget>("List1"); }
@@ -161,7 +169,8 @@ struct Rig {
     void doubleClickTank(int row)
     {
         QListWidget* l = list();
-        const QRect rect = row < 0 ? QRect(0, l->viewport()->height() - 4, 4, 4) : l->visualItemRect(l->item(row));
+        const QRect rect =
+            row < 0 ? QRect(0, l->viewport()->height() - 4, 4, 4) : l->visualItemRect(l->item(row));
         // A real double-click starts with a press, which selects the item.
         QTest::mouseClick(l->viewport(), Qt::LeftButton, {}, rect.center());
         QTest::mouseDClick(l->viewport(), Qt::LeftButton, {}, rect.center());
@@ -185,7 +194,8 @@ struct Rig {
 
 } // namespace
 
-class TestEditorWindow : public QObject {
+class TestEditorWindow : public QObject
+{
     Q_OBJECT
 private slots:
     void init();
@@ -236,7 +246,8 @@ void TestEditorWindow::wholeRoad()
     QStringList captions;
     for (QAction* a : editor->menuBar()->actions())
         captions.append(a->text());
-    QCOMPARE(captions, (QStringList{"&File", "&Graph", "&Clear", "&Read Indicator", "&Send Tank data", "C&lose"}));
+    QCOMPARE(captions, (QStringList{"&File", "&Graph", "&Clear", "&Read Indicator",
+                                    "&Send Tank data", "C&lose"}));
     auto* fileMenu = rig.child<QMenu>("afile");
     QCOMPARE(fileMenu->title(), QStringLiteral("&File"));
     QStringList fileItems;
@@ -248,7 +259,8 @@ void TestEditorWindow::wholeRoad()
 
     const ScriptedDialogs::Shown asked = rig.dialogs.shown().value(0);
     QCOMPARE(asked.kind, ScriptedDialogs::Shown::Question);
-    QCOMPARE(asked.text, QStringLiteral("No indicator file in buffer. Do you want to get the indicator file?"));
+    QCOMPARE(asked.text,
+             QStringLiteral("No indicator file in buffer. Do you want to get the indicator file?"));
     QCOMPARE(asked.title, QStringLiteral("No indicator file"));
     QCOMPARE(asked.icon, QuestionIcon::Critical);
     QCOMPARE(asked.defaultAnswer, Answer::No);
@@ -268,8 +280,9 @@ void TestEditorWindow::wholeRoad()
     QVERIFY(points >= 2);
     CurveGrid* grid = rig.grid();
     grid->setCurrentCell({points, CurveTable::kValueColumn});
-    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {},
-                       grid->visualRect(grid->model()->index(points, CurveTable::kValueColumn)).center());
+    QTest::mouseDClick(
+        grid->viewport(), Qt::LeftButton, {},
+        grid->visualRect(grid->model()->index(points, CurveTable::kValueColumn)).center());
     QCOMPARE(grid->table().value(points), QString());
     QTest::keyClicks(grid, QStringLiteral("9999"));
     QCOMPARE(grid->table().value(points), QStringLiteral("9999"));
@@ -278,8 +291,7 @@ void TestEditorWindow::wholeRoad()
     QStringList checking;
     auto* status = rig.child<QLineEdit>("Text1");
     connect(status, &QLineEdit::textChanged, this, [&](const QString& t) {
-        if (status->isVisible())
-            checking.append(t);
+        if (status->isVisible()) checking.append(t);
     });
     rig.trigger("agraph");
     QCOMPARE(checking, QStringList{"Checking data order."});
@@ -300,7 +312,8 @@ void TestEditorWindow::wholeRoad()
     rig.enter("text2", "abc");
     QCOMPARE(rig.dialogs.messages().constLast(), kRefusal);
     QVERIFY(entry->isVisible() && entry->text().isEmpty());
-    QVERIFY(!rig.sent().contains("\x02" "CD"));
+    QVERIFY(!rig.sent().contains("\x02"
+                                 "CD"));
     rig.enter("text2", "9");
     QVERIFY(!entry->isVisible() && !prompt->isVisible());
     QCOMPARE(rig.child<QLabel>("Label1")->text(), QStringLiteral("Tank 9"));
@@ -353,7 +366,8 @@ void TestEditorWindow::wholeRoad()
     QCOMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Indicator Data Read"));
     QCOMPARE(rig.items(), (QStringList{"Tank  12", "Tank  3", "Tank  7", "Tank  9"}));
     const QByteArray sent = rig.sent();
-    const qsizetype cd = sent.indexOf("\x02" "CD\r");
+    const qsizetype cd = sent.indexOf("\x02"
+                                      "CD\r");
     QVERIFY(cd >= 0);
     QCOMPARE(int(sent[cd + 4]), 9);
     const int count = (std::uint8_t(sent[cd + 5]) << 8) | std::uint8_t(sent[cd + 6]);
@@ -376,11 +390,12 @@ void TestEditorWindow::load_data()
 {
     QTest::addColumn<QByteArray>("workingFile"); // empty: none
     QTest::addColumn<QStringList>("messages");
-    QTest::addColumn<bool>("loaded");            // the send then asks for a tank number
+    QTest::addColumn<bool>("loaded"); // the send then asks for a tank number
 
     const IndicatorImage noTanks = IndicatorImage::fromBytes(QByteArray(24, '\0'));
     QTest::newRow("missing, answered No") << QByteArray() << QStringList{} << false;
-    QTest::newRow("no tanks") << formatIndicatorFile(3, noTanks, 0) << QStringList{"No tank data"} << true;
+    QTest::newRow("no tanks") << formatIndicatorFile(3, noTanks, 0) << QStringList{"No tank data"}
+                              << true;
     QTest::newRow("ends right after the image")
         << QByteArray("0 , 1 , 1 , 2 , 3 , 4 , 5 , 6 , 7 , 8 ")
         << QStringList{"Error-End of data before end of count"} << true;
@@ -394,16 +409,15 @@ void TestEditorWindow::load()
     QFETCH(QStringList, messages);
     QFETCH(bool, loaded);
 
-    if (!workingFile.isEmpty())
-        writeFile(workingFilePath(), workingFile);
+    if (!workingFile.isEmpty()) writeFile(workingFilePath(), workingFile);
     Rig rig;
-    if (workingFile.isEmpty())
-        rig.dialogs.queueAnswer(Answer::No);
+    if (workingFile.isEmpty()) rig.dialogs.queueAnswer(Answer::No);
     EditorWindow* editor = rig.openEditor();
     QVERIFY(editor && editor->isVisible());
     QCOMPARE(rig.items(), QStringList{});
     rig.trigger("asend");
-    QCOMPARE(rig.dialogs.messages(), messages + (loaded ? QStringList{} : QStringList{"Read Indicator first."}));
+    QCOMPARE(rig.dialogs.messages(),
+             messages + (loaded ? QStringList{} : QStringList{"Read Indicator first."}));
     QCOMPARE(rig.child<QLineEdit>("text2")->isVisible(), loaded);
     QCOMPARE(rig.dialogs.unscripted(), 0);
 }
@@ -436,8 +450,9 @@ void TestEditorWindow::showTank()
     Rig rig;
     EditorWindow* editor = rig.openEditor(offsetMode);
     QVERIFY(editor);
-    QCOMPARE(editor->windowTitle(), offsetMode ? QStringLiteral("Edit Tank Data (Meter Offset Capable)")
-                                               : QStringLiteral("Edit Tank Data (Meter Not Offset Capable)"));
+    QCOMPARE(editor->windowTitle(),
+             offsetMode ? QStringLiteral("Edit Tank Data (Meter Offset Capable)")
+                        : QStringLiteral("Edit Tank Data (Meter Not Offset Capable)"));
     QCOMPARE(rig.items(), QStringList{"Tank  5"});
     rig.doubleClickTank(item);
     QCOMPARE(rowsOf(rig.grid()->table()), rows);
@@ -456,10 +471,23 @@ void TestEditorWindow::threePointTank_data()
 
     QTest::newRow("offset capable")
         << true << QByteArray("5\r\n 1000 \r\n-100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,")
-        << QByteArray::fromHex("0243440D" "05" "0010" "03E8" "8064" "00000000" "40013FFF" "7FFF7FFF");
+        << QByteArray::fromHex("0243440D"
+                               "05"
+                               "0010"
+                               "03E8"
+                               "8064"
+                               "00000000"
+                               "40013FFF"
+                               "7FFF7FFF");
     QTest::newRow("not offset capable")
         << false << QByteArray("5\r\n 1100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,")
-        << QByteArray::fromHex("0243440D" "05" "000E" "044C" "00000BA2" "400145D0" "7FFF7FFF");
+        << QByteArray::fromHex("0243440D"
+                               "05"
+                               "000E"
+                               "044C"
+                               "00000BA2"
+                               "400145D0"
+                               "7FFF7FFF");
 }
 
 // Started on the spec's example tank file (kaldor FILE.tnk), saved again byte for byte, and
@@ -490,7 +518,9 @@ void TestEditorWindow::threePointTank()
     QVERIFY(!rig.child<QLineEdit>("text2")->isVisible());
     QVERIFY(rig.waitIdle());
     QTRY_COMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Tank data sent."));
-    QCOMPARE(rig.sent().mid(rig.sent().indexOf("\x02" "CD")), wire);
+    QCOMPARE(rig.sent().mid(rig.sent().indexOf("\x02"
+                                               "CD")),
+             wire);
     QCOMPARE(rig.dialogs.unscripted(), 0);
 }
 
@@ -505,24 +535,28 @@ void TestEditorWindow::refusedBeforeWriting_data()
     const Rows rising{{"100", "0"}, {"2000", "50"}, {"1100", "99.99"}};
     const Rows wide{{"100", "0"}, {"32868", "99.99"}};
     QTest::newRow("send: a middle value above the last")
-        << "5" << rising << "asend" << QStringList{"Last value in grid must be largest"} << QList<QPointF>{};
-    QTest::newRow("save: a middle value above the last")
-        << "5" << rising << "tsave" << QStringList{"Last value in grid must be largest"} << QList<QPointF>{};
-    QTest::newRow("send: tank 0 from the file")
-        << "0" << Rows{{"1", "0"}, {"2", "99.99"}} << "asend" << QStringList{kRefusal} << QList<QPointF>{};
-    QTest::newRow("send: tank 300 from the file")
-        << "300" << Rows{{"1", "0"}, {"2", "99.99"}} << "asend" << QStringList{kRefusal} << QList<QPointF>{};
-    QTest::newRow("send: full scale 32768") << "5" << wide << "asend"
-                                            << QStringList{"The full scale 32768 is too large for the meter"}
-                                            << QList<QPointF>{};
-    QTest::newRow("save: full scale 32768") << "5" << wide << "tsave"
-                                            << QStringList{"The full scale 32768 is too large for a tank file"}
-                                            << QList<QPointF>{};
-    QTest::newRow("send: an empty grid") << "5" << Rows{} << "asend" << QStringList{"No data in grid."}
-                                         << QList<QPointF>{};
-    QTest::newRow("graph: last percentage 95")
-        << "5" << Rows{{"1", "0"}, {"2", "95"}} << "agraph" << QStringList{"Last % value must be 99.99"}
+        << "5" << rising << "asend" << QStringList{"Last value in grid must be largest"}
         << QList<QPointF>{};
+    QTest::newRow("save: a middle value above the last")
+        << "5" << rising << "tsave" << QStringList{"Last value in grid must be largest"}
+        << QList<QPointF>{};
+    QTest::newRow("send: tank 0 from the file")
+        << "0" << Rows{{"1", "0"}, {"2", "99.99"}} << "asend" << QStringList{kRefusal}
+        << QList<QPointF>{};
+    QTest::newRow("send: tank 300 from the file")
+        << "300" << Rows{{"1", "0"}, {"2", "99.99"}} << "asend" << QStringList{kRefusal}
+        << QList<QPointF>{};
+    QTest::newRow("send: full scale 32768")
+        << "5" << wide << "asend" << QStringList{"The full scale 32768 is too large for the meter"}
+        << QList<QPointF>{};
+    QTest::newRow("save: full scale 32768")
+        << "5" << wide << "tsave"
+        << QStringList{"The full scale 32768 is too large for a tank file"} << QList<QPointF>{};
+    QTest::newRow("send: an empty grid")
+        << "5" << Rows{} << "asend" << QStringList{"No data in grid."} << QList<QPointF>{};
+    QTest::newRow("graph: last percentage 95")
+        << "5" << Rows{{"1", "0"}, {"2", "95"}} << "agraph"
+        << QStringList{"Last % value must be 99.99"} << QList<QPointF>{};
     QTest::newRow("graph: sorted first")
         << "5" << Rows{{"1100", "99.99"}, {"100", "0"}, {"600", "50.000"}} << "agraph"
         << QStringList{"Data was out of order. It has been sorted"}
@@ -553,15 +587,15 @@ void TestEditorWindow::refusedBeforeWriting()
     QCOMPARE(shown.size(), messages.size());
     for (int i = 0; i < shown.size(); ++i)
         QVERIFY2(shown[i].startsWith(messages[i]), qPrintable(shown[i]));
-    QVERIFY(!rig.sent().contains("\x02" "CD"));
+    QVERIFY(!rig.sent().contains("\x02"
+                                 "CD"));
     QVERIFY(!QFile::exists(saved));
     QVERIFY(QFile::exists(workingFilePath()));
     QVERIFY(!rig.child<QLineEdit>("text2")->isVisible());
     QVERIFY(!rig.child<QLineEdit>("Text3")->isVisible());
     GraphWindow* window = editor->graphWindow();
     QCOMPARE(window != nullptr, !graph.isEmpty());
-    if (window)
-        QCOMPARE(seriesOf(window)->points(), graph);
+    if (window) QCOMPARE(seriesOf(window)->points(), graph);
 }
 
 void TestEditorWindow::badTyping_data()
@@ -605,7 +639,8 @@ void TestEditorWindow::badTyping()
     QCOMPARE(rig.dialogs.messages(), (QStringList{kRefusal, kRefusal}));
     QVERIFY(rig.child<QLineEdit>("Text3")->isVisible());
     QVERIFY(rig.waitIdle());
-    QVERIFY(!rig.sent().contains("\x02" "CD"));
+    QVERIFY(!rig.sent().contains("\x02"
+                                 "CD"));
     QVERIFY(!QFile::exists(saved));
 }
 
