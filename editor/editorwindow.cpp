@@ -273,6 +273,14 @@ void EditorWindow::sendTankData()
         return;
     }
     if (m_tankNumberText.isEmpty()) {
+        // A curve that cannot be sent stops here, before the tank number is asked for. The
+        // curve is checked again once the number is in: it may be typed into meanwhile.
+        if (!checkCurve()) return;
+        const CurveForSend curve = encodeCurveForSend(m_grid->table(), m_pointCount, m_offsetMode);
+        if (!curve.encoded) {
+            showMessages(m_dialogs, this, curve.messages);
+            return;
+        }
         m_saveEntry->setVisible(false);
         m_saveEntry->clear();
         showEntry(m_sendEntry);
