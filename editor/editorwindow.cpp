@@ -160,8 +160,8 @@ void EditorWindow::buildMenus()
 
 void EditorWindow::loadTankTable(bool askWhenMissing)
 {
-    // The link's exchanges each drop what waits at the port before they start, so the load
-    // needs not.
+    // Every exchange of the link drops what waits at the port before it starts, so the load
+    // leaves the port alone.
     m_prompt->setText(kPrompt);
     setWindowTitle(titleFor(m_offsetMode));
     show();

@@ -341,6 +341,7 @@ void TestEditorWindow::wholeRoad()
     rig.enter("Text3", "21");
     QCOMPARE(rig.dialogs.messages().constLast(), "File " + path + " saved.");
     QVERIFY(!rig.child<QLineEdit>("Text3")->isVisible());
+    QCOMPARE(rig.child<QLabel>("Label1")->text(), QStringLiteral("Tank 21"));
 
     // Clear, then Open brings the saved curve and its tank number back.
     rig.trigger("aclear");
