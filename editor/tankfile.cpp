@@ -33,14 +33,11 @@ QByteArray formatTankFile(const QString& tankNumberText, int fullScale, int offs
     return out;
 }
 
-TankFileSave saveTankFile(const QString& path, const QString& tankNumberText, const EncodedCurve& encoded,
-                          int pointCount, const CurveTable& table, bool offsetMode)
+Messages tankFileCurveRefusals(const EncodedCurve& encoded, int pointCount)
 {
-    const auto refuse = [](const QString& text) { return TankFileSave{false, {refusal(text)}}; };
+    const auto refuse = [](const QString& text) { return Messages{refusal(text)}; };
     if (!encoded.ok)
         return refuse(QStringLiteral("The curve could not be encoded, so no tank file was written."));
-    if (!isTankNumberText(tankNumberText))
-        return refuse(kTankNumberRefusal);
     if (encoded.fullScale > kMaxFileWord)
         return refuse(QStringLiteral("The full scale %1 is too large for a tank file (at most %2); "
                                      "the file was not written.")
@@ -53,6 +50,18 @@ TankFileSave saveTankFile(const QString& path, const QString& tankNumberText, co
                           .arg(kMaxFileWord));
     if (pointCount < 1 || pointCount > CurveTable::kRows)
         return refuse(QStringLiteral("No data in grid."));
+    return {};
+}
+
+TankFileSave saveTankFile(const QString& path, const QString& tankNumberText, const EncodedCurve& encoded,
+                          int pointCount, const CurveTable& table, bool offsetMode)
+{
+    const auto refuse = [](const QString& text) { return TankFileSave{false, {refusal(text)}}; };
+    const Messages refused = tankFileCurveRefusals(encoded, pointCount);
+    if (!refused.isEmpty())
+        return TankFileSave{false, refused};
+    if (!isTankNumberText(tankNumberText))
+        return refuse(kTankNumberRefusal);
     const FileWriteResult written = writeFileAtomically(
         path, formatTankFile(tankNumberText, encoded.fullScale, encoded.offset, pointCount, table, offsetMode));
     if (!written.ok)

@@ -31,9 +31,13 @@ struct TankFileSave {
     Messages messages;
 };
 
+// Why this encoding of a curve of pointCount points cannot go into a tank file: the encoding
+// failed, or the full scale or the offset lies outside -32767 .. 32767. Empty when it can; the
+// editor asks this before it asks for the tank number.
+Messages tankFileCurveRefusals(const EncodedCurve& encoded, int pointCount);
+
 // Writes the tank file atomically from a successful encoding of the same curve. Refuses, and
-// writes nothing, when the encoding failed, the tank number is outside 1 .. 255, or the full
-// scale or the offset lies outside -32767 .. 32767.
+// writes nothing, when the curve is refused above or the tank number is outside 1 .. 255.
 TankFileSave saveTankFile(const QString& path, const QString& tankNumberText, const EncodedCurve& encoded,
                           int pointCount, const CurveTable& table, bool offsetMode);
 

@@ -25,22 +25,34 @@ TankSendPreparation prepareTankSend(const CurveTable& table, int pointCount, con
         prep.messages.append(refusal(kTankNumberRefusal));
         return prep;
     }
+    const CurveForSend curve = encodeCurveForSend(table, pointCount, offsetMode);
+    if (!curve.encoded) {
+        prep.messages = curve.messages;
+        return prep;
+    }
+    prep.send = TankSend{static_cast<int>(byte), curve.encoded->block(offsetMode), offsetMode};
+    return prep;
+}
+
+CurveForSend encodeCurveForSend(const CurveTable& table, int pointCount, bool offsetMode)
+{
+    CurveForSend curve;
     const EncodedCurve encoded = encodeCurve(table, pointCount, offsetMode);
     if (!encoded.ok) {
-        prep.messages = encoded.messages;
-        return prep;
+        curve.messages = encoded.messages;
+        return curve;
     }
     // The same bound as the tank file's: a full scale of 32768 or more reads as negative in
     // the meter, which then shows 0 for every value of the tank.
     if (encoded.fullScale > layout::kMaxWordMagnitude) {
-        prep.messages.append(refusal(QStringLiteral("The full scale %1 is too large for the meter (at most %2); "
-                                                    "the tank was not sent.")
-                                         .arg(encoded.fullScale)
-                                         .arg(layout::kMaxWordMagnitude)));
-        return prep;
+        curve.messages.append(refusal(QStringLiteral("The full scale %1 is too large for the meter (at most %2); "
+                                                     "the tank was not sent.")
+                                          .arg(encoded.fullScale)
+                                          .arg(layout::kMaxWordMagnitude)));
+        return curve;
     }
-    prep.send = TankSend{static_cast<int>(byte), encoded.block(offsetMode), offsetMode};
-    return prep;
+    curve.encoded = encoded;
+    return curve;
 }
 
 } // namespace kaldor

@@ -34,7 +34,8 @@ CommandLine parseCommandLine(const QStringList& arguments)
     parser.addOption(simulate);
     parser.addOption(port);
     parser.addPositionalArgument(QStringLiteral("FILE"),
-                                 QStringLiteral("With --simulate: the meter's indicator file."),
+                                 QStringLiteral("With --simulate: the meter's indicator file. Without: "
+                                                "a tank file (*.tnk) to open in the tank editor."),
                                  QStringLiteral("[FILE]"));
 
     CommandLine result;
@@ -56,14 +57,20 @@ CommandLine parseCommandLine(const QStringList& arguments)
 
     result.options.simulate = parser.isSet(simulate);
     const QStringList files = parser.positionalArguments();
-    if (files.size() > 1 || (!files.isEmpty() && !result.options.simulate)) {
+    // A file without --simulate is one to open, chosen by its extension (the desktop's "Open
+    // with"): a tank file opens the tank editor.
+    const bool tankFile = files.size() == 1 && !result.options.simulate &&
+                          files.constFirst().endsWith(QLatin1String(".tnk"), Qt::CaseInsensitive);
+    if (tankFile)
+        result.options.tankFile = files.constFirst();
+    else if (files.size() > 1 || (!files.isEmpty() && !result.options.simulate)) {
         result.action = CommandLine::Action::Error;
         result.text = result.options.simulate
                           ? QStringLiteral("--simulate takes one indicator file at most.")
                           : QStringLiteral("Unexpected argument: %1").arg(files.constFirst());
         return result;
     }
-    if (!files.isEmpty())
+    if (!files.isEmpty() && !tankFile)
         result.options.simulateFile = files.constFirst();
 
     static const QRegularExpression mapping(QStringLiteral("^([0-9]+)=(.+)$"));

@@ -131,6 +131,9 @@ int main(int argc, char* argv[])
     QObject::connect(window.get(), &kaldor::MainWindow::programEnded, &app,
                      &QCoreApplication::quit, Qt::QueuedConnection);
     window->startUp();
+    // A file named on the command line opens in its window.
+    if (!command.options.tankFile.isEmpty())
+        window->showTankEditor(command.options.tankFile);
     std::unique_ptr<FirstExposeProbe> probe;
     if (qEnvironmentVariableIsSet("KALDOR_REPORT_SHOWN") || qEnvironmentVariableIsSet("KALDOR_SCREENSHOT"))
         probe = std::make_unique<FirstExposeProbe>(window.get(), sinceMain);

@@ -1,5 +1,6 @@
 #include "shell/mainwindow.h"
 
+#include "editor/editorwindow.h"
 #include "link/clearwindow.h"
 #include "link/keypadwindow.h"
 #include "link/link.h"
@@ -178,6 +179,11 @@ void MainWindow::buildMenus()
         later->setToolTip(kLaterVersion);
         later->setStatusTip(kLaterVersion);
     }
+    QAction* tankFiles = findChild<QAction*>(QStringLiteral("tfiles"));
+    tankFiles->setEnabled(true);
+    tankFiles->setToolTip({});
+    tankFiles->setStatusTip({});
+    connect(tankFiles, &QAction::triggered, this, [this] { showTankEditor(); });
     connect(action(files, "smetfile", QStringLiteral("&Save Retrieved Indicator File")),
             &QAction::triggered, this, &MainWindow::saveRetrievedIndicatorFile);
 
@@ -331,6 +337,27 @@ void MainWindow::showKeypadWindow()
     m_keypadWindow->raise();
     m_keypadWindow->activateWindow();
     hide();
+}
+
+void MainWindow::showTankEditor(const QString& tankFile)
+{
+    if (m_editorWindow && m_editorWindow->isVisible()) {
+        m_editorWindow->raise();
+        m_editorWindow->activateWindow();
+        return;
+    }
+    auto* editor = new EditorWindow(m_link, m_dialogs, m_offsetMode, this);
+    connect(editor, &EditorWindow::closed, this, [this] {
+        if (!m_ended)
+            show();
+    });
+    m_editorWindow = editor;
+    hide();
+    editor->loadTankTable(tankFile.isEmpty());
+    if (!tankFile.isEmpty())
+        editor->openTankFileAt(tankFile);
+    editor->raise();
+    editor->activateWindow();
 }
 
 void MainWindow::updateTitle() { setWindowTitle(titleFor(m_offsetMode)); }

@@ -23,6 +23,7 @@ namespace kaldor {
 class AboutWindow;
 class ClearWindow;
 class Dialogs;
+class EditorWindow;
 class Gauge;
 class HelpWindow;
 class KeypadWindow;
@@ -57,6 +58,8 @@ public slots:
     void showPortWindow();
     void showClearWindow();
     void showKeypadWindow();
+    // The tank editor takes the main window's place; with a tank file it opens that file.
+    void showTankEditor(const QString& tankFile = {});
     void downloadIndicatorFile();
     void uploadIndicatorFile();
     void saveRetrievedIndicatorFile();
@@ -103,6 +106,7 @@ private:
     QPointer<PortWindow> m_portWindow;
     QPointer<ClearWindow> m_clearWindow;
     QPointer<KeypadWindow> m_keypadWindow;
+    QPointer<EditorWindow> m_editorWindow;
     QPointer<HelpWindow> m_helpWindow;
 };
 

@@ -1,12 +1,23 @@
 #include "store/workingfile.h"
 
+#include "store/limits.h"
+
 #include <QDir>
+#include <QFile>
 
 namespace kaldor {
 
 QString workingFilePath()
 {
     return QDir::current().filePath(QStringLiteral("All1.DAT"));
+}
+
+int removeWorkingFile()
+{
+    QFile working(workingFilePath());
+    if (!working.exists() || working.remove())
+        return 0;
+    return working.error() == QFileDevice::PermissionsError ? err::kPermissionDenied : err::kPathAccess;
 }
 
 } // namespace kaldor

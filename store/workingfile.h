@@ -9,4 +9,8 @@ namespace kaldor {
 // All1.DAT in the current directory.
 QString workingFilePath();
 
+// Deletes the working file. Returns 0 when it is gone (a missing file included), otherwise
+// the run-time error number of the failed delete (70 permission denied, 75 anything else).
+int removeWorkingFile();
+
 } // namespace kaldor

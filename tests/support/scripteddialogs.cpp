@@ -4,12 +4,12 @@ namespace kaldor {
 
 void ScriptedDialogs::message(QWidget*, const QString& text)
 {
-    m_shown.append({Shown::Message, text, {}, false});
+    m_shown.append({Shown::Message, text, {}, false, {}, QuestionIcon::None, Answer::Yes});
 }
 
 Answer ScriptedDialogs::question(QWidget*, const Question& q)
 {
-    m_shown.append({Shown::Question, q.text, {}, false});
+    m_shown.append({Shown::Question, q.text, {}, false, q.title, q.icon, q.defaultAnswer});
     if (m_answers.isEmpty()) {
         ++m_unscripted;
         return q.defaultAnswer;
@@ -19,7 +19,7 @@ Answer ScriptedDialogs::question(QWidget*, const Question& q)
 
 std::optional<QString> ScriptedDialogs::saveFileName(QWidget*, const FileDialog& d)
 {
-    m_shown.append({Shown::Save, d.filter, d.defaultSuffix, d.confirmOverwrite});
+    m_shown.append({Shown::Save, d.filter, d.defaultSuffix, d.confirmOverwrite, d.title, QuestionIcon::None, Answer::Yes});
     if (m_files.isEmpty()) {
         ++m_unscripted;
         return std::nullopt;
@@ -29,7 +29,7 @@ std::optional<QString> ScriptedDialogs::saveFileName(QWidget*, const FileDialog&
 
 std::optional<QString> ScriptedDialogs::openFileName(QWidget*, const FileDialog& d)
 {
-    m_shown.append({Shown::Open, d.filter, d.defaultSuffix, d.confirmOverwrite});
+    m_shown.append({Shown::Open, d.filter, d.defaultSuffix, d.confirmOverwrite, d.title, QuestionIcon::None, Answer::Yes});
     if (m_files.isEmpty()) {
         ++m_unscripted;
         return std::nullopt;

@@ -19,6 +19,10 @@ public:
         QString text; // the message or question; the filter for a file dialog
         QString defaultSuffix;
         bool confirmOverwrite = false;
+        // A question's box.
+        QString title;
+        QuestionIcon icon = QuestionIcon::None;
+        Answer defaultAnswer = Answer::Yes;
     };
 
     void message(QWidget* parent, const QString& text) override;

@@ -33,6 +33,8 @@ void TestShellParts::commandLine_data()
         << QStringList{"--simulate", "m.idr"} << int(Action::Run) << true << "m.idr" << "";
     QTest::newRow("a file without simulate") << QStringList{"m.idr"} << int(Action::Error) << false
                                              << "" << "";
+    QTest::newRow("a tank file opens the editor")
+        << QStringList{"Curve.TNK"} << int(Action::Run) << false << "Curve.TNK" << "";
     QTest::newRow("two files") << QStringList{"--simulate", "a.idr", "b.idr"} << int(Action::Error)
                                << true << "" << "";
     QTest::newRow("port with = in the device")
@@ -65,7 +67,7 @@ void TestShellParts::commandLine()
         return;
     }
     QCOMPARE(c.options.simulate, simulate);
-    QCOMPARE(c.options.simulateFile, file);
+    QCOMPARE(c.options.simulate ? c.options.simulateFile : c.options.tankFile, file);
     QCOMPARE(c.options.portDevices.value(3), port3);
 }
 

@@ -1,0 +1,245 @@
+// The tank editor on a full image: 164 tanks (163 of 35 points, one of 100) in the working
+// file. Measures, as medians over fresh windows, the time from opening the editor to its list
+// filled and painted, from a double-click's action to the 100-point tank shown and painted in
+// the grid, and from a key event on Grid1 to the cell repainted. Prints the figures beside their
+// targets; decides nothing. Runs on the offscreen platform unless QT_QPA_PLATFORM or DISPLAY is
+// set.
+//
+//   bench_editor [--runs N] [--screenshot FILE.png]
+// With --screenshot it instead grabs the editor showing the sample image's first tank into FILE.
+
+#include "construct/indicatorbuilder.h"
+#include "editor/curvegrid.h"
+#include "editor/editorwindow.h"
+#include "link/link.h"
+#include "store/indicatorfile.h"
+#include "store/workingfile.h"
+#include "ui/dialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QWindow>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+using namespace kaldor;
+
+namespace
+{
+
+constexpr double kListTargetMs = 150;
+constexpr double kTankTargetMs = 30;
+constexpr double kKeyTargetMs = 5;
+constexpr int kTanks = 164;
+constexpr int kSmallTank = 35;
+constexpr int kLargeTank = 100;
+
+// No boxes: a message is printed, since none is expected.
+class PrintingDialogs : public Dialogs
+{
+public:
+    void message(QWidget*, const QString& text) override
+    {
+        std::fprintf(stderr, "bench_editor: message \"%s\"\n", qPrintable(text));
+    }
+    Answer question(QWidget*, const Question& q) override
+    {
+        std::fprintf(stderr, "bench_editor: question \"%s\"\n", qPrintable(q.text));
+        return Answer::No;
+    }
+    std::optional<QString> saveFileName(QWidget*, const FileDialog&) override
+    {
+        return std::nullopt;
+    }
+    std::optional<QString> openFileName(QWidget*, const FileDialog&) override
+    {
+        return std::nullopt;
+    }
+};
+
+TankSource tank(int number, int points)
+{
+    TankSource source;
+    source.tankNumber = number;
+    source.fullScale = 3400;
+    for (int k = 0; k < points; ++k) {
+        const double fraction = double(k) / (points - 1);
+        source.points.append({QString::number(int(fraction * 3400)),
+                              k == points - 1 ? QStringLiteral("99.99")
+                                              : QString::number(fraction * 99.99, 'f', 2)});
+    }
+    return source;
+}
+
+// The full image in the working file; the 100-point tank is the last of the list.
+bool writeFullImage()
+{
+    QList<TankSource> tanks;
+    for (int t = 1; t < kTanks; ++t)
+        tanks.append(tank(t, kSmallTank));
+    tanks.append(tank(kTanks, kLargeTank));
+    BuildState state;
+    const BuildResult built = buildFromSources(tanks, true, state);
+    if (!built.ok) {
+        std::fprintf(stderr, "bench_editor: build failed: %s\n",
+                     qPrintable(built.messages.value(0).text));
+        return false;
+    }
+    QFile f(workingFilePath());
+    const QByteArray text = formatIndicatorFile(state.totalLength / 8, state.image, 0);
+    std::printf("working file: %d tanks, image %d bytes\n", kTanks, state.totalLength);
+    return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
+}
+
+double ms(const QElapsedTimer& clock)
+{
+    return double(clock.nsecsElapsed()) / 1e6;
+}
+
+struct Stats {
+    std::vector<double> values;
+    void add(double v) { values.push_back(v); }
+    double median()
+    {
+        std::sort(values.begin(), values.end());
+        return values[values.size() / 2];
+    }
+    double max() const { return *std::max_element(values.begin(), values.end()); }
+};
+
+void report(const char* what, Stats& s, double target)
+{
+    const double median = s.median();
+    std::printf("%-52s median %7.2f ms  max %7.2f ms over %zu; target < %.0f ms: %s\n", what,
+                median, s.max(), s.values.size(), target, median < target ? "met" : "NOT met");
+}
+
+// Counts the paint events a widget gets, so that a repaint that did nothing shows.
+struct PaintCounter : QObject {
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        count += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+std::unique_ptr<Link> idleLink()
+{
+    // The editor only reads the working file here; the link is never asked for anything.
+    return std::make_unique<Link>([](const PortSpec&) { return std::unique_ptr<SerialPort>(); });
+}
+
+int measure(int runs)
+{
+    if (!writeFullImage()) return 1;
+    auto link = idleLink();
+    PrintingDialogs dialogs;
+    Stats listFilled, tankShown, keyRepainted;
+    PaintCounter paints;
+    for (int run = 0; run < runs; ++run) {
+        QElapsedTimer clock;
+        clock.start();
+        auto editor = std::make_unique<EditorWindow>(*link, dialogs, true);
+        editor->loadTankTable();
+        auto* list = editor->findChild<QListWidget*>(QStringLiteral("List1"));
+        // Painted once the window system shows it.
+        while (!editor->windowHandle()->isExposed())
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        editor->repaint();
+        listFilled.add(ms(clock));
+        if (list->count() != kTanks) {
+            std::fprintf(stderr, "bench_editor: the list holds %d tanks\n", list->count());
+            return 1;
+        }
+
+        auto* grid = editor->findChild<CurveGrid*>(QStringLiteral("Grid1"));
+        grid->viewport()->installEventFilter(&paints);
+        list->setCurrentRow(kTanks - 1);
+        clock.restart();
+        editor->showTankCurve();
+        grid->viewport()->repaint();
+        tankShown.add(ms(clock));
+        paints.count = 0;
+        if (editor->pointCount() != kLargeTank) {
+            std::fprintf(stderr, "bench_editor: %d points shown\n", editor->pointCount());
+            return 1;
+        }
+
+        // A digit and a backspace in turn on an emptied VALUE cell, each repainted.
+        grid->setCurrentCell({50, CurveTable::kValueColumn});
+        for (int k = 0; k < 4; ++k) {
+            QKeyEvent backspace(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier,
+                                QStringLiteral("\b"));
+            QApplication::sendEvent(grid, &backspace);
+        }
+        for (int k = 0; k < 20; ++k) {
+            const bool digit = k % 2 == 0;
+            QKeyEvent key(QEvent::KeyPress, digit ? Qt::Key_7 : Qt::Key_Backspace, Qt::NoModifier,
+                          digit ? QStringLiteral("7") : QStringLiteral("\b"));
+            clock.restart();
+            QApplication::sendEvent(grid, &key);
+            grid->viewport()->repaint();
+            keyRepainted.add(ms(clock));
+        }
+        if (!grid->table().value(50).isEmpty() || paints.count < 20) {
+            std::fprintf(stderr, "bench_editor: %d repaints of the grid for 20 keys\n",
+                         paints.count);
+            return 1;
+        }
+    }
+    report("editor opened to 164 tanks listed and painted", listFilled, kListTargetMs);
+    report("double-click action to 100-point tank painted", tankShown, kTankTargetMs);
+    report("key event on Grid1 to the cell repainted", keyRepainted, kKeyTargetMs);
+    return 0;
+}
+
+int screenshot(const QString& file)
+{
+    QFile sample(QStringLiteral(KALDOR_SOURCE_DIR "/samples/three-tanks.idr"));
+    if (!sample.copy(workingFilePath())) return 1;
+    auto link = idleLink();
+    PrintingDialogs dialogs;
+    EditorWindow editor(*link, dialogs, true);
+    editor.loadTankTable();
+    editor.findChild<QListWidget*>(QStringLiteral("List1"))->setCurrentRow(0);
+    editor.showTankCurve();
+    editor.resize(editor.sizeHint());
+    QApplication::processEvents();
+    return editor.grab().save(file) ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    int runs = 21;
+    QString shot;
+    const QStringList args = QApplication::arguments();
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--runs") && i + 1 < args.size())
+            runs = std::max(1, args[++i].toInt());
+        else if (args[i] == QLatin1String("--screenshot") && i + 1 < args.size())
+            shot = QFileInfo(args[++i]).absoluteFilePath();
+        else {
+            std::fprintf(stderr, "usage: bench_editor [--runs N] [--screenshot FILE.png]\n");
+            return 2;
+        }
+    }
+    // The working file lives in the current directory: a scratch one.
+    QTemporaryDir directory;
+    if (!directory.isValid() || !QDir::setCurrent(directory.path())) return 1;
+    return shot.isEmpty() ? measure(runs) : screenshot(shot);
+}

@@ -1,0 +1,118 @@
+#pragma once
+// The tank editor atnkfrm: the tanks of the working file in a list, one tank's curve in the
+// grid, and the actions on that curve: check and graph it, send it to the meter as one tank,
+// save it as a tank file or open one, read the meter again. The logic of every action lives in
+// the core; the window asks the user, calls it and shows what it says.
+//
+// Nothing here waits in a loop of its own: a tank number typed into text2 or Text3 is taken
+// up by the Enter key's handler, and the exchanges run on the link and report back.
+
+#include "editor/curvecheck.h"
+#include "editor/curvetable.h"
+#include "link/wire.h"
+#include "store/tankrecords.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+
+namespace kaldor
+{
+
+class CurveGrid;
+class Dialogs;
+class GraphWindow;
+class Link;
+
+class EditorWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    EditorWindow(Link& link, Dialogs& dialogs, bool offsetMode, QWidget* parent = nullptr);
+    ~EditorWindow() override;
+
+    // loadTankTable: title, grid frame, the working file's tanks in the list. A missing working
+    // file asks whether to read the meter, unless askWhenMissing is false.
+    void loadTankTable(bool askWhenMissing = true);
+    // "&Open" without the dialog: the tank file at path into the grid.
+    void openTankFileAt(const QString& path);
+
+    bool offsetMode() const { return m_offsetMode; }
+    bool indicatorLoaded() const { return m_indicatorLoaded; }
+    int pointCount() const { return m_pointCount; }
+    bool curveValid() const { return m_curveValid; }
+    QString tankNumberText() const { return m_tankNumberText; }
+    const CurveTable& table() const;
+    GraphWindow* graphWindow() const;
+
+public slots:
+    void showTankCurve();
+    void clearCurve();
+    void graphCurve();
+    void sendTankData();
+    void saveTankAs();
+    void openTankFile();
+    void readIndicator();
+
+signals:
+    // The window has closed; the working file is gone.
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    // validateCurve on the grid, with "Checking data order." in Text1 while it runs; the grid
+    // gets the compacted and sorted curve back. Returns curveValid.
+    bool checkCurve();
+    void tankNumberEntered(); // Enter in text2
+    void saveNumberEntered(); // Enter in Text3
+    void continueSend();
+    void showEntry(QLineEdit* entry);
+    void hideEntries();
+    void readDone(const ExchangeResult& result);
+    void sendDone(const ExchangeResult& result);
+    void exchangeStarted();
+    void exchangeEnded();
+    void setCurve(const CurveTable& table);
+
+    Link& m_link;
+    Dialogs& m_dialogs;
+    const bool m_offsetMode;
+
+    // The TankTable and the editing state.
+    QVector<TankRecord> m_records;
+    int m_pointCount = 0;
+    bool m_curveValid = false;
+    bool m_indicatorLoaded = false;
+    QString m_tankNumberText;
+    bool m_sendWaitsForNumber = false;
+    // What Save As checked and encoded, written when Text3 takes a tank number: the file holds
+    // that curve even if the grid is typed into while the number is asked for.
+    QString m_savePath;
+    CurveTable m_saveTable;
+    int m_savePointCount = 0;
+    EncodedCurve m_saveEncoded;
+
+    int m_exchangesRunning = 0; // this window's requests the link has not answered yet
+    bool m_closed = false;
+
+    QListWidget* m_list = nullptr;
+    CurveGrid* m_grid = nullptr;
+    QLabel* m_tankLabel = nullptr;      // Label1
+    QLabel* m_prompt = nullptr;         // Label2
+    QLineEdit* m_sendEntry = nullptr;   // text2
+    QLineEdit* m_saveEntry = nullptr;   // Text3
+    QLineEdit* m_status = nullptr;      // Text1
+    QProgressBar* m_progress = nullptr; // pbTank
+    QPointer<GraphWindow> m_graph;
+};
+
+} // namespace kaldor
