@@ -3,6 +3,7 @@
 #include "store/limits.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace kaldor {
@@ -34,7 +35,8 @@ CommandLine parseCommandLine(const QStringList& arguments)
     parser.addOption(simulate);
     parser.addOption(port);
     parser.addPositionalArgument(QStringLiteral("FILE"),
-                                 QStringLiteral("With --simulate: the meter's indicator file."),
+                                 QStringLiteral("An indicator file (*.idr) to open in the data viewer; with "
+                                                "--simulate: the meter's indicator file."),
                                  QStringLiteral("[FILE]"));
 
     CommandLine result;
@@ -56,14 +58,20 @@ CommandLine parseCommandLine(const QStringList& arguments)
 
     result.options.simulate = parser.isSet(simulate);
     const QStringList files = parser.positionalArguments();
-    if (files.size() > 1 || (!files.isEmpty() && !result.options.simulate)) {
+    // Without --simulate a file is one to open, as the desktop's file manager passes it.
+    const bool opensIndicatorFile =
+        files.size() == 1 && !result.options.simulate &&
+        QFileInfo(files.constFirst()).suffix().compare(QLatin1String("idr"), Qt::CaseInsensitive) == 0;
+    if (files.size() > 1 || (!files.isEmpty() && !result.options.simulate && !opensIndicatorFile)) {
         result.action = CommandLine::Action::Error;
         result.text = result.options.simulate
                           ? QStringLiteral("--simulate takes one indicator file at most.")
                           : QStringLiteral("Unexpected argument: %1").arg(files.constFirst());
         return result;
     }
-    if (!files.isEmpty())
+    if (opensIndicatorFile)
+        result.options.indicatorFile = files.constFirst();
+    else if (!files.isEmpty())
         result.options.simulateFile = files.constFirst();
 
     static const QRegularExpression mapping(QStringLiteral("^([0-9]+)=(.+)$"));

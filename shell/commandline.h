@@ -3,6 +3,7 @@
 //   kaldor                      port 1, the offset-capable mode
 //   kaldor --simulate [FILE]    the same program against the built-in simulated meter,
 //                               loaded with FILE or with the sample indicator file
+//   kaldor FILE.idr             the data viewer open on FILE, the management window behind it
 //   kaldor --port N=DEVICE      port option N (1..4) opens DEVICE (a tty, a pty)
 //   kaldor --help | --version
 
@@ -15,6 +16,7 @@ namespace kaldor {
 struct StartOptions {
     bool simulate = false;
     QString simulateFile;          // empty: the sample indicator file
+    QString indicatorFile;         // an *.idr file to open in the viewer at start
     QMap<int, QString> portDevices; // port option -> device path
 };
 

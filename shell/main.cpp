@@ -131,6 +131,8 @@ int main(int argc, char* argv[])
     QObject::connect(window.get(), &kaldor::MainWindow::programEnded, &app,
                      &QCoreApplication::quit, Qt::QueuedConnection);
     window->startUp();
+    if (!command.options.indicatorFile.isEmpty())
+        window->startWithIndicatorFile(command.options.indicatorFile);
     std::unique_ptr<FirstExposeProbe> probe;
     if (qEnvironmentVariableIsSet("KALDOR_REPORT_SHOWN") || qEnvironmentVariableIsSet("KALDOR_SCREENSHOT"))
         probe = std::make_unique<FirstExposeProbe>(window.get(), sinceMain);

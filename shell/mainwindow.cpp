@@ -8,6 +8,7 @@
 #include "shell/gauge.h"
 #include "shell/helpwindow.h"
 #include "shell/saveretrieved.h"
+#include "store/managementwindow.h"
 #include "store/messages.h"
 #include "store/workingfile.h"
 #include "ui/dialogs.h"
@@ -171,8 +172,9 @@ void MainWindow::buildMenus()
     };
 
     QMenu* files = menu("fileM", QStringLiteral("&File Management"));
-    for (auto [name, caption] : {std::pair{"mfiles", "&Indicator Files"},
-                                 std::pair{"tfiles", "&Tank Files"}}) {
+    connect(action(files, "mfiles", QStringLiteral("&Indicator Files")), &QAction::triggered, this,
+            &MainWindow::showManagementWindow);
+    for (auto [name, caption] : {std::pair{"tfiles", "&Tank Files"}}) {
         QAction* later = action(files, name, QLatin1String(caption));
         later->setEnabled(false);
         later->setToolTip(kLaterVersion);
@@ -332,6 +334,26 @@ void MainWindow::showKeypadWindow()
     m_keypadWindow->activateWindow();
     hide();
 }
+
+// The indicator file management window takes the main window's place while it is open.
+ManagementWindow* MainWindow::showManagementWindow()
+{
+    if (!m_managementWindow) {
+        m_managementWindow = new ManagementWindow(m_link, m_dialogs, m_offsetMode, this);
+        m_managementWindow->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_managementWindow, &ManagementWindow::closed, this, [this] {
+            if (!m_ended)
+                show();
+        });
+    }
+    m_managementWindow->show();
+    m_managementWindow->raise();
+    m_managementWindow->activateWindow();
+    hide();
+    return m_managementWindow;
+}
+
+void MainWindow::startWithIndicatorFile(const QString& path) { showManagementWindow()->openFile(path); }
 
 void MainWindow::updateTitle() { setWindowTitle(titleFor(m_offsetMode)); }
 

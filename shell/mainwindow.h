@@ -27,6 +27,7 @@ class Gauge;
 class HelpWindow;
 class KeypadWindow;
 class Link;
+class ManagementWindow;
 class PortWindow;
 
 // The scale beside the gauge: 21 lines from "--10 " down to "-- 0 ", each ended by CR LF.
@@ -57,6 +58,9 @@ public slots:
     void showPortWindow();
     void showClearWindow();
     void showKeypadWindow();
+    ManagementWindow* showManagementWindow();
+    // The start with an indicator file: the viewer open on it, the management window behind.
+    void startWithIndicatorFile(const QString& path);
     void downloadIndicatorFile();
     void uploadIndicatorFile();
     void saveRetrievedIndicatorFile();
@@ -103,6 +107,7 @@ private:
     QPointer<PortWindow> m_portWindow;
     QPointer<ClearWindow> m_clearWindow;
     QPointer<KeypadWindow> m_keypadWindow;
+    QPointer<ManagementWindow> m_managementWindow;
     QPointer<HelpWindow> m_helpWindow;
 };
 
