@@ -108,6 +108,7 @@ private slots:
     void oneRoad();
     void refusedFiles_data();
     void refusedFiles();
+    void graphShowsWhatTheEditorRefuses();
     void startWithFile();
 
 private:
@@ -293,6 +294,29 @@ void TestIndicatorFiles::refusedFiles()
     QTest::qWait(20);
     QCOMPARE(ended.size(), 0);
     QVERIFY(rig.link->isPortOpen());
+}
+
+// The viewer's shorter check: a curve that ends at 95 % is drawn.
+void TestIndicatorFiles::graphShowsWhatTheEditorRefuses()
+{
+    const QString path = m_dir->filePath("short.idr");
+    IndicatorImage image = writeThreeTankFile(path, true);
+    const TankRecord first = loadIndicatorTanks(path).records.constFirst();
+    const int lastPercentWord = first.start + 2 * 6; // full scale, offset, two points before it
+    const int percentWord = int(95 / 99.99 * 32767);
+    image.set(lastPercentWord, percentWord / 256);
+    image.set(lastPercentWord + 1, percentWord % 256);
+    QVERIFY(writeConstructedFile(path, image, image.length()).ok);
+
+    Rig rig;
+    rig.window->startWithIndicatorFile(path);
+    auto* viewer = rig.find<ViewerWindow>("edtnk");
+    viewer->findChild<QListWidget*>("List1")->setCurrentRow(0);
+    rig.trigger("edtnk", "aview");
+    rig.trigger("edtnk", "agraph");
+    QVERIFY(rig.dialogs.messages().isEmpty());
+    auto* graph = viewer->findChild<QWidget*>("graphit");
+    QVERIFY(graph && graph->isVisible());
 }
 
 // kaldor FILE.idr: the viewer on the file, the management window behind it, keeping the file.
