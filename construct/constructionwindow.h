@@ -4,12 +4,14 @@
 
 #include <QWidget>
 
-namespace kaldor {
+namespace kaldor
+{
 
 class Dialogs;
 class Link;
 
-class ConstructionWindow : public QWidget {
+class ConstructionWindow : public QWidget
+{
     Q_OBJECT
 public:
     ConstructionWindow(Link& link, Dialogs& dialogs, bool offsetMode, QWidget* parent = nullptr);

@@ -163,8 +163,9 @@ int CurveGrid::pointColumnWidth() const
     return std::max({kColumnTwips * logicalDpiX() / 1440,
                      cells.horizontalAdvance(QStringLiteral(" 99.99")) + margin,
                      cells.horizontalAdvance(QStringLiteral("-32767")) + margin,
-                     headings.horizontalAdvance(m_model->headerData(CurveTable::kValueColumn,
-                                                                   Qt::Horizontal).toString()) + margin});
+                     headings.horizontalAdvance(
+                         m_model->headerData(CurveTable::kValueColumn, Qt::Horizontal).toString()) +
+                         margin});
 }
 
 QSize CurveGrid::sizeHint() const

@@ -59,9 +59,9 @@ CommandLine parseCommandLine(const QStringList& arguments)
     result.options.simulate = parser.isSet(simulate);
     const QStringList files = parser.positionalArguments();
     // Without --simulate a file is one to open, as the desktop's file manager passes it.
+    const QString suffix = files.size() == 1 ? QFileInfo(files.constFirst()).suffix() : QString();
     const bool opensIndicatorFile =
-        files.size() == 1 && !result.options.simulate &&
-        QFileInfo(files.constFirst()).suffix().compare(QLatin1String("idr"), Qt::CaseInsensitive) == 0;
+        !result.options.simulate && suffix.compare(QLatin1String("idr"), Qt::CaseInsensitive) == 0;
     if (files.size() > 1 || (!files.isEmpty() && !result.options.simulate && !opensIndicatorFile)) {
         result.action = CommandLine::Action::Error;
         result.text = result.options.simulate

@@ -353,7 +353,10 @@ ManagementWindow* MainWindow::showManagementWindow()
     return m_managementWindow;
 }
 
-void MainWindow::startWithIndicatorFile(const QString& path) { showManagementWindow()->openFile(path); }
+void MainWindow::startWithIndicatorFile(const QString& path)
+{
+    showManagementWindow()->openFile(path);
+}
 
 void MainWindow::updateTitle() { setWindowTitle(titleFor(m_offsetMode)); }
 

@@ -16,9 +16,11 @@
 #include <QMenu>
 #include <QMenuBar>
 
-namespace kaldor {
+namespace kaldor
+{
 
-namespace {
+namespace
+{
 
 constexpr int kMinimumWidth = 480;
 constexpr int kMinimumHeight = 160;
@@ -70,12 +72,10 @@ void ManagementWindow::openIndicatorFile()
     dialog.title = QStringLiteral("Open");
     dialog.filter = QStringLiteral("Indicator (*.idr)");
     dialog.confirmOverwrite = false;
-    if (m_dialogUsed)
-        dialog.defaultSuffix = QStringLiteral("idr");
+    if (m_dialogUsed) dialog.defaultSuffix = QStringLiteral("idr");
     const std::optional<QString> chosen = m_dialogs.openFileName(this, dialog);
     m_dialogUsed = true;
-    if (!chosen || chosen->isEmpty())
-        return;
+    if (!chosen || chosen->isEmpty()) return;
     openFile(*chosen);
 }
 
@@ -88,14 +88,12 @@ ViewerWindow* ManagementWindow::openFile(const QString& path)
         m_dialogs.message(this, fileRefusal(path, input.reason));
         return nullptr;
     }
-    if (m_viewer)
-        m_viewer->close();
+    if (m_viewer) m_viewer->close();
     auto* viewer = new ViewerWindow(m_link, m_dialogs, m_offsetMode, path, this);
     viewer->setAttribute(Qt::WA_DeleteOnClose);
     m_viewer = viewer;
     connect(viewer, &ViewerWindow::closed, this, [this] { show(); });
-    if (!viewer->load())
-        return nullptr;
+    if (!viewer->load()) return nullptr;
     hide();
     return viewer;
 }
@@ -129,8 +127,7 @@ void ManagementWindow::sendFile()
                                      [this](const ExchangeResult& r, const IndicatorImage&) {
                                          showMessages(m_dialogs, this, uploadMessages(r));
                                      });
-    if (!asked)
-        m_dialogs.message(this, Link::kBusyMessage);
+    if (!asked) m_dialogs.message(this, Link::kBusyMessage);
 }
 
 void ManagementWindow::closeEvent(QCloseEvent* event)

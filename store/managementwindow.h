@@ -10,14 +10,16 @@
 
 class QLabel;
 
-namespace kaldor {
+namespace kaldor
+{
 
 class ConstructionWindow;
 class Dialogs;
 class Link;
 class ViewerWindow;
 
-class ManagementWindow : public QMainWindow {
+class ManagementWindow : public QMainWindow
+{
     Q_OBJECT
 public:
     ManagementWindow(Link& link, Dialogs& dialogs, bool offsetMode, QWidget* parent = nullptr);

@@ -28,9 +28,11 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
-namespace kaldor {
+namespace kaldor
+{
 
-namespace {
+namespace
+{
 
 constexpr int kListWidth = 120;
 
@@ -42,7 +44,8 @@ QString titleFor(bool offsetMode)
 
 // Grid1 as the viewer shows it: the points can be looked at and scrolled through, never typed
 // into.
-class ViewerGrid : public CurveGrid {
+class ViewerGrid : public CurveGrid
+{
 public:
     explicit ViewerGrid(QWidget* parent) : CurveGrid(parent) {}
 
@@ -197,8 +200,7 @@ void ViewerWindow::graphCurve()
     m_grid->setTable(table);
     m_grid->setCurrentCell(check.currentCell);
     showMessages(m_dialogs, this, check.messages);
-    if (!check.curveValid || !check.pointCount)
-        return;
+    if (!check.curveValid || !check.pointCount) return;
     if (!m_graph) {
         m_graph = new GraphWindow(this);
         m_graph->setAttribute(Qt::WA_DeleteOnClose);
@@ -239,8 +241,9 @@ void ViewerWindow::closeEvent(QCloseEvent* event)
     QFile working(workingFilePath());
     if (working.exists() && !working.remove()) {
         const int error = working.error() == QFileDevice::PermissionsError ? err::kPermissionDenied
-                                                                            : err::kPathAccess;
-        m_dialogs.message(this, QStringLiteral("Error :") + strNumber(static_cast<long long>(error)));
+                                                                           : err::kPathAccess;
+        m_dialogs.message(this,
+                          QStringLiteral("Error :") + strNumber(static_cast<long long>(error)));
     }
     emit closed();
 }

@@ -16,14 +16,16 @@ class QLineEdit;
 class QListWidget;
 class QProgressBar;
 
-namespace kaldor {
+namespace kaldor
+{
 
 class CurveGrid;
 class Dialogs;
 class GraphWindow;
 class Link;
 
-class ViewerWindow : public QMainWindow {
+class ViewerWindow : public QMainWindow
+{
     Q_OBJECT
 public:
     // file: the indicator file chosen in the management window, the source of the list and of
@@ -56,8 +58,8 @@ private:
 
     QListWidget* m_list = nullptr;
     CurveGrid* m_grid = nullptr;
-    QLabel* m_shown = nullptr;  // Label1: the list text of the tank on display
-    QLabel* m_name = nullptr;   // Label3: the file's name
+    QLabel* m_shown = nullptr;     // Label1: the list text of the tank on display
+    QLabel* m_name = nullptr;      // Label3: the file's name
     QLineEdit* m_status = nullptr; // Text1: shown while the graph checks the curve
     QProgressBar* m_progress = nullptr;
     QPointer<GraphWindow> m_graph;

@@ -32,14 +32,16 @@
 
 using namespace kaldor;
 
-namespace {
+namespace
+{
 
 constexpr double kListTargetMs = 150;
 constexpr double kTankTargetMs = 30;
 constexpr int kMaxTanks = 255;
 
 // Shows nothing; a message means the file was not what the bench built.
-class SilentDialogs : public Dialogs {
+class SilentDialogs : public Dialogs
+{
 public:
     void message(QWidget*, const QString& text) override { messages.append(text); }
     Answer question(QWidget*, const Question& q) override { return q.defaultAnswer; }
@@ -57,7 +59,8 @@ TankSource tank(int number, int points)
     for (int k = 0; k < points; ++k) {
         const double fraction = double(k) / (points - 1);
         s.points.append({QString::number(int(fraction * 30000)),
-                         k == points - 1 ? QStringLiteral("99.99") : QString::number(fraction * 99.99, 'f', 2)});
+                         k == points - 1 ? QStringLiteral("99.99")
+                                         : QString::number(fraction * 99.99, 'f', 2)});
     }
     return s;
 }
@@ -68,8 +71,7 @@ std::optional<BuildState> build(int tanks, int points)
     for (int t = 0; t < tanks; ++t)
         sources.append(tank(t, points));
     BuildState state;
-    if (!buildFromSources(sources, true, state).ok)
-        return std::nullopt;
+    if (!buildFromSources(sources, true, state).ok) return std::nullopt;
     return state;
 }
 
@@ -87,20 +89,24 @@ int screenshots(const QString& directory, const QString& file, Link& link)
     files.show();
     files.openFile(file);
     ViewerWindow* viewer = files.findChild<ViewerWindow*>();
-    if (!viewer || !dialogs.messages.isEmpty())
-        return 1;
+    if (!viewer || !dialogs.messages.isEmpty()) return 1;
     viewer->findChild<QListWidget*>(QStringLiteral("List1"))->setCurrentRow(0);
     viewer->findChild<QAction*>(QStringLiteral("aview"))->trigger();
     viewer->resize(viewer->sizeHint());
     QApplication::processEvents();
-    const bool viewerSaved = viewer->grab().save(QDir(directory).filePath(QStringLiteral("viewer-window.png")));
+    const bool viewerSaved =
+        viewer->grab().save(QDir(directory).filePath(QStringLiteral("viewer-window.png")));
     viewer->close();
     QApplication::processEvents();
-    const bool filesSaved = files.grab().save(QDir(directory).filePath(QStringLiteral("management-window.png")));
+    const bool filesSaved =
+        files.grab().save(QDir(directory).filePath(QStringLiteral("management-window.png")));
     return viewerSaved && filesSaved ? 0 : 1;
 }
 
-double msSince(const QElapsedTimer& clock) { return double(clock.nsecsElapsed()) / 1e6; }
+double msSince(const QElapsedTimer& clock)
+{
+    return double(clock.nsecsElapsed()) / 1e6;
+}
 
 int measure(const char* what, const QString& path, int tanks, int points, int runs, Link& link)
 {
@@ -122,7 +128,8 @@ int measure(const char* what, const QString& path, int tanks, int points, int ru
         listMs.push_back(msSince(clock));
         auto* list = viewer->findChild<QListWidget*>(QStringLiteral("List1"));
         if (list->count() != tanks || !dialogs.messages.isEmpty()) {
-            std::fprintf(stderr, "bench_viewer: %d tanks listed of %d\n", int(list->count()), tanks);
+            std::fprintf(stderr, "bench_viewer: %d tanks listed of %d\n", int(list->count()),
+                         tanks);
             return 1;
         }
         list->setCurrentRow(list->count() - 1);
@@ -137,13 +144,16 @@ int measure(const char* what, const QString& path, int tanks, int points, int ru
     const double list = median(listMs);
     const double shown = median(tankMs);
     std::printf("%s: %d tanks of %d points, file %lld bytes\n"
-                "  open to list shown: median %.2f ms (min %.2f, max %.2f) over %d runs; target < %.0f ms: %s\n"
+                "  open to list shown: median %.2f ms (min %.2f, max %.2f) over %d runs; target < "
+                "%.0f ms: %s\n"
                 "  tank shown: median %.2f ms (min %.2f, max %.2f); target < %.0f ms: %s\n",
                 what, tanks, points, static_cast<long long>(QFileInfo(path).size()), list,
-                *std::min_element(listMs.begin(), listMs.end()), *std::max_element(listMs.begin(), listMs.end()),
-                runs, kListTargetMs, list < kListTargetMs ? "met" : "NOT met", shown,
-                *std::min_element(tankMs.begin(), tankMs.end()), *std::max_element(tankMs.begin(), tankMs.end()),
-                kTankTargetMs, shown < kTankTargetMs ? "met" : "NOT met");
+                *std::min_element(listMs.begin(), listMs.end()),
+                *std::max_element(listMs.begin(), listMs.end()), runs, kListTargetMs,
+                list < kListTargetMs ? "met" : "NOT met", shown,
+                *std::min_element(tankMs.begin(), tankMs.end()),
+                *std::max_element(tankMs.begin(), tankMs.end()), kTankTargetMs,
+                shown < kTankTargetMs ? "met" : "NOT met");
     return 0;
 }
 
@@ -168,13 +178,11 @@ int main(int argc, char* argv[])
     }
 
     QTemporaryDir dir;
-    if (!dir.isValid() || !QDir::setCurrent(dir.path()))
-        return 1;
+    if (!dir.isValid() || !QDir::setCurrent(dir.path())) return 1;
     // No exchange runs: the viewer only needs a link to exist.
     auto meter = std::make_shared<SimulatedMeter>(IndicatorImage{});
     Link link([meter](const PortSpec&) { return std::make_unique<SimulatedPort>(meter); });
-    if (!shotsDir.isEmpty())
-        return screenshots(shotsDir, shotsFile, link);
+    if (!shotsDir.isEmpty()) return screenshots(shotsDir, shotsFile, link);
 
     // 164 tanks of as many points as fit; as many 100-point tanks as fit.
     int points = 100;
@@ -183,7 +191,8 @@ int main(int argc, char* argv[])
     }
     int tanks = 1;
     std::optional<BuildState> full = build(1, 100);
-    for (std::optional<BuildState> next; tanks < kMaxTanks && (next = build(tanks + 1, 100)); ++tanks)
+    for (std::optional<BuildState> next; tanks < kMaxTanks && (next = build(tanks + 1, 100));
+         ++tanks)
         full = next;
     if (!many || !full) {
         std::fprintf(stderr, "bench_viewer: the images could not be built\n");
@@ -195,7 +204,6 @@ int main(int argc, char* argv[])
         !writeConstructedFile(fullPath, full->image, full->totalLength).ok)
         return 1;
     std::printf("platform %s\n", qPrintable(QApplication::platformName()));
-    if (const int status = measure("164 tanks", manyPath, 164, points, runs, link))
-        return status;
+    if (const int status = measure("164 tanks", manyPath, 164, points, runs, link)) return status;
     return measure("100-point tanks", fullPath, tanks, 100, runs, link);
 }

@@ -28,7 +28,8 @@
 
 using namespace kaldor;
 
-namespace {
+namespace
+{
 
 struct Rig {
     Rig() : meter(std::make_shared<SimulatedMeter>(testing::threeBlockImage()))
@@ -72,9 +73,8 @@ struct Tank {
     QStringList values; // at 0 %, 50 % and 99.99 %
 };
 
-const QList<Tank> kTanks = {{12, {"100", "600", "1100"}},
-                            {3, {"0", "500", "1000"}},
-                            {200, {"20", "1020", "2020"}}};
+const QList<Tank> kTanks = {
+    {12, {"100", "600", "1100"}}, {3, {"0", "500", "1000"}}, {200, {"20", "1020", "2020"}}};
 
 // The three tanks built as the construction window builds them and saved in its form.
 IndicatorImage writeThreeTankFile(const QString& path, bool offsetMode)
@@ -83,7 +83,8 @@ IndicatorImage writeThreeTankFile(const QString& path, bool offsetMode)
     for (const Tank& tank : kTanks) {
         TankSource s;
         s.tankNumber = tank.number;
-        s.fullScale = tank.values.constLast().toInt() - (offsetMode ? tank.values.constFirst().toInt() : 0);
+        s.fullScale =
+            tank.values.constLast().toInt() - (offsetMode ? tank.values.constFirst().toInt() : 0);
         s.offset = offsetMode ? -tank.values.constFirst().toInt() : 0;
         const QStringList percents{"0", "50", "99.99"};
         for (int k = 0; k < 3; ++k)
@@ -92,14 +93,14 @@ IndicatorImage writeThreeTankFile(const QString& path, bool offsetMode)
     }
     BuildState state;
     const BuildResult built = buildFromSources(sources, offsetMode, state);
-    if (!built.ok || !writeConstructedFile(path, state.image, state.totalLength).ok)
-        return {};
+    if (!built.ok || !writeConstructedFile(path, state.image, state.totalLength).ok) return {};
     return loadIndicatorFile(path).image;
 }
 
 } // namespace
 
-class TestIndicatorFiles : public QObject {
+class TestIndicatorFiles : public QObject
+{
     Q_OBJECT
 private slots:
     void init();
@@ -147,8 +148,7 @@ void TestIndicatorFiles::oneRoad()
 
     Rig rig;
     QVERIFY(rig.waitIdle());
-    if (!offsetMode)
-        QTest::mouseClick(rig.find<QCheckBox>("Check1"), Qt::LeftButton);
+    if (!offsetMode) QTest::mouseClick(rig.find<QCheckBox>("Check1"), Qt::LeftButton);
     rig.window->findChild<QAction*>("mfiles")->trigger();
     auto* files = rig.find<ManagementWindow>("meterform");
     QVERIFY(files && files->isVisible() && !rig.window->isVisible());
@@ -254,9 +254,10 @@ void TestIndicatorFiles::refusedFiles_data()
 
     QTest::newRow("ends before its count")
         << QByteArray(" 0 ,  3 ,  1 ,  2 ") << kEndOfDataMessage << true;
-    QTest::newRow("no tanks") << formatIndicatorFile(3, testing::threeBlockImage(), 0) << kNoTankDataMessage
-                              << true;
-    QTest::newRow("count too large") << QByteArray("200, 0, 1, 2, 3") << errorText(err::kSubscript) << false;
+    QTest::newRow("no tanks") << formatIndicatorFile(3, testing::threeBlockImage(), 0)
+                              << kNoTankDataMessage << true;
+    QTest::newRow("count too large")
+        << QByteArray("200, 0, 1, 2, 3") << errorText(err::kSubscript) << false;
     QTest::newRow("value outside a byte")
         << QByteArray("0, 1, 1, 2, 300, 4, 5, 6, 7, 8, 9") << errorText(err::kInvalidCall) << false;
     QTest::newRow("a directory") << QByteArray() << "%1: not a regular file (a directory); not read"
@@ -288,8 +289,7 @@ void TestIndicatorFiles::refusedFiles()
     QTRY_COMPARE(rig.dialogs.messages(), QStringList{QString(message).replace("%1", path)});
     auto* viewer = rig.find<ViewerWindow>("edtnk");
     QTRY_COMPARE(bool(viewer && viewer->isVisible()), viewerStays);
-    if (viewerStays)
-        QCOMPARE(viewer->findChild<QListWidget*>("List1")->count(), 0);
+    if (viewerStays) QCOMPARE(viewer->findChild<QListWidget*>("List1")->count(), 0);
     QCOMPARE(rig.find("meterform")->isVisible(), !viewerStays);
     QTest::qWait(20);
     QCOMPARE(ended.size(), 0);
