@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -81,15 +82,16 @@ void ManagementWindow::openIndicatorFile()
 
 ViewerWindow* ManagementWindow::openFile(const QString& path)
 {
-    m_chosenFile = path;
-    m_chosenLabel->setText(QDir::toNativeSeparators(path));
-    const InputFile input = readInputFile(path);
+    // Kept whole: the construction window moves the current directory.
+    m_chosenFile = QFileInfo(path).absoluteFilePath();
+    m_chosenLabel->setText(QDir::toNativeSeparators(m_chosenFile));
+    const InputFile input = readInputFile(m_chosenFile);
     if (!input.ok()) {
-        m_dialogs.message(this, fileRefusal(path, input.reason));
+        m_dialogs.message(this, fileRefusal(m_chosenFile, input.reason));
         return nullptr;
     }
     if (m_viewer) m_viewer->close();
-    auto* viewer = new ViewerWindow(m_link, m_dialogs, m_offsetMode, path, this);
+    auto* viewer = new ViewerWindow(m_link, m_dialogs, m_offsetMode, m_chosenFile, this);
     viewer->setAttribute(Qt::WA_DeleteOnClose);
     m_viewer = viewer;
     connect(viewer, &ViewerWindow::closed, this, [this] { show(); });

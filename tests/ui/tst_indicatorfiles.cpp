@@ -319,13 +319,14 @@ void TestIndicatorFiles::graphShowsWhatTheEditorRefuses()
     QVERIFY(graph && graph->isVisible());
 }
 
-// kaldor FILE.idr: the viewer on the file, the management window behind it, keeping the file.
+// kaldor FILE.idr: the viewer on the file, the management window behind it, keeping the file
+// by its whole path (the construction window moves the current directory).
 void TestIndicatorFiles::startWithFile()
 {
     const QString path = m_dir->filePath("start.IDR");
     QVERIFY(writeThreeTankFile(path, true).length() > 0);
     Rig rig;
-    rig.window->startWithIndicatorFile(path);
+    rig.window->startWithIndicatorFile("start.IDR"); // as given on the command line
     auto* viewer = rig.find<ViewerWindow>("edtnk");
     QVERIFY(viewer && viewer->isVisible());
     QCOMPARE(viewer->findChild<QListWidget*>("List1")->count(), kTanks.size());
