@@ -1,5 +1,6 @@
 # The Debian package: `cmake --build build --target package` packs what `install` puts in place
-# (kaldor, kaldorctl, kaldor-sim, the desktop entry and the icon) into kaldor_VERSION_ARCH.deb.
+# (kaldor, kaldorctl, kaldor-sim, the desktop entry, the file types and the icon) into
+# kaldor_VERSION_ARCH.deb.
 # The run-time dependencies come from dpkg-shlibdeps (package dpkg-dev; CPack finds the programs
 # with `file`), which reads the libraries the programs link; without them the package names the
 # Qt packages itself.

@@ -15,8 +15,8 @@ namespace kaldor
 namespace
 {
 
-const QString kHeadings[CurveGridModel::kGridColumns] = {
-    QStringLiteral("Pt."), QStringLiteral("VALUE"), QStringLiteral("    %")};
+const QString kNumberHeading = QStringLiteral("Pt.");
+const QString kPercentHeading = QStringLiteral("    %");
 
 bool isPointCell(const QModelIndex& index)
 {
@@ -38,7 +38,10 @@ int CurveGridModel::columnCount(const QModelIndex& parent) const
 QVariant CurveGridModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || role != Qt::DisplayRole) return {};
-    if (index.row() == 0) return kHeadings[index.column()];
+    if (index.row() == 0) {
+        if (index.column() == 0) return kNumberHeading;
+        return index.column() == CurveTable::kValueColumn ? m_valueHeading : kPercentHeading;
+    }
     if (index.column() == 0) return QString::number(index.row());
     return m_table.text(index.row(), index.column());
 }
@@ -52,6 +55,12 @@ QVariant CurveGridModel::headerData(int section, Qt::Orientation orientation, in
 Qt::ItemFlags CurveGridModel::flags(const QModelIndex& index) const
 {
     return isPointCell(index) ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::ItemIsEnabled;
+}
+
+void CurveGridModel::setValueHeading(const QString& heading)
+{
+    m_valueHeading = heading;
+    emit headerDataChanged(Qt::Horizontal, CurveTable::kValueColumn, CurveTable::kValueColumn);
 }
 
 void CurveGridModel::setTable(const CurveTable& table)
@@ -137,6 +146,14 @@ void CurveGrid::clearCurve()
     setFocus();
 }
 
+void CurveGrid::setValueHeading(const QString& heading)
+{
+    m_model->setValueHeading(heading);
+    const int columnWidth = pointColumnWidth();
+    setColumnWidth(CurveTable::kValueColumn, columnWidth);
+    setColumnWidth(CurveTable::kPercentColumn, columnWidth);
+}
+
 int CurveGrid::pointColumnWidth() const
 {
     // 600 twips, unless the font needs more for the widest texts the cells and headings show.
@@ -146,7 +163,9 @@ int CurveGrid::pointColumnWidth() const
     return std::max({kColumnTwips * logicalDpiX() / 1440,
                      cells.horizontalAdvance(QStringLiteral(" 99.99")) + margin,
                      cells.horizontalAdvance(QStringLiteral("-32767")) + margin,
-                     headings.horizontalAdvance(kHeadings[CurveTable::kValueColumn]) + margin});
+                     headings.horizontalAdvance(
+                         m_model->headerData(CurveTable::kValueColumn, Qt::Horizontal).toString()) +
+                         margin});
 }
 
 QSize CurveGrid::sizeHint() const

@@ -35,9 +35,12 @@ public:
     const CurveTable& table() const { return m_table; }
     // Takes the new curve and reports the rows whose texts changed.
     void setTable(const CurveTable& table);
+    // The heading of column 1: "VALUE" in the editor, " Vol." in the viewer.
+    void setValueHeading(const QString& heading);
 
 private:
     CurveTable m_table;
+    QString m_valueHeading = QStringLiteral("VALUE");
 };
 
 class CurveGrid : public QTableView
@@ -64,6 +67,8 @@ public:
 
     // The Clear menu item: every point emptied, row 1's VALUE current, the keyboard focus here.
     void clearCurve();
+
+    void setValueHeading(const QString& heading);
 
     QSize sizeHint() const override;
 

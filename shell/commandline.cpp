@@ -3,6 +3,7 @@
 #include "store/limits.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace kaldor {
@@ -34,8 +35,9 @@ CommandLine parseCommandLine(const QStringList& arguments)
     parser.addOption(simulate);
     parser.addOption(port);
     parser.addPositionalArgument(QStringLiteral("FILE"),
-                                 QStringLiteral("With --simulate: the meter's indicator file. Without: "
-                                                "a tank file (*.tnk) to open in the tank editor."),
+                                 QStringLiteral("Without --simulate: a tank file (*.tnk) to open in the tank "
+                                                "editor, or an indicator file (*.idr) to open in the data "
+                                                "viewer. With --simulate: the meter's indicator file."),
                                  QStringLiteral("[FILE]"));
 
     CommandLine result;
@@ -57,20 +59,24 @@ CommandLine parseCommandLine(const QStringList& arguments)
 
     result.options.simulate = parser.isSet(simulate);
     const QStringList files = parser.positionalArguments();
-    // A file without --simulate is one to open, chosen by its extension (the desktop's "Open
-    // with"): a tank file opens the tank editor.
-    const bool tankFile = files.size() == 1 && !result.options.simulate &&
-                          files.constFirst().endsWith(QLatin1String(".tnk"), Qt::CaseInsensitive);
-    if (tankFile)
-        result.options.tankFile = files.constFirst();
-    else if (files.size() > 1 || (!files.isEmpty() && !result.options.simulate)) {
+    // Without --simulate a file is one to open, chosen by its extension, as the desktop's file
+    // manager passes it: a tank file opens the tank editor, an indicator file the data viewer.
+    const QString suffix = files.size() == 1 ? QFileInfo(files.constFirst()).suffix() : QString();
+    const bool opening = !result.options.simulate && files.size() == 1;
+    const bool tankFile = opening && suffix.compare(QLatin1String("tnk"), Qt::CaseInsensitive) == 0;
+    const bool indicatorFile = opening && suffix.compare(QLatin1String("idr"), Qt::CaseInsensitive) == 0;
+    if (files.size() > 1 || (!files.isEmpty() && !result.options.simulate && !tankFile && !indicatorFile)) {
         result.action = CommandLine::Action::Error;
         result.text = result.options.simulate
                           ? QStringLiteral("--simulate takes one indicator file at most.")
                           : QStringLiteral("Unexpected argument: %1").arg(files.constFirst());
         return result;
     }
-    if (!files.isEmpty() && !tankFile)
+    if (tankFile)
+        result.options.tankFile = files.constFirst();
+    else if (indicatorFile)
+        result.options.indicatorFile = files.constFirst();
+    else if (!files.isEmpty())
         result.options.simulateFile = files.constFirst();
 
     static const QRegularExpression mapping(QStringLiteral("^([0-9]+)=(.+)$"));

@@ -134,6 +134,8 @@ int main(int argc, char* argv[])
     // A file named on the command line opens in its window.
     if (!command.options.tankFile.isEmpty())
         window->showTankEditor(command.options.tankFile);
+    else if (!command.options.indicatorFile.isEmpty())
+        window->startWithIndicatorFile(command.options.indicatorFile);
     std::unique_ptr<FirstExposeProbe> probe;
     if (qEnvironmentVariableIsSet("KALDOR_REPORT_SHOWN") || qEnvironmentVariableIsSet("KALDOR_SCREENSHOT"))
         probe = std::make_unique<FirstExposeProbe>(window.get(), sinceMain);

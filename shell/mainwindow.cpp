@@ -9,6 +9,7 @@
 #include "shell/gauge.h"
 #include "shell/helpwindow.h"
 #include "shell/saveretrieved.h"
+#include "store/managementwindow.h"
 #include "store/messages.h"
 #include "store/workingfile.h"
 #include "ui/dialogs.h"
@@ -34,7 +35,6 @@ constexpr int kGaugeSteps = 2 * Gauge::kMaximum; // 1 up to 100, then 100 down t
 constexpr int kMajorTicks = 9;
 constexpr int kScaleWidth = 64;
 constexpr int kScaleFontSize = 9;
-const QString kLaterVersion = QStringLiteral("Coming in a later version");
 
 QString titleFor(bool offsetMode)
 {
@@ -172,18 +172,10 @@ void MainWindow::buildMenus()
     };
 
     QMenu* files = menu("fileM", QStringLiteral("&File Management"));
-    for (auto [name, caption] : {std::pair{"mfiles", "&Indicator Files"},
-                                 std::pair{"tfiles", "&Tank Files"}}) {
-        QAction* later = action(files, name, QLatin1String(caption));
-        later->setEnabled(false);
-        later->setToolTip(kLaterVersion);
-        later->setStatusTip(kLaterVersion);
-    }
-    QAction* tankFiles = findChild<QAction*>(QStringLiteral("tfiles"));
-    tankFiles->setEnabled(true);
-    tankFiles->setToolTip({});
-    tankFiles->setStatusTip({});
-    connect(tankFiles, &QAction::triggered, this, [this] { showTankEditor(); });
+    connect(action(files, "mfiles", QStringLiteral("&Indicator Files")), &QAction::triggered, this,
+            &MainWindow::showManagementWindow);
+    connect(action(files, "tfiles", QStringLiteral("&Tank Files")), &QAction::triggered, this,
+            [this] { showTankEditor(); });
     connect(action(files, "smetfile", QStringLiteral("&Save Retrieved Indicator File")),
             &QAction::triggered, this, &MainWindow::saveRetrievedIndicatorFile);
 
@@ -358,6 +350,29 @@ void MainWindow::showTankEditor(const QString& tankFile)
         editor->openTankFileAt(tankFile);
     editor->raise();
     editor->activateWindow();
+}
+
+// The indicator file management window takes the main window's place while it is open.
+ManagementWindow* MainWindow::showManagementWindow()
+{
+    if (!m_managementWindow) {
+        m_managementWindow = new ManagementWindow(m_link, m_dialogs, m_offsetMode, this);
+        m_managementWindow->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_managementWindow, &ManagementWindow::closed, this, [this] {
+            if (!m_ended)
+                show();
+        });
+    }
+    m_managementWindow->show();
+    m_managementWindow->raise();
+    m_managementWindow->activateWindow();
+    hide();
+    return m_managementWindow;
+}
+
+void MainWindow::startWithIndicatorFile(const QString& path)
+{
+    showManagementWindow()->openFile(path);
 }
 
 void MainWindow::updateTitle() { setWindowTitle(titleFor(m_offsetMode)); }

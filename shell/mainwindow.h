@@ -28,6 +28,7 @@ class Gauge;
 class HelpWindow;
 class KeypadWindow;
 class Link;
+class ManagementWindow;
 class PortWindow;
 
 // The scale beside the gauge: 21 lines from "--10 " down to "-- 0 ", each ended by CR LF.
@@ -60,6 +61,9 @@ public slots:
     void showKeypadWindow();
     // The tank editor takes the main window's place; with a tank file it opens that file.
     void showTankEditor(const QString& tankFile = {});
+    ManagementWindow* showManagementWindow();
+    // The start with an indicator file: the viewer open on it, the management window behind.
+    void startWithIndicatorFile(const QString& path);
     void downloadIndicatorFile();
     void uploadIndicatorFile();
     void saveRetrievedIndicatorFile();
@@ -107,6 +111,7 @@ private:
     QPointer<ClearWindow> m_clearWindow;
     QPointer<KeypadWindow> m_keypadWindow;
     QPointer<EditorWindow> m_editorWindow;
+    QPointer<ManagementWindow> m_managementWindow;
     QPointer<HelpWindow> m_helpWindow;
 };
 

@@ -41,7 +41,8 @@ done
 if [ "${#programs[@]}" -gt 2 ]; then
   grep -q "\blibqt6widgets6\b" <<<"$depends" || fail "the package does not depend on libqt6widgets6"
   for f in usr/share/applications/kaldor.desktop \
-           usr/share/icons/hicolor/scalable/apps/kaldor.svg; do
+           usr/share/icons/hicolor/scalable/apps/kaldor.svg \
+           usr/share/mime/packages/kaldor.xml; do
     [ -f "$scratch/root/$f" ] || fail "$f is not in the package"
   done
 fi
