@@ -9,7 +9,8 @@
 #include <QString>
 #include <QStringList>
 
-namespace kaldor {
+namespace kaldor
+{
 
 inline const QString kNotBuiltMessage = QStringLiteral("File not built yet");
 
@@ -23,7 +24,7 @@ inline bool canSaveBuild(const BuildState& state, const QStringList& fileNames)
 // yet" when there is nothing to save; the refusal of a path that is one of the listed tank
 // files (resolved against directory); "Error:  n" when the file cannot be written, which leaves
 // any older file at path as it was. The build state is not changed.
-Messages saveConstructedFile(const QString& path, const BuildState& state, const QStringList& fileNames,
-                             const QDir& directory);
+Messages saveConstructedFile(const QString& path, const BuildState& state,
+                             const QStringList& fileNames, const QDir& directory);
 
 } // namespace kaldor

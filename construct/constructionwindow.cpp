@@ -20,14 +20,17 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSet>
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
 
-namespace kaldor {
+namespace kaldor
+{
 
-namespace {
+namespace
+{
 
 const QString kTankPattern = QStringLiteral("*.tnk");
 const QString kNothingSelected = QStringLiteral("Nothing selected.");
@@ -36,8 +39,10 @@ constexpr int kListHeight = 260;
 
 QString titleFor(bool offsetMode)
 {
-    return offsetMode ? QStringLiteral("Construct Indicator File from Tank Files (Meter Offset Capable)")
-                      : QStringLiteral("Construct Indicator File from Tank Files (Meter Not Offset Capable)");
+    return offsetMode
+               ? QStringLiteral("Construct Indicator File from Tank Files (Meter Offset Capable)")
+               : QStringLiteral(
+                     "Construct Indicator File from Tank Files (Meter Not Offset Capable)");
 }
 
 // A file the file list would show: a file whose name matches "*.tnk", in either case as the
@@ -69,7 +74,8 @@ QPushButton* button(const char* name, const QString& caption, QWidget* parent)
 
 } // namespace
 
-ConstructionWindow::ConstructionWindow(Link& link, Dialogs& dialogs, bool offsetMode, QWidget* parent)
+ConstructionWindow::ConstructionWindow(Link& link, Dialogs& dialogs, bool offsetMode,
+                                       QWidget* parent)
     : QWidget(parent, Qt::Window), m_link(link), m_dialogs(dialogs), m_offsetMode(offsetMode)
 {
     setObjectName(QStringLiteral("constr"));
@@ -84,10 +90,19 @@ ConstructionWindow::ConstructionWindow(Link& link, Dialogs& dialogs, bool offset
     m_dirList->scrollTo(start);
     connect(m_dirList->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
-                if (current.isValid())
-                    showDirectory(m_dirModel->filePath(current));
+                if (current.isValid()) showDirectory(m_dirModel->filePath(current));
             });
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] { listTankFiles(); });
+    // The model reads and sorts directories in the background, so the shown directory moves
+    // while its parents fill in: keep it in view until the user scrolls or clicks the list.
+    const auto keepInView = [this] {
+        if (m_keepDirectoryInView) m_dirList->scrollTo(m_dirList->currentIndex());
+    };
+    connect(m_dirModel, &QFileSystemModel::directoryLoaded, this, keepInView);
+    connect(m_dirModel, &QFileSystemModel::layoutChanged, this, keepInView);
+    connect(m_dirModel, &QFileSystemModel::rowsInserted, this, keepInView);
+    connect(m_dirList->verticalScrollBar(), &QScrollBar::actionTriggered, this,
+            [this] { m_keepDirectoryInView = false; });
 }
 
 void ConstructionWindow::buildControls()
@@ -106,6 +121,7 @@ void ConstructionWindow::buildControls()
     m_dirList->setSortingEnabled(true);
     m_dirList->sortByColumn(0, Qt::AscendingOrder);
     m_dirList->setMinimumSize(kListWidth, kListHeight);
+    m_dirList->viewport()->installEventFilter(this);
 
     m_fileList = new QListWidget(this);
     m_fileList->setObjectName(QStringLiteral("File1"));
@@ -158,7 +174,8 @@ void ConstructionWindow::buildControls()
     layout->addWidget(m_progress);
 
     connect(add, &QPushButton::clicked, this, &ConstructionWindow::addSelectedTank);
-    connect(m_fileList, &QListWidget::itemDoubleClicked, this, &ConstructionWindow::addSelectedTank);
+    connect(m_fileList, &QListWidget::itemDoubleClicked, this,
+            &ConstructionWindow::addSelectedTank);
     connect(remove, &QPushButton::clicked, this, [this] { removeSelectedTank(true); });
     connect(m_chosen, &QListWidget::itemDoubleClicked, this, [this] { removeSelectedTank(false); });
     connect(build, &QPushButton::clicked, this, &ConstructionWindow::buildIndicatorFile);
@@ -188,20 +205,20 @@ void ConstructionWindow::closeEvent(QCloseEvent* event)
 // tank files there. A directory that cannot be entered leaves both where they were.
 void ConstructionWindow::showDirectory(const QString& path)
 {
-    if (!m_directory.isEmpty() && sameDirectory(path, m_directory) && QDir::currentPath() == m_directory)
+    if (!m_directory.isEmpty() && sameDirectory(path, m_directory) &&
+        QDir::currentPath() == m_directory)
         return;
     if (!QDir::setCurrent(path)) {
-        m_dialogs.message(this, fileRefusal(QDir::toNativeSeparators(path),
-                                            QStringLiteral("the directory cannot be entered; the tank files "
-                                                           "stay those of %1.")
-                                                .arg(QDir::toNativeSeparators(m_directory))));
-        if (!m_directory.isEmpty())
-            m_dirList->setCurrentIndex(m_dirModel->index(m_directory));
+        m_dialogs.message(
+            this, fileRefusal(QDir::toNativeSeparators(path),
+                              QStringLiteral("the directory cannot be entered; the tank files "
+                                             "stay those of %1.")
+                                  .arg(QDir::toNativeSeparators(m_directory))));
+        if (!m_directory.isEmpty()) m_dirList->setCurrentIndex(m_dirModel->index(m_directory));
         return;
     }
     m_directory = QDir::currentPath();
-    if (!m_watcher.directories().isEmpty())
-        m_watcher.removePaths(m_watcher.directories());
+    if (!m_watcher.directories().isEmpty()) m_watcher.removePaths(m_watcher.directories());
     m_watcher.addPath(m_directory);
     m_fileList->clear();
     listTankFiles();
@@ -214,11 +231,11 @@ void ConstructionWindow::listTankFiles()
     QSet<QString> selected;
     for (const QListWidgetItem* item : m_fileList->selectedItems())
         selected.insert(item->text());
-    const QStringList names = QDir(m_directory).entryList({kTankPattern}, QDir::Files, QDir::Name | QDir::IgnoreCase);
+    const QStringList names =
+        QDir(m_directory).entryList({kTankPattern}, QDir::Files, QDir::Name | QDir::IgnoreCase);
     m_fileList->clear();
     m_fileList->addItems(names);
-    if (selected.isEmpty())
-        return;
+    if (selected.isEmpty()) return;
     for (int row = 0; row < m_fileList->count(); ++row) {
         if (selected.contains(m_fileList->item(row)->text()))
             m_fileList->item(row)->setSelected(true);
@@ -232,8 +249,7 @@ void ConstructionWindow::addSelectedTank()
         m_dialogs.message(this, kNothingSelected);
         return;
     }
-    if (addTank(selected.constFirst()->text()))
-        m_fileList->clearSelection();
+    if (addTank(selected.constFirst()->text())) m_fileList->clearSelection();
 }
 
 // A tank is its file name, compared as exact text: the same name from another directory is the
@@ -260,8 +276,12 @@ void ConstructionWindow::removeSelectedTank(bool sayWhenNone)
 
 bool ConstructionWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != m_chosen->viewport())
+    if (watched == m_dirList->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::Wheel)
+            m_keepDirectoryInView = false;
         return QWidget::eventFilter(watched, event);
+    }
+    if (watched != m_chosen->viewport()) return QWidget::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {
@@ -275,8 +295,7 @@ bool ConstructionWindow::eventFilter(QObject* watched, QEvent* event)
     }
     case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
-        if (!drop->mimeData() || !drop->mimeData()->hasUrls())
-            return false;
+        if (!drop->mimeData() || !drop->mimeData()->hasUrls()) return false;
         drop->acceptProposedAction();
         addDroppedFiles(drop->mimeData()->urls());
         return true;
@@ -296,18 +315,20 @@ void ConstructionWindow::addDroppedFiles(const QList<QUrl>& urls)
         const QString path = url.isLocalFile() ? url.toLocalFile() : url.toString();
         const QFileInfo info(path);
         if (!url.isLocalFile() || !isListedTankFile(info)) {
-            m_dialogs.message(this, fileRefusal(QDir::toNativeSeparators(path),
-                                                QStringLiteral("not a tank file (*.tnk); it was not added.")));
+            m_dialogs.message(
+                this, fileRefusal(QDir::toNativeSeparators(path),
+                                  QStringLiteral("not a tank file (*.tnk); it was not added.")));
             continue;
         }
         if (!sameDirectory(info.absolutePath(), m_directory) && m_chosen->count() == 0)
             m_dirList->setCurrentIndex(m_dirModel->index(info.absolutePath()));
         if (!sameDirectory(info.absolutePath(), m_directory)) {
-            m_dialogs.message(this, fileRefusal(QDir::toNativeSeparators(path),
-                                                QStringLiteral("the file lies outside the directory %1, where "
-                                                               "the listed tanks are read; choose its "
-                                                               "directory first.")
-                                                    .arg(QDir::toNativeSeparators(m_directory))));
+            m_dialogs.message(
+                this, fileRefusal(QDir::toNativeSeparators(path),
+                                  QStringLiteral("the file lies outside the directory %1, where "
+                                                 "the listed tanks are read; choose its "
+                                                 "directory first.")
+                                      .arg(QDir::toNativeSeparators(m_directory))));
             continue;
         }
         addTank(info.fileName());
@@ -316,7 +337,8 @@ void ConstructionWindow::addDroppedFiles(const QList<QUrl>& urls)
 
 void ConstructionWindow::buildIndicatorFile()
 {
-    const BuildResult result = buildIndicatorImage(chosenTanks(), QDir::current(), m_offsetMode, m_state);
+    const BuildResult result =
+        buildIndicatorImage(chosenTanks(), QDir::current(), m_offsetMode, m_state);
     showMessages(m_dialogs, this, result.messages);
 }
 
@@ -334,8 +356,7 @@ void ConstructionWindow::saveIndicatorFile()
     QString path;
     for (;;) {
         const std::optional<QString> chosen = m_dialogs.saveFileName(this, dialog);
-        if (!chosen)
-            return; // cancelled: no message
+        if (!chosen) return; // cancelled: no message
         if (hasIndicatorExtension(*chosen)) {
             path = *chosen;
             break;
@@ -353,7 +374,8 @@ void ConstructionWindow::sendIndicatorFile()
         return;
     }
     const bool asked = m_link.upload(
-        this, uploadSourceFromImage(m_state.image, m_state.totalLength), UploadVariant::Construction,
+        this, uploadSourceFromImage(m_state.image, m_state.totalLength),
+        UploadVariant::Construction,
         [this](const ExchangeResult& result, const IndicatorImage&) {
             m_progress->setVisible(false);
             m_progress->setValue(0);

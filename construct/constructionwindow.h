@@ -16,12 +16,14 @@ class QProgressBar;
 class QTreeView;
 class QUrl;
 
-namespace kaldor {
+namespace kaldor
+{
 
 class Dialogs;
 class Link;
 
-class ConstructionWindow : public QWidget {
+class ConstructionWindow : public QWidget
+{
     Q_OBJECT
 public:
     ConstructionWindow(Link& link, Dialogs& dialogs, bool offsetMode, QWidget* parent = nullptr);
@@ -56,6 +58,7 @@ private:
     BuildState m_state;
     QString m_directory;
     QFileSystemWatcher m_watcher; // the shown directory: files that appear or vanish
+    bool m_keepDirectoryInView = true;
 
     QFileSystemModel* m_dirModel = nullptr;
     QTreeView* m_dirList = nullptr;

@@ -24,7 +24,8 @@
 
 using namespace kaldor;
 
-namespace {
+namespace
+{
 
 const QString kBuilt = QStringLiteral("Indicator file built.");
 
@@ -44,8 +45,8 @@ void writeTank(const QString& path, int tankNumber, int fullScale, bool offsetMo
     // The offset is minus the first value, the full scale the last value plus the offset.
     const EncodedCurve encoded = encodeCurve(table, *check.pointCount, offsetMode);
     QVERIFY(encoded.ok);
-    const TankFileSave saved =
-        saveTankFile(path, QString::number(tankNumber), encoded, *check.pointCount, table, offsetMode);
+    const TankFileSave saved = saveTankFile(path, QString::number(tankNumber), encoded,
+                                            *check.pointCount, table, offsetMode);
     QVERIFY2(saved.ok, qPrintable(saved.messages.value(0).text));
 }
 
@@ -92,7 +93,10 @@ struct Rig {
         link.reset();
     }
 
-    template <class T> T* child(const char* name) { return window->findChild<T*>(QLatin1String(name)); }
+    template <class T> T* child(const char* name)
+    {
+        return window->findChild<T*>(QLatin1String(name));
+    }
     QListWidget* files() { return child<QListWidget>("File1"); }
     QListWidget* chosen() { return child<QListWidget>("List1"); }
     void click(const char* name) { QTest::mouseClick(child<QPushButton>(name), Qt::LeftButton); }
@@ -160,7 +164,8 @@ struct Rig {
 
 } // namespace
 
-class TestConstructionWindow : public QObject {
+class TestConstructionWindow : public QObject
+{
     Q_OBJECT
 private slots:
     void init();
@@ -201,7 +206,8 @@ void TestConstructionWindow::wholeRoad_data()
 {
     QTest::addColumn<bool>("offsetMode");
     QTest::addColumn<QString>("title");
-    QTest::newRow("offset capable") << true << "Construct Indicator File from Tank Files (Meter Offset Capable)";
+    QTest::newRow("offset capable")
+        << true << "Construct Indicator File from Tank Files (Meter Offset Capable)";
     QTest::newRow("not offset capable")
         << false << "Construct Indicator File from Tank Files (Meter Not Offset Capable)";
 }
@@ -250,7 +256,8 @@ void TestConstructionWindow::wholeRoad()
         QVERIFY(qAbs(curve.points[1].percent - 50) < 0.01);
         QCOMPARE(curve.points[2].percentWord, layout::kEndMarkerWord);
     }
-    QCOMPARE(curveFromRecord(tanks.records[1], offsetMode).offset.value_or(0), offsetMode ? 100 : 0);
+    QCOMPARE(curveFromRecord(tanks.records[1], offsetMode).offset.value_or(0),
+             offsetMode ? 100 : 0);
 
     QSignalSpy progress(rig.child<QProgressBar>("pbConstr"), &QProgressBar::valueChanged);
     rig.click("Command5");
@@ -280,9 +287,11 @@ void TestConstructionWindow::listRules_data()
     QTest::addColumn<QStringList>("messages");
     const QString nothing = QStringLiteral("Nothing selected.");
     const QString already = QStringLiteral("Tank already in.");
-    QTest::newRow("add with nothing selected") << QStringList{"add"} << QStringList{} << QStringList{nothing};
+    QTest::newRow("add with nothing selected")
+        << QStringList{"add"} << QStringList{} << QStringList{nothing};
     QTest::newRow("added in order, double-click adds too")
-        << QStringList{"pick:b.tnk", "add", "fileDbl:a.tnk"} << QStringList{"b.tnk", "a.tnk"} << QStringList{};
+        << QStringList{"pick:b.tnk", "add", "fileDbl:a.tnk"} << QStringList{"b.tnk", "a.tnk"}
+        << QStringList{};
     QTest::newRow("the same name twice") << QStringList{"pick:a.tnk", "add", "fileDbl:a.tnk"}
                                          << QStringList{"a.tnk"} << QStringList{already};
     QTest::newRow("the same name from another directory")
@@ -291,8 +300,8 @@ void TestConstructionWindow::listRules_data()
     QTest::newRow("names differing in case, and the same tank number")
         << QStringList{"pick:a.tnk", "add", "pick:A.tnk", "add", "pick:twin.tnk", "add"}
         << QStringList{"a.tnk", "A.tnk", "twin.tnk"} << QStringList{};
-    QTest::newRow("remove with nothing selected")
-        << QStringList{"pick:a.tnk", "add", "remove"} << QStringList{"a.tnk"} << QStringList{nothing};
+    QTest::newRow("remove with nothing selected") << QStringList{"pick:a.tnk", "add", "remove"}
+                                                  << QStringList{"a.tnk"} << QStringList{nothing};
     QTest::newRow("remove the selected entry")
         << QStringList{"pick:a.tnk", "add", "pick:b.tnk", "add", "choose:a.tnk", "remove", "remove"}
         << QStringList{"b.tnk"} << QStringList{nothing};
@@ -388,19 +397,22 @@ void TestConstructionWindow::drops_data()
     QTest::addColumn<QString>("directory");
     QTest::addColumn<QStringList>("messages");
     QTest::newRow("from the directory shown")
-        << QStringList{} << QStringList{"here/a.tnk", "here/b.tnk"} << QStringList{"a.tnk", "b.tnk"} << "here"
-        << QStringList{};
-    QTest::newRow("a name already in") << QStringList{"here/a.tnk"} << QStringList{"here/a.tnk"}
-                                       << QStringList{"a.tnk"} << "here" << QStringList{"Tank already in."};
+        << QStringList{} << QStringList{"here/a.tnk", "here/b.tnk"} << QStringList{"a.tnk", "b.tnk"}
+        << "here" << QStringList{};
+    QTest::newRow("a name already in")
+        << QStringList{"here/a.tnk"} << QStringList{"here/a.tnk"} << QStringList{"a.tnk"} << "here"
+        << QStringList{"Tank already in."};
     QTest::newRow("an empty list follows the file's directory")
-        << QStringList{} << QStringList{"there/c.tnk"} << QStringList{"c.tnk"} << "there" << QStringList{};
+        << QStringList{} << QStringList{"there/c.tnk"} << QStringList{"c.tnk"} << "there"
+        << QStringList{};
     QTest::newRow("another directory once the list holds names")
         << QStringList{"here/a.tnk"} << QStringList{"there/c.tnk"} << QStringList{"a.tnk"} << "here"
-        << QStringList{"@there/c.tnk: the file lies outside the directory @here, where the listed tanks are "
+        << QStringList{"@there/c.tnk: the file lies outside the directory @here, where the listed "
+                       "tanks are "
                        "read; choose its directory first."};
-    QTest::newRow("not a tank file") << QStringList{} << QStringList{"here/notes.txt", "here/b.tnk"}
-                                     << QStringList{"b.tnk"} << "here"
-                                     << QStringList{"@here/notes.txt: not a tank file (*.tnk); it was not added."};
+    QTest::newRow("not a tank file")
+        << QStringList{} << QStringList{"here/notes.txt", "here/b.tnk"} << QStringList{"b.tnk"}
+        << "here" << QStringList{"@here/notes.txt: not a tank file (*.tnk); it was not added."};
 }
 
 // Files dropped on List1 from a file manager join it by the rules of "Add a Tank".
@@ -427,8 +439,7 @@ void TestConstructionWindow::drops()
         return out;
     };
     Rig rig;
-    if (!before.isEmpty())
-        rig.drop(paths(before));
+    if (!before.isEmpty()) rig.drop(paths(before));
     rig.drop(paths(dropped));
     QCOMPARE(texts(rig.chosen()), list);
     QCOMPARE(rig.window->directory(), root + directory);
@@ -439,9 +450,11 @@ void TestConstructionWindow::refusedBuildKeepsLastGood_data()
 {
     QTest::addColumn<QByteArray>("badFile"); // empty: the file is gone when the build runs
     QTest::addColumn<QString>("message");
-    QTest::newRow("full scale 0") << QByteArray("8\r\n 0 \r\n 0 \r\n 1 \r\n0, 99.99,")
-                                  << "Tank file bad.tnk cannot be used: its full scale is 0; it must be above 0.";
-    QTest::newRow("vanished") << QByteArray() << "Tank file @bad.tnk cannot be read: file not found.";
+    QTest::newRow("full scale 0")
+        << QByteArray("8\r\n 0 \r\n 0 \r\n 1 \r\n0, 99.99,")
+        << "Tank file bad.tnk cannot be used: its full scale is 0; it must be above 0.";
+    QTest::newRow("vanished") << QByteArray()
+                              << "Tank file @bad.tnk cannot be read: file not found.";
 }
 
 // A refused build names the file; the image, its length and the built flag of the last good
@@ -471,16 +484,19 @@ void TestConstructionWindow::refusedBuildKeepsLastGood()
         writeText(path(QStringLiteral("bad.tnk")), badFile);
     rig.dialogs.clear();
     rig.click("Command4");
-    QCOMPARE(rig.dialogs.messages(),
-             QStringList{message.replace(QStringLiteral("@"), QDir::currentPath() + QLatin1Char('/'))});
+    QCOMPARE(
+        rig.dialogs.messages(),
+        QStringList{message.replace(QStringLiteral("@"), QDir::currentPath() + QLatin1Char('/'))});
 
     rig.dialogs.queueFileName(path(QStringLiteral("second.idr")));
     rig.click("Command3");
-    QCOMPARE(fileBytes(path(QStringLiteral("second.idr"))), fileBytes(path(QStringLiteral("first.idr"))));
+    QCOMPARE(fileBytes(path(QStringLiteral("second.idr"))),
+             fileBytes(path(QStringLiteral("first.idr"))));
     rig.click("Command5");
     QVERIFY(rig.waitIdle());
     QTRY_COMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Data Sent"));
-    QCOMPARE(rig.meter->image().bytes(), loadIndicatorTanks(path(QStringLiteral("first.idr"))).image.bytes());
+    QCOMPARE(rig.meter->image().bytes(),
+             loadIndicatorTanks(path(QStringLiteral("first.idr"))).image.bytes());
 }
 
 void TestConstructionWindow::saveAndSendRefusals_data()
@@ -496,26 +512,28 @@ void TestConstructionWindow::saveAndSendRefusals_data()
     QTest::addColumn<QString>("written"); // the file the save leaves, or empty
     const QString notBuilt = QStringLiteral("File not built yet");
     const QString wrong = QStringLiteral("Wrong file extension");
-    QTest::newRow("save before a build") << false << 2 << "Command3" << QStringList{"out.idr"}
-                                         << QStringList{notBuilt} << 0 << "";
-    QTest::newRow("send before a build") << false << 2 << "Command5" << QStringList{} << QStringList{notBuilt}
-                                         << 0 << "";
+    QTest::newRow("save before a build")
+        << false << 2 << "Command3" << QStringList{"out.idr"} << QStringList{notBuilt} << 0 << "";
+    QTest::newRow("send before a build")
+        << false << 2 << "Command5" << QStringList{} << QStringList{notBuilt} << 0 << "";
     QTest::newRow("save after the list was emptied")
-        << true << 0 << "Command3" << QStringList{"out.idr"} << QStringList{kBuilt, notBuilt} << 0 << "";
+        << true << 0 << "Command3" << QStringList{"out.idr"} << QStringList{kBuilt, notBuilt} << 0
+        << "";
     QTest::newRow(".Idr asks again, cancel ends silently")
-        << true << 2 << "Command3" << QStringList{"out.Idr", "out.tnk"} << QStringList{kBuilt, wrong, wrong}
-        << 3 << "";
+        << true << 2 << "Command3" << QStringList{"out.Idr", "out.tnk"}
+        << QStringList{kBuilt, wrong, wrong} << 3 << "";
     QTest::newRow(".idr in the middle of the name")
-        << true << 2 << "Command3" << QStringList{"out.idr.txt"} << QStringList{kBuilt, "out.idr.txt saved."}
-        << 1 << "out.idr.txt";
+        << true << 2 << "Command3" << QStringList{"out.idr.txt"}
+        << QStringList{kBuilt, "out.idr.txt saved."} << 1 << "out.idr.txt";
     QTest::newRow("over a listed tank file")
         << true << 2 << "Command3" << QStringList{"site.idr.tnk"}
-        << QStringList{kBuilt, "site.idr.tnk is one of the tank files the image is built from; it was not "
-                               "written."}
+        << QStringList{kBuilt,
+                       "site.idr.tnk is one of the tank files the image is built from; it was not "
+                       "written."}
         << 1 << "";
     QTest::newRow("a directory that does not exist")
-        << true << 2 << "Command3" << QStringList{"missing/out.idr"} << QStringList{kBuilt, "Error:  76"} << 1
-        << "";
+        << true << 2 << "Command3" << QStringList{"missing/out.idr"}
+        << QStringList{kBuilt, "Error:  76"} << 1 << "";
 }
 
 void TestConstructionWindow::saveAndSendRefusals()
@@ -536,8 +554,7 @@ void TestConstructionWindow::saveAndSendRefusals()
         rig.select(rig.files(), name);
         rig.click("Command1");
     }
-    if (build)
-        rig.click("Command4");
+    if (build) rig.click("Command4");
     while (rig.chosen()->count() > keep)
         rig.doubleClick(rig.chosen(), rig.chosen()->item(0)->text());
     for (const QString& name : names)
