@@ -275,6 +275,15 @@ void TestConstructionWindow::wholeRoad()
     QCOMPARE(values.at(values.size() - 2), 100);
     QVERIFY(std::is_sorted(values.begin(), values.end() - 1));
     QVERIFY(!rig.child<QProgressBar>("pbConstr")->isVisible());
+
+    // Closing hands back to the window that opened it and forgets the list and the build.
+    QSignalSpy closed(rig.window.get(), &ConstructionWindow::closed);
+    rig.window->close();
+    QCOMPARE(closed.count(), 1);
+    QCOMPARE(rig.chosen()->count(), 0);
+    rig.window->show();
+    rig.click("Command5");
+    QCOMPARE(rig.dialogs.messages().constLast(), QStringLiteral("File not built yet"));
 }
 
 void TestConstructionWindow::listRules_data()
