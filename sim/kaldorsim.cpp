@@ -24,8 +24,11 @@ int usage()
 {
     std::fputs("Usage: kaldor-sim [--image FILE] [--pace] [--latency MICROSECONDS] [--fault CMD:STEP:KIND]...\n"
                "                  [--save FILE]\n"
+               "                  [--received FILE]\n"
                "  CMD is AU, AD or CD; STEP the meter's reply counted from 1 (the reply to the command);\n"
-               "  KIND silent, nack, wrong, extra, stop (STEP = blocks served) or close.\n",
+               "  KIND silent, nack, wrong, extra, stop (STEP = blocks served) or close; store (AD or CD:\n"
+               "  acknowledged, but data byte STEP is stored inverted); CL:1:ignore (a clear that does not\n"
+               "  clear). --received writes every byte the program sent, in hex, at the end.\n",
                stderr);
     return kUsage;
 }
@@ -38,6 +41,7 @@ int main(int argc, char** argv)
     SimulatedMeter meter;
     MeterTiming timing;
     QString savePath;
+    QString receivedPath;
     while (!args.isEmpty()) {
         const QString a = args.takeFirst();
         const bool hasValue = !args.isEmpty();
@@ -63,6 +67,8 @@ int main(int argc, char** argv)
             meter.addFault(*fault);
         } else if (a == QLatin1String("--save") && hasValue) {
             savePath = args.takeFirst();
+        } else if (a == QLatin1String("--received") && hasValue) {
+            receivedPath = args.takeFirst();
         } else {
             return usage();
         }
@@ -82,6 +88,11 @@ int main(int argc, char** argv)
     std::fflush(stdout);
 
     pty.serve(g_stop);
+
+    if (!receivedPath.isEmpty() && !writeFileAtomically(receivedPath, meter.received().toHex()).ok) {
+        std::fprintf(stderr, "kaldor-sim: %s cannot be written\n", qPrintable(receivedPath));
+        return 1;
+    }
 
     if (!savePath.isEmpty()) {
         const IndicatorImage& image = meter.image();

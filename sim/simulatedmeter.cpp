@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace kaldor {
 
 namespace {
@@ -29,7 +31,7 @@ std::optional<MeterFault> MeterFault::parse(const QString& text)
         return std::nullopt;
     MeterFault f;
     f.command = parts[0].trimmed().toUpper().toLatin1();
-    if (f.command != "AU" && f.command != "AD" && f.command != "CD")
+    if (f.command != "AU" && f.command != "AD" && f.command != "CD" && f.command != "CL")
         return std::nullopt;
     bool ok = false;
     f.step = parts[1].toInt(&ok);
@@ -40,11 +42,18 @@ std::optional<MeterFault> MeterFault::parse(const QString& text)
                                                    {QStringLiteral("wrong"), FaultKind::WrongByte},
                                                    {QStringLiteral("extra"), FaultKind::ExtraBytes},
                                                    {QStringLiteral("stop"), FaultKind::StopAfterBlocks},
-                                                   {QStringLiteral("close"), FaultKind::CloseLine}};
+                                                   {QStringLiteral("close"), FaultKind::CloseLine},
+                                                   {QStringLiteral("store"), FaultKind::StoreWrong},
+                                                   {QStringLiteral("ignore"), FaultKind::Ignore}};
     const auto kind = kinds.constFind(parts[2].trimmed().toLower());
     if (kind == kinds.constEnd())
         return std::nullopt;
     f.kind = *kind;
+    // "CL" has no reply to spoil: it can only be ignored, and only it can.
+    if ((f.command == "CL") != (f.kind == FaultKind::Ignore))
+        return std::nullopt;
+    if (f.kind == FaultKind::StoreWrong && (f.command == "AU" || f.step < 1))
+        return std::nullopt;
     return f;
 }
 
@@ -71,7 +80,7 @@ QByteArray SimulatedMeter::reply(int step, QByteArray bytes, bool isBlock)
         return {};
     for (int i = 0; i < m_faults.size(); ++i) {
         const MeterFault f = m_faults[i];
-        if (f.command != m_letters)
+        if (f.command != m_letters || f.kind == FaultKind::StoreWrong || f.kind == FaultKind::Ignore)
             continue;
         if (f.kind == FaultKind::StopAfterBlocks) {
             const int firstBlockStep = m_letters == "CD" ? kCdDataFirstStep : kBlockFirstStep;
@@ -102,6 +111,9 @@ QByteArray SimulatedMeter::reply(int step, QByteArray bytes, bool isBlock)
             m_lineClosed = true;
             m_state = State::Idle;
             return {};
+        case FaultKind::StoreWrong:
+        case FaultKind::Ignore:
+            break;
         }
     }
     return bytes;
@@ -128,8 +140,23 @@ void SimulatedMeter::frameComplete()
         m_state = State::AdCountHigh;
     else if (m_letters == "CD")
         m_state = State::CdTank;
-    else if (m_letters == "CL")
+    else if (m_letters == "CL" && !hasFault("CL", FaultKind::Ignore))
         m_image = emptyImage();
+}
+
+bool SimulatedMeter::hasFault(const QByteArray& command, FaultKind kind) const
+{
+    return std::any_of(m_faults.cbegin(), m_faults.cend(),
+                       [&](const MeterFault& f) { return f.command == command && f.kind == kind; });
+}
+
+QByteArray SimulatedMeter::stored(const QByteArray& command, QByteArray data) const
+{
+    for (const MeterFault& f : m_faults) {
+        if (f.command == command && f.kind == FaultKind::StoreWrong && f.step <= data.size())
+            data[f.step - 1] = char(~data[f.step - 1]);
+    }
+    return data;
 }
 
 QByteArray SimulatedMeter::receive(std::uint8_t byte) { return receive(byte, Clock::now()); }
@@ -138,6 +165,7 @@ QByteArray SimulatedMeter::receive(std::uint8_t byte, Clock::time_point at)
 {
     if (m_lineClosed)
         return {};
+    m_received.append(char(byte));
     const bool paused = m_lastByte && at - *m_lastByte >= kFramePause;
     m_lastByte = at;
     if (paused)
@@ -204,7 +232,7 @@ QByteArray SimulatedMeter::receive(std::uint8_t byte, Clock::time_point at)
         return reply(kBlockFirstStep + m_sent - 1, kAckReply);
     case State::AdFinal:
         m_state = State::Idle;
-        m_image = IndicatorImage::fromBytes(m_data);
+        m_image = IndicatorImage::fromBytes(stored("AD", m_data));
         return {};
     case State::CdTank:
         m_tank = byte;
@@ -233,7 +261,7 @@ QByteArray SimulatedMeter::receive(std::uint8_t byte, Clock::time_point at)
         const QByteArray r = reply(kCdDataFirstStep + int(m_data.size()) - 1, kAckReply);
         if (m_state == State::CdData && m_data.size() >= m_count) {
             m_state = State::Idle;
-            appendTank(m_tank, m_data);
+            appendTank(m_tank, stored("CD", m_data));
         }
         return r;
     }

@@ -22,17 +22,22 @@ enum class FaultKind {
     ExtraBytes,      // the reply and one byte more
     StopAfterBlocks, // step = k: after k blocks (or data bytes of "CD") the meter falls silent
     CloseLine,       // the line closes at that step
+    StoreWrong,      // "AD", "CD": every reply as usual, but the step-th data byte is stored inverted
+    Ignore,          // "CL": the command is taken and nothing is cleared
 };
 
 // A fault fires once, at the step-th reply of the named exchange (1 = the reply to the command).
 // "AU": 1 ACK, 2 the count, 3.. the blocks. "AD": 1 command, 2 count, 3.. one per block.
-// "CD": 1 command, 2 tank number, 3 byte count, 4.. one per data byte.
+// "CD": 1 command, 2 tank number, 3 byte count, 4.. one per data byte. A StoreWrong fault
+// counts the data bytes from 1 instead (for "AD" the byte at address step - 1); it and
+// Ignore stay in force until cleared.
 struct MeterFault {
-    QByteArray command; // "AU", "AD", "CD"
+    QByteArray command; // "AU", "AD", "CD", "CL"
     int step = 1;
     FaultKind kind = FaultKind::NoReply;
 
-    // "AU:3:nack"; kinds silent, nack, wrong, extra, stop, close.
+    // "AU:3:nack"; kinds silent, nack, wrong, extra, stop, close, store ("AD", "CD") and
+    // ignore ("CL" only).
     static std::optional<MeterFault> parse(const QString& text);
 };
 
@@ -68,6 +73,8 @@ public:
     bool lineClosed() const { return m_lineClosed; }
     int commandCount(const QByteArray& letters) const { return m_commands.value(letters); }
     int tanksAdded() const { return m_tanksAdded; }
+    // Every byte the program sent, in order.
+    const QByteArray& received() const { return m_received; }
 
 private:
     enum class State { Idle, Letter1, Letter2, Cr, AuAck1, AuAckCount, AuAckBlock, AdCountHigh, AdCountLow, AdData,
@@ -87,6 +94,9 @@ private:
     // meter's): a tank sent to such a meter starts it again.
     IndicatorImage soundOrEmpty() const;
     void appendTank(int tankNumber, const QByteArray& block);
+    // The data as stored: inverted where a StoreWrong fault for `command` says so.
+    QByteArray stored(const QByteArray& command, QByteArray data) const;
+    bool hasFault(const QByteArray& command, FaultKind kind) const;
 
     IndicatorImage m_image;
     QList<MeterFault> m_faults;
@@ -100,6 +110,7 @@ private:
     bool m_lineClosed = false;
     int m_tanksAdded = 0;
     QMap<QByteArray, int> m_commands;
+    QByteArray m_received;
     std::optional<Clock::time_point> m_lastByte;
 };
 
