@@ -1,0 +1,200 @@
+#include "store/imagecompare.h"
+
+#include "store/celltexts.h"
+
+#include <QStringList>
+#include <algorithm>
+#include <vector>
+
+namespace kaldor {
+
+namespace {
+
+// The n-th record (from 1) with this tank number, or null.
+const TankRecord* findOccurrence(const QVector<TankRecord>& records, int tankNumber, int occurrence)
+{
+    for (const TankRecord& r : records) {
+        if (r.tankNumber == tankNumber && --occurrence == 0)
+            return &r;
+    }
+    return nullptr;
+}
+
+int occurrenceOf(const QVector<TankRecord>& records, int index)
+{
+    int n = 0;
+    for (int i = 0; i <= index; ++i)
+        n += records[i].tankNumber == records[index].tankNumber ? 1 : 0;
+    return n;
+}
+
+QString pointText(const QVector<CellRow>& rows, int point)
+{
+    if (point < 1 || point > rows.size())
+        return QStringLiteral("no point");
+    const CellRow& row = rows[point - 1];
+    return (row.value.isEmpty() ? QStringLiteral("no value") : row.value) + QStringLiteral(" at ") + row.percent +
+           QStringLiteral(" %");
+}
+
+QString wordText(const QVector<int>& words, int index)
+{
+    return index < words.size() ? QString::number(words[index]) : QStringLiteral("nothing");
+}
+
+// The first differing word of two records of one tank, named as the technician sees it.
+void describeChange(const TankRecord& a, const TankRecord& b, bool offsetMode, TankDifference& d)
+{
+    const int common = int(std::min(a.words.size(), b.words.size()));
+    int i = 0;
+    while (i < common && a.words[i] == b.words[i])
+        ++i;
+    const int headWords = offsetMode ? 2 : 1;
+    if (i < headWords) {
+        d.where = i == 0 ? QStringLiteral("full scale") : QStringLiteral("offset");
+        d.textA = wordText(a.words, i);
+        d.textB = wordText(b.words, i);
+        return;
+    }
+    d.point = (i - headWords) / 2 + 1;
+    d.where = QStringLiteral("point %1").arg(d.point);
+    d.textA = pointText(curveCellRows(a, offsetMode), d.point);
+    d.textB = pointText(curveCellRows(b, offsetMode), d.point);
+    if (d.textA == d.textB) { // words that read alike in the grid: show the words themselves
+        const int first = headWords + 2 * (d.point - 1);
+        d.textA += QStringLiteral(" (words %1, %2)").arg(wordText(a.words, first), wordText(a.words, first + 1));
+        d.textB += QStringLiteral(" (words %1, %2)").arg(wordText(b.words, first), wordText(b.words, first + 1));
+    }
+}
+
+void markRecords(const DecodeResult& decoded, std::vector<bool>& covered)
+{
+    for (const TankRecord& r : decoded.records) {
+        const int end = std::min(r.start + 2 * int(r.words.size()), int(covered.size()));
+        for (int p = std::max(r.start, 0); p < end; ++p)
+            covered[std::size_t(p)] = true;
+    }
+}
+
+std::optional<int> byteAt(const IndicatorImage& image, int address)
+{
+    return address < image.length() ? std::optional<int>(image.at(address)) : std::nullopt;
+}
+
+} // namespace
+
+QVector<TankDifference> compareTankRecords(const QVector<TankRecord>& a, const QVector<TankRecord>& b,
+                                           bool offsetMode)
+{
+    QVector<TankDifference> out;
+    for (int i = 0; i < a.size(); ++i) {
+        TankDifference d;
+        d.tankNumber = a[i].tankNumber;
+        d.occurrence = occurrenceOf(a, i);
+        const TankRecord* other = findOccurrence(b, d.tankNumber, d.occurrence);
+        if (!other) {
+            d.kind = TankDifference::Kind::OnlyInA;
+        } else if (other->words != a[i].words) {
+            describeChange(a[i], *other, offsetMode, d);
+        } else {
+            continue;
+        }
+        out.append(d);
+    }
+    for (int i = 0; i < b.size(); ++i) {
+        const int occurrence = occurrenceOf(b, i);
+        if (findOccurrence(a, b[i].tankNumber, occurrence))
+            continue;
+        TankDifference d;
+        d.kind = TankDifference::Kind::OnlyInB;
+        d.tankNumber = b[i].tankNumber;
+        d.occurrence = occurrence;
+        out.append(d);
+    }
+    return out;
+}
+
+ImageComparison compareImages(const IndicatorImage& a, const IndicatorImage& b, bool offsetMode)
+{
+    ImageComparison c;
+    c.identical = a.length() == b.length() && a.bytes() == b.bytes();
+    if (c.identical)
+        return c;
+    const int length = std::max(a.length(), b.length());
+    std::vector<bool> covered(std::size_t(length), false);
+    const DecodeResult da = decodeTankRecords(a);
+    const DecodeResult db = decodeTankRecords(b);
+    if (!da.ok() || !db.ok()) {
+        c.undecodable = !da.ok() ? da.detail : db.detail;
+    } else {
+        c.tanks = compareTankRecords(da.records, db.records, offsetMode);
+        markRecords(da, covered);
+        markRecords(db, covered);
+        if (!c.tanks.isEmpty()) {
+            // The page mark, end pointer, count and directory follow the tanks: their
+            // differences are the tanks' own.
+            const int directoryEnd =
+                layout::kDirectoryStart + layout::kDirectoryEntrySize * std::max(da.tankCount, db.tankCount);
+            for (int p = layout::kPageMarkAddress; p < std::min(directoryEnd, length); ++p)
+                covered[std::size_t(p)] = true;
+        }
+    }
+    for (int p = 0; p < length; ++p) {
+        if (covered[std::size_t(p)] || byteAt(a, p) == byteAt(b, p))
+            continue;
+        if (!c.bytes.isEmpty() && c.bytes.last().address + c.bytes.last().count == p)
+            ++c.bytes.last().count;
+        else
+            c.bytes.append({p, byteAt(a, p), byteAt(b, p), 1});
+    }
+    if (c.tanks.isEmpty() && c.bytes.isEmpty()) {
+        // Records at other places with the same words: the first byte that differs says so.
+        for (int p = 0; p < length; ++p) {
+            if (byteAt(a, p) != byteAt(b, p)) {
+                c.bytes.append({p, byteAt(a, p), byteAt(b, p), 1});
+                break;
+            }
+        }
+    }
+    return c;
+}
+
+QString differenceLine(const TankDifference& d, const QString& nameA, const QString& nameB)
+{
+    QString tank = tankListText(d.tankNumber);
+    if (d.occurrence > 1)
+        tank += QStringLiteral(" (entry %1 with this number)").arg(d.occurrence);
+    switch (d.kind) {
+    case TankDifference::Kind::OnlyInA:
+        return tank + QStringLiteral(": only in ") + nameA;
+    case TankDifference::Kind::OnlyInB:
+        return tank + QStringLiteral(": only in ") + nameB;
+    case TankDifference::Kind::Changed:
+        break;
+    }
+    return QStringLiteral("%1, %2: %3 in %4, %5 in %6").arg(tank, d.where, d.textA, nameA, d.textB, nameB);
+}
+
+QString differenceLine(const ByteDifference& d, const QString& nameA, const QString& nameB)
+{
+    const auto text = [](const std::optional<int>& v) {
+        return v ? QString::number(*v) : QStringLiteral("nothing");
+    };
+    QString line =
+        QStringLiteral("Address %1: %2 in %3, %4 in %5").arg(d.address).arg(text(d.a), nameA, text(d.b), nameB);
+    if (d.count > 1)
+        line += QStringLiteral(" (%1 bytes from there)").arg(d.count);
+    return line;
+}
+
+QStringList differenceLines(const ImageComparison& c, const QString& nameA, const QString& nameB)
+{
+    QStringList lines;
+    for (const TankDifference& d : c.tanks)
+        lines.append(differenceLine(d, nameA, nameB));
+    for (const ByteDifference& d : c.bytes)
+        lines.append(differenceLine(d, nameA, nameB));
+    return lines;
+}
+
+} // namespace kaldor

@@ -1,0 +1,57 @@
+#pragma once
+// Comparing two images tank by tank: which tanks only one of them holds, and for a tank both
+// hold with other words, its first differing point as the grid's cell texts on both sides.
+// Bytes that lie in no record differ by address. The container's form and its trailing value
+// are not part of an image, so they never count.
+
+#include "store/indicatorimage.h"
+#include "store/tankrecords.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <optional>
+
+namespace kaldor {
+
+struct TankDifference {
+    enum class Kind { OnlyInA, OnlyInB, Changed };
+    Kind kind = Kind::Changed;
+    int tankNumber = 0;
+    int occurrence = 1; // the n-th directory entry with this number (a number may repeat)
+    // Changed: where the first differing word lies. "full scale", "offset" or "point k".
+    QString where;
+    int point = 0;      // k for a point, 0 for the full scale and the offset
+    QString textA;      // what A holds there: "1000 at 50.00 %", the word, or "nothing"
+    QString textB;
+};
+
+struct ByteDifference {
+    int address = 0;
+    std::optional<int> a; // nullopt past the image's length
+    std::optional<int> b;
+    int count = 1;        // differing bytes in the run that starts here
+};
+
+struct ImageComparison {
+    bool identical = true; // the same counted length and the same bytes
+    QVector<TankDifference> tanks;
+    QVector<ByteDifference> bytes; // runs of differing bytes outside every record
+    QString undecodable;           // why an image could not be read as tanks: bytes only then
+};
+
+// Tanks are paired by number and occurrence; those of A come first in A's directory order,
+// then those only in B.
+QVector<TankDifference> compareTankRecords(const QVector<TankRecord>& a, const QVector<TankRecord>& b,
+                                           bool offsetMode);
+ImageComparison compareImages(const IndicatorImage& a, const IndicatorImage& b, bool offsetMode);
+
+// kaldorctl diff's lines, naming the sides nameA and nameB:
+//   "Tank  7: only in A.idr"   "Tank  7, point 3: 1000 at 50.00 % in A.idr, 1005 at 50.00 % in meter"
+//   "Address 17: 2 in A.idr, 3 in meter (5 bytes from there)"
+QString differenceLine(const TankDifference& d, const QString& nameA, const QString& nameB);
+QString differenceLine(const ByteDifference& d, const QString& nameA, const QString& nameB);
+// Every line, tanks first; none when identical.
+QStringList differenceLines(const ImageComparison& c, const QString& nameA, const QString& nameB);
+
+} // namespace kaldor
