@@ -2,6 +2,8 @@
 
 #include <QMetaObject>
 
+#include <optional>
+
 namespace kaldor {
 
 const QString Link::kBusyMessage = QStringLiteral(
@@ -196,6 +198,32 @@ bool Link::run(QObject* context, std::function<ExchangeResult(ExchangeContext&)>
             f.deliver = [done, r] { done(r); };
         return f;
     });
+}
+
+bool Link::runSafeWrite(QObject* context, std::function<SafeWrite(ExchangeContext&)> useCase, SafeDone done,
+                        Progress progress)
+{
+    auto outcome = std::make_shared<std::optional<SafeWrite>>();
+    return run(
+        context,
+        [useCase = std::move(useCase), outcome](ExchangeContext& ctx) {
+            *outcome = useCase(ctx);
+            return (*outcome)->write;
+        },
+        done ? Done([done, outcome](const ExchangeResult& r) {
+            if (*outcome) {
+                done(**outcome);
+                return;
+            }
+            // The port was not open: the use case never ran and nothing was written.
+            SafeWrite s;
+            s.outcome = SafeWriteOutcome::WriteFailed;
+            s.write = r;
+            s.messages.append(refusal(lineFailureText(r)));
+            done(s);
+        })
+             : Done(),
+        std::move(progress));
 }
 
 bool Link::download(QObject* context, const QString& file, ImageDone done, Progress progress)

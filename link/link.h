@@ -9,6 +9,7 @@
 // context is gone by then, it is dropped. A null context asks for no completion.
 
 #include "link/exchanges.h"
+#include "link/safewrite.h"
 #include "link/serialport.h"
 
 #include <QObject>
@@ -31,6 +32,7 @@ public:
     using ImageDone = std::function<void(const ExchangeResult& result, const IndicatorImage& image)>;
     using Opened = std::function<void(const PortStatus& status)>;
     using Progress = std::function<void(int percent)>;
+    using SafeDone = std::function<void(const SafeWrite& result)>;
     static const QString kBusyMessage;
 
     // The factory makes the port on the link thread (QSerialPort must live where it is used).
@@ -57,6 +59,11 @@ public:
     // Any exchange on the link thread; `done` gets its result.
     bool run(QObject* context, std::function<ExchangeResult(ExchangeContext&)> exchange, Done done,
              Progress progress = {});
+
+    // A write with its backup and read-back verify (safeUpload, safeSendTank, safeClear), run
+    // as one exchange: nothing else reaches the line between the backup and the verify.
+    bool runSafeWrite(QObject* context, std::function<SafeWrite(ExchangeContext&)> useCase, SafeDone done,
+                      Progress progress = {});
 
     // Calls off a running exchange at its next wait, closes and destroys the port on the link
     // thread and waits for the thread to end. No completion runs after it; every later

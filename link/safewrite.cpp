@@ -1,0 +1,323 @@
+#include "link/safewrite.h"
+
+#include "store/celltexts.h"
+#include "store/imagecompare.h"
+#include "store/indicatorfile.h"
+#include "store/inputfile.h"
+#include "store/wordcodec.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <utility>
+
+namespace kaldor {
+
+namespace {
+
+const QString kBackupPrefix = QStringLiteral("meter-");
+const QString kReadBackPrefix = QStringLiteral("readback-");
+const QString kExtension = QStringLiteral(".idr");
+
+QString stamp(const QDateTime& time) { return time.toString(QStringLiteral("yyyy-MM-dd-HHmmss")); }
+
+// The meter's side of a read that failed, in the main window's words.
+QString readFailure(const ExchangeResult& r)
+{
+    QString text = downloadMessages(r, DownloadVariant::MainWindow).value(0).text.trimmed();
+    if (r.outcome == Outcome::Refused && r.stage > 1)
+        text = r.detail;
+    return text;
+}
+
+// One step of a use case with its share of the progress bar.
+class Phases {
+public:
+    Phases(ExchangeContext& ctx, int count) : m_ctx(ctx), m_count(std::max(count, 1)) {}
+    ExchangeContext next()
+    {
+        const int index = m_index++;
+        std::function<void(int)> progress;
+        if (m_ctx.progress) {
+            progress = [outer = m_ctx.progress, index, count = m_count](int percent) {
+                outer((index * 100 + percent) / count);
+            };
+        }
+        return ExchangeContext{m_ctx.port, m_ctx.bounds, std::move(progress), m_ctx.cancel};
+    }
+
+private:
+    ExchangeContext& m_ctx;
+    int m_count;
+    int m_index = 0;
+};
+
+QString differenceSentence(const TankDifference& d, const QString& meant)
+{
+    const QString tank = tankListText(d.tankNumber);
+    switch (d.kind) {
+    case TankDifference::Kind::OnlyInA:
+        return QStringLiteral("%1 %2, the meter does not hold it.").arg(tank, meant);
+    case TankDifference::Kind::OnlyInB:
+        return QStringLiteral("The meter holds %1, which was not sent.").arg(tank.simplified());
+    case TankDifference::Kind::Changed:
+        break;
+    }
+    return QStringLiteral("%1, %2: %3 %4, the meter holds %5.").arg(tank, d.where, d.textA, meant, d.textB);
+}
+
+QString differenceSentence(const ByteDifference& d)
+{
+    const auto text = [](const std::optional<int>& v) {
+        return v ? QString::number(*v) : QStringLiteral("nothing");
+    };
+    return QStringLiteral("Address %1: %2 was sent, the meter holds %3.").arg(d.address).arg(text(d.a), text(d.b));
+}
+
+QString notHeld(const QString& first, int differences)
+{
+    QString text = QStringLiteral("The meter does not hold what was sent. ") + first;
+    if (differences > 1)
+        text += QStringLiteral(" (%1 differences in all.)").arg(differences);
+    return text;
+}
+
+QString checkUpload(const IndicatorImage& sent, const Download& after, bool offsetMode)
+{
+    const ImageComparison c = compareImages(sent, after.image, offsetMode);
+    if (c.identical)
+        return {};
+    const int count = int(c.tanks.size() + c.bytes.size());
+    if (!c.tanks.isEmpty())
+        return notHeld(differenceSentence(c.tanks.first(), QStringLiteral("was sent")), count);
+    return notHeld(differenceSentence(c.bytes.first()), count);
+}
+
+QVector<int> wordsOf(const QByteArray& block)
+{
+    QVector<int> words;
+    for (int i = 0; i + 1 < block.size(); i += 2)
+        words.append(decodeWord(std::uint8_t(block[i]), std::uint8_t(block[i + 1])));
+    return words;
+}
+
+QString checkSendTank(const Download& before, const TankSend& send, const Download& after)
+{
+    const DecodeResult found = decodeTankRecords(after.image);
+    if (!found.ok())
+        return QStringLiteral("What the meter holds after the send cannot be read as tanks: %1.").arg(found.detail);
+    const DecodeResult held = decodeTankRecords(before.image);
+    // The meter adds the tank after those it held; a meter whose data could not be read as
+    // tanks starts again, and then only the new tank can be checked.
+    QVector<TankRecord> expected = held.ok() ? held.records : QVector<TankRecord>();
+    expected.append(TankRecord{send.tankNumber, 0, wordsOf(send.block)});
+    const int newOccurrence = int(std::count_if(expected.cbegin(), expected.cend(), [&](const TankRecord& r) {
+        return r.tankNumber == send.tankNumber;
+    }));
+    QVector<TankDifference> diffs = compareTankRecords(expected, found.records, send.offsetMode);
+    if (!held.ok()) {
+        diffs.erase(std::remove_if(diffs.begin(), diffs.end(),
+                                   [&](const TankDifference& d) {
+                                       return d.tankNumber != send.tankNumber || d.occurrence != newOccurrence;
+                                   }),
+                    diffs.end());
+    }
+    if (diffs.isEmpty())
+        return {};
+    const TankDifference& d = diffs.first();
+    const bool isNew = d.tankNumber == send.tankNumber && d.occurrence == newOccurrence;
+    return notHeld(differenceSentence(d, isNew ? QStringLiteral("was sent") : QStringLiteral("was there before")),
+                   int(diffs.size()));
+}
+
+QString checkClear(const Download& after)
+{
+    const DecodeResult found = decodeTankRecords(after.image);
+    if (!found.ok())
+        return QStringLiteral("What the meter holds after the clear cannot be read as tanks: %1.").arg(found.detail);
+    if (found.tankCount == 0)
+        return {};
+    QStringList numbers;
+    for (const TankRecord& r : found.records)
+        numbers.append(QString::number(r.tankNumber));
+    return QStringLiteral("The meter was not cleared: it still holds %1 %2 (%3).")
+        .arg(found.tankCount)
+        .arg(found.tankCount == 1 ? QStringLiteral("tank") : QStringLiteral("tanks"), numbers.join(QStringLiteral(", ")));
+}
+
+// The use case every write shares: backup (or the read a check needs), the write, the
+// read-back and its check.
+template <typename Write, typename Check>
+SafeWrite runSafeWrite(ExchangeContext& ctx, const SafeWriteOptions& options, bool needBefore, Write write,
+                       Messages (*ownMessages)(const ExchangeResult&), Check check)
+{
+    SafeWrite s;
+    const QDateTime time = options.time.isNull() ? QDateTime::currentDateTime() : options.time;
+    const bool backup = !options.backupFolder.isEmpty();
+    const bool readFirst = backup || (needBefore && options.verify);
+    Phases phases(ctx, (readFirst ? 1 : 0) + 1 + (options.verify ? 1 : 0));
+
+    Download before;
+    if (readFirst) {
+        ExchangeContext phase = phases.next();
+        if (backup) {
+            s.backup = backupMeter(phase, options.backupFolder, time);
+            before = s.backup.read;
+        } else {
+            before = downloadImage(phase);
+            if (!before.result.done())
+                s.backup.why = readFailure(before.result);
+        }
+        if (!s.backup.ok()) {
+            s.outcome = SafeWriteOutcome::BackupFailed;
+            s.write = stageResult(Outcome::Cancelled, 0, s.backup.why);
+            s.messages.append(refusal(QStringLiteral("The meter could not be read before the write (%1). "
+                                                     "Nothing was written.")
+                                          .arg(s.backup.why)));
+            return s;
+        }
+    }
+
+    ExchangeContext writing = phases.next();
+    s.write = write(writing);
+    s.messages = ownMessages(s.write);
+    if (!s.backup.path.isEmpty()) {
+        const QString kept =
+            QStringLiteral("What the meter held before the write is kept in %1").arg(QDir::toNativeSeparators(s.backup.path));
+        s.messages.append(s.write.done() ? info(kept) : refusal(kept));
+    }
+    if (!s.write.done()) {
+        s.outcome = SafeWriteOutcome::WriteFailed;
+        return s;
+    }
+    if (!options.verify)
+        return s;
+
+    ExchangeContext reading = phases.next();
+    const Download after = downloadImage(reading);
+    s.outcome = SafeWriteOutcome::VerifyFailed;
+    if (!after.result.done()) {
+        s.verifyText = QStringLiteral("The meter could not be read back (%1): whether it holds what was sent is not "
+                                      "known.")
+                           .arg(readFailure(after.result));
+        s.messages.append(refusal(s.verifyText));
+        return s;
+    }
+    const QString difference = check(before, after);
+    if (difference.isEmpty()) {
+        s.outcome = SafeWriteOutcome::Verified;
+        s.verifyText = kVerifiedMessage;
+        s.messages.append(info(s.verifyText));
+        return s;
+    }
+    s.verifyText = difference;
+    QString text = difference;
+    if (backup && QDir().mkpath(options.backupFolder)) {
+        const QString path = freshPath(options.backupFolder, kReadBackPrefix + stamp(time) + kExtension);
+        if (writeIndicatorFile(path, after.blockCount, after.image, after.trailingValue).ok) {
+            s.readBackPath = path;
+            text += QStringLiteral(" What the meter holds now is kept in %1").arg(QDir::toNativeSeparators(path));
+        }
+    }
+    s.messages.append(refusal(text));
+    return s;
+}
+
+} // namespace
+
+QString defaultBackupFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/backups");
+}
+
+QString backupFileName(const QDateTime& time) { return kBackupPrefix + stamp(time) + kExtension; }
+
+QString freshPath(const QString& folder, const QString& fileName)
+{
+    const QDir dir(folder);
+    QString path = dir.filePath(fileName);
+    const QString base = fileName.endsWith(kExtension) ? fileName.chopped(kExtension.size()) : fileName;
+    const QString extension = fileName.endsWith(kExtension) ? kExtension : QString();
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = dir.filePath(QStringLiteral("%1-%2%3").arg(base).arg(n).arg(extension));
+    return path;
+}
+
+int pruneBackups(const QString& folder, int keep)
+{
+    static const QRegularExpression name(QStringLiteral("^meter-(\\d{4}-\\d{2}-\\d{2}-\\d{6})(?:-(\\d+))?\\.idr$"));
+    struct Entry {
+        QString stamp;
+        int suffix = 1;
+        QString file;
+    };
+    QList<Entry> entries;
+    QDir dir(folder);
+    for (const QString& file : dir.entryList({kBackupPrefix + QStringLiteral("*") + kExtension}, QDir::Files)) {
+        const QRegularExpressionMatch m = name.match(file);
+        if (m.hasMatch())
+            entries.append({m.captured(1), m.captured(2).isEmpty() ? 1 : m.captured(2).toInt(), file});
+    }
+    // Oldest first: by time, then by the suffix a second backup in the same second got.
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        return std::pair(a.stamp, a.suffix) < std::pair(b.stamp, b.suffix);
+    });
+    int removed = 0;
+    for (int i = 0; i + keep < entries.size(); ++i)
+        removed += dir.remove(entries[i].file) ? 1 : 0;
+    return removed;
+}
+
+Backup backupMeter(ExchangeContext& ctx, const QString& folder, const QDateTime& time)
+{
+    Backup b;
+    b.read = downloadImage(ctx);
+    if (!b.read.result.done()) {
+        b.why = readFailure(b.read.result);
+        return b;
+    }
+    if (!QDir().mkpath(folder)) {
+        b.why = fileRefusal(folder, QStringLiteral("the backups folder cannot be made"));
+        return b;
+    }
+    const QString path = freshPath(folder, backupFileName(time));
+    const FileWriteResult written = writeIndicatorFile(path, b.read.blockCount, b.read.image, b.read.trailingValue);
+    if (!written.ok) {
+        b.why = errorText(written.errorNumber) + QStringLiteral(", ") + fileRefusal(path, written.detail);
+        return b;
+    }
+    b.path = path;
+    pruneBackups(folder);
+    return b;
+}
+
+SafeWrite safeUpload(ExchangeContext& ctx, const UploadSource& source, UploadVariant variant,
+                     const SafeWriteOptions& options)
+{
+    IndicatorImage sent = source.image;
+    sent.setLength(source.blockCount * layout::kBlockSize);
+    return runSafeWrite(
+        ctx, options, false, [&](ExchangeContext& c) { return uploadImage(c, source, variant); }, uploadMessages,
+        [&](const Download&, const Download& after) { return checkUpload(sent, after, options.offsetMode); });
+}
+
+SafeWrite safeSendTank(ExchangeContext& ctx, const TankSend& send, const QString& workingFile,
+                       const SafeWriteOptions& options)
+{
+    return runSafeWrite(
+        ctx, options, true, [&](ExchangeContext& c) { return sendTankCurve(c, send, workingFile); },
+        sendTankMessages,
+        [&](const Download& before, const Download& after) { return checkSendTank(before, send, after); });
+}
+
+SafeWrite safeClear(ExchangeContext& ctx, const SafeWriteOptions& options)
+{
+    return runSafeWrite(
+        ctx, options, false, [](ExchangeContext& c) { return sendClearCommand(c); }, clearMessages,
+        [](const Download&, const Download& after) { return checkClear(after); });
+}
+
+} // namespace kaldor

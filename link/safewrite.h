@@ -1,0 +1,78 @@
+#pragma once
+// Writing to the meter without losing what it held. Before an upload, a single-tank send or a
+// clear the meter's image is read ("AU") and kept as an indicator file in the download's form;
+// when that read fails nothing is written. After the write the meter is read again and what
+// it holds is checked against what was meant: the whole image after an upload, the new tank
+// with exactly the words sent and every other tank as before after a single-tank send, no
+// tanks after a clear. Each use case is straight-line code over the port, run on the link
+// thread like any exchange.
+
+#include "link/exchanges.h"
+#include "store/indicatorimage.h"
+#include "store/messages.h"
+
+#include <QDateTime>
+#include <QString>
+
+namespace kaldor {
+
+namespace backups {
+constexpr int kKeep = 100; // the newest backups kept in the folder; older ones are removed
+} // namespace backups
+
+inline const QString kVerifiedMessage = QStringLiteral("Verified: the meter holds what was sent.");
+
+// The user's data directory (QStandardPaths::AppDataLocation) and "/backups".
+QString defaultBackupFolder();
+// "meter-2026-12-07-143005.idr"
+QString backupFileName(const QDateTime& time);
+// A path in `folder` for `fileName` that names no file yet: "-2", "-3", ... before ".idr" when
+// the name is taken. An existing file is never written over.
+QString freshPath(const QString& folder, const QString& fileName);
+// Removes the oldest backups (meter-*.idr) beyond the newest `keep`; returns how many went.
+int pruneBackups(const QString& folder, int keep = backups::kKeep);
+
+struct Backup {
+    Download read;   // the read and the image it brought
+    QString path;    // the file kept; empty when there is none
+    QString why;     // why there is no backup; empty when there is one
+    bool ok() const { return why.isEmpty(); }
+};
+
+// Reads the meter and keeps the image under a fresh name in `folder` (made when missing), then
+// removes the backups beyond the newest 100.
+Backup backupMeter(ExchangeContext& ctx, const QString& folder, const QDateTime& time);
+
+struct SafeWriteOptions {
+    QString backupFolder;  // empty: no backup; a failed verify keeps the read-back here too
+    bool verify = false;
+    bool offsetMode = true; // how a verify names a point
+    QDateTime time;         // names the files; now when null
+};
+
+enum class SafeWriteOutcome {
+    Written,      // the write was done; no verify asked for
+    BackupFailed, // the read before the write failed: nothing was written
+    WriteFailed,  // the write itself failed (a backup, if asked for, is kept)
+    Verified,     // the read-back holds what was meant
+    VerifyFailed, // the read-back differs, or could not be read
+};
+
+struct SafeWrite {
+    SafeWriteOutcome outcome = SafeWriteOutcome::Written;
+    ExchangeResult write;  // the write's own result; not run when the backup failed
+    Backup backup;         // path set when a backup was kept
+    QString verifyText;    // kVerifiedMessage or the first difference
+    QString readBackPath;  // where a failed verify left what the meter holds
+    Messages messages;     // the write's own message, then what backup and verify add
+    bool ok() const { return outcome == SafeWriteOutcome::Written || outcome == SafeWriteOutcome::Verified; }
+};
+
+SafeWrite safeUpload(ExchangeContext& ctx, const UploadSource& source, UploadVariant variant,
+                     const SafeWriteOptions& options);
+// The send's own layout names the points.
+SafeWrite safeSendTank(ExchangeContext& ctx, const TankSend& send, const QString& workingFile,
+                       const SafeWriteOptions& options);
+SafeWrite safeClear(ExchangeContext& ctx, const SafeWriteOptions& options);
+
+} // namespace kaldor
