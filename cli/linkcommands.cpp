@@ -6,6 +6,8 @@
 #include "editor/tanksend.h"
 #include "link/exchanges.h"
 #include "link/qtserialport.h"
+#include "link/safewrite.h"
+#include "store/imagecompare.h"
 #include "store/indicatorfile.h"
 #include "store/indicatortanks.h"
 #include "store/tankrecords.h"
@@ -60,6 +62,45 @@ int usageError(const QString& text, QTextStream& err)
     return kExitUsage;
 }
 
+// --backup DIR and --verify, anywhere after the command word of write, send-tank and clear;
+// taken out of args. Without them the command sends exactly what it always did.
+bool takeSafeWriteOptions(QStringList& args, const GlobalOptions& options, SafeWriteOptions& safe, QTextStream& err)
+{
+    safe.offsetMode = options.offsetMode;
+    bool backupGiven = false;
+    for (int i = 0; i < args.size();) {
+        const QString a = args.at(i);
+        const QLatin1String joined("--backup=");
+        if (a == QLatin1String("--verify")) {
+            safe.verify = true;
+            args.removeAt(i);
+        } else if (a == QLatin1String("--backup") || a.startsWith(joined)) {
+            const bool inline_ = a.startsWith(joined);
+            const QString folder = inline_ ? a.mid(joined.size()) : args.value(i + 1);
+            if (folder.trimmed().isEmpty() || backupGiven) {
+                err << "kaldorctl: --backup takes one folder, given once\n";
+                return false;
+            }
+            backupGiven = true;
+            safe.backupFolder = folder;
+            args.remove(i, inline_ ? 1 : 2);
+        } else {
+            ++i;
+        }
+    }
+    return true;
+}
+
+bool wantsSafeWrite(const SafeWriteOptions& safe) { return safe.verify || !safe.backupFolder.isEmpty(); }
+
+int finishSafeWrite(const SafeWrite& s, QTextStream& out, QTextStream& err)
+{
+    printMessages(s.messages, out, err);
+    if (s.outcome == SafeWriteOutcome::VerifyFailed)
+        return kExitVerifyFailed;
+    return s.ok() ? kExitOk : kExitRefused;
+}
+
 int readCommand(const QStringList& args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
 {
     if (args.size() != 1)
@@ -76,8 +117,11 @@ int readCommand(const QStringList& args, const GlobalOptions& options, QTextStre
     return finish(d.result, downloadMessages(d.result, DownloadVariant::MainWindow), out, err);
 }
 
-int writeCommandLine(const QStringList& args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
+int writeCommandLine(QStringList args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
 {
+    SafeWriteOptions safe;
+    if (!takeSafeWriteOptions(args, options, safe, err))
+        return kExitUsage;
     if (args.size() != 1)
         return usageError(QStringLiteral("write takes one argument: the indicator file to send"), err);
     // The whole file is read and checked before the port is touched.
@@ -92,13 +136,18 @@ int writeCommandLine(const QStringList& args, const GlobalOptions& options, QTex
     if (!opened.port || opened.status != kExitOk)
         return opened.status;
     ExchangeContext ctx{*opened.port, {}, {}, nullptr};
+    if (wantsSafeWrite(safe))
+        return finishSafeWrite(safeUpload(ctx, *prep.source, UploadVariant::MainWindow, safe), out, err);
     const ExchangeResult r = uploadImage(ctx, *prep.source, UploadVariant::MainWindow);
     return finish(r, uploadMessages(r), out, err);
 }
 
 int sendTankCommand(QStringList args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
 {
-    const QString usage = QStringLiteral("send-tank TANK.tnk [--tank N] [--image FILE]");
+    const QString usage = QStringLiteral("send-tank TANK.tnk [--tank N] [--image FILE] [--backup DIR] [--verify]");
+    SafeWriteOptions safe;
+    if (!takeSafeWriteOptions(args, options, safe, err))
+        return kExitUsage;
     std::optional<QString> tankOption;
     std::optional<QString> imageOption;
     QString tankFile;
@@ -160,20 +209,66 @@ int sendTankCommand(QStringList args, const GlobalOptions& options, QTextStream&
         return port.status;
     ExchangeContext ctx{*port.port, {}, {}, nullptr};
     // The tool keeps no working file, so there is none to delete afterwards.
+    if (wantsSafeWrite(safe))
+        return finishSafeWrite(safeSendTank(ctx, *prep.send, QString(), safe), out, err);
     const ExchangeResult r = sendTankCurve(ctx, *prep.send, QString());
     return finish(r, sendTankMessages(r), out, err);
 }
 
-int clearCommand(const QStringList& args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
+int clearCommand(QStringList args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
 {
+    SafeWriteOptions safe;
+    if (!takeSafeWriteOptions(args, options, safe, err))
+        return kExitUsage;
     if (!args.isEmpty())
-        return usageError(QStringLiteral("clear takes no arguments"), err);
+        return usageError(QStringLiteral("clear takes no arguments but --backup DIR and --verify"), err);
     OpenedPort opened = openPort(options, err);
     if (!opened.port || opened.status != kExitOk)
         return opened.status;
     ExchangeContext ctx{*opened.port, {}, {}, nullptr};
+    if (wantsSafeWrite(safe))
+        return finishSafeWrite(safeClear(ctx, safe), out, err);
     const ExchangeResult r = sendClearCommand(ctx);
     return finish(r, clearMessages(r), out, err);
+}
+
+// One side of a diff: an indicator file, or "meter" read over --port.
+std::optional<IndicatorImage> diffSide(const QString& name, const GlobalOptions& options, QTextStream& err)
+{
+    if (name != QLatin1String("meter")) {
+        const IndicatorFileLoad load = loadIndicatorFile(name);
+        if (load.ok())
+            return load.image;
+        err << fileRefusal(name, load.detail.isEmpty() ? load.message : load.detail) << '\n';
+        return std::nullopt;
+    }
+    OpenedPort opened = openPort(options, err);
+    if (!opened.port || opened.status != kExitOk)
+        return std::nullopt;
+    ExchangeContext ctx{*opened.port, {}, {}, nullptr};
+    const Download d = downloadImage(ctx);
+    if (d.result.done())
+        return d.image;
+    printMessages(downloadMessages(d.result, DownloadVariant::MainWindow), err, err);
+    return std::nullopt;
+}
+
+int diffCommand(const QStringList& args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
+{
+    if (args.size() != 2)
+        return usageError(QStringLiteral("diff takes two images: indicator files or meter"), err);
+    const std::optional<IndicatorImage> a = diffSide(args[0], options, err);
+    if (!a)
+        return kExitUsage;
+    const std::optional<IndicatorImage> b = diffSide(args[1], options, err);
+    if (!b)
+        return kExitUsage;
+    const ImageComparison c = compareImages(*a, *b, options.offsetMode);
+    if (!c.undecodable.isEmpty())
+        err << "kaldorctl: not read as tanks, compared byte by byte: " << c.undecodable << '\n';
+    for (const QString& line : differenceLines(c, args[0], args[1]))
+        out << line << '\n';
+    return c.identical ? kExitOk : kExitDifferent;
 }
 
 int keyCommand(const QStringList& args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
@@ -195,7 +290,8 @@ int keyCommand(const QStringList& args, const GlobalOptions& options, QTextStrea
 bool isLinkCommand(const QString& command)
 {
     static const QStringList commands = {QStringLiteral("read"), QStringLiteral("write"), QStringLiteral("send-tank"),
-                                         QStringLiteral("clear"), QStringLiteral("key")};
+                                         QStringLiteral("clear"), QStringLiteral("key"),
+                                         QStringLiteral("diff")};
     return commands.contains(command);
 }
 
@@ -210,6 +306,8 @@ int runLinkCommand(const QString& command, const QStringList& args, const Global
         return sendTankCommand(args, options, out, err);
     if (command == QLatin1String("clear"))
         return clearCommand(args, options, out, err);
+    if (command == QLatin1String("diff"))
+        return diffCommand(args, options, out, err);
     return keyCommand(args, options, out, err);
 }
 
@@ -221,6 +319,13 @@ QString linkCommandsHelp()
         "  send-tank TANK.tnk [--tank N] [--image FILE]\n"
         "                            send one tank; --image checks the number against its tanks\n"
         "  clear                     erase all tank data in the meter\n"
+        "  write, send-tank and clear also take:\n"
+        "    --backup DIR            first read the meter into DIR/meter-DATE-TIME.idr (the newest\n"
+        "                            100 are kept); when that read fails nothing is written\n"
+        "    --verify                read the meter back and check it holds what was sent\n"
+        "                            (exit status 3 when it does not)\n"
+        "  diff A B                  compare two images, indicator files or meter: one line per tank\n"
+        "                            that differs (exit status 0 the same, 1 different, 2 unreadable)\n"
         "  key PG|UP|DN|SW           press a key of the program-and-calibrate keypad\n"
         "\n"
         "Examples:\n"

@@ -12,6 +12,11 @@ struct GlobalOptions {
     QString port;           // --port: a number 1..4 or a device path; empty when not given
 };
 
+// write, send-tank and clear with --verify: the meter does not hold what was sent.
+constexpr int kExitVerifyFailed = 3;
+// diff: the images differ (0 when they are the same, 2 when one cannot be read).
+constexpr int kExitDifferent = 1;
+
 // True when `command` is one of the link commands.
 bool isLinkCommand(const QString& command);
 

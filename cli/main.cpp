@@ -30,7 +30,7 @@ QString usage()
     text += QStringLiteral("\nCommands on the meter (need --port):\n");
     text += linkCommandsHelp();
 #endif
-    text += QStringLiteral("\nExit status: 0 done, 1 refused or failed, 2 usage error.\n");
+    text += QStringLiteral("\nExit status: 0 done, 1 refused or failed, 2 usage error, 3 --verify found a difference.\n");
     return text;
 }
 
