@@ -1,0 +1,189 @@
+// Writes with backup and read-back verify over the simulated meter, with a fault at every
+// step: a backup that cannot be read stops the write, a write that fails keeps the backup and
+// says where, a meter that stores something else or a clear that does not clear is named in
+// the verify's message and leaves the read-back beside the backups; the backups folder keeps
+// the newest 100 and never writes over a file.
+
+#include "link/link.h"
+#include "link/safewrite.h"
+#include "linktesthelpers.h"
+
+#include "store/indicatorfile.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace kaldor;
+using namespace kaldor::testing;
+
+Q_DECLARE_METATYPE(kaldor::SafeWriteOutcome)
+
+namespace {
+
+IndicatorImage sampleImage() { return loadIndicatorFile(QStringLiteral(KALDOR_SOURCE_DIR "/samples/three-tanks.idr")).image; }
+
+QDateTime noon() { return QDateTime(QDate(2026, 12, 7), QTime(14, 30, 5)); }
+
+QStringList filesIn(const QString& folder, const QString& pattern)
+{
+    return QDir(folder).entryList({pattern}, QDir::Files, QDir::Name);
+}
+
+// The tank 9 sent by every single-tank row: the three-point curve.
+TankSend tankNine() { return prepareTankSend(threePointTable(), 3, QStringLiteral("9"), {}, true).send.value(); }
+
+} // namespace
+
+class TestSafeWrite : public QObject {
+    Q_OBJECT
+private slots:
+    void writes_data()
+    {
+        QTest::addColumn<QString>("write");  // upload, send or clear
+        QTest::addColumn<QStringList>("faults");
+        QTest::addColumn<bool>("backup");
+        QTest::addColumn<bool>("verify");
+        QTest::addColumn<SafeWriteOutcome>("outcome");
+        QTest::addColumn<QString>("message"); // the last message, BACKUP and READBACK for the files
+        QTest::addColumn<bool>("written");    // the meter took the write
+        using O = SafeWriteOutcome;
+        const QString kept = QStringLiteral("What the meter held before the write is kept in BACKUP");
+        const QString nothing = QStringLiteral("The meter could not be read before the write (%1). Nothing was written.");
+        const QString notHeld = QStringLiteral("The meter does not hold what was sent. %1 What the meter holds now is "
+                                               "kept in READBACK");
+        const auto row = [](const char* name, const char* write, QStringList faults, bool backup, bool verify, O o,
+                            const QString& message, bool written) {
+            QTest::newRow(name) << QString(write) << faults << backup << verify << o << message << written;
+        };
+        // Without either option the write is the plain exchange: no read at all.
+        row("upload alone", "upload", {}, false, false, O::Written, "Data Sent", true);
+        row("upload verified", "upload", {}, true, true, O::Verified, kVerifiedMessage, true);
+        row("upload, backup read times out", "upload", {"AU:2:silent"}, true, true, O::BackupFailed,
+            nothing.arg("Comm timeout  2"), false);
+        row("upload fails half-way", "upload", {"AD:20:nack"}, true, true, O::WriteFailed, kept, false);
+        row("upload, meter stores a wrong point", "upload", {"AD:521:store"}, true, true, O::VerifyFailed,
+            notHeld.arg("Tank  12, point 2: 260 at 10.00 % was sent, the meter holds 260 at -90.47 %."), true);
+        row("upload, meter stores a wrong directory byte", "upload", {"AD:101:store"}, true, true, O::VerifyFailed,
+            notHeld.arg("Address 100: 0 was sent, the meter holds 255."), true);
+        row("upload, read-back times out", "upload", {"AU:3:silent"}, false, true, O::VerifyFailed,
+            "The meter could not be read back (Comm timeout  4): whether it holds what was sent is not known.", true);
+        row("send verified", "send", {}, true, true, O::Verified, kVerifiedMessage, true);
+        row("send, verify alone reads first", "send", {}, false, true, O::Verified, kVerifiedMessage, true);
+        row("send, backup refused", "send", {"AU:1:nack"}, true, false, O::BackupFailed,
+            nothing.arg("Indicator not ready  1"), false);
+        row("send fails half-way", "send", {"CD:6:nack"}, true, true, O::WriteFailed, kept, false);
+        row("send, meter stores a wrong value", "send", {"CD:8:store"}, true, true, O::VerifyFailed,
+            notHeld.arg("Tank  9, point 1: 100 at 0 % was sent, the meter holds 108 at 0 %."), true);
+        row("clear verified", "clear", {}, true, true, O::Verified, kVerifiedMessage, true);
+        row("clear, backup fails", "clear", {"AU:3:close"}, true, true, O::BackupFailed,
+            nothing.arg("The line on simulated meter was closed. The exchange stopped at stage 4."), false);
+        row("clear that does not clear", "clear", {"CL:1:ignore"}, true, true, O::VerifyFailed,
+            "The meter was not cleared: it still holds 3 tanks (12, 3, 7). What the meter holds now is kept in "
+            "READBACK",
+            false);
+    }
+
+    void writes()
+    {
+        QFETCH(QString, write);
+        QFETCH(QStringList, faults);
+        QFETCH(bool, backup);
+        QFETCH(bool, verify);
+        QFETCH(SafeWriteOutcome, outcome);
+        QFETCH(QString, message);
+        QFETCH(bool, written);
+
+        const IndicatorImage before = sampleImage();
+        OpenMeter m(before);
+        for (const QString& f : faults)
+            m.meter->addFault(MeterFault::parse(f).value());
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("backups"));
+        SafeWriteOptions options{backup ? folder : QString(), verify, true, noon()};
+        // The upload sends the sample's first two tanks again: an image other than the meter's.
+        IndicatorImage sent = before;
+        sent.set(layout::kTankCountAddress, 2);
+        const TankSend send = tankNine();
+        const SafeWrite s = write == QLatin1String("upload")
+                                ? safeUpload(m.ctx, uploadSourceFromImage(sent, sent.length()), UploadVariant::MainWindow, options)
+                            : write == QLatin1String("send") ? safeSendTank(m.ctx, send, QString(), options)
+                                                             : safeClear(m.ctx, options);
+
+        QCOMPARE(s.outcome, outcome);
+        QCOMPARE(s.ok(), outcome == SafeWriteOutcome::Written || outcome == SafeWriteOutcome::Verified);
+        message.replace(QStringLiteral("BACKUP"), s.backup.path).replace(QStringLiteral("READBACK"), s.readBackPath);
+        QCOMPARE(s.messages.constLast().text, message);
+        QCOMPARE(s.messages.constLast().kind,
+                 s.ok() ? MessageKind::Info : MessageKind::Refusal);
+
+        // Nothing reaches the meter after a failed backup; without a verify nothing is read after.
+        const QByteArray command = write == QLatin1String("upload") ? "AD" : write == QLatin1String("send") ? "CD" : "CL";
+        QCOMPARE(m.meter->commandCount(command), outcome == SafeWriteOutcome::BackupFailed ? 0 : 1);
+        const bool readFirst = backup || (verify && write == QLatin1String("send"));
+        const bool readAfter = verify && outcome != SafeWriteOutcome::BackupFailed && outcome != SafeWriteOutcome::WriteFailed;
+        QCOMPARE(m.meter->commandCount("AU"), int(readFirst) + int(readAfter));
+        QCOMPARE(m.meter->image() != before, written);
+
+        // The backup holds what the meter held; a failed verify leaves the read-back beside it.
+        const bool backedUp = backup && outcome != SafeWriteOutcome::BackupFailed;
+        QCOMPARE(filesIn(folder, QStringLiteral("meter-*.idr")),
+                 backedUp ? QStringList{QStringLiteral("meter-2026-12-07-143005.idr")} : QStringList{});
+        if (backedUp)
+            QCOMPARE(loadIndicatorFile(s.backup.path).image, before);
+        const bool readBack = backup && outcome == SafeWriteOutcome::VerifyFailed && readAfter &&
+                              !message.startsWith(QLatin1String("The meter could not be read back"));
+        QCOMPARE(filesIn(folder, QStringLiteral("readback-*.idr")).size(), readBack ? 1 : 0);
+        if (readBack)
+            QCOMPARE(loadIndicatorFile(s.readBackPath).image, m.meter->image());
+    }
+
+    // The folder keeps the newest 100 backups, removes the oldest, leaves other files alone
+    // and never writes over a backup of the same second.
+    void folderKeepsTheNewest()
+    {
+        QTemporaryDir dir;
+        const QDateTime first(QDate(2026, 1, 1), QTime(0, 0, 0));
+        for (int i = 0; i < backups::kKeep; ++i)
+            QVERIFY(writeFileAtomically(dir.filePath(backupFileName(first.addSecs(i))), "old").ok);
+        QVERIFY(writeFileAtomically(dir.filePath(QStringLiteral("notes.idr")), "mine").ok);
+        const QString last = dir.filePath(backupFileName(first.addSecs(backups::kKeep - 1)));
+
+        OpenMeter m(sampleImage());
+        const Backup b = backupMeter(m.ctx, dir.path(), first.addSecs(backups::kKeep - 1));
+        QVERIFY(b.ok());
+        QCOMPARE(b.path, QString(last).replace(QStringLiteral(".idr"), QStringLiteral("-2.idr")));
+        QCOMPARE(filesIn(dir.path(), QStringLiteral("meter-*.idr")).size(), backups::kKeep);
+        QVERIFY(!QFile::exists(dir.filePath(backupFileName(first))));
+        QVERIFY(QFile::exists(dir.filePath(backupFileName(first.addSecs(1)))));
+        QCOMPARE(QFile(last).size(), 3); // the backup of the same second stays as it was
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("notes.idr"))));
+        QVERIFY(defaultBackupFolder().endsWith(QLatin1String("/backups")));
+    }
+
+    // The windows' request: the use case runs on the link thread and its result comes back to
+    // the object that asked; with the port closed nothing runs and the result says so.
+    void throughTheLink()
+    {
+        auto meter = std::make_shared<SimulatedMeter>(sampleImage());
+        Link link([meter](const PortSpec&) { return std::make_unique<SimulatedPort>(meter); }, shortBounds());
+        QObject asker;
+        std::optional<SafeWrite> got;
+        const auto clearing = [](ExchangeContext& ctx) { return safeClear(ctx, {QString(), true, true, {}}); };
+        QVERIFY(link.runSafeWrite(&asker, clearing, [&](const SafeWrite& s) { got = s; }));
+        QVERIFY(QTest::qWaitFor([&] { return got.has_value(); }, 5000));
+        QCOMPARE(got->outcome, SafeWriteOutcome::WriteFailed);
+        QCOMPARE(meter->commandCount("CL"), 0);
+
+        got.reset();
+        QVERIFY(link.openPort(nullptr, PortSpec{1, {}}, {}));
+        QVERIFY(QTest::qWaitFor([&] { return !link.isBusy(); }, 5000));
+        QVERIFY(link.runSafeWrite(&asker, clearing, [&](const SafeWrite& s) { got = s; }));
+        QVERIFY(QTest::qWaitFor([&] { return got.has_value(); }, 5000));
+        QCOMPARE(got->outcome, SafeWriteOutcome::Verified);
+        QCOMPARE(meter->commandCount("CL"), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSafeWrite)
+#include "tst_safewrite.moc"
