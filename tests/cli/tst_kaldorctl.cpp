@@ -1,5 +1,7 @@
 // kaldorctl on files: what it prints, where, and its exit status, run as a separate process.
 
+#include "store/indicatorfile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -8,6 +10,8 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
+
+using namespace kaldor;
 
 namespace {
 
@@ -151,6 +155,58 @@ private slots:
         QCOMPARE(readFile(d.filePath(QStringLiteral("a.idr.tnk"))), kTankFive);
         QVERIFY(!QFile::exists(d.filePath(QStringLiteral("out.Idr"))));
         QVERIFY(!QFile::exists(d.filePath(QStringLiteral("o.idr"))));
+    }
+
+    // diff over files: one line per tank that differs, bytes outside the records by address,
+    // nothing when only the container's form or its trailing value differ.
+    void diff_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err"); // how stderr begins
+        const auto row = [](const char* name, const char* line, int status, const char* out, const char* err = "") {
+            QTest::newRow(name) << QString(line) << status << QString(out) << QString(err);
+        };
+        row("the same file", "diff a.idr a.idr", 0, "");
+        row("other form and trailing value", "diff a.idr built.idr", 0, "");
+        row("tank only in A", "diff a.idr two.idr", 1, "Tank  7: only in a.idr\n");
+        row("both differ", "diff two.idr point.idr", 1,
+            "Tank  12, point 2: 260 at 10.00 % in two.idr, 260 at -90.47 % in point.idr\nTank  7: only in point.idr\n");
+        row("changed point", "diff a.idr point.idr", 1,
+            "Tank  12, point 2: 260 at 10.00 % in a.idr, 260 at -90.47 % in point.idr\n");
+        row("changed full scale and a byte outside", "diff a.idr both.idr", 1,
+            "Tank  3, full scale: 1000 in a.idr, 1256 in both.idr\nAddress 100: 0 in a.idr, 255 in both.idr\n");
+        row("missing file", "diff a.idr none.idr", 2, "", "none.idr: file not found");
+        row("one argument", "diff a.idr", 2, "", "kaldorctl: diff takes two images");
+        row("meter without a port", "diff meter a.idr", 2, "", "kaldorctl: this command needs --port");
+    }
+
+    void diff()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, err);
+        QTemporaryDir dir;
+        const QDir d(dir.path());
+        const IndicatorImage image = loadIndicatorFile(kSamples + "three-tanks.idr").image;
+        const auto save = [&](const char* name, int address, int value) {
+            IndicatorImage changed = image;
+            changed.set(address, value);
+            QVERIFY(writeIndicatorFile(d.filePath(QString(name)), image.blockCount(), changed, 0).ok);
+        };
+        save("a.idr", 0, image.at(0));
+        QCOMPARE(kaldorctl(QStringLiteral("build two.idr @tanks/diesel.tnk @tanks/water.tnk"), dir.path()).status, 0);
+        save("point.idr", 520, 255 - image.at(520));
+        IndicatorImage both = image;
+        both.set(544, image.at(544) + 1);
+        both.set(100, 255);
+        QVERIFY(writeIndicatorFile(d.filePath(QStringLiteral("both.idr")), image.blockCount(), both, 0).ok);
+        QVERIFY(writeConstructedFile(d.filePath(QStringLiteral("built.idr")), image, image.length()).ok);
+
+        const Run r = kaldorctl(line, dir.path());
+        QTEST(r.status, "status");
+        QTEST(r.out, "out");
+        QVERIFY2(err.isEmpty() ? r.err.isEmpty() : r.err.startsWith(err), qPrintable(r.err));
     }
 
     // The words the meter would receive for a tank file, after the curve check's message.
