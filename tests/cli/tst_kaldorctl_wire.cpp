@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -40,6 +41,34 @@ Run runKaldorctl(const QStringList& args, const QString& workingDirectory = {})
         return {};
     return {ctl.exitStatus() == QProcess::NormalExit ? ctl.exitCode() : -1,
             QString::fromLatin1(ctl.readAllStandardOutput()), QString::fromLatin1(ctl.readAllStandardError())};
+}
+
+// kaldor-sim with the sample image, saving what the meter holds and every byte it received.
+struct Sim {
+    QProcess process;
+    QString device;
+    bool start(const QString& saved, const QString& received, const QStringList& extra)
+    {
+        process.start(QStringLiteral(KALDOR_SIM_PATH),
+                      QStringList{"--image", sample(QStringLiteral("three-tanks.idr")), "--save", saved, "--received",
+                                  received} +
+                          extra);
+        if (!process.waitForStarted() || !process.waitForReadyRead(5000))
+            return false;
+        device = QString::fromLocal8Bit(process.readLine()).trimmed();
+        return true;
+    }
+    bool stop()
+    {
+        process.terminate();
+        return process.waitForFinished(5000);
+    }
+};
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace
@@ -177,6 +206,99 @@ private slots:
         QTEST(int(meter.image.at(layout::kTankCountAddress)), "tanksAfter");
         if (words.constFirst() == QLatin1String("write") && status == 0)
             QCOMPARE(meter.image, loadIndicatorFile(words.at(1)).image);
+    }
+
+    // --backup and --verify from scripts: the backup is kept, a read that fails stops the write,
+    // a meter that stores something else or does not clear gives exit status 3 and says what.
+    void safeWrites_data()
+    {
+        QTest::addColumn<QString>("faults");
+        QTest::addColumn<QString>("args"); // BK stands for the backups folder
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out"); // all of stdout, BK for the folder and * for the time
+        QTest::addColumn<QString>("err"); // how stderr begins
+        QTest::addColumn<int>("backups");
+        QTest::addColumn<int>("readBacks");
+        QTest::addColumn<int>("tanksAfter");
+        const auto row = [](const char* name, const char* faults, const char* args, int status, const char* out,
+                            const char* err, int backups, int readBacks, int tanksAfter) {
+            QTest::newRow(name) << QString(faults) << QString(args) << status << QString(out) << QString(err)
+                                << backups << readBacks << tanksAfter;
+        };
+        row("write, backup and verify", "", "write EVERY --backup BK --verify", 0,
+            "Data Sent\nWhat the meter held before the write is kept in BK/meter-*.idr\n"
+            "Verified: the meter holds what was sent.\n",
+            "", 1, 0, 16);
+        row("write, meter stores a wrong byte", "--fault AD:101:store", "write IMAGE --verify --backup=BK", 3,
+            "Data Sent\nWhat the meter held before the write is kept in BK/meter-*.idr\n",
+            "The meter does not hold what was sent. Address 100: 0 was sent, the meter holds 255. What the meter "
+            "holds now is kept in BK/readback-",
+            1, 1, 3);
+        row("clear that does not clear", "--fault CL:1:ignore", "clear --verify", 3, "Clear Command Sent\n",
+            "The meter was not cleared: it still holds 3 tanks (12, 3, 7).\n", 0, 0, 3);
+        row("send-tank, backup read refused", "--fault AU:1:nack", "send-tank WATER --tank 9 --backup BK", 1, "",
+            "The meter could not be read before the write (Indicator not ready  1). Nothing was written.\n", 0, 0,
+            3);
+        row("send-tank verified", "", "send-tank WATER --tank 9 --verify", 0,
+            "Tank data sent.\nVerified: the meter holds what was sent.\n", "", 0, 0, 4);
+        row("--backup without a folder", "", "clear --backup", 2, "", "kaldorctl: --backup takes one folder", 0, 0, 3);
+    }
+
+    void safeWrites()
+    {
+        QFETCH(QString, faults);
+        QFETCH(QString, args);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("backups"));
+        for (QString* text : {&args, &out, &err}) {
+            text->replace(QStringLiteral("WATER"), sample(QStringLiteral("tanks/water.tnk")))
+                .replace(QStringLiteral("IMAGE"), sample(QStringLiteral("three-tanks.idr")))
+                .replace(QStringLiteral("EVERY"), m_everyByte)
+                .replace(QStringLiteral("BK"), folder);
+        }
+        Sim sim;
+        const QString saved = dir.filePath(QStringLiteral("meter.idr"));
+        if (!sim.start(saved, dir.filePath(QStringLiteral("received.hex")), faults.split(u' ', Qt::SkipEmptyParts)))
+            QSKIP("kaldor-sim found no pseudo-terminal");
+        const Run run = runKaldorctl(QStringList{"--port", sim.device} + args.split(u' '));
+        QVERIFY(sim.stop());
+
+        QTEST(run.status, "status");
+        QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(
+                                        QRegularExpression::escape(out).replace(QStringLiteral("\\*"), QStringLiteral(".+"))))
+                     .match(run.out)
+                     .hasMatch(),
+                 qPrintable(run.out));
+        QVERIFY2(err.isEmpty() ? run.err.isEmpty() : run.err.startsWith(err), qPrintable(run.err));
+        QTEST(int(QDir(folder).entryList({"meter-*.idr"}, QDir::Files).size()), "backups");
+        QTEST(int(QDir(folder).entryList({"readback-*.idr"}, QDir::Files).size()), "readBacks");
+        QTEST(int(loadIndicatorFile(saved).image.at(layout::kTankCountAddress)), "tanksAfter");
+    }
+
+    // Without --backup and --verify the commands put exactly their own bytes on the wire.
+    void plainCommandsSendOnlyTheirOwnBytes()
+    {
+        QTemporaryDir dir;
+        const IndicatorImage image = loadIndicatorFile(sample(QStringLiteral("three-tanks.idr"))).image;
+        QByteArray upload = QByteArray("\x02" "AD\r") + char(image.blockCount() / 256) + char(image.blockCount() % 256) +
+                            image.bytes() + image.bytes().right(1);
+        // The water sample as tank 9: full scale 1000, offset 50, its three points.
+        const QByteArray tank = QByteArray::fromHex("0243440d09001003e800320000000040013fff7fff7fff");
+        const QList<std::pair<QStringList, QByteArray>> commands = {
+            {{"write", sample(QStringLiteral("three-tanks.idr"))}, upload},
+            {{"send-tank", sample(QStringLiteral("tanks/water.tnk")), "--tank", "9"}, tank},
+            {{"clear"}, "\x02" "CL\r"}};
+        for (const auto& [args, bytes] : commands) {
+            Sim sim;
+            const QString received = dir.filePath(QStringLiteral("received.hex"));
+            if (!sim.start(dir.filePath(QStringLiteral("meter.idr")), received, {}))
+                QSKIP("kaldor-sim found no pseudo-terminal");
+            QCOMPARE(runKaldorctl(QStringList{"--port", sim.device} + args).status, 0);
+            QVERIFY(sim.stop());
+            QCOMPARE(QByteArray::fromHex(fileBytes(received)), bytes);
+        }
     }
 
     void noSuchPort()
