@@ -33,7 +33,8 @@ QString pointText(const QVector<CellRow>& rows, int point)
     if (point < 1 || point > rows.size())
         return QStringLiteral("no point");
     const CellRow& row = rows[point - 1];
-    return (row.value.isEmpty() ? QStringLiteral("no value") : row.value) + QStringLiteral(" at ") + row.percent +
+    return (row.value.isEmpty() ? QStringLiteral("no value") : row.value.trimmed()) + QStringLiteral(" at ") +
+           row.percent.trimmed() +
            QStringLiteral(" %");
 }
 
