@@ -28,14 +28,15 @@ int occurrenceOf(const QVector<TankRecord>& records, int index)
     return n;
 }
 
-QString pointText(const QVector<CellRow>& rows, int point)
+// The cell texts of one point only: making them for every point of every changed tank
+// would cost more than the whole comparison.
+QString pointText(const TankCurve& curve, int point)
 {
-    if (point < 1 || point > rows.size())
+    if (point < 1 || point > curve.points.size())
         return QStringLiteral("no point");
-    const CellRow& row = rows[point - 1];
-    return (row.value.isEmpty() ? QStringLiteral("no value") : row.value.trimmed()) + QStringLiteral(" at ") +
-           row.percent.trimmed() +
-           QStringLiteral(" %");
+    const CurvePoint& p = curve.points[point - 1];
+    return (p.value ? valueCellText(*p.value).trimmed() : QStringLiteral("no value")) + QStringLiteral(" at ") +
+           percentCellText(p.percent).trimmed() + QStringLiteral(" %");
 }
 
 QString wordText(const QVector<int>& words, int index)
@@ -59,8 +60,8 @@ void describeChange(const TankRecord& a, const TankRecord& b, bool offsetMode, T
     }
     d.point = (i - headWords) / 2 + 1;
     d.where = QStringLiteral("point %1").arg(d.point);
-    d.textA = pointText(curveCellRows(a, offsetMode), d.point);
-    d.textB = pointText(curveCellRows(b, offsetMode), d.point);
+    d.textA = pointText(curveFromRecord(a, offsetMode), d.point);
+    d.textB = pointText(curveFromRecord(b, offsetMode), d.point);
     if (d.textA == d.textB) { // words that read alike in the grid: show the words themselves
         const int first = headWords + 2 * (d.point - 1);
         d.textA += QStringLiteral(" (words %1, %2)").arg(wordText(a.words, first), wordText(a.words, first + 1));

@@ -2,6 +2,7 @@
 // bytes, and reading and writing a 25003-value container. Prints medians; decides nothing.
 
 #include "store/celltexts.h"
+#include "store/imagecompare.h"
 #include "store/indicatorfile.h"
 #include "store/tankrecords.h"
 #include "store/wordcodec.h"
@@ -103,6 +104,26 @@ int main()
             [&] { sink = sink + loadIndicatorFileFromBytes(constructed).image.length(); });
     measure("format download form", [&] {
         sink = sink + formatIndicatorFile(layout::kMaxBlocks, image, 0).size();
+    });
+    // Compare: the same image, and one in which the next-to-last point of every tank differs
+    // (every record's cell texts are made on both sides), alone and with both files read.
+    IndicatorImage changed = image;
+    for (const TankRecord& record : check.records) {
+        const int address = record.start + 2 * (int(record.words.size()) - 3);
+        changed.set(address, changed.at(address) ^ 1);
+    }
+    if (compareImages(image, changed, true).tanks.size() != layout::kMaxDirectoryEntries) {
+        std::printf("compare missed a tank\n");
+        return 1;
+    }
+    const QByteArray changedFile = formatIndicatorFile(layout::kMaxBlocks, changed, 0);
+    measure("compare two full images, the same", [&] { sink = sink + compareImages(image, image, true).identical; });
+    measure("compare two full images, every tank changed",
+            [&] { sink = sink + compareImages(image, changed, true).tanks.size(); });
+    measure("compare, both files read first (kaldorctl diff)", [&] {
+        sink = sink + compareImages(loadIndicatorFileFromBytes(download).image,
+                                    loadIndicatorFileFromBytes(changedFile).image, true)
+                          .tanks.size();
     });
     measure("format constructed form", [&] { sink = sink + formatConstructedFile(image, layout::kMaxLength).size(); });
     return 0;
