@@ -104,12 +104,14 @@ QVector<int> wordsOf(const QByteArray& block)
     return words;
 }
 
-QString checkSendTank(const Download& before, const TankSend& send, const Download& after)
+} // namespace
+
+QString tankSendDifference(const IndicatorImage& before, const TankSend& send, const IndicatorImage& after)
 {
-    const DecodeResult found = decodeTankRecords(after.image);
+    const DecodeResult found = decodeTankRecords(after);
     if (!found.ok())
         return QStringLiteral("What the meter holds after the send cannot be read as tanks: %1.").arg(found.detail);
-    const DecodeResult held = decodeTankRecords(before.image);
+    const DecodeResult held = decodeTankRecords(before);
     // The meter adds the tank after those it held; a meter whose data could not be read as
     // tanks starts again, and then only the new tank can be checked.
     QVector<TankRecord> expected = held.ok() ? held.records : QVector<TankRecord>();
@@ -132,6 +134,8 @@ QString checkSendTank(const Download& before, const TankSend& send, const Downlo
     return notHeld(differenceSentence(d, isNew ? QStringLiteral("was sent") : QStringLiteral("was there before")),
                    int(diffs.size()));
 }
+
+namespace {
 
 QString checkClear(const Download& after)
 {
@@ -310,7 +314,9 @@ SafeWrite safeSendTank(ExchangeContext& ctx, const TankSend& send, const QString
     return runSafeWrite(
         ctx, options, true, [&](ExchangeContext& c) { return sendTankCurve(c, send, workingFile); },
         sendTankMessages,
-        [&](const Download& before, const Download& after) { return checkSendTank(before, send, after); });
+        [&](const Download& before, const Download& after) {
+            return tankSendDifference(before.image, send, after.image);
+        });
 }
 
 SafeWrite safeClear(ExchangeContext& ctx, const SafeWriteOptions& options)

@@ -68,6 +68,11 @@ struct SafeWrite {
     bool ok() const { return outcome == SafeWriteOutcome::Written || outcome == SafeWriteOutcome::Verified; }
 };
 
+// What a single-tank send's verify finds: empty when `after` holds the tanks of `before`
+// unchanged and the sent tank after them with exactly its words; otherwise the first
+// difference in a sentence. When `before` cannot be read as tanks only the sent tank counts.
+QString tankSendDifference(const IndicatorImage& before, const TankSend& send, const IndicatorImage& after);
+
 SafeWrite safeUpload(ExchangeContext& ctx, const UploadSource& source, UploadVariant variant,
                      const SafeWriteOptions& options);
 // The send's own layout names the points.

@@ -138,6 +138,34 @@ private slots:
             QCOMPARE(loadIndicatorFile(s.readBackPath).image, m.meter->image());
     }
 
+    // A single-tank send's verify looks at every tank, not only the one sent.
+    void tankSendChecksEveryTank_data()
+    {
+        QTest::addColumn<int>("address"); // the byte of the meter's image spoilt after the send
+        QTest::addColumn<int>("flip");    // the bits turned over there
+        QTest::addColumn<QString>("difference");
+        QTest::newRow("as meant") << 0 << 0 << QString();
+        QTest::newRow("another tank changed") << 548 << 2
+                                              << "The meter does not hold what was sent. Tank  3, point 1: -50 at 0 % "
+                                                 "was there before, the meter holds -50 at 1.562 %.";
+        QTest::newRow("the sent tank under another number") << 29 << 3
+                                                            << "The meter does not hold what was sent. Tank  9 was "
+                                                               "sent, the meter does not hold it. (2 differences in "
+                                                               "all.)";
+    }
+
+    void tankSendChecksEveryTank()
+    {
+        QFETCH(int, address);
+        QFETCH(int, flip);
+        OpenMeter m(sampleImage());
+        const TankSend send = tankNine();
+        QVERIFY(sendTankCurve(m.ctx, send, QString()).done());
+        IndicatorImage after = m.meter->image();
+        after.set(address, after.at(address) ^ flip);
+        QTEST(tankSendDifference(sampleImage(), send, after), "difference");
+    }
+
     // The folder keeps the newest 100 backups, removes the oldest, leaves other files alone
     // and never writes over a backup of the same second.
     void folderKeepsTheNewest()
