@@ -1,0 +1,112 @@
+// Timing of a safe upload of the full image over a paced line served by kaldor-sim: the backup
+// read, the upload and the read-back verify, through the program's QtSerialPort, against three
+// times the time the bytes of one transfer take on the wire. Prints the figures; decides nothing.
+//
+//   bench_safewrite [--sim PATH]
+
+#include "link/qtserialport.h"
+#include "link/safewrite.h"
+#include "store/indicatorfile.h"
+#include "store/tankrecords.h"
+#include "store/wordcodec.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <cstdio>
+
+#ifndef KALDOR_SIM_PATH
+#error "KALDOR_SIM_PATH names the kaldor-sim executable"
+#endif
+
+using namespace kaldor;
+
+namespace {
+
+constexpr int kPoints = 36; // 148-byte records: 164 of them fill the image to 24968
+constexpr double kByteSeconds = 10.0 / 19200.0;
+
+IndicatorImage fullImage()
+{
+    IndicatorImage image = IndicatorImage::fromBytes(QByteArray(layout::kMaxLength, 0));
+    int p = layout::kRecordAreaStart;
+    int pageMark = 1;
+    for (int i = 0; i < layout::kHeaderConstantLength; ++i)
+        image.set(i, layout::kHeaderConstant[std::size_t(i)]);
+    for (int i = 0; i < layout::kMaxDirectoryEntries; ++i) {
+        QVector<PointWords> points;
+        for (int k = 0; k < kPoints; ++k) {
+            const bool last = k == kPoints - 1;
+            points.append({last ? layout::kEndMarkerWord : percentToWord(k * 2.5), last ? layout::kEndMarkerWord : k * 900});
+        }
+        const QByteArray record = *encodeTankRecord(32000, -50, points, true);
+        for (int boundary : {layout::kPageSize, 2 * layout::kPageSize}) {
+            if (p < boundary && p + record.size() > boundary) {
+                p = boundary;
+                pageMark = boundary / layout::kPageSize + 1;
+            }
+        }
+        const int entry = layout::kDirectoryStart + layout::kDirectoryEntrySize * i;
+        image.set(entry, i + 1);
+        image.set(entry + 1, p / 256);
+        image.set(entry + 2, p % 256);
+        for (int b = 0; b < record.size(); ++b)
+            image.set(p + b, std::uint8_t(record[b]));
+        p += int(record.size());
+    }
+    image.set(layout::kPageMarkAddress, pageMark);
+    image.set(layout::kEndPointerAddress, p / 256);
+    image.set(layout::kEndPointerAddress + 1, p % 256);
+    image.set(layout::kTankCountAddress, layout::kMaxDirectoryEntries);
+    return image;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    QString simPath = QStringLiteral(KALDOR_SIM_PATH);
+    if (args.size() == 2 && args[0] == QLatin1String("--sim"))
+        simPath = args[1];
+    QTemporaryDir dir;
+    const IndicatorImage meterImage = fullImage();
+    IndicatorImage sent = meterImage;
+    sent.set(layout::kRecordAreaStart + 10, sent.at(layout::kRecordAreaStart + 10) ^ 1); // another image
+    const QString imageFile = dir.filePath(QStringLiteral("meter.idr"));
+    if (!writeIndicatorFile(imageFile, layout::kMaxBlocks, meterImage, 0).ok)
+        return 1;
+
+    // The meter answers at once: the line alone sets the pace.
+    QProcess sim;
+    sim.start(simPath, {"--image", imageFile, "--pace", "--latency", "0"});
+    if (!sim.waitForStarted() || !sim.waitForReadyRead(5000)) {
+        std::fputs("bench_safewrite: kaldor-sim did not start\n", stderr);
+        return 1;
+    }
+    const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    QtSerialPort port(PortSpec{1, device});
+    if (!port.open().ok())
+        return 1;
+    ExchangeContext ctx{port, {}, {}, nullptr};
+    SafeWriteOptions options{dir.filePath(QStringLiteral("backups")), true, true, {}};
+
+    const auto t0 = std::chrono::steady_clock::now();
+    const SafeWrite s = safeUpload(ctx, uploadSourceFromImage(sent, layout::kMaxLength), UploadVariant::MainWindow, options);
+    const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    port.close();
+    sim.terminate();
+    sim.waitForFinished(5000);
+
+    // One transfer: the frame, the count, 25000 data bytes and the final byte one way, an ACK
+    // per block and two more the other (a read moves as many bytes).
+    const int transferBytes = 4 + 2 + layout::kMaxLength + 1 + layout::kMaxBlocks + 2;
+    const double wire = 3 * transferBytes * kByteSeconds;
+    std::printf("backup + upload + verify of 25000 bytes: %s, %.3f s; 3 x wire time %.3f s; ratio %.4f (target <= 1.03)\n",
+                s.outcome == SafeWriteOutcome::Verified ? "verified" : "NOT verified", took, wire, took / wire);
+    return s.outcome == SafeWriteOutcome::Verified ? 0 : 1;
+}
