@@ -2,165 +2,63 @@
 // through every window a technician uses (port, read, clear, write back, keypad, help, Exit),
 // then the ways each step can fail, a second exchange while one runs, and closing mid-read.
 
-#include "link/link.h"
-#include "shell/mainwindow.h"
-#include "sim/simulatedport.h"
 #include "store/indicatorfile.h"
 #include "store/messages.h"
 #include "store/workingfile.h"
 #include "tests/link/linktesthelpers.h"
-#include "tests/support/scripteddialogs.h"
+#include "tests/support/uirig.h"
 
-#include <QAction>
 #include <QCheckBox>
-#include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTextBrowser>
-#include <QtTest>
 
 #include <cstdlib>
-#include <functional>
-#include <mutex>
 
 using namespace kaldor;
+using namespace kaldor::testing;
 
 namespace {
 
-// A simulated line whose open() can be made to fail as a real port would; it tells when the
-// link deletes it (on the link's thread).
-class TestPort : public SimulatedPort {
-public:
-    TestPort(std::shared_ptr<SimulatedMeter> meter, MeterTiming timing, PortStatus opening,
-             std::function<void(TestPort*)> deleted)
-        : SimulatedPort(std::move(meter), timing), m_opening(std::move(opening)),
-          m_deleted(std::move(deleted))
+// The shared rig, started by each test once it has set the failures.
+struct Rig : UiRig {
+    explicit Rig(IndicatorImage image = threeBlockImage(), MeterTiming timing = {})
+        : UiRig(image, timing, false)
     {
     }
-    ~TestPort() override { m_deleted(this); }
-    PortStatus open() override { return m_opening.ok() ? SimulatedPort::open() : m_opening; }
-
-private:
-    PortStatus m_opening;
-    std::function<void(TestPort*)> m_deleted;
+    QAction* action(const char* name) { return find<QAction>(name); }
+    template <class T> T* child(const char* name) { return find<T>(name); }
 };
-
-// The program's parts wired as main() wires them, with the meter's port made by the test.
-struct Rig {
-    explicit Rig(IndicatorImage image = testing::threeBlockImage(), MeterTiming timing = {})
-        : meter(std::make_shared<SimulatedMeter>(image)), timing(timing)
-    {
-        link = std::make_unique<Link>(
-            [this](const PortSpec& port) -> std::unique_ptr<SerialPort> {
-                auto deleted = [this](TestPort* gone) {
-                    const std::lock_guard lock(mutex);
-                    sentOnDeletedPorts += gone->sentBytes();
-                    ports.removeOne(gone);
-                };
-                auto p = std::make_unique<TestPort>(meter, this->timing,
-                                                    failures.value(port.number), deleted);
-                const std::lock_guard lock(mutex);
-                ports.append(p.get());
-                opened.append(port.number);
-                return p;
-            },
-            WaitBounds{150, 300});
-        window = std::make_unique<MainWindow>(*link, dialogs);
-    }
-    ~Rig()
-    {
-        window.reset();
-        link.reset();
-    }
-
-    // What the program wrote to the meter on every port it made, in order.
-    QByteArray sent()
-    {
-        const std::lock_guard lock(mutex);
-        QByteArray all = sentOnDeletedPorts;
-        for (TestPort* p : ports)
-            all += p->sentBytes();
-        return all;
-    }
-    QList<int> portsOpened()
-    {
-        const std::lock_guard lock(mutex);
-        return opened;
-    }
-    QAction* action(const char* name) { return window->findChild<QAction*>(QLatin1String(name)); }
-    template <class T> T* child(const char* name) { return window->findChild<T*>(QLatin1String(name)); }
-    bool waitIdle()
-    {
-        QTest::qWait(20);
-        return QTest::qWaitFor([this] { return !link->isBusy(); }, 10000);
-    }
-
-    std::shared_ptr<SimulatedMeter> meter;
-    MeterTiming timing;
-    QMap<int, PortStatus> failures; // port number -> how opening it fails
-    std::mutex mutex;
-    QList<TestPort*> ports; // owned by the link, which deletes the one it no longer uses
-    QByteArray sentOnDeletedPorts;
-    QList<int> opened;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<Link> link;
-    std::unique_ptr<MainWindow> window;
-};
-
-PortStatus failing(PortError e) { return PortStatus{e, QStringLiteral("test port refused")}; }
 
 } // namespace
 
 class TestMainWindow : public QObject {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
+    void init() { m_dir.emplace(); }
+    void cleanup() { m_dir.reset(); }
     void oneRoad();
     void startUp_data();
     void startUp();
     void portWindow_data();
     void portWindow();
-    void clear_data();
-    void clear();
     void exchangeFails_data();
     void exchangeFails();
     void secondExchangeWhileBusy();
     void closedMidExchange();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_oldDir;
+    std::optional<FreshDirectory> m_dir;
 };
-
-// The working file lives in the current directory: every test gets a fresh one.
-void TestMainWindow::init()
-{
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_oldDir = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(m_dir->path()));
-}
-
-void TestMainWindow::cleanup()
-{
-    QDir::setCurrent(m_oldDir);
-    m_dir.reset();
-}
 
 // Start-up, the offset mode, another port, a read over a stale working file, clear, the image
 // written back, the keypad, help, and Exit, each window opened from the menu.
 void TestMainWindow::oneRoad()
 {
-    {
-        QFile stale(workingFilePath());
-        QVERIFY(stale.open(QIODevice::WriteOnly));
-        stale.write(" 0 ,  0 ,  0 \r\n");
-    }
+    writeFile(workingFilePath(), " 0 ,  0 ,  0 \r\n");
     Rig rig;
     QSignalSpy ended(rig.window.get(), &MainWindow::programEnded);
     rig.window->startUp();
@@ -210,13 +108,9 @@ void TestMainWindow::oneRoad()
     QTRY_COMPARE_WITH_TIMEOUT(rig.dialogs.messages(), QStringList{"Indicator Data Read"}, 5000);
     QVERIFY(!bar->isVisible());
     QCOMPARE(values, (QList<int>{0, 33, 67, 100}));
-    {
-        QFile f(workingFilePath());
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), QByteArray(" 0 ,  3 ,  1 ,  2 ,  3 ,  4 ,  5 ,  6 ,  7 ,  8 ,  9 ,  10 "
+    QCOMPARE(readFile(workingFilePath()), QByteArray(" 0 ,  3 ,  1 ,  2 ,  3 ,  4 ,  5 ,  6 ,  7 ,  8 ,  9 ,  10 "
                                          ",  11 ,  12 ,  13 ,  14 ,  15 ,  16 ,  0 ,  18 ,  19 ,  20 "
                                          ",  21 ,  22 ,  23 ,  24 ,  0 \r\n"));
-    }
 
     // Clear empties the meter; writing the working file back restores its image.
     rig.action("aclear")->trigger();
@@ -228,12 +122,12 @@ void TestMainWindow::oneRoad()
     QTRY_VERIFY(!clearGuard || !clearGuard->isVisible());
     QTRY_COMPARE(rig.dialogs.messages().size(), 2);
     QCOMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Clear Command Sent"));
-    QVERIFY(rig.meter->image().bytes() != testing::threeBlockImage().bytes());
+    QVERIFY(rig.meter->image().bytes() != threeBlockImage().bytes());
     rig.action("aupldall")->trigger();
     QVERIFY(rig.waitIdle());
     QTRY_COMPARE(rig.dialogs.messages().size(), 3);
     QCOMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Data Sent"));
-    QCOMPARE(rig.meter->image().bytes(), testing::threeBlockImage().bytes());
+    QCOMPARE(rig.meter->image().bytes(), threeBlockImage().bytes());
 
     // The keypad takes the main window's place and puts the meter into programming mode; keys
     // pressed while one is on its way are sent in turn; closing sends nothing.
@@ -368,69 +262,39 @@ void TestMainWindow::portWindow()
     QTRY_COMPARE(bool(guard && guard->isVisible()), !windowCloses);
 }
 
-void TestMainWindow::clear_data()
-{
-    QTest::addColumn<bool>("yes");
-    QTest::addColumn<bool>("portOpen");
-    QTest::addColumn<QString>("message"); // a prefix of the one message, or empty for none
-
-    QTest::newRow("cancel") << false << true << "";
-    QTest::newRow("yes with the port closed") << true << false << "The serial port";
-}
-
-// Neither sends anything; the window closes either way.
-void TestMainWindow::clear()
-{
-    QFETCH(bool, yes);
-    QFETCH(bool, portOpen);
-    QFETCH(QString, message);
-
-    Rig rig;
-    if (!portOpen)
-        rig.failures[1] = failing(PortError::Unavailable); // silent at start-up
-    rig.window->startUp();
-    QVERIFY(rig.waitIdle());
-    rig.action("aclear")->trigger();
-    auto* clear = rig.window->findChild<QWidget*>(QStringLiteral("clearit"));
-    QVERIFY(clear && clear->isVisible());
-    QPointer<QWidget> guard(clear);
-    QTest::mouseClick(clear->findChild<QPushButton*>(yes ? "Command1" : "Command2"), Qt::LeftButton);
-    QVERIFY(rig.waitIdle());
-    QTRY_VERIFY(!guard || !guard->isVisible());
-    QCOMPARE(rig.sent(), QByteArray());
-    const QStringList shown = rig.dialogs.messages();
-    QCOMPARE(shown.size(), message.isEmpty() ? 0 : 1);
-    if (!message.isEmpty())
-        QVERIFY2(shown.constFirst().startsWith(message), qPrintable(shown.constFirst()));
-    QCOMPARE(rig.meter->commandCount("CL"), 0);
-    QCOMPARE(rig.meter->image().length(), 24);
-}
-
 void TestMainWindow::exchangeFails_data()
 {
-    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("action"); // aclear:B answers the clear window with button B
     QTest::addColumn<QString>("fault"); // on the meter, empty for none
     QTest::addColumn<bool>("workingFile"); // one is there before the exchange
-    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("portOpen");
+    QTest::addColumn<QString>("message"); // "…" at the end: a prefix; empty: none
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<bool>("fileAfter");
 
     const QByteArray au = QByteArray::fromHex("0241550D");
     const QByteArray ad = QByteArray::fromHex("0241440D");
     QTest::newRow("a read that stops after one block removes even a stale working file")
-        << "dwnldall" << "AU:1:stop" << true << "Comm timeout  4" << au << false;
-    QTest::newRow("write without a working file")
-        << "aupldall" << "" << false << "Get Indicator data first " << QByteArray() << false;
-    QTest::newRow("write refused") << "aupldall" << "AD:1:nack" << true << "Command not accepted"
-                                   << ad << true;
+        << "dwnldall" << "AU:1:stop" << true << true << "Comm timeout  4" << au << false;
+    QTest::newRow("write without a working file") << "aupldall" << "" << false << true
+                                                  << "Get Indicator data first " << QByteArray()
+                                                  << false;
+    QTest::newRow("write refused") << "aupldall" << "AD:1:nack" << true << true
+                                   << "Command not accepted" << ad << true;
+    QTest::newRow("clear cancelled") << "aclear:Command2" << "" << false << true << ""
+                                     << QByteArray() << false;
+    QTest::newRow("clear with the port closed") << "aclear:Command1" << "" << false << false
+                                                << "The serial port…" << QByteArray() << false;
 }
 
-// An exchange that fails leaves the meter's image as it was; the bar is gone.
+// An exchange that fails, or is not made, leaves the meter's image as it was; the bar and the
+// clear window are gone.
 void TestMainWindow::exchangeFails()
 {
     QFETCH(QString, action);
     QFETCH(QString, fault);
     QFETCH(bool, workingFile);
+    QFETCH(bool, portOpen);
     QFETCH(QString, message);
     QFETCH(QByteArray, bytes);
     QFETCH(bool, fileAfter);
@@ -438,21 +302,33 @@ void TestMainWindow::exchangeFails()
     Rig rig;
     if (!fault.isEmpty())
         rig.meter->addFault(*MeterFault::parse(fault));
-    if (workingFile) {
-        QFile f(workingFilePath());
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(formatIndicatorFile(3, testing::threeBlockImage(), 17));
-    }
+    if (!portOpen)
+        rig.failures[1] = failing(PortError::Unavailable); // silent at start-up
+    if (workingFile)
+        writeFile(workingFilePath(), formatIndicatorFile(3, threeBlockImage(), 17));
     rig.window->startUp();
     QVERIFY(rig.waitIdle());
-    rig.action(qPrintable(action))->trigger();
+    rig.action(qPrintable(action.section(':', 0, 0)))->trigger();
+    QPointer<QWidget> clear = rig.find("clearit");
+    if (action.startsWith("aclear")) {
+        QVERIFY(clear && clear->isVisible());
+        QTest::mouseClick(clear->findChild<QPushButton*>(action.section(':', 1).toLatin1()),
+                          Qt::LeftButton);
+    }
     QVERIFY(rig.waitIdle());
-    QTRY_COMPARE_WITH_TIMEOUT(rig.dialogs.messages(), QStringList{message}, 5000);
+    if (message.endsWith(u'…')) {
+        QTRY_COMPARE(rig.dialogs.messages().size(), 1);
+        QVERIFY(rig.dialogs.messages()[0].startsWith(message.chopped(1)));
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(rig.dialogs.messages(),
+                                  message.isEmpty() ? QStringList{} : QStringList{message}, 5000);
+    }
     QVERIFY(rig.sent().startsWith(bytes));
     QCOMPARE(rig.sent().count('\x02'), bytes.isEmpty() ? 0 : 1);
-    QCOMPARE(rig.meter->image().bytes(), testing::threeBlockImage().bytes());
+    QCOMPARE(rig.meter->image().bytes(), threeBlockImage().bytes());
     QCOMPARE(QFile::exists(workingFilePath()), fileAfter);
     QVERIFY(!rig.child<QProgressBar>("pbMain")->isVisible());
+    QTRY_VERIFY(!clear || !clear->isVisible());
 }
 
 // A second exchange while a read is on the paced line is refused at once and nothing of it
