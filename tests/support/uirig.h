@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMap>
 #include <QTemporaryDir>
@@ -152,6 +153,24 @@ inline QStringList texts(const QListWidget* list)
     for (int row = 0; row < list->count(); ++row)
         out.append(list->item(row)->text());
     return out;
+}
+
+// A double-click on a list's item, or below the items when row is -1. A real double-click
+// starts with a press, which selects the item.
+inline void doubleClickItem(QListWidget* list, int row)
+{
+    const QPoint at = row < 0 ? QPoint(2, list->viewport()->height() - 2)
+                              : list->visualItemRect(list->item(row)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+}
+
+// Types text into the owner's named entry box and presses Enter.
+inline void enter(QWidget* owner, const char* name, const QString& text)
+{
+    auto* entry = owner->findChild<QLineEdit*>(QLatin1String(name));
+    QTest::keyClicks(entry, text);
+    QTest::keyClick(entry, Qt::Key_Return);
 }
 
 } // namespace kaldor::testing

@@ -105,23 +105,8 @@ struct Rig : UiRig {
     void trigger(const char* name) { child<QAction>(name)->trigger(); }
     CurveGrid* grid() { return child<CurveGrid>("Grid1"); }
     QStringList items() { return texts(child<QListWidget>("List1")); }
-    // A double-click on a tank, or below the items when row is -1.
-    void doubleClickTank(int row)
-    {
-        auto* l = child<QListWidget>("List1");
-        const QRect rect =
-            row < 0 ? QRect(0, l->viewport()->height() - 4, 4, 4) : l->visualItemRect(l->item(row));
-        // A real double-click starts with a press, which selects the item.
-        QTest::mouseClick(l->viewport(), Qt::LeftButton, {}, rect.center());
-        QTest::mouseDClick(l->viewport(), Qt::LeftButton, {}, rect.center());
-    }
-    // Types text into an entry box and presses Enter.
-    void enter(const char* name, const QString& text)
-    {
-        auto* entry = child<QLineEdit>(name);
-        QTest::keyClicks(entry, text);
-        QTest::keyClick(entry, Qt::Key_Return);
-    }
+    void doubleClickTank(int row) { doubleClickItem(child<QListWidget>("List1"), row); }
+    void enter(const char* name, const QString& text) { testing::enter(editor, name, text); }
 
     QPointer<EditorWindow> editor;
 };

@@ -1,6 +1,7 @@
 // The main window driven by its widgets' names against the in-process simulated meter: one road
 // through every window a technician uses (port, read, clear, write back, keypad, help, Exit),
-// then the ways each step can fail, a second exchange while one runs, and closing mid-read.
+// then the ways opening a port and each exchange can fail, a second exchange while one runs,
+// and closing mid-read.
 
 #include "store/indicatorfile.h"
 #include "store/messages.h"
@@ -41,10 +42,8 @@ private slots:
     void init() { m_dir.emplace(); }
     void cleanup() { m_dir.reset(); }
     void oneRoad();
-    void startUp_data();
-    void startUp();
-    void portWindow_data();
-    void portWindow();
+    void portFails_data();
+    void portFails();
     void exchangeFails_data();
     void exchangeFails();
     void secondExchangeWhileBusy();
@@ -163,103 +162,84 @@ void TestMainWindow::oneRoad()
     QCOMPARE(rig.dialogs.unscripted(), 0);
 }
 
-void TestMainWindow::startUp_data()
+void TestMainWindow::portFails_data()
 {
-    QTest::addColumn<int>("error");
+    QTest::addColumn<int>("current"); // the port open when the port window is shown; 0: none shown
+    QTest::addColumn<int>("chosen"); // the port opened at start-up or chosen in the window
+    QTest::addColumn<int>("failure"); // how opening it fails; -1: the window is cancelled
     QTest::addColumn<QStringList>("messages");
-    QTest::addColumn<bool>("animates");
+    QTest::addColumn<bool>("animates"); // at start-up: the gauge still moves
     QTest::addColumn<bool>("ends");
-
-    QTest::newRow("held by another program")
-        << int(PortError::HeldByOther) << QStringList{"Port unavailable. Choose another port."}
-        << true << false;
-    QTest::newRow("device unavailable") << int(PortError::Unavailable) << QStringList{} << false
-                                        << false;
-    QTest::newRow("not open") << int(PortError::NotOpen) << QStringList{"Error:  8012"} << false
-                              << true;
-    QTest::newRow("permission denied") << int(PortError::PermissionDenied)
-                                       << QStringList{errorText(err::kPermissionDenied) + "\ntest port refused"} << false
-                                       << false;
-}
-
-void TestMainWindow::startUp()
-{
-    QFETCH(int, error);
-    QFETCH(QStringList, messages);
-    QFETCH(bool, animates);
-    QFETCH(bool, ends);
-
-    Rig rig;
-    rig.failures[1] = failing(PortError(error));
-    QSignalSpy ended(rig.window.get(), &MainWindow::programEnded);
-    rig.window->startUp();
-    QVERIFY(rig.window->isVisible());
-    QVERIFY(rig.waitIdle());
-    QTest::qWait(50);
-    QCOMPARE(rig.portsOpened(), QList<int>{1});
-    QCOMPARE(rig.dialogs.messages(), messages);
-    QVERIFY(!rig.link->isPortOpen());
-    QCOMPARE(ended.size(), ends ? 1 : 0);
-
-    auto* label = rig.child<QLabel>("Label2");
-    const QString before = label->text();
-    QTest::qWait(3 * MainWindow::kGaugeStepMs);
-    QCOMPARE(label->text() != before, animates);
-}
-
-void TestMainWindow::portWindow_data()
-{
-    QTest::addColumn<int>("current");  // the port open before the window is shown
-    QTest::addColumn<int>("chosen");
-    QTest::addColumn<int>("failure"); // how opening the chosen port fails; -1: Cancel, not OK
-    QTest::addColumn<QStringList>("messages");
     QTest::addColumn<bool>("windowCloses");
     QTest::addColumn<bool>("portOpen");
 
-    QTest::newRow("held by another program")
-        << 1 << 2 << int(PortError::HeldByOther)
-        << QStringList{"Port unavailable. Choose another port."} << true << false;
-    QTest::newRow("device not open: the window stays for another choice")
-        << 1 << 3 << int(PortError::NotOpen) << QStringList{"Error:  8012"} << false << false;
-    QTest::newRow("cancel changes nothing") << 3 << 4 << -1 << QStringList{} << true << true;
+    const QString held = QStringLiteral("Port unavailable. Choose another port.");
+    QTest::newRow("start-up: held by another program")
+        << 0 << 1 << int(PortError::HeldByOther) << QStringList{held} << true << false << true
+        << false;
+    QTest::newRow("start-up: device unavailable")
+        << 0 << 1 << int(PortError::Unavailable) << QStringList{} << false << false << true << false;
+    QTest::newRow("start-up: not open")
+        << 0 << 1 << int(PortError::NotOpen) << QStringList{"Error:  8012"} << false << true << true
+        << false;
+    QTest::newRow("start-up: permission denied")
+        << 0 << 1 << int(PortError::PermissionDenied)
+        << QStringList{errorText(err::kPermissionDenied) + "\ntest port refused"} << false << false
+        << true << false;
+    QTest::newRow("port window: held by another program")
+        << 1 << 2 << int(PortError::HeldByOther) << QStringList{held} << true << false << true
+        << false;
+    QTest::newRow("port window: not open, the window stays for another choice")
+        << 1 << 3 << int(PortError::NotOpen) << QStringList{"Error:  8012"} << true << false
+        << false << false;
+    QTest::newRow("port window: cancel changes nothing")
+        << 3 << 4 << -1 << QStringList{} << true << false << true << true;
 }
 
-void TestMainWindow::portWindow()
+void TestMainWindow::portFails()
 {
     QFETCH(int, current);
     QFETCH(int, chosen);
     QFETCH(int, failure);
     QFETCH(QStringList, messages);
+    QFETCH(bool, animates);
+    QFETCH(bool, ends);
     QFETCH(bool, windowCloses);
     QFETCH(bool, portOpen);
 
     Rig rig;
-    const bool cancel = failure < 0;
-    if (!cancel)
-        rig.failures[chosen] = failing(PortError(failure));
+    if (failure >= 0) rig.failures[chosen] = failing(PortError(failure));
+    QSignalSpy ended(rig.window.get(), &MainWindow::programEnded);
     rig.window->startUp();
+    QVERIFY(rig.window->isVisible());
     QVERIFY(rig.waitIdle());
-    if (current != 1) {
-        QVERIFY(rig.link->openPort(nullptr, PortSpec{current, {}}, {}));
+    QPointer<QWidget> ports; // the window deletes itself when it closes
+    if (current > 0) {
+        if (current != 1) QVERIFY(rig.link->openPort(nullptr, PortSpec{current, {}}, {}));
+        QVERIFY(rig.waitIdle());
+        rig.action("gcomm")->trigger();
+        ports = rig.find("Portscrn");
+        QVERIFY(ports && ports->isVisible());
+        for (int n = 1; n <= 4; ++n)
+            QCOMPARE(ports->findChild<QRadioButton*>(QStringLiteral("Option%1").arg(n))->isChecked(),
+                     n == current);
+        ports->findChild<QRadioButton*>(QStringLiteral("Option%1").arg(chosen))->click();
+        QTest::mouseClick(ports->findChild<QPushButton*>(failure < 0 ? "Command1" : "Command2"),
+                          Qt::LeftButton);
         QVERIFY(rig.waitIdle());
     }
-    rig.action("gcomm")->trigger();
-    auto* ports = rig.window->findChild<QWidget*>(QStringLiteral("Portscrn"));
-    QVERIFY(ports && ports->isVisible());
-    for (int n = 1; n <= 4; ++n)
-        QCOMPARE(ports->findChild<QRadioButton*>(QStringLiteral("Option%1").arg(n))->isChecked(), n == current);
-
-    QPointer<QWidget> guard(ports); // the window deletes itself when it closes
-    ports->findChild<QRadioButton*>(QStringLiteral("Option%1").arg(chosen))->click();
-    QTest::mouseClick(ports->findChild<QPushButton*>(cancel ? "Command1" : "Command2"), Qt::LeftButton);
-    QVERIFY(rig.waitIdle());
     QTRY_COMPARE_WITH_TIMEOUT(rig.dialogs.messages(), messages, 5000);
-    QTest::qWait(20);
-    const int portAfter = cancel ? current : chosen;
+    QTest::qWait(50);
+    const int portAfter = failure < 0 ? current : chosen;
     QCOMPARE(rig.portsOpened().constLast(), portAfter);
     QCOMPARE(rig.link->isPortOpen(), portOpen);
     QCOMPARE(rig.link->portSpec().number, portAfter);
-    QTRY_COMPARE(bool(guard && guard->isVisible()), !windowCloses);
+    QCOMPARE(ended.size(), ends ? 1 : 0);
+    QTRY_COMPARE(bool(ports && ports->isVisible()), !windowCloses && current > 0);
+    auto* label = rig.child<QLabel>("Label2");
+    const QString before = label->text();
+    QTest::qWait(3 * MainWindow::kGaugeStepMs);
+    QCOMPARE(label->text() != before, animates);
 }
 
 void TestMainWindow::exchangeFails_data()
