@@ -1,6 +1,6 @@
 // The tank editor driven through its widgets, opened from the main window against the
-// in-process simulated meter (the road through it is in tst_indicatorfiles): what a load says,
-// a tank shown in both modes, the three-point tank file saved, reopened and sent in both modes,
+// in-process simulated meter (the road through it and what its load refuses are in
+// tst_indicatorfiles): a tank shown in both modes, the three-point tank file saved, reopened and sent in both modes,
 // what the checks refuse before anything is written, bad typing, and closing mid-exchange.
 
 #include "editor/curvegrid.h"
@@ -119,8 +119,6 @@ class TestEditorWindow : public QObject
 private slots:
     void init() { m_dir.emplace(); }
     void cleanup() { m_dir.reset(); }
-    void load_data();
-    void load();
     void showTank_data();
     void showTank();
     void threePointTank_data();
@@ -133,42 +131,6 @@ private slots:
 private:
     std::optional<FreshDirectory> m_dir;
 };
-
-void TestEditorWindow::load_data()
-{
-    QTest::addColumn<QByteArray>("workingFile"); // empty: none
-    QTest::addColumn<QStringList>("messages");
-    QTest::addColumn<bool>("loaded"); // the send goes on to check the empty curve
-
-    const IndicatorImage noTanks = IndicatorImage::fromBytes(QByteArray(24, '\0'));
-    QTest::newRow("missing, answered No") << QByteArray() << QStringList{} << false;
-    QTest::newRow("no tanks") << formatIndicatorFile(3, noTanks, 0) << QStringList{"No tank data"}
-                              << true;
-    QTest::newRow("ends right after the image")
-        << QByteArray("0 , 1 , 1 , 2 , 3 , 4 , 5 , 6 , 7 , 8 ")
-        << QStringList{"Error-End of data before end of count"} << true;
-    QTest::newRow("not a number") << QByteArray("0 , 1 , x") << QStringList{"Error:  13"} << true;
-}
-
-// What the load says; the list stays empty and the window open.
-void TestEditorWindow::load()
-{
-    QFETCH(QByteArray, workingFile);
-    QFETCH(QStringList, messages);
-    QFETCH(bool, loaded);
-
-    if (!workingFile.isEmpty()) writeFile(workingFilePath(), workingFile);
-    Rig rig;
-    if (workingFile.isEmpty()) rig.dialogs.queueAnswer(Answer::No);
-    EditorWindow* editor = rig.openEditor();
-    QVERIFY(editor && editor->isVisible());
-    QCOMPARE(rig.items(), QStringList{});
-    rig.trigger("asend");
-    const QString probe =
-        loaded ? QStringLiteral("No data in grid.") : QStringLiteral("Read Indicator first.");
-    QCOMPARE(rig.dialogs.messages(), messages + QStringList{probe});
-    QCOMPARE(rig.dialogs.unscripted(), 0);
-}
 
 void TestEditorWindow::showTank_data()
 {

@@ -1,8 +1,8 @@
 // One road through the windows a technician uses on indicator files, against the in-process
 // simulated meter: tank files written by the editor from the meter's tanks, built and saved in
 // the construction window and sent from it, opened in the management window and the viewer,
-// shown, graphed and sent again, then read back in the editor. Then the files the viewer
-// refuses, the viewer's shorter curve check, and the start on a file.
+// shown, graphed and sent again, then read back in the editor; the start on a file. Then the
+// files the viewer and the editor refuse, and the viewer's shorter curve check.
 
 #include "construct/indicatorbuilder.h"
 #include "editor/curvegrid.h"
@@ -365,46 +365,73 @@ void TestIndicatorFiles::road()
 
 void TestIndicatorFiles::refusedFiles_data()
 {
-    QTest::addColumn<QByteArray>("content"); // empty: a directory of that name
-    QTest::addColumn<QString>("message");    // "%1" stands for the chosen path
-    QTest::addColumn<bool>("viewerStays");
+    QTest::addColumn<bool>("editor"); // the editor loads it as the working file; else the viewer
+    QTest::addColumn<QByteArray>("content"); // empty: a directory of that name, or no file
+    QTest::addColumn<QString>("message");    // "%1" stands for the chosen path; empty: none
+    QTest::addColumn<bool>("stays"); // the window stays open on an empty list
 
-    QTest::newRow("ends before its count")
-        << QByteArray(" 0 ,  3 ,  1 ,  2 ") << kEndOfDataMessage << true;
-    QTest::newRow("no tanks") << formatIndicatorFile(3, threeBlockImage(), 0)
-                              << kNoTankDataMessage << true;
-    QTest::newRow("count too large")
-        << QByteArray("200, 0, 1, 2, 3") << errorText(err::kSubscript) << false;
-    QTest::newRow("value outside a byte")
-        << QByteArray("0, 1, 1, 2, 300, 4, 5, 6, 7, 8, 9") << errorText(err::kInvalidCall) << false;
-    QTest::newRow("a directory") << QByteArray() << "%1: not a regular file (a directory); not read"
-                                 << false;
+    QTest::newRow("viewer: ends before its count")
+        << false << QByteArray(" 0 ,  3 ,  1 ,  2 ") << kEndOfDataMessage << true;
+    QTest::newRow("viewer: no tanks")
+        << false << formatIndicatorFile(3, threeBlockImage(), 0) << kNoTankDataMessage << true;
+    QTest::newRow("viewer: count too large")
+        << false << QByteArray("200, 0, 1, 2, 3") << errorText(err::kSubscript) << false;
+    QTest::newRow("viewer: value outside a byte") << false
+                                                  << QByteArray("0, 1, 1, 2, 300, 4, 5, 6, 7, 8, 9")
+                                                  << errorText(err::kInvalidCall) << false;
+    QTest::newRow("viewer: a directory")
+        << false << QByteArray() << "%1: not a regular file (a directory); not read" << false;
+    QTest::newRow("editor: missing, answered No") << true << QByteArray() << "" << true;
+    QTest::newRow("editor: no tanks")
+        << true << formatIndicatorFile(3, IndicatorImage::fromBytes(QByteArray(24, '\0')), 0)
+        << "No tank data" << true;
+    QTest::newRow("editor: ends right after the image")
+        << true << QByteArray("0 , 1 , 1 , 2 , 3 , 4 , 5 , 6 , 7 , 8 ")
+        << "Error-End of data before end of count" << true;
+    QTest::newRow("editor: not a number") << true << QByteArray("0 , 1 , x") << "Error:  13" << true;
 }
 
-// What the viewer cannot show is reported; the program goes on with its port open, and the
-// management window is there again unless the viewer stays open on an empty list.
+// What a window cannot show is reported; the program goes on with its port open. The viewer
+// either stays open on an empty list or hands back to the management window; the editor stays
+// with nothing to send.
 void TestIndicatorFiles::refusedFiles()
 {
+    QFETCH(bool, editor);
     QFETCH(QByteArray, content);
     QFETCH(QString, message);
-    QFETCH(bool, viewerStays);
+    QFETCH(bool, stays);
 
-    const QString path = m_dir->path("bad.idr");
-    if (content.isEmpty())
-        QVERIFY(QDir().mkdir(path));
-    else
+    const QString path = editor ? workingFilePath() : m_dir->path("bad.idr");
+    if (!content.isEmpty())
         writeFile(path, content);
+    else if (!editor)
+        QVERIFY(QDir().mkdir(path));
     UiRig rig(threeBlockImage());
     QSignalSpy ended(rig.window.get(), &MainWindow::programEnded);
     QVERIFY(rig.waitIdle());
-    rig.trigger(nullptr, "mfiles");
-    rig.dialogs.queueFileName(path);
-    rig.trigger("meterform", "fileopen");
-    QTRY_COMPARE(rig.dialogs.messages(), QStringList{QString(message).replace("%1", path)});
-    auto* viewer = rig.find<ViewerWindow>("edtnk");
-    QTRY_COMPARE(bool(viewer && viewer->isVisible()), viewerStays);
-    if (viewerStays) QCOMPARE(viewer->findChild<QListWidget*>("List1")->count(), 0);
-    QCOMPARE(rig.find("meterform")->isVisible(), !viewerStays);
+    const QStringList messages =
+        message.isEmpty() ? QStringList{} : QStringList{QString(message).replace("%1", path)};
+    if (editor) {
+        if (content.isEmpty()) rig.dialogs.queueAnswer(Answer::No);
+        rig.trigger(nullptr, "tfiles");
+        auto* window = rig.find<EditorWindow>("atnkfrm");
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(window->findChild<QListWidget*>("List1")->count(), 0);
+        rig.trigger("atnkfrm", "asend");
+        QCOMPARE(rig.dialogs.messages(),
+                 messages + QStringList{content.isEmpty() ? "Read Indicator first."
+                                                          : "No data in grid."});
+        QCOMPARE(rig.dialogs.unscripted(), 0);
+    } else {
+        rig.trigger(nullptr, "mfiles");
+        rig.dialogs.queueFileName(path);
+        rig.trigger("meterform", "fileopen");
+        QTRY_COMPARE(rig.dialogs.messages(), messages);
+        auto* viewer = rig.find<ViewerWindow>("edtnk");
+        QTRY_COMPARE(bool(viewer && viewer->isVisible()), stays);
+        if (stays) QCOMPARE(viewer->findChild<QListWidget*>("List1")->count(), 0);
+        QCOMPARE(rig.find("meterform")->isVisible(), !stays);
+    }
     QTest::qWait(20);
     QCOMPARE(ended.size(), 0);
     QVERIFY(rig.link->isPortOpen());
