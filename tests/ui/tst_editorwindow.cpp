@@ -1,7 +1,8 @@
 // The tank editor driven through its widgets, opened from the main window against the
-// in-process simulated meter (the road through it and what its load refuses are in
-// tst_indicatorfiles): a tank shown in both modes, the three-point tank file saved, reopened and sent in both modes,
-// what the checks refuse before anything is written, bad typing, and closing mid-exchange.
+// in-process simulated meter: a tank shown in both modes, the three-point tank file saved,
+// reopened and sent in both modes, what the checks refuse before anything is written, and bad
+// typing. The road through it and what its load refuses are in tst_indicatorfiles, closing it
+// mid-exchange in tst_mainwindow.
 
 #include "editor/curvegrid.h"
 #include "editor/editorwindow.h"
@@ -82,7 +83,7 @@ QLineSeries* seriesOf(GraphWindow* graph)
 
 // The shared rig with the editor's controls at hand.
 struct Rig : UiRig {
-    explicit Rig(MeterTiming timing = {}) : UiRig(sampleImage(), timing) {}
+    Rig() : UiRig(sampleImage()) {}
 
     // Opens the editor from File Management > Tank Files, or on a tank file as the command
     // line does, after switching the main window's mode when asked.
@@ -125,8 +126,6 @@ private slots:
     void threePointTank();
     void refusedBeforeWriting_data();
     void refusedBeforeWriting();
-    void busyAndClosedMidExchange_data();
-    void busyAndClosedMidExchange();
 
 private:
     std::optional<FreshDirectory> m_dir;
@@ -334,40 +333,6 @@ void TestEditorWindow::refusedBeforeWriting()
     GraphWindow* window = editor->graphWindow();
     QCOMPARE(window != nullptr, !graph.isEmpty());
     if (window) QCOMPARE(seriesOf(window)->points(), graph);
-}
-
-void TestEditorWindow::busyAndClosedMidExchange_data()
-{
-    QTest::addColumn<QString>("action");
-    QTest::newRow("read") << "tread";
-    QTest::newRow("send") << "asend";
-}
-
-// While the editor's exchange runs, a second one is refused with the link's message; closing
-// the editor then neither crashes nor leaves a working file, and reports nothing.
-void TestEditorWindow::busyAndClosedMidExchange()
-{
-    QFETCH(QString, action);
-
-    writeWorkingFile(sampleImage());
-    const QString file = m_dir->path(QStringLiteral("curve.tnk"));
-    writeFile(file, tankFileOf("9", {{"100", "0"}, {"600", "50"}, {"1100", "99.99"}}));
-    Rig rig(MeterTiming{true, std::chrono::milliseconds(10)});
-    EditorWindow* editor = rig.openEditor(true, file);
-    QVERIFY(editor);
-    rig.trigger(qPrintable(action));
-    QVERIFY(rig.link->isBusy());
-    rig.trigger("tread");
-    rig.trigger("asend");
-    QCOMPARE(rig.dialogs.messages(), (QStringList{Link::kBusyMessage, Link::kBusyMessage}));
-    rig.trigger("tclose");
-    QVERIFY(rig.window->isVisible());
-    QVERIFY(rig.link->isBusy());
-    QVERIFY(rig.waitIdle());
-    QTRY_VERIFY(!rig.editor);
-    QVERIFY(!QFile::exists(workingFilePath()));
-    QCOMPARE(rig.dialogs.messages().size(), 2);
-    QCOMPARE(rig.meter->commandCount(action == "tread" ? "AU" : "CD"), 1);
 }
 
 QTEST_MAIN(TestEditorWindow)

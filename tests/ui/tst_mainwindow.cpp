@@ -1,8 +1,9 @@
 // The main window driven by its widgets' names against the in-process simulated meter: one road
 // through every window a technician uses (port, read, clear, write back, keypad, help, Exit),
 // then the ways opening a port and each exchange can fail, a second exchange while one runs,
-// and closing mid-read.
+// and closing the main window or the editor mid-exchange.
 
+#include "editor/editorwindow.h"
 #include "store/indicatorfile.h"
 #include "store/messages.h"
 #include "store/workingfile.h"
@@ -46,8 +47,8 @@ private slots:
     void portFails();
     void exchangeFails_data();
     void exchangeFails();
-    void secondExchangeWhileBusy();
-    void closedMidExchange();
+    void busyThenClosed_data();
+    void busyThenClosed();
 
 private:
     std::optional<FreshDirectory> m_dir;
@@ -311,56 +312,83 @@ void TestMainWindow::exchangeFails()
     QTRY_VERIFY(!clear || !clear->isVisible());
 }
 
-// A second exchange while a read is on the paced line is refused at once and nothing of it
-// reaches the wire; the windows stay usable meanwhile.
-void TestMainWindow::secondExchangeWhileBusy()
+void TestMainWindow::busyThenClosed_data()
 {
-    QByteArray bytes;
-    for (int i = 0; i < 8 * 40; ++i)
-        bytes.append(char(i));
-    Rig rig(IndicatorImage::fromBytes(bytes), MeterTiming{true, std::chrono::milliseconds(2)});
-    rig.window->startUp();
-    QVERIFY(rig.waitIdle());
-    rig.action("dwnldall")->trigger();
-    QVERIFY(rig.link->isBusy());
-    rig.action("aclear")->trigger();
-    auto* clear = rig.window->findChild<QWidget*>(QStringLiteral("clearit"));
-    QTest::mouseClick(clear->findChild<QPushButton*>("Command1"), Qt::LeftButton);
-    rig.action("dwnldall")->trigger();
-    QTest::mouseClick(rig.child<QCheckBox>("Check1"), Qt::LeftButton);
-    QCOMPARE(rig.window->windowTitle(), QStringLiteral("KALDOR (Meter Not Offset Capable)"));
-    QCOMPARE(rig.dialogs.messages(), (QStringList{Link::kBusyMessage, Link::kBusyMessage}));
-    QVERIFY(rig.waitIdle());
-    QTRY_COMPARE_WITH_TIMEOUT(rig.dialogs.messages().size(), 3, 5000);
-    QCOMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Indicator Data Read"));
-    QCOMPARE(rig.meter->commandCount("CL"), 0);
-    QCOMPARE(rig.sent().count('\x02'), 1); // one command frame: AU
+    QTest::addColumn<QString>("action"); // the main window's read, or the editor's exchange
+    QTest::addColumn<bool>("close");
+    QTest::newRow("main window read, then done") << "dwnldall" << false;
+    QTest::newRow("main window read, closed") << "dwnldall" << true;
+    QTest::newRow("editor read, closed") << "tread" << true;
+    QTest::newRow("editor send, closed") << "asend" << true;
 }
 
-// The close box during a read (a second of blocks to go): the close stops the link at its
-// next wait before it removes the working file, so the read can neither write it afterwards
-// nor report anything.
-void TestMainWindow::closedMidExchange()
+// While an exchange runs on the paced line, a second one is refused at once with the link's
+// message and nothing of it reaches the wire; the windows stay usable. The main window's close
+// box stops the link at its next wait before it removes the working file, so the read can
+// neither write it afterwards nor report anything. Closing the editor shows the main window
+// again; its exchange ends unreported and the working file is gone.
+void TestMainWindow::busyThenClosed()
 {
-    QByteArray bytes(8 * 200, '\x33');
-    Rig rig(IndicatorImage::fromBytes(bytes), MeterTiming{true, std::chrono::milliseconds(2)});
+    QFETCH(QString, action);
+    QFETCH(bool, close);
+    const bool editor = action != QLatin1String("dwnldall");
+    if (editor) {
+        writeFile(workingFilePath(), formatIndicatorFile(sampleImage().length() / 8, sampleImage(), 0));
+        writeFile("curve.tnk", "9\r\n 0 \r\n 0 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,");
+    }
+    QByteArray bytes(8 * (close ? 200 : 40), '\x33'); // a read of a second or more
+    Rig rig(editor ? sampleImage() : IndicatorImage::fromBytes(bytes),
+            MeterTiming{true, std::chrono::milliseconds(editor ? 10 : 2)});
     QSignalSpy ended(rig.window.get(), &MainWindow::programEnded);
     rig.window->startUp();
     QVERIFY(rig.waitIdle());
-    rig.action("dwnldall")->trigger();
-    QTest::qWait(50);
-    QVERIFY(rig.link->isBusy());
-    QElapsedTimer clock;
-    clock.start();
-    rig.window->close();
-    const qint64 took = clock.elapsed();
-    QVERIFY2(took < 200, qPrintable(QStringLiteral("the close took %1 ms").arg(took)));
-    QCOMPARE(ended.size(), 1);
-    QVERIFY(rig.window->closedByUser());
-    QVERIFY(rig.link->isStopped());
-    QTest::qWait(50);
+    QPointer<EditorWindow> window;
+    if (editor) {
+        rig.window->showTankEditor("curve.tnk");
+        window = rig.find<EditorWindow>("atnkfrm");
+        QVERIFY(window);
+        rig.trigger("atnkfrm", qPrintable(action));
+        QVERIFY(rig.link->isBusy());
+        rig.trigger("atnkfrm", "tread");
+        rig.trigger("atnkfrm", "asend");
+    } else {
+        rig.action("dwnldall")->trigger();
+        QVERIFY(rig.link->isBusy());
+        rig.action("aclear")->trigger();
+        QTest::mouseClick(rig.find("clearit")->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+        rig.action("dwnldall")->trigger();
+        QTest::mouseClick(rig.child<QCheckBox>("Check1"), Qt::LeftButton);
+        QCOMPARE(rig.window->windowTitle(), QStringLiteral("KALDOR (Meter Not Offset Capable)"));
+    }
+    const QStringList busy{Link::kBusyMessage, Link::kBusyMessage};
+    QCOMPARE(rig.dialogs.messages(), busy);
+    if (editor) {
+        rig.trigger("atnkfrm", "tclose");
+        QVERIFY(rig.window->isVisible());
+        QVERIFY(rig.link->isBusy());
+        QVERIFY(rig.waitIdle());
+        QTRY_VERIFY(!window);
+        QCOMPARE(rig.meter->commandCount(action == "tread" ? "AU" : "CD"), 1);
+    } else if (close) {
+        QElapsedTimer clock;
+        clock.start();
+        rig.window->close();
+        const qint64 took = clock.elapsed();
+        QVERIFY2(took < 200, qPrintable(QStringLiteral("the close took %1 ms").arg(took)));
+        QCOMPARE(ended.size(), 1);
+        QVERIFY(rig.window->closedByUser());
+        QVERIFY(rig.link->isStopped());
+        QTest::qWait(50);
+    } else {
+        QVERIFY(rig.waitIdle());
+        QTRY_COMPARE_WITH_TIMEOUT(rig.dialogs.messages(), busy + QStringList{"Indicator Data Read"},
+                                  5000);
+        QCOMPARE(rig.sent().count('\x02'), 1); // one command frame: AU
+        QCOMPARE(rig.meter->commandCount("CL"), 0);
+        return;
+    }
     QVERIFY(!QFile::exists(workingFilePath()));
-    QVERIFY(rig.dialogs.messages().isEmpty());
+    QCOMPARE(rig.dialogs.messages(), busy);
 }
 
 QTEST_MAIN(TestMainWindow)
