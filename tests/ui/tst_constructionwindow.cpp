@@ -4,8 +4,6 @@
 // refusals.
 
 #include "construct/constructionwindow.h"
-#include "editor/curvecheck.h"
-#include "editor/tankfile.h"
 #include "store/indicatortanks.h"
 #include "tests/support/uirig.h"
 
@@ -23,25 +21,12 @@ namespace
 
 const QString kBuilt = QStringLiteral("Indicator file built.");
 
-// A three-point curve saved as the tank editor saves it: checked, encoded, written.
-void writeTank(const QString& path, int tankNumber, int fullScale, bool offsetMode, int offset = 0)
+// A three-point tank file in the offset-capable layout, as the editor writes it.
+void writeTank(const QString& path, int tankNumber, int fullScale)
 {
-    CurveTable table;
-    const QStringList values{QString::number(-offset), QString::number(fullScale / 2 - offset),
-                             QString::number(fullScale - offset)};
-    const QStringList percents{QStringLiteral("0"), QStringLiteral("50"), QStringLiteral("99.99")};
-    for (int row = 1; row <= 3; ++row) {
-        table.setValue(row, values[row - 1]);
-        table.setPercent(row, percents[row - 1]);
-    }
-    const CurveCheck check = validateCurve(table);
-    QVERIFY(check.curveValid);
-    // The offset is minus the first value, the full scale the last value plus the offset.
-    const EncodedCurve encoded = encodeCurve(table, *check.pointCount, offsetMode);
-    QVERIFY(encoded.ok);
-    const TankFileSave saved = saveTankFile(path, QString::number(tankNumber), encoded,
-                                            *check.pointCount, table, offsetMode);
-    QVERIFY2(saved.ok, qPrintable(saved.messages.value(0).text));
+    const QByteArray scale = QByteArray::number(fullScale);
+    writeFile(path, QByteArray::number(tankNumber) + "\r\n " + scale + " \r\n 0 \r\n 3 \r\n0, 0," +
+                        QByteArray::number(fullScale / 2) + ", 50," + scale + ", 99.99,");
 }
 
 // The window on its own over the shared rig's link to a meter that holds no tanks, port open.
@@ -189,13 +174,13 @@ void TestConstructionWindow::listRules()
     QFETCH(QStringList, list);
     QFETCH(QStringList, messages);
     QFETCH(QString, directory);
-    writeTank(path(QStringLiteral("a.tnk")), 1, 1000, true);
-    writeTank(path(QStringLiteral("A.tnk")), 2, 1000, true);
-    writeTank(path(QStringLiteral("b.tnk")), 3, 1000, true);
-    writeTank(path(QStringLiteral("twin.tnk")), 1, 1000, true);
+    writeTank(path(QStringLiteral("a.tnk")), 1, 1000);
+    writeTank(path(QStringLiteral("A.tnk")), 2, 1000);
+    writeTank(path(QStringLiteral("b.tnk")), 3, 1000);
+    writeTank(path(QStringLiteral("twin.tnk")), 1, 1000);
     writeFile(path(QStringLiteral("notes.txt")), "text");
     QVERIFY(QDir(m_dir->dir.path()).mkdir(QStringLiteral("other")));
-    writeTank(path(QStringLiteral("other/a.tnk")), 9, 1000, true);
+    writeTank(path(QStringLiteral("other/a.tnk")), 9, 1000);
     const QString root = QDir(m_dir->dir.path()).canonicalPath();
     QVERIFY(QDir::setCurrent(root));
 
@@ -235,9 +220,9 @@ void TestConstructionWindow::directoryList()
     QDir top(m_dir->dir.path());
     QVERIFY(top.mkdir(QStringLiteral("one")) && top.mkdir(QStringLiteral("two")));
     QVERIFY(top.mkdir(QStringLiteral("two/folder.tnk")));
-    writeTank(path(QStringLiteral("one/t.tnk")), 5, 1000, true);
-    writeTank(path(QStringLiteral("two/t.tnk")), 9, 1000, true);
-    writeTank(path(QStringLiteral("two/UPPER.TNK")), 7, 1000, true);
+    writeTank(path(QStringLiteral("one/t.tnk")), 5, 1000);
+    writeTank(path(QStringLiteral("two/t.tnk")), 9, 1000);
+    writeTank(path(QStringLiteral("two/UPPER.TNK")), 7, 1000);
     writeFile(path(QStringLiteral("two/t.tnk.bak")), "old");
     const QString one = QDir(path(QStringLiteral("one"))).canonicalPath();
     const QString two = QDir(path(QStringLiteral("two"))).canonicalPath();
@@ -260,7 +245,7 @@ void TestConstructionWindow::directoryList()
     QVERIFY2(tanks.ok(), qPrintable(tanks.detail));
     QCOMPARE(tanks.records.value(0).tankNumber, 9);
 
-    writeTank(two + QStringLiteral("/new.tnk"), 4, 1000, true);
+    writeTank(two + QStringLiteral("/new.tnk"), 4, 1000);
     QTRY_COMPARE(texts(rig.files()), (QStringList{"new.tnk", "t.tnk", "UPPER.TNK"}));
     rig.select(rig.files(), QStringLiteral("t.tnk"));
     QVERIFY(QFile::remove(two + QStringLiteral("/new.tnk")));
@@ -285,9 +270,9 @@ void TestConstructionWindow::refusedBuildKeepsLastGood()
 {
     QFETCH(QByteArray, badFile);
     QFETCH(QString, message);
-    writeTank(path(QStringLiteral("good.tnk")), 4, 1000, true);
-    writeTank(path(QStringLiteral("more.tnk")), 6, 3000, true);
-    writeTank(path(QStringLiteral("bad.tnk")), 8, 1000, true);
+    writeTank(path(QStringLiteral("good.tnk")), 4, 1000);
+    writeTank(path(QStringLiteral("more.tnk")), 6, 3000);
+    writeTank(path(QStringLiteral("bad.tnk")), 8, 1000);
 
     Rig rig;
     for (const QString name : {"good.tnk", "more.tnk"}) {
@@ -367,8 +352,8 @@ void TestConstructionWindow::saveAndSendRefusals()
     QFETCH(QStringList, messages);
     QFETCH(int, dialogs);
     QFETCH(QString, written);
-    writeTank(path(QStringLiteral("plain.tnk")), 1, 1000, true);
-    writeTank(path(QStringLiteral("site.idr.tnk")), 2, 1000, true);
+    writeTank(path(QStringLiteral("plain.tnk")), 1, 1000);
+    writeTank(path(QStringLiteral("site.idr.tnk")), 2, 1000);
     const QByteArray tankBytes = readFile(path(QStringLiteral("site.idr.tnk")));
 
     Rig rig;
