@@ -1,8 +1,8 @@
 // One road through the windows a technician uses on indicator files, against the in-process
 // simulated meter: tank files written by the editor from the meter's tanks, built and saved in
 // the construction window and sent from it, opened in the management window and the viewer,
-// shown, graphed and sent again, then read back in the editor; the start on a file. Then the
-// files the viewer and the editor refuse, and the viewer's shorter curve check.
+// shown, graphed and sent again, then read back in the editor. Then the files the viewer and the
+// editor refuse, and the start on a file with the viewer's shorter curve check.
 
 #include "construct/indicatorbuilder.h"
 #include "editor/curvegrid.h"
@@ -89,7 +89,7 @@ private slots:
     void road();
     void refusedFiles_data();
     void refusedFiles();
-    void graphShowsWhatTheEditorRefuses();
+    void startWithFile();
 
 private:
     std::optional<FreshDirectory> m_dir;
@@ -346,21 +346,6 @@ void TestIndicatorFiles::road()
     doubleClickItem(tanks, 0);
     QCOMPARE(rowsOf(editor->findChild<CurveGrid*>("Grid1")->table()), sentRows);
     QCOMPARE(rig.dialogs.unscripted(), 0);
-
-    // kaldor FILE.idr: the viewer on the file, the management window behind it, keeping the
-    // file by its whole path.
-    QVERIFY(QFile::copy(site, m_dir->path(QStringLiteral("start.IDR"))));
-    UiRig started(sampleImage());
-    started.window->startWithIndicatorFile("start.IDR"); // as given on the command line
-    viewer = started.find<ViewerWindow>("edtnk");
-    QVERIFY(viewer && viewer->isVisible());
-    QCOMPARE(viewer->findChild<QListWidget*>("List1")->count(), 2);
-    files = started.find<ManagementWindow>("meterform");
-    QVERIFY(files && !files->isVisible() && !started.window->isVisible());
-    viewer->close();
-    QVERIFY(files->isVisible());
-    QCOMPARE(files->chosenFile(), m_dir->path(QStringLiteral("start.IDR")));
-    QVERIFY(started.dialogs.messages().isEmpty());
 }
 
 void TestIndicatorFiles::refusedFiles_data()
@@ -437,10 +422,11 @@ void TestIndicatorFiles::refusedFiles()
     QVERIFY(rig.link->isPortOpen());
 }
 
-// The viewer's shorter check: a curve that ends at 95 % is drawn.
-void TestIndicatorFiles::graphShowsWhatTheEditorRefuses()
+// kaldor FILE.idr: the viewer on the file, the management window behind it, keeping the file
+// by its whole path. The viewer's shorter check draws a curve that ends at 95 %.
+void TestIndicatorFiles::startWithFile()
 {
-    const QString path = m_dir->path("short.idr");
+    const QString path = m_dir->path("short.IDR");
     IndicatorImage image = writeThreeTankFile(path);
     const TankRecord first = loadIndicatorTanks(path).records.constFirst();
     const int lastPercentWord = first.start + 2 * 6; // full scale, offset, two points before it
@@ -450,14 +436,22 @@ void TestIndicatorFiles::graphShowsWhatTheEditorRefuses()
     QVERIFY(writeConstructedFile(path, image, image.length()).ok);
 
     UiRig rig(threeBlockImage());
-    rig.window->startWithIndicatorFile(path);
+    rig.window->startWithIndicatorFile("short.IDR"); // as given on the command line
     auto* viewer = rig.find<ViewerWindow>("edtnk");
-    viewer->findChild<QListWidget*>("List1")->setCurrentRow(0);
+    QVERIFY(viewer && viewer->isVisible());
+    auto* list = viewer->findChild<QListWidget*>("List1");
+    QCOMPARE(list->count(), 3);
+    auto* files = rig.find<ManagementWindow>("meterform");
+    QVERIFY(files && !files->isVisible() && !rig.window->isVisible());
+    list->setCurrentRow(0);
     rig.trigger("edtnk", "aview");
     rig.trigger("edtnk", "agraph");
-    QVERIFY(rig.dialogs.messages().isEmpty());
     auto* graph = viewer->findChild<QWidget*>("graphit");
     QVERIFY(graph && graph->isVisible());
+    viewer->close();
+    QVERIFY(files->isVisible());
+    QCOMPARE(files->chosenFile(), path);
+    QVERIFY(rig.dialogs.messages().isEmpty());
 }
 
 QTEST_MAIN(TestIndicatorFiles)
