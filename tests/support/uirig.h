@@ -22,11 +22,13 @@
 #include <memory>
 #include <mutex>
 
-namespace kaldor::testing {
+namespace kaldor::testing
+{
 
 // A simulated line whose open() can be made to fail as a real port would; it tells when the
 // link deletes it (on the link's thread).
-class TestPort : public SimulatedPort {
+class TestPort : public SimulatedPort
+{
 public:
     TestPort(std::shared_ptr<SimulatedMeter> meter, MeterTiming timing, PortStatus opening,
              std::function<void(TestPort*)> deleted)
@@ -48,7 +50,10 @@ inline IndicatorImage sampleImage()
     return loadIndicatorFile(QStringLiteral(KALDOR_SOURCE_DIR "/samples/three-tanks.idr")).image;
 }
 
-inline PortStatus failing(PortError e) { return PortStatus{e, QStringLiteral("test port refused")}; }
+inline PortStatus failing(PortError e)
+{
+    return PortStatus{e, QStringLiteral("test port refused")};
+}
 
 // start: the main window starts up (opening port 1) at once; otherwise the test sets the
 // failures first and starts it, or opens the port itself.

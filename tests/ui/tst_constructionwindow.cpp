@@ -203,7 +203,8 @@ void TestConstructionWindow::listRules()
         else if (verb == QLatin1String("cd"))
             rig.showDirectory(path(name));
         else if (verb == QLatin1String("drop"))
-            rig.drop(name.split(QLatin1Char(',')).replaceInStrings(QRegularExpression("^"), root + '/'));
+            rig.drop(
+                name.split(QLatin1Char(',')).replaceInStrings(QRegularExpression("^"), root + '/'));
         else
             QFAIL(qPrintable(step));
     }

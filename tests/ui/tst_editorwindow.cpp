@@ -90,8 +90,7 @@ struct Rig : UiRig {
     EditorWindow* openEditor(bool offsetMode = true, const QString& tankFile = {})
     {
         if (!waitIdle()) return nullptr;
-        if (!offsetMode)
-            QTest::mouseClick(find<QCheckBox>("Check1"), Qt::LeftButton);
+        if (!offsetMode) QTest::mouseClick(find<QCheckBox>("Check1"), Qt::LeftButton);
         if (tankFile.isEmpty())
             UiRig::trigger(nullptr, "tfiles");
         else
@@ -160,7 +159,8 @@ void TestEditorWindow::showTank()
     EditorWindow* editor = rig.openEditor(offsetMode);
     QVERIFY(editor);
     if (!offsetMode)
-        QCOMPARE(editor->windowTitle(), QStringLiteral("Edit Tank Data (Meter Not Offset Capable)"));
+        QCOMPARE(editor->windowTitle(),
+                 QStringLiteral("Edit Tank Data (Meter Not Offset Capable)"));
     QCOMPARE(rig.items(), QStringList{"Tank  5"});
     rig.doubleClickTank(item);
     QCOMPARE(rowsOf(rig.grid()->table()), rows);
@@ -243,7 +243,7 @@ void TestEditorWindow::refusedBeforeWriting_data()
     QTest::addColumn<QString>("action");
     QTest::addColumn<QStringList>("messages"); // each a prefix of the message shown
     QTest::addColumn<QList<QPointF>>("graph"); // what the graph draws; empty: no graph
-    QTest::addColumn<QString>("typed"); // pasted into the tank number box, then Enter
+    QTest::addColumn<QString>("typed");        // pasted into the tank number box, then Enter
 
     const Rows rising{{"100", "0"}, {"2000", "50"}, {"1100", "99.99"}};
     const Rows wide{{"100", "0"}, {"32868", "99.99"}};
@@ -267,7 +267,8 @@ void TestEditorWindow::refusedBeforeWriting_data()
         << QList<QPointF>{} << "";
     QTest::newRow("save: full scale 32768")
         << "5" << wide << "tsave"
-        << QStringList{"The full scale 32768 is too large for a tank file"} << QList<QPointF>{} << "";
+        << QStringList{"The full scale 32768 is too large for a tank file"} << QList<QPointF>{}
+        << "";
     QTest::newRow("send: an empty grid")
         << "5" << Rows{} << "asend" << QStringList{"No data in grid."} << QList<QPointF>{} << "";
     QTest::newRow("graph: last percentage 95")
@@ -279,12 +280,12 @@ void TestEditorWindow::refusedBeforeWriting_data()
         << QList<QPointF>{{0, 100}, {50, 600}, {99.99, 1100}} << "";
     // Through the real widgets: a refused tank number is a message and the box stays open.
     const Rows good{{"1", "0"}, {"2", "99.99"}};
-    QTest::newRow("send: typed symbols") << "" << good << "asend" << QStringList{kRefusal}
-                                         << QList<QPointF>{} << "#$%&*()";
-    QTest::newRow("send: typed -5") << "" << good << "asend" << QStringList{kRefusal}
-                                    << QList<QPointF>{} << "-5";
-    QTest::newRow("save: typed 256") << "5" << good << "tsave" << QStringList{kRefusal}
-                                     << QList<QPointF>{} << "256";
+    QTest::newRow("send: typed symbols")
+        << "" << good << "asend" << QStringList{kRefusal} << QList<QPointF>{} << "#$%&*()";
+    QTest::newRow("send: typed -5")
+        << "" << good << "asend" << QStringList{kRefusal} << QList<QPointF>{} << "-5";
+    QTest::newRow("save: typed 256")
+        << "5" << good << "tsave" << QStringList{kRefusal} << QList<QPointF>{} << "256";
     QTest::newRow("save: a long paste") << "5" << good << "tsave" << QStringList{kRefusal}
                                         << QList<QPointF>{} << QString(5000, QLatin1Char('9'));
 }

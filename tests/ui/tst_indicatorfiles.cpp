@@ -248,7 +248,8 @@ void TestIndicatorFiles::road()
     const QString site = m_dir->path(QStringLiteral("site.idr"));
     rig.dialogs.queueFileName(site);
     click("Command3");
-    QCOMPARE(rig.dialogs.messages().mid(1), (QStringList{"Indicator file built.", site + " saved."}));
+    QCOMPARE(rig.dialogs.messages().mid(1),
+             (QStringList{"Indicator file built.", site + " saved."}));
     const IndicatorTanks built = loadIndicatorTanks(site);
     QVERIFY2(built.ok(), qPrintable(built.detail));
     QCOMPARE(built.records.size(), 2);
@@ -353,7 +354,7 @@ void TestIndicatorFiles::refusedFiles_data()
     QTest::addColumn<bool>("editor"); // the editor loads it as the working file; else the viewer
     QTest::addColumn<QByteArray>("content"); // empty: a directory of that name, or no file
     QTest::addColumn<QString>("message");    // "%1" stands for the chosen path; empty: none
-    QTest::addColumn<bool>("stays"); // the window stays open on an empty list
+    QTest::addColumn<bool>("stays");         // the window stays open on an empty list
 
     QTest::newRow("viewer: ends before its count")
         << false << QByteArray(" 0 ,  3 ,  1 ,  2 ") << kEndOfDataMessage << true;
@@ -361,9 +362,9 @@ void TestIndicatorFiles::refusedFiles_data()
         << false << formatIndicatorFile(3, threeBlockImage(), 0) << kNoTankDataMessage << true;
     QTest::newRow("viewer: count too large")
         << false << QByteArray("200, 0, 1, 2, 3") << errorText(err::kSubscript) << false;
-    QTest::newRow("viewer: value outside a byte") << false
-                                                  << QByteArray("0, 1, 1, 2, 300, 4, 5, 6, 7, 8, 9")
-                                                  << errorText(err::kInvalidCall) << false;
+    QTest::newRow("viewer: value outside a byte")
+        << false << QByteArray("0, 1, 1, 2, 300, 4, 5, 6, 7, 8, 9") << errorText(err::kInvalidCall)
+        << false;
     QTest::newRow("viewer: a directory")
         << false << QByteArray() << "%1: not a regular file (a directory); not read" << false;
     QTest::newRow("editor: missing, answered No") << true << QByteArray() << "" << true;
@@ -373,7 +374,8 @@ void TestIndicatorFiles::refusedFiles_data()
     QTest::newRow("editor: ends right after the image")
         << true << QByteArray("0 , 1 , 1 , 2 , 3 , 4 , 5 , 6 , 7 , 8 ")
         << "Error-End of data before end of count" << true;
-    QTest::newRow("editor: not a number") << true << QByteArray("0 , 1 , x") << "Error:  13" << true;
+    QTest::newRow("editor: not a number")
+        << true << QByteArray("0 , 1 , x") << "Error:  13" << true;
 }
 
 // What a window cannot show is reported; the program goes on with its port open. The viewer
@@ -404,8 +406,8 @@ void TestIndicatorFiles::refusedFiles()
         QCOMPARE(window->findChild<QListWidget*>("List1")->count(), 0);
         rig.trigger("atnkfrm", "asend");
         QCOMPARE(rig.dialogs.messages(),
-                 messages + QStringList{content.isEmpty() ? "Read Indicator first."
-                                                          : "No data in grid."});
+                 messages +
+                     QStringList{content.isEmpty() ? "Read Indicator first." : "No data in grid."});
         QCOMPARE(rig.dialogs.unscripted(), 0);
     } else {
         rig.trigger(nullptr, "mfiles");
