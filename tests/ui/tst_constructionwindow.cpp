@@ -1,110 +1,53 @@
-// The construction window driven by its controls' names: tank files written by the editor in
-// each layout, chosen, built, saved and sent to the simulated meter; the list rules and their
-// messages; the directory list moving the current directory; drops from a file manager; and
-// the build and save refusals.
+// The construction window driven by its controls' names (the road through it, from the editor
+// to the meter, is in tst_indicatorfiles): the list rules and their messages, drops from a file
+// manager among them; the directory list moving the current directory; the build and save
+// refusals.
 
 #include "construct/constructionwindow.h"
-#include "editor/curvecheck.h"
-#include "editor/tankfile.h"
-#include "link/link.h"
-#include "sim/simulatedport.h"
 #include "store/indicatortanks.h"
-#include "tests/support/scripteddialogs.h"
+#include "tests/support/uirig.h"
 
 #include <QFileSystemModel>
-#include <QListWidget>
 #include <QMimeData>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTreeView>
 #include <QUrl>
-#include <QtTest>
 
 using namespace kaldor;
+using namespace kaldor::testing;
 
 namespace
 {
 
 const QString kBuilt = QStringLiteral("Indicator file built.");
 
-// A three-point curve saved as the tank editor saves it: checked, encoded, written.
-void writeTank(const QString& path, int tankNumber, int fullScale, bool offsetMode, int offset = 0)
+// A three-point tank file in the offset-capable layout, as the editor writes it.
+void writeTank(const QString& path, int tankNumber, int fullScale)
 {
-    CurveTable table;
-    const QStringList values{QString::number(-offset), QString::number(fullScale / 2 - offset),
-                             QString::number(fullScale - offset)};
-    const QStringList percents{QStringLiteral("0"), QStringLiteral("50"), QStringLiteral("99.99")};
-    for (int row = 1; row <= 3; ++row) {
-        table.setValue(row, values[row - 1]);
-        table.setPercent(row, percents[row - 1]);
-    }
-    const CurveCheck check = validateCurve(table);
-    QVERIFY(check.curveValid);
-    // The offset is minus the first value, the full scale the last value plus the offset.
-    const EncodedCurve encoded = encodeCurve(table, *check.pointCount, offsetMode);
-    QVERIFY(encoded.ok);
-    const TankFileSave saved = saveTankFile(path, QString::number(tankNumber), encoded,
-                                            *check.pointCount, table, offsetMode);
-    QVERIFY2(saved.ok, qPrintable(saved.messages.value(0).text));
+    const QByteArray scale = QByteArray::number(fullScale);
+    writeFile(path, QByteArray::number(tankNumber) + "\r\n " + scale + " \r\n 0 \r\n 3 \r\n0, 0," +
+                        QByteArray::number(fullScale / 2) + ", 50," + scale + ", 99.99,");
 }
 
-void writeText(const QString& path, const QByteArray& text)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(text), text.size());
-}
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QStringList texts(const QListWidget* list)
-{
-    QStringList out;
-    for (int row = 0; row < list->count(); ++row)
-        out.append(list->item(row)->text());
-    return out;
-}
-
-// The window over a link to a simulated meter that holds no tanks, its port open.
-struct Rig {
-    explicit Rig(bool offsetMode = true)
-        : meter(std::make_shared<SimulatedMeter>(SimulatedMeter::emptyImage()))
+// The window on its own over the shared rig's link to a meter that holds no tanks, port open.
+struct Rig : UiRig {
+    Rig() : UiRig(SimulatedMeter::emptyImage(), {}, false)
     {
-        link = std::make_unique<Link>(
-            [this](const PortSpec&) -> std::unique_ptr<SerialPort> {
-                return std::make_unique<SimulatedPort>(meter);
-            },
-            WaitBounds{150, 300});
         link->openPort(nullptr, PortSpec{}, {});
-        window = std::make_unique<ConstructionWindow>(*link, dialogs, offsetMode);
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        constr = std::make_unique<ConstructionWindow>(*link, dialogs, true);
+        constr->show();
+        QVERIFY(QTest::qWaitForWindowExposed(constr.get()));
         QVERIFY(waitIdle());
     }
-    ~Rig()
-    {
-        window.reset();
-        link.reset();
-    }
+    ~Rig() { constr.reset(); }
 
     template <class T> T* child(const char* name)
     {
-        return window->findChild<T*>(QLatin1String(name));
+        return constr->findChild<T*>(QLatin1String(name));
     }
     QListWidget* files() { return child<QListWidget>("File1"); }
     QListWidget* chosen() { return child<QListWidget>("List1"); }
     void click(const char* name) { QTest::mouseClick(child<QPushButton>(name), Qt::LeftButton); }
-    bool waitIdle()
-    {
-        QTest::qWait(20);
-        return QTest::qWaitFor([this] { return !link->isBusy(); }, 10000);
-    }
     void select(QListWidget* list, const QString& name)
     {
         const auto found = list->findItems(name, Qt::MatchExactly);
@@ -156,10 +99,7 @@ struct Rig {
         QVERIFY(dropped.isAccepted());
     }
 
-    std::shared_ptr<SimulatedMeter> meter;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<Link> link;
-    std::unique_ptr<ConstructionWindow> window;
+    std::unique_ptr<ConstructionWindow> constr;
 };
 
 } // namespace
@@ -168,153 +108,64 @@ class TestConstructionWindow : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-    void wholeRoad_data();
-    void wholeRoad();
+    void init() { m_dir.emplace(); }
+    void cleanup() { m_dir.reset(); }
     void listRules_data();
     void listRules();
     void directoryList();
-    void drops_data();
-    void drops();
     void refusedBuildKeepsLastGood_data();
     void refusedBuildKeepsLastGood();
     void saveAndSendRefusals_data();
     void saveAndSendRefusals();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_oldDir;
-    QString path(const QString& name) const { return m_dir->filePath(name); }
+    std::optional<FreshDirectory> m_dir;
+    QString path(const QString& name) const { return m_dir->path(name); }
 };
-
-// The window starts at the current directory: every test gets a fresh one.
-void TestConstructionWindow::init()
-{
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_oldDir = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(m_dir->path()));
-}
-
-void TestConstructionWindow::cleanup()
-{
-    QDir::setCurrent(m_oldDir);
-    m_dir.reset();
-}
-
-void TestConstructionWindow::wholeRoad_data()
-{
-    QTest::addColumn<bool>("offsetMode");
-    QTest::addColumn<QString>("title");
-    QTest::newRow("offset capable")
-        << true << "Construct Indicator File from Tank Files (Meter Offset Capable)";
-    QTest::newRow("not offset capable")
-        << false << "Construct Indicator File from Tank Files (Meter Not Offset Capable)";
-}
-
-// Three tank files chosen out of file order, built, saved, and sent: the meter then holds the
-// saved image byte for byte, and the tanks decode in list order with the curves written.
-void TestConstructionWindow::wholeRoad()
-{
-    QFETCH(bool, offsetMode);
-    QFETCH(QString, title);
-    writeTank(path(QStringLiteral("east.tnk")), 12, 1000, offsetMode, offsetMode ? 100 : 0);
-    writeTank(path(QStringLiteral("north.tnk")), 3, 2400, offsetMode);
-    writeTank(path(QStringLiteral("west.tnk")), 200, 800, offsetMode);
-    writeText(path(QStringLiteral("notes.txt")), "not a tank");
-
-    Rig rig(offsetMode);
-    QCOMPARE(rig.window->windowTitle(), title);
-    QCOMPARE(texts(rig.files()), (QStringList{"east.tnk", "north.tnk", "west.tnk"}));
-    QVERIFY(!rig.child<QProgressBar>("pbConstr")->isVisible());
-
-    rig.select(rig.files(), QStringLiteral("west.tnk"));
-    rig.click("Command1");
-    rig.doubleClick(rig.files(), QStringLiteral("east.tnk"));
-    rig.select(rig.files(), QStringLiteral("north.tnk"));
-    rig.click("Command1");
-    QCOMPARE(texts(rig.chosen()), (QStringList{"west.tnk", "east.tnk", "north.tnk"}));
-    QVERIFY(rig.files()->selectedItems().isEmpty());
-
-    rig.click("Command4");
-    QCOMPARE(rig.dialogs.messages(), QStringList{kBuilt});
-
-    const QString saved = path(QStringLiteral("site.idr"));
-    rig.dialogs.queueFileName(saved);
-    rig.click("Command3");
-    QCOMPARE(rig.dialogs.messages().constLast(), saved + QStringLiteral(" saved."));
-    const IndicatorTanks tanks = loadIndicatorTanks(saved);
-    QVERIFY2(tanks.ok(), qPrintable(tanks.detail));
-    QCOMPARE(tanks.records.size(), 3);
-    const QList<int> numbers{200, 12, 3};
-    const QList<int> fullScales{800, 1000, 2400};
-    for (int i = 0; i < 3; ++i) {
-        QCOMPARE(tanks.records[i].tankNumber, numbers[i]);
-        const TankCurve curve = curveFromRecord(tanks.records[i], offsetMode);
-        QCOMPARE(curve.fullScale, fullScales[i]);
-        QCOMPARE(curve.points.size(), 3);
-        QVERIFY(qAbs(curve.points[1].percent - 50) < 0.01);
-        QCOMPARE(curve.points[2].percentWord, layout::kEndMarkerWord);
-    }
-    QCOMPARE(curveFromRecord(tanks.records[1], offsetMode).offset.value_or(0),
-             offsetMode ? 100 : 0);
-
-    QSignalSpy progress(rig.child<QProgressBar>("pbConstr"), &QProgressBar::valueChanged);
-    rig.click("Command5");
-    QVERIFY(rig.child<QProgressBar>("pbConstr")->isVisible());
-    QVERIFY(rig.waitIdle());
-    QTRY_COMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Data Sent"));
-    QCOMPARE(rig.meter->image().bytes(), tanks.image.bytes());
-    QCOMPARE(rig.meter->image().length(), tanks.image.length());
-    // The bar climbs to exactly 100 with the last byte, then is hidden and reset.
-    QList<int> values;
-    for (const QList<QVariant>& args : progress)
-        values.append(args.first().toInt());
-    QVERIFY(values.size() >= 3);
-    QCOMPARE(values.constLast(), 0);
-    QCOMPARE(values.at(values.size() - 2), 100);
-    QVERIFY(std::is_sorted(values.begin(), values.end() - 1));
-    QVERIFY(!rig.child<QProgressBar>("pbConstr")->isVisible());
-
-    // Closing hands back to the window that opened it and forgets the list and the build.
-    QSignalSpy closed(rig.window.get(), &ConstructionWindow::closed);
-    rig.window->close();
-    QCOMPARE(closed.count(), 1);
-    QCOMPARE(rig.chosen()->count(), 0);
-    rig.window->show();
-    rig.click("Command5");
-    QCOMPARE(rig.dialogs.messages().constLast(), QStringLiteral("File not built yet"));
-}
 
 void TestConstructionWindow::listRules_data()
 {
     // Steps: pick:N selects N in File1, add clicks "Add a Tank", fileDbl:N double-clicks N in
     // File1, choose:N selects N in List1, remove clicks "Remove a Tank", listDbl:N double-clicks
-    // N in List1 (listDbl: the empty part below the entries), cd:D shows subdirectory D.
+    // N in List1 (listDbl: the empty part below the entries), cd:D shows subdirectory D,
+    // drop:N,M… drops those files on List1 from a file manager. "@" in a message stands for the
+    // test's directory.
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QStringList>("list");
     QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<QString>("directory"); // shown at the end, below the test's directory
     const QString nothing = QStringLiteral("Nothing selected.");
     const QString already = QStringLiteral("Tank already in.");
     QTest::newRow("add with nothing selected")
-        << QStringList{"add"} << QStringList{} << QStringList{nothing};
+        << QStringList{"add"} << QStringList{} << QStringList{nothing} << "";
     QTest::newRow("added in order, double-click adds too")
         << QStringList{"pick:b.tnk", "add", "fileDbl:a.tnk"} << QStringList{"b.tnk", "a.tnk"}
-        << QStringList{};
-    QTest::newRow("the same name twice") << QStringList{"pick:a.tnk", "add", "fileDbl:a.tnk"}
-                                         << QStringList{"a.tnk"} << QStringList{already};
+        << QStringList{} << "";
+    QTest::newRow("the same name twice, dropped too")
+        << QStringList{"pick:a.tnk", "add", "fileDbl:a.tnk", "drop:a.tnk"} << QStringList{"a.tnk"}
+        << QStringList{already, already} << "";
     QTest::newRow("the same name from another directory")
         << QStringList{"pick:a.tnk", "add", "cd:other", "pick:a.tnk", "add"} << QStringList{"a.tnk"}
-        << QStringList{already};
+        << QStringList{already} << "other";
     QTest::newRow("names differing in case, and the same tank number")
         << QStringList{"pick:a.tnk", "add", "pick:A.tnk", "add", "pick:twin.tnk", "add"}
-        << QStringList{"a.tnk", "A.tnk", "twin.tnk"} << QStringList{};
+        << QStringList{"a.tnk", "A.tnk", "twin.tnk"} << QStringList{} << "";
     QTest::newRow("remove the selected entry")
         << QStringList{"pick:a.tnk", "add", "pick:b.tnk", "add", "choose:a.tnk", "remove", "remove"}
-        << QStringList{"b.tnk"} << QStringList{nothing};
+        << QStringList{"b.tnk"} << QStringList{nothing} << "";
     QTest::newRow("double-click removes an entry, the empty part nothing")
         << QStringList{"pick:a.tnk", "add", "pick:b.tnk", "add", "listDbl:b.tnk", "listDbl:"}
-        << QStringList{"a.tnk"} << QStringList{};
+        << QStringList{"a.tnk"} << QStringList{} << "";
+    QTest::newRow("a drop on an empty list follows the file's directory")
+        << QStringList{"drop:other/a.tnk"} << QStringList{"a.tnk"} << QStringList{} << "other";
+    QTest::newRow("a drop from another directory once the list holds names")
+        << QStringList{"drop:a.tnk", "drop:other/a.tnk"} << QStringList{"a.tnk"}
+        << QStringList{"@/other/a.tnk: the file lies outside the directory @, where the listed "
+                       "tanks are read; choose its directory first."}
+        << "";
+    QTest::newRow("dropped tank files, and one that is not")
+        << QStringList{"drop:a.tnk,notes.txt,b.tnk"} << QStringList{"a.tnk", "b.tnk"}
+        << QStringList{"@/notes.txt: not a tank file (*.tnk); it was not added."} << "";
 }
 
 void TestConstructionWindow::listRules()
@@ -322,12 +173,16 @@ void TestConstructionWindow::listRules()
     QFETCH(QStringList, steps);
     QFETCH(QStringList, list);
     QFETCH(QStringList, messages);
-    writeTank(path(QStringLiteral("a.tnk")), 1, 1000, true);
-    writeTank(path(QStringLiteral("A.tnk")), 2, 1000, true);
-    writeTank(path(QStringLiteral("b.tnk")), 3, 1000, true);
-    writeTank(path(QStringLiteral("twin.tnk")), 1, 1000, true);
-    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("other")));
-    writeTank(path(QStringLiteral("other/a.tnk")), 9, 1000, true);
+    QFETCH(QString, directory);
+    writeTank(path(QStringLiteral("a.tnk")), 1, 1000);
+    writeTank(path(QStringLiteral("A.tnk")), 2, 1000);
+    writeTank(path(QStringLiteral("b.tnk")), 3, 1000);
+    writeTank(path(QStringLiteral("twin.tnk")), 1, 1000);
+    writeFile(path(QStringLiteral("notes.txt")), "text");
+    QVERIFY(QDir(m_dir->dir.path()).mkdir(QStringLiteral("other")));
+    writeTank(path(QStringLiteral("other/a.tnk")), 9, 1000);
+    const QString root = QDir(m_dir->dir.path()).canonicalPath();
+    QVERIFY(QDir::setCurrent(root));
 
     Rig rig;
     for (const QString& step : steps) {
@@ -347,31 +202,35 @@ void TestConstructionWindow::listRules()
             rig.doubleClick(rig.chosen(), name);
         else if (verb == QLatin1String("cd"))
             rig.showDirectory(path(name));
+        else if (verb == QLatin1String("drop"))
+            rig.drop(
+                name.split(QLatin1Char(',')).replaceInStrings(QRegularExpression("^"), root + '/'));
         else
             QFAIL(qPrintable(step));
     }
     QCOMPARE(texts(rig.chosen()), list);
-    QCOMPARE(rig.dialogs.messages(), messages);
+    QCOMPARE(rig.dialogs.messages(), messages.replaceInStrings(QStringLiteral("@"), root));
     QVERIFY(rig.chosen()->selectedItems().isEmpty());
+    QCOMPARE(rig.constr->directory(), directory.isEmpty() ? root : root + '/' + directory);
 }
 
 // The directory list moves the current directory, so the chosen names are opened in the
 // directory shown last; the file list shows the tank files there as they come and go.
 void TestConstructionWindow::directoryList()
 {
-    QDir top(m_dir->path());
+    QDir top(m_dir->dir.path());
     QVERIFY(top.mkdir(QStringLiteral("one")) && top.mkdir(QStringLiteral("two")));
     QVERIFY(top.mkdir(QStringLiteral("two/folder.tnk")));
-    writeTank(path(QStringLiteral("one/t.tnk")), 5, 1000, true);
-    writeTank(path(QStringLiteral("two/t.tnk")), 9, 1000, true);
-    writeTank(path(QStringLiteral("two/UPPER.TNK")), 7, 1000, true);
-    writeText(path(QStringLiteral("two/t.tnk.bak")), "old");
+    writeTank(path(QStringLiteral("one/t.tnk")), 5, 1000);
+    writeTank(path(QStringLiteral("two/t.tnk")), 9, 1000);
+    writeTank(path(QStringLiteral("two/UPPER.TNK")), 7, 1000);
+    writeFile(path(QStringLiteral("two/t.tnk.bak")), "old");
     const QString one = QDir(path(QStringLiteral("one"))).canonicalPath();
     const QString two = QDir(path(QStringLiteral("two"))).canonicalPath();
     QVERIFY(QDir::setCurrent(one));
 
     Rig rig;
-    QCOMPARE(rig.window->directory(), one);
+    QCOMPARE(rig.constr->directory(), one);
     QCOMPARE(texts(rig.files()), QStringList{"t.tnk"});
     rig.select(rig.files(), QStringLiteral("t.tnk"));
     rig.click("Command1");
@@ -387,67 +246,12 @@ void TestConstructionWindow::directoryList()
     QVERIFY2(tanks.ok(), qPrintable(tanks.detail));
     QCOMPARE(tanks.records.value(0).tankNumber, 9);
 
-    writeTank(two + QStringLiteral("/new.tnk"), 4, 1000, true);
+    writeTank(two + QStringLiteral("/new.tnk"), 4, 1000);
     QTRY_COMPARE(texts(rig.files()), (QStringList{"new.tnk", "t.tnk", "UPPER.TNK"}));
     rig.select(rig.files(), QStringLiteral("t.tnk"));
     QVERIFY(QFile::remove(two + QStringLiteral("/new.tnk")));
     QTRY_COMPARE(texts(rig.files()), (QStringList{"t.tnk", "UPPER.TNK"}));
     QCOMPARE(rig.files()->selectedItems().value(0)->text(), QStringLiteral("t.tnk"));
-}
-
-void TestConstructionWindow::drops_data()
-{
-    // Paths below the test directory; the window shows "here" when the drop comes.
-    QTest::addColumn<QStringList>("before");
-    QTest::addColumn<QStringList>("dropped");
-    QTest::addColumn<QStringList>("list");
-    QTest::addColumn<QString>("directory");
-    QTest::addColumn<QStringList>("messages");
-    QTest::newRow("a name already in")
-        << QStringList{"here/a.tnk"} << QStringList{"here/a.tnk"} << QStringList{"a.tnk"} << "here"
-        << QStringList{"Tank already in."};
-    QTest::newRow("an empty list follows the file's directory")
-        << QStringList{} << QStringList{"there/c.tnk"} << QStringList{"c.tnk"} << "there"
-        << QStringList{};
-    QTest::newRow("another directory once the list holds names")
-        << QStringList{"here/a.tnk"} << QStringList{"there/c.tnk"} << QStringList{"a.tnk"} << "here"
-        << QStringList{"@there/c.tnk: the file lies outside the directory @here, where the listed "
-                       "tanks are read; choose its directory first."};
-    QTest::newRow("tank files from the directory shown, and one that is not")
-        << QStringList{} << QStringList{"here/a.tnk", "here/notes.txt", "here/b.tnk"}
-        << QStringList{"a.tnk", "b.tnk"} << "here"
-        << QStringList{"@here/notes.txt: not a tank file (*.tnk); it was not added."};
-}
-
-// Files dropped on List1 from a file manager join it by the rules of "Add a Tank".
-void TestConstructionWindow::drops()
-{
-    QFETCH(QStringList, before);
-    QFETCH(QStringList, dropped);
-    QFETCH(QStringList, list);
-    QFETCH(QString, directory);
-    QFETCH(QStringList, messages);
-    QDir top(m_dir->path());
-    QVERIFY(top.mkdir(QStringLiteral("here")) && top.mkdir(QStringLiteral("there")));
-    writeTank(path(QStringLiteral("here/a.tnk")), 1, 1000, true);
-    writeTank(path(QStringLiteral("here/b.tnk")), 2, 1000, true);
-    writeText(path(QStringLiteral("here/notes.txt")), "text");
-    writeTank(path(QStringLiteral("there/c.tnk")), 3, 1000, true);
-    const QString root = top.canonicalPath() + QLatin1Char('/');
-    QVERIFY(QDir::setCurrent(root + QStringLiteral("here")));
-
-    const auto paths = [&](const QStringList& names) {
-        QStringList out;
-        for (const QString& n : names)
-            out.append(root + n);
-        return out;
-    };
-    Rig rig;
-    if (!before.isEmpty()) rig.drop(paths(before));
-    rig.drop(paths(dropped));
-    QCOMPARE(texts(rig.chosen()), list);
-    QCOMPARE(rig.window->directory(), root + directory);
-    QCOMPARE(rig.dialogs.messages(), messages.replaceInStrings(QStringLiteral("@"), root));
 }
 
 void TestConstructionWindow::refusedBuildKeepsLastGood_data()
@@ -467,9 +271,9 @@ void TestConstructionWindow::refusedBuildKeepsLastGood()
 {
     QFETCH(QByteArray, badFile);
     QFETCH(QString, message);
-    writeTank(path(QStringLiteral("good.tnk")), 4, 1000, true);
-    writeTank(path(QStringLiteral("more.tnk")), 6, 3000, true);
-    writeTank(path(QStringLiteral("bad.tnk")), 8, 1000, true);
+    writeTank(path(QStringLiteral("good.tnk")), 4, 1000);
+    writeTank(path(QStringLiteral("more.tnk")), 6, 3000);
+    writeTank(path(QStringLiteral("bad.tnk")), 8, 1000);
 
     Rig rig;
     for (const QString name : {"good.tnk", "more.tnk"}) {
@@ -485,7 +289,7 @@ void TestConstructionWindow::refusedBuildKeepsLastGood()
     if (badFile.isEmpty())
         QVERIFY(QFile::remove(path(QStringLiteral("bad.tnk"))));
     else
-        writeText(path(QStringLiteral("bad.tnk")), badFile);
+        writeFile(path(QStringLiteral("bad.tnk")), badFile);
     rig.dialogs.clear();
     rig.click("Command4");
     QCOMPARE(
@@ -494,8 +298,8 @@ void TestConstructionWindow::refusedBuildKeepsLastGood()
 
     rig.dialogs.queueFileName(path(QStringLiteral("second.idr")));
     rig.click("Command3");
-    QCOMPARE(fileBytes(path(QStringLiteral("second.idr"))),
-             fileBytes(path(QStringLiteral("first.idr"))));
+    QCOMPARE(readFile(path(QStringLiteral("second.idr"))),
+             readFile(path(QStringLiteral("first.idr"))));
     rig.click("Command5");
     QVERIFY(rig.waitIdle());
     QTRY_COMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Data Sent"));
@@ -549,9 +353,9 @@ void TestConstructionWindow::saveAndSendRefusals()
     QFETCH(QStringList, messages);
     QFETCH(int, dialogs);
     QFETCH(QString, written);
-    writeTank(path(QStringLiteral("plain.tnk")), 1, 1000, true);
-    writeTank(path(QStringLiteral("site.idr.tnk")), 2, 1000, true);
-    const QByteArray tankBytes = fileBytes(path(QStringLiteral("site.idr.tnk")));
+    writeTank(path(QStringLiteral("plain.tnk")), 1, 1000);
+    writeTank(path(QStringLiteral("site.idr.tnk")), 2, 1000);
+    const QByteArray tankBytes = readFile(path(QStringLiteral("site.idr.tnk")));
 
     Rig rig;
     for (const QString name : {"plain.tnk", "site.idr.tnk"}) {
@@ -567,8 +371,8 @@ void TestConstructionWindow::saveAndSendRefusals()
     QVERIFY(rig.waitIdle());
     QCOMPARE(rig.dialogs.messages(), messages);
     QCOMPARE(rig.dialogs.shown().size() - rig.dialogs.messages().size(), dialogs);
-    QCOMPARE(fileBytes(path(QStringLiteral("site.idr.tnk"))), tankBytes);
-    const QStringList idrs = QDir(m_dir->path()).entryList({"*.idr*"}, QDir::Files);
+    QCOMPARE(readFile(path(QStringLiteral("site.idr.tnk"))), tankBytes);
+    const QStringList idrs = QDir(m_dir->dir.path()).entryList({"*.idr*"}, QDir::Files);
     const QStringList expected =
         written.isEmpty() ? QStringList{"site.idr.tnk"} : QStringList{written, "site.idr.tnk"};
     QCOMPARE(idrs, expected);

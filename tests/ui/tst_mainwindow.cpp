@@ -1,166 +1,64 @@
 // The main window driven by its widgets' names against the in-process simulated meter: one road
 // through every window a technician uses (port, read, clear, write back, keypad, help, Exit),
-// then the ways each step can fail, a second exchange while one runs, and closing mid-read.
+// then the ways opening a port and each exchange can fail, a second exchange while one runs,
+// and closing the main window or the editor mid-exchange.
 
-#include "link/link.h"
-#include "shell/mainwindow.h"
-#include "sim/simulatedport.h"
+#include "editor/editorwindow.h"
 #include "store/indicatorfile.h"
 #include "store/messages.h"
 #include "store/workingfile.h"
 #include "tests/link/linktesthelpers.h"
-#include "tests/support/scripteddialogs.h"
+#include "tests/support/uirig.h"
 
-#include <QAction>
 #include <QCheckBox>
-#include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTextBrowser>
-#include <QtTest>
 
 #include <cstdlib>
-#include <functional>
-#include <mutex>
 
 using namespace kaldor;
+using namespace kaldor::testing;
 
 namespace {
 
-// A simulated line whose open() can be made to fail as a real port would; it tells when the
-// link deletes it (on the link's thread).
-class TestPort : public SimulatedPort {
-public:
-    TestPort(std::shared_ptr<SimulatedMeter> meter, MeterTiming timing, PortStatus opening,
-             std::function<void(TestPort*)> deleted)
-        : SimulatedPort(std::move(meter), timing), m_opening(std::move(opening)),
-          m_deleted(std::move(deleted))
+// The shared rig, started by each test once it has set the failures.
+struct Rig : UiRig {
+    explicit Rig(IndicatorImage image = threeBlockImage(), MeterTiming timing = {})
+        : UiRig(image, timing, false)
     {
     }
-    ~TestPort() override { m_deleted(this); }
-    PortStatus open() override { return m_opening.ok() ? SimulatedPort::open() : m_opening; }
-
-private:
-    PortStatus m_opening;
-    std::function<void(TestPort*)> m_deleted;
+    QAction* action(const char* name) { return find<QAction>(name); }
+    template <class T> T* child(const char* name) { return find<T>(name); }
 };
-
-// The program's parts wired as main() wires them, with the meter's port made by the test.
-struct Rig {
-    explicit Rig(IndicatorImage image = testing::threeBlockImage(), MeterTiming timing = {})
-        : meter(std::make_shared<SimulatedMeter>(image)), timing(timing)
-    {
-        link = std::make_unique<Link>(
-            [this](const PortSpec& port) -> std::unique_ptr<SerialPort> {
-                auto deleted = [this](TestPort* gone) {
-                    const std::lock_guard lock(mutex);
-                    sentOnDeletedPorts += gone->sentBytes();
-                    ports.removeOne(gone);
-                };
-                auto p = std::make_unique<TestPort>(meter, this->timing,
-                                                    failures.value(port.number), deleted);
-                const std::lock_guard lock(mutex);
-                ports.append(p.get());
-                opened.append(port.number);
-                return p;
-            },
-            WaitBounds{150, 300});
-        window = std::make_unique<MainWindow>(*link, dialogs);
-    }
-    ~Rig()
-    {
-        window.reset();
-        link.reset();
-    }
-
-    // What the program wrote to the meter on every port it made, in order.
-    QByteArray sent()
-    {
-        const std::lock_guard lock(mutex);
-        QByteArray all = sentOnDeletedPorts;
-        for (TestPort* p : ports)
-            all += p->sentBytes();
-        return all;
-    }
-    QList<int> portsOpened()
-    {
-        const std::lock_guard lock(mutex);
-        return opened;
-    }
-    QAction* action(const char* name) { return window->findChild<QAction*>(QLatin1String(name)); }
-    template <class T> T* child(const char* name) { return window->findChild<T*>(QLatin1String(name)); }
-    bool waitIdle()
-    {
-        QTest::qWait(20);
-        return QTest::qWaitFor([this] { return !link->isBusy(); }, 10000);
-    }
-
-    std::shared_ptr<SimulatedMeter> meter;
-    MeterTiming timing;
-    QMap<int, PortStatus> failures; // port number -> how opening it fails
-    std::mutex mutex;
-    QList<TestPort*> ports; // owned by the link, which deletes the one it no longer uses
-    QByteArray sentOnDeletedPorts;
-    QList<int> opened;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<Link> link;
-    std::unique_ptr<MainWindow> window;
-};
-
-PortStatus failing(PortError e) { return PortStatus{e, QStringLiteral("test port refused")}; }
 
 } // namespace
 
 class TestMainWindow : public QObject {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
+    void init() { m_dir.emplace(); }
+    void cleanup() { m_dir.reset(); }
     void oneRoad();
-    void startUp_data();
-    void startUp();
-    void portWindow_data();
-    void portWindow();
-    void clear_data();
-    void clear();
+    void portFails_data();
+    void portFails();
     void exchangeFails_data();
     void exchangeFails();
-    void secondExchangeWhileBusy();
-    void closedMidExchange();
+    void busyThenClosed_data();
+    void busyThenClosed();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_oldDir;
+    std::optional<FreshDirectory> m_dir;
 };
-
-// The working file lives in the current directory: every test gets a fresh one.
-void TestMainWindow::init()
-{
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_oldDir = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(m_dir->path()));
-}
-
-void TestMainWindow::cleanup()
-{
-    QDir::setCurrent(m_oldDir);
-    m_dir.reset();
-}
 
 // Start-up, the offset mode, another port, a read over a stale working file, clear, the image
 // written back, the keypad, help, and Exit, each window opened from the menu.
 void TestMainWindow::oneRoad()
 {
-    {
-        QFile stale(workingFilePath());
-        QVERIFY(stale.open(QIODevice::WriteOnly));
-        stale.write(" 0 ,  0 ,  0 \r\n");
-    }
+    writeFile(workingFilePath(), " 0 ,  0 ,  0 \r\n");
     Rig rig;
     QSignalSpy ended(rig.window.get(), &MainWindow::programEnded);
     rig.window->startUp();
@@ -210,13 +108,9 @@ void TestMainWindow::oneRoad()
     QTRY_COMPARE_WITH_TIMEOUT(rig.dialogs.messages(), QStringList{"Indicator Data Read"}, 5000);
     QVERIFY(!bar->isVisible());
     QCOMPARE(values, (QList<int>{0, 33, 67, 100}));
-    {
-        QFile f(workingFilePath());
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), QByteArray(" 0 ,  3 ,  1 ,  2 ,  3 ,  4 ,  5 ,  6 ,  7 ,  8 ,  9 ,  10 "
+    QCOMPARE(readFile(workingFilePath()), QByteArray(" 0 ,  3 ,  1 ,  2 ,  3 ,  4 ,  5 ,  6 ,  7 ,  8 ,  9 ,  10 "
                                          ",  11 ,  12 ,  13 ,  14 ,  15 ,  16 ,  0 ,  18 ,  19 ,  20 "
                                          ",  21 ,  22 ,  23 ,  24 ,  0 \r\n"));
-    }
 
     // Clear empties the meter; writing the working file back restores its image.
     rig.action("aclear")->trigger();
@@ -228,12 +122,12 @@ void TestMainWindow::oneRoad()
     QTRY_VERIFY(!clearGuard || !clearGuard->isVisible());
     QTRY_COMPARE(rig.dialogs.messages().size(), 2);
     QCOMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Clear Command Sent"));
-    QVERIFY(rig.meter->image().bytes() != testing::threeBlockImage().bytes());
+    QVERIFY(rig.meter->image().bytes() != threeBlockImage().bytes());
     rig.action("aupldall")->trigger();
     QVERIFY(rig.waitIdle());
     QTRY_COMPARE(rig.dialogs.messages().size(), 3);
     QCOMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Data Sent"));
-    QCOMPARE(rig.meter->image().bytes(), testing::threeBlockImage().bytes());
+    QCOMPARE(rig.meter->image().bytes(), threeBlockImage().bytes());
 
     // The keypad takes the main window's place and puts the meter into programming mode; keys
     // pressed while one is on its way are sent in turn; closing sends nothing.
@@ -269,168 +163,119 @@ void TestMainWindow::oneRoad()
     QCOMPARE(rig.dialogs.unscripted(), 0);
 }
 
-void TestMainWindow::startUp_data()
+void TestMainWindow::portFails_data()
 {
-    QTest::addColumn<int>("error");
+    QTest::addColumn<int>("current"); // the port open when the port window is shown; 0: none shown
+    QTest::addColumn<int>("chosen"); // the port opened at start-up or chosen in the window
+    QTest::addColumn<int>("failure"); // how opening it fails; -1: the window is cancelled
     QTest::addColumn<QStringList>("messages");
-    QTest::addColumn<bool>("animates");
+    QTest::addColumn<bool>("animates"); // at start-up: the gauge still moves
     QTest::addColumn<bool>("ends");
+    QTest::addColumn<bool>("windowCloses");
+    QTest::addColumn<bool>("portOpen");
 
-    QTest::newRow("held by another program")
-        << int(PortError::HeldByOther) << QStringList{"Port unavailable. Choose another port."}
+    const QString held = QStringLiteral("Port unavailable. Choose another port.");
+    QTest::newRow("start-up: held by another program")
+        << 0 << 1 << int(PortError::HeldByOther) << QStringList{held} << true << false << true
+        << false;
+    QTest::newRow("start-up: device unavailable")
+        << 0 << 1 << int(PortError::Unavailable) << QStringList{} << false << false << true << false;
+    QTest::newRow("start-up: not open")
+        << 0 << 1 << int(PortError::NotOpen) << QStringList{"Error:  8012"} << false << true << true
+        << false;
+    QTest::newRow("start-up: permission denied")
+        << 0 << 1 << int(PortError::PermissionDenied)
+        << QStringList{errorText(err::kPermissionDenied) + "\ntest port refused"} << false << false
         << true << false;
-    QTest::newRow("device unavailable") << int(PortError::Unavailable) << QStringList{} << false
-                                        << false;
-    QTest::newRow("not open") << int(PortError::NotOpen) << QStringList{"Error:  8012"} << false
-                              << true;
-    QTest::newRow("permission denied") << int(PortError::PermissionDenied)
-                                       << QStringList{errorText(err::kPermissionDenied) + "\ntest port refused"} << false
-                                       << false;
+    QTest::newRow("port window: held by another program")
+        << 1 << 2 << int(PortError::HeldByOther) << QStringList{held} << true << false << true
+        << false;
+    QTest::newRow("port window: not open, the window stays for another choice")
+        << 1 << 3 << int(PortError::NotOpen) << QStringList{"Error:  8012"} << true << false
+        << false << false;
+    QTest::newRow("port window: cancel changes nothing")
+        << 3 << 4 << -1 << QStringList{} << true << false << true << true;
 }
 
-void TestMainWindow::startUp()
+void TestMainWindow::portFails()
 {
-    QFETCH(int, error);
+    QFETCH(int, current);
+    QFETCH(int, chosen);
+    QFETCH(int, failure);
     QFETCH(QStringList, messages);
     QFETCH(bool, animates);
     QFETCH(bool, ends);
+    QFETCH(bool, windowCloses);
+    QFETCH(bool, portOpen);
 
     Rig rig;
-    rig.failures[1] = failing(PortError(error));
+    if (failure >= 0) rig.failures[chosen] = failing(PortError(failure));
     QSignalSpy ended(rig.window.get(), &MainWindow::programEnded);
     rig.window->startUp();
     QVERIFY(rig.window->isVisible());
     QVERIFY(rig.waitIdle());
+    QPointer<QWidget> ports; // the window deletes itself when it closes
+    if (current > 0) {
+        if (current != 1) QVERIFY(rig.link->openPort(nullptr, PortSpec{current, {}}, {}));
+        QVERIFY(rig.waitIdle());
+        rig.action("gcomm")->trigger();
+        ports = rig.find("Portscrn");
+        QVERIFY(ports && ports->isVisible());
+        for (int n = 1; n <= 4; ++n)
+            QCOMPARE(ports->findChild<QRadioButton*>(QStringLiteral("Option%1").arg(n))->isChecked(),
+                     n == current);
+        ports->findChild<QRadioButton*>(QStringLiteral("Option%1").arg(chosen))->click();
+        QTest::mouseClick(ports->findChild<QPushButton*>(failure < 0 ? "Command1" : "Command2"),
+                          Qt::LeftButton);
+        QVERIFY(rig.waitIdle());
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(rig.dialogs.messages(), messages, 5000);
     QTest::qWait(50);
-    QCOMPARE(rig.portsOpened(), QList<int>{1});
-    QCOMPARE(rig.dialogs.messages(), messages);
-    QVERIFY(!rig.link->isPortOpen());
+    const int portAfter = failure < 0 ? current : chosen;
+    QCOMPARE(rig.portsOpened().constLast(), portAfter);
+    QCOMPARE(rig.link->isPortOpen(), portOpen);
+    QCOMPARE(rig.link->portSpec().number, portAfter);
     QCOMPARE(ended.size(), ends ? 1 : 0);
-
+    QTRY_COMPARE(bool(ports && ports->isVisible()), !windowCloses && current > 0);
     auto* label = rig.child<QLabel>("Label2");
     const QString before = label->text();
     QTest::qWait(3 * MainWindow::kGaugeStepMs);
     QCOMPARE(label->text() != before, animates);
 }
 
-void TestMainWindow::portWindow_data()
-{
-    QTest::addColumn<int>("current");  // the port open before the window is shown
-    QTest::addColumn<int>("chosen");
-    QTest::addColumn<int>("failure"); // how opening the chosen port fails; -1: Cancel, not OK
-    QTest::addColumn<QStringList>("messages");
-    QTest::addColumn<bool>("windowCloses");
-    QTest::addColumn<bool>("portOpen");
-
-    QTest::newRow("held by another program")
-        << 1 << 2 << int(PortError::HeldByOther)
-        << QStringList{"Port unavailable. Choose another port."} << true << false;
-    QTest::newRow("device not open: the window stays for another choice")
-        << 1 << 3 << int(PortError::NotOpen) << QStringList{"Error:  8012"} << false << false;
-    QTest::newRow("cancel changes nothing") << 3 << 4 << -1 << QStringList{} << true << true;
-}
-
-void TestMainWindow::portWindow()
-{
-    QFETCH(int, current);
-    QFETCH(int, chosen);
-    QFETCH(int, failure);
-    QFETCH(QStringList, messages);
-    QFETCH(bool, windowCloses);
-    QFETCH(bool, portOpen);
-
-    Rig rig;
-    const bool cancel = failure < 0;
-    if (!cancel)
-        rig.failures[chosen] = failing(PortError(failure));
-    rig.window->startUp();
-    QVERIFY(rig.waitIdle());
-    if (current != 1) {
-        QVERIFY(rig.link->openPort(nullptr, PortSpec{current, {}}, {}));
-        QVERIFY(rig.waitIdle());
-    }
-    rig.action("gcomm")->trigger();
-    auto* ports = rig.window->findChild<QWidget*>(QStringLiteral("Portscrn"));
-    QVERIFY(ports && ports->isVisible());
-    for (int n = 1; n <= 4; ++n)
-        QCOMPARE(ports->findChild<QRadioButton*>(QStringLiteral("Option%1").arg(n))->isChecked(), n == current);
-
-    QPointer<QWidget> guard(ports); // the window deletes itself when it closes
-    ports->findChild<QRadioButton*>(QStringLiteral("Option%1").arg(chosen))->click();
-    QTest::mouseClick(ports->findChild<QPushButton*>(cancel ? "Command1" : "Command2"), Qt::LeftButton);
-    QVERIFY(rig.waitIdle());
-    QTRY_COMPARE_WITH_TIMEOUT(rig.dialogs.messages(), messages, 5000);
-    QTest::qWait(20);
-    const int portAfter = cancel ? current : chosen;
-    QCOMPARE(rig.portsOpened().constLast(), portAfter);
-    QCOMPARE(rig.link->isPortOpen(), portOpen);
-    QCOMPARE(rig.link->portSpec().number, portAfter);
-    QTRY_COMPARE(bool(guard && guard->isVisible()), !windowCloses);
-}
-
-void TestMainWindow::clear_data()
-{
-    QTest::addColumn<bool>("yes");
-    QTest::addColumn<bool>("portOpen");
-    QTest::addColumn<QString>("message"); // a prefix of the one message, or empty for none
-
-    QTest::newRow("cancel") << false << true << "";
-    QTest::newRow("yes with the port closed") << true << false << "The serial port";
-}
-
-// Neither sends anything; the window closes either way.
-void TestMainWindow::clear()
-{
-    QFETCH(bool, yes);
-    QFETCH(bool, portOpen);
-    QFETCH(QString, message);
-
-    Rig rig;
-    if (!portOpen)
-        rig.failures[1] = failing(PortError::Unavailable); // silent at start-up
-    rig.window->startUp();
-    QVERIFY(rig.waitIdle());
-    rig.action("aclear")->trigger();
-    auto* clear = rig.window->findChild<QWidget*>(QStringLiteral("clearit"));
-    QVERIFY(clear && clear->isVisible());
-    QPointer<QWidget> guard(clear);
-    QTest::mouseClick(clear->findChild<QPushButton*>(yes ? "Command1" : "Command2"), Qt::LeftButton);
-    QVERIFY(rig.waitIdle());
-    QTRY_VERIFY(!guard || !guard->isVisible());
-    QCOMPARE(rig.sent(), QByteArray());
-    const QStringList shown = rig.dialogs.messages();
-    QCOMPARE(shown.size(), message.isEmpty() ? 0 : 1);
-    if (!message.isEmpty())
-        QVERIFY2(shown.constFirst().startsWith(message), qPrintable(shown.constFirst()));
-    QCOMPARE(rig.meter->commandCount("CL"), 0);
-    QCOMPARE(rig.meter->image().length(), 24);
-}
-
 void TestMainWindow::exchangeFails_data()
 {
-    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("action"); // aclear:B answers the clear window with button B
     QTest::addColumn<QString>("fault"); // on the meter, empty for none
     QTest::addColumn<bool>("workingFile"); // one is there before the exchange
-    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("portOpen");
+    QTest::addColumn<QString>("message"); // "…" at the end: a prefix; empty: none
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<bool>("fileAfter");
 
     const QByteArray au = QByteArray::fromHex("0241550D");
     const QByteArray ad = QByteArray::fromHex("0241440D");
     QTest::newRow("a read that stops after one block removes even a stale working file")
-        << "dwnldall" << "AU:1:stop" << true << "Comm timeout  4" << au << false;
-    QTest::newRow("write without a working file")
-        << "aupldall" << "" << false << "Get Indicator data first " << QByteArray() << false;
-    QTest::newRow("write refused") << "aupldall" << "AD:1:nack" << true << "Command not accepted"
-                                   << ad << true;
+        << "dwnldall" << "AU:1:stop" << true << true << "Comm timeout  4" << au << false;
+    QTest::newRow("write without a working file") << "aupldall" << "" << false << true
+                                                  << "Get Indicator data first " << QByteArray()
+                                                  << false;
+    QTest::newRow("write refused") << "aupldall" << "AD:1:nack" << true << true
+                                   << "Command not accepted" << ad << true;
+    QTest::newRow("clear cancelled") << "aclear:Command2" << "" << false << true << ""
+                                     << QByteArray() << false;
+    QTest::newRow("clear with the port closed") << "aclear:Command1" << "" << false << false
+                                                << "The serial port…" << QByteArray() << false;
 }
 
-// An exchange that fails leaves the meter's image as it was; the bar is gone.
+// An exchange that fails, or is not made, leaves the meter's image as it was; the bar and the
+// clear window are gone.
 void TestMainWindow::exchangeFails()
 {
     QFETCH(QString, action);
     QFETCH(QString, fault);
     QFETCH(bool, workingFile);
+    QFETCH(bool, portOpen);
     QFETCH(QString, message);
     QFETCH(QByteArray, bytes);
     QFETCH(bool, fileAfter);
@@ -438,73 +283,112 @@ void TestMainWindow::exchangeFails()
     Rig rig;
     if (!fault.isEmpty())
         rig.meter->addFault(*MeterFault::parse(fault));
-    if (workingFile) {
-        QFile f(workingFilePath());
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(formatIndicatorFile(3, testing::threeBlockImage(), 17));
-    }
+    if (!portOpen)
+        rig.failures[1] = failing(PortError::Unavailable); // silent at start-up
+    if (workingFile)
+        writeFile(workingFilePath(), formatIndicatorFile(3, threeBlockImage(), 17));
     rig.window->startUp();
     QVERIFY(rig.waitIdle());
-    rig.action(qPrintable(action))->trigger();
+    rig.action(qPrintable(action.section(':', 0, 0)))->trigger();
+    QPointer<QWidget> clear = rig.find("clearit");
+    if (action.startsWith("aclear")) {
+        QVERIFY(clear && clear->isVisible());
+        QTest::mouseClick(clear->findChild<QPushButton*>(action.section(':', 1).toLatin1()),
+                          Qt::LeftButton);
+    }
     QVERIFY(rig.waitIdle());
-    QTRY_COMPARE_WITH_TIMEOUT(rig.dialogs.messages(), QStringList{message}, 5000);
+    if (message.endsWith(u'…')) {
+        QTRY_COMPARE(rig.dialogs.messages().size(), 1);
+        QVERIFY(rig.dialogs.messages()[0].startsWith(message.chopped(1)));
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(rig.dialogs.messages(),
+                                  message.isEmpty() ? QStringList{} : QStringList{message}, 5000);
+    }
     QVERIFY(rig.sent().startsWith(bytes));
     QCOMPARE(rig.sent().count('\x02'), bytes.isEmpty() ? 0 : 1);
-    QCOMPARE(rig.meter->image().bytes(), testing::threeBlockImage().bytes());
+    QCOMPARE(rig.meter->image().bytes(), threeBlockImage().bytes());
     QCOMPARE(QFile::exists(workingFilePath()), fileAfter);
     QVERIFY(!rig.child<QProgressBar>("pbMain")->isVisible());
+    QTRY_VERIFY(!clear || !clear->isVisible());
 }
 
-// A second exchange while a read is on the paced line is refused at once and nothing of it
-// reaches the wire; the windows stay usable meanwhile.
-void TestMainWindow::secondExchangeWhileBusy()
+void TestMainWindow::busyThenClosed_data()
 {
-    QByteArray bytes;
-    for (int i = 0; i < 8 * 40; ++i)
-        bytes.append(char(i));
-    Rig rig(IndicatorImage::fromBytes(bytes), MeterTiming{true, std::chrono::milliseconds(2)});
-    rig.window->startUp();
-    QVERIFY(rig.waitIdle());
-    rig.action("dwnldall")->trigger();
-    QVERIFY(rig.link->isBusy());
-    rig.action("aclear")->trigger();
-    auto* clear = rig.window->findChild<QWidget*>(QStringLiteral("clearit"));
-    QTest::mouseClick(clear->findChild<QPushButton*>("Command1"), Qt::LeftButton);
-    rig.action("dwnldall")->trigger();
-    QTest::mouseClick(rig.child<QCheckBox>("Check1"), Qt::LeftButton);
-    QCOMPARE(rig.window->windowTitle(), QStringLiteral("KALDOR (Meter Not Offset Capable)"));
-    QCOMPARE(rig.dialogs.messages(), (QStringList{Link::kBusyMessage, Link::kBusyMessage}));
-    QVERIFY(rig.waitIdle());
-    QTRY_COMPARE_WITH_TIMEOUT(rig.dialogs.messages().size(), 3, 5000);
-    QCOMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Indicator Data Read"));
-    QCOMPARE(rig.meter->commandCount("CL"), 0);
-    QCOMPARE(rig.sent().count('\x02'), 1); // one command frame: AU
+    QTest::addColumn<QString>("action"); // the main window's read, or the editor's exchange
+    QTest::addColumn<bool>("close");
+    QTest::newRow("main window read, then done") << "dwnldall" << false;
+    QTest::newRow("main window read, closed") << "dwnldall" << true;
+    QTest::newRow("editor read, closed") << "tread" << true;
+    QTest::newRow("editor send, closed") << "asend" << true;
 }
 
-// The close box during a read (a second of blocks to go): the close stops the link at its
-// next wait before it removes the working file, so the read can neither write it afterwards
-// nor report anything.
-void TestMainWindow::closedMidExchange()
+// While an exchange runs on the paced line, a second one is refused at once with the link's
+// message and nothing of it reaches the wire; the windows stay usable. The main window's close
+// box stops the link at its next wait before it removes the working file, so the read can
+// neither write it afterwards nor report anything. Closing the editor shows the main window
+// again; its exchange ends unreported and the working file is gone.
+void TestMainWindow::busyThenClosed()
 {
-    QByteArray bytes(8 * 200, '\x33');
-    Rig rig(IndicatorImage::fromBytes(bytes), MeterTiming{true, std::chrono::milliseconds(2)});
+    QFETCH(QString, action);
+    QFETCH(bool, close);
+    const bool editor = action != QLatin1String("dwnldall");
+    if (editor) {
+        writeFile(workingFilePath(), formatIndicatorFile(sampleImage().length() / 8, sampleImage(), 0));
+        writeFile("curve.tnk", "9\r\n 0 \r\n 0 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,");
+    }
+    QByteArray bytes(8 * (close ? 200 : 40), '\x33'); // a read of a second or more
+    Rig rig(editor ? sampleImage() : IndicatorImage::fromBytes(bytes),
+            MeterTiming{true, std::chrono::milliseconds(editor ? 10 : 2)});
     QSignalSpy ended(rig.window.get(), &MainWindow::programEnded);
     rig.window->startUp();
     QVERIFY(rig.waitIdle());
-    rig.action("dwnldall")->trigger();
-    QTest::qWait(50);
-    QVERIFY(rig.link->isBusy());
-    QElapsedTimer clock;
-    clock.start();
-    rig.window->close();
-    const qint64 took = clock.elapsed();
-    QVERIFY2(took < 200, qPrintable(QStringLiteral("the close took %1 ms").arg(took)));
-    QCOMPARE(ended.size(), 1);
-    QVERIFY(rig.window->closedByUser());
-    QVERIFY(rig.link->isStopped());
-    QTest::qWait(50);
+    QPointer<EditorWindow> window;
+    if (editor) {
+        rig.window->showTankEditor("curve.tnk");
+        window = rig.find<EditorWindow>("atnkfrm");
+        QVERIFY(window);
+        rig.trigger("atnkfrm", qPrintable(action));
+        QVERIFY(rig.link->isBusy());
+        rig.trigger("atnkfrm", "tread");
+        rig.trigger("atnkfrm", "asend");
+    } else {
+        rig.action("dwnldall")->trigger();
+        QVERIFY(rig.link->isBusy());
+        rig.action("aclear")->trigger();
+        QTest::mouseClick(rig.find("clearit")->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+        rig.action("dwnldall")->trigger();
+        QTest::mouseClick(rig.child<QCheckBox>("Check1"), Qt::LeftButton);
+        QCOMPARE(rig.window->windowTitle(), QStringLiteral("KALDOR (Meter Not Offset Capable)"));
+    }
+    const QStringList busy{Link::kBusyMessage, Link::kBusyMessage};
+    QCOMPARE(rig.dialogs.messages(), busy);
+    if (editor) {
+        rig.trigger("atnkfrm", "tclose");
+        QVERIFY(rig.window->isVisible());
+        QVERIFY(rig.link->isBusy());
+        QVERIFY(rig.waitIdle());
+        QTRY_VERIFY(!window);
+        QCOMPARE(rig.meter->commandCount(action == "tread" ? "AU" : "CD"), 1);
+    } else if (close) {
+        QElapsedTimer clock;
+        clock.start();
+        rig.window->close();
+        const qint64 took = clock.elapsed();
+        QVERIFY2(took < 200, qPrintable(QStringLiteral("the close took %1 ms").arg(took)));
+        QCOMPARE(ended.size(), 1);
+        QVERIFY(rig.window->closedByUser());
+        QVERIFY(rig.link->isStopped());
+        QTest::qWait(50);
+    } else {
+        QVERIFY(rig.waitIdle());
+        QTRY_COMPARE_WITH_TIMEOUT(rig.dialogs.messages(), busy + QStringList{"Indicator Data Read"},
+                                  5000);
+        QCOMPARE(rig.sent().count('\x02'), 1); // one command frame: AU
+        QCOMPARE(rig.meter->commandCount("CL"), 0);
+        return;
+    }
     QVERIFY(!QFile::exists(workingFilePath()));
-    QVERIFY(rig.dialogs.messages().isEmpty());
+    QCOMPARE(rig.dialogs.messages(), busy);
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -1,10 +1,8 @@
-// The command line, the version as the about box shows it, and the about box's web address.
+// The command line and the version as the about box shows it.
 
 #include "shell/aboutwindow.h"
 #include "shell/commandline.h"
 
-#include <QLabel>
-#include <QPushButton>
 #include <QtTest>
 
 using namespace kaldor;
@@ -17,7 +15,6 @@ private slots:
     void commandLine();
     void versionText_data();
     void versionText();
-    void aboutBoxOpensTheAddress();
 };
 
 void TestShellParts::commandLine_data()
@@ -91,21 +88,6 @@ void TestShellParts::versionText()
     QFETCH(QString, version);
     QFETCH(QString, shown);
     QCOMPARE(kaldor::versionText(version), shown);
-}
-
-// Clicking the address hands it to the browser; OK closes the box.
-void TestShellParts::aboutBoxOpensTheAddress()
-{
-    AboutWindow about;
-    QList<QUrl> opened;
-    about.setUrlOpener([&](const QUrl& url) { opened.append(url); });
-    about.show();
-    auto* address = about.findChild<QLabel*>("Label1");
-    QTest::mouseClick(address, Qt::LeftButton);
-    QCOMPARE(opened, QList<QUrl>{QUrl(address->text())});
-    QVERIFY(opened.constFirst().isValid());
-    QTest::mouseClick(about.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
-    QVERIFY(!about.isVisible());
 }
 
 QTEST_MAIN(TestShellParts)
