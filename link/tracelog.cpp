@@ -25,8 +25,10 @@ void TraceLog::recordOut(std::uint8_t byte)
 
 void TraceLog::recordIn(const QByteArray& bytes)
 {
+    // A copy of just these bytes: the port's buffer may be far larger than what it holds, and
+    // keeping it would hold memory the next read could have used again.
     if (!bytes.isEmpty())
-        append({elapsedMicros(), TraceKind::In, bytes, {}});
+        append({elapsedMicros(), TraceKind::In, QByteArray(bytes.constData(), bytes.size()), {}});
 }
 
 void TraceLog::recordFrame(const char (&letters)[3])
