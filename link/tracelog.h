@@ -30,8 +30,15 @@ enum class TraceKind : std::uint8_t {
 struct TraceEntry {
     qint64 micros = 0; // since the log started
     TraceKind kind = TraceKind::Out;
-    QByteArray bytes; // Out and In
+    QByteArray bytes; // In; Out when built by hand (the log keeps a byte written in `byte`)
     QString text;     // Frame, Outcome, Note
+    std::uint8_t byte = 0;
+
+    // The bytes of an Out or In entry.
+    QByteArray data() const
+    {
+        return kind == TraceKind::Out && bytes.isEmpty() ? QByteArray(1, char(byte)) : bytes;
+    }
 };
 
 class TraceLog {

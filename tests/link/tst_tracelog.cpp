@@ -36,13 +36,13 @@ QByteArray joined(const QList<TraceEntry>& entries, TraceKind kind)
 {
     QByteArray all;
     for (const TraceEntry& e : entries)
-        all += e.kind == kind ? e.bytes : QByteArray();
+        all += e.kind == kind ? e.data() : QByteArray();
     return all;
 }
 
 TraceEntry entry(qint64 micros, TraceKind kind, const char* bytes, const char* text = "")
 {
-    return {micros, kind, QByteArray::fromHex(bytes), QString::fromLatin1(text)};
+    return {micros, kind, QByteArray::fromHex(bytes), QString::fromLatin1(text), 0};
 }
 
 } // namespace
@@ -105,7 +105,7 @@ private slots:
             QByteArray next;
             for (int k = 1; k <= 4; ++k) {
                 QCOMPARE(log[i + k].kind, TraceKind::Out);
-                next += log[i + k].bytes;
+                next += log[i + k].data();
             }
             QCOMPARE(next, QByteArray("\x02") + log[i].text.toLatin1() + '\r');
         }
