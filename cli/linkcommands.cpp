@@ -8,6 +8,8 @@
 #include "link/qtserialport.h"
 #include "link/safewrite.h"
 #include "store/imagecompare.h"
+#include "link/tracelog.h"
+#include "store/atomicfile.h"
 #include "store/indicatorfile.h"
 #include "store/indicatortanks.h"
 #include "store/tankrecords.h"
@@ -21,9 +23,15 @@ namespace {
 // Each command runs its exchange straight through on the QSerialPort backend: no event loop,
 // no thread, the same waits as the windows.
 struct OpenedPort {
-    std::unique_ptr<QtSerialPort> port;
+    std::unique_ptr<SerialPort> port;
     int status = kExitOk;
 };
+
+// The traffic log of this run, when --trace asked for one. Every exchange of the run ends in
+// finish(), which adds its outcome.
+std::shared_ptr<TraceLog> runTrace;
+// Enough for a read, a write and a second read of the largest image.
+constexpr int kTraceCapacity = 1 << 18;
 
 OpenedPort openPort(const GlobalOptions& options, QTextStream& err)
 {
@@ -40,6 +48,8 @@ OpenedPort openPort(const GlobalOptions& options, QTextStream& err)
         return opened;
     }
     opened.port = std::make_unique<QtSerialPort>(*portSpec);
+    if (runTrace)
+        opened.port = std::make_unique<TracingPort>(std::move(opened.port), runTrace);
     const PortStatus status = opened.port->open();
     if (!status.ok()) {
         if (status.error == PortError::HeldByOther)
@@ -52,6 +62,8 @@ OpenedPort openPort(const GlobalOptions& options, QTextStream& err)
 
 int finish(const ExchangeResult& result, const Messages& messages, QTextStream& out, QTextStream& err)
 {
+    if (runTrace)
+        runTrace->recordOutcome(result);
     printMessages(messages, out, err);
     return result.done() ? kExitOk : kExitRefused;
 }
@@ -295,8 +307,9 @@ bool isLinkCommand(const QString& command)
     return commands.contains(command);
 }
 
-int runLinkCommand(const QString& command, const QStringList& args, const GlobalOptions& options, QTextStream& out,
-                   QTextStream& err)
+namespace {
+int runCommand(const QString& command, const QStringList& args, const GlobalOptions& options, QTextStream& out,
+               QTextStream& err)
 {
     if (command == QLatin1String("read"))
         return readCommand(args, options, out, err);
@@ -309,6 +322,25 @@ int runLinkCommand(const QString& command, const QStringList& args, const Global
     if (command == QLatin1String("diff"))
         return diffCommand(args, options, out, err);
     return keyCommand(args, options, out, err);
+}
+} // namespace
+
+int runLinkCommand(const QString& command, const QStringList& args, const GlobalOptions& options, QTextStream& out,
+                   QTextStream& err)
+{
+    if (options.trace.isEmpty())
+        return runCommand(command, args, options, out, err);
+    runTrace = std::make_shared<TraceLog>(kTraceCapacity);
+    int status = runCommand(command, args, options, out, err);
+    // Written whatever the outcome: a failed exchange is when the log is wanted most.
+    const FileWriteResult written = writeFileAtomically(options.trace, formatTraceLog(runTrace->entries(), runTrace->dropped()));
+    runTrace.reset();
+    if (!written.ok) {
+        err << fileRefusal(options.trace, written.detail) << '\n';
+        if (status == kExitOk)
+            status = kExitRefused;
+    }
+    return status;
 }
 
 QString linkCommandsHelp()

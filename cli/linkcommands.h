@@ -10,6 +10,7 @@ namespace kaldor::cli {
 struct GlobalOptions {
     bool offsetMode = true; // --no-offset clears it
     QString port;           // --port: a number 1..4 or a device path; empty when not given
+    QString trace;          // --trace: the file the line's traffic log goes to; empty for none
 };
 
 // write, send-tank and clear with --verify: the meter does not hold what was sent.

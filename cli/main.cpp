@@ -16,11 +16,12 @@ namespace {
 QString usage()
 {
     QString text = QStringLiteral(
-        "Usage: kaldorctl [--no-offset] [--port DEVICE] COMMAND [ARGUMENTS]\n"
+        "Usage: kaldorctl [--no-offset] [--port DEVICE] [--trace FILE] COMMAND [ARGUMENTS]\n"
         "\n"
         "Options:\n"
         "  --no-offset      the meter is not offset capable (default: offset capable)\n"
         "  --port DEVICE    serial port: 1 to 4, or a device path such as /dev/ttyUSB0\n"
+        "  --trace FILE     write the line's traffic (every byte, its time and direction) to FILE\n"
         "  --help           show this text\n"
         "  --version        show the version\n"
         "\n"
@@ -68,6 +69,12 @@ int main(int argc, char** argv)
                 return kExitUsage;
             }
             options.port = port;
+        } else if (option == QLatin1String("--trace")) {
+            if (args.isEmpty() || args.constFirst().isEmpty() || !options.trace.isEmpty()) {
+                err << "kaldorctl: --trace takes one file, given once\n";
+                return kExitUsage;
+            }
+            options.trace = args.takeFirst();
         } else {
             err << "kaldorctl: unknown option " << option << "\n" << usage();
             return kExitUsage;

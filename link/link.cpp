@@ -13,8 +13,9 @@ const QString Link::kBusyMessage = QStringLiteral(
 // destroyed on that thread only.
 class LinkWorker : public QObject {
 public:
-    LinkWorker(Link::PortFactory factory, WaitBounds bounds, const std::atomic_bool* cancel)
-        : m_factory(std::move(factory)), m_bounds(bounds), m_cancel(cancel)
+    LinkWorker(Link::PortFactory factory, WaitBounds bounds, const std::atomic_bool* cancel,
+               std::shared_ptr<TraceLog> traceLog)
+        : m_factory(std::move(factory)), m_bounds(bounds), m_cancel(cancel), m_traceLog(std::move(traceLog))
     {
     }
     ~LinkWorker() override
@@ -29,6 +30,8 @@ public:
             m_port->close();
         m_port.reset();
         m_port = m_factory ? m_factory(spec) : nullptr;
+        if (m_port && m_traceLog)
+            m_port = std::make_unique<TracingPort>(std::move(m_port), m_traceLog);
         if (!m_port)
             return {PortError::Other, QStringLiteral("No serial port can be made for %1.").arg(spec.deviceName())};
         return m_port->open();
@@ -51,13 +54,17 @@ public:
             return r;
         }
         ExchangeContext ctx{*m_port, m_bounds, std::move(progress), m_cancel};
-        return exchange(ctx);
+        const ExchangeResult r = exchange(ctx);
+        if (m_traceLog)
+            m_traceLog->recordOutcome(r);
+        return r;
     }
 
 private:
     Link::PortFactory m_factory;
     WaitBounds m_bounds;
     const std::atomic_bool* m_cancel;
+    std::shared_ptr<TraceLog> m_traceLog;
     std::unique_ptr<SerialPort> m_port;
 };
 
@@ -78,7 +85,7 @@ Link::Link(PortFactory factory, WaitBounds bounds, QObject* parent) : QObject(pa
 {
     qRegisterMetaType<kaldor::PortStatus>();
     qRegisterMetaType<kaldor::ExchangeResult>();
-    m_worker = new LinkWorker(std::move(factory), bounds, &m_cancel);
+    m_worker = new LinkWorker(std::move(factory), bounds, &m_cancel, m_traceLog);
     m_worker->moveToThread(&m_thread);
     // The worker, and the port with it, is destroyed on its thread as the thread ends.
     connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);

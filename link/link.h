@@ -11,6 +11,7 @@
 #include "link/exchanges.h"
 #include "link/safewrite.h"
 #include "link/serialport.h"
+#include "link/tracelog.h"
 
 #include <QObject>
 #include <QPointer>
@@ -44,6 +45,8 @@ public:
     bool isPortOpen() const { return m_portOpen; }
     PortSpec portSpec() const { return m_portSpec; }
     PortStatus portStatus() const { return m_portStatus; }
+    // The traffic of every port the link opens, written by the link thread.
+    std::shared_ptr<TraceLog> traceLog() const { return m_traceLog; }
 
     // Closes the port if open, then opens the one given.
     bool openPort(QObject* context, const PortSpec& portSpec, Opened done);
@@ -100,6 +103,7 @@ private:
     bool m_portOpen = false;
     PortSpec m_portSpec;
     PortStatus m_portStatus;
+    std::shared_ptr<TraceLog> m_traceLog = std::make_shared<TraceLog>();
 };
 
 } // namespace kaldor

@@ -1,5 +1,7 @@
 #include "link/qtserialport.h"
 
+#include "link/systemports.h"
+
 #include <QFileInfo>
 
 #ifdef Q_OS_UNIX
@@ -43,10 +45,7 @@ PortStatus QtSerialPort::statusFor(QSerialPort::SerialPortError error) const
 #ifdef Q_OS_UNIX
         // A device we may write to is refused only because another program holds it.
         if (!(QFileInfo::exists(m_name) && QFileInfo(m_name).isWritable())) {
-            return {PortError::PermissionDenied,
-                    QStringLiteral("You may not open the serial port %1. Ask for membership of the group that "
-                                   "owns it (usually dialout: sudo usermod -aG dialout $USER), then log in again.")
-                        .arg(m_name)};
+            return {PortError::PermissionDenied, noAccessText(m_name)};
         }
 #endif
         return {PortError::HeldByOther, QStringLiteral("The serial port %1 is held by another program.").arg(m_name)};

@@ -68,6 +68,10 @@ public:
     virtual bool waitForData(int msecs) = 0;
 
     virtual PortStatus lastError() const = 0;
+
+    // The next four bytes written are the command frame with these two letters. Only a port
+    // that logs its traffic does anything with it.
+    virtual void commandFollows(const char (&letters)[3]) { (void)letters; }
 };
 
 } // namespace kaldor

@@ -76,7 +76,9 @@ ExchangeResult uploadImage(ExchangeContext& ctx, const UploadSource& source, Upl
     if (!writeCommand(port, "AD"))
         return lineFailed(port, 1);
     const int length = source.blockCount * layout::kBlockSize;
-    if (variant == UploadVariant::Construction || variant == UploadVariant::Viewer)
+    // Per block for the main window and the viewer, per byte for the construction window.
+    const bool perBlock = variant == UploadVariant::MainWindow || variant == UploadVariant::Viewer;
+    if (perBlock || variant == UploadVariant::Construction)
         reportProgress(ctx, 0);
 
     ExchangeResult r = waitForAcknowledge(ctx, 1);
@@ -100,7 +102,7 @@ ExchangeResult uploadImage(ExchangeContext& ctx, const UploadSource& source, Upl
         r = waitForAcknowledge(ctx, 3);
         if (!r.done())
             return r;
-        if (variant == UploadVariant::Viewer)
+        if (perBlock)
             reportProgress(ctx, percentOf(block, source.blockCount));
     }
     if (!port.writeByte(source.finalByte))

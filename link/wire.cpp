@@ -94,6 +94,7 @@ bool isAcknowledge(const QByteArray& reply)
 
 bool writeCommand(SerialPort& port, const char (&letters)[3])
 {
+    port.commandFollows(letters);
     return port.writeByte(wire::kStx) && port.writeByte(std::uint8_t(letters[0])) &&
            port.writeByte(std::uint8_t(letters[1])) && port.writeByte(wire::kCr);
 }

@@ -4,6 +4,7 @@
 #include "link/clearwindow.h"
 #include "link/keypadwindow.h"
 #include "link/link.h"
+#include "link/linetrafficwindow.h"
 #include "link/portwindow.h"
 #include "shell/aboutwindow.h"
 #include "shell/gauge.h"
@@ -192,6 +193,9 @@ void MainWindow::buildMenus()
 
     connect(action(menuBar(), "gcomm", QStringLiteral("&Comm")), &QAction::triggered, this,
             &MainWindow::showPortWindow);
+    // Beside "&Comm", which opens the port window at a click and so cannot hold a menu.
+    connect(action(menuBar(), "gtraffic", QStringLiteral("Line &Traffic")), &QAction::triggered, this,
+            &MainWindow::showLineTrafficWindow);
     connect(action(menuBar(), "gexit", QStringLiteral("E&xit")), &QAction::triggered, this,
             &MainWindow::exitProgram);
 
@@ -283,12 +287,20 @@ void MainWindow::uploadIndicatorFile()
         showMessages(m_dialogs, this, prepared.messages);
         return;
     }
-    const bool asked = m_link.upload(this, *prepared.source, UploadVariant::MainWindow,
-                                     [this](const ExchangeResult& r, const IndicatorImage&) {
-                                         showMessages(m_dialogs, this, uploadMessages(r));
-                                     });
-    if (!asked)
+    // The bar shows each block sent, as it does for the read.
+    const bool asked = m_link.upload(
+        this, *prepared.source, UploadVariant::MainWindow,
+        [this](const ExchangeResult& r, const IndicatorImage&) {
+            showMessages(m_dialogs, this, uploadMessages(r));
+            m_progress->setVisible(false);
+        },
+        [this](int percent) { m_progress->setValue(percent); });
+    if (!asked) {
         m_dialogs.message(this, Link::kBusyMessage);
+        return;
+    }
+    m_progress->setVisible(true);
+    m_progress->setValue(0);
 }
 
 void MainWindow::showPortWindow()
@@ -301,6 +313,17 @@ void MainWindow::showPortWindow()
     m_portWindow->show();
     m_portWindow->raise();
     m_portWindow->activateWindow();
+}
+
+void MainWindow::showLineTrafficWindow()
+{
+    if (!m_trafficWindow) {
+        m_trafficWindow = new LineTrafficWindow(m_link.traceLog(), m_dialogs, this);
+        m_trafficWindow->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_trafficWindow->show();
+    m_trafficWindow->raise();
+    m_trafficWindow->activateWindow();
 }
 
 void MainWindow::showClearWindow()

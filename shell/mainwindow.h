@@ -27,6 +27,7 @@ class EditorWindow;
 class Gauge;
 class HelpWindow;
 class KeypadWindow;
+class LineTrafficWindow;
 class Link;
 class ManagementWindow;
 class PortWindow;
@@ -57,6 +58,7 @@ public slots:
     void showHelpContents();
     void showAbout();
     void showPortWindow();
+    void showLineTrafficWindow();
     void showClearWindow();
     void showKeypadWindow();
     // The tank editor takes the main window's place; with a tank file it opens that file.
@@ -108,6 +110,7 @@ private:
     int m_gaugeStep = 0;
 
     QPointer<PortWindow> m_portWindow;
+    QPointer<LineTrafficWindow> m_trafficWindow;
     QPointer<ClearWindow> m_clearWindow;
     QPointer<KeypadWindow> m_keypadWindow;
     QPointer<EditorWindow> m_editorWindow;

@@ -5,6 +5,7 @@
 //    nothing else) doing the same exchange byte for byte;
 //  - on a paced line (kaldor-sim --pace), against the time the bytes take on the wire;
 //  - the program's turnaround: from the last byte of a reply in its hands to its next byte out.
+//  - the program with the line's traffic log on against off, on both lines.
 // Prints medians; decides nothing.
 //
 //   bench_link [--quick] [--runs N] [--latency US] [--sim PATH] [--profile KIND:SIDE[:paced]]
@@ -16,6 +17,7 @@
 #include "editor/tanksend.h"
 #include "link/exchanges.h"
 #include "link/qtserialport.h"
+#include "link/tracelog.h"
 #include "store/indicatorfile.h"
 
 #include <QCoreApplication>
@@ -274,31 +276,41 @@ struct Turnarounds {
 
 // One exchange through the program, on its own open of the port; the time of the exchange
 // alone in seconds, negative on failure.
-double runProgram(const Job& job, const QString& device, Turnarounds* turnarounds)
+// With a traffic log, the port is wrapped as the link wraps it and the outcome recorded.
+double runProgram(const Job& job, const QString& device, Turnarounds* turnarounds, TraceLog* trace = nullptr)
 {
     QtSerialPort qt(PortSpec{1, device});
-    TimedPort timed(qt);
-    SerialPort& line = turnarounds ? static_cast<SerialPort&>(timed) : static_cast<SerialPort&>(qt);
+    std::shared_ptr<TraceLog> log(trace, [](TraceLog*) {});
+    TracingPort traced(qt, log);
+    SerialPort& base = trace ? static_cast<SerialPort&>(traced) : static_cast<SerialPort&>(qt);
+    TimedPort timed(base);
+    SerialPort& line = turnarounds ? static_cast<SerialPort&>(timed) : base;
     if (!qt.open().ok()) {
         std::fprintf(stderr, "bench_link: %s\n", qPrintable(qt.lastError().text));
         return -1;
     }
     ExchangeContext ctx{line, {}, {}, nullptr};
     bool ok = false;
+    ExchangeResult r;
     const Clock::time_point start = Clock::now();
     switch (job.kind) {
     case Kind::Download: {
         const Download d = downloadImage(ctx);
+        r = d.result;
         ok = d.result.done() && d.blockCount == layout::kMaxBlocks && d.image == job.image;
         break;
     }
     case Kind::Upload:
-        ok = uploadImage(ctx, uploadSourceFromImage(job.image, layout::kMaxLength), UploadVariant::MainWindow).done();
+        r = uploadImage(ctx, uploadSourceFromImage(job.image, layout::kMaxLength), UploadVariant::MainWindow);
+        ok = r.done();
         break;
     case Kind::Send:
-        ok = sendTankCurve(ctx, job.send, QString()).done();
+        r = sendTankCurve(ctx, job.send, QString());
+        ok = r.done();
         break;
     }
+    if (trace)
+        trace->recordOutcome(r);
     const Clock::time_point end = Clock::now();
     qt.close();
     if (turnarounds)
@@ -591,6 +603,14 @@ int main(int argc, char** argv)
         }
         return 0;
     }
+    // Runs with the line's traffic log on, as the windows have it, alternating with the plain ones.
+    TraceLog traceLog;
+    struct TracedRow {
+        const char* name;
+        double off;
+        double on;
+    };
+    std::vector<TracedRow> tracedRows;
     Turnarounds programInstant[3];
     Turnarounds plainInstant[3];
     const Clock::time_point benchStart = Clock::now();
@@ -609,10 +629,14 @@ int main(int argc, char** argv)
         const QString device = meter.device();
         if (!runBoth(job, device, "warm-up run", nullptr, nullptr))
             return 1;
-        std::vector<double> program, plain, decorated;
+        std::vector<double> program, plain, decorated, traced;
         for (int r = 0; r < opt.runs; ++r) {
             if (!runBoth(job, device, "timed run", nullptr, nullptr, &program, &plain))
                 return 1;
+            const double tt = runProgram(job, device, nullptr, &traceLog);
+            if (tt < 0)
+                return 1;
+            traced.push_back(tt);
         }
         // Turnarounds from runs of their own, so that no clock reading sits in the timed ones.
         for (int r = 0; r < std::max(1, opt.runs / 2); ++r) {
@@ -626,6 +650,7 @@ int main(int argc, char** argv)
                     *std::max_element(program.begin(), program.end()), mf,
                     *std::min_element(plain.begin(), plain.end()), *std::max_element(plain.begin(), plain.end()),
                     mp / mf, median(decorated));
+        tracedRows.push_back({kindName(job.kind), mp, median(traced)});
     }
     std::printf("  target: program / floor <= 1.50x.  'decorated': median with the timing decorator of (c).\n\n");
 
@@ -637,6 +662,7 @@ int main(int argc, char** argv)
                 "    line   = wire + one latency per meter reply (the same as wire at --latency 0)\n");
     std::printf("  %-30s %6s %7s %4s %8s %8s %8s %8s %9s %9s %9s\n", "exchange", "bytes", "replies", "runs",
                 "program", "floor", "wire", "line", "prog/wire", "prog/line", "floor/line");
+    std::vector<TracedRow> pacedTracedRows;
     Turnarounds programPaced[3];
     Turnarounds plainPaced[3];
     for (int k = 0; k < 3; ++k) {
@@ -650,12 +676,17 @@ int main(int argc, char** argv)
         if (!meter.start(opt.sim, pacedArgs))
             return 1;
         const int runs = job.kind == Kind::Send ? kPacedSendRuns : 1;
-        std::vector<double> program, plain;
+        std::vector<double> program, plain, traced;
         for (int r = 0; r < runs; ++r) {
             // Decorated: on a paced line its clock readings are lost in the waits.
             if (!runBoth(job, meter.device(), "paced run", &programPaced[k], &plainPaced[k], &program, &plain))
                 return 1;
+            const double tt = runProgram(job, meter.device(), nullptr, &traceLog);
+            if (tt < 0)
+                return 1;
+            traced.push_back(tt);
         }
+        pacedTracedRows.push_back({kindName(job.kind), median(program), median(traced)});
         const double wire = count.total() * bt;
         const double lineTime = wire + count.replies * latency;
         const double mp = median(program);
@@ -665,6 +696,18 @@ int main(int argc, char** argv)
                     mf / lineTime);
     }
     std::printf("  target: program / line <= 1.03x (with --latency 0, program / wire).\n\n");
+
+    // ---- Traffic log ----
+    std::printf("(d) The line's traffic log on (every byte recorded, as in the windows) against off: medians of the\n"
+                "    program's runs above, the traced ones alternating with the plain ones. Target: within 2 %%.\n");
+    std::printf("  %-38s %10s %10s %8s\n", "exchange", "log off s", "log on s", "on/off");
+    const auto printTraced = [](const char* line, const std::vector<TracedRow>& rows) {
+        for (const TracedRow& row : rows)
+            std::printf("  %-8s%-30s %10.4f %10.4f %7.3fx\n", line, row.name, row.off, row.on, row.on / row.off);
+    };
+    printTraced("(a)", tracedRows);
+    printTraced("(b)", pacedTracedRows);
+    std::printf("\n");
 
     // ---- Turnaround ----
     std::printf("(c) Turnaround: from the last byte of a meter reply in the program's hands to its next byte out\n"

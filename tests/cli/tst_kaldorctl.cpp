@@ -130,6 +130,7 @@ private slots:
         row("entry past the directory", "show @three-tanks.idr --entry 4", 1,
             "there is no entry 4; the directory has 3 entries");
         row("--port twice", "--port 1 --port=2 show @three-tanks.idr", 2, "--port takes one device, given once");
+        row("--trace without a file", "--trace", 2, "--trace takes one file, given once");
     }
 
     void refusals()

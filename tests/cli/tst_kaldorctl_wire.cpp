@@ -301,6 +301,72 @@ private slots:
         }
     }
 
+    // --trace FILE: the run's traffic, each byte in hex after its time and direction, the frame
+    // named before its bytes and the outcome last; written even when the exchange fails, and a
+    // trace that cannot be written fails the run.
+    void trace_data()
+    {
+        QTest::addColumn<QString>("faults");
+        QTest::addColumn<QString>("args");
+        QTest::addColumn<QString>("traceFile"); // in the test's folder
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("lines"); // the trace's lines after the time, from the frame on
+        QTest::addColumn<QString>("err");       // how stderr begins, DIR the test's folder
+        QTest::newRow("clear") << "" << "clear" << "t.txt" << 0
+                               << QStringList{"frame CL", "-> 02", "-> 43", "-> 4C", "-> 0D", "end: done"}
+                               << "";
+        QTest::newRow("read refused")
+            << "--fault AU:1:nack" << "read OUT" << "t.txt" << 1
+            << QStringList{"frame AU", "-> 02", "-> 41", "-> 55", "-> 0D", "<- 15",
+                           "end: refused at stage 1: the meter answered 0x15"}
+            << "Indicator not ready";
+        QTest::newRow("trace cannot be written") << "" << "clear" << "none/t.txt" << 1 << QStringList{}
+                                                 << "DIR/none/t.txt: ";
+    }
+
+    void trace()
+    {
+        QFETCH(QString, faults);
+        QFETCH(QString, args);
+        QFETCH(QString, traceFile);
+        QFETCH(QStringList, lines);
+        QFETCH(QString, err);
+        QTemporaryDir dir;
+        QProcess sim;
+        sim.start(QStringLiteral(KALDOR_SIM_PATH), QStringList{"--image", sample(QStringLiteral("three-tanks.idr"))} +
+                                                       faults.split(u' ', Qt::SkipEmptyParts));
+        QVERIFY(sim.waitForStarted());
+        if (!sim.waitForReadyRead(5000))
+            QSKIP("kaldor-sim found no pseudo-terminal");
+        const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
+        const QString tracePath = dir.filePath(traceFile);
+        const Run run = runKaldorctl(QStringList{"--trace", tracePath, "--port", device} +
+                                         args.replace(QStringLiteral("OUT"), dir.filePath("out.idr")).split(u' '),
+                                     dir.path());
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(5000));
+        QTEST(run.status, "status");
+        err.replace(QStringLiteral("DIR"), dir.path());
+        QCOMPARE(run.err.left(err.size()), err);
+        QFile f(tracePath);
+        QCOMPARE(f.open(QIODevice::ReadOnly), !lines.isEmpty());
+        if (lines.isEmpty())
+            return;
+        QStringList shown;
+        qint64 last = -1;
+        for (const QString& line : QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
+            const qint64 micros = line.section(QStringLiteral(" us  "), 0, 0).trimmed().toLongLong();
+            QVERIFY2(micros >= last, qPrintable(line));
+            last = micros;
+            shown.append(line.section(QStringLiteral(" us  "), 1));
+        }
+        QCOMPARE(shown.first(), QStringLiteral("-- opened ") + device);
+        const int frame = shown.indexOf(lines.first());
+        QVERIFY(frame > 0);
+        QCOMPARE(shown.mid(frame, lines.size()), lines);
+        QCOMPARE(shown.constLast(), lines.constLast());
+    }
+
     void noSuchPort()
     {
         QTemporaryDir dir;

@@ -329,7 +329,7 @@ private slots:
     {
         QTest::addColumn<int>("variant");
         QTest::addColumn<QList<int>>("expected");
-        QTest::newRow("main: none") << int(UploadVariant::MainWindow) << QList<int>{};
+        QTest::newRow("main: per block") << int(UploadVariant::MainWindow) << QList<int>{0, 50, 100};
         QTest::newRow("viewer: per block") << int(UploadVariant::Viewer) << QList<int>{0, 50, 100};
         QTest::newRow("construction: per byte")
             << int(UploadVariant::Construction)

@@ -1,0 +1,84 @@
+#include "link/linetrafficwindow.h"
+
+#include "link/tracelog.h"
+#include "store/atomicfile.h"
+#include "store/inputfile.h"
+#include "ui/dialogs.h"
+
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+namespace kaldor {
+
+LineTrafficWindow::LineTrafficWindow(std::shared_ptr<TraceLog> log, Dialogs& dialogs, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_log(std::move(log)), m_dialogs(dialogs)
+{
+    setObjectName(QStringLiteral("LineTraffic"));
+    setWindowTitle(QStringLiteral("Line Traffic"));
+
+    m_text = new QPlainTextEdit(this);
+    m_text->setObjectName(QStringLiteral("traffic"));
+    m_text->setReadOnly(true);
+    m_text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+
+    auto* save = new QPushButton(QStringLiteral("Save Log…"), this);
+    save->setObjectName(QStringLiteral("saveLog"));
+    auto* close = new QPushButton(QStringLiteral("Close"), this);
+    close->setObjectName(QStringLiteral("closeTraffic"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(save);
+    buttons->addStretch(1);
+    buttons->addWidget(close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_text, 1);
+    layout->addLayout(buttons);
+    resize(640, 420);
+
+    connect(save, &QPushButton::clicked, this, &LineTrafficWindow::saveLog);
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
+    // The link thread only appends; the window looks now and then, never on every byte.
+    m_timer.setInterval(kRefreshMs);
+    connect(&m_timer, &QTimer::timeout, this, &LineTrafficWindow::refresh);
+}
+
+void LineTrafficWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    refresh();
+    m_timer.start();
+}
+
+void LineTrafficWindow::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    m_timer.stop();
+}
+
+void LineTrafficWindow::refresh()
+{
+    const qint64 recorded = m_log->recorded();
+    if (recorded == m_seen)
+        return;
+    m_seen = recorded;
+    const qint64 hidden = recorded - qMin<qint64>(recorded, kShownEntries);
+    m_text->setPlainText(QString::fromUtf8(formatTraceLog(m_log->entries(kShownEntries), hidden)));
+    m_text->verticalScrollBar()->setValue(m_text->verticalScrollBar()->maximum());
+}
+
+void LineTrafficWindow::saveLog()
+{
+    const std::optional<QString> path = m_dialogs.saveFileName(
+        this, FileDialog{QStringLiteral("Save Log"), QStringLiteral("Text (*.txt)"), QStringLiteral("txt"), true, {}});
+    if (!path)
+        return;
+    const FileWriteResult written = writeFileAtomically(*path, formatTraceLog(m_log->entries(), m_log->dropped()));
+    if (!written.ok)
+        m_dialogs.message(this, fileRefusal(*path, written.detail));
+}
+
+} // namespace kaldor
