@@ -243,9 +243,6 @@ void TestEditorWindow::refusedBeforeWriting_data()
 
     const Rows rising{{"100", "0"}, {"2000", "50"}, {"1100", "99.99"}};
     const Rows wide{{"100", "0"}, {"32868", "99.99"}};
-    QTest::newRow("send: a middle value above the last")
-        << "5" << rising << "asend" << QStringList{"Last value in grid must be largest"}
-        << QList<QPointF>{} << "";
     QTest::newRow("send without a tank number: a middle value above the last")
         << "" << rising << "asend" << QStringList{"Last value in grid must be largest"}
         << QList<QPointF>{} << "";
