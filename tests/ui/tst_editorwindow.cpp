@@ -8,8 +8,8 @@
 #include "editor/editorwindow.h"
 #include "graph/graphwindow.h"
 #include "store/indicatortanks.h"
-#include "store/tankrecords.h"
 #include "store/workingfile.h"
+#include "tests/store/testimages.h"
 #include "tests/support/uirig.h"
 
 #include <QChartView>
@@ -34,21 +34,7 @@ const QString kRefusal =
 // (32767, 32767).
 IndicatorImage oneTankImage()
 {
-    IndicatorImage image;
-    const QByteArray record =
-        *encodeTankRecord(1000, 100, {{0, 0}, {16385, 16383}, {32767, 32767}}, true);
-    const int start = layout::kRecordAreaStart;
-    const int end = start + int(record.size());
-    image.set(layout::kDirectoryStart, 5);
-    image.set(layout::kDirectoryStart + 1, start / 256);
-    image.set(layout::kDirectoryStart + 2, start % 256);
-    for (int b = 0; b < record.size(); ++b)
-        image.set(start + b, static_cast<std::uint8_t>(record[b]));
-    image.set(layout::kEndPointerAddress, end / 256);
-    image.set(layout::kEndPointerAddress + 1, end % 256);
-    image.set(layout::kTankCountAddress, 1);
-    image.setLength((end + 7) / 8 * 8);
-    return image;
+    return placeTanks({{5, 512, {1000, 100, 0, 0, 16385, 16383, 32767, 32767}}}, 528, 528);
 }
 
 void writeWorkingFile(const IndicatorImage& image)
