@@ -13,6 +13,7 @@
 #include "store/messages.h"
 #include "store/workingfile.h"
 #include "tests/link/linktesthelpers.h"
+#include "tests/store/testimages.h"
 #include "tests/support/uirig.h"
 #include "viewer/viewerwindow.h"
 
@@ -55,27 +56,6 @@ void checkClimbsTo100(const QSignalSpy& progress)
     QVERIFY(std::is_sorted(values.begin(), values.begin() + full + 1));
     for (int i = full + 1; i < values.size(); ++i)
         QCOMPARE(values[i], 0);
-}
-
-// Three three-point tanks (12, 3, 200) built as the construction window builds them and saved.
-IndicatorImage writeThreeTankFile(const QString& path)
-{
-    QList<TankSource> sources;
-    for (const auto& [number, first] : {std::pair{12, 100}, {3, 0}, {200, 20}}) {
-        TankSource s{};
-        s.tankNumber = number;
-        s.fullScale = 1000;
-        s.offset = -first;
-        s.points = {{QString::number(first), "0"},
-                    {QString::number(first + 500), "50"},
-                    {QString::number(first + 1000), "99.99"}};
-        sources.append(s);
-    }
-    BuildState state;
-    if (!buildFromSources(sources, true, state).ok ||
-        !writeConstructedFile(path, state.image, state.totalLength).ok)
-        return {};
-    return loadIndicatorFile(path).image;
 }
 
 } // namespace
@@ -397,12 +377,9 @@ void TestIndicatorFiles::refusedFiles()
 void TestIndicatorFiles::startWithFile()
 {
     const QString path = m_dir->path("short.IDR");
-    IndicatorImage image = writeThreeTankFile(path);
-    const TankRecord first = loadIndicatorTanks(path).records.constFirst();
-    const int lastPercentWord = first.start + 2 * 6; // full scale, offset, two points before it
-    const int percentWord = int(95 / 99.99 * 32767);
-    image.set(lastPercentWord, percentWord / 256);
-    image.set(lastPercentWord + 1, percentWord % 256);
+    // Tank 12: full scale 1000, offset 0, points at 0, 50 and 95 %.
+    const IndicatorImage image =
+        placeTanks({{12, 512, {1000, 0, 0, 0, 16385, 16383, int(95 / 99.99 * 32767), 32767}}}, 528, 528);
     QVERIFY(writeConstructedFile(path, image, image.length()).ok);
 
     UiRig rig(threeBlockImage());
@@ -410,7 +387,7 @@ void TestIndicatorFiles::startWithFile()
     auto* viewer = rig.find<ViewerWindow>("edtnk");
     QVERIFY(viewer && viewer->isVisible());
     auto* list = viewer->findChild<QListWidget*>("List1");
-    QCOMPARE(list->count(), 3);
+    QCOMPARE(list->count(), 1);
     auto* files = rig.find<ManagementWindow>("meterform");
     QVERIFY(files && !files->isVisible() && !rig.window->isVisible());
     list->setCurrentRow(0);
