@@ -179,7 +179,6 @@ private slots:
         row("missing", "", true, "a.tnk cannot be read: file not found");
         row("tank 0", "0\r\n 1000 \r\n 0 \r\n 1 \r\n1, 99.99,", true, "tank number");
         row("101 points", "5\r\n 1000 \r\n 0 \r\n 101 \r\n", true, "point count");
-        row("full scale 0", "5\r\n 0 \r\n 0 \r\n 1 \r\n0, 99.99,", true, "full scale");
     }
 
     void readsTankFiles()

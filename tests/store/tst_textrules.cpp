@@ -55,26 +55,9 @@ private slots:
         QCOMPARE(strNumber(number), text);
     }
 
-    void halfEven_data()
-    {
-        QTest::addColumn<double>("number");
-        QTest::addColumn<double>("rounded");
-        QTest::newRow("0.5") << 0.5 << 0.0;
-        QTest::newRow("1.5") << 1.5 << 2.0;
-        QTest::newRow("2.5") << 2.5 << 2.0;
-        QTest::newRow("-2.5") << -2.5 << -2.0;
-        QTest::newRow("below a half") << 2.4999 << 2.0;
-    }
-    void halfEven()
-    {
-        QFETCH(double, number);
-        QFETCH(double, rounded);
-        QCOMPARE(roundHalfEven(number), rounded);
-    }
-
     void fieldReader()
     {
-        FieldReader reader(" 12 , -3 ,abc, 40000,1.5, 2.5 ,, \r\n 7 \r\n  ");
+        FieldReader reader(" 12 , -3 ,abc, 40000,1.5, 2.5 ,-2.5,, \r\n 7 \r\n  ");
         int error = 0;
         QCOMPARE(reader.readInt16(&error), std::optional(12));
         QCOMPARE(reader.readInt16(&error), std::optional(-3));
@@ -85,6 +68,7 @@ private slots:
         }
         QCOMPARE(reader.readInt16(&error), std::optional(2)); // 1.5 to the even neighbour
         QCOMPARE(reader.readInt16(&error), std::optional(2)); // 2.5 as well
+        QCOMPARE(reader.readInt16(&error), std::optional(-2));
         QCOMPARE(reader.readString(), std::optional(QString())); // the empty field
         QVERIFY(!reader.atEnd());
         QCOMPARE(reader.readInt16(&error), std::optional(7));

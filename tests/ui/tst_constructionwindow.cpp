@@ -322,8 +322,6 @@ void TestConstructionWindow::saveAndSendRefusals_data()
     const QString wrong = QStringLiteral("Wrong file extension");
     QTest::newRow("save before a build")
         << false << 2 << "Command3" << QStringList{"out.idr"} << QStringList{notBuilt} << 0 << "";
-    QTest::newRow("send before a build")
-        << false << 2 << "Command5" << QStringList{} << QStringList{notBuilt} << 0 << "";
     QTest::newRow("save after the list was emptied")
         << true << 0 << "Command3" << QStringList{"out.idr"} << QStringList{kBuilt, notBuilt} << 0
         << "";
