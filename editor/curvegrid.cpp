@@ -178,9 +178,9 @@ QSize CurveGrid::sizeHint() const
     return {width, height};
 }
 
-void CurveGrid::keyPressEvent(QKeyEvent* event)
+bool CurveGrid::isNavigationKey(int key)
 {
-    switch (event->key()) {
+    switch (key) {
     case Qt::Key_Up:
     case Qt::Key_Down:
     case Qt::Key_Left:
@@ -191,8 +191,19 @@ void CurveGrid::keyPressEvent(QKeyEvent* event)
     case Qt::Key_PageDown:
     case Qt::Key_Home:
     case Qt::Key_End:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CurveGrid::keyPressEvent(QKeyEvent* event)
+{
+    if (isNavigationKey(event->key())) {
         QTableView::keyPressEvent(event); // the view's own cell navigation
         return;
+    }
+    switch (event->key()) {
     case Qt::Key_Insert:
     case Qt::Key_Delete:
         event->accept(); // these act when the key is let go

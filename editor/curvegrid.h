@@ -77,6 +77,8 @@ signals:
     void pointCountChanged(int change);
 
 protected:
+    // The keys that move the current cell with the view's own navigation.
+    static bool isNavigationKey(int key);
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;

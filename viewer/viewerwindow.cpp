@@ -52,22 +52,10 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override
     {
-        switch (event->key()) {
-        case Qt::Key_Up:
-        case Qt::Key_Down:
-        case Qt::Key_Left:
-        case Qt::Key_Right:
-        case Qt::Key_Tab:
-        case Qt::Key_Backtab:
-        case Qt::Key_PageUp:
-        case Qt::Key_PageDown:
-        case Qt::Key_Home:
-        case Qt::Key_End:
+        if (isNavigationKey(event->key()))
             CurveGrid::keyPressEvent(event);
-            return;
-        default:
+        else
             event->ignore();
-        }
     }
     void keyReleaseEvent(QKeyEvent* event) override { QTableView::keyReleaseEvent(event); }
     void mouseDoubleClickEvent(QMouseEvent* event) override
