@@ -5,6 +5,7 @@
 #include "store/fileextensions.h"
 #include "store/inputfile.h"
 #include "ui/dialogs.h"
+#include "ui/sendimage.h"
 #include "ui/showmessages.h"
 
 #include <QCloseEvent>
@@ -373,21 +374,8 @@ void ConstructionWindow::sendIndicatorFile()
         m_dialogs.message(this, kNotBuiltMessage);
         return;
     }
-    const bool asked = m_link.upload(
-        this, uploadSourceFromImage(m_state.image, m_state.totalLength),
-        UploadVariant::Construction,
-        [this](const ExchangeResult& result, const IndicatorImage&) {
-            m_progress->setVisible(false);
-            m_progress->setValue(0);
-            showMessages(m_dialogs, this, uploadMessages(result));
-        },
-        [this](int percent) { m_progress->setValue(percent); });
-    if (!asked) {
-        m_dialogs.message(this, Link::kBusyMessage);
-        return;
-    }
-    m_progress->setValue(0);
-    m_progress->setVisible(true);
+    sendImage(m_link, m_dialogs, this, uploadSourceFromImage(m_state.image, m_state.totalLength),
+              UploadVariant::Construction, m_progress, [this] { m_progress->setValue(0); });
 }
 
 } // namespace kaldor

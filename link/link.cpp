@@ -24,16 +24,16 @@ public:
             m_port->close();
     }
 
-    PortStatus open(const PortSpec& spec)
+    PortStatus open(const PortSpec& wanted)
     {
         if (m_port)
             m_port->close();
         m_port.reset();
-        m_port = m_factory ? m_factory(spec) : nullptr;
+        m_port = m_factory ? m_factory(wanted) : nullptr;
         if (m_port && m_traceLog)
             m_port = std::make_unique<TracingPort>(std::move(m_port), m_traceLog);
         if (!m_port)
-            return {PortError::Other, QStringLiteral("No serial port can be made for %1.").arg(spec.deviceName())};
+            return {PortError::Other, QStringLiteral("No serial port can be made for %1.").arg(wanted.deviceName())};
         return m_port->open();
     }
     void close()
@@ -181,12 +181,12 @@ bool Link::openPort(QObject* context, const PortSpec& portSpec, Opened done)
 
 bool Link::closePort(QObject* context, std::function<void()> done)
 {
-    const PortSpec spec = m_portSpec;
-    return submit(context, [spec, done](LinkWorker& worker) {
+    const PortSpec closing = m_portSpec;
+    return submit(context, [closing, done](LinkWorker& worker) {
         worker.close();
         Finish f;
         f.portChanged = true;
-        f.portSpec = spec;
+        f.portSpec = closing;
         f.deliver = done;
         return f;
     });

@@ -85,7 +85,7 @@ private:
     struct Finish {
         bool portOpen = false;
         PortStatus status;
-        bool portChanged = false; // an open or a close: the spec and status follow it
+        bool portChanged = false; // an open or a close: the port named and its status follow it
         PortSpec portSpec;
         std::function<void()> deliver; // runs the requester's completion with its payload
     };

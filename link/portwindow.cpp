@@ -116,11 +116,11 @@ void PortWindow::systemPortChosen()
 void PortWindow::selectCurrentPort()
 {
     const int current = m_link.portSpec().number;
-    const int index = current >= 1 && current <= kPorts ? current - 1 : 0;
+    const int index = limits::isPortNumber(current) ? current - limits::kFirstPort : 0;
     m_options[index]->setChecked(true);
     // A path the user typed (not the device an option stands for) is shown again.
-    const PortSpec spec = m_link.portSpec();
-    m_path->setText(spec.devicePath == m_devices.value(spec.number) ? QString() : spec.devicePath);
+    const PortSpec open = m_link.portSpec();
+    m_path->setText(open.devicePath == m_devices.value(open.number) ? QString() : open.devicePath);
 }
 
 int PortWindow::selectedPort() const
@@ -140,8 +140,8 @@ void PortWindow::choosePort()
         return;
     const int port = selectedPort();
     const QString typed = m_path->text().trimmed();
-    const PortSpec spec{port, typed.isEmpty() ? m_devices.value(port) : typed};
-    if (m_link.openPort(this, spec, [this](const PortStatus& s) { portOpened(s); }))
+    const PortSpec chosen{port, typed.isEmpty() ? m_devices.value(port) : typed};
+    if (m_link.openPort(this, chosen, [this](const PortStatus& s) { portOpened(s); }))
         m_opening = true;
     else
         m_dialogs.message(this, Link::kBusyMessage);

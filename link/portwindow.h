@@ -7,6 +7,7 @@
 
 #include "link/serialport.h"
 #include "link/systemports.h"
+#include "store/limits.h"
 
 #include <QMap>
 #include <QWidget>
@@ -24,7 +25,7 @@ class Link;
 class PortWindow : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kPorts = 4;
+    static constexpr int kPorts = limits::kLastPort - limits::kFirstPort + 1;
 
     // devices maps a port option to the device it opens (--port N=DEVICE); an option not in
     // it opens the system's port of that number.

@@ -14,6 +14,7 @@
 #include "store/messages.h"
 #include "store/workingfile.h"
 #include "ui/dialogs.h"
+#include "ui/sendimage.h"
 #include "ui/showmessages.h"
 
 #include <QAction>
@@ -281,26 +282,8 @@ void MainWindow::downloadIndicatorFile()
 
 void MainWindow::uploadIndicatorFile()
 {
-    const UploadPreparation prepared =
-        uploadSourceFromFile(workingFilePath(), UploadVariant::MainWindow);
-    if (!prepared.source) {
-        showMessages(m_dialogs, this, prepared.messages);
-        return;
-    }
     // The bar shows each block sent, as it does for the read.
-    const bool asked = m_link.upload(
-        this, *prepared.source, UploadVariant::MainWindow,
-        [this](const ExchangeResult& r, const IndicatorImage&) {
-            showMessages(m_dialogs, this, uploadMessages(r));
-            m_progress->setVisible(false);
-        },
-        [this](int percent) { m_progress->setValue(percent); });
-    if (!asked) {
-        m_dialogs.message(this, Link::kBusyMessage);
-        return;
-    }
-    m_progress->setVisible(true);
-    m_progress->setValue(0);
+    sendIndicatorFile(m_link, m_dialogs, this, workingFilePath(), UploadVariant::MainWindow, m_progress);
 }
 
 void MainWindow::showPortWindow()

@@ -6,6 +6,7 @@
 #include "link/upload.h"
 #include "store/inputfile.h"
 #include "ui/dialogs.h"
+#include "ui/sendimage.h"
 #include "ui/showmessages.h"
 #include "viewer/viewerwindow.h"
 
@@ -119,17 +120,7 @@ void ManagementWindow::sendFile()
         m_dialogs.message(this, QStringLiteral("No file selected"));
         return;
     }
-    const UploadPreparation prepared =
-        uploadSourceFromFile(m_chosenFile, UploadVariant::FileManagement);
-    if (!prepared.source) {
-        showMessages(m_dialogs, this, prepared.messages);
-        return;
-    }
-    const bool asked = m_link.upload(this, *prepared.source, UploadVariant::FileManagement,
-                                     [this](const ExchangeResult& r, const IndicatorImage&) {
-                                         showMessages(m_dialogs, this, uploadMessages(r));
-                                     });
-    if (!asked) m_dialogs.message(this, Link::kBusyMessage);
+    sendIndicatorFile(m_link, m_dialogs, this, m_chosenFile, UploadVariant::FileManagement, nullptr);
 }
 
 void ManagementWindow::closeEvent(QCloseEvent* event)

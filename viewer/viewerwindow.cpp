@@ -13,6 +13,7 @@
 #include "store/messages.h"
 #include "store/workingfile.h"
 #include "ui/dialogs.h"
+#include "ui/sendimage.h"
 #include "ui/showmessages.h"
 
 #include <QAction>
@@ -202,24 +203,7 @@ void ViewerWindow::sendFile()
         m_dialogs.message(this, QStringLiteral("No file selected"));
         return;
     }
-    const UploadPreparation prepared = uploadSourceFromFile(m_file, UploadVariant::Viewer);
-    if (!prepared.source) {
-        showMessages(m_dialogs, this, prepared.messages);
-        return;
-    }
-    const bool asked = m_link.upload(
-        this, *prepared.source, UploadVariant::Viewer,
-        [this](const ExchangeResult& r, const IndicatorImage&) {
-            m_progress->setVisible(false);
-            showMessages(m_dialogs, this, uploadMessages(r));
-        },
-        [this](int percent) { m_progress->setValue(percent); });
-    if (!asked) {
-        m_dialogs.message(this, Link::kBusyMessage);
-        return;
-    }
-    m_progress->setValue(0);
-    m_progress->setVisible(true);
+    sendIndicatorFile(m_link, m_dialogs, this, m_file, UploadVariant::Viewer, m_progress);
 }
 
 // Closing removes the working file, also when the viewer showed another file.

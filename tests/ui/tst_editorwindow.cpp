@@ -186,7 +186,7 @@ void TestEditorWindow::threePointTank_data()
                                "7FFF7FFF");
 }
 
-// Started on the spec's example tank file (kaldor FILE.tnk), saved again byte for byte, and
+// Started on the worked example tank file (kaldor FILE.tnk), saved again byte for byte, and
 // sent under its own tank number without asking for one.
 void TestEditorWindow::threePointTank()
 {

@@ -32,8 +32,8 @@ namespace {
 struct OpenLink {
     OpenLink()
         : meter(std::make_shared<SimulatedMeter>(testing::threeBlockImage())),
-          link([this](const PortSpec& spec) {
-              opened.append(spec);
+          link([this](const PortSpec& wanted) {
+              opened.append(wanted);
               return std::make_unique<SimulatedPort>(meter);
           },
                testing::shortBounds())
