@@ -35,8 +35,13 @@ int CurveGridModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : kGridColumns;
 }
 
+const QColor CurveGridModel::kHighlight{255, 200, 120};
+
 QVariant CurveGridModel::data(const QModelIndex& index, int role) const
 {
+    if (role == Qt::BackgroundRole && isPointCell(index) &&
+        m_highlighted.contains(GridCell{index.row(), index.column()}))
+        return kHighlight;
     if (!index.isValid() || role != Qt::DisplayRole) return {};
     if (index.row() == 0) {
         if (index.column() == 0) return kNumberHeading;
@@ -61,6 +66,13 @@ void CurveGridModel::setValueHeading(const QString& heading)
 {
     m_valueHeading = heading;
     emit headerDataChanged(Qt::Horizontal, CurveTable::kValueColumn, CurveTable::kValueColumn);
+}
+
+void CurveGridModel::setHighlighted(const QList<GridCell>& cells)
+{
+    m_highlighted = cells;
+    emit dataChanged(index(1, CurveTable::kValueColumn), index(CurveTable::kRows, CurveTable::kPercentColumn),
+                     {Qt::BackgroundRole});
 }
 
 void CurveGridModel::setTable(const CurveTable& table)
@@ -144,6 +156,11 @@ void CurveGrid::clearCurve()
     m_model->setTable(table);
     setCurrentCell(cell);
     setFocus();
+}
+
+void CurveGrid::setHighlighted(const QList<GridCell>& cells)
+{
+    m_model->setHighlighted(cells);
 }
 
 void CurveGrid::setValueHeading(const QString& heading)

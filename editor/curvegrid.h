@@ -8,6 +8,7 @@
 #include "editor/gridtyping.h"
 
 #include <QAbstractTableModel>
+#include <QColor>
 #include <QTableView>
 
 namespace kaldor
@@ -37,9 +38,13 @@ public:
     void setTable(const CurveTable& table);
     // The heading of column 1: "VALUE" in the editor, " Vol." in the viewer.
     void setValueHeading(const QString& heading);
+    // Cells drawn on kHighlight (the points that differ from another curve); none by default.
+    void setHighlighted(const QList<GridCell>& cells);
+    static const QColor kHighlight;
 
 private:
     CurveTable m_table;
+    QList<GridCell> m_highlighted;
     QString m_valueHeading = QStringLiteral("VALUE");
 };
 
@@ -69,6 +74,7 @@ public:
     void clearCurve();
 
     void setValueHeading(const QString& heading);
+    void setHighlighted(const QList<GridCell>& cells);
 
     QSize sizeHint() const override;
 

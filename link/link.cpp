@@ -235,11 +235,24 @@ bool Link::runSafeWrite(QObject* context, std::function<SafeWrite(ExchangeContex
 
 bool Link::download(QObject* context, const QString& file, ImageDone done, Progress progress)
 {
+    return readImage(
+        context, [file](ExchangeContext& ctx) { return downloadIndicatorFile(ctx, file); }, std::move(done),
+        std::move(progress));
+}
+
+bool Link::read(QObject* context, ImageDone done, Progress progress)
+{
+    return readImage(context, downloadImage, std::move(done), std::move(progress));
+}
+
+bool Link::readImage(QObject* context, std::function<Download(ExchangeContext&)> reading, ImageDone done,
+                     Progress progress)
+{
     auto image = std::make_shared<IndicatorImage>();
     return run(
         context,
-        [file, image](ExchangeContext& ctx) {
-            Download d = downloadIndicatorFile(ctx, file);
+        [reading = std::move(reading), image](ExchangeContext& ctx) {
+            Download d = reading(ctx);
             if (d.result.done())
                 *image = d.image;
             return d.result;

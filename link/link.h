@@ -53,6 +53,8 @@ public:
     bool closePort(QObject* context = nullptr, std::function<void()> done = {});
     // Reads the image into `file` (the working file: removed after a failed read).
     bool download(QObject* context, const QString& file, ImageDone done, Progress progress = {});
+    // Reads the image and keeps it in no file: a look at the meter that changes nothing here.
+    bool read(QObject* context, ImageDone done, Progress progress = {});
     bool upload(QObject* context, const UploadSource& source, UploadVariant variant, ImageDone done,
                 Progress progress = {});
     bool sendTank(QObject* context, const TankSend& send, const QString& workingFile, Done done);
@@ -92,6 +94,9 @@ private:
     using Job = std::function<Finish(LinkWorker& worker)>;
 
     bool submit(QObject* context, Job job);
+    // A read of the image, with or without its file; `done` gets the image when it was read.
+    bool readImage(QObject* context, std::function<Download(ExchangeContext&)> reading, ImageDone done,
+                   Progress progress);
     void complete(const QPointer<QObject>& context, bool hadContext, const Finish& finish);
     Progress progressFor(QObject* context, Progress progress);
 

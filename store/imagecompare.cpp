@@ -10,14 +10,14 @@ namespace kaldor {
 
 namespace {
 
-// The n-th record (from 1) with this tank number, or null.
-const TankRecord* findOccurrence(const QVector<TankRecord>& records, int tankNumber, int occurrence)
+// The index of the n-th record (from 1) with this tank number, or -1.
+int findOccurrence(const QVector<TankRecord>& records, int tankNumber, int occurrence)
 {
-    for (const TankRecord& r : records) {
-        if (r.tankNumber == tankNumber && --occurrence == 0)
-            return &r;
+    for (int i = 0; i < records.size(); ++i) {
+        if (records[i].tankNumber == tankNumber && --occurrence == 0)
+            return i;
     }
-    return nullptr;
+    return -1;
 }
 
 int occurrenceOf(const QVector<TankRecord>& records, int index)
@@ -85,32 +85,75 @@ std::optional<int> byteAt(const IndicatorImage& image, int address)
 
 } // namespace
 
+QVector<TankPair> pairTanks(const QVector<TankRecord>& a, const QVector<TankRecord>& b)
+{
+    QVector<TankPair> out;
+    out.reserve(std::max(a.size(), b.size()));
+    for (int i = 0; i < a.size(); ++i) {
+        TankPair p;
+        p.tankNumber = a[i].tankNumber;
+        p.occurrence = occurrenceOf(a, i);
+        p.indexA = i;
+        p.indexB = findOccurrence(b, p.tankNumber, p.occurrence);
+        p.state = p.indexB < 0                       ? TankState::OnlyInA
+                  : b[p.indexB].words != a[i].words ? TankState::Changed
+                                                    : TankState::Same;
+        out.append(p);
+    }
+    for (int i = 0; i < b.size(); ++i) {
+        const int occurrence = occurrenceOf(b, i);
+        if (findOccurrence(a, b[i].tankNumber, occurrence) < 0)
+            out.append({b[i].tankNumber, occurrence, TankState::OnlyInB, -1, i});
+    }
+    return out;
+}
+
+QString tankStateText(TankState state, const QString& nameA, const QString& nameB)
+{
+    switch (state) {
+    case TankState::Same:
+        return QStringLiteral("same");
+    case TankState::Changed:
+        return QStringLiteral("changed");
+    case TankState::OnlyInA:
+        return QStringLiteral("only in ") + nameA;
+    case TankState::OnlyInB:
+        break;
+    }
+    return QStringLiteral("only in ") + nameB;
+}
+
+QVector<CellDifference> differingCells(const TankRecord& a, const TankRecord& b, bool offsetMode)
+{
+    const QVector<CellRow> rowsA = curveCellRows(a, offsetMode);
+    const QVector<CellRow> rowsB = curveCellRows(b, offsetMode);
+    const CellRow none;
+    QVector<CellDifference> out;
+    for (int r = 0; r < std::max(rowsA.size(), rowsB.size()); ++r) {
+        const CellRow& ra = r < rowsA.size() ? rowsA[r] : none;
+        const CellRow& rb = r < rowsB.size() ? rowsB[r] : none;
+        if (ra != rb)
+            out.append({r + 1, ra.value != rb.value, ra.percent != rb.percent});
+    }
+    return out;
+}
+
 QVector<TankDifference> compareTankRecords(const QVector<TankRecord>& a, const QVector<TankRecord>& b,
                                            bool offsetMode)
 {
     QVector<TankDifference> out;
-    for (int i = 0; i < a.size(); ++i) {
+    for (const TankPair& p : pairTanks(a, b)) {
+        if (p.state == TankState::Same)
+            continue;
         TankDifference d;
-        d.tankNumber = a[i].tankNumber;
-        d.occurrence = occurrenceOf(a, i);
-        const TankRecord* other = findOccurrence(b, d.tankNumber, d.occurrence);
-        if (!other) {
+        d.tankNumber = p.tankNumber;
+        d.occurrence = p.occurrence;
+        if (p.state == TankState::OnlyInA)
             d.kind = TankDifference::Kind::OnlyInA;
-        } else if (other->words != a[i].words) {
-            describeChange(a[i], *other, offsetMode, d);
-        } else {
-            continue;
-        }
-        out.append(d);
-    }
-    for (int i = 0; i < b.size(); ++i) {
-        const int occurrence = occurrenceOf(b, i);
-        if (findOccurrence(a, b[i].tankNumber, occurrence))
-            continue;
-        TankDifference d;
-        d.kind = TankDifference::Kind::OnlyInB;
-        d.tankNumber = b[i].tankNumber;
-        d.occurrence = occurrence;
+        else if (p.state == TankState::OnlyInB)
+            d.kind = TankDifference::Kind::OnlyInB;
+        else
+            describeChange(a[p.indexA], b[p.indexB], offsetMode, d);
         out.append(d);
     }
     return out;

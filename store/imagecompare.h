@@ -40,8 +40,36 @@ struct ImageComparison {
     QString undecodable;           // why an image could not be read as tanks: bytes only then
 };
 
-// Tanks are paired by number and occurrence; those of A come first in A's directory order,
-// then those only in B.
+// How a tank of either image stands against the other.
+enum class TankState { Same, Changed, OnlyInA, OnlyInB };
+
+// One tank paired with its namesake on the other side.
+struct TankPair {
+    int tankNumber = 0;
+    int occurrence = 1;
+    TankState state = TankState::Same;
+    int indexA = -1; // its record in A, -1 when A does not hold it
+    int indexB = -1;
+};
+
+// Every tank of both, paired by number and occurrence: A's in directory order, then those
+// only in B.
+QVector<TankPair> pairTanks(const QVector<TankRecord>& a, const QVector<TankRecord>& b);
+
+// "same", "changed", "only in " and the side's name.
+QString tankStateText(TankState state, const QString& nameA, const QString& nameB);
+
+// A row of the curve grid (point 1 ..) whose VALUE or percentage cell reads differently on
+// the two sides; a point one side lacks reads as empty cells there.
+struct CellDifference {
+    int point = 0;
+    bool value = false;
+    bool percent = false;
+    friend bool operator==(const CellDifference&, const CellDifference&) = default;
+};
+QVector<CellDifference> differingCells(const TankRecord& a, const TankRecord& b, bool offsetMode);
+
+// The tanks that differ, paired as pairTanks pairs them.
 QVector<TankDifference> compareTankRecords(const QVector<TankRecord>& a, const QVector<TankRecord>& b,
                                            bool offsetMode);
 ImageComparison compareImages(const IndicatorImage& a, const IndicatorImage& b, bool offsetMode);

@@ -8,6 +8,7 @@
 #include "ui/dialogs.h"
 #include "ui/sendimage.h"
 #include "ui/showmessages.h"
+#include "viewer/comparewindow.h"
 #include "viewer/viewerwindow.h"
 
 #include <QAction>
@@ -17,6 +18,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
+#include <QStatusBar>
 
 namespace kaldor
 {
@@ -49,6 +52,12 @@ ManagementWindow::ManagementWindow(Link& link, Dialogs& dialogs, bool offsetMode
     m_chosenLabel->setWordWrap(true);
     m_chosenLabel->setMargin(12);
     setCentralWidget(m_chosenLabel);
+    // The meter's read for a compare.
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("pbCompare"));
+    m_progress->setRange(0, 100);
+    m_progress->setVisible(false);
+    statusBar()->addPermanentWidget(m_progress, 1);
 
     auto action = [this](QWidget* where, const char* name, const QString& caption) {
         auto* a = new QAction(caption, this);
@@ -64,6 +73,8 @@ ManagementWindow::ManagementWindow(Link& link, Dialogs& dialogs, bool offsetMode
             &QAction::triggered, this, &ManagementWindow::constructIndicatorFile);
     connect(action(menuBar(), "smeter", QStringLiteral("&Send File to Meter")), &QAction::triggered,
             this, &ManagementWindow::sendFile);
+    connect(action(menuBar(), "compareMeter", QStringLiteral("Co&mpare with Meter")), &QAction::triggered, this,
+            &ManagementWindow::compareWithMeter);
     connect(action(menuBar(), "aexit", QStringLiteral("C&lose")), &QAction::triggered, this,
             &QWidget::close);
 }
@@ -121,6 +132,11 @@ void ManagementWindow::sendFile()
         return;
     }
     sendIndicatorFile(m_link, m_dialogs, this, m_chosenFile, UploadVariant::FileManagement, nullptr);
+}
+
+void ManagementWindow::compareWithMeter()
+{
+    kaldor::compareWithMeter(m_link, m_dialogs, this, m_chosenFile, m_offsetMode, m_progress);
 }
 
 void ManagementWindow::closeEvent(QCloseEvent* event)

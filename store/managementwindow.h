@@ -9,6 +9,7 @@
 #include <QPointer>
 
 class QLabel;
+class QProgressBar;
 
 namespace kaldor
 {
@@ -36,6 +37,8 @@ public slots:
     void openIndicatorFile();
     void constructIndicatorFile();
     void sendFile();
+    // Reads the meter and opens the compare window on the chosen file and the meter's tanks.
+    void compareWithMeter();
 
 signals:
     void closed();
@@ -50,6 +53,7 @@ private:
     bool m_dialogUsed = false; // the default extension applies from the second dialog on
     QString m_chosenFile;
     QLabel* m_chosenLabel = nullptr;
+    QProgressBar* m_progress = nullptr;
     QPointer<ViewerWindow> m_viewer;
     QPointer<ConstructionWindow> m_construction;
 };

@@ -15,6 +15,7 @@
 #include "ui/dialogs.h"
 #include "ui/sendimage.h"
 #include "ui/showmessages.h"
+#include "viewer/comparewindow.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -119,6 +120,7 @@ ViewerWindow::ViewerWindow(Link& link, Dialogs& dialogs, bool offsetMode, const 
     item("agraph", QStringLiteral("&Graph"), &ViewerWindow::graphCurve);
     item("aview", QStringLiteral("&View"), &ViewerWindow::displayTank);
     item("smeter", QStringLiteral("&Send File to Meter"), &ViewerWindow::sendFile);
+    item("compareMeter", QStringLiteral("Co&mpare with Meter"), &ViewerWindow::compareWithMeter);
     auto* closing = new QAction(QStringLiteral("&Close"), this);
     closing->setObjectName(QStringLiteral("aclose"));
     menuBar()->addAction(closing);
@@ -204,6 +206,11 @@ void ViewerWindow::sendFile()
         return;
     }
     sendIndicatorFile(m_link, m_dialogs, this, m_file, UploadVariant::Viewer, m_progress);
+}
+
+void ViewerWindow::compareWithMeter()
+{
+    kaldor::compareWithMeter(m_link, m_dialogs, this, m_file, m_offsetMode, m_progress);
 }
 
 // Closing removes the working file, also when the viewer showed another file.

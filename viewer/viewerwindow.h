@@ -42,6 +42,8 @@ public slots:
     void displayTank();
     void graphCurve();
     void sendFile();
+    // Reads the meter and opens the compare window on this file and the meter's tanks.
+    void compareWithMeter();
 
 signals:
     void closed();
