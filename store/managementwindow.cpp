@@ -21,6 +21,8 @@
 #include <QProgressBar>
 #include <QStatusBar>
 
+#include <algorithm>
+
 namespace kaldor
 {
 
@@ -77,6 +79,8 @@ ManagementWindow::ManagementWindow(Link& link, Dialogs& dialogs, bool offsetMode
             &ManagementWindow::compareWithMeter);
     connect(action(menuBar(), "aexit", QStringLiteral("C&lose")), &QAction::triggered, this,
             &QWidget::close);
+    // Every item of the menu bar in view, none behind its overflow arrow.
+    setMinimumWidth(std::max(kMinimumWidth, menuBar()->sizeHint().width()));
 }
 
 void ManagementWindow::openIndicatorFile()

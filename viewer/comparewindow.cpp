@@ -19,7 +19,7 @@
 #include <QLineSeries>
 #include <QPointer>
 #include <QProgressBar>
-#include <QSplitter>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QValueAxis>
 #include <QVBoxLayout>
@@ -87,6 +87,8 @@ CompareWindow::CompareWindow(const QString& fileName, QVector<TankRecord> file, 
         m_tanks->setItem(row, 1, new QTableWidgetItem(tankStateText(p.state, kFileSide, kMeterSide)));
     }
     m_tanks->resizeColumnsToContents();
+    m_tanks->setFixedWidth(m_tanks->horizontalHeader()->length() + 2 * m_tanks->frameWidth() +
+                           m_tanks->verticalScrollBar()->sizeHint().width());
 
     m_fileSeries = new QLineSeries;
     m_fileSeries->setName(QStringLiteral("File"));

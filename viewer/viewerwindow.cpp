@@ -125,6 +125,8 @@ ViewerWindow::ViewerWindow(Link& link, Dialogs& dialogs, bool offsetMode, const 
     closing->setObjectName(QStringLiteral("aclose"));
     menuBar()->addAction(closing);
     connect(closing, &QAction::triggered, this, &QWidget::close);
+    // Every item of the menu bar in view, none behind its overflow arrow.
+    setMinimumWidth(menuBar()->sizeHint().width());
 
     connect(m_list, &QListWidget::itemDoubleClicked, this, &ViewerWindow::displayTank);
 }

@@ -125,6 +125,15 @@ int main()
                                     loadIndicatorFileFromBytes(changedFile).image, true)
                           .tanks.size();
     });
+    // What "Compare with Meter" does once the meter is read: both images decoded, their tanks
+    // paired, and the differing cells of the tank shown (the last, changed as every other).
+    measure("compare window: decode, pair, cells shown", [&] {
+        const DecodeResult a = decodeTankRecords(image);
+        const DecodeResult b = decodeTankRecords(changed);
+        const QVector<TankPair> pairs = pairTanks(a.records, b.records);
+        const TankPair& shown = pairs.constLast();
+        sink = sink + differingCells(a.records[shown.indexA], b.records[shown.indexB], true).size();
+    });
     measure("format constructed form", [&] { sink = sink + formatConstructedFile(image, layout::kMaxLength).size(); });
     return 0;
 }

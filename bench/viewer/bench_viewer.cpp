@@ -7,7 +7,9 @@
 //
 //   bench_viewer [--runs N]
 //   bench_viewer --screenshots DIR FILE.idr   management-window.png and viewer-window.png of
-//                                             FILE's first tank into DIR, then ends
+//                                             FILE's first tank into DIR, and compare-window.png
+//                                             of FILE against a meter that holds it changed
+//                                             (its first tank altered, its last renumbered 9)
 
 #include "construct/indicatorbuilder.h"
 #include "link/link.h"
@@ -15,6 +17,7 @@
 #include "store/indicatorfile.h"
 #include "store/managementwindow.h"
 #include "ui/dialogs.h"
+#include "viewer/comparewindow.h"
 #include "viewer/viewerwindow.h"
 
 #include <QAction>
@@ -23,6 +26,7 @@
 #include <QFileInfo>
 #include <QListWidget>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -81,7 +85,21 @@ double median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
-// The two windows as the user sees them after choosing FILE and viewing its first tank.
+// The meter's image for the compare picture: FILE with a VALUE and a percentage of its first
+// tank altered and its last tank's number made 9.
+IndicatorImage changedForCompare(const QString& file)
+{
+    IndicatorImage image = loadIndicatorFile(file).image;
+    const int start = image.at(layout::kDirectoryStart + 1) * 256 + image.at(layout::kDirectoryStart + 2);
+    image.set(start + 11, image.at(start + 11) ^ 0x28); // point 2's VALUE word, low byte
+    image.set(start + 13, image.at(start + 13) ^ 0xc0); // point 3's percent word, low byte
+    const int last = layout::kDirectoryStart + layout::kDirectoryEntrySize * (image.at(layout::kTankCountAddress) - 1);
+    image.set(last, 9);
+    return image;
+}
+
+// The windows as the user sees them after choosing FILE and viewing its first tank, and the
+// compare of FILE with the meter, its first tank picked.
 int screenshots(const QString& directory, const QString& file, Link& link)
 {
     SilentDialogs dialogs;
@@ -96,11 +114,28 @@ int screenshots(const QString& directory, const QString& file, Link& link)
     QApplication::processEvents();
     const bool viewerSaved =
         viewer->grab().save(QDir(directory).filePath(QStringLiteral("viewer-window.png")));
+
+    link.openPort(nullptr, PortSpec{}, {});
+    QElapsedTimer clock;
+    clock.start();
+    while (link.isBusy() && clock.elapsed() < 5000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    viewer->findChild<QAction*>(QStringLiteral("compareMeter"))->trigger();
+    CompareWindow* compare = nullptr;
+    while (!(compare = viewer->findChild<CompareWindow*>()) && clock.elapsed() < 20000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    if (!compare || !dialogs.messages.isEmpty()) return 1;
+    compare->showTank(0);
+    QApplication::processEvents();
+    const bool compareSaved =
+        compare->grab().save(QDir(directory).filePath(QStringLiteral("compare-window.png")));
+    compare->close();
+
     viewer->close();
     QApplication::processEvents();
     const bool filesSaved =
         files.grab().save(QDir(directory).filePath(QStringLiteral("management-window.png")));
-    return viewerSaved && filesSaved ? 0 : 1;
+    return viewerSaved && compareSaved && filesSaved ? 0 : 1;
 }
 
 double msSince(const QElapsedTimer& clock)
@@ -182,7 +217,10 @@ int main(int argc, char* argv[])
     // No exchange runs: the viewer only needs a link to exist.
     auto meter = std::make_shared<SimulatedMeter>(IndicatorImage{});
     Link link([meter](const PortSpec&) { return std::make_unique<SimulatedPort>(meter); });
-    if (!shotsDir.isEmpty()) return screenshots(shotsDir, shotsFile, link);
+    if (!shotsDir.isEmpty()) {
+        meter->setImage(changedForCompare(shotsFile));
+        return screenshots(shotsDir, shotsFile, link);
+    }
 
     // 164 tanks of as many points as fit; as many 100-point tanks as fit.
     int points = 100;
