@@ -59,6 +59,7 @@ private slots:
     void cleanup() { m_dir.reset(); }
     void compare_data();
     void compare();
+    void refusedFile();
 
 private:
     std::optional<FreshDirectory> m_dir;
@@ -125,6 +126,24 @@ void TestCompareMeter::compare()
     // A tank that is the same highlights nothing.
     table->setCurrentCell(0, 0);
     QCOMPARE(highlighted(compare->findChild<CurveGrid*>(QStringLiteral("gridMeter"))), Cells{});
+}
+
+// A file that is not sound is refused with its name before the meter is read.
+void TestCompareMeter::refusedFile()
+{
+    const QString path = m_dir->path(QStringLiteral("bad.idr"));
+    writeFile(path, " 0 , 1 , 61 , 180 , 256 , 1 , 1 , 1 , 1 , 1 , 61\r\n");
+    UiRig rig(sampleImage());
+    QVERIFY(rig.waitIdle());
+    ManagementWindow* management = rig.window->showManagementWindow();
+    QVERIFY(!management->openFile(path));
+    rig.dialogs.clear();
+    management->findChild<QAction*>(QStringLiteral("compareMeter"))->trigger();
+    QVERIFY(rig.waitIdle());
+    QCOMPARE(rig.dialogs.messages().size(), 1);
+    QVERIFY2(rig.dialogs.messages().constFirst().startsWith(path + ": "), qPrintable(rig.dialogs.messages().value(0)));
+    QCOMPARE(rig.meter->commandCount("AU"), 0);
+    QVERIFY(!management->findChild<CompareWindow*>());
 }
 
 QTEST_MAIN(TestCompareMeter)
