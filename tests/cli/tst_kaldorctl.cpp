@@ -1,70 +1,31 @@
 // kaldorctl on files: what it prints, where, and its exit status, run as a separate process.
 
+#include "ctlrun.h"
 #include "store/indicatorfile.h"
 
 #include <QDir>
-#include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 using namespace kaldor;
+using namespace kaldor::testing;
 
 namespace {
 
-struct Run {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-const QString kSamples = QStringLiteral(KALDOR_SOURCE_DIR "/samples/");
+const QString kSamples = sample({});
 const QByteArray kTankFive = "5\r\n 1000 \r\n 0 \r\n 2 \r\n0, 0,1000, 99.99,";
 
-// The words of a command line; "@" stands for the samples folder, "''" for an empty word.
-QStringList words(const QString& line)
-{
-    QStringList out = QString(line).replace(u'@', kSamples).split(u' ');
-    out.replaceInStrings(QStringLiteral("''"), QString());
-    return out;
-}
-
-// A run that does not end within 10 s (a read that waits on a FIFO) is killed and fails.
-// An unprivileged run started as root drops to the user 65534, so that a file without read
-// permission is refused as it is to a technician.
+// A command line run in workDir: "@" stands for the samples folder, "''" for an empty word.
 Run kaldorctl(const QString& line, const QString& workDir = QString(), bool unprivileged = false)
 {
-    QProcess p;
-    p.setWorkingDirectory(workDir);
-    if (unprivileged) {
-        p.setChildProcessModifier([] {
-            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-                ::_exit(99);
-        });
-    }
-    p.start(QStringLiteral(KALDORCTL_PATH), line.isEmpty() ? QStringList{} : words(line));
-    if (!p.waitForFinished(10000))
-        p.kill();
-    p.waitForFinished();
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromLatin1(p.readAllStandardOutput()), QString::fromLatin1(p.readAllStandardError())};
+    QStringList words = QString(line).replace(u'@', kSamples).split(u' ', Qt::SkipEmptyParts);
+    words.replaceInStrings(QStringLiteral("''"), QString());
+    return runKaldorctl(words, workDir, unprivileged);
 }
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+void writeFile(const QString& path, const QByteArray& bytes) { QVERIFY(writeFileAtomically(path, bytes).ok); }
 
 } // namespace
 
@@ -80,7 +41,7 @@ private slots:
         QCOMPARE(built.out, QStringLiteral("Indicator file built.\nplant.idr saved.\n"));
         QCOMPARE(built.err, QString());
         // The shipped sample image is the same build, byte for byte.
-        QCOMPARE(readFile(dir.filePath(QStringLiteral("plant.idr"))), readFile(kSamples + "three-tanks.idr"));
+        QCOMPARE(fileBytes(dir.filePath(QStringLiteral("plant.idr"))), fileBytes(kSamples + "three-tanks.idr"));
 
         // diesel: 7 points, 32 bytes; water 3 points, 16 bytes; linear 3 points.
         QCOMPARE(kaldorctl(QStringLiteral("show @three-tanks.idr")).out,
@@ -153,7 +114,7 @@ private slots:
         const Run r = kaldorctl(line, dir.path(), true);
         QTEST(r.status, "status");
         QVERIFY2(r.err.count(err) == 1, qPrintable(r.err));
-        QCOMPARE(readFile(d.filePath(QStringLiteral("a.idr.tnk"))), kTankFive);
+        QCOMPARE(fileBytes(d.filePath(QStringLiteral("a.idr.tnk"))), kTankFive);
         QVERIFY(!QFile::exists(d.filePath(QStringLiteral("out.Idr"))));
         QVERIFY(!QFile::exists(d.filePath(QStringLiteral("o.idr"))));
     }
