@@ -70,41 +70,12 @@ private slots:
         }
     }
 
-    // Files that are refused whole: missing, not a regular file, larger than any indicator
-    // file can be. Each is refused before a byte is read, with a reason.
-    void notRead_data()
+    // What the readers' load says of a file: its status, error number and a detail that names
+    // the fault. A file that is missing, not a regular file or larger than any indicator file
+    // can be is refused before a byte is read.
+    void loadFile_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<LoadStatus>("status");
-        QTest::addColumn<int>("error");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("missing") << "missing" << LoadStatus::NotFound << 53 << "file not found";
-        QTest::newRow("directory") << "directory" << LoadStatus::Failed << 75 << "not a regular file (a directory)";
-        QTest::newRow("5 MiB") << "large" << LoadStatus::Failed << 75 << "5242880 bytes, larger than";
-    }
-    void notRead()
-    {
-        QFETCH(QString, kind);
-        QFETCH(LoadStatus, status);
-        QFETCH(int, error);
-        QFETCH(QString, reason);
-        QTemporaryDir dir;
-        const QString path = dir.filePath("case.idr");
-        if (kind == "directory")
-            QVERIFY(QDir(dir.path()).mkdir("case.idr"));
-        QFile large(path);
-        if (kind == "large") // sparse: holes read as zeros, and a valid start
-            QVERIFY(large.open(QIODevice::WriteOnly) && large.write(" 0 , 1 ,") > 0 && large.resize(5 << 20));
-        const IndicatorFileLoad load = loadIndicatorFile(path);
-        QCOMPARE(load.status, status);
-        QCOMPARE(load.errorNumber, error);
-        QVERIFY2(load.detail.startsWith(reason), qPrintable(load.detail));
-        QVERIFY(!load.fileOpened);
-    }
-
-    void malformed_data()
-    {
-        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QByteArray>("content"); // or <missing>, <directory>, <5 MiB>
         QTest::addColumn<LoadStatus>("status");
         QTest::addColumn<int>("error");
         QTest::addColumn<QString>("mentions");
@@ -113,6 +84,10 @@ private slots:
                             const QString& mentions = {}) {
             QTest::newRow(name) << plainFile(body) << status << error << mentions;
         };
+        QTest::newRow("missing") << QByteArray("<missing>") << LoadStatus::NotFound << 53 << "file not found";
+        QTest::newRow("directory") << QByteArray("<directory>") << LoadStatus::Failed << 75
+                                   << "not a regular file (a directory)";
+        QTest::newRow("5 MiB") << QByteArray("<5 MiB>") << LoadStatus::Failed << 75 << "5242880 bytes, larger than";
         QTest::newRow("empty file") << QByteArray() << LoadStatus::Failed << 62 << QString();
         row("counts only", " 0 , 1", LoadStatus::Failed, 62);
         row("not a number", " 0 , 1 , 61 , x1 ," + eight, LoadStatus::Failed, 13);
@@ -127,7 +102,7 @@ private slots:
         QTest::newRow("line feeds only") << QByteArray("0\n1\n61\n180\n200\n132\n150\n150\n20\n80\n61\n")
                                          << LoadStatus::Ok << 0 << QString();
     }
-    void malformed()
+    void loadFile()
     {
         QFETCH(QByteArray, content);
         QFETCH(LoadStatus, status);
@@ -135,15 +110,23 @@ private slots:
         QFETCH(QString, mentions);
         QTemporaryDir dir;
         const QString path = dir.filePath("case.idr");
-        QVERIFY(writeFileAtomically(path, content).ok);
+        const bool refusedWhole = content.startsWith('<');
+        if (content == "<directory>")
+            QVERIFY(QDir(dir.path()).mkdir("case.idr"));
+        QFile large(path);
+        if (content == "<5 MiB>") // sparse: holes read as zeros, and a valid start
+            QVERIFY(large.open(QIODevice::WriteOnly) && large.write(" 0 , 1 ,") > 0 && large.resize(5 << 20));
+        if (!refusedWhole)
+            QVERIFY(writeFileAtomically(path, content).ok);
         const IndicatorFileLoad load = loadIndicatorFile(path);
         QCOMPARE(load.status, status);
         QCOMPARE(load.errorNumber, error);
-        QVERIFY(load.fileOpened);
+        QCOMPARE(load.fileOpened, !refusedWhole);
         // The window's text is the number alone; where and why is said once, in the detail.
-        if (status != LoadStatus::Ok)
+        if (status == LoadStatus::Failed || status == LoadStatus::EndOfData)
             QCOMPARE(load.message, status == LoadStatus::Failed ? errorText(error) : kEndOfDataMessage);
-        QVERIFY2(load.detail.contains(mentions), qPrintable(load.detail));
+        QVERIFY2(refusedWhole ? load.detail.startsWith(mentions) : load.detail.contains(mentions),
+                 qPrintable(load.detail));
         if (status == LoadStatus::Ok)
             QCOMPARE(load.image.length() % 8, 0);
     }
