@@ -71,8 +71,8 @@ void CurveGridModel::setValueHeading(const QString& heading)
 void CurveGridModel::setHighlighted(const QList<GridCell>& cells)
 {
     m_highlighted = cells;
-    emit dataChanged(index(1, CurveTable::kValueColumn), index(CurveTable::kRows, CurveTable::kPercentColumn),
-                     {Qt::BackgroundRole});
+    emit dataChanged(index(1, CurveTable::kValueColumn),
+                     index(CurveTable::kRows, CurveTable::kPercentColumn), {Qt::BackgroundRole});
 }
 
 void CurveGridModel::setTable(const CurveTable& table)

@@ -75,8 +75,8 @@ ManagementWindow::ManagementWindow(Link& link, Dialogs& dialogs, bool offsetMode
             &QAction::triggered, this, &ManagementWindow::constructIndicatorFile);
     connect(action(menuBar(), "smeter", QStringLiteral("&Send File to Meter")), &QAction::triggered,
             this, &ManagementWindow::sendFile);
-    connect(action(menuBar(), "compareMeter", QStringLiteral("Co&mpare with Meter")), &QAction::triggered, this,
-            &ManagementWindow::compareWithMeter);
+    connect(action(menuBar(), "compareMeter", QStringLiteral("Co&mpare with Meter")),
+            &QAction::triggered, this, &ManagementWindow::compareWithMeter);
     connect(action(menuBar(), "aexit", QStringLiteral("C&lose")), &QAction::triggered, this,
             &QWidget::close);
     // Every item of the menu bar in view, none behind its overflow arrow.

@@ -21,12 +21,14 @@
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QTableWidget>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 
-namespace kaldor {
+namespace kaldor
+{
 
-namespace {
+namespace
+{
 
 constexpr QSize kSize(1100, 640);
 const QString kFileSide = QStringLiteral("file");
@@ -45,8 +47,7 @@ QList<QPointF> fill(CurveGrid* grid, const QVector<TankRecord>& records, int ind
 {
     CurveTable table;
     int points = 0;
-    if (index >= 0)
-        points = fillCurveTable(table, records[index], offsetMode);
+    if (index >= 0) points = fillCurveTable(table, records[index], offsetMode);
     grid->setTable(table);
     return graphPoints(table, points);
 }
@@ -65,10 +66,10 @@ CurveGrid* sideGrid(QWidget* parent, const char* name, const QString& heading)
 
 } // namespace
 
-CompareWindow::CompareWindow(const QString& fileName, QVector<TankRecord> file, QVector<TankRecord> meter,
-                             bool offsetMode, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_file(std::move(file)), m_meter(std::move(meter)), m_offsetMode(offsetMode),
-      m_pairs(pairTanks(m_file, m_meter))
+CompareWindow::CompareWindow(const QString& fileName, QVector<TankRecord> file,
+                             QVector<TankRecord> meter, bool offsetMode, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_file(std::move(file)), m_meter(std::move(meter)),
+      m_offsetMode(offsetMode), m_pairs(pairTanks(m_file, m_meter))
 {
     setObjectName(QStringLiteral("cmpmeter"));
     setWindowTitle(QStringLiteral("Compare with Meter: ") + fileName);
@@ -84,7 +85,8 @@ CompareWindow::CompareWindow(const QString& fileName, QVector<TankRecord> file, 
     for (int row = 0; row < m_pairs.size(); ++row) {
         const TankPair& p = m_pairs[row];
         m_tanks->setItem(row, 0, new QTableWidgetItem(tankListText(p.tankNumber)));
-        m_tanks->setItem(row, 1, new QTableWidgetItem(tankStateText(p.state, kFileSide, kMeterSide)));
+        m_tanks->setItem(row, 1,
+                         new QTableWidgetItem(tankStateText(p.state, kFileSide, kMeterSide)));
     }
     m_tanks->resizeColumnsToContents();
     m_tanks->setFixedWidth(m_tanks->horizontalHeader()->length() + 2 * m_tanks->frameWidth() +
@@ -139,8 +141,7 @@ CompareWindow::CompareWindow(const QString& fileName, QVector<TankRecord> file, 
 
 void CompareWindow::showTank(int row)
 {
-    if (row < 0 || row >= m_pairs.size())
-        return;
+    if (row < 0 || row >= m_pairs.size()) return;
     if (m_tanks->currentRow() != row)
         m_tanks->setCurrentCell(row, 0); // shows it through currentCellChanged
     const TankPair& p = m_pairs[row];
@@ -155,11 +156,10 @@ void CompareWindow::showTank(int row)
     QList<GridCell> highlighted;
     QString difference = tankStateText(p.state, kFileSide, kMeterSide);
     if (p.state == TankState::Changed) {
-        for (const CellDifference& d : differingCells(m_file[p.indexA], m_meter[p.indexB], m_offsetMode)) {
-            if (d.value)
-                highlighted.append({d.point, CurveTable::kValueColumn});
-            if (d.percent)
-                highlighted.append({d.point, CurveTable::kPercentColumn});
+        for (const CellDifference& d :
+             differingCells(m_file[p.indexA], m_meter[p.indexB], m_offsetMode)) {
+            if (d.value) highlighted.append({d.point, CurveTable::kValueColumn});
+            if (d.percent) highlighted.append({d.point, CurveTable::kPercentColumn});
         }
         const QVector<TankDifference> first =
             compareTankRecords({m_file[p.indexA]}, {m_meter[p.indexB]}, m_offsetMode);
@@ -171,8 +171,8 @@ void CompareWindow::showTank(int row)
     m_difference->setText(difference);
 }
 
-bool compareWithMeter(Link& link, Dialogs& dialogs, QWidget* window, const QString& file, bool offsetMode,
-                      QProgressBar* bar)
+bool compareWithMeter(Link& link, Dialogs& dialogs, QWidget* window, const QString& file,
+                      bool offsetMode, QProgressBar* bar)
 {
     if (file.isEmpty()) {
         dialogs.message(window, QStringLiteral("No file selected"));
@@ -189,15 +189,16 @@ bool compareWithMeter(Link& link, Dialogs& dialogs, QWidget* window, const QStri
         window,
         [&dialogs, window, progress, name, records = std::move(tanks.records),
          offsetMode](const ExchangeResult& r, const IndicatorImage& image) {
-            if (progress)
-                progress->setVisible(false);
+            if (progress) progress->setVisible(false);
             if (!r.done()) {
                 showMessages(dialogs, window, downloadMessages(r, DownloadVariant::MainWindow));
                 return;
             }
             const DecodeResult meter = decodeTankRecords(image);
             if (!meter.ok()) {
-                dialogs.message(window, QStringLiteral("The meter's image cannot be read as tanks: ") + meter.detail);
+                dialogs.message(window,
+                                QStringLiteral("The meter's image cannot be read as tanks: ") +
+                                    meter.detail);
                 return;
             }
             auto* compare = new CompareWindow(name, records, meter.records, offsetMode, window);
@@ -206,8 +207,7 @@ bool compareWithMeter(Link& link, Dialogs& dialogs, QWidget* window, const QStri
             compare->showTank(0);
         },
         [progress](int percent) {
-            if (progress)
-                progress->setValue(percent);
+            if (progress) progress->setValue(percent);
         });
     if (!asked) {
         dialogs.message(window, Link::kBusyMessage);

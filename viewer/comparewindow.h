@@ -18,17 +18,19 @@ class QProgressBar;
 class QTableWidget;
 class QValueAxis;
 
-namespace kaldor {
+namespace kaldor
+{
 
 class CurveGrid;
 class Dialogs;
 class Link;
 
-class CompareWindow : public QWidget {
+class CompareWindow : public QWidget
+{
     Q_OBJECT
 public:
-    CompareWindow(const QString& fileName, QVector<TankRecord> file, QVector<TankRecord> meter, bool offsetMode,
-                  QWidget* parent = nullptr);
+    CompareWindow(const QString& fileName, QVector<TankRecord> file, QVector<TankRecord> meter,
+                  bool offsetMode, QWidget* parent = nullptr);
 
     const QVector<TankPair>& pairs() const { return m_pairs; }
     // Draws and fills the grids with the tank of this table row.
@@ -41,7 +43,8 @@ private:
     QVector<TankPair> m_pairs; // one per table row
 
     QTableWidget* m_tanks = nullptr;
-    QLabel* m_difference = nullptr; // the first difference of the tank shown, as kaldorctl diff says it
+    QLabel* m_difference =
+        nullptr; // the first difference of the tank shown, as kaldorctl diff says it
     CurveGrid* m_fileGrid = nullptr;
     CurveGrid* m_meterGrid = nullptr;
     QChart* m_chart = nullptr;
@@ -55,7 +58,7 @@ private:
 // read is refused with its name and the reason, and the meter is not read), the meter is read
 // with the window's progress bar (if it has one) running, and the compare window opens over
 // the window. Returns false, with the reason shown, when nothing was asked of the link.
-bool compareWithMeter(Link& link, Dialogs& dialogs, QWidget* window, const QString& file, bool offsetMode,
-                      QProgressBar* bar);
+bool compareWithMeter(Link& link, Dialogs& dialogs, QWidget* window, const QString& file,
+                      bool offsetMode, QProgressBar* bar);
 
 } // namespace kaldor

@@ -90,10 +90,12 @@ double median(std::vector<double> v)
 IndicatorImage changedForCompare(const QString& file)
 {
     IndicatorImage image = loadIndicatorFile(file).image;
-    const int start = image.at(layout::kDirectoryStart + 1) * 256 + image.at(layout::kDirectoryStart + 2);
+    const int start =
+        image.at(layout::kDirectoryStart + 1) * 256 + image.at(layout::kDirectoryStart + 2);
     image.set(start + 11, image.at(start + 11) ^ 0x28); // point 2's VALUE word, low byte
     image.set(start + 13, image.at(start + 13) ^ 0xc0); // point 3's percent word, low byte
-    const int last = layout::kDirectoryStart + layout::kDirectoryEntrySize * (image.at(layout::kTankCountAddress) - 1);
+    const int last = layout::kDirectoryStart +
+                     layout::kDirectoryEntrySize * (image.at(layout::kTankCountAddress) - 1);
     image.set(last, 9);
     return image;
 }

@@ -8,7 +8,8 @@
 
 #include <unistd.h>
 
-namespace kaldor::testing {
+namespace kaldor::testing
+{
 
 struct Run {
     int status = -1; // -1: it crashed, or did not end within 20 s and was killed
@@ -16,26 +17,29 @@ struct Run {
     QString err;
 };
 
-inline QString sample(const QString& name) { return QStringLiteral(KALDOR_SOURCE_DIR "/samples/") + name; }
+inline QString sample(const QString& name)
+{
+    return QStringLiteral(KALDOR_SOURCE_DIR "/samples/") + name;
+}
 
 // An unprivileged run started as root drops to the user 65534, so that a file without read
 // permission is refused as it is to a technician.
-inline Run runKaldorctl(const QStringList& args, const QString& workDir = {}, bool unprivileged = false)
+inline Run runKaldorctl(const QStringList& args, const QString& workDir = {},
+                        bool unprivileged = false)
 {
     QProcess p;
     p.setWorkingDirectory(workDir);
     if (unprivileged) {
         p.setChildProcessModifier([] {
-            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-                ::_exit(99);
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(99);
         });
     }
     p.start(QStringLiteral(KALDORCTL_PATH), args);
-    if (!p.waitForFinished(20000))
-        p.kill();
+    if (!p.waitForFinished(20000)) p.kill();
     p.waitForFinished();
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromLatin1(p.readAllStandardOutput()), QString::fromLatin1(p.readAllStandardError())};
+            QString::fromLatin1(p.readAllStandardOutput()),
+            QString::fromLatin1(p.readAllStandardError())};
 }
 
 inline QByteArray fileBytes(const QString& path)

@@ -17,7 +17,8 @@
 using namespace kaldor;
 using namespace kaldor::testing;
 
-namespace {
+namespace
+{
 
 using Cells = QList<GridCell>;
 using Tank = QPair<int, QVector<int>>;
@@ -52,7 +53,8 @@ Cells highlighted(const CurveGrid* grid)
 
 } // namespace
 
-class TestCompareMeter : public QObject {
+class TestCompareMeter : public QObject
+{
     Q_OBJECT
 private slots:
     void init() { m_dir.emplace(); }
@@ -76,11 +78,13 @@ void TestCompareMeter::compare_data()
     const QVector<int> tank3 = curveWords(1000, 0, 4);
     const int kValue = CurveTable::kValueColumn;
     const int kPercent = CurveTable::kPercentColumn;
-    QTest::newRow("value of point 2, viewer") << QByteArray("edtnk") << changed(tank3, 5, 4000) << Cells{{2, kValue}};
+    QTest::newRow("value of point 2, viewer")
+        << QByteArray("edtnk") << changed(tank3, 5, 4000) << Cells{{2, kValue}};
     QTest::newRow("percentage of point 3, management window")
         << QByteArray("meterform") << changed(tank3, 6, 300) << Cells{{3, kPercent}};
-    QTest::newRow("a point more, viewer") << QByteArray("edtnk") << curveWords(1000, 0, 5)
-                                          << Cells{{4, kValue}, {4, kPercent}, {5, kValue}, {5, kPercent}};
+    QTest::newRow("a point more, viewer")
+        << QByteArray("edtnk") << curveWords(1000, 0, 5)
+        << Cells{{4, kValue}, {4, kPercent}, {5, kValue}, {5, kPercent}};
 }
 
 void TestCompareMeter::compare()
@@ -90,8 +94,10 @@ void TestCompareMeter::compare()
     QFETCH(Cells, differing);
 
     const QVector<int> tank12 = curveWords(2000, 0, 3);
-    const IndicatorImage file = imageOf({{12, tank12}, {3, curveWords(1000, 0, 4)}, {7, curveWords(500, 0, 2)}});
-    const IndicatorImage meter = imageOf({{3, meterTank3}, {9, curveWords(800, 0, 2)}, {12, tank12}});
+    const IndicatorImage file =
+        imageOf({{12, tank12}, {3, curveWords(1000, 0, 4)}, {7, curveWords(500, 0, 2)}});
+    const IndicatorImage meter =
+        imageOf({{3, meterTank3}, {9, curveWords(800, 0, 2)}, {12, tank12}});
     const QString path = m_dir->path(QStringLiteral("plant.idr"));
     writeFile(path, formatIndicatorFile(file.blockCount(), file, 0));
 
@@ -99,7 +105,8 @@ void TestCompareMeter::compare()
     QVERIFY(rig.waitIdle());
     ManagementWindow* management = rig.window->showManagementWindow();
     QVERIFY(management->openFile(path));
-    QWidget* window = from == "meterform" ? management : management->findChild<QWidget*>(QLatin1String(from));
+    QWidget* window =
+        from == "meterform" ? management : management->findChild<QWidget*>(QLatin1String(from));
     QAction* item = window->findChild<QAction*>(QStringLiteral("compareMeter"));
     QVERIFY(item);
     item->trigger();
@@ -112,7 +119,8 @@ void TestCompareMeter::compare()
     QStringList states;
     for (int row = 0; row < table->rowCount(); ++row)
         states.append(table->item(row, 0)->text() + " " + table->item(row, 1)->text());
-    QCOMPARE(states, (QStringList{"Tank  12 same", "Tank  3 changed", "Tank  7 only in file", "Tank  9 only in meter"}));
+    QCOMPARE(states, (QStringList{"Tank  12 same", "Tank  3 changed", "Tank  7 only in file",
+                                  "Tank  9 only in meter"}));
 
     table->setCurrentCell(1, 1);
     for (const char* side : {"gridFile", "gridMeter"})
@@ -141,7 +149,8 @@ void TestCompareMeter::refusedFile()
     management->findChild<QAction*>(QStringLiteral("compareMeter"))->trigger();
     QVERIFY(rig.waitIdle());
     QCOMPARE(rig.dialogs.messages().size(), 1);
-    QVERIFY2(rig.dialogs.messages().constFirst().startsWith(path + ": "), qPrintable(rig.dialogs.messages().value(0)));
+    QVERIFY2(rig.dialogs.messages().constFirst().startsWith(path + ": "),
+             qPrintable(rig.dialogs.messages().value(0)));
     QCOMPARE(rig.meter->commandCount("AU"), 0);
     QVERIFY(!management->findChild<CompareWindow*>());
 }

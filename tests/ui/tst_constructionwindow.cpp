@@ -325,11 +325,14 @@ void TestConstructionWindow::saveRefusals_data()
     };
     row("save before a build", false, 2, {"out.idr"}, {notBuilt}, 0);
     row("save after the list was emptied", true, 0, {"out.idr"}, {kBuilt, notBuilt}, 0);
-    row(".Idr asks again, cancel ends silently", true, 2, {"out.Idr", "out.tnk"}, {kBuilt, wrong, wrong}, 3);
-    row(".idr in the middle of the name", true, 2, {"out.idr.txt"}, {kBuilt, "out.idr.txt saved."}, 1,
-        "out.idr.txt");
+    row(".Idr asks again, cancel ends silently", true, 2, {"out.Idr", "out.tnk"},
+        {kBuilt, wrong, wrong}, 3);
+    row(".idr in the middle of the name", true, 2, {"out.idr.txt"}, {kBuilt, "out.idr.txt saved."},
+        1, "out.idr.txt");
     row("over a listed tank file", true, 2, {"site.idr.tnk"},
-        {kBuilt, "site.idr.tnk is one of the tank files the image is built from; it was not written."}, 1);
+        {kBuilt,
+         "site.idr.tnk is one of the tank files the image is built from; it was not written."},
+        1);
     row("a directory that does not exist", true, 2, {"missing/out.idr"}, {kBuilt, "Error:  76"}, 1);
 }
 
