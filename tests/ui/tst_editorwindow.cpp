@@ -13,6 +13,7 @@
 #include "tests/support/uirig.h"
 
 #include <QChartView>
+#include <QUndoStack>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QLabel>
@@ -111,6 +112,8 @@ private slots:
     void threePointTank();
     void refusedBeforeWriting_data();
     void refusedBeforeWriting();
+    void undoRedo_data();
+    void undoRedo();
 
 private:
     std::optional<FreshDirectory> m_dir;
@@ -308,6 +311,109 @@ void TestEditorWindow::refusedBeforeWriting()
     GraphWindow* window = editor->graphWindow();
     QCOMPARE(window != nullptr, !graph.isEmpty());
     if (window) QCOMPARE(seriesOf(window)->points(), graph);
+}
+
+void TestEditorWindow::undoRedo_data()
+{
+    QTest::addColumn<Rows>("start"); // the tank file the editor opens on, tank 5
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<Rows>("after");
+    QTest::addColumn<QString>("label");     // Label1 afterwards
+    QTest::addColumn<QStringList>("shown"); // the messages the change shows
+    QTest::addColumn<int>("steps");         // the undo steps it adds
+
+    const Rows three{{"100", "0"}, {"600", "50"}, {"1100", "99.99"}};
+    const auto row = [&](const char* name, const QString& change, const Rows& after,
+                         const QString& label = QStringLiteral("Tank 5"), int steps = 1,
+                         const QStringList& shown = {}, const Rows& start = {}) {
+        QTest::newRow(name) << (start.isEmpty() ? three : start) << change << after << label
+                            << shown << steps;
+    };
+    row("a key typed", "type 7 at 2:1", {{"100", "0"}, {"6007", "50"}, {"1100", "99.99"}});
+    row("Insert", "insert at 2:1", {{"100", "0"}, {"", ""}, {"600", "50"}, {"1100", "99.99"}});
+    row("Delete", "delete at 1:1", {{"600", "50"}, {"1100", "99.99"}});
+    row("a double-click", "double-click 3:2", {{"100", "0"}, {"600", "50"}, {"1100", ""}});
+    row("Clear", "aclear", {}, "");
+    row("a paste", "paste 7\t25\n8\t75\n at 2:1",
+        {{"100", "0"}, {"7", "25"}, {"8", "75"}});
+    row("a refused paste", "paste 7\t25\t3 at 2:1", three, "Tank 5", 0,
+        {"Pasted row 1 not accepted: it has 3 columns; paste VALUE and % only."});
+    row("a fill", "fill", {{"0", "0"}, {"2094", "99.99"}});
+    row("an opened tank file", "open", {{"-50", "0"}, {"950", "99.99"}}, "Tank 9");
+    row("a tank shown from the list", "show", {{"-50", " 0"}, {"450", " 50.00"}, {"950", "99.99"}},
+        "Tank  3");
+    row("the check's reordering", "agraph", three, "Tank 5", 1,
+        {"Data was out of order. It has been sorted"},
+        {{"1100", "99.99"}, {"100", "0"}, {"600", "50"}});
+    row("a check that finds the order right", "agraph", three, "Tank 5", 0);
+}
+
+// Each kind of change to the grid is one step of the Edit menu: undone, the grid and its tank
+// are as before; redone, as after the change.
+void TestEditorWindow::undoRedo()
+{
+    QFETCH(Rows, start);
+    QFETCH(QString, change);
+    QFETCH(Rows, after);
+    QFETCH(QString, label);
+    QFETCH(QStringList, shown);
+    QFETCH(int, steps);
+
+    writeWorkingFile(sampleImage());
+    const QString file = m_dir->path(QStringLiteral("start.tnk"));
+    writeFile(file, tankFileOf(QStringLiteral("5"), start));
+    Rig rig;
+    EditorWindow* editor = rig.openEditor(true, file);
+    QVERIFY(editor);
+    const Rows before = rowsOf(rig.grid()->table());
+    QCOMPARE(before, start);
+    auto* tankLabel = rig.child<QLabel>("Label1");
+    const int stepsBefore = editor->undoStack()->count();
+
+    // "ACTION at ROW:COLUMN": the cell made current first.
+    const QStringList words = change.split(' ');
+    const QStringList cell = words.constLast().split(':');
+    if (words.size() > 2) rig.grid()->setCurrentCell({cell[0].toInt(), cell.value(1).toInt()});
+    if (words[0] == "type") {
+        QTest::keyClick(rig.grid(), words[1].at(0).toLatin1());
+    } else if (words[0] == "insert" || words[0] == "delete") {
+        QTest::keyClick(rig.grid(), words[0] == "insert" ? Qt::Key_Insert : Qt::Key_Delete);
+    } else if (words[0] == "double-click") {
+        rig.grid()->setCurrentCell({cell[0].toInt(), cell[1].toInt()});
+        QTest::mouseDClick(rig.grid()->viewport(), Qt::LeftButton, {},
+                           rig.grid()->visualRect(rig.grid()->currentIndex()).center());
+    } else if (words[0] == "paste") {
+        QApplication::clipboard()->setText(QString(words[1]).replace("\\t", "\t").replace("\\n", "\n"));
+        rig.trigger("apaste");
+    } else if (words[0] == "fill") {
+        CurveTable filled;
+        filled.setValue(1, "0");
+        filled.setPercent(1, "0");
+        filled.setValue(2, "2094");
+        filled.setPercent(2, "99.99");
+        editor->fillGrid(filled, "Fill");
+    } else if (words[0] == "open") {
+        const QString other = m_dir->path(QStringLiteral("other.tnk"));
+        writeFile(other, tankFileOf(QStringLiteral("9"), {{"-50", "0"}, {"950", "99.99"}}));
+        rig.dialogs.queueFileName(other);
+        rig.trigger("topen");
+    } else if (words[0] == "show") {
+        rig.doubleClickTank(1);
+    } else {
+        rig.trigger(qPrintable(words[0]));
+    }
+    QCOMPARE(rowsOf(rig.grid()->table()), after);
+    QCOMPARE(tankLabel->text(), label);
+    QCOMPARE(rig.dialogs.messages(), shown);
+    QCOMPARE(editor->undoStack()->count() - stepsBefore, steps);
+    if (steps == 0) return;
+
+    rig.trigger("aundo");
+    QCOMPARE(rowsOf(rig.grid()->table()), before);
+    QCOMPARE(tankLabel->text(), QStringLiteral("Tank 5"));
+    rig.trigger("aredo");
+    QCOMPARE(rowsOf(rig.grid()->table()), after);
+    QCOMPARE(tankLabel->text(), label);
 }
 
 QTEST_MAIN(TestEditorWindow)
