@@ -10,6 +10,7 @@
 #include "store/indicatortanks.h"
 #include "store/workingfile.h"
 #include "tests/store/testimages.h"
+#include "tests/support/pdftext.h"
 #include "tests/support/uirig.h"
 
 #include <QChartView>
@@ -114,6 +115,8 @@ private slots:
     void refusedBeforeWriting();
     void undoRedo_data();
     void undoRedo();
+    void curveOut_data();
+    void curveOut();
 
 private:
     std::optional<FreshDirectory> m_dir;
@@ -414,6 +417,69 @@ void TestEditorWindow::undoRedo()
     rig.trigger("aredo");
     QCOMPARE(rowsOf(rig.grid()->table()), after);
     QCOMPARE(tankLabel->text(), label);
+}
+
+void TestEditorWindow::curveOut_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("filled");    // a fill with its source and largest error first
+    QTest::addColumn<bool>("answered");  // the file or print dialog answered, not cancelled
+    QTest::addColumn<QString>("written"); // the CSV; for a sheet the words on its page
+
+    const QString sheet = "Tank: 5 Mode: offset capable Full scale: 1000 Offset: -100 Source: ";
+    const QString table = "|Pt. VALUE % 1 100 0 2 600 50 3 1100 99.99 Technician";
+    QTest::newRow("Export CSV") << "texport" << false << true
+                                << "percent,value\n0,100\n50,600\n99.99,1100\n";
+    QTest::newRow("sheet as PDF") << "tsheetpdf" << false << true
+                                  << sheet + "file start.tnk Points: 3" + table;
+    QTest::newRow("sheet printed") << "tprint" << false << true
+                                   << sheet + "file start.tnk Points: 3" + table;
+    QTest::newRow("sheet of a fill")
+        << "tsheetpdf" << true << true
+        << sheet + "horizontal cylinder 2000 x 6000 mm Points: 3 Largest interpolation error: 0.60 "
+                   "units (0.060 % of full scale) at 41.27 %" + table;
+    QTest::newRow("print cancelled") << "tprint" << false << false << "";
+}
+
+// What leaves the editor besides tank files: the checked curve as CSV and its calibration
+// sheet, saved as PDF or through the print dialog.
+void TestEditorWindow::curveOut()
+{
+    QFETCH(QString, action);
+    QFETCH(bool, filled);
+    QFETCH(bool, answered);
+    QFETCH(QString, written);
+
+    writeWorkingFile(sampleImage());
+    const QString file = m_dir->path(QStringLiteral("start.tnk"));
+    const Rows rows{{"100", "0"}, {"600", "50"}, {"1100", "99.99"}};
+    writeFile(file, tankFileOf(QStringLiteral("5"), rows));
+    Rig rig;
+    EditorWindow* editor = rig.openEditor(true, file);
+    QVERIFY(editor);
+    if (filled) {
+        CurveTable table = rig.grid()->table();
+        editor->fillGrid(table, "Fill", "horizontal cylinder 2000 x 6000 mm", SheetError{0.6, 41.27});
+    }
+    const QString out = m_dir->path(QStringLiteral("out"));
+    rig.dialogs.queueFileName(answered ? std::optional<QString>(out) : std::nullopt);
+    rig.trigger(qPrintable(action));
+    if (!answered) {
+        QVERIFY(!QFile::exists(out));
+        QCOMPARE(rig.dialogs.messages(), QStringList{});
+        return;
+    }
+    if (action == "texport") {
+        QCOMPARE(QString::fromLatin1(readFile(out)), written);
+        return;
+    }
+    const QStringList pages = testing::pdfPages(out);
+    QVERIFY2(pages.size() == 1, "one page of text expected (pdftotext from poppler-utils)");
+    qsizetype at = 0;
+    for (const QString& words : written.split('|')) {
+        at = pages[0].indexOf(words, at);
+        QVERIFY2(at >= 0, qPrintable(words + "\nnot in order in\n" + pages[0]));
+    }
 }
 
 QTEST_MAIN(TestEditorWindow)
