@@ -13,9 +13,11 @@
 
 #include <cstring>
 
-namespace kaldor::cli {
+namespace kaldor::cli
+{
 
-namespace {
+namespace
+{
 
 const QString kExport = QStringLiteral("export");
 const QString kSheet = QStringLiteral("sheet");
@@ -27,12 +29,14 @@ struct CurveArgs {
 };
 
 // FILE [--tank N | --entry K] [OUT]: the status is kExitOk when the words were understood.
-int parseCurveArgs(const QString& command, const QStringList& args, CurveArgs& parsed, QTextStream& err)
+int parseCurveArgs(const QString& command, const QStringList& args, CurveArgs& parsed,
+                   QTextStream& err)
 {
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         if (a == QLatin1String("--tank") || a == QLatin1String("--entry")) {
-            if (const int status = takeCurveChoice(command, args, i, parsed.choice, err); status != kExitOk)
+            if (const int status = takeCurveChoice(command, args, i, parsed.choice, err);
+                status != kExitOk)
                 return status;
         } else if (!a.isEmpty() && !a.startsWith(QLatin1String("--")) &&
                    (parsed.file.isEmpty() || parsed.output.isEmpty())) {
@@ -44,14 +48,23 @@ int parseCurveArgs(const QString& command, const QStringList& args, CurveArgs& p
     if (parsed.file.isEmpty())
         return usageError(command, QStringLiteral("name a tank file or an indicator file"), err);
     if (parsed.choice && hasTankExtension(QFileInfo(parsed.file).fileName()))
-        return usageError(command, QStringLiteral("a tank file holds one curve; --tank and --entry are for indicator files"),
-                          err);
+        return usageError(
+            command,
+            QStringLiteral(
+                "a tank file holds one curve; --tank and --entry are for indicator files"),
+            err);
     return kExitOk;
 }
 
-bool isTankFile(const QString& path) { return hasTankExtension(QFileInfo(path).fileName()); }
+bool isTankFile(const QString& path)
+{
+    return hasTankExtension(QFileInfo(path).fileName());
+}
 
-QString sourceOf(const QString& path) { return QStringLiteral("file ") + QFileInfo(path).fileName(); }
+QString sourceOf(const QString& path)
+{
+    return QStringLiteral("file ") + QFileInfo(path).fileName();
+}
 
 int saved(const QString& path, const FileWriteResult& written, QTextStream& out, QTextStream& err)
 {
@@ -69,15 +82,14 @@ std::optional<QVector<TankRecord>> chosenRecords(const CurveArgs& parsed, QTextS
         refused(tanks.message, tanks.detail, err);
         return std::nullopt;
     }
-    if (!parsed.choice)
-        return tanks.records;
+    if (!parsed.choice) return tanks.records;
     const std::optional<qsizetype> entry = chosenEntry(tanks, *parsed.choice, parsed.file, err);
-    if (!entry)
-        return std::nullopt;
+    if (!entry) return std::nullopt;
     return QVector<TankRecord>{tanks.records.at(*entry)};
 }
 
-int exportCsv(const QStringList& args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
+int exportCsv(const QStringList& args, const GlobalOptions& options, QTextStream& out,
+              QTextStream& err)
 {
     CurveArgs parsed;
     if (const int status = parseCurveArgs(kExport, args, parsed, err); status != kExitOk)
@@ -86,21 +98,22 @@ int exportCsv(const QStringList& args, const GlobalOptions& options, QTextStream
     if (isTankFile(parsed.file)) {
         const TankFileFields fields = readTankFile(parsed.file, options.offsetMode);
         if (!fields.ok())
-            return refused(errorText(fields.errorNumber), fileRefusal(parsed.file, fields.reason), err);
+            return refused(errorText(fields.errorNumber), fileRefusal(parsed.file, fields.reason),
+                           err);
         QVector<CellRow> rows;
         for (const TankPointTexts& point : fields.points)
             rows.append(CellRow{point.valueText, point.percentText});
         csv = curveCsv(rows);
     } else {
         const auto records = chosenRecords(parsed, err);
-        if (!records)
-            return kExitRefused;
+        if (!records) return kExitRefused;
         if (parsed.choice) {
             csv = curveCsv(curveCellRows(records->constFirst(), options.offsetMode));
         } else {
             QVector<TankCsvCurve> tanks;
             for (const TankRecord& record : *records)
-                tanks.append(TankCsvCurve{record.tankNumber, curveCellRows(record, options.offsetMode)});
+                tanks.append(
+                    TankCsvCurve{record.tankNumber, curveCellRows(record, options.offsetMode)});
             csv = tanksCsv(tanks);
         }
     }
@@ -123,25 +136,21 @@ int sheet(const QStringList& args, const GlobalOptions& options, QTextStream& ou
         CurveTable table;
         const TankFileOpen opened = openTankFile(parsed.file, options.offsetMode, table);
         printMessages(opened.messages, out, err);
-        if (!opened.ok)
-            return refused({}, opened.detail, err);
+        if (!opened.ok) return refused({}, opened.detail, err);
         const CurveCheck checked = validateCurve(table);
         printMessages(checked.messages, out, err);
-        if (!checked.curveValid)
-            return kExitRefused;
+        if (!checked.curveValid) return kExitRefused;
         std::optional<int> tankNumber;
         if (isTankNumberText(opened.tankNumberText.value_or(QString())))
             tankNumber = int(val(*opened.tankNumberText));
         const SheetBuild built = sheetFromTable(table, checked.pointCount.value_or(0), tankNumber,
                                                 options.offsetMode, sourceOf(parsed.file));
         printMessages(built.messages, out, err);
-        if (!built.sheet)
-            return kExitRefused;
+        if (!built.sheet) return kExitRefused;
         sheets.append(*built.sheet);
     } else {
         const auto records = chosenRecords(parsed, err);
-        if (!records)
-            return kExitRefused;
+        if (!records) return kExitRefused;
         for (const TankRecord& record : *records)
             sheets.append(sheetFromRecord(record, options.offsetMode, sourceOf(parsed.file)));
     }
@@ -150,7 +159,10 @@ int sheet(const QStringList& args, const GlobalOptions& options, QTextStream& ou
 
 } // namespace
 
-bool isExportCommand(const QString& command) { return command == kExport || command == kSheet; }
+bool isExportCommand(const QString& command)
+{
+    return command == kExport || command == kSheet;
+}
 
 int runExportCommand(const QString& command, const QStringList& args, const GlobalOptions& options,
                      QTextStream& out, QTextStream& err)
@@ -175,8 +187,7 @@ QString exportCommandsHelp()
 bool needsGuiApplication(int argc, char** argv)
 {
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "sheet") == 0)
-            return true;
+        if (std::strcmp(argv[i], "sheet") == 0) return true;
     }
     return false;
 }

@@ -47,8 +47,7 @@ int main(int argc, char** argv)
     // The calibration sheet is drawn with QtGui; a headless machine draws it offscreen.
     std::unique_ptr<QCoreApplication> application;
     if (needsGuiApplication(argc, argv)) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         application = std::make_unique<QGuiApplication>(argc, argv);
     } else {
         application = std::make_unique<QCoreApplication>(argc, argv);
@@ -104,8 +103,7 @@ int main(int argc, char** argv)
         options.offsetMode = false;
     if (isFileCommand(command))
         return runFileCommand(command, args, options, out, err);
-    if (isExportCommand(command))
-        return runExportCommand(command, args, options, out, err);
+    if (isExportCommand(command)) return runExportCommand(command, args, options, out, err);
 #ifdef KALDOR_HAVE_LINK_COMMANDS
     if (isLinkCommand(command))
         return runLinkCommand(command, args, options, out, err);

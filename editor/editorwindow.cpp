@@ -20,8 +20,8 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -103,10 +103,17 @@ public:
           m_after(std::move(after))
     {
     }
-    void undo() override { m_window.setGridState(m_before); }
-    void redo() override { m_window.setGridState(m_after); }
+    void undo() override { m_window.setGridState(m_before, tankChanged()); }
+    void redo() override { m_window.setGridState(m_after, tankChanged()); }
 
 private:
+    // A step that left the tank alone leaves alone the number given since, for a send.
+    bool tankChanged() const
+    {
+        return m_before.tankNumberText != m_after.tankNumberText ||
+               m_before.tankLabel != m_after.tankLabel;
+    }
+
     EditorWindow& m_window;
     const GridState m_before;
     const GridState m_after;
@@ -335,17 +342,19 @@ void EditorWindow::fillGrid(const CurveTable& table, const QString& undoText, co
 
 EditorWindow::GridState EditorWindow::gridState() const
 {
-    return GridState{m_grid->table(), m_pointCount,    m_grid->currentCell(), m_tankNumberText,
-                     m_tankLabel->text(), m_source, m_largestError};
+    return GridState{m_grid->table(),     m_pointCount, m_grid->currentCell(), m_tankNumberText,
+                     m_tankLabel->text(), m_source,     m_largestError};
 }
 
-void EditorWindow::setGridState(const GridState& state)
+void EditorWindow::setGridState(const GridState& state, bool withTank)
 {
     setCurve(state.table);
     m_pointCount = state.pointCount;
     m_grid->setCurrentCell(state.cell);
-    m_tankNumberText = state.tankNumberText;
-    m_tankLabel->setText(state.tankLabel);
+    if (withTank) {
+        m_tankNumberText = state.tankNumberText;
+        m_tankLabel->setText(state.tankLabel);
+    }
     m_source = state.source;
     m_largestError = state.largestError;
 }
@@ -353,7 +362,8 @@ void EditorWindow::setGridState(const GridState& state)
 void EditorWindow::recordChange(const GridState& before, const QString& what)
 {
     GridState after = gridState();
-    if (after.table == before.table && after.tankNumberText == before.tankNumberText && after.tankLabel == before.tankLabel)
+    if (after.table == before.table && after.tankNumberText == before.tankNumberText &&
+        after.tankLabel == before.tankLabel)
         return;
     m_undo->push(new GridChange(*this, before, std::move(after), what));
 }

@@ -110,7 +110,7 @@ private:
     };
     class GridChange;
     GridState gridState() const;
-    void setGridState(const GridState& state);
+    void setGridState(const GridState& state, bool withTank);
     // One undo step from before to now, unless the points and the tank shown are as they were
     // (a check that only counts the points is no step).
     void recordChange(const GridState& before, const QString& what);

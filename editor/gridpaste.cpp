@@ -1,7 +1,6 @@
 #include "editor/gridpaste.h"
 
 #include "editor/curvecheck.h"
-#include "editor/curvecheck.h"
 #include "editor/gridtyping.h"
 
 namespace kaldor
@@ -41,24 +40,25 @@ GridPaste pasteIntoGrid(CurveTable& table, int row, const QString& text, bool of
         if (rowText.endsWith(QLatin1Char('\r'))) rowText.chop(1);
         const QStringList cells = rowText.split(kTab);
         if (cells.size() > 2)
-            return refused(line, QStringLiteral("it has %1 columns; paste VALUE and % only.")
-                                     .arg(cells.size()));
+            return refused(
+                line,
+                QStringLiteral("it has %1 columns; paste VALUE and % only.").arg(cells.size()));
         if (row + i > CurveTable::kRows)
             return refused(line, QStringLiteral("the grid ends at row %1.").arg(CurveTable::kRows));
         const QString value = cells.value(0).trimmed();
         const QString percent = cells.value(1).trimmed();
         if (!value.isEmpty() && !isValueCellText(value, offsetCapable))
-            return refused(line, QStringLiteral("VALUE \"%1\" must be up to %2 digits%3.")
-                                     .arg(value, QString::number(kMaxValueChars),
-                                          offsetCapable ? QStringLiteral(", or a minus and %1")
-                                                              .arg(kMaxValueChars - 1)
-                                                        : QString()));
+            return refused(
+                line, QStringLiteral("VALUE \"%1\" must be up to %2 digits%3.")
+                          .arg(value, QString::number(kMaxValueChars),
+                               offsetCapable
+                                   ? QStringLiteral(", or a minus and %1").arg(kMaxValueChars - 1)
+                                   : QString()));
         if (!percent.isEmpty() && !isPercentCellText(percent))
-            return refused(line,
-                           QStringLiteral("% \"%1\" must be a number from 0 to %2 of at most "
-                                          "%3 characters.")
-                               .arg(percent, plainNumber(kLastPercent),
-                                    QString::number(kMaxPercentChars)));
+            return refused(line, QStringLiteral("% \"%1\" must be a number from 0 to %2 of at most "
+                                                "%3 characters.")
+                                     .arg(percent, plainNumber(kLastPercent),
+                                          QString::number(kMaxPercentChars)));
         pasted.setValue(row + i, value);
         pasted.setPercent(row + i, percent);
     }

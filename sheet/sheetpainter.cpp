@@ -64,8 +64,8 @@ public:
     void paint(const CalibrationSheet& sheet)
     {
         double y = 0.0;
-        const QString tank = sheet.tankNumber ? QString::number(*sheet.tankNumber)
-                                              : QStringLiteral("not given");
+        const QString tank =
+            sheet.tankNumber ? QString::number(*sheet.tankNumber) : QStringLiteral("not given");
         setFont(16, true);
         m_p.drawText(QPointF(0, mm(7)), kSheetTitle + QStringLiteral(" \u2013 Tank ") + tank);
         setFont(10, false);
@@ -77,8 +77,8 @@ public:
             QStringLiteral("Mode: ") + (sheet.offsetMode ? QStringLiteral("offset capable")
                                                          : QStringLiteral("not offset capable")),
             QStringLiteral("Full scale: %1    Offset: %2").arg(sheet.fullScale).arg(sheet.offset),
-            QStringLiteral("Source: ") + (sheet.source.isEmpty() ? QStringLiteral("not recorded")
-                                                                 : sheet.source),
+            QStringLiteral("Source: ") +
+                (sheet.source.isEmpty() ? QStringLiteral("not recorded") : sheet.source),
             QStringLiteral("Points: %1").arg(sheet.points.size()),
         };
         if (sheet.largestError) lines.append(errorLine(sheet));
@@ -166,9 +166,10 @@ private:
         const double rowMm = 4.2;
         for (int c = 0; c < kTableColumns; ++c) {
             const double x = c * columnWidth;
+            m_p.setPen(Qt::black);
             setFont(8, true);
-            drawCells(x, top, columnWidth, {QStringLiteral("Pt."), QStringLiteral("VALUE"),
-                                            QStringLiteral("%")});
+            drawCells(x, top, columnWidth,
+                      {QStringLiteral("Pt."), QStringLiteral("VALUE"), QStringLiteral("%")});
             setPen(0.2);
             m_p.drawLine(QPointF(x, mm(top + 1)), QPointF(x + columnWidth - mm(4), mm(top + 1)));
             setFont(8, false);

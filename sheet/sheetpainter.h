@@ -20,6 +20,7 @@ inline const QString kSheetTitle = QStringLiteral("Calibration Sheet");
 void paintCalibrationSheets(QPagedPaintDevice& device, const QList<CalibrationSheet>& sheets);
 
 // The sheets as an A4 PDF, written atomically.
-FileWriteResult writeCalibrationSheetPdf(const QString& path, const QList<CalibrationSheet>& sheets);
+FileWriteResult writeCalibrationSheetPdf(const QString& path,
+                                         const QList<CalibrationSheet>& sheets);
 
 } // namespace kaldor

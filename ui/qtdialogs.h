@@ -1,5 +1,6 @@
 #pragma once
-// The program's dialogs: QMessageBox, QFileDialog and QPrintDialog, each run modally over its parent.
+// The program's dialogs: QMessageBox, QFileDialog and QPrintDialog, each run modally over its
+// parent.
 
 #include "ui/dialogs.h"
 

@@ -137,7 +137,8 @@ private slots:
         row("export --tank from a tank file", "export @tanks/water.tnk --tank 3", 2,
             "a tank file holds one curve");
         row("sheet without its PDF", "sheet @tanks/water.tnk", 2, "name the PDF file to write");
-        row("sheet of a missing tank", "sheet @three-tanks.idr --tank 9 o.pdf", 1, "Tank 9 is not in");
+        row("sheet of a missing tank", "sheet @three-tanks.idr --tank 9 o.pdf", 1,
+            "Tank 9 is not in");
     }
 
     void refusals()
@@ -176,21 +177,29 @@ private slots:
         QTest::addColumn<Points>("points");
         const auto shown = [](const QString& choice, const QString& tank = {}) {
             Points points;
-            const QStringList lines = kaldorctl(QStringLiteral("show @three-tanks.idr ") + choice).out.split(u'\n', Qt::SkipEmptyParts);
+            const QStringList lines = kaldorctl(QStringLiteral("show @three-tanks.idr ") + choice)
+                                          .out.split(u'\n', Qt::SkipEmptyParts);
             for (const QString& line : lines) {
                 const QStringList cells = line.split(u'\t');
-                points.append((tank.isEmpty() ? QStringList{} : QStringList{tank}) + QStringList{cells[1].trimmed(), cells[0]});
+                points.append((tank.isEmpty() ? QStringList{} : QStringList{tank}) +
+                              QStringList{cells[1].trimmed(), cells[0]});
             }
             return points;
         };
-        QTest::newRow("tank file") << "export @tanks/water.tnk" << "" << "percent,value"
-                                   << Points{{"0", "-50"}, {"50", "450"}, {"99.99", "950"}};
-        QTest::newRow("a tank of an image")
-            << "export @three-tanks.idr --tank 12" << "" << "percent,value" << shown("--tank 12");
-        QTest::newRow("an entry, to a file")
-            << "export @three-tanks.idr --entry 2 out.csv" << "out.csv" << "percent,value" << shown("--entry 2");
+        QTest::newRow("tank file")
+            << "export @tanks/water.tnk"
+            << ""
+            << "percent,value" << Points{{"0", "-50"}, {"50", "450"}, {"99.99", "950"}};
+        QTest::newRow("a tank of an image") << "export @three-tanks.idr --tank 12"
+                                            << ""
+                                            << "percent,value" << shown("--tank 12");
+        QTest::newRow("an entry, to a file") << "export @three-tanks.idr --entry 2 out.csv"
+                                             << "out.csv"
+                                             << "percent,value" << shown("--entry 2");
         QTest::newRow("every tank of an image")
-            << "export @three-tanks.idr" << "" << "tank,percent,value"
+            << "export @three-tanks.idr"
+            << ""
+            << "tank,percent,value"
             << shown("--tank 12", "12") + shown("--tank 3", "3") + shown("--tank 7", "7");
     }
 
@@ -204,7 +213,8 @@ private slots:
         const Run r = kaldorctl(line, dir.path());
         QCOMPARE(r.err, QString());
         QCOMPARE(r.status, 0);
-        const QString csv = output.isEmpty() ? r.out : QString::fromLatin1(readFile(dir.filePath(output)));
+        const QString csv =
+            output.isEmpty() ? r.out : QString::fromLatin1(readFile(dir.filePath(output)));
         QStringList lines = csv.split(u'\n');
         QCOMPARE(lines.takeLast(), QString()); // every line ends
         QCOMPARE(lines.takeFirst(), header);
@@ -228,15 +238,20 @@ private slots:
         QTest::addColumn<QStringList>("pages"); // words that stand on each page, in order
         QTest::newRow("tank file")
             << "sheet @tanks/water.tnk s.pdf"
-            << QStringList{"Calibration Sheet – Tank 3 Date: " + QDate::currentDate().toString(Qt::ISODate) +
-                           " Tank: 3 Mode: offset capable Full scale: 1000 Offset: 50 Source: file water.tnk Points: 3"
-                           "|Pt. VALUE % 1 -50 0 2 450 50.00 3 950 99.99 Technician Signature Date"};
+            << QStringList{
+                   "Calibration Sheet – Tank 3 Date: " +
+                   QDate::currentDate().toString(Qt::ISODate) +
+                   " Tank: 3 Mode: offset capable Full scale: 1000 Offset: 50 Source: file "
+                   "water.tnk Points: 3"
+                   "|Pt. VALUE % 1 -50 0 2 450 50.00 3 950 99.99 Technician Signature Date"};
         QTest::newRow("not offset capable")
             << "--no-offset sheet @three-tanks.idr --tank 7 s.pdf"
-            << QStringList{"Tank: 7 Mode: not offset capable Full scale: 1000 Offset: 0 Source: file three-tanks.idr Points: 4"};
+            << QStringList{"Tank: 7 Mode: not offset capable Full scale: 1000 Offset: 0 Source: "
+                           "file three-tanks.idr Points: 4"};
         QTest::newRow("every tank of an image")
             << "sheet @three-tanks.idr s.pdf"
-            << QStringList{"Tank: 12|Full scale: 5000|Points: 7|1 0 0 2 260 10.00 3 980 25.00 4 2500 50.00 5 4020 "
+            << QStringList{"Tank: 12|Full scale: 5000|Points: 7|1 0 0 2 260 10.00 3 980 25.00 4 "
+                           "2500 50.00 5 4020 "
                            "75.00 6 4740 90.00 7 5000 99.99 Technician",
                            "Tank: 3|Points: 3|3 950 99.99", "Tank: 7|Points: 3"};
     }
@@ -250,13 +265,15 @@ private slots:
         QCOMPARE(r.status, 0);
         QCOMPARE(r.out, QStringLiteral("s.pdf saved.\n"));
         const QStringList text = testing::pdfPages(dir.filePath(QStringLiteral("s.pdf")));
-        QVERIFY2(!text.isEmpty(), "no text from pdftotext (poppler-utils; scripts/setup.sh installs it)");
+        QVERIFY2(!text.isEmpty(),
+                 "no text from pdftotext (poppler-utils; scripts/setup.sh installs it)");
         QCOMPARE(text.size(), pages.size());
         for (qsizetype p = 0; p < pages.size(); ++p) {
             qsizetype at = 0;
             for (const QString& words : pages[p].split(u'|')) {
                 at = text[p].indexOf(words, at);
-                QVERIFY2(at >= 0, qPrintable(words + QStringLiteral("\nnot in order in\n") + text[p]));
+                QVERIFY2(at >= 0,
+                         qPrintable(words + QStringLiteral("\nnot in order in\n") + text[p]));
             }
         }
     }

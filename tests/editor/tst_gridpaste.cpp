@@ -56,9 +56,9 @@ void TestGridPaste::paste_data()
         << Rows{{"1", "0"}, {"20", "40.5"}, {"-300", "99.99"}} << "";
     QTest::newRow("an empty line empties its row, a lone VALUE leaves the % empty")
         << 1 << true << "\n7" << Rows{{"", ""}, {"7", ""}, {"3", "99.99"}} << "";
-    QTest::newRow("below the last point") << 4 << true << "4\t.5\n" << Rows{{"1", "0"}, {"2", "50"},
-                                                                        {"3", "99.99"}, {"4", ".5"}}
-                                       << "";
+    QTest::newRow("below the last point")
+        << 4 << true << "4\t.5\n"
+        << Rows{{"1", "0"}, {"2", "50"}, {"3", "99.99"}, {"4", ".5"}} << "";
     QTest::newRow("letters in a VALUE")
         << 1 << true << "5\t0\n12a\t10" << Rows{}
         << "Pasted row 2 not accepted: VALUE \"12a\" must be up to 4 digits, or a minus and 3.";
@@ -88,9 +88,8 @@ void TestGridPaste::paste_data()
     QTest::newRow("three columns")
         << 1 << true << "1\t0\n2\t50\tx" << Rows{}
         << "Pasted row 2 not accepted: it has 3 columns; paste VALUE and % only.";
-    QTest::newRow("running past row 100")
-        << 99 << true << "1\t0\n2\t50\n3\t99.99" << Rows{}
-        << "Pasted row 3 not accepted: the grid ends at row 100.";
+    QTest::newRow("running past row 100") << 99 << true << "1\t0\n2\t50\n3\t99.99" << Rows{}
+                                          << "Pasted row 3 not accepted: the grid ends at row 100.";
 }
 
 void TestGridPaste::paste()
@@ -104,8 +103,7 @@ void TestGridPaste::paste()
     CurveTable table = tableOf(kBefore);
     const GridPaste pasted = pasteIntoGrid(table, row, text, offsetCapable);
     QCOMPARE(pasted.ok, message.isEmpty());
-    QCOMPARE(pasted.messages,
-             message.isEmpty() ? Messages{} : Messages{refusal(message)});
+    QCOMPARE(pasted.messages, message.isEmpty() ? Messages{} : Messages{refusal(message)});
     QCOMPARE(rowsOf(table), after.isEmpty() ? kBefore : after);
 }
 

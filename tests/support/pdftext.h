@@ -6,7 +6,8 @@
 #include <QProcess>
 #include <QString>
 
-namespace kaldor::testing {
+namespace kaldor::testing
+{
 
 inline QStringList pdfPages(const QString& path)
 {

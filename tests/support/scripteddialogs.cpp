@@ -41,10 +41,10 @@ std::optional<QString> ScriptedDialogs::openFileName(QWidget*, const FileDialog&
 
 bool ScriptedDialogs::print(QWidget*, QPrinter& printer)
 {
-    m_shown.append({Shown::Print, printer.docName(), {}, false, {}, QuestionIcon::None, Answer::Yes});
+    m_shown.append(
+        {Shown::Print, printer.docName(), {}, false, {}, QuestionIcon::None, Answer::Yes});
     const std::optional<QString> path = m_files.isEmpty() ? std::nullopt : m_files.dequeue();
-    if (!path)
-        return false;
+    if (!path) return false;
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(*path);
     return true;

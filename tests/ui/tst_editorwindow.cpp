@@ -14,12 +14,12 @@
 #include "tests/support/uirig.h"
 
 #include <QChartView>
-#include <QUndoStack>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QUndoStack>
 
 using namespace kaldor;
 using namespace kaldor::testing;
@@ -337,8 +337,7 @@ void TestEditorWindow::undoRedo_data()
     row("Delete", "delete at 1:1", {{"600", "50"}, {"1100", "99.99"}});
     row("a double-click", "double-click 3:2", {{"100", "0"}, {"600", "50"}, {"1100", ""}});
     row("Clear", "aclear", {}, "");
-    row("a paste", "paste 7\t25\n8\t75\n at 2:1",
-        {{"100", "0"}, {"7", "25"}, {"8", "75"}});
+    row("a paste", "paste 7\t25\n8\t75\n at 2:1", {{"100", "0"}, {"7", "25"}, {"8", "75"}});
     row("a refused paste", "paste 7\t25\t3 at 2:1", three, "Tank 5", 0,
         {"Pasted row 1 not accepted: it has 3 columns; paste VALUE and % only."});
     row("a fill", "fill", {{"0", "0"}, {"2094", "99.99"}});
@@ -386,7 +385,8 @@ void TestEditorWindow::undoRedo()
         QTest::mouseDClick(rig.grid()->viewport(), Qt::LeftButton, {},
                            rig.grid()->visualRect(rig.grid()->currentIndex()).center());
     } else if (words[0] == "paste") {
-        QApplication::clipboard()->setText(QString(words[1]).replace("\\t", "\t").replace("\\n", "\n"));
+        QApplication::clipboard()->setText(
+            QString(words[1]).replace("\\t", "\t").replace("\\n", "\n"));
         rig.trigger("apaste");
     } else if (words[0] == "fill") {
         CurveTable filled;
@@ -422,8 +422,8 @@ void TestEditorWindow::undoRedo()
 void TestEditorWindow::curveOut_data()
 {
     QTest::addColumn<QString>("action");
-    QTest::addColumn<bool>("filled");    // a fill with its source and largest error first
-    QTest::addColumn<bool>("answered");  // the file or print dialog answered, not cancelled
+    QTest::addColumn<bool>("filled");     // a fill with its source and largest error first
+    QTest::addColumn<bool>("answered");   // the file or print dialog answered, not cancelled
     QTest::addColumn<QString>("written"); // the CSV; for a sheet the words on its page
 
     const QString sheet = "Tank: 5 Mode: offset capable Full scale: 1000 Offset: -100 Source: ";
@@ -432,12 +432,14 @@ void TestEditorWindow::curveOut_data()
                                 << "percent,value\n0,100\n50,600\n99.99,1100\n";
     QTest::newRow("sheet as PDF") << "tsheetpdf" << false << true
                                   << sheet + "file start.tnk Points: 3" + table;
-    QTest::newRow("sheet printed") << "tprint" << false << true
-                                   << sheet + "file start.tnk Points: 3" + table;
+    QTest::newRow("sheet printed")
+        << "tprint" << false << true << sheet + "file start.tnk Points: 3" + table;
     QTest::newRow("sheet of a fill")
         << "tsheetpdf" << true << true
-        << sheet + "horizontal cylinder 2000 x 6000 mm Points: 3 Largest interpolation error: 0.60 "
-                   "units (0.060 % of full scale) at 41.27 %" + table;
+        << sheet +
+               "horizontal cylinder 2000 x 6000 mm Points: 3 Largest interpolation error: 0.60 "
+               "units (0.060 % of full scale) at 41.27 %" +
+               table;
     QTest::newRow("print cancelled") << "tprint" << false << false << "";
 }
 
@@ -459,7 +461,8 @@ void TestEditorWindow::curveOut()
     QVERIFY(editor);
     if (filled) {
         CurveTable table = rig.grid()->table();
-        editor->fillGrid(table, "Fill", "horizontal cylinder 2000 x 6000 mm", SheetError{0.6, 41.27});
+        editor->fillGrid(table, "Fill", "horizontal cylinder 2000 x 6000 mm",
+                         SheetError{0.6, 41.27});
     }
     const QString out = m_dir->path(QStringLiteral("out"));
     rig.dialogs.queueFileName(answered ? std::optional<QString>(out) : std::nullopt);
