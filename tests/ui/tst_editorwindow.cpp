@@ -115,6 +115,7 @@ private slots:
     void refusedBeforeWriting();
     void undoRedo_data();
     void undoRedo();
+    void undoKeepsTankGivenSince();
     void curveOut_data();
     void curveOut();
 
@@ -417,6 +418,30 @@ void TestEditorWindow::undoRedo()
     rig.trigger("aredo");
     QCOMPARE(rowsOf(rig.grid()->table()), after);
     QCOMPARE(tankLabel->text(), label);
+}
+
+// A tank number given after a step (here to Save As) stays when that step is undone: only a
+// step that changed the tank puts the old one back.
+void TestEditorWindow::undoKeepsTankGivenSince()
+{
+    writeWorkingFile(sampleImage());
+    const QString file = m_dir->path(QStringLiteral("start.tnk"));
+    writeFile(file, tankFileOf(QStringLiteral("5"), {{"100", "0"}, {"600", "50"}, {"1100", "99.99"}}));
+    Rig rig;
+    EditorWindow* editor = rig.openEditor(true, file);
+    QVERIFY(editor);
+    rig.grid()->setCurrentCell({2, CurveTable::kValueColumn});
+    QTest::keyClick(rig.grid(), '7');
+    rig.dialogs.queueFileName(m_dir->path(QStringLiteral("saved.tnk")));
+    rig.trigger("tsave");
+    rig.enter("Text3", "9");
+    QCOMPARE(editor->tankNumberText(), QStringLiteral("9"));
+    rig.trigger("aundo");
+    QCOMPARE(rig.grid()->table().value(2), QStringLiteral("600"));
+    QCOMPARE(editor->tankNumberText(), QStringLiteral("9"));
+    QCOMPARE(rig.child<QLabel>("Label1")->text(), QStringLiteral("Tank 9"));
+    rig.trigger("aundo"); // the file opened: the tank before it
+    QCOMPARE(editor->tankNumberText(), QString());
 }
 
 void TestEditorWindow::curveOut_data()
