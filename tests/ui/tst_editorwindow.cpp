@@ -6,6 +6,7 @@
 
 #include "editor/curvegrid.h"
 #include "editor/editorwindow.h"
+#include "editor/gridpaste.h"
 #include "graph/graphwindow.h"
 #include "store/indicatortanks.h"
 #include "store/workingfile.h"
@@ -390,12 +391,7 @@ void TestEditorWindow::undoRedo()
             QString(words[1]).replace("\\t", "\t").replace("\\n", "\n"));
         rig.trigger("apaste");
     } else if (words[0] == "fill") {
-        CurveTable filled;
-        filled.setValue(1, "0");
-        filled.setPercent(1, "0");
-        filled.setValue(2, "2094");
-        filled.setPercent(2, "99.99");
-        editor->fillGrid(filled, "Fill");
+        editor->fillGrid(curveTableOf({{"0", "0"}, {"2094", "99.99"}}), "Fill");
     } else if (words[0] == "open") {
         const QString other = m_dir->path(QStringLiteral("other.tnk"));
         writeFile(other, tankFileOf(QStringLiteral("9"), {{"-50", "0"}, {"950", "99.99"}}));
