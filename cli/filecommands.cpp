@@ -14,8 +14,6 @@
 
 namespace kaldor::cli {
 
-namespace {
-
 int usageError(const QString& command, const QString& text, QTextStream& err)
 {
     err << "kaldorctl " << command << ": " << text << '\n';
@@ -32,11 +30,61 @@ int refused(const QString& message, const QString& detail, QTextStream& err)
     return kExitRefused;
 }
 
-// --tank N or --entry K: the curve of the first entry of tank N, or of directory entry K.
-struct CurveChoice {
-    QString option;
-    int number = 0;
-};
+int takeCurveChoice(const QString& command, const QStringList& args, int& i,
+                    std::optional<CurveChoice>& choice, QTextStream& err)
+{
+    const QString& a = args[i];
+    if (choice) return usageError(command, QStringLiteral("give one --tank or one --entry"), err);
+    bool ok = false;
+    const int n = i + 1 < args.size() ? args[i + 1].toInt(&ok) : 0;
+    const bool tank = a == QLatin1String("--tank");
+    if (!ok || (tank ? !limits::isTankNumber(n) : n < 1))
+        return usageError(
+            command,
+            tank ? QStringLiteral("--tank takes a tank number %1 to %2, not '%3'")
+                       .arg(limits::kMinTankNumber)
+                       .arg(limits::kMaxTankNumber)
+                       .arg(args.value(i + 1))
+                 : QStringLiteral("--entry takes a directory position from 1, not '%1'")
+                       .arg(args.value(i + 1)),
+            err);
+    choice = CurveChoice{a, n};
+    ++i;
+    return kExitOk;
+}
+
+std::optional<qsizetype> chosenEntry(const IndicatorTanks& tanks, const CurveChoice& choice,
+                                     const QString& path, QTextStream& err)
+{
+    qsizetype entry = choice.number - 1;
+    if (choice.option == QLatin1String("--tank")) {
+        QStringList others; // the directory positions of the tank, from 1
+        entry = -1;
+        for (qsizetype k = 0; k < tanks.records.size(); ++k) {
+            if (tanks.records[k].tankNumber != choice.number) continue;
+            if (entry < 0)
+                entry = k;
+            else
+                others.append(QString::number(k + 1));
+        }
+        if (entry < 0) {
+            err << "Tank " << choice.number << " is not in " << path << '\n';
+            return std::nullopt;
+        }
+        if (!others.isEmpty())
+            err << path << ": tank " << choice.number << " is entry " << entry + 1
+                << " and also entry " << others.join(QStringLiteral(", "))
+                << "; --entry K shows each\n";
+    } else if (entry >= tanks.records.size()) {
+        err << path << ": there is no entry " << choice.number << "; the directory has "
+            << tanks.records.size() << " entries\n";
+        return std::nullopt;
+    }
+    return entry;
+}
+
+namespace
+{
 
 int show(const QStringList& args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
 {
@@ -46,22 +94,8 @@ int show(const QStringList& args, const GlobalOptions& options, QTextStream& out
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         if (a == QLatin1String("--tank") || a == QLatin1String("--entry")) {
-            if (choice)
-                return usageError(cmd, QStringLiteral("give one --tank or one --entry"), err);
-            bool ok = false;
-            const int n = i + 1 < args.size() ? args[i + 1].toInt(&ok) : 0;
-            const bool tank = a == QLatin1String("--tank");
-            if (!ok || (tank ? !limits::isTankNumber(n) : n < 1))
-                return usageError(cmd,
-                                  tank ? QStringLiteral("--tank takes a tank number %1 to %2, not '%3'")
-                                             .arg(limits::kMinTankNumber)
-                                             .arg(limits::kMaxTankNumber)
-                                             .arg(args.value(i + 1))
-                                       : QStringLiteral("--entry takes a directory position from 1, not '%1'")
-                                             .arg(args.value(i + 1)),
-                                  err);
-            choice = CurveChoice{a, n};
-            ++i;
+            if (const int status = takeCurveChoice(cmd, args, i, choice, err); status != kExitOk)
+                return status;
         } else if (path.isEmpty() && !a.isEmpty() && !a.startsWith(QLatin1String("--"))) {
             path = a;
         } else {
@@ -78,31 +112,9 @@ int show(const QStringList& args, const GlobalOptions& options, QTextStream& out
             out << tankListText(record.tankNumber) << '\t' << record.start << '\t' << record.words.size() << '\n';
         return kExitOk;
     }
-    qsizetype entry = choice->number - 1;
-    if (choice->option == QLatin1String("--tank")) {
-        QStringList others; // the directory positions of the tank, from 1
-        entry = -1;
-        for (qsizetype k = 0; k < tanks.records.size(); ++k) {
-            if (tanks.records[k].tankNumber != choice->number)
-                continue;
-            if (entry < 0)
-                entry = k;
-            else
-                others.append(QString::number(k + 1));
-        }
-        if (entry < 0) {
-            err << "Tank " << choice->number << " is not in " << path << '\n';
-            return kExitRefused;
-        }
-        if (!others.isEmpty())
-            err << path << ": tank " << choice->number << " is entry " << entry + 1 << " and also entry "
-                << others.join(QStringLiteral(", ")) << "; --entry K shows each\n";
-    } else if (entry >= tanks.records.size()) {
-        err << path << ": there is no entry " << choice->number << "; the directory has "
-            << tanks.records.size() << " entries\n";
-        return kExitRefused;
-    }
-    for (const CellRow& row : curveCellRows(tanks.records.at(entry), options.offsetMode))
+    const std::optional<qsizetype> entry = chosenEntry(tanks, *choice, path, err);
+    if (!entry) return kExitRefused;
+    for (const CellRow& row : curveCellRows(tanks.records.at(*entry), options.offsetMode))
         out << row.value << '\t' << row.percent << '\n';
     return kExitOk;
 }

@@ -2,7 +2,10 @@
 // kaldorctl's commands on files: show, check, build.
 
 #include "cli/linkcommands.h"
+#include "store/indicatortanks.h"
 #include "store/messages.h"
+
+#include <optional>
 
 namespace kaldor::cli {
 
@@ -13,6 +16,26 @@ QString fileCommandsHelp();
 
 // Prints each message on its own line: information on out, refusals on err.
 void printMessages(const Messages& messages, QTextStream& out, QTextStream& err);
+
+// "kaldorctl COMMAND: text" on err; returns kExitUsage.
+int usageError(const QString& command, const QString& text, QTextStream& err);
+// A refusal the core reports as the window's text and the detail that names the file, each on
+// err when not empty; returns kExitRefused.
+int refused(const QString& message, const QString& detail, QTextStream& err);
+
+// --tank N or --entry K: the curve of the first entry of tank N, or of directory entry K.
+struct CurveChoice {
+    QString option;
+    int number = 0;
+};
+// Takes the option at args[i] and its number, moving i past the number. Returns kExitOk, or
+// kExitUsage after saying why on err.
+int takeCurveChoice(const QString& command, const QStringList& args, int& i,
+                    std::optional<CurveChoice>& choice, QTextStream& err);
+// The directory position (from 0) the choice names in the image, or nullopt after saying on
+// err why there is none. A tank found at several positions is named with its others on err.
+std::optional<qsizetype> chosenEntry(const IndicatorTanks& tanks, const CurveChoice& choice,
+                                     const QString& path, QTextStream& err);
 
 // Exit statuses of every command.
 constexpr int kExitOk = 0;

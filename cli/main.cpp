@@ -1,13 +1,16 @@
 // kaldorctl: the headless tool. Every job the windows do on a file, and every exchange with
 // the meter, can be scripted with it.
 
+#include "cli/exportcommands.h"
 #include "cli/filecommands.h"
 #include "cli/linkcommands.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTextStream>
 
 #include <cstdio>
+#include <memory>
 
 using namespace kaldor::cli;
 
@@ -27,6 +30,8 @@ QString usage()
         "\n"
         "Commands on files:\n");
     text += fileCommandsHelp();
+    text += QStringLiteral("\nCommands that hand a curve on:\n");
+    text += exportCommandsHelp();
 #ifdef KALDOR_HAVE_LINK_COMMANDS
     text += QStringLiteral("\nCommands on the meter (need --port):\n");
     text += linkCommandsHelp();
@@ -39,7 +44,15 @@ QString usage()
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    // The calibration sheet is drawn with QtGui; a headless machine draws it offscreen.
+    std::unique_ptr<QCoreApplication> application;
+    if (needsGuiApplication(argc, argv)) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    QCoreApplication& app = *application;
     QCoreApplication::setApplicationName(QStringLiteral("kaldorctl"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KALDOR_VERSION));
     QTextStream out(stdout);
@@ -90,6 +103,7 @@ int main(int argc, char** argv)
         options.offsetMode = false;
     if (isFileCommand(command))
         return runFileCommand(command, args, options, out, err);
+    if (isExportCommand(command)) return runExportCommand(command, args, options, out, err);
 #ifdef KALDOR_HAVE_LINK_COMMANDS
     if (isLinkCommand(command))
         return runLinkCommand(command, args, options, out, err);

@@ -10,7 +10,6 @@ namespace kaldor {
 
 namespace {
 
-constexpr double kLastPercent = 99.99;
 constexpr double kWordScale = 32767.0;
 constexpr int kMaxTwoByteValue = 65535;
 

@@ -27,6 +27,9 @@ struct CurveCheck {
 // equal, last percentage at least 99.99, first value not above the last.
 CurveCheck validateCurve(CurveTable& table, CheckForm form = CheckForm::Editor);
 
+// The percentage of a curve's last point: the grid holds no larger one.
+inline constexpr double kLastPercent = 99.99;
+
 inline const QString kOverflowMessage = QStringLiteral("Last value in grid must be largest");
 inline const QString kLastPercentMessage = QStringLiteral("Last % value must be 99.99");
 

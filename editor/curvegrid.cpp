@@ -96,7 +96,7 @@ CurveGrid::CurveGrid(QWidget* parent) : QTableView(parent), m_model(new CurveGri
     setObjectName(QStringLiteral("Grid1"));
     setModel(m_model);
     setEditTriggers(NoEditTriggers);
-    setSelectionMode(SingleSelection);
+    setSelectionMode(ContiguousSelection); // rows to copy
     setSelectionBehavior(SelectItems);
     setTabKeyNavigation(true);
     setCornerButtonEnabled(false);
@@ -161,6 +161,20 @@ void CurveGrid::clearCurve()
 void CurveGrid::setHighlighted(const QList<GridCell>& cells)
 {
     m_model->setHighlighted(cells);
+}
+
+std::pair<int, int> CurveGrid::selectedRows() const
+{
+    const QModelIndexList selected = selectionModel()->selectedIndexes();
+    int first = CurveTable::kRows + 1;
+    int last = 0;
+    for (const QModelIndex& index : selected) {
+        if (!isPointCell(index)) continue;
+        first = std::min(first, index.row());
+        last = std::max(last, index.row());
+    }
+    if (last == 0) return {currentCell().row, currentCell().row};
+    return {first, last};
 }
 
 void CurveGrid::setValueHeading(const QString& heading)
@@ -275,12 +289,27 @@ bool CurveGrid::eventFilter(QObject* watched, QEvent* event)
 
 void CurveGrid::apply(GridKey key)
 {
+    emit aboutToEdit();
     CurveTable table = m_model->table();
     const GridStep step = typeIntoGrid(table, key, m_offsetCapable, currentCell(), topRow());
     m_model->setTable(table);
     if (step.topRow != topRow()) setTopRow(step.topRow);
     setCurrentCell(step.cell);
     if (step.pointCountChange != 0) emit pointCountChanged(step.pointCountChange);
+    switch (key.kind) {
+    case GridKey::Kind::Typed:
+        emit edited(QStringLiteral("Typing"));
+        break;
+    case GridKey::Kind::InsertReleased:
+        emit edited(QStringLiteral("Insert Row"));
+        break;
+    case GridKey::Kind::DeleteReleased:
+        emit edited(QStringLiteral("Delete Row"));
+        break;
+    case GridKey::Kind::DoubleClick:
+        emit edited(QStringLiteral("Empty Cell"));
+        break;
+    }
 }
 
 } // namespace kaldor

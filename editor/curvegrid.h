@@ -72,6 +72,8 @@ public:
 
     // The Clear menu item: every point emptied, row 1's VALUE current, the keyboard focus here.
     void clearCurve();
+    // The first and last point rows of the selection, or the current row when none is selected.
+    std::pair<int, int> selectedRows() const;
 
     void setValueHeading(const QString& heading);
     void setHighlighted(const QList<GridCell>& cells);
@@ -81,6 +83,10 @@ public:
 signals:
     // +1 after a row was inserted, -1 after one was deleted.
     void pointCountChanged(int change);
+    // Around each key, Insert, Delete and double-click the grid applies: before it touches the
+    // points, and after, with what it did in words ("Typing", "Insert Row", ...).
+    void aboutToEdit();
+    void edited(const QString& what);
 
 protected:
     // The keys that move the current cell with the view's own navigation.

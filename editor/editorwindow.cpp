@@ -1,27 +1,36 @@
 #include "editor/editorwindow.h"
 
+#include "editor/curvecsv.h"
 #include "editor/curvegrid.h"
+#include "editor/gridpaste.h"
 #include "editor/tankfile.h"
 #include "editor/tanksend.h"
 #include "graph/graphdata.h"
 #include "graph/graphwindow.h"
 #include "link/exchangemessages.h"
 #include "link/link.h"
+#include "sheet/sheetpainter.h"
+#include "store/atomicfile.h"
 #include "store/celltexts.h"
 #include "store/indicatortanks.h"
 #include "store/workingfile.h"
 #include "ui/dialogs.h"
 #include "ui/showmessages.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QPrinter>
 #include <QProgressBar>
+#include <QUndoStack>
 
 namespace kaldor
 {
@@ -48,6 +57,33 @@ FileDialog tankFileDialog(const QString& title)
     return d;
 }
 
+FileDialog saveDialog(const QString& title, const QString& filter, const QString& suffix)
+{
+    FileDialog d;
+    d.title = title;
+    d.filter = filter;
+    d.defaultSuffix = suffix;
+    d.confirmOverwrite = true;
+    return d;
+}
+
+// The platform's keys for a standard action, less those on Insert or Delete: the grid inserts
+// and deletes rows when those keys are let go, whatever modifier is held.
+QList<QKeySequence> shortcutsFor(QKeySequence::StandardKey key)
+{
+    QList<QKeySequence> keys = QKeySequence::keyBindings(key);
+    keys.removeIf([](const QKeySequence& k) {
+        const Qt::Key pressed = k[0].key();
+        return pressed == Qt::Key_Insert || pressed == Qt::Key_Delete;
+    });
+    return keys;
+}
+
+QString fileSource(const QString& path)
+{
+    return QStringLiteral("file ") + QFileInfo(path).fileName();
+}
+
 bool isEnter(const QEvent* event)
 {
     if (event->type() != QEvent::KeyPress) return false;
@@ -56,6 +92,32 @@ bool isEnter(const QEvent* event)
 }
 
 } // namespace
+
+// One step of the Edit menu: the grid's state before and after a change. The change has been
+// made when the step is pushed, so its first redo finds the grid as it leaves it.
+class EditorWindow::GridChange : public QUndoCommand
+{
+public:
+    GridChange(EditorWindow& window, GridState before, GridState after, const QString& what)
+        : QUndoCommand(what), m_window(window), m_before(std::move(before)),
+          m_after(std::move(after))
+    {
+    }
+    void undo() override { m_window.setGridState(m_before, tankChanged()); }
+    void redo() override { m_window.setGridState(m_after, tankChanged()); }
+
+private:
+    // A step that left the tank alone leaves alone the number given since, for a send.
+    bool tankChanged() const
+    {
+        return m_before.tankNumberText != m_after.tankNumberText ||
+               m_before.tankLabel != m_after.tankLabel;
+    }
+
+    EditorWindow& m_window;
+    const GridState m_before;
+    const GridState m_after;
+};
 
 EditorWindow::EditorWindow(Link& link, Dialogs& dialogs, bool offsetMode, QWidget* parent)
     : QMainWindow(parent, Qt::Window), m_link(link), m_dialogs(dialogs), m_offsetMode(offsetMode)
@@ -98,6 +160,12 @@ void EditorWindow::buildControls()
     m_grid->setOffsetCapable(m_offsetMode);
     connect(m_grid, &CurveGrid::pointCountChanged, this,
             [this](int change) { m_pointCount += change; });
+    m_undo = new QUndoStack(this);
+    connect(m_grid, &CurveGrid::aboutToEdit, this, [this] { m_beforeKey = gridState(); });
+    connect(m_grid, &CurveGrid::edited, this, [this](const QString& what) {
+        m_largestError.reset(); // the error no longer describes the curve
+        recordChange(m_beforeKey, what);
+    });
 
     m_prompt = new QLabel(kPrompt, central);
     m_prompt->setObjectName(QStringLiteral("Label2"));
@@ -150,6 +218,31 @@ void EditorWindow::buildMenus()
     file->menuAction()->setObjectName(QStringLiteral("afileAction"));
     action(file, "topen", QStringLiteral("&Open"), &EditorWindow::openTankFile);
     action(file, "tsave", QStringLiteral("Save &As"), &EditorWindow::saveTankAs);
+    file->addSeparator();
+    action(file, "texport", QStringLiteral("&Export CSV\u2026"), &EditorWindow::exportCsv);
+    action(file, "tprint", QStringLiteral("&Print Calibration Sheet\u2026"),
+           &EditorWindow::printSheet)
+        ->setShortcuts(shortcutsFor(QKeySequence::Print));
+    action(file, "tsheetpdf", QStringLiteral("Calibration Sheet as P&DF\u2026"),
+           &EditorWindow::saveSheetPdf);
+
+    QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+    edit->setObjectName(QStringLiteral("aedit"));
+    edit->menuAction()->setObjectName(QStringLiteral("aeditAction"));
+    QAction* undo = m_undo->createUndoAction(this, QStringLiteral("&Undo"));
+    undo->setObjectName(QStringLiteral("aundo"));
+    undo->setShortcuts(shortcutsFor(QKeySequence::Undo));
+    QAction* redo = m_undo->createRedoAction(this, QStringLiteral("&Redo"));
+    redo->setObjectName(QStringLiteral("aredo"));
+    redo->setShortcuts(shortcutsFor(QKeySequence::Redo));
+    edit->addAction(undo);
+    edit->addAction(redo);
+    edit->addSeparator();
+    action(edit, "acopy", QStringLiteral("&Copy"), &EditorWindow::copyRows)
+        ->setShortcuts(shortcutsFor(QKeySequence::Copy));
+    action(edit, "apaste", QStringLiteral("&Paste"), &EditorWindow::pasteRows)
+        ->setShortcuts(shortcutsFor(QKeySequence::Paste));
+
     action(menuBar(), "agraph", QStringLiteral("&Graph"), &EditorWindow::graphCurve);
     action(menuBar(), "aclear", QStringLiteral("&Clear"), &EditorWindow::clearCurve);
     action(menuBar(), "tread", QStringLiteral("&Read Indicator"), &EditorWindow::readIndicator);
@@ -204,25 +297,151 @@ void EditorWindow::setCurve(const CurveTable& table)
 
 void EditorWindow::showTankCurve()
 {
+    const GridState before = gridState();
     CurveTable table;
     setCurve(table);
     m_grid->setCurrentCell(GridCell{1, m_grid->currentCell().column});
+    m_source.clear();
+    m_largestError.reset();
     const QList<QListWidgetItem*> selected = m_list->selectedItems();
     const int entry = selected.isEmpty() ? -1 : m_list->row(selected.constFirst());
     if (entry < 0 || entry >= m_records.size()) {
+        recordChange(before, QStringLiteral("Show Tank"));
         m_dialogs.message(this, QStringLiteral("Nothing in box"));
         return;
     }
     m_tankLabel->setText(selected.constFirst()->text());
     m_pointCount = fillCurveTable(table, m_records.at(entry), m_offsetMode);
+    m_source = QStringLiteral("the meter's image, ") + selected.constFirst()->text();
     setCurve(table);
+    recordChange(before, QStringLiteral("Show Tank"));
 }
 
 void EditorWindow::clearCurve()
 {
-    m_tankNumberText.clear();
-    m_tankLabel->clear();
-    m_grid->clearCurve();
+    changeGrid(QStringLiteral("Clear"), [this] {
+        m_tankNumberText.clear();
+        m_tankLabel->clear();
+        m_source.clear();
+        m_largestError.reset();
+        m_grid->clearCurve();
+    });
+}
+
+void EditorWindow::fillGrid(const CurveTable& table, const QString& undoText, const QString& source,
+                            std::optional<SheetError> largestError)
+{
+    changeGrid(undoText, [&] {
+        setCurve(table);
+        m_pointCount = table.filledRows();
+        m_grid->setCurrentCell(GridCell{1, CurveTable::kValueColumn});
+        m_source = source;
+        m_largestError = largestError;
+    });
+}
+
+EditorWindow::GridState EditorWindow::gridState() const
+{
+    return GridState{m_grid->table(),     m_pointCount, m_grid->currentCell(), m_tankNumberText,
+                     m_tankLabel->text(), m_source,     m_largestError};
+}
+
+void EditorWindow::setGridState(const GridState& state, bool withTank)
+{
+    setCurve(state.table);
+    m_pointCount = state.pointCount;
+    m_grid->setCurrentCell(state.cell);
+    if (withTank) {
+        m_tankNumberText = state.tankNumberText;
+        m_tankLabel->setText(state.tankLabel);
+    }
+    m_source = state.source;
+    m_largestError = state.largestError;
+}
+
+void EditorWindow::recordChange(const GridState& before, const QString& what)
+{
+    GridState after = gridState();
+    if (after.table == before.table && after.tankNumberText == before.tankNumberText &&
+        after.tankLabel == before.tankLabel)
+        return;
+    m_undo->push(new GridChange(*this, before, std::move(after), what));
+}
+
+void EditorWindow::copyRows()
+{
+    const auto [first, last] = m_grid->selectedRows();
+    QGuiApplication::clipboard()->setText(copyGridRows(m_grid->table(), first, last));
+}
+
+void EditorWindow::pasteRows()
+{
+    CurveTable table = m_grid->table();
+    const int row = m_grid->currentCell().row;
+    const GridPaste paste =
+        pasteIntoGrid(table, row, QGuiApplication::clipboard()->text(), m_offsetMode);
+    if (!paste.ok) {
+        showMessages(m_dialogs, this, paste.messages);
+        return;
+    }
+    changeGrid(QStringLiteral("Paste"), [&] {
+        m_largestError.reset();
+        setCurve(table);
+        m_grid->setCurrentCell(GridCell{row, CurveTable::kValueColumn});
+    });
+}
+
+std::optional<CalibrationSheet> EditorWindow::checkedSheet()
+{
+    if (!checkCurve()) return std::nullopt;
+    std::optional<int> tankNumber;
+    if (isTankNumberText(m_tankNumberText)) tankNumber = int(val(m_tankNumberText));
+    SheetBuild built =
+        sheetFromTable(m_grid->table(), m_pointCount, tankNumber, m_offsetMode, m_source);
+    if (!built.sheet) {
+        showMessages(m_dialogs, this, built.messages);
+        return std::nullopt;
+    }
+    built.sheet->largestError = m_largestError;
+    return built.sheet;
+}
+
+void EditorWindow::exportCsv()
+{
+    if (!checkCurve()) return;
+    const std::optional<QString> path = m_dialogs.saveFileName(
+        this, saveDialog(QStringLiteral("Export CSV"), QStringLiteral("CSV (*.csv)"),
+                         QStringLiteral("csv")));
+    if (!path) return;
+    QVector<CellRow> rows;
+    for (int r = 1; r <= m_pointCount; ++r)
+        rows.append(CellRow{m_grid->table().value(r), m_grid->table().percent(r)});
+    const FileWriteResult written = writeFileAtomically(*path, curveCsv(rows));
+    m_dialogs.message(this, written.ok ? QStringLiteral("File ") + *path + QStringLiteral(" saved.")
+                                       : errorText(written.errorNumber));
+}
+
+void EditorWindow::printSheet()
+{
+    const std::optional<CalibrationSheet> sheet = checkedSheet();
+    if (!sheet) return;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(kSheetTitle);
+    if (!m_dialogs.print(this, printer)) return;
+    paintCalibrationSheets(printer, {*sheet});
+}
+
+void EditorWindow::saveSheetPdf()
+{
+    const std::optional<CalibrationSheet> sheet = checkedSheet();
+    if (!sheet) return;
+    const std::optional<QString> path = m_dialogs.saveFileName(
+        this, saveDialog(QStringLiteral("Calibration Sheet as PDF"), QStringLiteral("PDF (*.pdf)"),
+                         QStringLiteral("pdf")));
+    if (!path) return;
+    const FileWriteResult written = writeCalibrationSheetPdf(*path, {*sheet});
+    m_dialogs.message(this, written.ok ? QStringLiteral("File ") + *path + QStringLiteral(" saved.")
+                                       : errorText(written.errorNumber));
 }
 
 bool EditorWindow::checkCurve()
@@ -232,12 +451,14 @@ bool EditorWindow::checkCurve()
     m_status->repaint(); // shown while the check runs, without handing events out meanwhile
     CurveTable table = m_grid->table();
     const CurveCheck check = validateCurve(table);
-    setCurve(table);
-    m_grid->setCurrentCell(check.currentCell);
+    changeGrid(QStringLiteral("Check"), [&] {
+        setCurve(table);
+        m_grid->setCurrentCell(check.currentCell);
+        if (check.pointCount) m_pointCount = *check.pointCount;
+    });
     m_status->setVisible(false);
     m_status->clear();
     m_curveValid = check.curveValid;
-    if (check.pointCount) m_pointCount = *check.pointCount;
     showMessages(m_dialogs, this, check.messages);
     return m_curveValid;
 }
@@ -386,6 +607,7 @@ void EditorWindow::openTankFile()
 
 void EditorWindow::openTankFileAt(const QString& path)
 {
+    const GridState before = gridState();
     CurveTable table;
     const TankFileOpen opened = kaldor::openTankFile(path, m_offsetMode, table);
     setCurve(table);
@@ -393,8 +615,11 @@ void EditorWindow::openTankFileAt(const QString& path)
     if (opened.pointCount) m_pointCount = *opened.pointCount;
     m_grid->setCurrentCell(
         GridCell{1, opened.ok ? CurveTable::kValueColumn : m_grid->currentCell().column});
-    showMessages(m_dialogs, this, opened.messages);
+    m_source = opened.ok ? fileSource(path) : QString();
+    m_largestError.reset();
     if (opened.ok) m_tankLabel->setText(QStringLiteral("Tank ") + m_tankNumberText);
+    recordChange(before, QStringLiteral("Open"));
+    showMessages(m_dialogs, this, opened.messages);
 }
 
 void EditorWindow::readIndicator()

@@ -7,6 +7,7 @@
 // Nothing here waits in a loop of its own: a tank number typed into text2 or Text3 is taken
 // up by the Enter key's handler, and the exchanges run on the link and report back.
 
+#include "editor/calibrationsheet.h"
 #include "editor/curvecheck.h"
 #include "editor/curvetable.h"
 #include "link/wire.h"
@@ -19,6 +20,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QProgressBar;
+class QUndoStack;
 
 namespace kaldor
 {
@@ -48,6 +50,13 @@ public:
     QString tankNumberText() const { return m_tankNumberText; }
     const CurveTable& table() const;
     GraphWindow* graphWindow() const;
+    QUndoStack* undoStack() const { return m_undo; }
+
+    // A fill: the grid's points replaced by table's, row 1's VALUE current, as one step the Edit
+    // menu can undo (named "Undo " and undoText). source and largestError go on the calibration
+    // sheet of this curve.
+    void fillGrid(const CurveTable& table, const QString& undoText, const QString& source = {},
+                  std::optional<SheetError> largestError = {});
 
 public slots:
     void showTankCurve();
@@ -57,6 +66,11 @@ public slots:
     void saveTankAs();
     void openTankFile();
     void readIndicator();
+    void copyRows();
+    void pasteRows();
+    void exportCsv();
+    void printSheet();
+    void saveSheetPdf();
 
 signals:
     // The window has closed; the working file is gone.
@@ -82,6 +96,32 @@ private:
     void exchangeStarted();
     void exchangeEnded();
     void setCurve(const CurveTable& table);
+
+    // What an undo step puts back: the points, the point count, the current cell, the tank
+    // number and label, and what the sheet says of the curve's origin.
+    struct GridState {
+        CurveTable table;
+        int pointCount = 0;
+        GridCell cell;
+        QString tankNumberText;
+        QString tankLabel;
+        QString source;
+        std::optional<SheetError> largestError;
+    };
+    class GridChange;
+    GridState gridState() const;
+    void setGridState(const GridState& state, bool withTank);
+    // One undo step from before to now, unless the points and the tank shown are as they were
+    // (a check that only counts the points is no step).
+    void recordChange(const GridState& before, const QString& what);
+    template <class Change> void changeGrid(const QString& what, Change change)
+    {
+        const GridState before = gridState();
+        change();
+        recordChange(before, what);
+    }
+    // The checked curve's sheet, or nothing after the check's or the encoding's messages.
+    std::optional<CalibrationSheet> checkedSheet();
 
     Link& m_link;
     Dialogs& m_dialogs;
@@ -113,6 +153,10 @@ private:
     QLineEdit* m_status = nullptr;      // Text1
     QProgressBar* m_progress = nullptr; // pbTank
     QPointer<GraphWindow> m_graph;
+    QUndoStack* m_undo = nullptr;
+    GridState m_beforeKey; // the state the grid's key being applied started from
+    QString m_source;      // where the grid's curve came from, for the sheet
+    std::optional<SheetError> m_largestError;
 };
 
 } // namespace kaldor

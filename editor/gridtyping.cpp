@@ -1,5 +1,8 @@
 #include "editor/gridtyping.h"
 
+#include "editor/curvecheck.h"
+#include "store/textrules.h"
+
 #include <algorithm>
 
 namespace kaldor
@@ -74,6 +77,27 @@ GridStep typeIntoGrid(CurveTable& table, GridKey key, bool offsetCapable, GridCe
         break;
     }
     return step;
+}
+
+bool isValueCellText(const QString& text, bool offsetCapable)
+{
+    const QString t = text.trimmed();
+    const bool negative = offsetCapable && t.startsWith(QChar(kMinusCode));
+    const QStringView digits = QStringView(t).mid(negative ? 1 : 0);
+    return !digits.isEmpty() && t.size() <= kMaxValueChars &&
+           std::all_of(digits.begin(), digits.end(), [](QChar c) { return isDigit(c.unicode()); });
+}
+
+bool isPercentCellText(const QString& text)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty() || t.size() > kMaxPercentChars || t.count(QLatin1Char('.')) > 1 ||
+        t == QLatin1String("."))
+        return false;
+    for (const QChar c : t) {
+        if (c != QLatin1Char('.') && !isDigit(c.unicode())) return false;
+    }
+    return val(t) <= kLastPercent;
 }
 
 GridCell clearGrid(CurveTable& table)

@@ -44,6 +44,13 @@ inline constexpr int kRowsBelowTop = 15;
 GridStep typeIntoGrid(CurveTable& table, GridKey key, bool offsetCapable, GridCell cell,
                       int topRow);
 
+// The texts a cell takes from elsewhere than the keyboard (a paste), blanks around them
+// dropped first: what typing could leave there. A VALUE is one to four digits, or in the
+// offset-capable mode a minus and one to three digits; a percentage is a number from 0 to 99.99
+// of at most five characters, digits and at most one stop.
+bool isValueCellText(const QString& text, bool offsetCapable);
+bool isPercentCellText(const QString& text);
+
 // The Clear menu item: empties every point and returns the cell that becomes current.
 GridCell clearGrid(CurveTable& table);
 

@@ -7,8 +7,9 @@ BUILD_DIR="${BUILD_DIR:-$here/build}"
 
 . "$here/scripts/packages.sh"
 # dpkg-dev and file let the package target find the package's run-time dependencies.
+# poppler-utils: pdftotext, with which the tests read the calibration sheet back.
 ensure_packages cmake g++ make ninja-build qt6-base-dev qt6-serialport-dev qt6-charts-dev \
-                 libqt6opengl6-dev dpkg-dev file
+                 libqt6opengl6-dev dpkg-dev file poppler-utils
 
 cmake -S "$here" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
 cmake --build "$BUILD_DIR" -j"$(nproc)"

@@ -1,11 +1,12 @@
 #pragma once
-// Every message box, Yes/No question and file dialog of the windows goes through Dialogs, so
+// Every message box, Yes/No question, file and print dialog of the windows goes through Dialogs, so
 // that the windows can be driven by tests without a modal loop: the program uses QtDialogs,
 // the tests ScriptedDialogs, which records each text and answers from a queue.
 
 #include <QString>
 #include <optional>
 
+class QPrinter;
 class QWidget;
 
 namespace kaldor {
@@ -42,6 +43,8 @@ public:
     // The chosen path, or nullopt when the user cancels.
     virtual std::optional<QString> saveFileName(QWidget* parent, const FileDialog& d) = 0;
     virtual std::optional<QString> openFileName(QWidget* parent, const FileDialog& d) = 0;
+    // The desktop's print dialog set up on printer; false when the user cancels.
+    virtual bool print(QWidget* parent, QPrinter& printer) = 0;
 };
 
 } // namespace kaldor

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 
 namespace kaldor {
 
@@ -64,6 +66,12 @@ std::optional<QString> QtDialogs::saveFileName(QWidget* parent, const FileDialog
 std::optional<QString> QtDialogs::openFileName(QWidget* parent, const FileDialog& d)
 {
     return runFileDialog(parent, d, false);
+}
+
+bool QtDialogs::print(QWidget* parent, QPrinter& printer)
+{
+    QPrintDialog dialog(&printer, parent);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 } // namespace kaldor

@@ -1,5 +1,6 @@
 #pragma once
-// The program's dialogs: QMessageBox and QFileDialog, each run modally over its parent.
+// The program's dialogs: QMessageBox, QFileDialog and QPrintDialog, each run modally over its
+// parent.
 
 #include "ui/dialogs.h"
 
@@ -11,6 +12,7 @@ public:
     Answer question(QWidget* parent, const Question& q) override;
     std::optional<QString> saveFileName(QWidget* parent, const FileDialog& d) override;
     std::optional<QString> openFileName(QWidget* parent, const FileDialog& d) override;
+    bool print(QWidget* parent, QPrinter& printer) override;
 };
 
 } // namespace kaldor

@@ -42,6 +42,7 @@ public:
     {
         return std::nullopt;
     }
+    bool print(QWidget*, QPrinter&) override { return false; }
 };
 
 // Tells when the file list's viewport has been painted.

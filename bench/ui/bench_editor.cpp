@@ -64,6 +64,7 @@ public:
     {
         return std::nullopt;
     }
+    bool print(QWidget*, QPrinter&) override { return false; }
 };
 
 TankSource tank(int number, int points)

@@ -51,6 +51,7 @@ public:
     Answer question(QWidget*, const Question& q) override { return q.defaultAnswer; }
     std::optional<QString> saveFileName(QWidget*, const FileDialog&) override { return {}; }
     std::optional<QString> openFileName(QWidget*, const FileDialog&) override { return {}; }
+    bool print(QWidget*, QPrinter&) override { return false; }
     QStringList messages;
 };
 

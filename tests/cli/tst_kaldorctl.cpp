@@ -2,6 +2,7 @@
 
 #include "ctlrun.h"
 #include "store/indicatorfile.h"
+#include "tests/support/pdftext.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -14,6 +15,7 @@ using namespace kaldor::testing;
 
 namespace {
 
+using Points = QList<QStringList>; // per CSV line its fields, as numbers in text
 const QString kSamples = sample({});
 const QByteArray kTankFive = "5\r\n 1000 \r\n 0 \r\n 2 \r\n0, 0,1000, 99.99,";
 
@@ -92,6 +94,11 @@ private slots:
             "there is no entry 4; the directory has 3 entries");
         row("--port twice", "--port 1 --port=2 show @three-tanks.idr", 2, "--port takes one device, given once");
         row("--trace without a file", "--trace", 2, "--trace takes one file, given once");
+        row("export --tank from a tank file", "export @tanks/water.tnk --tank 3", 2,
+            "a tank file holds one curve");
+        row("sheet without its PDF", "sheet @tanks/water.tnk", 2, "name the PDF file to write");
+        row("sheet of a missing tank", "sheet @three-tanks.idr --tank 9 o.pdf", 1,
+            "Tank 9 is not in");
     }
 
     void refusals()
@@ -117,6 +124,118 @@ private slots:
         QCOMPARE(fileBytes(d.filePath(QStringLiteral("a.idr.tnk"))), kTankFive);
         QVERIFY(!QFile::exists(d.filePath(QStringLiteral("out.Idr"))));
         QVERIFY(!QFile::exists(d.filePath(QStringLiteral("o.idr"))));
+        QVERIFY(!QFile::exists(d.filePath(QStringLiteral("o.pdf"))));
+    }
+
+    // The CSV export read back: the points the tank file holds or the viewer's grid shows, with
+    // the tank number first when every tank of an image goes out.
+    void exportThenRead_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("output"); // the file written; empty: stdout
+        QTest::addColumn<QString>("header");
+        QTest::addColumn<Points>("points");
+        const auto shown = [](const QString& choice, const QString& tank = {}) {
+            Points points;
+            const QStringList lines = kaldorctl(QStringLiteral("show @three-tanks.idr ") + choice)
+                                          .out.split(u'\n', Qt::SkipEmptyParts);
+            for (const QString& line : lines) {
+                const QStringList cells = line.split(u'\t');
+                points.append((tank.isEmpty() ? QStringList{} : QStringList{tank}) +
+                              QStringList{cells[1].trimmed(), cells[0]});
+            }
+            return points;
+        };
+        QTest::newRow("tank file")
+            << "export @tanks/water.tnk"
+            << ""
+            << "percent,value" << Points{{"0", "-50"}, {"50", "450"}, {"99.99", "950"}};
+        QTest::newRow("a tank of an image") << "export @three-tanks.idr --tank 12"
+                                            << ""
+                                            << "percent,value" << shown("--tank 12");
+        QTest::newRow("an entry, to a file") << "export @three-tanks.idr --entry 2 out.csv"
+                                             << "out.csv"
+                                             << "percent,value" << shown("--entry 2");
+        QTest::newRow("every tank of an image")
+            << "export @three-tanks.idr"
+            << ""
+            << "tank,percent,value"
+            << shown("--tank 12", "12") + shown("--tank 3", "3") + shown("--tank 7", "7");
+    }
+
+    void exportThenRead()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, output);
+        QFETCH(QString, header);
+        QFETCH(Points, points);
+        QTemporaryDir dir;
+        const Run r = kaldorctl(line, dir.path());
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.status, 0);
+        const QString csv =
+            output.isEmpty() ? r.out : QString::fromLatin1(fileBytes(dir.filePath(output)));
+        QStringList lines = csv.split(u'\n');
+        QCOMPARE(lines.takeLast(), QString()); // every line ends
+        QCOMPARE(lines.takeFirst(), header);
+        QCOMPARE(lines.size(), points.size());
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            const QStringList fields = lines[i].split(u',');
+            QCOMPARE(fields.size(), points[i].size());
+            for (qsizetype f = 0; f < fields.size(); ++f) {
+                bool ok = false;
+                QCOMPARE(fields[f].toDouble(&ok), points[i][f].toDouble());
+                QVERIFY2(ok, qPrintable(lines[i]));
+            }
+        }
+    }
+
+    // The sheet's words as a PDF reader finds them: one page per tank, its number, mode, full
+    // scale, offset, source, point count and the point table.
+    void sheetText_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QStringList>("pages"); // words that stand on each page, in order
+        QTest::newRow("tank file")
+            << "sheet @tanks/water.tnk s.pdf"
+            << QStringList{
+                   "Calibration Sheet – Tank 3 Date: " +
+                   QDate::currentDate().toString(Qt::ISODate) +
+                   " Tank: 3 Mode: offset capable Full scale: 1000 Offset: 50 Source: file "
+                   "water.tnk Points: 3"
+                   "|Pt. VALUE % 1 -50 0 2 450 50.00 3 950 99.99 Technician Signature Date"};
+        QTest::newRow("not offset capable")
+            << "--no-offset sheet @three-tanks.idr --tank 7 s.pdf"
+            << QStringList{"Tank: 7 Mode: not offset capable Full scale: 1000 Offset: 0 Source: "
+                           "file three-tanks.idr Points: 4"};
+        QTest::newRow("every tank of an image")
+            << "sheet @three-tanks.idr s.pdf"
+            << QStringList{"Tank: 12|Full scale: 5000|Points: 7|1 0 0 2 260 10.00 3 980 25.00 4 "
+                           "2500 50.00 5 4020 "
+                           "75.00 6 4740 90.00 7 5000 99.99 Technician",
+                           "Tank: 3|Points: 3|3 950 99.99", "Tank: 7|Points: 3"};
+    }
+
+    void sheetText()
+    {
+        QFETCH(QString, line);
+        QFETCH(QStringList, pages);
+        QTemporaryDir dir;
+        const Run r = kaldorctl(line, dir.path());
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out, QStringLiteral("s.pdf saved.\n"));
+        const QStringList text = testing::pdfPages(dir.filePath(QStringLiteral("s.pdf")));
+        QVERIFY2(!text.isEmpty(),
+                 "no text from pdftotext (poppler-utils; scripts/setup.sh installs it)");
+        QCOMPARE(text.size(), pages.size());
+        for (qsizetype p = 0; p < pages.size(); ++p) {
+            qsizetype at = 0;
+            for (const QString& words : pages[p].split(u'|')) {
+                at = text[p].indexOf(words, at);
+                QVERIFY2(at >= 0,
+                         qPrintable(words + QStringLiteral("\nnot in order in\n") + text[p]));
+            }
+        }
     }
 
     // diff over files: one line per tank that differs, bytes outside the records by address,

@@ -1,5 +1,7 @@
 #include "tests/support/scripteddialogs.h"
 
+#include <QPrinter>
+
 namespace kaldor {
 
 void ScriptedDialogs::message(QWidget*, const QString& text)
@@ -35,6 +37,17 @@ std::optional<QString> ScriptedDialogs::openFileName(QWidget*, const FileDialog&
         return std::nullopt;
     }
     return m_files.dequeue();
+}
+
+bool ScriptedDialogs::print(QWidget*, QPrinter& printer)
+{
+    m_shown.append(
+        {Shown::Print, printer.docName(), {}, false, {}, QuestionIcon::None, Answer::Yes});
+    const std::optional<QString> path = m_files.isEmpty() ? std::nullopt : m_files.dequeue();
+    if (!path) return false;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(*path);
+    return true;
 }
 
 QStringList ScriptedDialogs::messages() const

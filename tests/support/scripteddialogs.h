@@ -15,7 +15,7 @@ namespace kaldor {
 class ScriptedDialogs : public Dialogs {
 public:
     struct Shown {
-        enum Kind { Message, Question, Save, Open } kind;
+        enum Kind { Message, Question, Save, Open, Print } kind;
         QString text; // the message or question; the filter for a file dialog
         QString defaultSuffix;
         bool confirmOverwrite = false;
@@ -29,6 +29,9 @@ public:
     Answer question(QWidget* parent, const Question& q) override;
     std::optional<QString> saveFileName(QWidget* parent, const FileDialog& d) override;
     std::optional<QString> openFileName(QWidget* parent, const FileDialog& d) override;
+    // The print dialog takes its answer from the file queue: a path prints to that PDF file,
+    // nothing queued or an empty optional cancels.
+    bool print(QWidget* parent, QPrinter& printer) override;
 
     void queueAnswer(Answer a) { m_answers.enqueue(a); }
     // An empty optional answers the dialog with Cancel.

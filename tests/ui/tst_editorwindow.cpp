@@ -6,10 +6,12 @@
 
 #include "editor/curvegrid.h"
 #include "editor/editorwindow.h"
+#include "editor/gridpaste.h"
 #include "graph/graphwindow.h"
 #include "store/indicatortanks.h"
 #include "store/workingfile.h"
 #include "tests/store/testimages.h"
+#include "tests/support/pdftext.h"
 #include "tests/support/uirig.h"
 
 #include <QChartView>
@@ -18,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QUndoStack>
 
 using namespace kaldor;
 using namespace kaldor::testing;
@@ -111,6 +114,11 @@ private slots:
     void threePointTank();
     void refusedBeforeWriting_data();
     void refusedBeforeWriting();
+    void undoRedo_data();
+    void undoRedo();
+    void undoKeepsTankGivenSince();
+    void curveOut_data();
+    void curveOut();
 
 private:
     std::optional<FreshDirectory> m_dir;
@@ -308,6 +316,194 @@ void TestEditorWindow::refusedBeforeWriting()
     GraphWindow* window = editor->graphWindow();
     QCOMPARE(window != nullptr, !graph.isEmpty());
     if (window) QCOMPARE(seriesOf(window)->points(), graph);
+}
+
+void TestEditorWindow::undoRedo_data()
+{
+    QTest::addColumn<Rows>("start"); // the tank file the editor opens on, tank 5
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<Rows>("after");
+    QTest::addColumn<QString>("label");     // Label1 afterwards
+    QTest::addColumn<QStringList>("shown"); // the messages the change shows
+    QTest::addColumn<int>("steps");         // the undo steps it adds
+
+    const Rows three{{"100", "0"}, {"600", "50"}, {"1100", "99.99"}};
+    const auto row = [&](const char* name, const QString& change, const Rows& after,
+                         const QString& label = QStringLiteral("Tank 5"), int steps = 1,
+                         const QStringList& shown = {}, const Rows& start = {}) {
+        QTest::newRow(name) << (start.isEmpty() ? three : start) << change << after << label
+                            << shown << steps;
+    };
+    row("a key typed", "type 7 at 2:1", {{"100", "0"}, {"6007", "50"}, {"1100", "99.99"}});
+    row("Insert", "insert at 2:1", {{"100", "0"}, {"", ""}, {"600", "50"}, {"1100", "99.99"}});
+    row("Delete", "delete at 1:1", {{"600", "50"}, {"1100", "99.99"}});
+    row("a double-click", "double-click 3:2", {{"100", "0"}, {"600", "50"}, {"1100", ""}});
+    row("Clear", "aclear", {}, "");
+    row("a paste", "paste 7\t25\n8\t75\n at 2:1", {{"100", "0"}, {"7", "25"}, {"8", "75"}});
+    row("a refused paste", "paste 7\t25\t3 at 2:1", three, "Tank 5", 0,
+        {"Pasted row 1 not accepted: it has 3 columns; paste VALUE and % only."});
+    row("a fill", "fill", {{"0", "0"}, {"2094", "99.99"}});
+    row("an opened tank file", "open", {{"-50", "0"}, {"950", "99.99"}}, "Tank 9");
+    row("a tank shown from the list", "show", {{"-50", " 0"}, {"450", " 50.00"}, {"950", "99.99"}},
+        "Tank  3");
+    row("the check's reordering", "agraph", three, "Tank 5", 1,
+        {"Data was out of order. It has been sorted"},
+        {{"1100", "99.99"}, {"100", "0"}, {"600", "50"}});
+    row("a check that finds the order right", "agraph", three, "Tank 5", 0);
+}
+
+// Each kind of change to the grid is one step of the Edit menu: undone, the grid and its tank
+// are as before; redone, as after the change.
+void TestEditorWindow::undoRedo()
+{
+    QFETCH(Rows, start);
+    QFETCH(QString, change);
+    QFETCH(Rows, after);
+    QFETCH(QString, label);
+    QFETCH(QStringList, shown);
+    QFETCH(int, steps);
+
+    writeWorkingFile(sampleImage());
+    const QString file = m_dir->path(QStringLiteral("start.tnk"));
+    writeFile(file, tankFileOf(QStringLiteral("5"), start));
+    Rig rig;
+    EditorWindow* editor = rig.openEditor(true, file);
+    QVERIFY(editor);
+    const Rows before = rowsOf(rig.grid()->table());
+    QCOMPARE(before, start);
+    auto* tankLabel = rig.child<QLabel>("Label1");
+    const int stepsBefore = editor->undoStack()->count();
+
+    // "ACTION at ROW:COLUMN": the cell made current first.
+    const QStringList words = change.split(' ');
+    const QStringList cell = words.constLast().split(':');
+    if (words.size() > 2) rig.grid()->setCurrentCell({cell[0].toInt(), cell.value(1).toInt()});
+    if (words[0] == "type") {
+        QTest::keyClick(rig.grid(), words[1].at(0).toLatin1());
+    } else if (words[0] == "insert" || words[0] == "delete") {
+        QTest::keyClick(rig.grid(), words[0] == "insert" ? Qt::Key_Insert : Qt::Key_Delete);
+    } else if (words[0] == "double-click") {
+        rig.grid()->setCurrentCell({cell[0].toInt(), cell[1].toInt()});
+        QTest::mouseDClick(rig.grid()->viewport(), Qt::LeftButton, {},
+                           rig.grid()->visualRect(rig.grid()->currentIndex()).center());
+    } else if (words[0] == "paste") {
+        QApplication::clipboard()->setText(
+            QString(words[1]).replace("\\t", "\t").replace("\\n", "\n"));
+        rig.trigger("apaste");
+    } else if (words[0] == "fill") {
+        editor->fillGrid(curveTableOf({{"0", "0"}, {"2094", "99.99"}}), "Fill");
+    } else if (words[0] == "open") {
+        const QString other = m_dir->path(QStringLiteral("other.tnk"));
+        writeFile(other, tankFileOf(QStringLiteral("9"), {{"-50", "0"}, {"950", "99.99"}}));
+        rig.dialogs.queueFileName(other);
+        rig.trigger("topen");
+    } else if (words[0] == "show") {
+        rig.doubleClickTank(1);
+    } else {
+        rig.trigger(qPrintable(words[0]));
+    }
+    QCOMPARE(rowsOf(rig.grid()->table()), after);
+    QCOMPARE(tankLabel->text(), label);
+    QCOMPARE(rig.dialogs.messages(), shown);
+    QCOMPARE(editor->undoStack()->count() - stepsBefore, steps);
+    if (steps == 0) return;
+
+    rig.trigger("aundo");
+    QCOMPARE(rowsOf(rig.grid()->table()), before);
+    QCOMPARE(tankLabel->text(), QStringLiteral("Tank 5"));
+    rig.trigger("aredo");
+    QCOMPARE(rowsOf(rig.grid()->table()), after);
+    QCOMPARE(tankLabel->text(), label);
+}
+
+// A tank number given after a step (here to Save As) stays when that step is undone: only a
+// step that changed the tank puts the old one back.
+void TestEditorWindow::undoKeepsTankGivenSince()
+{
+    writeWorkingFile(sampleImage());
+    const QString file = m_dir->path(QStringLiteral("start.tnk"));
+    writeFile(file, tankFileOf(QStringLiteral("5"), {{"100", "0"}, {"600", "50"}, {"1100", "99.99"}}));
+    Rig rig;
+    EditorWindow* editor = rig.openEditor(true, file);
+    QVERIFY(editor);
+    rig.grid()->setCurrentCell({2, CurveTable::kValueColumn});
+    QTest::keyClick(rig.grid(), '7');
+    rig.dialogs.queueFileName(m_dir->path(QStringLiteral("saved.tnk")));
+    rig.trigger("tsave");
+    rig.enter("Text3", "9");
+    QCOMPARE(editor->tankNumberText(), QStringLiteral("9"));
+    rig.trigger("aundo");
+    QCOMPARE(rig.grid()->table().value(2), QStringLiteral("600"));
+    QCOMPARE(editor->tankNumberText(), QStringLiteral("9"));
+    QCOMPARE(rig.child<QLabel>("Label1")->text(), QStringLiteral("Tank 9"));
+    rig.trigger("aundo"); // the file opened: the tank before it
+    QCOMPARE(editor->tankNumberText(), QString());
+}
+
+void TestEditorWindow::curveOut_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("filled");     // a fill with its source and largest error first
+    QTest::addColumn<bool>("answered");   // the file or print dialog answered, not cancelled
+    QTest::addColumn<QString>("written"); // the CSV; for a sheet the words on its page
+
+    const QString sheet = "Tank: 5 Mode: offset capable Full scale: 1000 Offset: -100 Source: ";
+    const QString table = "|Pt. VALUE % 1 100 0 2 600 50 3 1100 99.99 Technician";
+    QTest::newRow("Export CSV") << "texport" << false << true
+                                << "percent,value\n0,100\n50,600\n99.99,1100\n";
+    QTest::newRow("sheet as PDF") << "tsheetpdf" << false << true
+                                  << sheet + "file start.tnk Points: 3" + table;
+    QTest::newRow("sheet printed")
+        << "tprint" << false << true << sheet + "file start.tnk Points: 3" + table;
+    QTest::newRow("sheet of a fill")
+        << "tsheetpdf" << true << true
+        << sheet +
+               "horizontal cylinder 2000 x 6000 mm Points: 3 Largest interpolation error: 0.60 "
+               "units (0.060 % of full scale) at 41.27 %" +
+               table;
+    QTest::newRow("print cancelled") << "tprint" << false << false << "";
+}
+
+// What leaves the editor besides tank files: the checked curve as CSV and its calibration
+// sheet, saved as PDF or through the print dialog.
+void TestEditorWindow::curveOut()
+{
+    QFETCH(QString, action);
+    QFETCH(bool, filled);
+    QFETCH(bool, answered);
+    QFETCH(QString, written);
+
+    writeWorkingFile(sampleImage());
+    const QString file = m_dir->path(QStringLiteral("start.tnk"));
+    const Rows rows{{"100", "0"}, {"600", "50"}, {"1100", "99.99"}};
+    writeFile(file, tankFileOf(QStringLiteral("5"), rows));
+    Rig rig;
+    EditorWindow* editor = rig.openEditor(true, file);
+    QVERIFY(editor);
+    if (filled) {
+        CurveTable table = rig.grid()->table();
+        editor->fillGrid(table, "Fill", "horizontal cylinder 2000 x 6000 mm",
+                         SheetError{0.6, 41.27});
+    }
+    const QString out = m_dir->path(QStringLiteral("out"));
+    rig.dialogs.queueFileName(answered ? std::optional<QString>(out) : std::nullopt);
+    rig.trigger(qPrintable(action));
+    if (!answered) {
+        QVERIFY(!QFile::exists(out));
+        QCOMPARE(rig.dialogs.messages(), QStringList{});
+        return;
+    }
+    if (action == "texport") {
+        QCOMPARE(QString::fromLatin1(readFile(out)), written);
+        return;
+    }
+    const QStringList pages = testing::pdfPages(out);
+    QVERIFY2(pages.size() == 1, "one page of text expected (pdftotext from poppler-utils)");
+    qsizetype at = 0;
+    for (const QString& words : written.split('|')) {
+        at = pages[0].indexOf(words, at);
+        QVERIFY2(at >= 0, qPrintable(words + "\nnot in order in\n" + pages[0]));
+    }
 }
 
 QTEST_MAIN(TestEditorWindow)
