@@ -1,6 +1,8 @@
 #include "editor/editorwindow.h"
 
 #include "editor/curvegrid.h"
+#include "editor/curvesourcedialog.h"
+#include "editor/shapedialog.h"
 #include "editor/tankfile.h"
 #include "editor/tanksend.h"
 #include "graph/graphdata.h"
@@ -14,6 +16,7 @@
 #include "ui/showmessages.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -150,6 +153,10 @@ void EditorWindow::buildMenus()
     file->menuAction()->setObjectName(QStringLiteral("afileAction"));
     action(file, "topen", QStringLiteral("&Open"), &EditorWindow::openTankFile);
     action(file, "tsave", QStringLiteral("Save &As"), &EditorWindow::saveTankAs);
+    file->addSeparator();
+    action(file, "newShape", QStringLiteral("New from Tank &Shape…"), &EditorWindow::newFromShape);
+    action(file, "importTable", QStringLiteral("&Import Strapping Table…"),
+           &EditorWindow::importStrappingTable);
     action(menuBar(), "agraph", QStringLiteral("&Graph"), &EditorWindow::graphCurve);
     action(menuBar(), "aclear", QStringLiteral("&Clear"), &EditorWindow::clearCurve);
     action(menuBar(), "tread", QStringLiteral("&Read Indicator"), &EditorWindow::readIndicator);
@@ -246,7 +253,50 @@ void EditorWindow::graphCurve()
 {
     if (!checkCurve()) return;
     if (!m_graph) m_graph = new GraphWindow(this);
-    m_graph->showCurve(graphPoints(m_grid->table(), m_pointCount));
+    const QList<QPointF> points = graphPoints(m_grid->table(), m_pointCount);
+    m_graph->showCurve(points, samePoints(points, m_sourceFit.points) ? m_sourceFit.truth
+                                                                      : QVector<double>{});
+}
+
+// The dialogs are window-modal and answer through their signals, so that nothing waits in a
+// loop of its own.
+void EditorWindow::newFromShape()
+{
+    auto* dialog = new ShapeDialog(m_offsetMode, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this,
+            [this, dialog] { fillFromCurve(dialog->fit(), dialog->sourceText()); });
+    dialog->open();
+}
+
+void EditorWindow::importStrappingTable()
+{
+    FileDialog d;
+    d.title = QStringLiteral("Import Strapping Table");
+    d.filter = QStringLiteral("Strapping table (*.csv *.txt);;All files (*)");
+    const std::optional<QString> path = m_dialogs.openFileName(this, d);
+    if (!path) return;
+    const StrappingTable table = readStrappingTable(*path);
+    if (!table.ok()) {
+        m_dialogs.message(this, table.refusal);
+        return;
+    }
+    auto* dialog = new TableDialog(table, QFileInfo(*path).fileName(), m_offsetMode, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this,
+            [this, dialog] { fillFromCurve(dialog->fit(), dialog->sourceText()); });
+    dialog->open();
+}
+
+void EditorWindow::fillFromCurve(const CurveFit& fit, const QString& sourceText)
+{
+    CurveTable table;
+    fillPointRows(table, fit.points);
+    setCurve(table);
+    m_pointCount = int(fit.points.size());
+    m_grid->setCurrentCell(GridCell{1, CurveTable::kValueColumn});
+    m_sourceFit = fit;
+    m_sourceText = sourceText;
 }
 
 void EditorWindow::showEntry(QLineEdit* entry)

@@ -8,6 +8,7 @@
 // up by the Enter key's handler, and the exchanges run on the link and report back.
 
 #include "editor/curvecheck.h"
+#include "editor/curvefit.h"
 #include "editor/curvetable.h"
 #include "link/wire.h"
 #include "store/tankrecords.h"
@@ -48,6 +49,10 @@ public:
     QString tankNumberText() const { return m_tankNumberText; }
     const CurveTable& table() const;
     GraphWindow* graphWindow() const;
+    // The curve last made from a tank's shape or strapping table, with its true values, and
+    // where it came from; the graph draws its truth while the grid holds its points.
+    const CurveFit& sourceFit() const { return m_sourceFit; }
+    QString sourceText() const { return m_sourceText; }
 
 public slots:
     void showTankCurve();
@@ -57,6 +62,8 @@ public slots:
     void saveTankAs();
     void openTankFile();
     void readIndicator();
+    void newFromShape();
+    void importStrappingTable();
 
 signals:
     // The window has closed; the working file is gone.
@@ -82,6 +89,8 @@ private:
     void exchangeStarted();
     void exchangeEnded();
     void setCurve(const CurveTable& table);
+    // The grid's points replaced by the fit's.
+    void fillFromCurve(const CurveFit& fit, const QString& sourceText);
 
     Link& m_link;
     Dialogs& m_dialogs;
@@ -113,6 +122,8 @@ private:
     QLineEdit* m_status = nullptr;      // Text1
     QProgressBar* m_progress = nullptr; // pbTank
     QPointer<GraphWindow> m_graph;
+    CurveFit m_sourceFit;
+    QString m_sourceText;
 };
 
 } // namespace kaldor
