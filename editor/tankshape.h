@@ -85,6 +85,7 @@ private:
     double m_knuckleAxis = 0;
     double m_crownHeight = 0;
     double m_crownAngle = 0;
+    double m_halfHeads = 0; // horizontal torispherical heads filled to the axis
     double m_full = 0;
 };
 
