@@ -211,17 +211,23 @@ void TestShapeDialog::shape()
 void TestShapeDialog::importTable_data()
 {
     QTest::addColumn<QByteArray>("csv");
+    QTest::addColumn<QString>("levelUnit"); // "percent" or a length unit
+    QTest::addColumn<LevelRange>("range");
     QTest::addColumn<QString>("message"); // a refusal shown instead of the dialog
 
-    QTest::newRow("percent levels, every row kept")
-        << QByteArray("level;volume\r\n0;0\r\n40;310,5\r\n99.99;900\r\n") << "";
+    QTest::newRow("levels in mm, a sensor seeing 500 to 1500 mm")
+        << QByteArray("level;volume\r\n0;0\r\n500;310,5\r\n2000;900\r\n") << "mm" << LevelRange{500.0, 1000.0} << "";
     QTest::newRow("a bad row") << QByteArray("level,volume\n0,0\n\n50,abc\n99.99,900\n")
-                               << "line 4";
+                               << "percent" << LevelRange{} << "line 4";
 }
 
+// The table's rows become the grid's points as the model makes them from the unit and range
+// chosen; a bad row is refused with its line and no dialog opens.
 void TestShapeDialog::importTable()
 {
     QFETCH(QByteArray, csv);
+    QFETCH(QString, levelUnit);
+    QFETCH(LevelRange, range);
     QFETCH(QString, message);
 
     Rig rig;
@@ -240,12 +246,14 @@ void TestShapeDialog::importTable()
         return;
     }
     QVERIFY(dialog);
+    field<QComboBox>(dialog, "levelUnit")->setCurrentText(levelUnit);
+    field<QDoubleSpinBox>(dialog, "levelZero")->setValue(range.zero.value_or(0));
+    field<QDoubleSpinBox>(dialog, "levelSpan")->setValue(range.span.value_or(0));
     QTest::mouseClick(okButton(dialog), Qt::LeftButton);
-    const StrappingTable table = parseStrappingTable(csv);
-    const CurveFit expected = curveFromTable(table, true, {}, 1, PointRequest::points(100), true);
-    QVERIFY(expected.ok());
+    const CurveFit expected = curveFromTable(parseStrappingTable(csv), levelUnit == "percent",
+                                             range, 1, PointRequest::points(100), true);
+    QVERIFY2(expected.ok(), qPrintable(expected.refusal));
     QCOMPARE(rowsOf(editor->table()), rowsOf(expected.points));
-    QCOMPARE(editor->pointCount(), table.rows.size());
 }
 
 QTEST_MAIN(TestShapeDialog)
