@@ -8,8 +8,8 @@
 #include <QLabel>
 #include <QLineSeries>
 #include <QScatterSeries>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 
 namespace kaldor
 {

@@ -154,14 +154,14 @@ void CurveSourceDialog::accept()
     QDialog::accept();
 }
 
-TableDialog::TableDialog(const StrappingTable& table, const QString& fileName,
-                         bool offsetCapable, QWidget* parent)
+TableDialog::TableDialog(const StrappingTable& table, const QString& fileName, bool offsetCapable,
+                         QWidget* parent)
     : CurveSourceDialog(offsetCapable, parent), m_table(table), m_fileName(fileName)
 {
     setObjectName(QStringLiteral("tabledlg"));
     setWindowTitle(QStringLiteral("Import Strapping Table"));
-    auto* source = new QGroupBox(QStringLiteral("%1: %2 rows").arg(fileName).arg(table.rows.size()),
-                                 this);
+    auto* source =
+        new QGroupBox(QStringLiteral("%1: %2 rows").arg(fileName).arg(table.rows.size()), this);
     auto* form = new QFormLayout(source);
     m_levelUnit = new QComboBox(source);
     m_levelUnit->setObjectName(QStringLiteral("levelUnit"));

@@ -26,8 +26,8 @@ constexpr int kLeft = 64;
 constexpr int kRight = 110;
 constexpr int kTop = 14;
 constexpr int kBottom = 40;
-constexpr qreal kGap = 12;  // from an edge to its measure
-constexpr qreal kTick = 4;  // half the length of a measure's end marks
+constexpr qreal kGap = 12;        // from an edge to its measure
+constexpr qreal kTick = 4;        // half the length of a measure's end marks
 constexpr double kOblique = 0.35; // a box's width drawn receding at 45 degrees, shortened
 
 // Kind and end names for people: "horizontal cylinder", "torispherical".
@@ -196,9 +196,8 @@ void ShapeDrawing::paintEvent(QPaintEvent*)
             p.setPen(seam);
             p.drawLine(at(0, d), at(s.diameter, d));
             p.setPen(palette().text().color());
-            measure(p, at(s.diameter, 0) + QPointF(kGap, 0),
-                    at(s.diameter, d) + QPointF(kGap, 0), QStringLiteral("depth ") + len(d),
-                    Qt::AlignRight);
+            measure(p, at(s.diameter, 0) + QPointF(kGap, 0), at(s.diameter, d) + QPointF(kGap, 0),
+                    QStringLiteral("depth ") + len(d), Qt::AlignRight);
         }
         measure(p, at(s.diameter, d) + QPointF(kGap, 0), at(s.diameter, h) + QPointF(kGap, 0),
                 QStringLiteral("H = ") + len(s.height), Qt::AlignRight);
@@ -215,8 +214,8 @@ void ShapeDrawing::paintEvent(QPaintEvent*)
         const double L = s.length;
         const double H = s.height;
         p.drawRect(QRectF(at(0, H), at(L, 0)));
-        p.drawPolyline(QPolygonF{at(0, H), at(ob, H + ob), at(L + ob, H + ob), at(L + ob, ob),
-                                 at(L, 0)});
+        p.drawPolyline(
+            QPolygonF{at(0, H), at(ob, H + ob), at(L + ob, H + ob), at(L + ob, ob), at(L, 0)});
         p.drawLine(at(L, H), at(L + ob, H + ob));
         measure(p, at(0, 0) + QPointF(0, kGap), at(L, 0) + QPointF(0, kGap),
                 QStringLiteral("L = ") + len(L), Qt::AlignBottom);
@@ -321,8 +320,8 @@ void ShapeDialog::kindChanged()
     m_form->setRowVisible(m_width, box);
     const bool depth = cylinder && (s.end == TankEnd::Cone || s.end == TankEnd::Ellipsoidal);
     m_form->setRowVisible(m_endDepth, depth);
-    label(m_endDepth, s.end == TankEnd::Cone ? QStringLiteral("Cone &depth:")
-                                             : QStringLiteral("Head &depth:"));
+    label(m_endDepth,
+          s.end == TankEnd::Cone ? QStringLiteral("Cone &depth:") : QStringLiteral("Head &depth:"));
     m_endDepth->setSpecialValueText(s.end == TankEnd::Ellipsoidal ? QStringLiteral("D/4")
                                                                   : QStringLiteral("not given"));
     const bool tori = cylinder && s.end == TankEnd::Torispherical;

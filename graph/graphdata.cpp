@@ -70,7 +70,9 @@ QList<QPointF> errorLine(const QList<QPointF>& points, const QVector<double>& tr
         else {
             const QPointF& a = points[next - 1];
             const QPointF& b = points[next];
-            meter = b.x() - a.x() < 1e-9 ? b.y() : a.y() + (b.y() - a.y()) * (x - a.x()) / (b.x() - a.x());
+            meter = b.x() - a.x() < 1e-9
+                        ? b.y()
+                        : a.y() + (b.y() - a.y()) * (x - a.x()) / (b.x() - a.x());
         }
         line.append({x, meter - truth[step]});
     };

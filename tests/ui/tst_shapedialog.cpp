@@ -177,8 +177,7 @@ void TestShapeDialog::shape()
     }
     if (QTest::currentTestFailed()) return; // a choice the dialog does not offer
 
-    const CurveFit expected =
-        curveFromShape(tank, {}, volumeUnit, scale, request, true);
+    const CurveFit expected = curveFromShape(tank, {}, volumeUnit, scale, request, true);
     QCOMPARE(expected.ok(), fills);
     auto* summary = field<QLabel>(dialog, "fitSummary");
     QTRY_COMPARE(summary->text(), curveFitSummary(expected));
@@ -216,7 +215,8 @@ void TestShapeDialog::importTable_data()
     QTest::addColumn<QString>("message"); // a refusal shown instead of the dialog
 
     QTest::newRow("levels in mm, a sensor seeing 500 to 1500 mm")
-        << QByteArray("level;volume\r\n0;0\r\n500;310,5\r\n2000;900\r\n") << "mm" << LevelRange{500.0, 1000.0} << "";
+        << QByteArray("level;volume\r\n0;0\r\n500;310,5\r\n2000;900\r\n") << "mm"
+        << LevelRange{500.0, 1000.0} << "";
     QTest::newRow("a bad row") << QByteArray("level,volume\n0,0\n\n50,abc\n99.99,900\n")
                                << "percent" << LevelRange{} << "line 4";
 }
