@@ -154,7 +154,8 @@ void EditorWindow::buildMenus()
     action(file, "topen", QStringLiteral("&Open"), &EditorWindow::openTankFile);
     action(file, "tsave", QStringLiteral("Save &As"), &EditorWindow::saveTankAs);
     file->addSeparator();
-    action(file, "newShape", QStringLiteral("New from Tank &Shape…"), &EditorWindow::newFromShape);
+    action(file, "newShape", QStringLiteral("New from Tank &Shape…"),
+           &EditorWindow::newFromShape);
     action(file, "importTable", QStringLiteral("&Import Strapping Table…"),
            &EditorWindow::importStrappingTable);
     action(menuBar(), "agraph", QStringLiteral("&Graph"), &EditorWindow::graphCurve);
