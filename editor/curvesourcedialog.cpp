@@ -55,7 +55,7 @@ void CurveSourceDialog::setUp(QWidget* source)
     m_zero = numberBox(common, "levelZero", -kLargest, 0, 3);
     m_span = numberBox(common, "levelSpan", 0, 0, 3);
     m_span->setSpecialValueText(QStringLiteral("full height"));
-    m_scale = numberBox(common, "scale", 1e-6, 1, 6);
+    m_scale = numberBox(common, "scale", 1e-4, 1, 4);
     m_commonForm->addRow(QStringLiteral("Level &zero:"), m_zero);
     m_commonForm->addRow(QStringLiteral("Level s&pan:"), m_span);
     m_commonForm->addRow(QStringLiteral("S&cale (units per volume unit):"), m_scale);

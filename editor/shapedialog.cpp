@@ -24,7 +24,7 @@ namespace
 // Room around the shape for its measures and the level labels, in pixels.
 constexpr int kLeft = 64;
 constexpr int kRight = 110;
-constexpr int kTop = 14;
+constexpr int kTop = 30;
 constexpr int kBottom = 40;
 constexpr qreal kGap = 12;        // from an edge to its measure
 constexpr qreal kTick = 4;        // half the length of a measure's end marks
@@ -110,7 +110,7 @@ void ShapeDrawing::paintEvent(QPaintEvent*)
         return;
     }
     const auto len = [&](double v) {
-        return plainNumber(v, 10) + QLatin1Char(' ') + lengthUnitName(s.unit);
+        return plainNumber(v, 5) + QLatin1Char(' ') + lengthUnitName(s.unit);
     };
     const double d = tankEndDepth(s);
     const double r = s.diameter / 2;
@@ -172,8 +172,9 @@ void ShapeDrawing::paintEvent(QPaintEvent*)
             p.drawLine(at(d, 0), at(d, s.diameter));
             p.drawLine(at(right, 0), at(right, s.diameter));
             p.setPen(palette().text().color());
-            measure(p, at(right, 0) + QPointF(0, kGap), at(w, 0) + QPointF(0, kGap),
-                    QStringLiteral("depth ") + len(d), Qt::AlignBottom);
+            measure(p, at(right, s.diameter) - QPointF(0, kGap),
+                    at(w, s.diameter) - QPointF(0, kGap), QStringLiteral("depth ") + len(d),
+                    Qt::AlignTop);
         }
         measure(p, at(w, 0) + QPointF(kGap, 0), at(w, s.diameter) + QPointF(kGap, 0),
                 QStringLiteral("D = ") + len(s.diameter), Qt::AlignRight);
@@ -221,8 +222,10 @@ void ShapeDrawing::paintEvent(QPaintEvent*)
                 QStringLiteral("L = ") + len(L), Qt::AlignBottom);
         measure(p, at(L + ob, ob) + QPointF(kGap, 0), at(L + ob, H + ob) + QPointF(kGap, 0),
                 QStringLiteral("H = ") + len(H), Qt::AlignRight);
-        measure(p, at(L, H), at(L + ob, H + ob), QStringLiteral("W = ") + len(s.width),
-                Qt::AlignLeft);
+        // The width's text sits past the back corner, clear of the edges.
+        measure(p, at(L, H), at(L + ob, H + ob), {}, Qt::AlignRight);
+        p.drawText(at(L + ob, H + ob) + QPointF(kTick + 2, -kTick - 2),
+                   QStringLiteral("W = ") + len(s.width));
         break;
     }
     }
