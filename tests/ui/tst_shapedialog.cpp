@@ -77,7 +77,7 @@ void choose(QWidget* dialog, const char* name, const QString& data)
 
 QPushButton* okButton(QWidget* dialog)
 {
-    return field<QDialogButtonBox>(dialog, "")->button(QDialogButtonBox::Ok);
+    return dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
 }
 
 QLineSeries* series(GraphWindow* graph, const char* name)
