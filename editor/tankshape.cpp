@@ -59,7 +59,7 @@ QStringList namesOf(const std::array<Named, N>& list)
 }
 
 // Gauss-Legendre nodes and weights on [0, 1], worked out once by Newton's method.
-constexpr int kGaussNodes = 16;
+constexpr int kGaussNodes = 12;
 struct GaussRule {
     std::array<double, kGaussNodes> x{};
     std::array<double, kGaussNodes> w{};
