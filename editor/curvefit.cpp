@@ -3,7 +3,6 @@
 #include "editor/curvecheck.h"
 #include "editor/gridtyping.h"
 #include "store/celltexts.h"
-#include "store/textrules.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,7 +20,7 @@ constexpr int kBisections = 64;
 // A whole display value, rounded as the grid's "###0" pattern rounds (halves away from zero).
 double wholeValue(double v) { return std::round(v); }
 
-QString number(double v) { return plainNumber(v, 6); }
+QString number(double v) { return QString::number(v, 'g', 6); }
 
 // The largest of 1, 2 and 5 times a power of ten that is at most bound.
 double roundScaleDown(double bound)
