@@ -1,6 +1,7 @@
 // kaldorctl: the headless tool. Every job the windows do on a file, and every exchange with
 // the meter, can be scripted with it.
 
+#include "cli/curvecommands.h"
 #include "cli/filecommands.h"
 #include "cli/linkcommands.h"
 
@@ -27,6 +28,8 @@ QString usage()
         "\n"
         "Commands on files:\n");
     text += fileCommandsHelp();
+    text += QStringLiteral("\nCommands that make a curve:\n");
+    text += curveCommandsHelp();
 #ifdef KALDOR_HAVE_LINK_COMMANDS
     text += QStringLiteral("\nCommands on the meter (need --port):\n");
     text += linkCommandsHelp();
@@ -90,6 +93,8 @@ int main(int argc, char** argv)
         options.offsetMode = false;
     if (isFileCommand(command))
         return runFileCommand(command, args, options, out, err);
+    if (isCurveCommand(command))
+        return runCurveCommand(command, args, options, out, err);
 #ifdef KALDOR_HAVE_LINK_COMMANDS
     if (isLinkCommand(command))
         return runLinkCommand(command, args, options, out, err);

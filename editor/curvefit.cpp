@@ -3,7 +3,6 @@
 #include "editor/curvecheck.h"
 #include "editor/gridtyping.h"
 #include "store/celltexts.h"
-#include "store/textrules.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,7 +20,7 @@ constexpr int kBisections = 64;
 // A whole display value, rounded as the grid's "###0" pattern rounds (halves away from zero).
 double wholeValue(double v) { return std::round(v); }
 
-QString number(double v) { return plainNumber(v, 6); }
+QString number(double v) { return QString::number(v, 'g', 6); }
 
 // The largest of 1, 2 and 5 times a power of ten that is at most bound.
 double roundScaleDown(double bound)
@@ -127,6 +126,45 @@ public:
                 return {};
             knots.append(next);
         }
+        return knots;
+    }
+
+    // The fewest knots from the first step to the last that keep every step within e: the
+    // shortest path over the knot pairs whose line stays within e, each knot's reach found as in
+    // reach. Empty when e cannot be kept or more than limit knots would be needed.
+    QVector<int> fewest(double e, int limit) const
+    {
+        const int n = int(t.size());
+        const double slack = e * (1 + 1e-12) + 1e-12;
+        if (std::abs(v[0] - t[0]) > slack)
+            return {};
+        constexpr int kUnreached = std::numeric_limits<int>::max();
+        QVector<int> count(n, kUnreached);
+        QVector<int> previous(n, -1);
+        count[0] = 1;
+        for (int i = 0; i + 1 < n; ++i) {
+            if (count[i] == kUnreached || count[i] >= limit || count[i] >= count[n - 1] - 1)
+                continue;
+            double lo = -std::numeric_limits<double>::infinity();
+            double hi = std::numeric_limits<double>::infinity();
+            for (int j = i + 1; j < n; ++j) {
+                const double dk = j - i;
+                lo = std::max(lo, (t[j] - slack - v[i]) / dk);
+                hi = std::min(hi, (t[j] + slack - v[i]) / dk);
+                if (lo > hi)
+                    break;
+                const double s = (v[j] - v[i]) / dk;
+                if (ok[j] && s >= lo && s <= hi && count[i] + 1 < count[j]) {
+                    count[j] = count[i] + 1;
+                    previous[j] = i;
+                }
+            }
+        }
+        if (count[n - 1] > limit)
+            return {};
+        QVector<int> knots;
+        for (int k = n - 1; k >= 0; k = previous[k])
+            knots.prepend(k);
         return knots;
     }
 
@@ -392,7 +430,7 @@ CurveFit fitCurve(const QVector<double>& truth, const PointRequest& request, dou
         }
         sel.addKnots(knots, n);
     } else {
-        knots = sel.greedy(*request.tolerance, CurveTable::kRows);
+        knots = sel.fewest(*request.tolerance, CurveTable::kRows);
         if (knots.isEmpty()) {
             const CurveFit best = fitCurve(truth, PointRequest::points(CurveTable::kRows), scale, offsetCapable);
             return refused(QStringLiteral("No curve of at most %1 points stays within %2; with %1 points the largest "

@@ -16,8 +16,9 @@ enum class TankKind { VerticalCylinder, HorizontalCylinder, Sphere, Box };
 // The bottom of a vertical cylinder, or both heads of a horizontal one.
 enum class TankEnd { Flat, Cone, Ellipsoidal, Hemispherical, Torispherical };
 
-// Names as options and labels spell them: "mm", "m3", "US gal", "bbl", "horizontal-cylinder",
-// "torispherical". The readers take the names the lists give and nothing else.
+// Names as options and labels spell them: mm cm m in ft; l m3 gal (US) bbl (oil, 42 gal);
+// vertical-cylinder horizontal-cylinder sphere box; flat cone ellipsoidal hemispherical
+// torispherical. The readers take these names and nothing else.
 QString lengthUnitName(LengthUnit unit);
 QString volumeUnitName(VolumeUnit unit);
 QString tankKindName(TankKind kind);
