@@ -71,6 +71,7 @@ GraphWindow::GraphWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     m_errorAxis = new QValueAxis;
     m_errorAxis->setTitleText(QStringLiteral("ERROR (UNITS)"));
     m_errorAxis->setLabelsColor(Qt::red);
+    m_errorAxis->setGridLineVisible(false); // the value axis's grid is the chart's
     for (QValueAxis* axis : {m_percentAxis, m_valueAxis, m_errorAxis})
         axis->setTickType(QValueAxis::TicksDynamic);
     m_chart->addAxis(m_percentAxis, Qt::AlignBottom);
