@@ -110,7 +110,8 @@ void TestShapeDialog::shape_data()
     QTest::addColumn<VolumeUnit>("volumeUnit");
     QTest::addColumn<double>("scale");
     QTest::addColumn<PointRequest>("request");
-    QTest::addColumn<bool>("fills"); // the model makes a curve (else OK stays shut)
+    QTest::addColumn<bool>("fills");  // the model makes a curve (else OK stays shut)
+    QTest::addColumn<bool>("cancel"); // Cancel rather than OK
 
     TankShape horizontal;
     horizontal.kind = TankKind::HorizontalCylinder;
@@ -119,7 +120,10 @@ void TestShapeDialog::shape_data()
     horizontal.length = 6000;
     horizontal.end = TankEnd::Ellipsoidal;
     QTest::newRow("horizontal cylinder, 100 points")
-        << horizontal << VolumeUnit::CubicMetre << 100.0 << PointRequest::points(100) << true;
+        << horizontal << VolumeUnit::CubicMetre << 100.0 << PointRequest::points(100) << true
+        << false;
+    QTest::newRow("horizontal cylinder, cancelled") << horizontal << VolumeUnit::CubicMetre << 100.0
+                                                    << PointRequest::points(10) << true << true;
     TankShape vertical;
     vertical.kind = TankKind::VerticalCylinder;
     vertical.unit = LengthUnit::Metre;
@@ -128,17 +132,17 @@ void TestShapeDialog::shape_data()
     vertical.end = TankEnd::Cone;
     vertical.endDepth = 0.5;
     QTest::newRow("vertical cylinder with a cone, within 2 units")
-        << vertical << VolumeUnit::UsGallon << 0.1 << PointRequest::maxError(2) << true;
+        << vertical << VolumeUnit::UsGallon << 0.1 << PointRequest::maxError(2) << true << false;
     TankShape sphere;
     sphere.kind = TankKind::Sphere;
     sphere.unit = LengthUnit::Foot;
     sphere.diameter = 10;
     QTest::newRow("sphere: values too large for the grid")
-        << sphere << VolumeUnit::Litre << 1.0 << PointRequest::points(20) << false;
+        << sphere << VolumeUnit::Litre << 1.0 << PointRequest::points(20) << false << false;
     TankShape cone = vertical;
     cone.endDepth.reset();
     QTest::newRow("cone without its depth")
-        << cone << VolumeUnit::CubicMetre << 100.0 << PointRequest::points(100) << false;
+        << cone << VolumeUnit::CubicMetre << 100.0 << PointRequest::points(100) << false << false;
 }
 
 // The values typed into the dialog make the model's own curve; OK fills the grid with its
@@ -151,6 +155,7 @@ void TestShapeDialog::shape()
     QFETCH(double, scale);
     QFETCH(PointRequest, request);
     QFETCH(bool, fills);
+    QFETCH(bool, cancel);
 
     Rig rig;
     EditorWindow* editor = rig.openEditor();
@@ -182,9 +187,14 @@ void TestShapeDialog::shape()
     auto* summary = field<QLabel>(dialog, "fitSummary");
     QTRY_COMPARE(summary->text(), curveFitSummary(expected));
     QCOMPARE(okButton(dialog)->isEnabled(), fills);
-    if (!fills) {
-        dialog->accept(); // as Enter would
-        QVERIFY(dialog->isVisible());
+    if (!fills || cancel) {
+        if (cancel)
+            QTest::mouseClick(
+                dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel),
+                Qt::LeftButton);
+        else
+            dialog->accept(); // as Enter would
+        QCOMPARE(dialog->isVisible(), !cancel);
         QVERIFY(!editor->table().filledRows());
         return;
     }
