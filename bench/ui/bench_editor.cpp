@@ -9,13 +9,16 @@
 // 100 points and with the fewest points within 1 unit.
 //
 //   bench_editor [--runs N] [--screenshot FILE.png] [--shape-screenshot FILE.png]
+//                [--graph-screenshot FILE.png]
 // With --screenshot it instead grabs the editor showing the sample image's first tank into FILE;
-// with --shape-screenshot the shape dialog making the fewest points within 1 unit.
+// with --shape-screenshot the shape dialog making the fewest points within 1 unit; with
+// --graph-screenshot the graph of those points over the tank's true curve, with their error.
 
 #include "construct/indicatorbuilder.h"
 #include "editor/curvegrid.h"
 #include "editor/editorwindow.h"
 #include "editor/shapedialog.h"
+#include "graph/graphwindow.h"
 #include "link/link.h"
 #include "store/indicatorfile.h"
 #include "store/workingfile.h"
@@ -253,15 +256,27 @@ int screenshot(const QString& file)
     return editor.grab().save(file) ? 0 : 1;
 }
 
-int shapeScreenshot(const QString& file)
+int shapeScreenshot(const QString& dialogFile, const QString& graphFile)
 {
     ShapeDialog dialog(true, nullptr);
     dialog.findChild<QRadioButton*>(QStringLiteral("byError"))->setChecked(true);
-    dialog.fit();
-    dialog.show();
-    dialog.resize(dialog.sizeHint());
-    QApplication::processEvents();
-    return dialog.grab().save(file) ? 0 : 1;
+    const CurveFit fit = dialog.fit();
+    if (!dialogFile.isEmpty()) {
+        dialog.show();
+        dialog.resize(dialog.sizeHint());
+        QApplication::processEvents();
+        if (!dialog.grab().save(dialogFile)) return 1;
+    }
+    if (!graphFile.isEmpty()) {
+        QList<QPointF> points;
+        for (const LevelPoint& p : fit.points)
+            points.append({p.percent(), double(p.value)});
+        GraphWindow graph;
+        graph.showCurve(points, fit.truth);
+        QApplication::processEvents();
+        if (!graph.grab().save(graphFile)) return 1;
+    }
+    return 0;
 }
 
 } // namespace
@@ -274,6 +289,7 @@ int main(int argc, char* argv[])
     int runs = 21;
     QString shot;
     QString shapeShot;
+    QString graphShot;
     const QStringList args = QApplication::arguments();
     for (qsizetype i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--runs") && i + 1 < args.size())
@@ -282,15 +298,17 @@ int main(int argc, char* argv[])
             shot = QFileInfo(args[++i]).absoluteFilePath();
         else if (args[i] == QLatin1String("--shape-screenshot") && i + 1 < args.size())
             shapeShot = QFileInfo(args[++i]).absoluteFilePath();
+        else if (args[i] == QLatin1String("--graph-screenshot") && i + 1 < args.size())
+            graphShot = QFileInfo(args[++i]).absoluteFilePath();
         else {
             std::fprintf(stderr, "usage: bench_editor [--runs N] [--screenshot FILE.png] "
-                                 "[--shape-screenshot FILE.png]\n");
+                                 "[--shape-screenshot FILE.png] [--graph-screenshot FILE.png]\n");
             return 2;
         }
     }
     // The working file lives in the current directory: a scratch one.
     QTemporaryDir directory;
     if (!directory.isValid() || !QDir::setCurrent(directory.path())) return 1;
-    if (!shapeShot.isEmpty()) return shapeScreenshot(shapeShot);
+    if (!shapeShot.isEmpty() || !graphShot.isEmpty()) return shapeScreenshot(shapeShot, graphShot);
     return shot.isEmpty() ? measure(runs) : screenshot(shot);
 }
