@@ -192,9 +192,9 @@ private slots:
         QTest::addColumn<QString>("rows"); // "level volume line; ..." or the refusal
         QTest::newRow("export's form") << QByteArray("percent,value\n0,100\n12.34,567\n99.99,2094\n")
                                        << "0 100 2; 12.34 567 3; 99.99 2094 4";
-        QTest::newRow("BOM, semicolons, decimal comma, CRLF, blank line")
-            << QByteArray("\xEF\xBB\xBFLevel (mm);Volume (l)\r\n0;0\r\n\r\n1000,5;20,25\r\n")
-            << "0 0 2; 1000.5 20.25 4";
+        QTest::newRow("semicolons, decimal comma, CRLF, blank line")
+            << QByteArray("Level (mm);Volume (l)\r\n0;0\r\n\r\n1000,5;20,25\r\n") << "0 0 2; 1000.5 20.25 4";
+        QTest::newRow("BOM before a row") << QByteArray("\xEF\xBB\xBF" "5;1,5\n") << "5 1.5 1";
         QTest::newRow("tabs, no header, quoted, any order")
             << QByteArray("2000\t\"40\"\n0\t0\n1000\t15\n") << "2000 40 1; 0 0 2; 1000 15 3";
         QTest::newRow("bad row") << QByteArray("level,volume\n0,0\n\n10,abc\n20,30\n")
