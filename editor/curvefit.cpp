@@ -87,93 +87,14 @@ public:
         return worst;
     }
 
-    // The farthest knot whose line from knot i stays within e of the truth, or -1. The slopes
-    // that keep every step from i + 1 to j within e form an interval that only narrows as j
-    // grows; once it is empty no knot further on can be reached.
-    int reach(int i, double e) const
-    {
-        const int last = int(t.size()) - 1;
-        double lo = -std::numeric_limits<double>::infinity();
-        double hi = std::numeric_limits<double>::infinity();
-        int best = -1;
-        for (int j = i + 1; j <= last; ++j) {
-            const double dk = j - i;
-            lo = std::max(lo, (t[j] - e - v[i]) / dk);
-            hi = std::min(hi, (t[j] + e - v[i]) / dk);
-            if (lo > hi)
-                break;
-            if (ok[j]) {
-                const double s = (v[j] - v[i]) / dk;
-                if (s >= lo && s <= hi)
-                    best = j;
-            }
-        }
-        return best;
-    }
-
-    // Knots from the first step to the last, each reaching as far as e allows; empty when e
-    // cannot be kept or more than limit knots would be needed.
-    QVector<int> greedy(double e, int limit) const
-    {
-        const int last = int(t.size()) - 1;
-        const double slack = e * (1 + 1e-12) + 1e-12;
-        if (std::abs(v[0] - t[0]) > slack)
-            return {};
-        QVector<int> knots{0};
-        while (knots.last() != last) {
-            const int next = reach(knots.last(), slack);
-            if (next < 0 || knots.size() >= limit)
-                return {};
-            knots.append(next);
-        }
-        return knots;
-    }
-
-    // The fewest knots from the first step to the last that keep every step within e: the
-    // shortest path over the knot pairs whose line stays within e, each knot's reach found as in
-    // reach. Empty when e cannot be kept or more than limit knots would be needed.
-    QVector<int> fewest(double e, int limit) const
-    {
-        const int n = int(t.size());
-        const double slack = e * (1 + 1e-12) + 1e-12;
-        if (std::abs(v[0] - t[0]) > slack)
-            return {};
-        constexpr int kUnreached = std::numeric_limits<int>::max();
-        QVector<int> count(n, kUnreached);
-        QVector<int> previous(n, -1);
-        count[0] = 1;
-        for (int i = 0; i + 1 < n; ++i) {
-            if (count[i] == kUnreached || count[i] >= limit || count[i] >= count[n - 1] - 1)
-                continue;
-            double lo = -std::numeric_limits<double>::infinity();
-            double hi = std::numeric_limits<double>::infinity();
-            for (int j = i + 1; j < n; ++j) {
-                const double dk = j - i;
-                lo = std::max(lo, (t[j] - slack - v[i]) / dk);
-                hi = std::min(hi, (t[j] + slack - v[i]) / dk);
-                if (lo > hi)
-                    break;
-                const double s = (v[j] - v[i]) / dk;
-                if (ok[j] && s >= lo && s <= hi && count[i] + 1 < count[j]) {
-                    count[j] = count[i] + 1;
-                    previous[j] = i;
-                }
-            }
-        }
-        if (count[n - 1] > limit)
-            return {};
-        QVector<int> knots;
-        for (int k = n - 1; k >= 0; k = previous[k])
-            knots.prepend(k);
-        return knots;
-    }
-
-    // For each step m strictly between knot from and knot to, whether the line from knot from
-    // to knot m stays within e of the truth (the slope interval as in reach, either direction).
-    QVector<char> linesWithin(int from, int to, double e) const
+    // Calls take(m) for each knot m, going from knot `from` towards `to` (not included), whose
+    // line from `from` stays within e of the truth at every step between. The slopes that keep
+    // every step up to m within e form an interval that only narrows as m moves on; once it is
+    // empty no knot further on can be reached, and the walk stops.
+    template <typename Take>
+    void linesWithin(int from, int to, double e, Take take) const
     {
         const int dir = to > from ? 1 : -1;
-        QVector<char> within(std::abs(to - from) + 1, 0);
         double lo = -std::numeric_limits<double>::infinity();
         double hi = std::numeric_limits<double>::infinity();
         for (int m = from + dir; m != to; m += dir) {
@@ -183,9 +104,62 @@ public:
             if (lo > hi)
                 break;
             const double s = (v[m] - v[from]) / dk;
-            within[std::abs(m - from)] = ok[m] && s >= lo && s <= hi;
+            if (ok[m] && s >= lo && s <= hi)
+                take(m);
         }
-        return within;
+    }
+
+    static double slackOf(double e) { return e * (1 + 1e-12) + 1e-12; }
+
+    // Knots from the first step to the last, each reaching as far as e allows; empty when e
+    // cannot be kept or more than limit knots would be needed.
+    QVector<int> greedy(double e, int limit) const
+    {
+        const int n = int(t.size());
+        const double slack = slackOf(e);
+        if (std::abs(v[0] - t[0]) > slack)
+            return {};
+        QVector<int> knots{0};
+        while (knots.last() != n - 1) {
+            int next = -1;
+            linesWithin(knots.last(), n, slack, [&](int m) { next = m; });
+            if (next < 0 || knots.size() >= limit)
+                return {};
+            knots.append(next);
+        }
+        return knots;
+    }
+
+    // The fewest knots from the first step to the last that keep every step within e: the
+    // shortest path over the pairs of knots whose line stays within e. Empty when e cannot be
+    // kept or more than limit knots would be needed.
+    QVector<int> fewest(double e, int limit) const
+    {
+        const int n = int(t.size());
+        const double slack = slackOf(e);
+        if (std::abs(v[0] - t[0]) > slack)
+            return {};
+        constexpr int kUnreached = std::numeric_limits<int>::max();
+        QVector<int> count(n, kUnreached);
+        QVector<int> previous(n, -1);
+        count[0] = 1;
+        for (int i = 0; i + 1 < n; ++i) {
+            // A knot no nearer the start than the last step's predecessor shortens nothing.
+            if (count[i] == kUnreached || count[i] >= limit || count[i] >= count[n - 1] - 1)
+                continue;
+            linesWithin(i, n, slack, [&](int m) {
+                if (count[i] + 1 < count[m]) {
+                    count[m] = count[i] + 1;
+                    previous[m] = i;
+                }
+            });
+        }
+        if (count[n - 1] > limit)
+            return {};
+        QVector<int> knots;
+        for (int k = n - 1; k >= 0; k = previous[k])
+            knots.prepend(k);
+        return knots;
     }
 
     // Adds knots until there are n. Each goes into the worst segment that can take one without
@@ -206,22 +180,22 @@ public:
             QVector<int> order(errors.size());
             std::iota(order.begin(), order.end(), 0);
             std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return errors[a] > errors[b]; });
-            const double slack = worst * (1 + 1e-12) + 1e-12;
+            const double slack = slackOf(worst);
             int bestStep = -1;
             for (const int s : order) {
                 const int i = knots[s];
                 const int j = knots[s + 1];
                 if (j - i < 2)
                     continue;
-                const QVector<char> fromLeft = linesWithin(i, j, slack);
-                const QVector<char> fromRight = linesWithin(j, i, slack);
+                QVector<char> fromLeft(j - i + 1, 0);
+                linesWithin(i, j, slack, [&](int m) { fromLeft[m - i] = 1; });
                 int bestDistance = std::numeric_limits<int>::max();
-                for (int k = i + 1; k < j; ++k) {
-                    if (fromLeft[k - i] && fromRight[j - k] && std::abs(k - worstAt[s]) < bestDistance) {
-                        bestDistance = std::abs(k - worstAt[s]);
-                        bestStep = k;
+                linesWithin(j, i, slack, [&](int m) {
+                    if (fromLeft[m - i] && std::abs(m - worstAt[s]) < bestDistance) {
+                        bestDistance = std::abs(m - worstAt[s]);
+                        bestStep = m;
                     }
-                }
+                });
                 if (bestStep >= 0)
                     break;
             }
