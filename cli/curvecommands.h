@@ -4,7 +4,8 @@
 
 #include "cli/linkcommands.h"
 
-namespace kaldor::cli {
+namespace kaldor::cli
+{
 
 bool isCurveCommand(const QString& command);
 int runCurveCommand(const QString& command, const QStringList& args, const GlobalOptions& options,

@@ -9,26 +9,34 @@
 #include <limits>
 #include <numeric>
 
-namespace kaldor {
+namespace kaldor
+{
 
-namespace {
+namespace
+{
 
 constexpr double kStepsPerPercent = 100.0;
-constexpr double kCoverSlack = 1e-6; // in steps: a table's end that misses a range end by less covers it
+constexpr double kCoverSlack =
+    1e-6; // in steps: a table's end that misses a range end by less covers it
 constexpr int kBisections = 64;
 
 // A whole display value, rounded as the grid's "###0" pattern rounds (halves away from zero).
-double wholeValue(double v) { return std::round(v); }
+double wholeValue(double v)
+{
+    return std::round(v);
+}
 
-QString number(double v) { return QString::number(v, 'g', 6); }
+QString number(double v)
+{
+    return QString::number(v, 'g', 6);
+}
 
 // The largest of 1, 2 and 5 times a power of ten that is at most bound.
 double roundScaleDown(double bound)
 {
     const double decade = std::pow(10.0, std::floor(std::log10(bound)));
     for (const double m : {5.0, 2.0, 1.0})
-        if (m * decade <= bound * (1 + 1e-12))
-            return m * decade;
+        if (m * decade <= bound * (1 + 1e-12)) return m * decade;
     return decade;
 }
 
@@ -37,24 +45,28 @@ QString valueRefusal(const QVector<double>& truth, double scale, bool offsetCapa
     const auto [lo, hi] = std::minmax_element(truth.begin(), truth.end());
     const double largest = wholeValue(*hi);
     const double smallest = wholeValue(*lo);
-    if (valueFitsCell((long long)largest, offsetCapable) && valueFitsCell((long long)smallest, offsetCapable))
+    if (valueFitsCell((long long)largest, offsetCapable) &&
+        valueFitsCell((long long)smallest, offsetCapable))
         return {};
     if (!valueFitsCell((long long)largest, offsetCapable)) {
         const double bound = scale * (kLargestCellValue + 0.5) / std::abs(*hi);
-        return QStringLiteral("The largest value, %1, does not fit the grid's %2 characters (at most %3); "
-                              "a scale of %4 fits.")
+        return QStringLiteral(
+                   "The largest value, %1, does not fit the grid's %2 characters (at most %3); "
+                   "a scale of %4 fits.")
             .arg(number(largest))
             .arg(kMaxValueChars)
             .arg(kLargestCellValue)
             .arg(number(roundScaleDown(bound)));
     }
     if (!offsetCapable)
-        return QStringLiteral("The smallest value, %1, is below 0, which a meter that is not offset capable "
-                              "cannot hold.")
+        return QStringLiteral(
+                   "The smallest value, %1, is below 0, which a meter that is not offset capable "
+                   "cannot hold.")
             .arg(number(smallest));
     const double bound = scale * (-kSmallestCellValue + 0.5) / std::abs(*lo);
-    return QStringLiteral("The smallest value, %1, does not fit the grid's %2 characters (at least %3); "
-                          "a scale of %4 fits.")
+    return QStringLiteral(
+               "The smallest value, %1, does not fit the grid's %2 characters (at least %3); "
+               "a scale of %4 fits.")
         .arg(number(smallest))
         .arg(kMaxValueChars)
         .arg(kSmallestCellValue)
@@ -62,7 +74,8 @@ QString valueRefusal(const QVector<double>& truth, double scale, bool offsetCapa
 }
 
 // Point selection on the truth t with the knot values v = t rounded.
-class Selection {
+class Selection
+{
 public:
     Selection(const QVector<double>& truth, const QVector<bool>& allowed) : t(truth), ok(allowed)
     {
@@ -80,112 +93,78 @@ public:
             const double e = std::abs(v[i] + slope * (k - i) - t[k]);
             if (e > worst) {
                 worst = e;
-                if (where)
-                    *where = k;
+                if (where) *where = k;
             }
         }
         return worst;
     }
 
-    // The farthest knot whose line from knot i stays within e of the truth, or -1. The slopes
-    // that keep every step from i + 1 to j within e form an interval that only narrows as j
-    // grows; once it is empty no knot further on can be reached.
-    int reach(int i, double e) const
-    {
-        const int last = int(t.size()) - 1;
-        double lo = -std::numeric_limits<double>::infinity();
-        double hi = std::numeric_limits<double>::infinity();
-        int best = -1;
-        for (int j = i + 1; j <= last; ++j) {
-            const double dk = j - i;
-            lo = std::max(lo, (t[j] - e - v[i]) / dk);
-            hi = std::min(hi, (t[j] + e - v[i]) / dk);
-            if (lo > hi)
-                break;
-            if (ok[j]) {
-                const double s = (v[j] - v[i]) / dk;
-                if (s >= lo && s <= hi)
-                    best = j;
-            }
-        }
-        return best;
-    }
-
-    // Knots from the first step to the last, each reaching as far as e allows; empty when e
-    // cannot be kept or more than limit knots would be needed.
-    QVector<int> greedy(double e, int limit) const
-    {
-        const int last = int(t.size()) - 1;
-        const double slack = e * (1 + 1e-12) + 1e-12;
-        if (std::abs(v[0] - t[0]) > slack)
-            return {};
-        QVector<int> knots{0};
-        while (knots.last() != last) {
-            const int next = reach(knots.last(), slack);
-            if (next < 0 || knots.size() >= limit)
-                return {};
-            knots.append(next);
-        }
-        return knots;
-    }
-
-    // The fewest knots from the first step to the last that keep every step within e: the
-    // shortest path over the knot pairs whose line stays within e, each knot's reach found as in
-    // reach. Empty when e cannot be kept or more than limit knots would be needed.
-    QVector<int> fewest(double e, int limit) const
-    {
-        const int n = int(t.size());
-        const double slack = e * (1 + 1e-12) + 1e-12;
-        if (std::abs(v[0] - t[0]) > slack)
-            return {};
-        constexpr int kUnreached = std::numeric_limits<int>::max();
-        QVector<int> count(n, kUnreached);
-        QVector<int> previous(n, -1);
-        count[0] = 1;
-        for (int i = 0; i + 1 < n; ++i) {
-            if (count[i] == kUnreached || count[i] >= limit || count[i] >= count[n - 1] - 1)
-                continue;
-            double lo = -std::numeric_limits<double>::infinity();
-            double hi = std::numeric_limits<double>::infinity();
-            for (int j = i + 1; j < n; ++j) {
-                const double dk = j - i;
-                lo = std::max(lo, (t[j] - slack - v[i]) / dk);
-                hi = std::min(hi, (t[j] + slack - v[i]) / dk);
-                if (lo > hi)
-                    break;
-                const double s = (v[j] - v[i]) / dk;
-                if (ok[j] && s >= lo && s <= hi && count[i] + 1 < count[j]) {
-                    count[j] = count[i] + 1;
-                    previous[j] = i;
-                }
-            }
-        }
-        if (count[n - 1] > limit)
-            return {};
-        QVector<int> knots;
-        for (int k = n - 1; k >= 0; k = previous[k])
-            knots.prepend(k);
-        return knots;
-    }
-
-    // For each step m strictly between knot from and knot to, whether the line from knot from
-    // to knot m stays within e of the truth (the slope interval as in reach, either direction).
-    QVector<char> linesWithin(int from, int to, double e) const
+    // Calls take(m) for each knot m, going from knot `from` towards `to` (not included), whose
+    // line from `from` stays within e of the truth at every step between. The slopes that keep
+    // every step up to m within e form an interval that only narrows as m moves on; once it is
+    // empty no knot further on can be reached, and the walk stops.
+    template <typename Take> void linesWithin(int from, int to, double e, Take take) const
     {
         const int dir = to > from ? 1 : -1;
-        QVector<char> within(std::abs(to - from) + 1, 0);
         double lo = -std::numeric_limits<double>::infinity();
         double hi = std::numeric_limits<double>::infinity();
         for (int m = from + dir; m != to; m += dir) {
             const double dk = std::abs(m - from);
             lo = std::max(lo, (t[m] - e - v[from]) / dk);
             hi = std::min(hi, (t[m] + e - v[from]) / dk);
-            if (lo > hi)
-                break;
+            if (lo > hi) break;
             const double s = (v[m] - v[from]) / dk;
-            within[std::abs(m - from)] = ok[m] && s >= lo && s <= hi;
+            if (ok[m] && s >= lo && s <= hi) take(m);
         }
-        return within;
+    }
+
+    static double slackOf(double e) { return e * (1 + 1e-12) + 1e-12; }
+
+    // Knots from the first step to the last, each reaching as far as e allows; empty when e
+    // cannot be kept or more than limit knots would be needed.
+    QVector<int> greedy(double e, int limit) const
+    {
+        const int n = int(t.size());
+        const double slack = slackOf(e);
+        if (std::abs(v[0] - t[0]) > slack) return {};
+        QVector<int> knots{0};
+        while (knots.last() != n - 1) {
+            int next = -1;
+            linesWithin(knots.last(), n, slack, [&](int m) { next = m; });
+            if (next < 0 || knots.size() >= limit) return {};
+            knots.append(next);
+        }
+        return knots;
+    }
+
+    // The fewest knots from the first step to the last that keep every step within e: the
+    // shortest path over the pairs of knots whose line stays within e. Empty when e cannot be
+    // kept or more than limit knots would be needed.
+    QVector<int> fewest(double e, int limit) const
+    {
+        const int n = int(t.size());
+        const double slack = slackOf(e);
+        if (std::abs(v[0] - t[0]) > slack) return {};
+        constexpr int kUnreached = std::numeric_limits<int>::max();
+        QVector<int> count(n, kUnreached);
+        QVector<int> previous(n, -1);
+        count[0] = 1;
+        for (int i = 0; i + 1 < n; ++i) {
+            // A knot no nearer the start than the last step's predecessor shortens nothing.
+            if (count[i] == kUnreached || count[i] >= limit || count[i] >= count[n - 1] - 1)
+                continue;
+            linesWithin(i, n, slack, [&](int m) {
+                if (count[i] + 1 < count[m]) {
+                    count[m] = count[i] + 1;
+                    previous[m] = i;
+                }
+            });
+        }
+        if (count[n - 1] > limit) return {};
+        QVector<int> knots;
+        for (int k = n - 1; k >= 0; k = previous[k])
+            knots.prepend(k);
+        return knots;
     }
 
     // Adds knots until there are n. Each goes into the worst segment that can take one without
@@ -205,25 +184,24 @@ public:
             }
             QVector<int> order(errors.size());
             std::iota(order.begin(), order.end(), 0);
-            std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return errors[a] > errors[b]; });
-            const double slack = worst * (1 + 1e-12) + 1e-12;
+            std::stable_sort(order.begin(), order.end(),
+                             [&](int a, int b) { return errors[a] > errors[b]; });
+            const double slack = slackOf(worst);
             int bestStep = -1;
             for (const int s : order) {
                 const int i = knots[s];
                 const int j = knots[s + 1];
-                if (j - i < 2)
-                    continue;
-                const QVector<char> fromLeft = linesWithin(i, j, slack);
-                const QVector<char> fromRight = linesWithin(j, i, slack);
+                if (j - i < 2) continue;
+                QVector<char> fromLeft(j - i + 1, 0);
+                linesWithin(i, j, slack, [&](int m) { fromLeft[m - i] = 1; });
                 int bestDistance = std::numeric_limits<int>::max();
-                for (int k = i + 1; k < j; ++k) {
-                    if (fromLeft[k - i] && fromRight[j - k] && std::abs(k - worstAt[s]) < bestDistance) {
-                        bestDistance = std::abs(k - worstAt[s]);
-                        bestStep = k;
+                linesWithin(j, i, slack, [&](int m) {
+                    if (fromLeft[m - i] && std::abs(m - worstAt[s]) < bestDistance) {
+                        bestDistance = std::abs(m - worstAt[s]);
+                        bestStep = m;
                     }
-                }
-                if (bestStep >= 0)
-                    break;
+                });
+                if (bestStep >= 0) break;
             }
             if (bestStep < 0) {
                 // No segment can: the step whose own rounding is the least, nearest the middle of
@@ -234,7 +212,8 @@ public:
                     for (int k = knots[s] + 1; k < knots[s + 1]; ++k) {
                         const double rounding = std::abs(v[k] - t[k]);
                         const int distance = std::abs(2 * k - knots[s] - knots[s + 1]);
-                        if (ok[k] && (rounding < bestRounding || (rounding == bestRounding && distance < bestDistance))) {
+                        if (ok[k] && (rounding < bestRounding ||
+                                      (rounding == bestRounding && distance < bestDistance))) {
                             bestRounding = rounding;
                             bestDistance = distance;
                             bestStep = k;
@@ -242,8 +221,7 @@ public:
                     }
                 }
             }
-            if (bestStep < 0)
-                return; // every allowed step is a knot already
+            if (bestStep < 0) return; // every allowed step is a knot already
             knots.insert(std::lower_bound(knots.begin(), knots.end(), bestStep), bestStep);
         }
     }
@@ -272,7 +250,9 @@ QString levelRangeRefusal(const LevelRange& range)
 
 QString scaleRefusal(double scale)
 {
-    return std::isfinite(scale) && scale > 0 ? QString() : QStringLiteral("The scale must be a number greater than 0.");
+    return std::isfinite(scale) && scale > 0
+               ? QString()
+               : QStringLiteral("The scale must be a number greater than 0.");
 }
 
 // A table's rows in level order as (step, value) pairs, the step a fraction of the level steps.
@@ -282,7 +262,8 @@ struct TableSteps {
     QString refusal;
 };
 
-TableSteps tableSteps(const StrappingTable& table, bool levelsInPercent, const LevelRange& range, double scale)
+TableSteps tableSteps(const StrappingTable& table, bool levelsInPercent, const LevelRange& range,
+                      double scale)
 {
     TableSteps out;
     if (!table.ok()) {
@@ -290,13 +271,12 @@ TableSteps tableSteps(const StrappingTable& table, bool levelsInPercent, const L
         return out;
     }
     out.refusal = levelsInPercent ? QString() : levelRangeRefusal(range);
-    if (out.refusal.isEmpty())
-        out.refusal = scaleRefusal(scale);
-    if (!out.refusal.isEmpty())
-        return out;
+    if (out.refusal.isEmpty()) out.refusal = scaleRefusal(scale);
+    if (!out.refusal.isEmpty()) return out;
     QVector<StrappingRow> rows = table.rows;
-    std::stable_sort(rows.begin(), rows.end(),
-                     [](const StrappingRow& a, const StrappingRow& b) { return a.level < b.level; });
+    std::stable_sort(rows.begin(), rows.end(), [](const StrappingRow& a, const StrappingRow& b) {
+        return a.level < b.level;
+    });
     for (int i = 1; i < rows.size(); ++i) {
         const StrappingRow& below = rows[i - 1];
         const StrappingRow& row = rows[i];
@@ -308,11 +288,13 @@ TableSteps tableSteps(const StrappingTable& table, bool levelsInPercent, const L
             return out;
         }
         if (row.volume < below.volume) {
-            out.refusal = QStringLiteral("line %1: the volume %2 is less than %3 at the lower level on line %4")
-                              .arg(row.line)
-                              .arg(number(row.volume))
-                              .arg(number(below.volume))
-                              .arg(below.line);
+            out.refusal =
+                QStringLiteral(
+                    "line %1: the volume %2 is less than %3 at the lower level on line %4")
+                    .arg(row.line)
+                    .arg(number(row.volume))
+                    .arg(number(below.volume))
+                    .arg(below.line);
             return out;
         }
     }
@@ -329,10 +311,12 @@ TableSteps tableSteps(const StrappingTable& table, bool levelsInPercent, const L
     }
     if (out.steps.first() > kCoverSlack || out.steps.last() < kLastLevelStep - kCoverSlack) {
         const QString unit = levelsInPercent ? QStringLiteral(" %") : QString();
-        out.refusal = QStringLiteral("The table's levels run from %1%3 to %2%3 and do not cover the level range "
-                                     "from %4%3 to %5%3.")
-                          .arg(number(rows.first().level), number(rows.last().level), unit,
-                               number(zero), number(zero + span));
+        out.refusal =
+            QStringLiteral(
+                "The table's levels run from %1%3 to %2%3 and do not cover the level range "
+                "from %4%3 to %5%3.")
+                .arg(number(rows.first().level), number(rows.last().level), unit, number(zero),
+                     number(zero + span));
     }
     return out;
 }
@@ -347,16 +331,14 @@ CurveFit refused(const QString& why, QVector<double> truth = {})
 
 } // namespace
 
-TrueCurve trueCurveFromShape(const TankShape& shape, const LevelRange& range, VolumeUnit volumeUnit, double scale)
+TrueCurve trueCurveFromShape(const TankShape& shape, const LevelRange& range, VolumeUnit volumeUnit,
+                             double scale)
 {
     TrueCurve out;
     out.refusal = tankShapeRefusal(shape);
-    if (out.refusal.isEmpty())
-        out.refusal = levelRangeRefusal(range);
-    if (out.refusal.isEmpty())
-        out.refusal = scaleRefusal(scale);
-    if (!out.refusal.isEmpty())
-        return out;
+    if (out.refusal.isEmpty()) out.refusal = levelRangeRefusal(range);
+    if (out.refusal.isEmpty()) out.refusal = scaleRefusal(scale);
+    if (!out.refusal.isEmpty()) return out;
     const double zero = range.zero.value_or(0);
     const double span = range.span.value_or(tankHeight(shape) - zero);
     if (!(span > 0)) {
@@ -371,13 +353,13 @@ TrueCurve trueCurveFromShape(const TankShape& shape, const LevelRange& range, Vo
     return out;
 }
 
-TrueCurve trueCurveFromTable(const StrappingTable& table, bool levelsInPercent, const LevelRange& range, double scale)
+TrueCurve trueCurveFromTable(const StrappingTable& table, bool levelsInPercent,
+                             const LevelRange& range, double scale)
 {
     TrueCurve out;
     const TableSteps rows = tableSteps(table, levelsInPercent, range, scale);
     out.refusal = rows.refusal;
-    if (!out.refusal.isEmpty())
-        return out;
+    if (!out.refusal.isEmpty()) return out;
     out.values.resize(kLevelSteps);
     int r = 0; // rows r and r + 1 enclose the step
     const int n = int(rows.steps.size());
@@ -388,21 +370,28 @@ TrueCurve trueCurveFromTable(const StrappingTable& table, bool levelsInPercent, 
             out.values[k] = rows.values[std::min(r + 1, n - 1)];
             continue;
         }
-        const double f = std::clamp((k - rows.steps[r]) / (rows.steps[r + 1] - rows.steps[r]), 0.0, 1.0);
+        const double f =
+            std::clamp((k - rows.steps[r]) / (rows.steps[r + 1] - rows.steps[r]), 0.0, 1.0);
         out.values[k] = rows.values[r] + f * (rows.values[r + 1] - rows.values[r]);
     }
     return out;
 }
 
-CurveFit fitCurve(const QVector<double>& truth, const PointRequest& request, double scale, bool offsetCapable,
-                  const QVector<int>& keepSteps)
+CurveFit fitCurve(const QVector<double>& truth, const PointRequest& request, double scale,
+                  bool offsetCapable, const QVector<int>& keepSteps)
 {
     if (truth.size() != kLevelSteps)
-        return refused(QStringLiteral("The true curve must have a value at each of the %1 level steps.").arg(kLevelSteps));
+        return refused(
+            QStringLiteral("The true curve must have a value at each of the %1 level steps.")
+                .arg(kLevelSteps));
     if (request.count && (*request.count < 2 || *request.count > CurveTable::kRows))
-        return refused(QStringLiteral("The number of points must be from 2 to %1.").arg(CurveTable::kRows), truth);
-    if (!request.count && !(request.tolerance && std::isfinite(*request.tolerance) && *request.tolerance > 0))
-        return refused(QStringLiteral("The largest error allowed must be a number greater than 0."), truth);
+        return refused(
+            QStringLiteral("The number of points must be from 2 to %1.").arg(CurveTable::kRows),
+            truth);
+    if (!request.count &&
+        !(request.tolerance && std::isfinite(*request.tolerance) && *request.tolerance > 0))
+        return refused(QStringLiteral("The largest error allowed must be a number greater than 0."),
+                       truth);
     if (const QString why = valueRefusal(truth, scale, offsetCapable); !why.isEmpty())
         return refused(why, truth);
 
@@ -432,13 +421,16 @@ CurveFit fitCurve(const QVector<double>& truth, const PointRequest& request, dou
     } else {
         knots = sel.fewest(*request.tolerance, CurveTable::kRows);
         if (knots.isEmpty()) {
-            const CurveFit best = fitCurve(truth, PointRequest::points(CurveTable::kRows), scale, offsetCapable);
-            return refused(QStringLiteral("No curve of at most %1 points stays within %2; with %1 points the largest "
-                                          "error is %3.")
-                               .arg(CurveTable::kRows)
-                               .arg(number(*request.tolerance))
-                               .arg(number(best.largestError)),
-                           truth);
+            const CurveFit best =
+                fitCurve(truth, PointRequest::points(CurveTable::kRows), scale, offsetCapable);
+            return refused(
+                QStringLiteral(
+                    "No curve of at most %1 points stays within %2; with %1 points the largest "
+                    "error is %3.")
+                    .arg(CurveTable::kRows)
+                    .arg(number(*request.tolerance))
+                    .arg(number(best.largestError)),
+                truth);
         }
     }
     CurveFit fit;
@@ -446,33 +438,31 @@ CurveFit fitCurve(const QVector<double>& truth, const PointRequest& request, dou
     fit.points = sel.pointsAt(knots);
     fit.largestError = largestError(fit.points, truth, &fit.largestErrorStep);
     fit.fullValue = truth.last();
-    fit.largestErrorPercent = fit.fullValue != 0 ? 100.0 * fit.largestError / std::abs(fit.fullValue) : 0;
+    fit.largestErrorPercent =
+        fit.fullValue != 0 ? 100.0 * fit.largestError / std::abs(fit.fullValue) : 0;
     return fit;
 }
 
-CurveFit curveFromShape(const TankShape& shape, const LevelRange& range, VolumeUnit volumeUnit, double scale,
-                        const PointRequest& request, bool offsetCapable)
+CurveFit curveFromShape(const TankShape& shape, const LevelRange& range, VolumeUnit volumeUnit,
+                        double scale, const PointRequest& request, bool offsetCapable)
 {
     const TrueCurve truth = trueCurveFromShape(shape, range, volumeUnit, scale);
-    if (!truth.refusal.isEmpty())
-        return refused(truth.refusal);
+    if (!truth.refusal.isEmpty()) return refused(truth.refusal);
     return fitCurve(truth.values, request, scale, offsetCapable);
 }
 
-CurveFit curveFromTable(const StrappingTable& table, bool levelsInPercent, const LevelRange& range, double scale,
-                        const PointRequest& request, bool offsetCapable)
+CurveFit curveFromTable(const StrappingTable& table, bool levelsInPercent, const LevelRange& range,
+                        double scale, const PointRequest& request, bool offsetCapable)
 {
     const TrueCurve truth = trueCurveFromTable(table, levelsInPercent, range, scale);
-    if (!truth.refusal.isEmpty())
-        return refused(truth.refusal);
+    if (!truth.refusal.isEmpty()) return refused(truth.refusal);
     QVector<int> keep;
     if (request.count && table.rows.size() <= *request.count) {
         const TableSteps rows = tableSteps(table, levelsInPercent, range, scale);
         for (const double s : rows.steps)
             keep.append(int(std::lround(std::clamp(s, 0.0, double(kLastLevelStep)))));
         const bool distinct = std::adjacent_find(keep.begin(), keep.end()) == keep.end();
-        if (!distinct || keep.size() < 2)
-            keep.clear();
+        if (!distinct || keep.size() < 2) keep.clear();
     }
     return fitCurve(truth.values, request, scale, offsetCapable, keep);
 }
@@ -495,7 +485,8 @@ double largestError(const LevelPoints& points, const QVector<double>& truth, int
         const LevelPoint& a = points[p];
         const LevelPoint& b = points[p + 1];
         for (int k = a.step; k <= b.step && k < truth.size(); ++k) {
-            const double line = a.value + double(b.value - a.value) * (k - a.step) / (b.step - a.step);
+            const double line =
+                a.value + double(b.value - a.value) * (k - a.step) / (b.step - a.step);
             const double e = std::abs(line - truth[k]);
             if (e > worst) {
                 worst = e;
@@ -503,8 +494,7 @@ double largestError(const LevelPoints& points, const QVector<double>& truth, int
             }
         }
     }
-    if (where)
-        *where = at;
+    if (where) *where = at;
     return worst;
 }
 
@@ -519,13 +509,14 @@ void fillPointRows(CurveTable& table, const LevelPoints& points)
     }
 }
 
-TankFileSave saveCurveTankFile(const QString& path, const QString& tankNumberText, const LevelPoints& points,
-                               bool offsetMode)
+TankFileSave saveCurveTankFile(const QString& path, const QString& tankNumberText,
+                               const LevelPoints& points, bool offsetMode)
 {
     CurveTable table;
     fillPointRows(table, points);
     const int n = int(points.size());
-    return saveTankFile(path, tankNumberText, encodeCurve(table, n, offsetMode), n, table, offsetMode);
+    return saveTankFile(path, tankNumberText, encodeCurve(table, n, offsetMode), n, table,
+                        offsetMode);
 }
 
 } // namespace kaldor

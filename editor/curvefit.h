@@ -18,10 +18,11 @@
 #include <QVector>
 #include <optional>
 
-namespace kaldor {
+namespace kaldor
+{
 
-inline constexpr int kLevelSteps = 10000;     // 0.00 % .. 99.99 %
-inline constexpr int kLastLevelStep = 9999;   // 99.99 %
+inline constexpr int kLevelSteps = 10000;   // 0.00 % .. 99.99 %
+inline constexpr int kLastLevelStep = 9999; // 99.99 %
 inline constexpr int kDefaultCurvePoints = 100;
 
 // The level range the percentage covers: p stands for zero + p / 99.99 x span, both in the
@@ -34,7 +35,7 @@ struct LevelRange {
 
 // Exactly count points (2 .. 100), or the fewest points whose error is within tolerance.
 struct PointRequest {
-    std::optional<int> count;       // set: exactly this many
+    std::optional<int> count;        // set: exactly this many
     std::optional<double> tolerance; // set (and count unset): the largest error allowed
     static PointRequest points(int n) { return {n, std::nullopt}; }
     static PointRequest maxError(double e) { return {std::nullopt, e}; }
@@ -71,14 +72,14 @@ TrueCurve trueCurveFromShape(const TankShape& shape, const LevelRange& range, Vo
 // levelsInPercent: the table's levels are percentages (the range is then ignored); else they are
 // in one length unit, as the range is. Truth between rows is the table's linear interpolation;
 // the table must cover the whole range and its volume must not fall as the level rises.
-TrueCurve trueCurveFromTable(const StrappingTable& table, bool levelsInPercent, const LevelRange& range,
-                             double scale);
+TrueCurve trueCurveFromTable(const StrappingTable& table, bool levelsInPercent,
+                             const LevelRange& range, double scale);
 
 // Everything a window or the tool needs in one call. offsetCapable decides whether a negative
 // value fits the grid (a minus and three digits); every value must fit the grid's four
 // characters, else the refusal names the largest value and a scale that fits.
-CurveFit curveFromShape(const TankShape& shape, const LevelRange& range, VolumeUnit volumeUnit, double scale,
-                        const PointRequest& request, bool offsetCapable = true);
+CurveFit curveFromShape(const TankShape& shape, const LevelRange& range, VolumeUnit volumeUnit,
+                        double scale, const PointRequest& request, bool offsetCapable = true);
 // A table with no more rows than the points asked (and its rows on distinct steps) keeps every row.
 CurveFit curveFromTable(const StrappingTable& table, bool levelsInPercent, const LevelRange& range,
                         double scale, const PointRequest& request, bool offsetCapable = true);
@@ -98,7 +99,7 @@ double largestError(const LevelPoints& points, const QVector<double>& truth, int
 // The grid's texts for the points: rows 1 .. n, the rest emptied.
 void fillPointRows(CurveTable& table, const LevelPoints& points);
 // Writes the points as the editor's tank file in the given layout, through the editor's writer.
-TankFileSave saveCurveTankFile(const QString& path, const QString& tankNumberText, const LevelPoints& points,
-                               bool offsetMode);
+TankFileSave saveCurveTankFile(const QString& path, const QString& tankNumberText,
+                               const LevelPoints& points, bool offsetMode);
 
 } // namespace kaldor

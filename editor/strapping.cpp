@@ -10,11 +10,16 @@
 #include <string>
 #include <string_view>
 
-namespace kaldor {
+namespace kaldor
+{
 
-namespace {
+namespace
+{
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 std::string_view trimmed(std::string_view f)
 {
@@ -32,11 +37,9 @@ std::optional<double> numberField(std::string_view field, bool decimalComma)
     field = trimmed(field);
     if (field.size() >= 2 && field.front() == '"' && field.back() == '"')
         field = trimmed(field.substr(1, field.size() - 2));
-    if (!field.empty() && field.front() == '+')
-        field.remove_prefix(1);
+    if (!field.empty() && field.front() == '+') field.remove_prefix(1);
     std::string text(field);
-    if (decimalComma)
-        std::replace(text.begin(), text.end(), ',', '.');
+    if (decimalComma) std::replace(text.begin(), text.end(), ',', '.');
     double v = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
     if (ec != std::errc() || end != text.data() + text.size() || text.empty() || !std::isfinite(v))
@@ -46,10 +49,8 @@ std::optional<double> numberField(std::string_view field, bool decimalComma)
 
 char separatorOf(std::string_view line)
 {
-    if (line.find('\t') != std::string_view::npos)
-        return '\t';
-    if (line.find(';') != std::string_view::npos)
-        return ';';
+    if (line.find('\t') != std::string_view::npos) return '\t';
+    if (line.find(';') != std::string_view::npos) return ';';
     return ',';
 }
 
@@ -59,8 +60,7 @@ StrappingTable parseStrappingTable(const QByteArray& data)
 {
     StrappingTable table;
     std::string_view rest(data.constData(), std::size_t(data.size()));
-    if (rest.starts_with("\xEF\xBB\xBF"))
-        rest.remove_prefix(3);
+    if (rest.starts_with("\xEF\xBB\xBF")) rest.remove_prefix(3);
     char separator = 0;
     const auto refuse = [&](int line, const QString& why) {
         table.rows.clear();
@@ -72,29 +72,30 @@ StrappingTable parseStrappingTable(const QByteArray& data)
         const std::size_t eol = rest.find('\n');
         std::string_view row = rest.substr(0, eol);
         rest.remove_prefix(eol == std::string_view::npos ? rest.size() : eol + 1);
-        if (!row.empty() && row.back() == '\r')
-            row.remove_suffix(1);
-        if (trimmed(row).empty())
-            continue;
-        if (!separator)
-            separator = separatorOf(row);
+        if (!row.empty() && row.back() == '\r') row.remove_suffix(1);
+        if (trimmed(row).empty()) continue;
+        if (!separator) separator = separatorOf(row);
         const std::size_t cut = row.find(separator);
-        const bool two = cut != std::string_view::npos && row.find(separator, cut + 1) == std::string_view::npos;
+        const bool two =
+            cut != std::string_view::npos && row.find(separator, cut + 1) == std::string_view::npos;
         const bool decimalComma = separator != ',';
         const auto level = two ? numberField(row.substr(0, cut), decimalComma) : std::nullopt;
         const auto volume = two ? numberField(row.substr(cut + 1), decimalComma) : std::nullopt;
         if (!level || !volume) {
-            if (line == 1)
-                continue; // the header
-            const QString text = QString::fromUtf8(trimmed(row).data(), qsizetype(trimmed(row).size()));
-            return refuse(line, QStringLiteral("a row is a level and a volume, two numbers, not '%1'").arg(text));
+            if (line == 1) continue; // the header
+            const QString text =
+                QString::fromUtf8(trimmed(row).data(), qsizetype(trimmed(row).size()));
+            return refuse(
+                line,
+                QStringLiteral("a row is a level and a volume, two numbers, not '%1'").arg(text));
         }
         if (table.rows.size() == limits::kMaxStrappingRows)
-            return refuse(line, QStringLiteral("a table holds at most %1 rows").arg(limits::kMaxStrappingRows));
+            return refuse(
+                line,
+                QStringLiteral("a table holds at most %1 rows").arg(limits::kMaxStrappingRows));
         table.rows.append({*level, *volume, line});
     }
-    if (table.rows.isEmpty())
-        table.refusal = QStringLiteral("the table has no rows");
+    if (table.rows.isEmpty()) table.refusal = QStringLiteral("the table has no rows");
     return table;
 }
 
@@ -107,8 +108,7 @@ StrappingTable readStrappingTable(const QString& path)
         return table;
     }
     table = parseStrappingTable(file.data);
-    if (!table.ok())
-        table.refusal = fileRefusal(path, table.refusal);
+    if (!table.ok()) table.refusal = fileRefusal(path, table.refusal);
     return table;
 }
 

@@ -10,7 +10,8 @@
 #include <QString>
 #include <QVector>
 
-namespace kaldor {
+namespace kaldor
+{
 
 struct StrappingRow {
     double level = 0;

@@ -5,9 +5,11 @@
 #include <cmath>
 #include <numbers>
 
-namespace kaldor {
+namespace kaldor
+{
 
-namespace {
+namespace
+{
 
 constexpr double kPi = std::numbers::pi;
 constexpr double kEllipsoidalDepthRatio = 0.25; // a 2:1 head is a quarter of the diameter deep
@@ -18,25 +20,26 @@ struct Named {
     int value;
 };
 
-constexpr std::array kLengthUnits{Named{"mm", int(LengthUnit::Millimetre)}, Named{"cm", int(LengthUnit::Centimetre)},
-                                  Named{"m", int(LengthUnit::Metre)}, Named{"in", int(LengthUnit::Inch)},
-                                  Named{"ft", int(LengthUnit::Foot)}};
-constexpr std::array kVolumeUnits{Named{"l", int(VolumeUnit::Litre)}, Named{"m3", int(VolumeUnit::CubicMetre)},
-                                  Named{"gal", int(VolumeUnit::UsGallon)}, Named{"bbl", int(VolumeUnit::OilBarrel)}};
+constexpr std::array kLengthUnits{
+    Named{"mm", int(LengthUnit::Millimetre)}, Named{"cm", int(LengthUnit::Centimetre)},
+    Named{"m", int(LengthUnit::Metre)}, Named{"in", int(LengthUnit::Inch)},
+    Named{"ft", int(LengthUnit::Foot)}};
+constexpr std::array kVolumeUnits{
+    Named{"l", int(VolumeUnit::Litre)}, Named{"m3", int(VolumeUnit::CubicMetre)},
+    Named{"gal", int(VolumeUnit::UsGallon)}, Named{"bbl", int(VolumeUnit::OilBarrel)}};
 constexpr std::array kKinds{Named{"vertical-cylinder", int(TankKind::VerticalCylinder)},
                             Named{"horizontal-cylinder", int(TankKind::HorizontalCylinder)},
-                            Named{"sphere", int(TankKind::Sphere)}, Named{"box", int(TankKind::Box)}};
+                            Named{"sphere", int(TankKind::Sphere)},
+                            Named{"box", int(TankKind::Box)}};
 constexpr std::array kEnds{Named{"flat", int(TankEnd::Flat)}, Named{"cone", int(TankEnd::Cone)},
                            Named{"ellipsoidal", int(TankEnd::Ellipsoidal)},
                            Named{"hemispherical", int(TankEnd::Hemispherical)},
                            Named{"torispherical", int(TankEnd::Torispherical)}};
 
-template <typename E, std::size_t N>
-QString nameOf(const std::array<Named, N>& list, E value)
+template <typename E, std::size_t N> QString nameOf(const std::array<Named, N>& list, E value)
 {
     for (const Named& n : list)
-        if (n.value == int(value))
-            return QString::fromLatin1(n.name);
+        if (n.value == int(value)) return QString::fromLatin1(n.name);
     return {};
 }
 
@@ -44,13 +47,11 @@ template <typename E, std::size_t N>
 std::optional<E> fromName(const std::array<Named, N>& list, const QString& name)
 {
     for (const Named& n : list)
-        if (name == QLatin1String(n.name))
-            return E(n.value);
+        if (name == QLatin1String(n.name)) return E(n.value);
     return std::nullopt;
 }
 
-template <std::size_t N>
-QStringList namesOf(const std::array<Named, N>& list)
+template <std::size_t N> QStringList namesOf(const std::array<Named, N>& list)
 {
     QStringList out;
     for (const Named& n : list)
@@ -79,8 +80,7 @@ struct GaussRule {
                 dp = n * (z * p1 - p0) / (z * z - 1);
                 const double dz = p1 / dp;
                 z -= dz;
-                if (std::abs(dz) < 1e-16)
-                    break;
+                if (std::abs(dz) < 1e-16) break;
             }
             x[i] = 0.5 * (1 - z);
             w[i] = 1.0 / ((1 - z * z) * dp * dp);
@@ -95,8 +95,7 @@ const GaussRule& gauss()
 }
 
 // The integral of a smooth f over [lo, hi] on one panel.
-template <typename F>
-double integrate(F f, double lo, double hi)
+template <typename F> double integrate(F f, double lo, double hi)
 {
     const GaussRule& g = gauss();
     double sum = 0;
@@ -107,8 +106,7 @@ double integrate(F f, double lo, double hi)
 
 // The integral of f over t in [lo, hi], on panels that grow from t = 0 by a factor 4: the
 // substitutions below put the only sharp feature of the integrand at t = 0.
-template <typename F>
-double integrateGraded(F f, double lo, double hi)
+template <typename F> double integrateGraded(F f, double lo, double hi)
 {
     constexpr std::array kEdges{0.0, 1.0 / 64, 1.0 / 16, 1.0 / 4, 1.0};
     const GaussRule& g = gauss();
@@ -116,8 +114,7 @@ double integrateGraded(F f, double lo, double hi)
     for (std::size_t p = 0; p + 1 < kEdges.size(); ++p) {
         const double a = std::max(lo, kEdges[p]);
         const double b = std::min(hi, kEdges[p + 1]);
-        if (b <= a)
-            continue;
+        if (b <= a) continue;
         double panel = 0;
         for (int i = 0; i < kGaussNodes; ++i)
             panel += g.w[i] * f(a + (b - a) * g.x[i]);
@@ -129,29 +126,67 @@ double integrateGraded(F f, double lo, double hi)
 // The part of a disc of radius rho that lies more than d below its centre's height, d >= 0.
 double segmentBelow(double rho, double d)
 {
-    if (rho <= d)
-        return 0;
+    if (rho <= d) return 0;
     return rho * rho * std::acos(d / rho) - d * std::sqrt(rho * rho - d * d);
 }
 
 // A spherical cap of a sphere of radius r, h deep; also the bottom of a vertical ellipsoidal
 // end of depth r scaled by (R / r)^2.
-double sphereCap(double r, double h) { return kPi * h * h * (3 * r - h) / 3; }
+double sphereCap(double r, double h)
+{
+    return kPi * h * h * (3 * r - h) / 3;
+}
 
 } // namespace
 
-QString lengthUnitName(LengthUnit unit) { return nameOf(kLengthUnits, unit); }
-QString volumeUnitName(VolumeUnit unit) { return nameOf(kVolumeUnits, unit); }
-QString tankKindName(TankKind kind) { return nameOf(kKinds, kind); }
-QString tankEndName(TankEnd end) { return nameOf(kEnds, end); }
-std::optional<LengthUnit> lengthUnitFromName(const QString& name) { return fromName<LengthUnit>(kLengthUnits, name); }
-std::optional<VolumeUnit> volumeUnitFromName(const QString& name) { return fromName<VolumeUnit>(kVolumeUnits, name); }
-std::optional<TankKind> tankKindFromName(const QString& name) { return fromName<TankKind>(kKinds, name); }
-std::optional<TankEnd> tankEndFromName(const QString& name) { return fromName<TankEnd>(kEnds, name); }
-QStringList lengthUnitNames() { return namesOf(kLengthUnits); }
-QStringList volumeUnitNames() { return namesOf(kVolumeUnits); }
-QStringList tankKindNames() { return namesOf(kKinds); }
-QStringList tankEndNames() { return namesOf(kEnds); }
+QString lengthUnitName(LengthUnit unit)
+{
+    return nameOf(kLengthUnits, unit);
+}
+QString volumeUnitName(VolumeUnit unit)
+{
+    return nameOf(kVolumeUnits, unit);
+}
+QString tankKindName(TankKind kind)
+{
+    return nameOf(kKinds, kind);
+}
+QString tankEndName(TankEnd end)
+{
+    return nameOf(kEnds, end);
+}
+std::optional<LengthUnit> lengthUnitFromName(const QString& name)
+{
+    return fromName<LengthUnit>(kLengthUnits, name);
+}
+std::optional<VolumeUnit> volumeUnitFromName(const QString& name)
+{
+    return fromName<VolumeUnit>(kVolumeUnits, name);
+}
+std::optional<TankKind> tankKindFromName(const QString& name)
+{
+    return fromName<TankKind>(kKinds, name);
+}
+std::optional<TankEnd> tankEndFromName(const QString& name)
+{
+    return fromName<TankEnd>(kEnds, name);
+}
+QStringList lengthUnitNames()
+{
+    return namesOf(kLengthUnits);
+}
+QStringList volumeUnitNames()
+{
+    return namesOf(kVolumeUnits);
+}
+QStringList tankKindNames()
+{
+    return namesOf(kKinds);
+}
+QStringList tankEndNames()
+{
+    return namesOf(kEnds);
+}
 
 double metresPer(LengthUnit unit)
 {
@@ -194,12 +229,9 @@ QString tankShapeRefusal(const TankShape& s)
     };
     switch (s.kind) {
     case TankKind::Box:
-        if (!positive(s.length))
-            return need("length");
-        if (!positive(s.width))
-            return need("width");
-        if (!positive(s.height))
-            return need("height");
+        if (!positive(s.length)) return need("length");
+        if (!positive(s.width)) return need("width");
+        if (!positive(s.height)) return need("height");
         return {};
     case TankKind::Sphere:
         return positive(s.diameter) ? QString() : need("diameter");
@@ -208,20 +240,21 @@ QString tankShapeRefusal(const TankShape& s)
         break;
     }
     const bool vertical = s.kind == TankKind::VerticalCylinder;
-    if (!positive(s.diameter))
-        return need("diameter");
-    if (vertical ? !(std::isfinite(s.height) && s.height >= 0) : !(std::isfinite(s.length) && s.length >= 0))
-        return vertical ? QStringLiteral("The height of the straight part must be a number, 0 or more.")
-                        : QStringLiteral("The length of the straight part must be a number, 0 or more.");
+    if (!positive(s.diameter)) return need("diameter");
+    if (vertical ? !(std::isfinite(s.height) && s.height >= 0)
+                 : !(std::isfinite(s.length) && s.length >= 0))
+        return vertical
+                   ? QStringLiteral("The height of the straight part must be a number, 0 or more.")
+                   : QStringLiteral("The length of the straight part must be a number, 0 or more.");
     const QString endWord = vertical ? QStringLiteral("bottom") : QStringLiteral("heads");
     if (!vertical && s.end == TankEnd::Cone)
-        return QStringLiteral("A horizontal cylinder's heads are flat, ellipsoidal, hemispherical or torispherical.");
+        return QStringLiteral(
+            "A horizontal cylinder's heads are flat, ellipsoidal, hemispherical or torispherical.");
     const bool takesDepth = s.end == TankEnd::Cone || s.end == TankEnd::Ellipsoidal;
     if (s.endDepth && !takesDepth)
         return QStringLiteral("The depth of %1 %2 follows from the diameter; give none.")
             .arg(tankEndName(s.end), endWord);
-    if (s.end == TankEnd::Cone && !s.endDepth)
-        return QStringLiteral("A cone needs its depth.");
+    if (s.end == TankEnd::Cone && !s.endDepth) return QStringLiteral("A cone needs its depth.");
     if (s.endDepth && !positive(*s.endDepth))
         return QStringLiteral("The depth of the %1 must be a number greater than 0.").arg(endWord);
     if ((s.crownRadius || s.knuckleRadius) && s.end != TankEnd::Torispherical)
@@ -231,7 +264,8 @@ QString tankShapeRefusal(const TankShape& s)
         const double crown = s.crownRadius.value_or(s.diameter);
         const double knuckle = s.knuckleRadius.value_or(kKnuckleRatio * s.diameter);
         if (!positive(knuckle) || !(knuckle < r))
-            return QStringLiteral("The knuckle radius must be greater than 0 and less than half the diameter.");
+            return QStringLiteral(
+                "The knuckle radius must be greater than 0 and less than half the diameter.");
         if (!std::isfinite(crown) || !(crown >= r))
             return QStringLiteral("The crown radius must be at least half the diameter.");
     }
@@ -240,8 +274,7 @@ QString tankShapeRefusal(const TankShape& s)
 
 double tankEndDepth(const TankShape& s)
 {
-    if (s.kind == TankKind::Box || s.kind == TankKind::Sphere)
-        return 0;
+    if (s.kind == TankKind::Box || s.kind == TankKind::Sphere) return 0;
     const double d = s.diameter;
     switch (s.end) {
     case TankEnd::Flat:
@@ -288,8 +321,7 @@ TankVolume::TankVolume(const TankShape& shape) : m_shape(shape), m_toMetres(metr
         // The crown meets the knuckle on the line from the crown's centre through the knuckle's.
         m_crownAngle = std::asin(std::min(1.0, m_knuckleAxis / (m_crown - m_knuckle)));
         m_crownHeight = m_crown - m_crown * (m_crown - m_depth) / (m_crown - m_knuckle);
-        if (shape.kind == TankKind::HorizontalCylinder)
-            m_halfHeads = torisphericalHeads(m_radius);
+        if (shape.kind == TankKind::HorizontalCylinder) m_halfHeads = torisphericalHeads(m_radius);
     }
     m_full = filled(m_height);
 }
@@ -297,10 +329,8 @@ TankVolume::TankVolume(const TankShape& shape) : m_shape(shape), m_toMetres(metr
 double TankVolume::cubicMetresAt(double level) const
 {
     const double h = level * m_toMetres;
-    if (!(h > 0))
-        return 0;
-    if (h >= m_height)
-        return m_full;
+    if (!(h > 0)) return 0;
+    if (h >= m_height) return m_full;
     return filled(h);
 }
 
@@ -313,10 +343,12 @@ double TankVolume::filled(double h) const
     case TankKind::Sphere:
         return sphereCap(r, h);
     case TankKind::VerticalCylinder:
-        return h <= m_depth ? verticalBottom(h) : verticalBottom(m_depth) + kPi * r * r * (h - m_depth);
+        return h <= m_depth ? verticalBottom(h)
+                            : verticalBottom(m_depth) + kPi * r * r * (h - m_depth);
     case TankKind::HorizontalCylinder: {
         const double c = r - h;
-        const double segment = r * r * std::acos(std::clamp(c / r, -1.0, 1.0)) - c * std::sqrt(std::max(0.0, h * (2 * r - h)));
+        const double segment = r * r * std::acos(std::clamp(c / r, -1.0, 1.0)) -
+                               c * std::sqrt(std::max(0.0, h * (2 * r - h)));
         return m_shape.length * m_toMetres * segment + horizontalHeads(h);
     }
     }
@@ -337,16 +369,17 @@ double TankVolume::verticalBottom(double h) const
         // Half an ellipsoid of semi-axes r, r, b: a sphere's cap stretched by r / b sideways.
         return sphereCap(b, h) * (r * r) / (b * b);
     case TankEnd::Torispherical: {
-        if (h <= m_crownHeight)
-            return sphereCap(m_crown, h);
+        if (h <= m_crownHeight) return sphereCap(m_crown, h);
         // The knuckle: radius a + sqrt(k^2 - u^2) at u = b - h below the tangent line.
         const double a = m_knuckleAxis;
         const double k = m_knuckle;
         const auto antiderivative = [&](double u) {
             return (a * a + k * k) * u - u * u * u / 3 +
-                   a * (u * std::sqrt(std::max(0.0, k * k - u * u)) + k * k * std::asin(std::clamp(u / k, -1.0, 1.0)));
+                   a * (u * std::sqrt(std::max(0.0, k * k - u * u)) +
+                        k * k * std::asin(std::clamp(u / k, -1.0, 1.0)));
         };
-        return sphereCap(m_crown, m_crownHeight) + kPi * (antiderivative(b - m_crownHeight) - antiderivative(b - h));
+        return sphereCap(m_crown, m_crownHeight) +
+               kPi * (antiderivative(b - m_crownHeight) - antiderivative(b - h));
     }
     }
     return 0;
@@ -386,7 +419,9 @@ double TankVolume::torisphericalHeads(double h) const
     const double knuckleEnd = std::acos(std::clamp(a / (c - k), -1.0, 1.0)); // its angle phi
 
     double knuckle = 0;
-    const auto knuckleSlice = [&](double phi) { return segmentBelow(a + k * std::cos(phi), d) * k * std::cos(phi); };
+    const auto knuckleSlice = [&](double phi) {
+        return segmentBelow(a + k * std::cos(phi), d) * k * std::cos(phi);
+    };
     if (d <= a - k) {
         knuckle = integrate(knuckleSlice, 0, knuckleEnd); // every slice of the knuckle is cut
     } else {
@@ -394,8 +429,9 @@ double TankVolume::torisphericalHeads(double h) const
         const double upper = std::min(edge, knuckleEnd);
         if (edge > 0) {
             // phi = edge (1 - t^2), t from sqrt(1 - upper / edge) to 1.
-            knuckle = integrateGraded([&](double t) { return knuckleSlice(edge * (1 - t * t)) * 2 * edge * t; },
-                                      std::sqrt(std::max(0.0, 1 - upper / edge)), 1);
+            knuckle = integrateGraded(
+                [&](double t) { return knuckleSlice(edge * (1 - t * t)) * 2 * edge * t; },
+                std::sqrt(std::max(0.0, 1 - upper / edge)), 1);
         }
     }
     double crown = 0;

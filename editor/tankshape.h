@@ -8,7 +8,8 @@
 #include <QStringList>
 #include <optional>
 
-namespace kaldor {
+namespace kaldor
+{
 
 enum class LengthUnit { Millimetre, Centimetre, Metre, Inch, Foot };
 enum class VolumeUnit { Litre, CubicMetre, UsGallon, OilBarrel };
@@ -38,10 +39,10 @@ double cubicMetresPer(VolumeUnit unit); // l 0.001, US gal 3.785411784 l, oil bb
 struct TankShape {
     TankKind kind = TankKind::HorizontalCylinder;
     LengthUnit unit = LengthUnit::Millimetre;
-    double diameter = 0; // cylinders and sphere
-    double length = 0;   // horizontal cylinder: the straight part; box
-    double height = 0;   // vertical cylinder: the straight part; box
-    double width = 0;    // box
+    double diameter = 0;         // cylinders and sphere
+    double length = 0;           // horizontal cylinder: the straight part; box
+    double height = 0;           // vertical cylinder: the straight part; box
+    double width = 0;            // box
     TankEnd end = TankEnd::Flat; // vertical: the bottom (its top is flat); horizontal: both heads
     // Cone: its depth, needed. Ellipsoidal: D/4 (a 2:1 head) unless given. Hemispherical D/2
     // and torispherical (from its radii) take none.
@@ -60,7 +61,8 @@ double tankEndDepth(const TankShape& shape);
 double tankHeight(const TankShape& shape);
 
 // The volume of a sound shape filled to a level.
-class TankVolume {
+class TankVolume
+{
 public:
     explicit TankVolume(const TankShape& shape);
     // Level in the shape's unit from the lowest point; below 0 gives 0 and above the top the
@@ -78,7 +80,7 @@ private:
     double m_toMetres = 1;
     double m_height = 0; // metres
     double m_radius = 0;
-    double m_depth = 0;  // end depth, metres
+    double m_depth = 0; // end depth, metres
     // Torispherical: crown and knuckle radii, the knuckle centre's distance from the axis, and
     // where the crown meets the knuckle (height above the apex; angle from the axis).
     double m_crown = 0;

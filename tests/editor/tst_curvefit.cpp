@@ -10,21 +10,46 @@
 
 using namespace kaldor;
 
-namespace {
+namespace
+{
 
 TankShape targetTank()
 {
-    return {TankKind::HorizontalCylinder, LengthUnit::Millimetre, 2000, 6000, 0, 0, TankEnd::Ellipsoidal, {}, {}, {}};
+    return {TankKind::HorizontalCylinder,
+            LengthUnit::Millimetre,
+            2000,
+            6000,
+            0,
+            0,
+            TankEnd::Ellipsoidal,
+            {},
+            {},
+            {}};
 }
 
-TankShape sphere() { return {TankKind::Sphere, LengthUnit::Metre, 4, 0, 0, 0, TankEnd::Flat, {}, {}, {}}; }
+TankShape sphere()
+{
+    return {TankKind::Sphere, LengthUnit::Metre, 4, 0, 0, 0, TankEnd::Flat, {}, {}, {}};
+}
 
 TankShape coneBottom()
 {
-    return {TankKind::VerticalCylinder, LengthUnit::Millimetre, 3000, 0, 5000, 0, TankEnd::Cone, 1000.0, {}, {}};
+    return {TankKind::VerticalCylinder,
+            LengthUnit::Millimetre,
+            3000,
+            0,
+            5000,
+            0,
+            TankEnd::Cone,
+            1000.0,
+            {},
+            {}};
 }
 
-TankShape box() { return {TankKind::Box, LengthUnit::Metre, 0, 3, 2, 2, TankEnd::Flat, {}, {}, {}}; }
+TankShape box()
+{
+    return {TankKind::Box, LengthUnit::Metre, 0, 3, 2, 2, TankEnd::Flat, {}, {}, {}};
+}
 
 // The meter's reading at step k: the straight line between the points on either side of it.
 double reading(const LevelPoints& points, int k)
@@ -43,12 +68,12 @@ double reading(const LevelPoints& points, int k)
 std::pair<double, int> checkPoints(const CurveFit& fit)
 {
     const LevelPoints& p = fit.points;
-    if (p.size() < 2 || p.first().step != 0 || p.last().step != kLastLevelStep)
-        return {-1, -1};
+    if (p.size() < 2 || p.first().step != 0 || p.last().step != kLastLevelStep) return {-1, -1};
     double worst = 0;
     int at = 0;
     for (int i = 0; i < p.size(); ++i) {
-        if (p[i].value != std::lround(fit.truth[p[i].step]) || (i > 0 && (p[i].step <= p[i - 1].step || p[i].value < p[i - 1].value)))
+        if (p[i].value != std::lround(fit.truth[p[i].step]) ||
+            (i > 0 && (p[i].step <= p[i - 1].step || p[i].value < p[i - 1].value)))
             return {-1, -1};
     }
     for (int k = 0; k < kLevelSteps; ++k) {
@@ -67,7 +92,8 @@ Q_DECLARE_METATYPE(TankShape)
 Q_DECLARE_METATYPE(PointRequest)
 Q_DECLARE_METATYPE(LevelRange)
 
-class TestCurveFit : public QObject {
+class TestCurveFit : public QObject
+{
     Q_OBJECT
 private slots:
     void selection_data()
@@ -76,12 +102,15 @@ private slots:
         QTest::addColumn<double>("scale");
         QTest::addColumn<PointRequest>("request");
         QTest::addColumn<int>("expectedPoints"); // 0: at most 100, any count
-        QTest::newRow("target, 100 points") << targetTank() << 100.0 << PointRequest::points(100) << 100;
+        QTest::newRow("target, 100 points")
+            << targetTank() << 100.0 << PointRequest::points(100) << 100;
         QTest::newRow("target, 2 points") << targetTank() << 100.0 << PointRequest::points(2) << 2;
-        QTest::newRow("target, within 1") << targetTank() << 100.0 << PointRequest::maxError(1) << 0;
+        QTest::newRow("target, within 1")
+            << targetTank() << 100.0 << PointRequest::maxError(1) << 0;
         QTest::newRow("sphere, 37 points") << sphere() << 100.0 << PointRequest::points(37) << 37;
         QTest::newRow("sphere, within 3") << sphere() << 100.0 << PointRequest::maxError(3) << 0;
-        QTest::newRow("cone bottom, 100 points") << coneBottom() << 100.0 << PointRequest::points(100) << 100;
+        QTest::newRow("cone bottom, 100 points")
+            << coneBottom() << 100.0 << PointRequest::points(100) << 100;
         QTest::newRow("box, 100 points") << box() << 500.0 << PointRequest::points(100) << 100;
     }
 
@@ -95,8 +124,7 @@ private slots:
         QFETCH(int, expectedPoints);
         const CurveFit fit = curveFromShape(shape, {}, VolumeUnit::CubicMetre, scale, request);
         QVERIFY2(fit.ok(), qPrintable(fit.refusal));
-        if (expectedPoints)
-            QCOMPARE(fit.points.size(), expectedPoints);
+        if (expectedPoints) QCOMPARE(fit.points.size(), expectedPoints);
         const auto [worst, at] = checkPoints(fit);
         QVERIFY(worst >= 0);
         QCOMPARE(fit.largestError, worst);
@@ -106,7 +134,8 @@ private slots:
             // The fewest: one point less cannot keep the tolerance.
             QVERIFY(fit.largestError <= *request.tolerance);
             const PointRequest fewer = PointRequest::points(int(fit.points.size()) - 1);
-            QVERIFY(curveFromShape(shape, {}, VolumeUnit::CubicMetre, scale, fewer).largestError > *request.tolerance);
+            QVERIFY(curveFromShape(shape, {}, VolumeUnit::CubicMetre, scale, fewer).largestError >
+                    *request.tolerance);
         }
     }
 
@@ -114,10 +143,12 @@ private slots:
     // points where 60 evenly spaced points are not enough.
     void targets()
     {
-        const CurveFit hundred = curveFromShape(targetTank(), {}, VolumeUnit::CubicMetre, 100, PointRequest::points(100));
+        const CurveFit hundred = curveFromShape(targetTank(), {}, VolumeUnit::CubicMetre, 100,
+                                                PointRequest::points(100));
         QCOMPARE(std::lround(hundred.fullValue), 2094);
         QVERIFY2(hundred.largestError <= 0.6, qPrintable(QString::number(hundred.largestError)));
-        const CurveFit one = curveFromShape(targetTank(), {}, VolumeUnit::CubicMetre, 100, PointRequest::maxError(1));
+        const CurveFit one = curveFromShape(targetTank(), {}, VolumeUnit::CubicMetre, 100,
+                                            PointRequest::maxError(1));
         QVERIFY2(one.points.size() <= 26, qPrintable(QString::number(one.points.size())));
         QVERIFY(largestError(evenlySpacedPoints(one.truth, 60), one.truth) > 1);
     }
@@ -131,13 +162,22 @@ private slots:
         QTest::addColumn<int>("step");
         QTest::addColumn<double>("expected");
         // box 3 x 2 m floor, 2 m high: 6 m3 a metre.
-        QTest::newRow("top, litres") << LevelRange{} << int(VolumeUnit::Litre) << 0.5 << kLastLevelStep << 6000.0;
-        QTest::newRow("middle, m3") << LevelRange{} << int(VolumeUnit::CubicMetre) << 100.0 << 5000 << 600.0 * 2 * 5000 / 9999;
-        QTest::newRow("US gal") << LevelRange{} << int(VolumeUnit::UsGallon) << 1.0 << kLastLevelStep << 12 / 0.003785411784;
-        QTest::newRow("oil bbl") << LevelRange{} << int(VolumeUnit::OilBarrel) << 10.0 << kLastLevelStep << 120 / 0.158987294928;
-        QTest::newRow("zero 0.5 m, span 1 m, bottom") << LevelRange{0.5, 1.0} << int(VolumeUnit::CubicMetre) << 100.0 << 0 << 300.0;
-        QTest::newRow("zero 0.5 m, span 1 m, top") << LevelRange{0.5, 1.0} << int(VolumeUnit::CubicMetre) << 100.0 << kLastLevelStep << 900.0;
-        QTest::newRow("zero 1.5 m, span to the top") << LevelRange{1.5, {}} << int(VolumeUnit::CubicMetre) << 100.0 << kLastLevelStep << 1200.0;
+        QTest::newRow("top, litres")
+            << LevelRange{} << int(VolumeUnit::Litre) << 0.5 << kLastLevelStep << 6000.0;
+        QTest::newRow("middle, m3") << LevelRange{} << int(VolumeUnit::CubicMetre) << 100.0 << 5000
+                                    << 600.0 * 2 * 5000 / 9999;
+        QTest::newRow("US gal") << LevelRange{} << int(VolumeUnit::UsGallon) << 1.0
+                                << kLastLevelStep << 12 / 0.003785411784;
+        QTest::newRow("oil bbl") << LevelRange{} << int(VolumeUnit::OilBarrel) << 10.0
+                                 << kLastLevelStep << 120 / 0.158987294928;
+        QTest::newRow("zero 0.5 m, span 1 m, bottom")
+            << LevelRange{0.5, 1.0} << int(VolumeUnit::CubicMetre) << 100.0 << 0 << 300.0;
+        QTest::newRow("zero 0.5 m, span 1 m, top")
+            << LevelRange{0.5, 1.0} << int(VolumeUnit::CubicMetre) << 100.0 << kLastLevelStep
+            << 900.0;
+        QTest::newRow("zero 1.5 m, span to the top")
+            << LevelRange{1.5, {}} << int(VolumeUnit::CubicMetre) << 100.0 << kLastLevelStep
+            << 1200.0;
     }
     void truth()
     {
@@ -157,20 +197,24 @@ private slots:
         QTest::addColumn<QByteArray>("csv"); // empty: the box
         QTest::addColumn<bool>("offsetCapable");
         QTest::addColumn<QString>("refusal");
-        QTest::newRow("box in litres")
-            << 1.0 << QByteArray() << true
-            << "The largest value, 12000, does not fit the grid's 4 characters (at most 9999); a scale of 0.5 fits.";
-        QTest::newRow("table below -999") << 1.0 << QByteArray("0,-2000\n99.99,100\n") << true
-                                          << "The smallest value, -2000, does not fit the grid's 4 characters "
-                                             "(at least -999); a scale of 0.2 fits.";
+        QTest::newRow("box in litres") << 1.0 << QByteArray() << true
+                                       << "The largest value, 12000, does not fit the grid's 4 "
+                                          "characters (at most 9999); a scale of 0.5 fits.";
+        QTest::newRow("table below -999")
+            << 1.0 << QByteArray("0,-2000\n99.99,100\n") << true
+            << "The smallest value, -2000, does not fit the grid's 4 characters "
+               "(at least -999); a scale of 0.2 fits.";
         QTest::newRow("negative, not offset capable")
             << 1.0 << QByteArray("0,-20\n99.99,100\n") << false
-            << "The smallest value, -20, is below 0, which a meter that is not offset capable cannot hold.";
-        QTest::newRow("volume falls") << 1.0 << QByteArray("p,v\n0,0\n60,50\n30,60\n99.99,100\n") << true
-                                      << "line 3: the volume 50 is less than 60 at the lower level on line 4";
-        QTest::newRow("table short of the top") << 1.0 << QByteArray("0,0\n90,100\n") << true
-                                                << "The table's levels run from 0 % to 90 % and do not cover the "
-                                                   "level range from 0 % to 99.99 %.";
+            << "The smallest value, -20, is below 0, which a meter that is not offset capable "
+               "cannot hold.";
+        QTest::newRow("volume falls")
+            << 1.0 << QByteArray("p,v\n0,0\n60,50\n30,60\n99.99,100\n") << true
+            << "line 3: the volume 50 is less than 60 at the lower level on line 4";
+        QTest::newRow("table short of the top")
+            << 1.0 << QByteArray("0,0\n90,100\n") << true
+            << "The table's levels run from 0 % to 90 % and do not cover the "
+               "level range from 0 % to 99.99 %.";
     }
     void refusals()
     {
@@ -179,9 +223,10 @@ private slots:
         QFETCH(bool, offsetCapable);
         QFETCH(QString, refusal);
         const PointRequest n = PointRequest::points(100);
-        const CurveFit fit = csv.isEmpty()
-                                 ? curveFromShape(box(), {}, VolumeUnit::Litre, scale, n, offsetCapable)
-                                 : curveFromTable(parseStrappingTable(csv), true, {}, scale, n, offsetCapable);
+        const CurveFit fit =
+            csv.isEmpty()
+                ? curveFromShape(box(), {}, VolumeUnit::Litre, scale, n, offsetCapable)
+                : curveFromTable(parseStrappingTable(csv), true, {}, scale, n, offsetCapable);
         QCOMPARE(fit.refusal, refusal);
         QVERIFY(fit.points.isEmpty());
     }
@@ -190,16 +235,23 @@ private slots:
     {
         QTest::addColumn<QByteArray>("csv");
         QTest::addColumn<QString>("rows"); // "level volume line; ..." or the refusal
-        QTest::newRow("export's form") << QByteArray("percent,value\n0,100\n12.34,567\n99.99,2094\n")
-                                       << "0 100 2; 12.34 567 3; 99.99 2094 4";
-        QTest::newRow("BOM, semicolons, decimal comma, CRLF, blank line")
-            << QByteArray("\xEF\xBB\xBFLevel (mm);Volume (l)\r\n0;0\r\n\r\n1000,5;20,25\r\n")
+        QTest::newRow("export's form")
+            << QByteArray("percent,value\n0,100\n12.34,567\n99.99,2094\n")
+            << "0 100 2; 12.34 567 3; 99.99 2094 4";
+        QTest::newRow("semicolons, decimal comma, CRLF, blank line")
+            << QByteArray("Level (mm);Volume (l)\r\n0;0\r\n\r\n1000,5;20,25\r\n")
             << "0 0 2; 1000.5 20.25 4";
+        QTest::newRow("BOM before a row") << QByteArray("\xEF\xBB\xBF"
+                                                        "5;1,5\n")
+                                          << "5 1.5 1";
         QTest::newRow("tabs, no header, quoted, any order")
             << QByteArray("2000\t\"40\"\n0\t0\n1000\t15\n") << "2000 40 1; 0 0 2; 1000 15 3";
-        QTest::newRow("bad row") << QByteArray("level,volume\n0,0\n\n10,abc\n20,30\n")
-                                 << "line 4: a row is a level and a volume, two numbers, not '10,abc'";
-        QTest::newRow("three fields") << QByteArray("0,0\n1,2,3\n") << "line 2: a row is a level and a volume, two numbers, not '1,2,3'";
+        QTest::newRow("bad row")
+            << QByteArray("level,volume\n0,0\n\n10,abc\n20,30\n")
+            << "line 4: a row is a level and a volume, two numbers, not '10,abc'";
+        QTest::newRow("three fields")
+            << QByteArray("0,0\n1,2,3\n")
+            << "line 2: a row is a level and a volume, two numbers, not '1,2,3'";
         QTest::newRow("only a header") << QByteArray("level,volume\n") << "the table has no rows";
     }
     void strappingCsv()
@@ -217,7 +269,8 @@ private slots:
     // reduced, and its truth between rows is the table's straight line.
     void tables()
     {
-        const StrappingTable few = parseStrappingTable("percent,value\n99.99,2094\n0,3\n12.34,567\n50,1000\n");
+        const StrappingTable few =
+            parseStrappingTable("percent,value\n99.99,2094\n0,3\n12.34,567\n50,1000\n");
         const CurveFit kept = curveFromTable(few, true, {}, 1, PointRequest::points(100));
         QCOMPARE(kept.points, (LevelPoints{{0, 3}, {1234, 567}, {5000, 1000}, {9999, 2094}}));
         QCOMPARE(kept.largestError, 0.0);
@@ -226,14 +279,17 @@ private slots:
         for (int mm = 0; mm <= 3000; mm += 10) // a level from 500 to 2500 mm is the range
             csv += QByteArray::number(mm) + ',' + QByteArray::number(mm * mm / 1000.0) + '\n';
         const CurveFit reduced =
-            curveFromTable(parseStrappingTable(csv), false, LevelRange{500.0, 2000.0}, 1, PointRequest::points(40));
+            curveFromTable(parseStrappingTable(csv), false, LevelRange{500.0, 2000.0}, 1,
+                           PointRequest::points(40));
         QVERIFY2(reduced.ok(), qPrintable(reduced.refusal));
         QCOMPARE(reduced.points.size(), 40);
         QCOMPARE(reduced.truth.first(), 250.0);
         QCOMPARE(reduced.truth.last(), 6250.0);
         const double mid = 500 + 2000 * 5000 / 9999.0; // between the rows at 1500 and 1510 mm
         const double lo = std::floor(mid / 10) * 10;
-        QVERIFY(std::abs(reduced.truth.at(5000) - (lo * lo + (mid - lo) * ((lo + 10) * (lo + 10) - lo * lo) / 10) / 1000) < 1e-9);
+        QVERIFY(std::abs(reduced.truth.at(5000) -
+                         (lo * lo + (mid - lo) * ((lo + 10) * (lo + 10) - lo * lo) / 10) / 1000) <
+                1e-9);
         QVERIFY(checkPoints(reduced).first >= 0);
     }
 

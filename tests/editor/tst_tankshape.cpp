@@ -11,7 +11,8 @@
 
 using namespace kaldor;
 
-namespace {
+namespace
+{
 
 constexpr double kPi = std::numbers::pi;
 using Fn = std::function<double(double)>;
@@ -19,18 +20,17 @@ using Fn = std::function<double(double)>;
 // Tanh-sinh quadrature over [a, b]; copes with the square-root ends of circular profiles.
 double integrate(const Fn& f, double a, double b)
 {
-    if (!(b > a))
-        return 0;
+    if (!(b > a)) return 0;
     constexpr double h = 1.0 / 64;
     const double half = (b - a) / 2;
     double sum = 0;
     for (int i = -230; i <= 230; ++i) {
         const double t = i * h;
         const double u = kPi / 2 * std::sinh(t);
-        const double gap = (b - a) / (std::exp(2 * std::abs(u)) + 1); // distance from the nearer end
+        const double gap =
+            (b - a) / (std::exp(2 * std::abs(u)) + 1); // distance from the nearer end
         const double x = t >= 0 ? b - gap : a + gap;
-        if (x <= a || x >= b)
-            continue;
+        if (x <= a || x >= b) continue;
         const double w = half * kPi / 2 * std::cosh(t) / (std::cosh(u) * std::cosh(u));
         sum += w * f(x);
     }
@@ -53,10 +53,8 @@ double integrateSplit(const Fn& f, double a, double b, std::vector<double> cuts)
 // the share its chord cuts off, as a central angle.
 double discBelow(double rho, double z)
 {
-    if (z >= rho)
-        return kPi * rho * rho;
-    if (z <= -rho)
-        return 0;
+    if (z >= rho) return kPi * rho * rho;
+    if (z <= -rho) return 0;
     const double theta = 2 * std::acos(-z / rho); // the angle the wetted arc spans
     return rho * rho * (theta - std::sin(theta)) / 2;
 }
@@ -69,7 +67,8 @@ struct Dished {
         // The crown's centre lies on the axis, the knuckle's at (0, radius - k); the two circles
         // touch on the line through both centres.
         const double ax = radius - k;
-        const double crownCentre = -std::sqrt((c - k) * (c - k) - ax * ax); // behind the tangent line
+        const double crownCentre =
+            -std::sqrt((c - k) * (c - k) - ax * ax); // behind the tangent line
         depth = crownCentre + c;
         joint = k * -crownCentre / (c - k);
     }
@@ -92,7 +91,8 @@ Reference verticalReference(double top, const Fn& r, std::vector<double> cuts)
 {
     Reference ref;
     ref.at = [=](double h) {
-        return integrateSplit([&](double y) { return kPi * r(y) * r(y); }, 0, std::min(h, top), cuts);
+        return integrateSplit([&](double y) { return kPi * r(y) * r(y); }, 0, std::min(h, top),
+                              cuts);
     };
     ref.full = ref.at(top);
     return ref;
@@ -100,7 +100,8 @@ Reference verticalReference(double top, const Fn& r, std::vector<double> cuts)
 
 // A horizontal cylinder's straight part and both heads, each head a solid of revolution about
 // the tank's axis with radius rho(x) at x into the head.
-Reference horizontalReference(double d, double length, double headDepth, const Fn& rho, std::vector<double> cuts)
+Reference horizontalReference(double d, double length, double headDepth, const Fn& rho,
+                              std::vector<double> cuts)
 {
     const double r = d / 2;
     Reference ref;
@@ -114,7 +115,8 @@ Reference horizontalReference(double d, double length, double headDepth, const F
         }
         std::vector<double> at = cuts;
         at.push_back(lo);
-        const double heads = 2 * integrateSplit([&](double x) { return discBelow(rho(x), z); }, 0, headDepth, at);
+        const double heads =
+            2 * integrateSplit([&](double x) { return discBelow(rho(x), z); }, 0, headDepth, at);
         return length * discBelow(r, z) + heads;
     };
     ref.full = ref.at(d);
@@ -138,7 +140,8 @@ double metres(LengthUnit u)
     return 0;
 }
 
-TankShape vertical(double d, double h, TankEnd end, std::optional<double> depth = {}, LengthUnit u = LengthUnit::Millimetre)
+TankShape vertical(double d, double h, TankEnd end, std::optional<double> depth = {},
+                   LengthUnit u = LengthUnit::Millimetre)
 {
     return {TankKind::VerticalCylinder, u, d, 0, h, 0, end, depth, {}, {}};
 }
@@ -154,7 +157,8 @@ TankShape horizontalShape(double d, double l, TankEnd end, std::optional<double>
 Q_DECLARE_METATYPE(TankShape)
 Q_DECLARE_METATYPE(Reference)
 
-class TestTankShape : public QObject {
+class TestTankShape : public QObject
+{
     Q_OBJECT
 private slots:
     void volumes_data()
@@ -164,16 +168,21 @@ private slots:
         QTest::addColumn<double>("height"); // the tank's full height, in its unit
 
         const auto ellipse = [](double r, double b) {
-            return [=](double y) { return r * std::sqrt(std::max(0.0, 1 - (b - y) * (b - y) / (b * b))); };
+            return [=](double y) {
+                return r * std::sqrt(std::max(0.0, 1 - (b - y) * (b - y) / (b * b)));
+            };
         };
         const auto straight = [](double r, double b, Fn bottom) {
             return [=](double y) { return y < b ? bottom(y) : r; };
         };
-        QTest::newRow("vertical, flat") << vertical(1000, 2000, TankEnd::Flat)
-                                        << verticalReference(2000, [](double) { return 500.0; }, {}) << 2000.0;
+        QTest::newRow("vertical, flat")
+            << vertical(1000, 2000, TankEnd::Flat)
+            << verticalReference(2000, [](double) { return 500.0; }, {}) << 2000.0;
         QTest::newRow("vertical, cone")
             << vertical(3000, 5000, TankEnd::Cone, 1000.0)
-            << verticalReference(6000, straight(1500, 1000, [](double y) { return 1.5 * y; }), {1000}) << 6000.0;
+            << verticalReference(6000, straight(1500, 1000, [](double y) { return 1.5 * y; }),
+                                 {1000})
+            << 6000.0;
         QTest::newRow("vertical, 2:1 ellipsoidal (cm)")
             << vertical(200, 300, TankEnd::Ellipsoidal, {}, LengthUnit::Centimetre)
             << verticalReference(350, straight(100, 50, ellipse(100, 50)), {50}) << 350.0;
@@ -184,7 +193,8 @@ private slots:
             << vertical(10, 12, TankEnd::Hemispherical, {}, LengthUnit::Foot)
             << verticalReference(17, straight(5, 5, ellipse(5, 5)), {5}) << 17.0;
         for (const auto& [name, crown, knuckle] :
-             {std::tuple{"vertical, torispherical", 3000.0, 180.0}, std::tuple{"vertical, torispherical 2500/300", 2500.0, 300.0}}) {
+             {std::tuple{"vertical, torispherical", 3000.0, 180.0},
+              std::tuple{"vertical, torispherical 2500/300", 2500.0, 300.0}}) {
             const Dished dished(3000, crown, knuckle);
             TankShape s = vertical(3000, 4000, TankEnd::Torispherical);
             if (crown != 3000.0) {
@@ -193,21 +203,29 @@ private slots:
             }
             const double b = dished.depth;
             QTest::newRow(name) << s
-                                << verticalReference(b + 4000, [=](double y) { return y < b ? dished.rho(b - y) : 1500.0; },
-                                            {b - dished.joint, b})
+                                << verticalReference(
+                                       b + 4000,
+                                       [=](double y) { return y < b ? dished.rho(b - y) : 1500.0; },
+                                       {b - dished.joint, b})
                                 << b + 4000;
         }
-        QTest::newRow("horizontal, flat") << horizontalShape(2000, 6000, TankEnd::Flat)
-                                          << horizontalReference(2000, 6000, 0, [](double) { return 0.0; }, {}) << 2000.0;
+        QTest::newRow("horizontal, flat")
+            << horizontalShape(2000, 6000, TankEnd::Flat)
+            << horizontalReference(2000, 6000, 0, [](double) { return 0.0; }, {}) << 2000.0;
         QTest::newRow("horizontal, 2:1 ellipsoidal")
             << horizontalShape(2000, 6000, TankEnd::Ellipsoidal)
-            << horizontalReference(2000, 6000, 500, [](double x) { return 1000 * std::sqrt(std::max(0.0, 1 - x * x / 250000)); }, {})
+            << horizontalReference(
+                   2000, 6000, 500,
+                   [](double x) { return 1000 * std::sqrt(std::max(0.0, 1 - x * x / 250000)); }, {})
             << 2000.0;
         QTest::newRow("horizontal, hemispherical (in)")
             << horizontalShape(48, 120, TankEnd::Hemispherical, {}, LengthUnit::Inch)
-            << horizontalReference(48, 120, 24, [](double x) { return std::sqrt(std::max(0.0, 576 - x * x)); }, {}) << 48.0;
-        for (const auto& [name, crown, knuckle] : {std::tuple{"horizontal, torispherical", 2000.0, 120.0},
-                                                   std::tuple{"horizontal, torispherical 1500/250", 1500.0, 250.0}}) {
+            << horizontalReference(
+                   48, 120, 24, [](double x) { return std::sqrt(std::max(0.0, 576 - x * x)); }, {})
+            << 48.0;
+        for (const auto& [name, crown, knuckle] :
+             {std::tuple{"horizontal, torispherical", 2000.0, 120.0},
+              std::tuple{"horizontal, torispherical 1500/250", 1500.0, 250.0}}) {
             const Dished dished(2000, crown, knuckle);
             TankShape s = horizontalShape(2000, 6000, TankEnd::Torispherical);
             if (crown != 2000.0) {
@@ -215,15 +233,19 @@ private slots:
                 s.knuckleRadius = knuckle;
             }
             QTest::newRow(name) << s
-                                << horizontalReference(2000, 6000, dished.depth, [=](double x) { return dished.rho(x); },
-                                              {dished.joint})
+                                << horizontalReference(2000, 6000, dished.depth,
+                                                       [=](double x) { return dished.rho(x); },
+                                                       {dished.joint})
                                 << 2000.0;
         }
-        QTest::newRow("sphere (m)") << TankShape{TankKind::Sphere, LengthUnit::Metre, 4, 0, 0, 0, TankEnd::Flat, {}, {}, {}}
-                                    << verticalReference(4, [](double y) { return std::sqrt(std::max(0.0, 4 - (y - 2) * (y - 2))); }, {})
-                                    << 4.0;
-        QTest::newRow("box (m)") << TankShape{TankKind::Box, LengthUnit::Metre, 0, 3, 2, 1.5, TankEnd::Flat, {}, {}, {}}
-                                 << verticalReference(2, [](double) { return std::sqrt(4.5 / kPi); }, {}) << 2.0;
+        QTest::newRow("sphere (m)")
+            << TankShape{TankKind::Sphere, LengthUnit::Metre, 4, 0, 0, 0, TankEnd::Flat, {}, {}, {}}
+            << verticalReference(
+                   4, [](double y) { return std::sqrt(std::max(0.0, 4 - (y - 2) * (y - 2))); }, {})
+            << 4.0;
+        QTest::newRow("box (m)")
+            << TankShape{TankKind::Box, LengthUnit::Metre, 0, 3, 2, 1.5, TankEnd::Flat, {}, {}, {}}
+            << verticalReference(2, [](double) { return std::sqrt(4.5 / kPi); }, {}) << 2.0;
     }
 
     // At 41 levels from below the bottom to above the top, within 1e-9 of the full volume.
@@ -239,11 +261,15 @@ private slots:
         const double full = reference.full * cube;
         QVERIFY(std::abs(volume.fullCubicMetres() - full) <= 1e-9 * full);
         for (int i = -1; i <= 41; ++i) {
-            const double level = height * i / 40.0 + (i % 3) * 1e-3 * height; // off the even grid too
+            const double level =
+                height * i / 40.0 + (i % 3) * 1e-3 * height; // off the even grid too
             const double expected = reference.at(std::clamp(level, 0.0, height)) * cube;
             const double got = volume.cubicMetresAt(level);
             QVERIFY2(std::abs(got - expected) <= 1e-9 * full,
-                     qPrintable(QStringLiteral("level %1: %2, expected %3").arg(level).arg(got, 0, 'g', 15).arg(expected, 0, 'g', 15)));
+                     qPrintable(QStringLiteral("level %1: %2, expected %3")
+                                    .arg(level)
+                                    .arg(got, 0, 'g', 15)
+                                    .arg(expected, 0, 'g', 15)));
         }
     }
 
@@ -257,11 +283,13 @@ private slots:
             << vertical(1000, 1000, TankEnd::Hemispherical, 300.0)
             << "The depth of hemispherical bottom follows from the diameter; give none.";
         QTest::newRow("horizontal cone") << horizontalShape(1000, 1000, TankEnd::Cone, 300.0)
-                                         << "A horizontal cylinder's heads are flat, ellipsoidal, hemispherical or torispherical.";
+                                         << "A horizontal cylinder's heads are flat, ellipsoidal, "
+                                            "hemispherical or torispherical.";
         TankShape knuckle = horizontalShape(1000, 1000, TankEnd::Torispherical);
         knuckle.knuckleRadius = 500;
         QTest::newRow("knuckle too large")
-            << knuckle << "The knuckle radius must be greater than 0 and less than half the diameter.";
+            << knuckle
+            << "The knuckle radius must be greater than 0 and less than half the diameter.";
         QTest::newRow("no diameter") << horizontalShape(0, 1000, TankEnd::Flat)
                                      << "The diameter must be a number greater than 0.";
     }
