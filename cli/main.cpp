@@ -2,6 +2,7 @@
 // the meter, can be scripted with it.
 
 #include "cli/exportcommands.h"
+#include "cli/curvecommands.h"
 #include "cli/filecommands.h"
 #include "cli/linkcommands.h"
 
@@ -32,6 +33,8 @@ QString usage()
     text += fileCommandsHelp();
     text += QStringLiteral("\nCommands that hand a curve on:\n");
     text += exportCommandsHelp();
+    text += QStringLiteral("\nCommands that make a curve:\n");
+    text += curveCommandsHelp();
 #ifdef KALDOR_HAVE_LINK_COMMANDS
     text += QStringLiteral("\nCommands on the meter (need --port):\n");
     text += linkCommandsHelp();
@@ -104,6 +107,8 @@ int main(int argc, char** argv)
     if (isFileCommand(command))
         return runFileCommand(command, args, options, out, err);
     if (isExportCommand(command)) return runExportCommand(command, args, options, out, err);
+    if (isCurveCommand(command))
+        return runCurveCommand(command, args, options, out, err);
 #ifdef KALDOR_HAVE_LINK_COMMANDS
     if (isLinkCommand(command))
         return runLinkCommand(command, args, options, out, err);

@@ -3,6 +3,8 @@
 #include "editor/curvecsv.h"
 #include "editor/curvegrid.h"
 #include "editor/gridpaste.h"
+#include "editor/curvesourcedialog.h"
+#include "editor/shapedialog.h"
 #include "editor/tankfile.h"
 #include "editor/tanksend.h"
 #include "graph/graphdata.h"
@@ -243,6 +245,10 @@ void EditorWindow::buildMenus()
     action(edit, "apaste", QStringLiteral("&Paste"), &EditorWindow::pasteRows)
         ->setShortcuts(shortcutsFor(QKeySequence::Paste));
 
+    action(file, "newShape", QStringLiteral("New from Tank &Shape…"),
+           &EditorWindow::newFromShape);
+    action(file, "importTable", QStringLiteral("&Import Strapping Table…"),
+           &EditorWindow::importStrappingTable);
     action(menuBar(), "agraph", QStringLiteral("&Graph"), &EditorWindow::graphCurve);
     action(menuBar(), "aclear", QStringLiteral("&Clear"), &EditorWindow::clearCurve);
     action(menuBar(), "tread", QStringLiteral("&Read Indicator"), &EditorWindow::readIndicator);
@@ -467,7 +473,48 @@ void EditorWindow::graphCurve()
 {
     if (!checkCurve()) return;
     if (!m_graph) m_graph = new GraphWindow(this);
-    m_graph->showCurve(graphPoints(m_grid->table(), m_pointCount));
+    const QList<QPointF> points = graphPoints(m_grid->table(), m_pointCount);
+    m_graph->showCurve(points, samePoints(points, m_sourceFit.points) ? m_sourceFit.truth
+                                                                      : QVector<double>{});
+}
+
+// The dialogs are window-modal and answer through their signals, so that nothing waits in a
+// loop of its own.
+void EditorWindow::newFromShape()
+{
+    auto* dialog = new ShapeDialog(m_offsetMode, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this,
+            [this, dialog] { fillFromCurve(dialog->fit(), dialog->sourceText()); });
+    dialog->open();
+}
+
+void EditorWindow::importStrappingTable()
+{
+    FileDialog d;
+    d.title = QStringLiteral("Import Strapping Table");
+    d.filter = QStringLiteral("Strapping table (*.csv *.txt);;All files (*)");
+    const std::optional<QString> path = m_dialogs.openFileName(this, d);
+    if (!path) return;
+    const StrappingTable table = readStrappingTable(*path);
+    if (!table.ok()) {
+        m_dialogs.message(this, table.refusal);
+        return;
+    }
+    auto* dialog = new TableDialog(table, QFileInfo(*path).fileName(), m_offsetMode, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this,
+            [this, dialog] { fillFromCurve(dialog->fit(), dialog->sourceText()); });
+    dialog->open();
+}
+
+void EditorWindow::fillFromCurve(const CurveFit& fit, const QString& sourceText)
+{
+    CurveTable table;
+    fillPointRows(table, fit.points);
+    m_sourceFit = fit;
+    fillGrid(table, QStringLiteral("Fill"), sourceText,
+             SheetError{fit.largestError, fit.largestErrorStep / 100.0});
 }
 
 void EditorWindow::showEntry(QLineEdit* entry)

@@ -9,6 +9,7 @@
 
 #include "editor/calibrationsheet.h"
 #include "editor/curvecheck.h"
+#include "editor/curvefit.h"
 #include "editor/curvetable.h"
 #include "link/wire.h"
 #include "store/tankrecords.h"
@@ -57,6 +58,10 @@ public:
     // sheet of this curve.
     void fillGrid(const CurveTable& table, const QString& undoText, const QString& source = {},
                   std::optional<SheetError> largestError = {});
+    // The curve last made from a tank's shape or strapping table, with its true values, and
+    // where it came from; the graph draws its truth while the grid holds its points.
+    const CurveFit& sourceFit() const { return m_sourceFit; }
+    QString sourceText() const { return m_source; }
 
 public slots:
     void showTankCurve();
@@ -71,6 +76,8 @@ public slots:
     void exportCsv();
     void printSheet();
     void saveSheetPdf();
+    void newFromShape();
+    void importStrappingTable();
 
 signals:
     // The window has closed; the working file is gone.
@@ -96,6 +103,8 @@ private:
     void exchangeStarted();
     void exchangeEnded();
     void setCurve(const CurveTable& table);
+    // The grid's points replaced by the fit's.
+    void fillFromCurve(const CurveFit& fit, const QString& sourceText);
 
     // What an undo step puts back: the points, the point count, the current cell, the tank
     // number and label, and what the sheet says of the curve's origin.
@@ -157,6 +166,10 @@ private:
     GridState m_beforeKey; // the state the grid's key being applied started from
     QString m_source;      // where the grid's curve came from, for the sheet
     std::optional<SheetError> m_largestError;
+    // The curve last made from a tank's shape or strapping table, with its true values, and
+    // where it came from; the graph draws its truth while the grid holds its points.
+    const CurveFit& sourceFit() const { return m_sourceFit; }
+    QString sourceText() const { return m_source; }
 };
 
 } // namespace kaldor

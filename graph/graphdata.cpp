@@ -40,6 +40,59 @@ QList<QPointF> graphPoints(const CurveTable& table, int pointCount)
     return points;
 }
 
+QList<QPointF> truthLine(const QVector<double>& truth, int stride)
+{
+    QList<QPointF> line;
+    if (truth.size() != kLevelSteps) return line;
+    stride = std::max(stride, 1);
+    line.reserve(kLevelSteps / stride + 2);
+    for (int step = 0; step < kLevelSteps; step += stride)
+        line.append({step / 100.0, truth[step]});
+    if (kLastLevelStep % stride != 0) line.append({kLastLevelStep / 100.0, truth[kLastLevelStep]});
+    return line;
+}
+
+QList<QPointF> errorLine(const QList<QPointF>& points, const QVector<double>& truth, int stride)
+{
+    QList<QPointF> line;
+    if (points.isEmpty() || truth.size() != kLevelSteps) return line;
+    stride = std::max(stride, 1);
+    qsizetype next = 0; // the first point at or above the step's percentage
+    const auto errorAt = [&](int step) {
+        const double x = step / 100.0;
+        while (next < points.size() && points[next].x() < x - 1e-9)
+            ++next;
+        double meter;
+        if (next == 0)
+            meter = points.first().y();
+        else if (next == points.size())
+            meter = points.last().y();
+        else {
+            const QPointF& a = points[next - 1];
+            const QPointF& b = points[next];
+            meter = b.x() - a.x() < 1e-9
+                        ? b.y()
+                        : a.y() + (b.y() - a.y()) * (x - a.x()) / (b.x() - a.x());
+        }
+        line.append({x, meter - truth[step]});
+    };
+    for (int step = 0; step < kLevelSteps; step += stride)
+        errorAt(step);
+    if (kLastLevelStep % stride != 0) errorAt(kLastLevelStep);
+    return line;
+}
+
+bool samePoints(const QList<QPointF>& points, const LevelPoints& fitPoints)
+{
+    if (points.size() != fitPoints.size()) return false;
+    for (qsizetype i = 0; i < points.size(); ++i) {
+        if (qRound(points[i].x() * 100) != fitPoints[i].step ||
+            points[i].y() != fitPoints[i].value)
+            return false;
+    }
+    return true;
+}
+
 AxisScale axisScale(double lo, double hi)
 {
     if (hi < lo)

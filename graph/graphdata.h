@@ -2,6 +2,7 @@
 // What the graph window draws: one point per checked curve row, X the percentage of full
 // scale and Y the VALUE, and the scale of each axis, fitted to the points on its own.
 
+#include "editor/curvefit.h"
 #include "editor/curvetable.h"
 
 #include <QList>
@@ -13,6 +14,19 @@ namespace kaldor {
 // the Val rule, so "50.000" and " 50.00" both give 50 and an empty cell 0. pointCount is held
 // to 0 .. CurveTable::kRows.
 QList<QPointF> graphPoints(const CurveTable& table, int pointCount);
+
+// The true curve of a shape or a table (a value at each 0.01 % step) as a line over the
+// percentage: every stride-th step and the last one.
+QList<QPointF> truthLine(const QVector<double>& truth, int stride = 1);
+
+// The meter's straight lines through the points less the true value, at every stride-th step
+// and the last one: the error along the level in the points' units. Points must rise in
+// percentage, as the check leaves them; none or a wrong-sized truth gives nothing.
+QList<QPointF> errorLine(const QList<QPointF>& points, const QVector<double>& truth,
+                         int stride = 1);
+
+// Whether the graph's points are the fit's points (percentage to 0.01, whole value).
+bool samePoints(const QList<QPointF>& points, const LevelPoints& fitPoints);
 
 // One axis: the range it shows and the spacing of its ticks, which sit on whole multiples of
 // tickInterval.

@@ -7,6 +7,7 @@
 #include <QChartView>
 #include <QLabel>
 #include <QLineSeries>
+#include <QPen>
 #include <QScatterSeries>
 #include <QValueAxis>
 #include <QVBoxLayout>
@@ -19,6 +20,7 @@ namespace {
 
 constexpr QSize kSize(640, 480);
 constexpr qreal kMarkerSize = 8;
+constexpr qreal kTruthWidth = 3;
 
 void applyScale(QValueAxis* axis, const AxisScale& scale)
 {
@@ -39,29 +41,50 @@ GraphWindow::GraphWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     // The line carries the curve; the markers are a series of their own so that each point
     // reports its own hovering.
     m_line = new QLineSeries;
+    m_line->setObjectName(QStringLiteral("curveLine"));
     m_markers = new QScatterSeries;
     m_markers->setMarkerSize(kMarkerSize);
 
+    // The true curve goes in first, so that the points' line is drawn over it.
+    m_truth = new QLineSeries;
+    m_truth->setObjectName(QStringLiteral("trueCurve"));
+    m_error = new QLineSeries;
+    m_error->setObjectName(QStringLiteral("errorAlongLevel"));
+
     m_chart = new QChart;
+    m_chart->addSeries(m_truth);
     m_chart->addSeries(m_line);
     m_chart->addSeries(m_markers);
     m_chart->legend()->hide();
     m_markers->setColor(m_line->color()); // the theme colours series as they are added
     m_markers->setBorderColor(m_line->color());
+    m_chart->addSeries(m_error);
+    QPen truthPen(Qt::darkGray);
+    truthPen.setWidthF(kTruthWidth);
+    m_truth->setPen(truthPen);
+    m_error->setPen(QPen(Qt::red));
 
     m_percentAxis = new QValueAxis;
     m_percentAxis->setTitleText(QStringLiteral("PERCENTAGE OF FULL SCALE"));
     m_valueAxis = new QValueAxis;
     m_valueAxis->setTitleText(QStringLiteral("UNITS"));
-    for (QValueAxis* axis : {m_percentAxis, m_valueAxis})
+    m_errorAxis = new QValueAxis;
+    m_errorAxis->setTitleText(QStringLiteral("ERROR (UNITS)"));
+    m_errorAxis->setLabelsColor(Qt::red);
+    m_errorAxis->setGridLineVisible(false); // the value axis's grid is the chart's
+    for (QValueAxis* axis : {m_percentAxis, m_valueAxis, m_errorAxis})
         axis->setTickType(QValueAxis::TicksDynamic);
     m_chart->addAxis(m_percentAxis, Qt::AlignBottom);
     m_chart->addAxis(m_valueAxis, Qt::AlignLeft);
-    const QList<QXYSeries*> series = {m_line, m_markers};
+    m_chart->addAxis(m_errorAxis, Qt::AlignRight);
+    const QList<QXYSeries*> series = {m_truth, m_line, m_markers};
     for (QXYSeries* s : series) {
         s->attachAxis(m_percentAxis);
         s->attachAxis(m_valueAxis);
     }
+    m_error->attachAxis(m_percentAxis);
+    m_error->attachAxis(m_errorAxis);
+    m_errorAxis->setVisible(false);
 
     auto* view = new QChartView(m_chart, this);
     view->setObjectName(QStringLiteral("Graph1"));
@@ -77,14 +100,24 @@ GraphWindow::GraphWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     connect(m_markers, &QXYSeries::hovered, this, &GraphWindow::showHovered);
 }
 
-bool GraphWindow::showCurve(const QList<QPointF>& points)
+bool GraphWindow::showCurve(const QList<QPointF>& points, const QVector<double>& truth)
 {
     if (points.isEmpty())
         return false;
     m_line->replace(points);
     m_markers->replace(points);
-    applyScale(m_percentAxis, percentAxisScale(points));
-    applyScale(m_valueAxis, valueAxisScale(points));
+    const QList<QPointF> truthPoints = truthLine(truth);
+    const QList<QPointF> error = errorLine(points, truth);
+    m_truth->replace(truthPoints);
+    m_error->replace(error);
+    applyScale(m_percentAxis, percentAxisScale(points + truthPoints));
+    applyScale(m_valueAxis, valueAxisScale(points + truthPoints));
+    m_errorAxis->setVisible(!error.isEmpty());
+    if (!error.isEmpty()) {
+        // The error's axis keeps 0 in view, so that the line reads against it.
+        const AxisScale errorScale = valueAxisScale(error + QList<QPointF>{{0, 0}});
+        applyScale(m_errorAxis, errorScale);
+    }
     m_hovered->clear();
     show();
     raise();

@@ -2,10 +2,13 @@
 // The graphit window, "Graph Data": one tank's curve as a line of VALUE over the percentage of
 // full scale, each point marked; hovering a marker shows its numbers. It has no behaviour of
 // its own: the editor and the viewer check their curve and fill it, each later fill replacing
-// the curve it shows. It is never modal.
+// the curve it shows. It is never modal. Given the true curve of the tank (from its shape or
+// its strapping table), it draws that under the points and the error of the meter's lines
+// along the level on an axis of its own at the right.
 
 #include <QList>
 #include <QPointF>
+#include <QVector>
 #include <QWidget>
 
 class QLabel;
@@ -24,8 +27,8 @@ public:
 
     // Draws these points (from graphPoints), scales both axes to them, and shows and raises
     // the window. Without points nothing changes and the window is not shown; returns whether
-    // it drew.
-    bool showCurve(const QList<QPointF>& points);
+    // it drew. truth: the true value at each 0.01 % step, or nothing.
+    bool showCurve(const QList<QPointF>& points, const QVector<double>& truth = {});
 
 private:
     void showHovered(const QPointF& point, bool entered);
@@ -33,8 +36,11 @@ private:
     QChart* m_chart = nullptr;
     QLineSeries* m_line = nullptr;
     QScatterSeries* m_markers = nullptr;
+    QLineSeries* m_truth = nullptr;
+    QLineSeries* m_error = nullptr;
     QValueAxis* m_percentAxis = nullptr;
     QValueAxis* m_valueAxis = nullptr;
+    QValueAxis* m_errorAxis = nullptr;
     QLabel* m_hovered = nullptr;
 };
 

@@ -16,6 +16,8 @@ constexpr int kLastPort = 4;
 // 25003 values of at most 5 characters each and their separators (well under 200 KiB); a tank
 // file is far smaller. Anything larger is refused before a byte of it is read.
 constexpr qint64 kMaxInputFileBytes = 4 * 1024 * 1024;
+// The most rows a strapping table may hold (and, at under 42 bytes a row, it fits the size above).
+constexpr int kMaxStrappingRows = 100000;
 
 constexpr bool isTankNumber(long long n) { return n >= kMinTankNumber && n <= kMaxTankNumber; }
 constexpr bool isPortNumber(long long n) { return n >= kFirstPort && n <= kLastPort; }

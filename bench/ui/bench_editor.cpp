@@ -5,12 +5,20 @@
 // targets; decides nothing. Runs on the offscreen platform unless QT_QPA_PLATFORM or DISPLAY is
 // set.
 //
-//   bench_editor [--runs N] [--screenshot FILE.png]
-// With --screenshot it instead grabs the editor showing the sample image's first tank into FILE.
+// Then the shape dialog: from a changed diameter to the preview's curve computed and drawn, with
+// 100 points and with the fewest points within 1 unit.
+//
+//   bench_editor [--runs N] [--screenshot FILE.png] [--shape-screenshot FILE.png]
+//                [--graph-screenshot FILE.png]
+// With --screenshot it instead grabs the editor showing the sample image's first tank into FILE;
+// with --shape-screenshot the shape dialog making the fewest points within 1 unit; with
+// --graph-screenshot the graph of those points over the tank's true curve, with their error.
 
 #include "construct/indicatorbuilder.h"
 #include "editor/curvegrid.h"
 #include "editor/editorwindow.h"
+#include "editor/shapedialog.h"
+#include "graph/graphwindow.h"
 #include "link/link.h"
 #include "store/indicatorfile.h"
 #include "store/workingfile.h"
@@ -18,11 +26,13 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QWindow>
 
@@ -39,6 +49,7 @@ namespace
 constexpr double kListTargetMs = 150;
 constexpr double kTankTargetMs = 30;
 constexpr double kKeyTargetMs = 5;
+constexpr double kShapeTargetMs = 50; // the curve model's own aim for a 100-point curve
 constexpr int kTanks = 164;
 constexpr int kSmallTank = 35;
 constexpr int kLargeTank = 100;
@@ -140,6 +151,33 @@ std::unique_ptr<Link> idleLink()
     return std::make_unique<Link>([](const PortSpec&) { return std::unique_ptr<SerialPort>(); });
 }
 
+int measureShapeDialog(int runs)
+{
+    ShapeDialog dialog(true, nullptr);
+    dialog.show();
+    auto* diameter = dialog.findChild<QDoubleSpinBox*>(QStringLiteral("diameter"));
+    for (const bool byError : {false, true}) {
+        if (byError) dialog.findChild<QRadioButton*>(QStringLiteral("byError"))->setChecked(true);
+        Stats drawn;
+        for (int run = 0; run < runs; ++run) {
+            diameter->setValue(2000 + run % 2); // the change waits for the pause
+            QElapsedTimer clock;
+            clock.start();
+            const bool made = dialog.fit().ok();
+            QApplication::processEvents(); // the chart redraws
+            drawn.add(ms(clock));
+            if (!made) {
+                std::fprintf(stderr, "bench_editor: the shape dialog made no curve\n");
+                return 1;
+            }
+        }
+        report(byError ? "shape dialog: diameter to preview, within 1 unit"
+                       : "shape dialog: diameter to preview, 100 points",
+               drawn, kShapeTargetMs);
+    }
+    return 0;
+}
+
 int measure(int runs)
 {
     if (!writeFullImage()) return 1;
@@ -201,7 +239,7 @@ int measure(int runs)
     report("editor opened to 164 tanks listed and painted", listFilled, kListTargetMs);
     report("double-click action to 100-point tank painted", tankShown, kTankTargetMs);
     report("key event on Grid1 to the cell repainted", keyRepainted, kKeyTargetMs);
-    return 0;
+    return measureShapeDialog(runs);
 }
 
 int screenshot(const QString& file)
@@ -219,6 +257,29 @@ int screenshot(const QString& file)
     return editor.grab().save(file) ? 0 : 1;
 }
 
+int shapeScreenshot(const QString& dialogFile, const QString& graphFile)
+{
+    ShapeDialog dialog(true, nullptr);
+    dialog.findChild<QRadioButton*>(QStringLiteral("byError"))->setChecked(true);
+    const CurveFit fit = dialog.fit();
+    if (!dialogFile.isEmpty()) {
+        dialog.show();
+        dialog.resize(dialog.sizeHint());
+        QApplication::processEvents();
+        if (!dialog.grab().save(dialogFile)) return 1;
+    }
+    if (!graphFile.isEmpty()) {
+        QList<QPointF> points;
+        for (const LevelPoint& p : fit.points)
+            points.append({p.percent(), double(p.value)});
+        GraphWindow graph;
+        graph.showCurve(points, fit.truth);
+        QApplication::processEvents();
+        if (!graph.grab().save(graphFile)) return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -228,19 +289,27 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     int runs = 21;
     QString shot;
+    QString shapeShot;
+    QString graphShot;
     const QStringList args = QApplication::arguments();
     for (qsizetype i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--runs") && i + 1 < args.size())
             runs = std::max(1, args[++i].toInt());
         else if (args[i] == QLatin1String("--screenshot") && i + 1 < args.size())
             shot = QFileInfo(args[++i]).absoluteFilePath();
+        else if (args[i] == QLatin1String("--shape-screenshot") && i + 1 < args.size())
+            shapeShot = QFileInfo(args[++i]).absoluteFilePath();
+        else if (args[i] == QLatin1String("--graph-screenshot") && i + 1 < args.size())
+            graphShot = QFileInfo(args[++i]).absoluteFilePath();
         else {
-            std::fprintf(stderr, "usage: bench_editor [--runs N] [--screenshot FILE.png]\n");
+            std::fprintf(stderr, "usage: bench_editor [--runs N] [--screenshot FILE.png] "
+                                 "[--shape-screenshot FILE.png] [--graph-screenshot FILE.png]\n");
             return 2;
         }
     }
     // The working file lives in the current directory: a scratch one.
     QTemporaryDir directory;
     if (!directory.isValid() || !QDir::setCurrent(directory.path())) return 1;
+    if (!shapeShot.isEmpty() || !graphShot.isEmpty()) return shapeScreenshot(shapeShot, graphShot);
     return shot.isEmpty() ? measure(runs) : screenshot(shot);
 }

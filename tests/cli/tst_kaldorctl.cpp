@@ -1,6 +1,7 @@
 // kaldorctl on files: what it prints, where, and its exit status, run as a separate process.
 
 #include "ctlrun.h"
+#include "editor/tankfile.h"
 #include "store/indicatorfile.h"
 #include "tests/support/pdftext.h"
 
@@ -99,6 +100,10 @@ private slots:
         row("sheet without its PDF", "sheet @tanks/water.tnk", 2, "name the PDF file to write");
         row("sheet of a missing tank", "sheet @three-tanks.idr --tank 9 o.pdf", 1,
             "Tank 9 is not in");
+        row("curve: a sphere has no length", "curve --shape sphere --diameter 3 --length 3 --tank 4 b.tnk", 2,
+            "--length is not a dimension of a sphere");
+        row("import: a bad row by its line", "import a.idr.tnk --tank 9 b.tnk", 1,
+            "a.idr.tnk: line 2: a row is a level and a volume, two numbers, not '1000'");
     }
 
     void refusals()
@@ -236,6 +241,34 @@ private slots:
                          qPrintable(words + QStringLiteral("\nnot in order in\n") + text[p]));
             }
         }
+    }
+
+    // A curve from a shape: the points printed are the points written. A table in the form the
+    // export writes comes back as the same points.
+    void curveAndImport()
+    {
+        QTemporaryDir dir;
+        const Run shaped = kaldorctl(QStringLiteral("curve --shape horizontal-cylinder --diameter 2000 --length 6000 "
+                                                    "--heads ellipsoidal --volume-unit m3 --scale 100 --max-error 1 "
+                                                    "--tank 4 d.tnk"),
+                                     dir.path());
+        QCOMPARE(shaped.status, 0);
+        QStringList lines = shaped.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.takeLast(), QStringLiteral("File d.tnk saved."));
+        const QString summary = lines.takeLast();
+        QVERIFY2(summary.startsWith(QString::number(lines.size()) + QStringLiteral(" points; largest error 0.")),
+                 qPrintable(summary));
+        const TankFileFields written = readTankFile(dir.filePath(QStringLiteral("d.tnk")), true);
+        QCOMPARE(written.points.size(), lines.size());
+        for (int i = 0; i < lines.size(); ++i) {
+            QCOMPARE(written.points.at(i).percentText.toDouble(), lines.at(i).section(u'\t', 0, 0).toDouble());
+            QCOMPARE(written.points.at(i).valueText, lines.at(i).section(u'\t', 1));
+        }
+
+        writeFile(dir.filePath(QStringLiteral("e.csv")), "percent,value\n0,3\n0.05,4\n12.34,567\n99.99,2094\n");
+        QCOMPARE(kaldorctl(QStringLiteral("--no-offset import e.csv --tank 9 e.tnk"), dir.path()).status, 0);
+        QCOMPARE(readFile(dir.filePath(QStringLiteral("e.tnk"))),
+                 QByteArray("9\r\n 2094 \r\n 4 \r\n3,  0,4,  .05,567,  12.34,2094,  99.99,"));
     }
 
     // diff over files: one line per tank that differs, bytes outside the records by address,

@@ -67,7 +67,7 @@ QLineSeries* seriesOf(GraphWindow* graph)
 {
     return graph->findChild<QChartView*>(QStringLiteral("Graph1"))
         ->chart()
-        ->findChild<QLineSeries*>();
+        ->findChild<QLineSeries*>(QStringLiteral("curveLine"));
 }
 
 // The shared rig with the editor's controls at hand.

@@ -123,7 +123,7 @@ void TestIndicatorFiles::road()
     QVERIFY(graph && graph->isVisible() && editor->isEnabled());
     const QList<QPointF> drawn = graph->findChild<QChartView*>(QStringLiteral("Graph1"))
                                      ->chart()
-                                     ->findChild<QLineSeries*>()
+                                     ->findChild<QLineSeries*>(QStringLiteral("curveLine"))
                                      ->points();
     QCOMPARE(drawn.size(), points);
     QCOMPARE(drawn.constLast(), QPointF(99.99, 9999));

@@ -1,0 +1,298 @@
+#include "cli/curvecommands.h"
+
+#include "cli/filecommands.h"
+#include "editor/curvefit.h"
+#include "store/fileextensions.h"
+#include "store/limits.h"
+
+#include <QHash>
+#include <QSet>
+
+namespace kaldor::cli
+{
+
+namespace
+{
+
+const QString kCurve = QStringLiteral("curve");
+const QString kImport = QStringLiteral("import");
+
+// The command's options as given: "--name value" or "--name=value", each at most once, and the
+// words that are not options.
+struct Parsed {
+    QHash<QString, QString> values;
+    QStringList words;
+    QString error;
+};
+
+Parsed parse(const QStringList& args, const QSet<QString>& known)
+{
+    Parsed p;
+    for (int i = 0; i < args.size() && p.error.isEmpty(); ++i) {
+        const QString& a = args[i];
+        if (!a.startsWith(QLatin1String("--"))) {
+            p.words.append(a);
+            continue;
+        }
+        const qsizetype eq = a.indexOf(u'=');
+        const QString name = eq < 0 ? a : a.left(eq);
+        if (!known.contains(name)) {
+            p.error = QStringLiteral("unknown option %1").arg(name);
+        } else if (p.values.contains(name)) {
+            p.error = QStringLiteral("%1 given twice").arg(name);
+        } else if (eq >= 0) {
+            p.values.insert(name, a.mid(eq + 1));
+        } else if (i + 1 < args.size()) {
+            p.values.insert(name, args[++i]);
+        } else {
+            p.error = QStringLiteral("%1 needs a value").arg(name);
+        }
+    }
+    return p;
+}
+
+struct Options {
+    const Parsed& parsed;
+    QString error;
+
+    bool has(const QString& name) const { return parsed.values.contains(name); }
+    std::optional<double> number(const QString& name)
+    {
+        if (!has(name)) return std::nullopt;
+        bool ok = false;
+        const double v = parsed.values.value(name).toDouble(&ok);
+        if ((!ok || !std::isfinite(v)) && error.isEmpty())
+            error =
+                QStringLiteral("%1 takes a number, not '%2'").arg(name, parsed.values.value(name));
+        return ok ? std::optional<double>(v) : std::nullopt;
+    }
+    template <typename E>
+    std::optional<E> choice(const QString& name, std::optional<E> (*read)(const QString&),
+                            const QStringList& names)
+    {
+        if (!has(name)) return std::nullopt;
+        const auto v = read(parsed.values.value(name));
+        if (!v && error.isEmpty())
+            error = QStringLiteral("%1 takes %2, not '%3'")
+                        .arg(name, names.join(u'|'), parsed.values.value(name));
+        return v;
+    }
+};
+
+// --points N or --max-error E (100 points when neither).
+std::optional<PointRequest> pointRequest(Options& o)
+{
+    if (o.has(QStringLiteral("--points")) && o.has(QStringLiteral("--max-error"))) {
+        o.error = QStringLiteral("give --points or --max-error, not both");
+        return std::nullopt;
+    }
+    if (const auto e = o.number(QStringLiteral("--max-error"))) return PointRequest::maxError(*e);
+    if (!o.has(QStringLiteral("--points"))) return PointRequest::points(kDefaultCurvePoints);
+    bool ok = false;
+    const int n = o.parsed.values.value(QStringLiteral("--points")).toInt(&ok);
+    if (!ok || n < 2 || n > CurveTable::kRows) {
+        o.error =
+            QStringLiteral("--points takes a whole number from 2 to %1").arg(CurveTable::kRows);
+        return std::nullopt;
+    }
+    return PointRequest::points(n);
+}
+
+int usage(const QString& command, const QString& text, QTextStream& err)
+{
+    err << "kaldorctl " << command << ": " << text << '\n';
+    return kExitUsage;
+}
+
+// The tank number and the output file, checked before any work.
+QString outputError(const Parsed& p, int words)
+{
+    if (p.words.size() != words)
+        return words == 1 ? QStringLiteral("name one output file OUT.tnk")
+                          : QStringLiteral("name the table and one output file OUT.tnk");
+    if (!hasTankExtension(p.words.last()))
+        return QStringLiteral("the output must be a tank file (.tnk)");
+    const QString tank = p.values.value(QStringLiteral("--tank"));
+    bool ok = false;
+    if (!limits::isTankNumber(tank.toInt(&ok)) || !ok)
+        return QStringLiteral("--tank takes a tank number %1 to %2")
+            .arg(limits::kMinTankNumber)
+            .arg(limits::kMaxTankNumber);
+    return {};
+}
+
+// Prints the points and the error, then writes the tank file.
+int finish(const CurveFit& fit, const Parsed& p, const GlobalOptions& options, QTextStream& out,
+           QTextStream& err)
+{
+    if (!fit.ok()) {
+        err << fit.refusal << '\n';
+        return kExitRefused;
+    }
+    for (const LevelPoint& point : fit.points)
+        out << QString::number(point.percent(), 'f', 2) << '\t' << point.value << '\n';
+    out << fit.points.size() << " points; largest error "
+        << QString::number(fit.largestError, 'f', 3) << " ("
+        << QString::number(fit.largestErrorPercent, 'f', 3) << " % of "
+        << QString::number(fit.fullValue, 'f', 0) << ") at "
+        << QString::number(fit.largestErrorStep / 100.0, 'f', 2) << " %\n";
+    const TankFileSave saved = saveCurveTankFile(
+        p.words.last(), p.values.value(QStringLiteral("--tank")), fit.points, options.offsetMode);
+    printMessages(saved.messages, out, err);
+    return saved.ok ? kExitOk : kExitRefused;
+}
+
+int curve(const QStringList& args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
+{
+    const Parsed p =
+        parse(args, {"--shape", "--diameter", "--length", "--height", "--width", "--heads",
+                     "--bottom", "--head-depth", "--bottom-depth", "--crown-radius",
+                     "--knuckle-radius", "--unit", "--volume-unit", "--scale", "--level-zero",
+                     "--level-span", "--points", "--max-error", "--tank"});
+    if (!p.error.isEmpty()) return usage(kCurve, p.error, err);
+    Options o{p, {}};
+    const auto kind =
+        o.choice<TankKind>(QStringLiteral("--shape"), tankKindFromName, tankKindNames());
+    if (!o.error.isEmpty() || !kind)
+        return usage(kCurve,
+                     o.error.isEmpty()
+                         ? QStringLiteral("--shape is needed: ") + tankKindNames().join(u'|')
+                         : o.error,
+                     err);
+    // The dimensions each shape takes: needed, then optional.
+    QStringList needed;
+    QStringList optional;
+    switch (*kind) {
+    case TankKind::VerticalCylinder:
+        needed = {"--diameter", "--height"};
+        optional = {"--bottom", "--bottom-depth", "--crown-radius", "--knuckle-radius"};
+        break;
+    case TankKind::HorizontalCylinder:
+        needed = {"--diameter", "--length"};
+        optional = {"--heads", "--head-depth", "--crown-radius", "--knuckle-radius"};
+        break;
+    case TankKind::Sphere:
+        needed = {"--diameter"};
+        break;
+    case TankKind::Box:
+        needed = {"--length", "--width", "--height"};
+        break;
+    }
+    const QStringList dimensions{
+        "--diameter", "--length",     "--height",       "--width",        "--heads",
+        "--bottom",   "--head-depth", "--bottom-depth", "--crown-radius", "--knuckle-radius"};
+    for (const QString& name : dimensions) {
+        if (o.has(name) && !needed.contains(name) && !optional.contains(name))
+            return usage(
+                kCurve,
+                QStringLiteral("%1 is not a dimension of a %2").arg(name, tankKindName(*kind)),
+                err);
+    }
+    for (const QString& name : needed)
+        if (!o.has(name))
+            return usage(kCurve,
+                         QStringLiteral("a %1 needs %2")
+                             .arg(tankKindName(*kind), needed.join(QStringLiteral(", "))),
+                         err);
+
+    TankShape shape;
+    shape.kind = *kind;
+    shape.unit =
+        o.choice<LengthUnit>(QStringLiteral("--unit"), lengthUnitFromName, lengthUnitNames())
+            .value_or(LengthUnit::Millimetre);
+    shape.diameter = o.number(QStringLiteral("--diameter")).value_or(0);
+    shape.length = o.number(QStringLiteral("--length")).value_or(0);
+    shape.height = o.number(QStringLiteral("--height")).value_or(0);
+    shape.width = o.number(QStringLiteral("--width")).value_or(0);
+    const QString endOption = *kind == TankKind::VerticalCylinder ? QStringLiteral("--bottom")
+                                                                  : QStringLiteral("--heads");
+    shape.end =
+        o.choice<TankEnd>(endOption, tankEndFromName, tankEndNames()).value_or(TankEnd::Flat);
+    shape.endDepth = o.number(endOption + QStringLiteral("-depth"));
+    shape.crownRadius = o.number(QStringLiteral("--crown-radius"));
+    shape.knuckleRadius = o.number(QStringLiteral("--knuckle-radius"));
+    const VolumeUnit volumeUnit =
+        o.choice<VolumeUnit>(QStringLiteral("--volume-unit"), volumeUnitFromName, volumeUnitNames())
+            .value_or(VolumeUnit::Litre);
+    const double scale = o.number(QStringLiteral("--scale")).value_or(1);
+    const LevelRange range{o.number(QStringLiteral("--level-zero")),
+                           o.number(QStringLiteral("--level-span"))};
+    const auto request = pointRequest(o);
+    if (o.error.isEmpty()) o.error = outputError(p, 1);
+    if (!o.error.isEmpty()) return usage(kCurve, o.error, err);
+    return finish(curveFromShape(shape, range, volumeUnit, scale, *request, options.offsetMode), p,
+                  options, out, err);
+}
+
+int import(const QStringList& args, const GlobalOptions& options, QTextStream& out,
+           QTextStream& err)
+{
+    const Parsed p = parse(args, {"--unit", "--level-zero", "--level-span", "--scale", "--points",
+                                  "--max-error", "--tank"});
+    if (!p.error.isEmpty()) return usage(kImport, p.error, err);
+    Options o{p, {}};
+    const QString unit = p.values.value(QStringLiteral("--unit"), QStringLiteral("percent"));
+    const bool percent = unit == QLatin1String("percent");
+    if (!percent && !lengthUnitFromName(unit))
+        return usage(kImport,
+                     QStringLiteral("--unit takes percent|%1, not '%2'")
+                         .arg(lengthUnitNames().join(u'|'), unit),
+                     err);
+    if (percent && (o.has(QStringLiteral("--level-zero")) || o.has(QStringLiteral("--level-span"))))
+        return usage(kImport,
+                     QStringLiteral("--level-zero and --level-span go with a length --unit"), err);
+    const double scale = o.number(QStringLiteral("--scale")).value_or(1);
+    const LevelRange range{o.number(QStringLiteral("--level-zero")),
+                           o.number(QStringLiteral("--level-span"))};
+    const auto request = pointRequest(o);
+    if (o.error.isEmpty()) o.error = outputError(p, 2);
+    if (!o.error.isEmpty()) return usage(kImport, o.error, err);
+    const StrappingTable table = readStrappingTable(p.words.first());
+    return finish(curveFromTable(table, percent, range, scale, *request, options.offsetMode), p,
+                  options, out, err);
+}
+
+} // namespace
+
+bool isCurveCommand(const QString& command)
+{
+    return command == kCurve || command == kImport;
+}
+
+int runCurveCommand(const QString& command, const QStringList& args, const GlobalOptions& options,
+                    QTextStream& out, QTextStream& err)
+{
+    return command == kCurve ? curve(args, options, out, err) : import(args, options, out, err);
+}
+
+QString curveCommandsHelp()
+{
+    return QStringLiteral(
+        "  curve --shape SHAPE DIMENSIONS [--unit U] [--volume-unit V] [--scale S]\n"
+        "        [--level-zero H0] [--level-span SPAN] [--points N | --max-error E] --tank T "
+        "OUT.tnk\n"
+        "                            a tank file whose curve follows the tank's shape; prints the\n"
+        "                            points and the largest error with its level. SHAPE and "
+        "DIMENSIONS:\n"
+        "                              vertical-cylinder --diameter --height [--bottom END] "
+        "[--bottom-depth]\n"
+        "                              horizontal-cylinder --diameter --length [--heads END] "
+        "[--head-depth]\n"
+        "                              sphere --diameter;  box --length --width --height\n"
+        "                            END flat|cone|ellipsoidal|hemispherical|torispherical "
+        "(torispherical\n"
+        "                            also takes --crown-radius, --knuckle-radius); U mm "
+        "(default)|cm|m|in|ft;\n"
+        "                            V l (default)|m3|gal|bbl; 100 points unless asked\n"
+        "  import TABLE.csv [--unit percent|mm|cm|m|in|ft] [--level-zero H0] [--level-span SPAN]\n"
+        "        [--scale S] [--points N | --max-error E] --tank T OUT.tnk\n"
+        "                            a tank file from a strapping table (level, volume rows)\n"
+        "\n"
+        "Examples:\n"
+        "  kaldorctl curve --shape horizontal-cylinder --diameter 2000 --length 6000 --heads "
+        "ellipsoidal\n"
+        "        --volume-unit m3 --scale 100 --max-error 1 --tank 4 diesel.tnk\n"
+        "  kaldorctl import strapping.csv --unit mm --scale 0.1 --tank 4 diesel.tnk\n");
+}
+
+} // namespace kaldor::cli

@@ -1,0 +1,105 @@
+#pragma once
+// A tank's curve from its shape or its strapping table. The true value is known at every
+// 0.01 % step of the level (0.00 to 99.99 %, kLevelSteps of them); the meter draws straight
+// lines between the points it is given. The points chosen here lie on those steps, start at 0 and
+// end at 99.99 %, carry the true value rounded to a whole number (so values never fall), and are
+// placed so that the largest difference between the meter's line and the true value, over every
+// step, is as small as the points allow.
+//
+// A window or the headless tool calls curveFromShape or curveFromTable with what the user chose
+// and gets back either a refusal in words or the points, the error and the true curve, then
+// fills its grid with fillPointRows or writes a tank file with saveCurveTankFile.
+
+#include "editor/curvetable.h"
+#include "editor/strapping.h"
+#include "editor/tankfile.h"
+#include "editor/tankshape.h"
+
+#include <QVector>
+#include <optional>
+
+namespace kaldor
+{
+
+inline constexpr int kLevelSteps = 10000;   // 0.00 % .. 99.99 %
+inline constexpr int kLastLevelStep = 9999; // 99.99 %
+inline constexpr int kDefaultCurvePoints = 100;
+
+// The level range the percentage covers: p stands for zero + p / 99.99 x span, both in the
+// shape's (or the table's) length unit. Unset: zero 0 and the span the tank's full height (for a
+// table, its highest level less the zero).
+struct LevelRange {
+    std::optional<double> zero;
+    std::optional<double> span;
+};
+
+// Exactly count points (2 .. 100), or the fewest points whose error is within tolerance.
+struct PointRequest {
+    std::optional<int> count;        // set: exactly this many
+    std::optional<double> tolerance; // set (and count unset): the largest error allowed
+    static PointRequest points(int n) { return {n, std::nullopt}; }
+    static PointRequest maxError(double e) { return {std::nullopt, e}; }
+};
+
+struct LevelPoint {
+    int step = 0;  // level step 0 .. 9999; the percentage is step / 100
+    int value = 0; // whole display units
+    double percent() const { return step / 100.0; }
+    friend bool operator==(const LevelPoint&, const LevelPoint&) = default;
+};
+using LevelPoints = QVector<LevelPoint>;
+
+struct CurveFit {
+    QString refusal; // why no curve was made, in words; empty when it was
+    bool ok() const { return refusal.isEmpty(); }
+    QVector<double> truth; // the true value at each level step in display units, unrounded;
+                           // set whenever the shape or table could be computed (for a preview)
+    LevelPoints points;
+    double largestError = 0;        // display units
+    double largestErrorPercent = 0; // of the full value
+    int largestErrorStep = 0;       // where it occurs: step / 100 is the level in %
+    double fullValue = 0;           // the true value at 99.99 %
+};
+
+// The true values, in display units: the shape's volume in volumeUnit times scale at each step
+// of the level range. Refuses (in words) an unsound shape or range.
+struct TrueCurve {
+    QVector<double> values;
+    QString refusal;
+};
+TrueCurve trueCurveFromShape(const TankShape& shape, const LevelRange& range, VolumeUnit volumeUnit,
+                             double scale);
+// levelsInPercent: the table's levels are percentages (the range is then ignored); else they are
+// in one length unit, as the range is. Truth between rows is the table's linear interpolation;
+// the table must cover the whole range and its volume must not fall as the level rises.
+TrueCurve trueCurveFromTable(const StrappingTable& table, bool levelsInPercent,
+                             const LevelRange& range, double scale);
+
+// Everything a window or the tool needs in one call. offsetCapable decides whether a negative
+// value fits the grid (a minus and three digits); every value must fit the grid's four
+// characters, else the refusal names the largest value and a scale that fits.
+CurveFit curveFromShape(const TankShape& shape, const LevelRange& range, VolumeUnit volumeUnit,
+                        double scale, const PointRequest& request, bool offsetCapable = true);
+// A table with no more rows than the points asked (and its rows on distinct steps) keeps every row.
+CurveFit curveFromTable(const StrappingTable& table, bool levelsInPercent, const LevelRange& range,
+                        double scale, const PointRequest& request, bool offsetCapable = true);
+
+// The steps of the selection on a true curve: points as above, largest error and where it lies.
+// keepSteps, when given, are the points to keep as they are. scale is only used to name a scale
+// that fits when a value does not.
+CurveFit fitCurve(const QVector<double>& truth, const PointRequest& request, double scale = 1,
+                  bool offsetCapable = true, const QVector<int>& keepSteps = {});
+
+// n points (2 .. 100) at evenly spaced steps, for comparison.
+LevelPoints evenlySpacedPoints(const QVector<double>& truth, int n);
+// The largest difference between the straight lines through the points and the truth, over
+// every step; *where gets its step.
+double largestError(const LevelPoints& points, const QVector<double>& truth, int* where = nullptr);
+
+// The grid's texts for the points: rows 1 .. n, the rest emptied.
+void fillPointRows(CurveTable& table, const LevelPoints& points);
+// Writes the points as the editor's tank file in the given layout, through the editor's writer.
+TankFileSave saveCurveTankFile(const QString& path, const QString& tankNumberText,
+                               const LevelPoints& points, bool offsetMode);
+
+} // namespace kaldor

@@ -1,0 +1,95 @@
+#include "editor/curvepreview.h"
+
+#include "editor/curvesource.h"
+#include "graph/graphdata.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QLabel>
+#include <QLineSeries>
+#include <QScatterSeries>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+namespace kaldor
+{
+
+namespace
+{
+
+// Every fifth step is plenty for a line a few hundred pixels wide, and keeps a redraw cheap.
+constexpr int kPreviewStride = 5;
+constexpr qreal kMarkerSize = 6;
+constexpr QSize kChartSize(360, 240);
+
+void applyScale(QValueAxis* axis, const AxisScale& scale)
+{
+    axis->setRange(scale.min, scale.max);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(scale.tickInterval);
+    axis->setLabelFormat(QStringLiteral("%.%1f").arg(scale.decimals));
+}
+
+} // namespace
+
+CurvePreview::CurvePreview(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("curvePreview"));
+    m_truth = new QLineSeries;
+    m_truth->setObjectName(QStringLiteral("previewTruth"));
+    m_points = new QScatterSeries;
+    m_points->setObjectName(QStringLiteral("previewPoints"));
+    m_points->setMarkerSize(kMarkerSize);
+
+    m_chart = new QChart;
+    m_chart->addSeries(m_truth);
+    m_chart->addSeries(m_points);
+    m_chart->legend()->hide();
+    m_chart->setMargins(QMargins(2, 2, 2, 2));
+    m_percentAxis = new QValueAxis;
+    m_percentAxis->setTitleText(QStringLiteral("%"));
+    m_valueAxis = new QValueAxis;
+    for (QValueAxis* axis : {m_percentAxis, m_valueAxis})
+        axis->setTickType(QValueAxis::TicksDynamic);
+    m_chart->addAxis(m_percentAxis, Qt::AlignBottom);
+    m_chart->addAxis(m_valueAxis, Qt::AlignLeft);
+    for (QXYSeries* s : std::initializer_list<QXYSeries*>{m_truth, m_points}) {
+        s->attachAxis(m_percentAxis);
+        s->attachAxis(m_valueAxis);
+    }
+
+    auto* view = new QChartView(m_chart, this);
+    view->setRenderHint(QPainter::Antialiasing);
+    view->setMinimumSize(kChartSize);
+    m_summary = new QLabel(this);
+    m_summary->setObjectName(QStringLiteral("fitSummary"));
+    m_summary->setWordWrap(true);
+    m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view, 1);
+    layout->addWidget(m_summary);
+}
+
+void CurvePreview::showFit(const CurveFit& fit)
+{
+    const QList<QPointF> truth = truthLine(fit.truth, kPreviewStride);
+    QList<QPointF> points;
+    points.reserve(fit.points.size());
+    for (const LevelPoint& p : fit.points)
+        points.append({p.percent(), double(p.value)});
+    m_truth->replace(truth);
+    m_points->replace(points);
+    const QList<QPointF> all = truth + points;
+    applyScale(m_percentAxis, percentAxisScale(all));
+    applyScale(m_valueAxis, valueAxisScale(all));
+    m_summary->setText(curveFitSummary(fit));
+}
+
+QString CurvePreview::summary() const
+{
+    return m_summary->text();
+}
+
+} // namespace kaldor

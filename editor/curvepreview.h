@@ -1,0 +1,38 @@
+#pragma once
+// The preview of a curve made from a tank's shape or strapping table, as the dialogs that make
+// one show it before it fills the grid: the true curve as a line, the chosen points on it, and
+// one line of text with the points used and the largest error, or why no curve was made.
+
+#include "editor/curvefit.h"
+
+#include <QWidget>
+
+class QChart;
+class QLabel;
+class QLineSeries;
+class QScatterSeries;
+class QValueAxis;
+
+namespace kaldor
+{
+
+class CurvePreview : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit CurvePreview(QWidget* parent = nullptr);
+
+    // Draws the fit's true curve (when it has one) and its points, and states its summary.
+    void showFit(const CurveFit& fit);
+    QString summary() const;
+
+private:
+    QChart* m_chart = nullptr;
+    QLineSeries* m_truth = nullptr;
+    QScatterSeries* m_points = nullptr;
+    QValueAxis* m_percentAxis = nullptr;
+    QValueAxis* m_valueAxis = nullptr;
+    QLabel* m_summary = nullptr;
+};
+
+} // namespace kaldor

@@ -1,0 +1,34 @@
+#pragma once
+// Strapping tables: a tank's (level, volume) rows as CSV. Fields are separated by commas,
+// semicolons or tabs (the first of tab, semicolon, comma that the first row holds); with a
+// semicolon or a tab a decimal comma is accepted. A first row that is not two numbers is a
+// header; blank lines are skipped; a byte-order mark is ignored; fields may be quoted. Rows come
+// in any order. A malformed row is refused with its line number in the file (the header, when
+// there is one, is line 1).
+
+#include <QByteArray>
+#include <QString>
+#include <QVector>
+
+namespace kaldor
+{
+
+struct StrappingRow {
+    double level = 0;
+    double volume = 0;
+    int line = 0; // its line in the file, from 1
+    friend bool operator==(const StrappingRow&, const StrappingRow&) = default;
+};
+
+struct StrappingTable {
+    QVector<StrappingRow> rows; // as the file gives them
+    QString refusal;            // "line 7: ..." ; with a path, the path first
+    int errorLine = 0;          // the malformed row's line, 0 when none
+    bool ok() const { return refusal.isEmpty(); }
+};
+
+StrappingTable parseStrappingTable(const QByteArray& data);
+// Reads the file through readInputFile (so a huge or special file is refused unread).
+StrappingTable readStrappingTable(const QString& path);
+
+} // namespace kaldor
