@@ -166,10 +166,7 @@ private:
     GridState m_beforeKey; // the state the grid's key being applied started from
     QString m_source;      // where the grid's curve came from, for the sheet
     std::optional<SheetError> m_largestError;
-    // The curve last made from a tank's shape or strapping table, with its true values, and
-    // where it came from; the graph draws its truth while the grid holds its points.
-    const CurveFit& sourceFit() const { return m_sourceFit; }
-    QString sourceText() const { return m_source; }
+    CurveFit m_sourceFit; // its truth is drawn by the graph while the grid holds its points
 };
 
 } // namespace kaldor

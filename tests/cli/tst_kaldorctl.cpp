@@ -267,7 +267,7 @@ private slots:
 
         writeFile(dir.filePath(QStringLiteral("e.csv")), "percent,value\n0,3\n0.05,4\n12.34,567\n99.99,2094\n");
         QCOMPARE(kaldorctl(QStringLiteral("--no-offset import e.csv --tank 9 e.tnk"), dir.path()).status, 0);
-        QCOMPARE(readFile(dir.filePath(QStringLiteral("e.tnk"))),
+        QCOMPARE(fileBytes(dir.filePath(QStringLiteral("e.tnk"))),
                  QByteArray("9\r\n 2094 \r\n 4 \r\n3,  0,4,  .05,567,  12.34,2094,  99.99,"));
     }
 
