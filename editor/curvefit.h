@@ -67,6 +67,8 @@ struct TrueCurve {
     QVector<double> values;
     QString refusal;
 };
+// The level in the shape's unit that a step stands for, from the lowest point of the tank.
+double levelAtStep(const TankShape& shape, const LevelRange& range, int step);
 TrueCurve trueCurveFromShape(const TankShape& shape, const LevelRange& range, VolumeUnit volumeUnit,
                              double scale);
 // levelsInPercent: the table's levels are percentages (the range is then ignored); else they are
@@ -95,6 +97,9 @@ LevelPoints evenlySpacedPoints(const QVector<double>& truth, int n);
 // The largest difference between the straight lines through the points and the truth, over
 // every step; *where gets its step.
 double largestError(const LevelPoints& points, const QVector<double>& truth, int* where = nullptr);
+// At each step, the meter's reading (the straight lines through the points) less the truth: the
+// error along the level, for a graph.
+QVector<double> readingErrors(const LevelPoints& points, const QVector<double>& truth);
 
 // The grid's texts for the points: rows 1 .. n, the rest emptied.
 void fillPointRows(CurveTable& table, const LevelPoints& points);
