@@ -86,9 +86,12 @@ CurveFit curveFromShape(const TankShape& shape, const LevelRange& range, VolumeU
 CurveFit curveFromTable(const StrappingTable& table, bool levelsInPercent, const LevelRange& range,
                         double scale, const PointRequest& request, bool offsetCapable = true);
 
-// The steps of the selection on a true curve: points as above, largest error and where it lies.
-// keepSteps, when given, are the points to keep as they are. scale is only used to name a scale
-// that fits when a value does not.
+// The selection on a true curve: points as above, largest error and where it lies. Exactly count
+// points: the least error that knots reaching as far as they can attain with at most count points
+// (bisection on the error), then knots added, each where it does not raise the largest error, to
+// make count. Within a tolerance: the fewest knots (a shortest path over the pairs of knots whose
+// line keeps the tolerance). keepSteps, when given, are the points to keep as they are. scale is
+// only used to name a scale that fits when a value does not.
 CurveFit fitCurve(const QVector<double>& truth, const PointRequest& request, double scale = 1,
                   bool offsetCapable = true, const QVector<int>& keepSteps = {});
 
