@@ -40,15 +40,20 @@ double roundScaleDown(double bound)
     return decade;
 }
 
+// A whole value as an integer, held within a range far beyond any cell's.
+long long asWhole(double v) { return static_cast<long long>(std::clamp(v, -1e15, 1e15)); }
+
 QString valueRefusal(const QVector<double>& truth, double scale, bool offsetCapable)
 {
+    if (!std::all_of(truth.begin(), truth.end(), [](double v) { return std::isfinite(v); }))
+        return QStringLiteral("The values are too large to work out; give a smaller scale.");
     const auto [lo, hi] = std::minmax_element(truth.begin(), truth.end());
     const double largest = wholeValue(*hi);
     const double smallest = wholeValue(*lo);
-    if (valueFitsCell((long long)largest, offsetCapable) &&
-        valueFitsCell((long long)smallest, offsetCapable))
+    if (valueFitsCell(asWhole(largest), offsetCapable) &&
+        valueFitsCell(asWhole(smallest), offsetCapable))
         return {};
-    if (!valueFitsCell((long long)largest, offsetCapable)) {
+    if (!valueFitsCell(asWhole(largest), offsetCapable)) {
         const double bound = scale * (kLargestCellValue + 0.5) / std::abs(*hi);
         return QStringLiteral(
                    "The largest value, %1, does not fit the grid's %2 characters (at most %3); "
