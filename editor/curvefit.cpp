@@ -40,15 +40,20 @@ double roundScaleDown(double bound)
     return decade;
 }
 
+// A whole value as an integer, held within a range far beyond any cell's.
+long long asWhole(double v) { return static_cast<long long>(std::clamp(v, -1e15, 1e15)); }
+
 QString valueRefusal(const QVector<double>& truth, double scale, bool offsetCapable)
 {
+    if (!std::all_of(truth.begin(), truth.end(), [](double v) { return std::isfinite(v); }))
+        return QStringLiteral("The values are too large to work out; give a smaller scale.");
     const auto [lo, hi] = std::minmax_element(truth.begin(), truth.end());
     const double largest = wholeValue(*hi);
     const double smallest = wholeValue(*lo);
-    if (valueFitsCell((long long)largest, offsetCapable) &&
-        valueFitsCell((long long)smallest, offsetCapable))
+    if (valueFitsCell(asWhole(largest), offsetCapable) &&
+        valueFitsCell(asWhole(smallest), offsetCapable))
         return {};
-    if (!valueFitsCell((long long)largest, offsetCapable)) {
+    if (!valueFitsCell(asWhole(largest), offsetCapable)) {
         const double bound = scale * (kLargestCellValue + 0.5) / std::abs(*hi);
         return QStringLiteral(
                    "The largest value, %1, does not fit the grid's %2 characters (at most %3); "
@@ -339,9 +344,7 @@ TrueCurve trueCurveFromShape(const TankShape& shape, const LevelRange& range, Vo
     if (out.refusal.isEmpty()) out.refusal = levelRangeRefusal(range);
     if (out.refusal.isEmpty()) out.refusal = scaleRefusal(scale);
     if (!out.refusal.isEmpty()) return out;
-    const double zero = range.zero.value_or(0);
-    const double span = range.span.value_or(tankHeight(shape) - zero);
-    if (!(span > 0)) {
+    if (!(levelAtStep(shape, range, kLastLevelStep) > levelAtStep(shape, range, 0))) {
         out.refusal = QStringLiteral("The level zero must lie below the top of the tank.");
         return out;
     }
@@ -349,8 +352,15 @@ TrueCurve trueCurveFromShape(const TankShape& shape, const LevelRange& range, Vo
     const double perUnit = scale / cubicMetresPer(volumeUnit);
     out.values.resize(kLevelSteps);
     for (int k = 0; k < kLevelSteps; ++k)
-        out.values[k] = volume.cubicMetresAt(zero + span * k / kLastLevelStep) * perUnit;
+        out.values[k] = volume.cubicMetresAt(levelAtStep(shape, range, k)) * perUnit;
     return out;
+}
+
+double levelAtStep(const TankShape& shape, const LevelRange& range, int step)
+{
+    const double zero = range.zero.value_or(0);
+    const double span = range.span.value_or(tankHeight(shape) - zero);
+    return zero + span * step / kLastLevelStep;
 }
 
 TrueCurve trueCurveFromTable(const StrappingTable& table, bool levelsInPercent,
@@ -477,21 +487,28 @@ LevelPoints evenlySpacedPoints(const QVector<double>& truth, int n)
     return out;
 }
 
-double largestError(const LevelPoints& points, const QVector<double>& truth, int* where)
+QVector<double> readingErrors(const LevelPoints& points, const QVector<double>& truth)
 {
-    double worst = 0;
-    int at = 0;
+    QVector<double> errors(truth.size(), 0.0);
     for (int p = 0; p + 1 < points.size(); ++p) {
         const LevelPoint& a = points[p];
         const LevelPoint& b = points[p + 1];
-        for (int k = a.step; k <= b.step && k < truth.size(); ++k) {
-            const double line =
-                a.value + double(b.value - a.value) * (k - a.step) / (b.step - a.step);
-            const double e = std::abs(line - truth[k]);
-            if (e > worst) {
-                worst = e;
-                at = k;
-            }
+        for (int k = std::max(a.step, 0); k <= b.step && k < truth.size(); ++k)
+            errors[k] =
+                a.value + double(b.value - a.value) * (k - a.step) / (b.step - a.step) - truth[k];
+    }
+    return errors;
+}
+
+double largestError(const LevelPoints& points, const QVector<double>& truth, int* where)
+{
+    const QVector<double> errors = readingErrors(points, truth);
+    double worst = 0;
+    int at = 0;
+    for (int k = 0; k < errors.size(); ++k) {
+        if (std::abs(errors[k]) > worst) {
+            worst = std::abs(errors[k]);
+            at = k;
         }
     }
     if (where) *where = at;

@@ -67,6 +67,8 @@ struct TrueCurve {
     QVector<double> values;
     QString refusal;
 };
+// The level in the shape's unit that a step stands for, from the lowest point of the tank.
+double levelAtStep(const TankShape& shape, const LevelRange& range, int step);
 TrueCurve trueCurveFromShape(const TankShape& shape, const LevelRange& range, VolumeUnit volumeUnit,
                              double scale);
 // levelsInPercent: the table's levels are percentages (the range is then ignored); else they are
@@ -84,9 +86,12 @@ CurveFit curveFromShape(const TankShape& shape, const LevelRange& range, VolumeU
 CurveFit curveFromTable(const StrappingTable& table, bool levelsInPercent, const LevelRange& range,
                         double scale, const PointRequest& request, bool offsetCapable = true);
 
-// The steps of the selection on a true curve: points as above, largest error and where it lies.
-// keepSteps, when given, are the points to keep as they are. scale is only used to name a scale
-// that fits when a value does not.
+// The selection on a true curve: points as above, largest error and where it lies. Exactly count
+// points: the least error that knots reaching as far as they can attain with at most count points
+// (bisection on the error), then knots added, each where it does not raise the largest error, to
+// make count. Within a tolerance: the fewest knots (a shortest path over the pairs of knots whose
+// line keeps the tolerance). keepSteps, when given, are the points to keep as they are. scale is
+// only used to name a scale that fits when a value does not.
 CurveFit fitCurve(const QVector<double>& truth, const PointRequest& request, double scale = 1,
                   bool offsetCapable = true, const QVector<int>& keepSteps = {});
 
@@ -95,6 +100,9 @@ LevelPoints evenlySpacedPoints(const QVector<double>& truth, int n);
 // The largest difference between the straight lines through the points and the truth, over
 // every step; *where gets its step.
 double largestError(const LevelPoints& points, const QVector<double>& truth, int* where = nullptr);
+// At each step, the meter's reading (the straight lines through the points) less the truth: the
+// error along the level, for a graph.
+QVector<double> readingErrors(const LevelPoints& points, const QVector<double>& truth);
 
 // The grid's texts for the points: rows 1 .. n, the rest emptied.
 void fillPointRows(CurveTable& table, const LevelPoints& points);
