@@ -93,7 +93,7 @@ int main(int argc, char** argv)
     if (!port.open().ok())
         return 1;
     ExchangeContext ctx{port, {}, {}, nullptr};
-    SafeWriteOptions options{dir.filePath(QStringLiteral("backups")), true, true, {}};
+    SafeWriteOptions options{dir.filePath(QStringLiteral("backups")), true, true, {}, {}};
 
     const auto t0 = std::chrono::steady_clock::now();
     const SafeWrite s = safeUpload(ctx, uploadSourceFromImage(sent, layout::kMaxLength), UploadVariant::MainWindow, options);
