@@ -60,7 +60,8 @@ inline PortStatus failing(PortError e)
 // a backup and verify, as in the program; otherwise they go on the wire alone. Backups go to a
 // folder of the rig's own, never the user's.
 struct UiRig {
-    explicit UiRig(IndicatorImage image, MeterTiming timing = {}, bool start = true, bool safeWrites = false)
+    explicit UiRig(IndicatorImage image, MeterTiming timing = {}, bool start = true,
+                   bool safeWrites = false)
         : meter(std::make_shared<SimulatedMeter>(image)), timing(timing)
     {
         link = std::make_unique<Link>(
