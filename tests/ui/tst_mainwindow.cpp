@@ -11,6 +11,7 @@
 #include "store/workingfile.h"
 #include "tests/link/linktesthelpers.h"
 #include "tests/support/uirig.h"
+#include "viewer/viewerwindow.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -443,7 +444,8 @@ void TestMainWindow::safeWrite_data()
 // Every window's write reads the meter into a backup first and reads it back afterwards; the
 // bar runs once through the three, the status names each. A backup that cannot be made stops
 // the write until the user says to go on without one; a meter that holds something else is
-// reported after the write's own message, never as verified.
+// reported after the write's own message, never as verified. The backup, sent again, restores
+// what the meter held.
 void TestMainWindow::safeWrite()
 {
     QFETCH(QString, window);
@@ -452,6 +454,7 @@ void TestMainWindow::safeWrite()
     QFETCH(int, answer);
     QFETCH(QString, message);
     QFETCH(QStringList, steps);
+    const QString verified = "Verified: the meter holds what was sent.";
 
     // The meter holds tanks 12, 3 and 7; the file sent only the first two.
     IndicatorImage file = sampleImage();
@@ -536,6 +539,19 @@ void TestMainWindow::safeWrite()
     QVERIFY(std::is_sorted(values.begin(), values.end()));
     if (written && !bar.isEmpty())
         QCOMPARE(values.value(values.size() - 1), 100);
+
+    // The backup sent from the viewer brings the old curves back.
+    if (backup.isEmpty())
+        return;
+    rig.meter->clearFaults();
+    rig.dialogs.clear();
+    QWidget* viewer = rig.window->showManagementWindow()->openFile(backups.filePath(backup[0]));
+    QVERIFY(viewer);
+    viewer->findChild<QAction*>("smeter")->trigger();
+    QVERIFY(rig.waitIdle());
+    QTRY_COMPARE(rig.dialogs.messages().size(), 1);
+    QVERIFY(rig.dialogs.messages()[0].endsWith(verified));
+    QCOMPARE(rig.meter->image().bytes(), sampleImage().bytes());
 }
 
 QTEST_MAIN(TestMainWindow)
