@@ -63,15 +63,16 @@ void ClearWindow::sendClearCommand()
     if (!m_yes->isEnabled())
         return; // a second click while the first is on its way sends nothing more
     const bool asked = writeSafely(
-        m_link, m_dialogs, this, [](ExchangeContext& ctx, const SafeWriteOptions& options) {
+        m_link, m_dialogs, this,
+        [](ExchangeContext& ctx, const SafeWriteOptions& options) {
             return safeClear(ctx, options);
         },
-        true, WriteView{m_progress}, [this](const SafeWrite&) {
+        true, WriteView{m_progress},
+        [this](const SafeWrite&) {
             QTimer::singleShot(0, this, &QWidget::close); // after its message
             return true;
         });
-    if (asked)
-        m_yes->setEnabled(false);
+    if (asked) m_yes->setEnabled(false);
 }
 
 } // namespace kaldor

@@ -164,8 +164,7 @@ SafeWrite runSafeWrite(ExchangeContext& ctx, const SafeWriteOptions& options, bo
     const bool readFirst = backup || (needBefore && options.verify);
     Phases phases(ctx, (readFirst ? 1 : 0) + 1 + (options.verify ? 1 : 0));
     const auto tell = [&options](SafeWriteStep step) {
-        if (options.step)
-            options.step(step);
+        if (options.step) options.step(step);
     };
 
     Download before;

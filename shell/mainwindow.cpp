@@ -207,10 +207,11 @@ void MainWindow::buildMenus()
             m_link.setWriteSafety(safety);
         });
     };
-    setting("abackup", QStringLiteral("&Back Up the Meter Before Each Write"), &WriteSafety::backup);
+    setting("abackup", QStringLiteral("&Back Up the Meter Before Each Write"),
+            &WriteSafety::backup);
     setting("averify", QStringLiteral("&Verify Each Write"), &WriteSafety::verify);
-    connect(action(clone, "abackups", QStringLiteral("&Open Backups Folder")), &QAction::triggered, this,
-            &MainWindow::openBackupsFolder);
+    connect(action(clone, "abackups", QStringLiteral("&Open Backups Folder")), &QAction::triggered,
+            this, &MainWindow::openBackupsFolder);
 
     connect(action(menuBar(), "gcomm", QStringLiteral("&Comm")), &QAction::triggered, this,
             &MainWindow::showPortWindow);
@@ -303,8 +304,8 @@ void MainWindow::downloadIndicatorFile()
 void MainWindow::uploadIndicatorFile()
 {
     // The bar shows each block sent, as it does for the read.
-    sendIndicatorFile(m_link, m_dialogs, this, workingFilePath(), UploadVariant::MainWindow, m_offsetMode,
-                      WriteView{m_progress});
+    sendIndicatorFile(m_link, m_dialogs, this, workingFilePath(), UploadVariant::MainWindow,
+                      m_offsetMode, WriteView{m_progress});
 }
 
 void MainWindow::openBackupsFolder()

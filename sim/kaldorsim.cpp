@@ -29,7 +29,8 @@ extern "C" void onSignal(int) { g_stop.store(true); }
 
 // The lines of standard input, read on a thread of their own and taken up by the serving
 // thread between two reads of the line.
-class ControlLines {
+class ControlLines
+{
 public:
     void start()
     {
@@ -57,8 +58,7 @@ public:
                 meter.addFault(*fault);
             std::puts(fault || line == QLatin1String("clear") ? "ok" : "error");
         }
-        if (!lines.empty())
-            std::fflush(stdout);
+        if (!lines.empty()) std::fflush(stdout);
     }
 
 private:
@@ -68,15 +68,21 @@ private:
 
 int usage()
 {
-    std::fputs("Usage: kaldor-sim [--image FILE] [--pace] [--latency MICROSECONDS] [--fault CMD:STEP:KIND]...\n"
-               "                  [--save FILE]\n"
-               "                  [--received FILE] [--control]\n"
-               "  CMD is AU, AD or CD; STEP the meter's reply counted from 1 (the reply to the command);\n"
-               "  KIND silent, nack, wrong, extra, stop (STEP = blocks served) or close; store (AD or CD:\n"
-               "  acknowledged, but data byte STEP is stored inverted); CL:1:ignore (a clear that does not\n"
-               "  clear). --received writes every byte the program sent, in hex, at the end. --control takes\n"
-               "  CMD:STEP:KIND or clear (all faults) on standard input while serving, answering ok or error.\n",
-               stderr);
+    std::fputs(
+        "Usage: kaldor-sim [--image FILE] [--pace] [--latency MICROSECONDS] [--fault "
+        "CMD:STEP:KIND]...\n"
+        "                  [--save FILE]\n"
+        "                  [--received FILE] [--control]\n"
+        "  CMD is AU, AD or CD; STEP the meter's reply counted from 1 (the reply to the command);\n"
+        "  KIND silent, nack, wrong, extra, stop (STEP = blocks served) or close; store (AD or "
+        "CD:\n"
+        "  acknowledged, but data byte STEP is stored inverted); CL:1:ignore (a clear that does "
+        "not\n"
+        "  clear). --received writes every byte the program sent, in hex, at the end. --control "
+        "takes\n"
+        "  CMD:STEP:KIND or clear (all faults) on standard input while serving, answering ok or "
+        "error.\n",
+        stderr);
     return kUsage;
 }
 } // namespace
@@ -139,9 +145,9 @@ int main(int argc, char** argv)
     std::fflush(stdout);
 
     ControlLines lines;
-    if (control)
-        lines.start();
-    pty.serve(g_stop, control ? std::function<void()>([&] { lines.apply(meter); }) : std::function<void()>());
+    if (control) lines.start();
+    pty.serve(g_stop, control ? std::function<void()>([&] { lines.apply(meter); })
+                              : std::function<void()>());
 
     if (!receivedPath.isEmpty() && !writeFileAtomically(receivedPath, meter.received().toHex()).ok) {
         std::fprintf(stderr, "kaldor-sim: %s cannot be written\n", qPrintable(receivedPath));

@@ -116,8 +116,7 @@ void PtyMeter::serve(const std::atomic_bool& stop, const std::function<void()>& 
 {
     char buffer[kReadChunk];
     while (!stop.load()) {
-        if (between)
-            between();
+        if (between) between();
         if (m_master < 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
             continue;

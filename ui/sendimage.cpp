@@ -13,7 +13,8 @@
 
 namespace kaldor {
 
-namespace {
+namespace
+{
 
 const QString kBarFormat = QStringLiteral("%p%");
 
@@ -47,23 +48,19 @@ struct WriteRun {
 
 void showStep(const WriteRun& run, SafeWriteStep step)
 {
-    if (run.bar)
-        run.bar->setFormat(stepText(step) + QStringLiteral("  ") + kBarFormat);
-    if (run.status)
-        run.status->setText(stepText(step));
+    if (run.bar) run.bar->setFormat(stepText(step) + QStringLiteral("  ") + kBarFormat);
+    if (run.status) run.status->setText(stepText(step));
 }
 
 void finish(const WriteRun& run, const SafeWrite& s, bool show)
 {
     const bool shows = !run.finished || run.finished(s);
-    if (!show || !shows || !run.window)
-        return;
+    if (!show || !shows || !run.window) return;
     // One box: the exchange's own message, then the backup and the verify.
     QStringList texts;
     for (const Message& m : s.messages)
         texts.append(m.text);
-    if (!texts.isEmpty())
-        run.dialogs.message(run.window, texts.join(QStringLiteral("\n\n")));
+    if (!texts.isEmpty()) run.dialogs.message(run.window, texts.join(QStringLiteral("\n\n")));
 }
 
 bool start(const std::shared_ptr<WriteRun>& run);
@@ -84,9 +81,10 @@ void ended(const std::shared_ptr<WriteRun>& run, const SafeWrite& s)
         return;
     }
     Question q;
-    q.text = QStringLiteral("No backup of the meter could be made: %1. Nothing has been written.\n\n"
-                            "Write to the meter without a backup?")
-                 .arg(s.backup.why);
+    q.text =
+        QStringLiteral("No backup of the meter could be made: %1. Nothing has been written.\n\n"
+                       "Write to the meter without a backup?")
+            .arg(s.backup.why);
     q.icon = QuestionIcon::Exclamation;
     q.defaultAnswer = Answer::No;
     if (run->dialogs.question(run->window, q) != Answer::Yes) {
@@ -96,8 +94,7 @@ void ended(const std::shared_ptr<WriteRun>& run, const SafeWrite& s)
     run->options.backupFolder.clear();
     // Once the link has finished reporting this exchange.
     QTimer::singleShot(0, run->window, [run, s] {
-        if (start(run))
-            return;
+        if (start(run)) return;
         run->dialogs.message(run->window, Link::kBusyMessage);
         finish(*run, s, false);
     });
@@ -109,42 +106,40 @@ bool start(const std::shared_ptr<WriteRun>& run)
     Link* link = &run->link;
     // Told on the link's thread; shown through the link's own queue, in order with the progress.
     options.step = [link, run](SafeWriteStep step) {
-        QMetaObject::invokeMethod(link, [run, step] { showStep(*run, step); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            link, [run, step] { showStep(*run, step); }, Qt::QueuedConnection);
     };
     const bool asked = run->link.runSafeWrite(
-        run->window, [useCase = run->useCase, options](ExchangeContext& ctx) { return useCase(ctx, options); },
+        run->window,
+        [useCase = run->useCase, options](ExchangeContext& ctx) { return useCase(ctx, options); },
         [run](const SafeWrite& s) { ended(run, s); },
         [bar = run->bar](int percent) {
-            if (bar)
-                bar->setValue(percent);
+            if (bar) bar->setValue(percent);
         });
-    if (!asked)
-        return false;
+    if (!asked) return false;
     if (run->bar) {
         run->bar->setValue(0);
         run->bar->setVisible(true);
     }
-    if (run->status)
-        run->status->setVisible(true);
+    if (run->status) run->status->setVisible(true);
     return true;
 }
 
 } // namespace
 
-bool writeSafely(Link& link, Dialogs& dialogs, QWidget* window, SafeUseCase useCase, bool offsetMode,
-                 WriteView view, SafeFinished finished)
+bool writeSafely(Link& link, Dialogs& dialogs, QWidget* window, SafeUseCase useCase,
+                 bool offsetMode, WriteView view, SafeFinished finished)
 {
     auto run = std::make_shared<WriteRun>(WriteRun{link, dialogs, window, std::move(useCase),
-                                                   link.writeSafety().options(offsetMode), view.bar, view.status,
-                                                   std::move(finished)});
-    if (start(run))
-        return true;
+                                                   link.writeSafety().options(offsetMode), view.bar,
+                                                   view.status, std::move(finished)});
+    if (start(run)) return true;
     dialogs.message(window, Link::kBusyMessage);
     return false;
 }
 
-bool sendImage(Link& link, Dialogs& dialogs, QWidget* window, const UploadSource& source, UploadVariant variant,
-               bool offsetMode, WriteView view, SafeFinished finished)
+bool sendImage(Link& link, Dialogs& dialogs, QWidget* window, const UploadSource& source,
+               UploadVariant variant, bool offsetMode, WriteView view, SafeFinished finished)
 {
     return writeSafely(
         link, dialogs, window,
@@ -154,8 +149,8 @@ bool sendImage(Link& link, Dialogs& dialogs, QWidget* window, const UploadSource
         offsetMode, view, std::move(finished));
 }
 
-bool sendIndicatorFile(Link& link, Dialogs& dialogs, QWidget* window, const QString& path, UploadVariant variant,
-                       bool offsetMode, WriteView view)
+bool sendIndicatorFile(Link& link, Dialogs& dialogs, QWidget* window, const QString& path,
+                       UploadVariant variant, bool offsetMode, WriteView view)
 {
     const UploadPreparation prepared = uploadSourceFromFile(path, variant);
     if (!prepared.source) {

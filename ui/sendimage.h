@@ -34,16 +34,16 @@ using SafeFinished = std::function<bool(const SafeWrite&)>;
 
 // False, with the busy message shown, when another exchange runs; otherwise `finished` runs
 // exactly once. The write's offset mode names the points of an image's verify.
-bool writeSafely(Link& link, Dialogs& dialogs, QWidget* window, SafeUseCase useCase, bool offsetMode,
-                 WriteView view, SafeFinished finished = {});
+bool writeSafely(Link& link, Dialogs& dialogs, QWidget* window, SafeUseCase useCase,
+                 bool offsetMode, WriteView view, SafeFinished finished = {});
 
 // An image sent whole with safeUpload.
-bool sendImage(Link& link, Dialogs& dialogs, QWidget* window, const UploadSource& source, UploadVariant variant,
-               bool offsetMode, WriteView view, SafeFinished finished = {});
+bool sendImage(Link& link, Dialogs& dialogs, QWidget* window, const UploadSource& source,
+               UploadVariant variant, bool offsetMode, WriteView view, SafeFinished finished = {});
 
 // The same for an indicator file, checked whole before anything is sent; a file that is refused
 // shows why.
-bool sendIndicatorFile(Link& link, Dialogs& dialogs, QWidget* window, const QString& path, UploadVariant variant,
-                       bool offsetMode, WriteView view);
+bool sendIndicatorFile(Link& link, Dialogs& dialogs, QWidget* window, const QString& path,
+                       UploadVariant variant, bool offsetMode, WriteView view);
 
 } // namespace kaldor

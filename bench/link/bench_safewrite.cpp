@@ -100,7 +100,8 @@ int main(int argc, char** argv)
     std::array<Clock::time_point, 4> started{};
     std::array<Clock::time_point, 4> lastProgress{};
     int step = 0;
-    ExchangeContext ctx{port, {}, [&](int) { lastProgress[std::size_t(step)] = Clock::now(); }, nullptr};
+    ExchangeContext ctx{
+        port, {}, [&](int) { lastProgress[std::size_t(step)] = Clock::now(); }, nullptr};
     SafeWriteOptions options{dir.filePath(QStringLiteral("backups")), true, true, {}, {}};
     options.step = [&](SafeWriteStep s) {
         step = int(s);
@@ -121,14 +122,20 @@ int main(int argc, char** argv)
     const double wire = 3 * transferBytes * kByteSeconds;
     std::printf("backup + upload + verify of 25000 bytes: %s, %.3f s; 3 x wire time %.3f s; ratio %.4f (target <= 1.03)\n",
                 s.outcome == SafeWriteOutcome::Verified ? "verified" : "NOT verified", took, wire, took / wire);
-    const auto seconds = [](Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); };
+    const auto seconds = [](Clock::time_point a, Clock::time_point b) {
+        return std::chrono::duration<double>(b - a).count();
+    };
     const auto backup = std::size_t(SafeWriteStep::Backup);
     const auto write = std::size_t(SafeWriteStep::Write);
     const auto verify = std::size_t(SafeWriteStep::Verify);
-    std::printf("  backup read %.3f s, %.1f ms to the upload; upload %.3f s, %.1f ms to the verify; verify read %.3f s, "
+    std::printf("  backup read %.3f s, %.1f ms to the upload; upload %.3f s, %.1f ms to the "
+                "verify; verify read %.3f s, "
                 "%.1f ms to the end\n",
-                seconds(started[backup], lastProgress[backup]), 1000 * seconds(lastProgress[backup], started[write]),
-                seconds(started[write], lastProgress[write]), 1000 * seconds(lastProgress[write], started[verify]),
-                seconds(started[verify], lastProgress[verify]), 1000 * seconds(lastProgress[verify], t1));
+                seconds(started[backup], lastProgress[backup]),
+                1000 * seconds(lastProgress[backup], started[write]),
+                seconds(started[write], lastProgress[write]),
+                1000 * seconds(lastProgress[write], started[verify]),
+                seconds(started[verify], lastProgress[verify]),
+                1000 * seconds(lastProgress[verify], t1));
     return s.outcome == SafeWriteOutcome::Verified ? 0 : 1;
 }

@@ -196,7 +196,9 @@ private slots:
         Link link([meter](const PortSpec&) { return std::make_unique<SimulatedPort>(meter); }, shortBounds());
         QObject asker;
         std::optional<SafeWrite> got;
-        const auto clearing = [](ExchangeContext& ctx) { return safeClear(ctx, {QString(), true, true, {}, {}}); };
+        const auto clearing = [](ExchangeContext& ctx) {
+            return safeClear(ctx, {QString(), true, true, {}, {}});
+        };
         QVERIFY(link.runSafeWrite(&asker, clearing, [&](const SafeWrite& s) { got = s; }));
         QVERIFY(QTest::qWaitFor([&] { return got.has_value(); }, 5000));
         QCOMPARE(got->outcome, SafeWriteOutcome::WriteFailed);
