@@ -375,7 +375,11 @@ void ConstructionWindow::sendIndicatorFile()
         return;
     }
     sendImage(m_link, m_dialogs, this, uploadSourceFromImage(m_state.image, m_state.totalLength),
-              UploadVariant::Construction, m_progress, [this] { m_progress->setValue(0); });
+              UploadVariant::Construction, m_offsetMode, WriteView{m_progress},
+              [this](const SafeWrite&) {
+                  m_progress->setValue(0);
+                  return true;
+              });
 }
 
 } // namespace kaldor

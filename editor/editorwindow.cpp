@@ -17,6 +17,7 @@
 #include "store/indicatortanks.h"
 #include "store/workingfile.h"
 #include "ui/dialogs.h"
+#include "ui/sendimage.h"
 #include "ui/showmessages.h"
 
 #include <QClipboard>
@@ -587,20 +588,21 @@ void EditorWindow::continueSend()
         showMessages(m_dialogs, this, prep.messages);
         return;
     }
-    if (!m_link.sendTank(this, *prep.send, workingFilePath(),
-                         [this](const ExchangeResult& r) { sendDone(r); })) {
-        m_dialogs.message(this, Link::kBusyMessage);
-        return;
-    }
-    exchangeStarted();
+    const SafeUseCase sending = [send = *prep.send, working = workingFilePath()](
+                                    ExchangeContext& ctx, const SafeWriteOptions& options) {
+        return safeSendTank(ctx, send, working, options);
+    };
+    if (writeSafely(m_link, m_dialogs, this, sending, m_offsetMode, WriteView{m_progress, m_status},
+                    [this](const SafeWrite& s) { return sendDone(s); }))
+        exchangeStarted();
 }
 
-void EditorWindow::sendDone(const ExchangeResult& result)
+bool EditorWindow::sendDone(const SafeWrite& result)
 {
     exchangeEnded();
-    if (m_closed) return;
-    showMessages(m_dialogs, this, sendTankMessages(result));
-    if (result.done()) m_indicatorLoaded = false;
+    if (m_closed) return false;
+    if (result.write.done()) m_indicatorLoaded = false;
+    return true;
 }
 
 void EditorWindow::saveTankAs()

@@ -11,6 +11,7 @@
 #include "editor/curvecheck.h"
 #include "editor/curvefit.h"
 #include "editor/curvetable.h"
+#include "link/safewrite.h"
 #include "link/wire.h"
 #include "store/tankrecords.h"
 
@@ -99,7 +100,8 @@ private:
     void showEntry(QLineEdit* entry);
     void hideEntries();
     void readDone(const ExchangeResult& result);
-    void sendDone(const ExchangeResult& result);
+    // False once the editor is closed: the send's messages are not shown then.
+    bool sendDone(const SafeWrite& result);
     void exchangeStarted();
     void exchangeEnded();
     void setCurve(const CurveTable& table);

@@ -1,9 +1,11 @@
 #pragma once
 // The clearit window, "Clear it?": asks before the meter's tank data is erased. "Yes" sends
-// the clear command CL and says so; the meter gives no answer to it.
+// the clear command CL and says so; the meter gives no answer to it. Like every window's write
+// it goes with the backup and the verify the link asks for.
 
 #include <QWidget>
 
+class QProgressBar;
 class QPushButton;
 
 namespace kaldor {
@@ -22,6 +24,7 @@ private:
     Link& m_link;
     Dialogs& m_dialogs;
     QPushButton* m_yes = nullptr; // disabled while the command is on its way
+    QProgressBar* m_progress = nullptr;
 };
 
 } // namespace kaldor

@@ -45,6 +45,10 @@ public:
     bool isPortOpen() const { return m_portOpen; }
     PortSpec portSpec() const { return m_portSpec; }
     PortStatus portStatus() const { return m_portStatus; }
+    // What the windows' writes do around the write (backup, verify); read and set on the thread
+    // the link was made on.
+    const WriteSafety& writeSafety() const { return m_writeSafety; }
+    void setWriteSafety(const WriteSafety& safety) { m_writeSafety = safety; }
     // The traffic of every port the link opens, written by the link thread.
     std::shared_ptr<TraceLog> traceLog() const { return m_traceLog; }
 
@@ -109,6 +113,7 @@ private:
     PortSpec m_portSpec;
     PortStatus m_portStatus;
     std::shared_ptr<TraceLog> m_traceLog = std::make_shared<TraceLog>();
+    WriteSafety m_writeSafety;
 };
 
 } // namespace kaldor

@@ -163,9 +163,13 @@ SafeWrite runSafeWrite(ExchangeContext& ctx, const SafeWriteOptions& options, bo
     const bool backup = !options.backupFolder.isEmpty();
     const bool readFirst = backup || (needBefore && options.verify);
     Phases phases(ctx, (readFirst ? 1 : 0) + 1 + (options.verify ? 1 : 0));
+    const auto tell = [&options](SafeWriteStep step) {
+        if (options.step) options.step(step);
+    };
 
     Download before;
     if (readFirst) {
+        tell(backup ? SafeWriteStep::Backup : SafeWriteStep::Read);
         ExchangeContext phase = phases.next();
         if (backup) {
             s.backup = backupMeter(phase, options.backupFolder, time);
@@ -185,6 +189,7 @@ SafeWrite runSafeWrite(ExchangeContext& ctx, const SafeWriteOptions& options, bo
         }
     }
 
+    tell(SafeWriteStep::Write);
     ExchangeContext writing = phases.next();
     s.write = write(writing);
     s.messages = ownMessages(s.write);
@@ -200,6 +205,7 @@ SafeWrite runSafeWrite(ExchangeContext& ctx, const SafeWriteOptions& options, bo
     if (!options.verify)
         return s;
 
+    tell(SafeWriteStep::Verify);
     ExchangeContext reading = phases.next();
     const Download after = downloadImage(reading);
     s.outcome = SafeWriteOutcome::VerifyFailed;

@@ -14,6 +14,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
+
 namespace kaldor {
 
 namespace backups {
@@ -43,11 +45,33 @@ struct Backup {
 // removes the backups beyond the newest 100.
 Backup backupMeter(ExchangeContext& ctx, const QString& folder, const QDateTime& time);
 
+// The steps of a write, told as each starts. Read is the read a single-tank verify needs when
+// no backup is kept.
+enum class SafeWriteStep { Backup, Read, Write, Verify };
+
 struct SafeWriteOptions {
     QString backupFolder;  // empty: no backup; a failed verify keeps the read-back here too
     bool verify = false;
     bool offsetMode = true; // how a verify names a point
     QDateTime time;         // names the files; now when null
+    std::function<void(SafeWriteStep)> step; // called on the thread the write runs on
+};
+
+// What the windows' writes do around the write: on in every window unless switched off for
+// the rest of the run.
+struct WriteSafety {
+    QString backupFolder = defaultBackupFolder();
+    bool backup = true;
+    bool verify = true;
+
+    SafeWriteOptions options(bool offsetMode) const
+    {
+        SafeWriteOptions o;
+        o.backupFolder = backup ? backupFolder : QString();
+        o.verify = verify;
+        o.offsetMode = offsetMode;
+        return o;
+    }
 };
 
 enum class SafeWriteOutcome {

@@ -20,6 +20,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -27,6 +29,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace kaldor {
@@ -191,6 +194,24 @@ void MainWindow::buildMenus()
             &QAction::triggered, this, &MainWindow::downloadIndicatorFile);
     connect(action(clone, "aclear", QStringLiteral("&Clear Indicator")), &QAction::triggered, this,
             &MainWindow::showClearWindow);
+    // Every window's write reads the meter for a backup first and reads it back afterwards,
+    // unless switched off here for the rest of the run.
+    clone->addSeparator();
+    const auto setting = [&](const char* name, const QString& caption, bool WriteSafety::*flag) {
+        QAction* a = action(clone, name, caption);
+        a->setCheckable(true);
+        a->setChecked(m_link.writeSafety().*flag);
+        connect(a, &QAction::toggled, this, [this, flag](bool on) {
+            WriteSafety safety = m_link.writeSafety();
+            safety.*flag = on;
+            m_link.setWriteSafety(safety);
+        });
+    };
+    setting("abackup", QStringLiteral("&Back Up the Meter Before Each Write"),
+            &WriteSafety::backup);
+    setting("averify", QStringLiteral("&Verify Each Write"), &WriteSafety::verify);
+    connect(action(clone, "abackups", QStringLiteral("&Open Backups Folder")), &QAction::triggered,
+            this, &MainWindow::openBackupsFolder);
 
     connect(action(menuBar(), "gcomm", QStringLiteral("&Comm")), &QAction::triggered, this,
             &MainWindow::showPortWindow);
@@ -283,7 +304,17 @@ void MainWindow::downloadIndicatorFile()
 void MainWindow::uploadIndicatorFile()
 {
     // The bar shows each block sent, as it does for the read.
-    sendIndicatorFile(m_link, m_dialogs, this, workingFilePath(), UploadVariant::MainWindow, m_progress);
+    sendIndicatorFile(m_link, m_dialogs, this, workingFilePath(), UploadVariant::MainWindow,
+                      m_offsetMode, WriteView{m_progress});
+}
+
+void MainWindow::openBackupsFolder()
+{
+    const QString folder = m_link.writeSafety().backupFolder;
+    if (!QDir().mkpath(folder) || !QDesktopServices::openUrl(QUrl::fromLocalFile(folder))) {
+        m_dialogs.message(this, QStringLiteral("The backups folder %1 cannot be opened.")
+                                    .arg(QDir::toNativeSeparators(folder)));
+    }
 }
 
 void MainWindow::showPortWindow()

@@ -68,6 +68,8 @@ public slots:
     void startWithIndicatorFile(const QString& path);
     void downloadIndicatorFile();
     void uploadIndicatorFile();
+    // The folder the backups are kept in, in the desktop's file manager; made when missing.
+    void openBackupsFolder();
     void saveRetrievedIndicatorFile();
     void exitProgram();
 

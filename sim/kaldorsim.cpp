@@ -1,5 +1,7 @@
 // kaldor-sim: a simulated meter on a pseudo-terminal. Prints the device to open on the first
-// line, serves until SIGTERM or SIGINT, then writes what the meter holds to --save FILE.
+// line, serves until SIGTERM or SIGINT, then writes what the meter holds to --save FILE. With
+// --control it takes faults while it serves, one a line on standard input, so that a long run
+// of exchanges can meet a fault now and then.
 
 #include "sim/ptymeter.h"
 #include "store/indicatorfile.h"
@@ -10,6 +12,11 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <deque>
+#include <iostream>
+#include <mutex>
+#include <string>
+#include <thread>
 
 using namespace kaldor;
 
@@ -20,16 +27,62 @@ std::atomic_bool g_stop{false};
 
 extern "C" void onSignal(int) { g_stop.store(true); }
 
+// The lines of standard input, read on a thread of their own and taken up by the serving
+// thread between two reads of the line.
+class ControlLines
+{
+public:
+    void start()
+    {
+        std::thread([this] {
+            for (std::string line; std::getline(std::cin, line);) {
+                const std::lock_guard lock(m_mutex);
+                m_lines.push_back(QString::fromStdString(line).trimmed());
+            }
+        }).detach(); // blocked on standard input until the process ends
+    }
+    // "CMD:STEP:KIND" adds a fault, "clear" removes them all; each line is answered on standard
+    // output with "ok" or "error" once it is in force.
+    void apply(SimulatedMeter& meter)
+    {
+        std::deque<QString> lines;
+        {
+            const std::lock_guard lock(m_mutex);
+            lines.swap(m_lines);
+        }
+        for (const QString& line : lines) {
+            const auto fault = MeterFault::parse(line);
+            if (line == QLatin1String("clear"))
+                meter.clearFaults();
+            else if (fault)
+                meter.addFault(*fault);
+            std::puts(fault || line == QLatin1String("clear") ? "ok" : "error");
+        }
+        if (!lines.empty()) std::fflush(stdout);
+    }
+
+private:
+    std::mutex m_mutex;
+    std::deque<QString> m_lines;
+};
+
 int usage()
 {
-    std::fputs("Usage: kaldor-sim [--image FILE] [--pace] [--latency MICROSECONDS] [--fault CMD:STEP:KIND]...\n"
-               "                  [--save FILE]\n"
-               "                  [--received FILE]\n"
-               "  CMD is AU, AD or CD; STEP the meter's reply counted from 1 (the reply to the command);\n"
-               "  KIND silent, nack, wrong, extra, stop (STEP = blocks served) or close; store (AD or CD:\n"
-               "  acknowledged, but data byte STEP is stored inverted); CL:1:ignore (a clear that does not\n"
-               "  clear). --received writes every byte the program sent, in hex, at the end.\n",
-               stderr);
+    std::fputs(
+        "Usage: kaldor-sim [--image FILE] [--pace] [--latency MICROSECONDS] [--fault "
+        "CMD:STEP:KIND]...\n"
+        "                  [--save FILE]\n"
+        "                  [--received FILE] [--control]\n"
+        "  CMD is AU, AD or CD; STEP the meter's reply counted from 1 (the reply to the command);\n"
+        "  KIND silent, nack, wrong, extra, stop (STEP = blocks served) or close; store (AD or "
+        "CD:\n"
+        "  acknowledged, but data byte STEP is stored inverted); CL:1:ignore (a clear that does "
+        "not\n"
+        "  clear). --received writes every byte the program sent, in hex, at the end. --control "
+        "takes\n"
+        "  CMD:STEP:KIND or clear (all faults) on standard input while serving, answering ok or "
+        "error.\n",
+        stderr);
     return kUsage;
 }
 } // namespace
@@ -42,6 +95,7 @@ int main(int argc, char** argv)
     MeterTiming timing;
     QString savePath;
     QString receivedPath;
+    bool control = false;
     while (!args.isEmpty()) {
         const QString a = args.takeFirst();
         const bool hasValue = !args.isEmpty();
@@ -67,6 +121,8 @@ int main(int argc, char** argv)
             meter.addFault(*fault);
         } else if (a == QLatin1String("--save") && hasValue) {
             savePath = args.takeFirst();
+        } else if (a == QLatin1String("--control")) {
+            control = true;
         } else if (a == QLatin1String("--received") && hasValue) {
             receivedPath = args.takeFirst();
         } else {
@@ -74,6 +130,7 @@ int main(int argc, char** argv)
         }
     }
 
+    meter.keepReceived(!receivedPath.isEmpty());
     PtyMeter pty(meter, timing);
     QString error;
     if (!pty.open(&error)) {
@@ -87,7 +144,10 @@ int main(int argc, char** argv)
     std::printf("%s\n", qPrintable(pty.slavePath()));
     std::fflush(stdout);
 
-    pty.serve(g_stop);
+    ControlLines lines;
+    if (control) lines.start();
+    pty.serve(g_stop, control ? std::function<void()>([&] { lines.apply(meter); })
+                              : std::function<void()>());
 
     if (!receivedPath.isEmpty() && !writeFileAtomically(receivedPath, meter.received().toHex()).ok) {
         std::fprintf(stderr, "kaldor-sim: %s cannot be written\n", qPrintable(receivedPath));

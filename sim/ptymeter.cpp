@@ -80,10 +80,9 @@ void sleepUntil(std::chrono::steady_clock::time_point deadline)
 
 void PtyMeter::answer(std::uint8_t byte, Clock::time_point arrived)
 {
-    if (m_replied) {
+    if (m_replied && m_recordTurnarounds)
         m_turnarounds.push_back(std::chrono::duration<double, std::micro>(arrived - m_lastReplyEnd).count());
-        m_replied = false;
-    }
+    m_replied = false;
     Clock::time_point at = arrived;
     if (m_timing.paced) {
         // The program's byte is on the wire for a byte time from when the line is free; it
@@ -113,10 +112,11 @@ void PtyMeter::answer(std::uint8_t byte, Clock::time_point arrived)
         closeLine();
 }
 
-void PtyMeter::serve(const std::atomic_bool& stop)
+void PtyMeter::serve(const std::atomic_bool& stop, const std::function<void()>& between)
 {
     char buffer[kReadChunk];
     while (!stop.load()) {
+        if (between) between();
         if (m_master < 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
             continue;

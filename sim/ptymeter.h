@@ -8,6 +8,7 @@
 #include <QString>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <vector>
 
 namespace kaldor {
@@ -24,11 +25,14 @@ public:
     QString slavePath() const { return m_slavePath; }
 
     // Serves the line until stop is set (looked at every few milliseconds). A CloseLine fault
-    // closes the line; serving then only waits for stop.
-    void serve(const std::atomic_bool& stop);
+    // closes the line; serving then only waits for stop. `between`, when given, runs on the
+    // serving thread at the same pace, never while a byte is being answered.
+    void serve(const std::atomic_bool& stop, const std::function<void()>& between = {});
     void closeLine();
 
-    // Times from the last byte of a reply written to the next byte read, in microseconds.
+    // Times from the last byte of a reply written to the next byte read, in microseconds; kept
+    // only when asked for, so that a meter serving for hours does not grow.
+    void recordTurnarounds(bool on) { m_recordTurnarounds = on; }
     const std::vector<double>& turnarounds() const { return m_turnarounds; }
 
 private:
@@ -44,6 +48,7 @@ private:
     Clock::time_point m_txFree{};
     Clock::time_point m_lastReplyEnd{};
     bool m_replied = false;
+    bool m_recordTurnarounds = false;
     std::vector<double> m_turnarounds;
 };
 

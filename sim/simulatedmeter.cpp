@@ -165,7 +165,7 @@ QByteArray SimulatedMeter::receive(std::uint8_t byte, Clock::time_point at)
 {
     if (m_lineClosed)
         return {};
-    m_received.append(char(byte));
+    if (m_keepReceived) m_received.append(char(byte));
     const bool paused = m_lastByte && at - *m_lastByte >= kFramePause;
     m_lastByte = at;
     if (paused)

@@ -73,8 +73,10 @@ public:
     bool lineClosed() const { return m_lineClosed; }
     int commandCount(const QByteArray& letters) const { return m_commands.value(letters); }
     int tanksAdded() const { return m_tanksAdded; }
-    // Every byte the program sent, in order.
+    // Every byte the program sent, in order; kept unless switched off (a meter that serves for
+    // hours and is not asked for them).
     const QByteArray& received() const { return m_received; }
+    void keepReceived(bool on) { m_keepReceived = on; }
 
 private:
     enum class State { Idle, Letter1, Letter2, Cr, AuAck1, AuAckCount, AuAckBlock, AdCountHigh, AdCountLow, AdData,
@@ -111,6 +113,7 @@ private:
     int m_tanksAdded = 0;
     QMap<QByteArray, int> m_commands;
     QByteArray m_received;
+    bool m_keepReceived = true;
     std::optional<Clock::time_point> m_lastByte;
 };
 

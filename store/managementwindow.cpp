@@ -135,7 +135,8 @@ void ManagementWindow::sendFile()
         m_dialogs.message(this, QStringLiteral("No file selected"));
         return;
     }
-    sendIndicatorFile(m_link, m_dialogs, this, m_chosenFile, UploadVariant::FileManagement, nullptr);
+    sendIndicatorFile(m_link, m_dialogs, this, m_chosenFile, UploadVariant::FileManagement,
+                      m_offsetMode, {});
 }
 
 void ManagementWindow::compareWithMeter()

@@ -4,49 +4,160 @@
 #include "ui/dialogs.h"
 #include "ui/showmessages.h"
 
+#include <QLineEdit>
 #include <QPointer>
 #include <QProgressBar>
+#include <QTimer>
+
+#include <memory>
 
 namespace kaldor {
 
-bool sendImage(Link& link, Dialogs& dialogs, QWidget* window, const UploadSource& source, UploadVariant variant,
-               QProgressBar* bar, std::function<void()> finished)
+namespace
 {
-    // The bar belongs to the window: the completion runs only while the window lives.
-    const QPointer<QProgressBar> progress(bar);
-    const bool asked = link.upload(
-        window, source, variant,
-        [&dialogs, window, progress, finished](const ExchangeResult& r, const IndicatorImage&) {
-            if (progress)
-                progress->setVisible(false);
-            if (finished)
-                finished();
-            showMessages(dialogs, window, uploadMessages(r));
-        },
-        [progress](int percent) {
-            if (progress)
-                progress->setValue(percent);
+
+const QString kBarFormat = QStringLiteral("%p%");
+
+QString stepText(SafeWriteStep step)
+{
+    switch (step) {
+    case SafeWriteStep::Backup:
+        return QStringLiteral("Reading the meter for a backup…");
+    case SafeWriteStep::Read:
+        return QStringLiteral("Reading the meter…");
+    case SafeWriteStep::Write:
+        return QStringLiteral("Sending…");
+    case SafeWriteStep::Verify:
+        return QStringLiteral("Verifying…");
+    }
+    return {};
+}
+
+// One write asked for by a window, kept until it has finished (a retry without a backup
+// included). Touched on the window's thread only.
+struct WriteRun {
+    Link& link;
+    Dialogs& dialogs;
+    QPointer<QWidget> window;
+    SafeUseCase useCase;
+    SafeWriteOptions options;
+    QPointer<QProgressBar> bar;
+    QPointer<QLineEdit> status;
+    SafeFinished finished;
+};
+
+void showStep(const WriteRun& run, SafeWriteStep step)
+{
+    if (run.bar) run.bar->setFormat(stepText(step) + QStringLiteral("  ") + kBarFormat);
+    if (run.status) run.status->setText(stepText(step));
+}
+
+void finish(const WriteRun& run, const SafeWrite& s, bool show)
+{
+    const bool shows = !run.finished || run.finished(s);
+    if (!show || !shows || !run.window) return;
+    // One box: the exchange's own message, then the backup and the verify.
+    QStringList texts;
+    for (const Message& m : s.messages)
+        texts.append(m.text);
+    if (!texts.isEmpty()) run.dialogs.message(run.window, texts.join(QStringLiteral("\n\n")));
+}
+
+bool start(const std::shared_ptr<WriteRun>& run);
+
+void ended(const std::shared_ptr<WriteRun>& run, const SafeWrite& s)
+{
+    if (run->bar) {
+        run->bar->setVisible(false);
+        run->bar->setFormat(kBarFormat);
+    }
+    if (run->status) {
+        run->status->clear();
+        run->status->setVisible(false);
+    }
+    const bool backupAsked = !run->options.backupFolder.isEmpty();
+    if (s.outcome != SafeWriteOutcome::BackupFailed || !backupAsked || !run->window) {
+        finish(*run, s, true);
+        return;
+    }
+    Question q;
+    q.text =
+        QStringLiteral("No backup of the meter could be made: %1. Nothing has been written.\n\n"
+                       "Write to the meter without a backup?")
+            .arg(s.backup.why);
+    q.icon = QuestionIcon::Exclamation;
+    q.defaultAnswer = Answer::No;
+    if (run->dialogs.question(run->window, q) != Answer::Yes) {
+        finish(*run, s, false);
+        return;
+    }
+    run->options.backupFolder.clear();
+    // Once the link has finished reporting this exchange.
+    QTimer::singleShot(0, run->window, [run, s] {
+        if (start(run)) return;
+        run->dialogs.message(run->window, Link::kBusyMessage);
+        finish(*run, s, false);
+    });
+}
+
+bool start(const std::shared_ptr<WriteRun>& run)
+{
+    SafeWriteOptions options = run->options;
+    Link* link = &run->link;
+    // Told on the link's thread; shown through the link's own queue, in order with the progress.
+    options.step = [link, run](SafeWriteStep step) {
+        QMetaObject::invokeMethod(
+            link, [run, step] { showStep(*run, step); }, Qt::QueuedConnection);
+    };
+    const bool asked = run->link.runSafeWrite(
+        run->window,
+        [useCase = run->useCase, options](ExchangeContext& ctx) { return useCase(ctx, options); },
+        [run](const SafeWrite& s) { ended(run, s); },
+        [bar = run->bar](int percent) {
+            if (bar) bar->setValue(percent);
         });
-    if (!asked) {
-        dialogs.message(window, Link::kBusyMessage);
-        return false;
+    if (!asked) return false;
+    if (run->bar) {
+        run->bar->setValue(0);
+        run->bar->setVisible(true);
     }
-    if (bar) {
-        bar->setValue(0);
-        bar->setVisible(true);
-    }
+    if (run->status) run->status->setVisible(true);
     return true;
 }
 
-bool sendIndicatorFile(Link& link, Dialogs& dialogs, QWidget* window, const QString& path, UploadVariant variant,
-                       QProgressBar* bar)
+} // namespace
+
+bool writeSafely(Link& link, Dialogs& dialogs, QWidget* window, SafeUseCase useCase,
+                 bool offsetMode, WriteView view, SafeFinished finished)
+{
+    auto run = std::make_shared<WriteRun>(WriteRun{link, dialogs, window, std::move(useCase),
+                                                   link.writeSafety().options(offsetMode), view.bar,
+                                                   view.status, std::move(finished)});
+    if (start(run)) return true;
+    dialogs.message(window, Link::kBusyMessage);
+    return false;
+}
+
+bool sendImage(Link& link, Dialogs& dialogs, QWidget* window, const UploadSource& source,
+               UploadVariant variant, bool offsetMode, WriteView view, SafeFinished finished)
+{
+    return writeSafely(
+        link, dialogs, window,
+        [source, variant](ExchangeContext& ctx, const SafeWriteOptions& options) {
+            return safeUpload(ctx, source, variant, options);
+        },
+        offsetMode, view, std::move(finished));
+}
+
+bool sendIndicatorFile(Link& link, Dialogs& dialogs, QWidget* window, const QString& path,
+                       UploadVariant variant, bool offsetMode, WriteView view)
 {
     const UploadPreparation prepared = uploadSourceFromFile(path, variant);
     if (!prepared.source) {
         showMessages(dialogs, window, prepared.messages);
         return false;
     }
-    return sendImage(link, dialogs, window, *prepared.source, variant, bar);
+    return sendImage(link, dialogs, window, *prepared.source, variant, offsetMode, view);
 }
 
 } // namespace kaldor

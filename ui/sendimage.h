@@ -1,12 +1,18 @@
 #pragma once
-// Sending a whole image to the meter from a window: the request goes to the link, the window's
-// progress bar (if it has one) runs from 0 while the blocks go out and is hidden afterwards, and
-// the exchange's messages are shown to the window that asked.
+// Writing to the meter from a window. Every write (an image, a single tank, a clear) goes to
+// the link with the backup and the read-back verify the link's WriteSafety asks for. While it
+// runs the window's progress bar (if it has one) shows the backup read, the write and the
+// verify read in turn, and the bar and the status line name the step. When the backup read
+// fails nothing is written: the user is asked whether to write without a backup (No the
+// default). At the end one message box shows the exchange's own message and, after it, where
+// the backup is kept and what the verify found.
 
+#include "link/safewrite.h"
 #include "link/upload.h"
 
 #include <functional>
 
+class QLineEdit;
 class QProgressBar;
 class QWidget;
 
@@ -15,14 +21,29 @@ namespace kaldor {
 class Dialogs;
 class Link;
 
-// False, with the busy message shown, when another exchange runs. `finished` runs after the bar
-// is hidden and before the messages are shown.
-bool sendImage(Link& link, Dialogs& dialogs, QWidget* window, const UploadSource& source, UploadVariant variant,
-               QProgressBar* bar, std::function<void()> finished = {});
+// What a window shows while a write runs; either may be null.
+struct WriteView {
+    QProgressBar* bar = nullptr;
+    QLineEdit* status = nullptr;
+};
+
+using SafeUseCase = std::function<SafeWrite(ExchangeContext&, const SafeWriteOptions&)>;
+// Runs once the write is over, after the bar is hidden; false when the window no longer shows
+// anything (it was closed meanwhile).
+using SafeFinished = std::function<bool(const SafeWrite&)>;
+
+// False, with the busy message shown, when another exchange runs; otherwise `finished` runs
+// exactly once. The write's offset mode names the points of an image's verify.
+bool writeSafely(Link& link, Dialogs& dialogs, QWidget* window, SafeUseCase useCase,
+                 bool offsetMode, WriteView view, SafeFinished finished = {});
+
+// An image sent whole with safeUpload.
+bool sendImage(Link& link, Dialogs& dialogs, QWidget* window, const UploadSource& source,
+               UploadVariant variant, bool offsetMode, WriteView view, SafeFinished finished = {});
 
 // The same for an indicator file, checked whole before anything is sent; a file that is refused
 // shows why.
-bool sendIndicatorFile(Link& link, Dialogs& dialogs, QWidget* window, const QString& path, UploadVariant variant,
-                       QProgressBar* bar);
+bool sendIndicatorFile(Link& link, Dialogs& dialogs, QWidget* window, const QString& path,
+                       UploadVariant variant, bool offsetMode, WriteView view);
 
 } // namespace kaldor

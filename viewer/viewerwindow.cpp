@@ -207,7 +207,8 @@ void ViewerWindow::sendFile()
         m_dialogs.message(this, QStringLiteral("No file selected"));
         return;
     }
-    sendIndicatorFile(m_link, m_dialogs, this, m_file, UploadVariant::Viewer, m_progress);
+    sendIndicatorFile(m_link, m_dialogs, this, m_file, UploadVariant::Viewer, m_offsetMode,
+                      WriteView{m_progress, m_status});
 }
 
 void ViewerWindow::compareWithMeter()

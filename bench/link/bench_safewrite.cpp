@@ -1,6 +1,8 @@
 // Timing of a safe upload of the full image over a paced line served by kaldor-sim: the backup
 // read, the upload and the read-back verify, through the program's QtSerialPort, against three
-// times the time the bytes of one transfer take on the wire. Prints the figures; decides nothing.
+// times the time the bytes of one transfer take on the wire, and where the time beyond the wire
+// goes: each transfer from its start to its last progress report, and the gaps between (the
+// backup file written, the compare at the end). Prints the figures; decides nothing.
 //
 //   bench_safewrite [--sim PATH]
 
@@ -15,6 +17,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 
@@ -92,12 +95,23 @@ int main(int argc, char** argv)
     QtSerialPort port(PortSpec{1, device});
     if (!port.open().ok())
         return 1;
-    ExchangeContext ctx{port, {}, {}, nullptr};
-    SafeWriteOptions options{dir.filePath(QStringLiteral("backups")), true, true, {}};
+    // When each step started, and when it last reported progress.
+    using Clock = std::chrono::steady_clock;
+    std::array<Clock::time_point, 4> started{};
+    std::array<Clock::time_point, 4> lastProgress{};
+    int step = 0;
+    ExchangeContext ctx{
+        port, {}, [&](int) { lastProgress[std::size_t(step)] = Clock::now(); }, nullptr};
+    SafeWriteOptions options{dir.filePath(QStringLiteral("backups")), true, true, {}, {}};
+    options.step = [&](SafeWriteStep s) {
+        step = int(s);
+        started[std::size_t(step)] = Clock::now();
+    };
 
-    const auto t0 = std::chrono::steady_clock::now();
+    const auto t0 = Clock::now();
     const SafeWrite s = safeUpload(ctx, uploadSourceFromImage(sent, layout::kMaxLength), UploadVariant::MainWindow, options);
-    const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    const auto t1 = Clock::now();
+    const double took = std::chrono::duration<double>(t1 - t0).count();
     port.close();
     sim.terminate();
     sim.waitForFinished(5000);
@@ -108,5 +122,20 @@ int main(int argc, char** argv)
     const double wire = 3 * transferBytes * kByteSeconds;
     std::printf("backup + upload + verify of 25000 bytes: %s, %.3f s; 3 x wire time %.3f s; ratio %.4f (target <= 1.03)\n",
                 s.outcome == SafeWriteOutcome::Verified ? "verified" : "NOT verified", took, wire, took / wire);
+    const auto seconds = [](Clock::time_point a, Clock::time_point b) {
+        return std::chrono::duration<double>(b - a).count();
+    };
+    const auto backup = std::size_t(SafeWriteStep::Backup);
+    const auto write = std::size_t(SafeWriteStep::Write);
+    const auto verify = std::size_t(SafeWriteStep::Verify);
+    std::printf("  backup read %.3f s, %.1f ms to the upload; upload %.3f s, %.1f ms to the "
+                "verify; verify read %.3f s, "
+                "%.1f ms to the end\n",
+                seconds(started[backup], lastProgress[backup]),
+                1000 * seconds(lastProgress[backup], started[write]),
+                seconds(started[write], lastProgress[write]),
+                1000 * seconds(lastProgress[write], started[verify]),
+                seconds(started[verify], lastProgress[verify]),
+                1000 * seconds(lastProgress[verify], t1));
     return s.outcome == SafeWriteOutcome::Verified ? 0 : 1;
 }

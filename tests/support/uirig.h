@@ -56,9 +56,12 @@ inline PortStatus failing(PortError e)
 }
 
 // start: the main window starts up (opening port 1) at once; otherwise the test sets the
-// failures first and starts it, or opens the port itself.
+// failures first and starts it, or opens the port itself. safeWrites: the windows' writes keep
+// a backup and verify, as in the program; otherwise they go on the wire alone. Backups go to a
+// folder of the rig's own, never the user's.
 struct UiRig {
-    explicit UiRig(IndicatorImage image, MeterTiming timing = {}, bool start = true)
+    explicit UiRig(IndicatorImage image, MeterTiming timing = {}, bool start = true,
+                   bool safeWrites = false)
         : meter(std::make_shared<SimulatedMeter>(image)), timing(timing)
     {
         link = std::make_unique<Link>(
@@ -76,6 +79,7 @@ struct UiRig {
                 return p;
             },
             WaitBounds{150, 300});
+        link->setWriteSafety(WriteSafety{backupFolder(), safeWrites, safeWrites});
         window = std::make_unique<MainWindow>(*link, dialogs);
         if (start) window->startUp();
     }
@@ -85,6 +89,7 @@ struct UiRig {
         link.reset();
     }
 
+    QString backupFolder() const { return backups.filePath(QStringLiteral("backups")); }
     // What the program wrote to the meter on every port it made, in order.
     QByteArray sent()
     {
@@ -120,6 +125,7 @@ struct UiRig {
 
     std::shared_ptr<SimulatedMeter> meter;
     MeterTiming timing;
+    QTemporaryDir backups;
     QMap<int, PortStatus> failures; // port number -> how opening it fails
     std::mutex mutex;
     QList<TestPort*> ports; // owned by the link, which deletes the one it no longer uses

@@ -38,6 +38,7 @@ struct OpenLink {
           },
                testing::shortBounds())
     {
+        link.setWriteSafety(WriteSafety{QString(), false, false}); // the write alone on the wire
         ready = link.openPort(nullptr, PortSpec{}, {}) && QTest::qWaitFor([this] { return !link.isBusy(); });
     }
     bool runIdle(std::function<ExchangeResult(ExchangeContext&)> exchange)

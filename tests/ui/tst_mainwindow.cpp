@@ -1,17 +1,21 @@
 // The main window driven by its widgets' names against the in-process simulated meter: one road
 // through every window a technician uses (port, read, clear, write back, keypad, help, Exit),
 // then the ways opening a port and each exchange can fail, a second exchange while one runs,
-// and closing the main window or the editor mid-exchange.
+// closing the main window or the editor mid-exchange, and every window's write with its backup
+// and verify.
 
 #include "editor/editorwindow.h"
 #include "store/indicatorfile.h"
+#include "store/managementwindow.h"
 #include "store/messages.h"
 #include "store/workingfile.h"
 #include "tests/link/linktesthelpers.h"
 #include "tests/support/uirig.h"
+#include "viewer/viewerwindow.h"
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -49,6 +53,8 @@ private slots:
     void exchangeFails();
     void busyThenClosed_data();
     void busyThenClosed();
+    void safeWrite_data();
+    void safeWrite();
 
 private:
     std::optional<FreshDirectory> m_dir;
@@ -389,6 +395,170 @@ void TestMainWindow::busyThenClosed()
     }
     QVERIFY(!QFile::exists(workingFilePath()));
     QCOMPARE(rig.dialogs.messages(), busy);
+}
+
+void TestMainWindow::safeWrite_data()
+{
+    QTest::addColumn<QString>("window");       // whose write: main, files, viewer, editor, clear
+    QTest::addColumn<QStringList>("switched"); // Clone menu items unchecked first
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("answer");        // to the question a failed backup asks; -1: none asked
+    QTest::addColumn<QString>("message");   // %B the backup, %R the read-back kept
+    QTest::addColumn<QStringList>("steps"); // the window's status line at the end, where it has one
+
+    const QString sent = "Data Sent\n\n";
+    const QString kept = "What the meter held before the write is kept in %B\n\n";
+    const QString verified = "Verified: the meter holds what was sent.";
+    const QStringList all{"Reading the meter for a backup…", "Sending…", "Verifying…", ""};
+    QTest::newRow("main window: verified")
+        << "main" << QStringList{} << "" << -1 << sent + kept + verified << QStringList{};
+    QTest::newRow("main window: backup fails, not written")
+        << "main" << QStringList{} << "AU:1:nack" << int(Answer::No) << "" << QStringList{};
+    QTest::newRow("main window: backup fails, written without one")
+        << "main" << QStringList{} << "AU:1:nack" << int(Answer::Yes) << sent + verified
+        << QStringList{};
+    QTest::newRow("main window: backup and verify switched off")
+        << "main" << QStringList{"abackup", "averify"} << "" << -1 << "Data Sent" << QStringList{};
+    QTest::newRow("main window: the meter stores a wrong byte")
+        << "main" << QStringList{} << "AD:553:store" << -1
+        << sent + kept +
+               "The meter does not hold what was sent. Tank  3, point 2: 450 at 50.00 % was sent, "
+               "the meter holds "
+               "450 at -49.22 %. What the meter holds now is kept in %R"
+        << QStringList{};
+    QTest::newRow("file management: verified")
+        << "files" << QStringList{} << "" << -1 << sent + kept + verified << QStringList{};
+    QTest::newRow("viewer: verified")
+        << "viewer" << QStringList{} << "" << -1 << sent + kept + verified << all;
+    QTest::newRow("editor: the meter stores a wrong byte")
+        << "editor" << QStringList{} << "CD:9:store" << -1
+        << "Tank data sent.\n\n" + kept +
+               "The meter does not hold what was sent. Tank  5, point 2: 600 at 50.00 % was sent, "
+               "the meter holds "
+               "600 at -49.22 %. What the meter holds now is kept in %R"
+        << all;
+    QTest::newRow("clear: not cleared") << "clear" << QStringList{} << "CL:1:ignore" << -1
+                                        << "Clear Command Sent\n\n" + kept +
+                                               "The meter was not cleared: it still holds 3 tanks "
+                                               "(12, 3, 7). What the meter holds now is "
+                                               "kept in %R"
+                                        << QStringList{};
+}
+
+// Every window's write reads the meter into a backup first and reads it back afterwards; the
+// bar runs once through the three, the status names each. A backup that cannot be made stops
+// the write until the user says to go on without one; a meter that holds something else is
+// reported after the write's own message, never as verified. The backup, sent again, restores
+// what the meter held.
+void TestMainWindow::safeWrite()
+{
+    QFETCH(QString, window);
+    QFETCH(QStringList, switched);
+    QFETCH(QString, fault);
+    QFETCH(int, answer);
+    QFETCH(QString, message);
+    QFETCH(QStringList, steps);
+    const QString verified = "Verified: the meter holds what was sent.";
+
+    // The meter holds tanks 12, 3 and 7; the file sent only the first two.
+    IndicatorImage file = sampleImage();
+    file.set(layout::kTankCountAddress, 2);
+    const QString idr = m_dir->path("sent.idr");
+    QVERIFY(writeIndicatorFile(idr, file.length() / 8, file, 0).ok);
+    QVERIFY(writeIndicatorFile(workingFilePath(), file.length() / 8, file, 0).ok);
+    writeFile("curve.tnk", "5\r\n 1000 \r\n-100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,");
+    UiRig rig(sampleImage(), {}, true, true);
+    if (!fault.isEmpty()) rig.meter->addFault(*MeterFault::parse(fault));
+    QVERIFY(rig.waitIdle());
+    for (const char* item : {"abackup", "averify"})
+        QVERIFY(rig.find<QAction>(item)->isChecked());
+    for (const QString& item : switched)
+        rig.find<QAction>(qPrintable(item))->setChecked(false);
+
+    QPointer<QWidget> owner = rig.window.get();
+    QString bar = "pbMain";
+    if (window == "files" || window == "viewer") {
+        rig.window->startWithIndicatorFile(idr);
+        owner = rig.find("edtnk");
+        bar = "pbEdit";
+        if (window == "files") {
+            rig.trigger("edtnk", "aclose");
+            owner = rig.find("meterform");
+            bar.clear();
+        }
+    } else if (window == "editor") {
+        rig.window->showTankEditor("curve.tnk");
+        owner = rig.find("atnkfrm");
+        bar = "pbTank";
+    } else if (window == "clear") {
+        rig.trigger(nullptr, "aclear");
+        owner = rig.find("clearit");
+        bar = "pbClear";
+    }
+    QVERIFY(owner);
+    QStringList shownSteps;
+    if (auto* status = owner->findChild<QLineEdit*>("Text1"))
+        connect(status, &QLineEdit::textChanged, this,
+                [&](const QString& t) { shownSteps.append(t); });
+    QList<int> values;
+    const QPointer<QProgressBar> progress =
+        bar.isEmpty() ? nullptr : owner->findChild<QProgressBar*>(bar);
+    if (progress)
+        connect(progress, &QProgressBar::valueChanged, this, [&](int v) { values.append(v); });
+    rig.dialogs.clear();
+    if (answer >= 0) rig.dialogs.queueAnswer(Answer(answer));
+    if (window == "clear")
+        QTest::mouseClick(owner->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    else
+        rig.trigger(window == "main" ? nullptr : qPrintable(owner->objectName()),
+                    window == "main"     ? "aupldall"
+                    : window == "editor" ? "asend"
+                                         : "smeter");
+    QVERIFY(rig.waitIdle());
+    QVERIFY(rig.waitIdle()); // a write without a backup follows the question
+
+    const QDir backups(rig.backupFolder());
+    const QStringList backup = backups.entryList({"meter-*.idr"});
+    const QStringList readBack = backups.entryList({"readback-*.idr"});
+    QCOMPARE(backup.size(), message.contains("%B") ? 1 : 0);
+    QCOMPARE(readBack.size(), message.contains("%R") ? 1 : 0);
+    if (!backup.isEmpty()) // what the meter held, ready to be sent back
+        QCOMPARE(loadIndicatorFile(backups.filePath(backup[0])).image.bytes(),
+                 sampleImage().bytes());
+    message.replace("%B", QDir::toNativeSeparators(backups.filePath(backup.value(0))));
+    message.replace("%R", QDir::toNativeSeparators(backups.filePath(readBack.value(0))));
+    QTRY_COMPARE(rig.dialogs.messages(), message.isEmpty() ? QStringList{} : QStringList{message});
+    QCOMPARE(rig.dialogs.shown().size(), (answer >= 0) + !message.isEmpty());
+    if (answer >= 0) {
+        const auto& asked = rig.dialogs.shown()[0];
+        QCOMPARE(asked.text,
+                 "No backup of the meter could be made: Indicator not ready  1. Nothing has been "
+                 "written.\n\nWrite to the meter without a backup?");
+        QCOMPARE(asked.defaultAnswer, Answer::No);
+    }
+    const bool written = !message.isEmpty();
+    QCOMPARE(rig.meter->commandCount("AD") + rig.meter->commandCount("CD") +
+                 rig.meter->commandCount("CL"),
+             int(written));
+    if (!written) QCOMPARE(rig.meter->image().bytes(), sampleImage().bytes());
+    QCOMPARE(shownSteps.mid(std::max(0, int(shownSteps.size() - steps.size()))),
+             steps); // after the curve check
+    // The bar runs once from the backup read to the end of the verify read, then goes.
+    QVERIFY(!progress || !progress->isVisible());
+    QVERIFY(std::is_sorted(values.begin(), values.end()));
+    if (written && !bar.isEmpty()) QCOMPARE(values.value(values.size() - 1), 100);
+
+    // The backup sent from the viewer brings the old curves back.
+    if (backup.isEmpty()) return;
+    rig.meter->clearFaults();
+    rig.dialogs.clear();
+    QWidget* viewer = rig.window->showManagementWindow()->openFile(backups.filePath(backup[0]));
+    QVERIFY(viewer);
+    viewer->findChild<QAction*>("smeter")->trigger();
+    QVERIFY(rig.waitIdle());
+    QTRY_COMPARE(rig.dialogs.messages().size(), 1);
+    QVERIFY(rig.dialogs.messages()[0].endsWith(verified));
+    QCOMPARE(rig.meter->image().bytes(), sampleImage().bytes());
 }
 
 QTEST_MAIN(TestMainWindow)
