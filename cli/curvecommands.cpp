@@ -2,6 +2,7 @@
 
 #include "cli/filecommands.h"
 #include "editor/curvefit.h"
+#include "editor/curvesource.h"
 #include "store/fileextensions.h"
 #include "store/limits.h"
 
@@ -131,11 +132,7 @@ int finish(const CurveFit& fit, const Parsed& p, const GlobalOptions& options, Q
     }
     for (const LevelPoint& point : fit.points)
         out << QString::number(point.percent(), 'f', 2) << '\t' << point.value << '\n';
-    out << fit.points.size() << " points; largest error "
-        << QString::number(fit.largestError, 'f', 3) << " ("
-        << QString::number(fit.largestErrorPercent, 'f', 3) << " % of "
-        << QString::number(fit.fullValue, 'f', 0) << ") at "
-        << QString::number(fit.largestErrorStep / 100.0, 'f', 2) << " %\n";
+    out << curveFitSummary(fit) << '\n';
     const TankFileSave saved = saveCurveTankFile(
         p.words.last(), p.values.value(QStringLiteral("--tank")), fit.points, options.offsetMode);
     printMessages(saved.messages, out, err);

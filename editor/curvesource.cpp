@@ -63,7 +63,7 @@ QString curveFitSummary(const CurveFit& fit)
     if (!fit.ok()) return fit.refusal;
     return QStringLiteral("%1 points; largest error %2 units (%3 % of full value) at level %4 %")
         .arg(fit.points.size())
-        .arg(QString::number(fit.largestError, 'f', 2),
+        .arg(QString::number(fit.largestError, 'f', 3),
              QString::number(fit.largestErrorPercent, 'f', 3),
              QString::number(fit.largestErrorStep / 100.0, 'f', 2));
 }

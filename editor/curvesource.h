@@ -14,7 +14,7 @@ namespace kaldor
 // out (the shape's default stands).
 QString tankShapeText(const TankShape& shape);
 
-// "26 points; largest error 0.98 units (0.047 % of full value) at level 0.27 %", or the fit's
+// "26 points; largest error 0.981 units (0.047 % of full value) at level 0.27 %", or the fit's
 // refusal when it made no curve.
 QString curveFitSummary(const CurveFit& fit);
 
