@@ -2,6 +2,7 @@
 
 #include "editor/curvesource.h"
 #include "graph/graphdata.h"
+#include "graph/graphwindow.h"
 
 #include <QChart>
 #include <QChartView>
@@ -21,14 +22,6 @@ namespace
 constexpr int kPreviewStride = 5;
 constexpr qreal kMarkerSize = 6;
 constexpr QSize kChartSize(360, 240);
-
-void applyScale(QValueAxis* axis, const AxisScale& scale)
-{
-    axis->setRange(scale.min, scale.max);
-    axis->setTickAnchor(0);
-    axis->setTickInterval(scale.tickInterval);
-    axis->setLabelFormat(QStringLiteral("%.%1f").arg(scale.decimals));
-}
 
 } // namespace
 
@@ -82,8 +75,8 @@ void CurvePreview::showFit(const CurveFit& fit)
     m_truth->replace(truth);
     m_points->replace(points);
     const QList<QPointF> all = truth + points;
-    applyScale(m_percentAxis, percentAxisScale(all));
-    applyScale(m_valueAxis, valueAxisScale(all));
+    applyAxisScale(m_percentAxis, percentAxisScale(all));
+    applyAxisScale(m_valueAxis, valueAxisScale(all));
     m_summary->setText(curveFitSummary(fit));
 }
 

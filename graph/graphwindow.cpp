@@ -22,15 +22,15 @@ constexpr QSize kSize(640, 480);
 constexpr qreal kMarkerSize = 8;
 constexpr qreal kTruthWidth = 3;
 
-void applyScale(QValueAxis* axis, const AxisScale& scale)
+} // namespace
+
+void applyAxisScale(QValueAxis* axis, const AxisScale& scale)
 {
     axis->setRange(scale.min, scale.max);
     axis->setTickAnchor(0);
     axis->setTickInterval(scale.tickInterval);
     axis->setLabelFormat(QStringLiteral("%.%1f").arg(scale.decimals));
 }
-
-} // namespace
 
 GraphWindow::GraphWindow(QWidget* parent) : QWidget(parent, Qt::Window)
 {
@@ -110,13 +110,13 @@ bool GraphWindow::showCurve(const QList<QPointF>& points, const QVector<double>&
     const QList<QPointF> error = errorLine(points, truth);
     m_truth->replace(truthPoints);
     m_error->replace(error);
-    applyScale(m_percentAxis, percentAxisScale(points + truthPoints));
-    applyScale(m_valueAxis, valueAxisScale(points + truthPoints));
+    applyAxisScale(m_percentAxis, percentAxisScale(points + truthPoints));
+    applyAxisScale(m_valueAxis, valueAxisScale(points + truthPoints));
     m_errorAxis->setVisible(!error.isEmpty());
     if (!error.isEmpty()) {
         // The error's axis keeps 0 in view, so that the line reads against it.
         const AxisScale errorScale = valueAxisScale(error + QList<QPointF>{{0, 0}});
-        applyScale(m_errorAxis, errorScale);
+        applyAxisScale(m_errorAxis, errorScale);
     }
     m_hovered->clear();
     show();

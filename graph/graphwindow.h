@@ -20,6 +20,11 @@ class QValueAxis;
 
 namespace kaldor {
 
+struct AxisScale;
+
+// Sets a chart axis to a scale worked out by graphdata (the graph and the editor's previews).
+void applyAxisScale(QValueAxis* axis, const AxisScale& scale);
+
 class GraphWindow : public QWidget {
     Q_OBJECT
 public:
