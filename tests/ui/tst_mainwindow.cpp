@@ -1,10 +1,12 @@
 // The main window driven by its widgets' names against the in-process simulated meter: one road
-// through every window a technician uses (port, read, clear, write back, keypad, help, Exit),
-// then the ways opening a port and each exchange can fail, a second exchange while one runs,
-// closing the main window or the editor mid-exchange, and every window's write with its backup
-// and verify.
+// through every window a technician uses (port, line traffic, read, clear, write back, keypad,
+// Exit), then the ways opening a port and each exchange can fail, a second exchange while one
+// runs, closing the main window or the editor mid-exchange, and every window's write with its
+// backup and verify. Then the "Line Traffic" window's log and the port window's system list.
 
 #include "editor/editorwindow.h"
+#include "link/linetrafficwindow.h"
+#include "link/portwindow.h"
 #include "store/indicatorfile.h"
 #include "store/managementwindow.h"
 #include "store/messages.h"
@@ -16,11 +18,12 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QTextBrowser>
+#include <QTreeWidget>
 
 #include <cstdlib>
 
@@ -55,13 +58,17 @@ private slots:
     void busyThenClosed();
     void safeWrite_data();
     void safeWrite();
+    void trafficWindow_data();
+    void trafficWindow();
+    void portList_data();
+    void portList();
 
 private:
     std::optional<FreshDirectory> m_dir;
 };
 
-// Start-up, the offset mode, another port, a read over a stale working file, clear, the image
-// written back, the keypad, help, and Exit, each window opened from the menu.
+// Start-up, the offset mode, another port, the line traffic shown, a read over a stale working
+// file, clear, the image written back, the keypad and Exit, each window opened from the menu.
 void TestMainWindow::oneRoad()
 {
     writeFile(workingFilePath(), " 0 ,  0 ,  0 \r\n");
@@ -104,7 +111,11 @@ void TestMainWindow::oneRoad()
     QCOMPARE(rig.portsOpened(), (QList<int>{1, 3}));
     QVERIFY(rig.link->isPortOpen());
 
-    // A read replaces the stale working file; the bar shows each block.
+    // A read replaces the stale working file; the bar shows each block, the traffic window its
+    // frame.
+    rig.action("gtraffic")->trigger();
+    auto* traffic = rig.child<QWidget>("LineTraffic");
+    QVERIFY(traffic && traffic->isVisible());
     auto* bar = rig.child<QProgressBar>("pbMain");
     QList<int> values;
     connect(bar, &QProgressBar::valueChanged, this, [&](int v) { values.append(v); });
@@ -117,6 +128,7 @@ void TestMainWindow::oneRoad()
     QCOMPARE(readFile(workingFilePath()), QByteArray(" 0 ,  3 ,  1 ,  2 ,  3 ,  4 ,  5 ,  6 ,  7 ,  8 ,  9 ,  10 "
                                          ",  11 ,  12 ,  13 ,  14 ,  15 ,  16 ,  0 ,  18 ,  19 ,  20 "
                                          ",  21 ,  22 ,  23 ,  24 ,  0 \r\n"));
+    QTRY_VERIFY(traffic->findChild<QPlainTextEdit*>()->toPlainText().contains("frame AU"));
 
     // Clear empties the meter; writing the working file back restores its image.
     rig.action("aclear")->trigger();
@@ -129,11 +141,14 @@ void TestMainWindow::oneRoad()
     QTRY_COMPARE(rig.dialogs.messages().size(), 2);
     QCOMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Clear Command Sent"));
     QVERIFY(rig.meter->image().bytes() != threeBlockImage().bytes());
+    values.clear();
     rig.action("aupldall")->trigger();
     QVERIFY(rig.waitIdle());
     QTRY_COMPARE(rig.dialogs.messages().size(), 3);
     QCOMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Data Sent"));
     QCOMPARE(rig.meter->image().bytes(), threeBlockImage().bytes());
+    QCOMPARE(values, (QList<int>{0, 33, 67, 100}));
+    QVERIFY(!bar->isVisible());
 
     // The keypad takes the main window's place and puts the meter into programming mode; keys
     // pressed while one is on its way are sent in turn; closing sends nothing.
@@ -151,11 +166,6 @@ void TestMainWindow::oneRoad()
     QVERIFY(rig.window->isVisible());
     QVERIFY(rig.waitIdle());
     QVERIFY(rig.sent().endsWith(QByteArray::fromHex("0253570D")));
-
-    rig.action("ahelp")->trigger();
-    auto* browser = rig.window->findChild<QTextBrowser*>(QStringLiteral("helpBrowser"));
-    QVERIFY(browser && browser->window()->isVisible());
-    QVERIFY(browser->toPlainText().contains(QStringLiteral("Clear it?")));
 
     // Exit ends the program, closes the port and removes the working file.
     QCOMPARE(rig.dialogs.messages().size(), 3);
@@ -559,6 +569,94 @@ void TestMainWindow::safeWrite()
     QTRY_COMPARE(rig.dialogs.messages().size(), 1);
     QVERIFY(rig.dialogs.messages()[0].endsWith(verified));
     QCOMPARE(rig.meter->image().bytes(), sampleImage().bytes());
+}
+
+void TestMainWindow::trafficWindow_data()
+{
+    QTest::addColumn<QString>("saveTo"); // in the test's folder; empty: the dialog is cancelled
+    QTest::addColumn<QString>("message");
+    QTest::newRow("saved") << "traffic.txt" << "";
+    QTest::newRow("cancelled") << "" << "";
+    QTest::newRow("no such folder") << "none/traffic.txt" << "none/traffic.txt: ";
+}
+
+// Every byte of a clear (which the meter does not answer) shows in hex, the frame by name and the
+// outcome, on the timer's next look; the saved log is the whole log.
+void TestMainWindow::trafficWindow()
+{
+    QFETCH(QString, saveTo);
+    QFETCH(QString, message);
+    UiRig rig(threeBlockImage());
+    QVERIFY(rig.waitIdle());
+    LineTrafficWindow window(rig.link->traceLog(), rig.dialogs);
+    window.show();
+    auto* text = window.findChild<QPlainTextEdit*>(QStringLiteral("traffic"));
+    QVERIFY(text->toPlainText().contains(QStringLiteral("-- opened ")));
+    QVERIFY(!text->toPlainText().contains(QStringLiteral("frame CL")));
+
+    QVERIFY(rig.link->run(nullptr, [](ExchangeContext& ctx) { return sendClearCommand(ctx); }, {}));
+    QVERIFY(rig.waitIdle());
+    const QStringList expected = {"frame CL", "-> 02", "-> 43", "-> 4C", "-> 0D", "end: done"};
+    QTRY_VERIFY_WITH_TIMEOUT(text->toPlainText().contains(QStringLiteral("end: done")), 2000);
+    QStringList shown;
+    for (const QString& line : text->toPlainText().split(u'\n'))
+        shown.append(line.section(QStringLiteral(" us  "), 1));
+    QCOMPARE(shown.mid(shown.indexOf("frame CL"), expected.size()), expected);
+
+    const QString path = m_dir->path(saveTo);
+    rig.dialogs.queueFileName(saveTo.isEmpty() ? std::nullopt : std::optional<QString>(path));
+    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("saveLog")), Qt::LeftButton);
+    if (!message.isEmpty()) {
+        QCOMPARE(rig.dialogs.messages().size(), 1);
+        QVERIFY(rig.dialogs.messages().constFirst().startsWith(m_dir->path(message)));
+    } else {
+        QCOMPARE(rig.dialogs.messages(), QStringList());
+    }
+    QFile saved(path);
+    QCOMPARE(saved.open(QIODevice::ReadOnly), !saveTo.isEmpty() && message.isEmpty());
+    if (saved.isOpen()) QCOMPARE(saved.readAll(), formatTraceLog(rig.link->traceLog()->entries()));
+}
+
+void TestMainWindow::portList_data()
+{
+    QTest::addColumn<QList<SystemPort>>("ports");
+    QTest::addColumn<QString>("access"); // what the window says below the list
+    const SystemPort usb{"ttyUSB0", "/dev/ttyUSB0", "USB-Serial Controller", "Prolific", "A1B2", true};
+    const SystemPort locked{"ttyS1", "/dev/ttyS1", "", "", "", false};
+    QTest::newRow("none listed") << QList<SystemPort>{} << "The system lists no serial ports.";
+    QTest::newRow("one usable") << QList<SystemPort>{usb} << "";
+    QTest::newRow("one not allowed")
+        << QList<SystemPort>{usb, locked}
+        << "You may not open the serial port /dev/ttyS1. Ask for membership";
+}
+
+// The system's ports (from a stand-in list), refreshed each time the window is shown; a port this
+// user may not open is said so; choosing one and OK opens its path.
+void TestMainWindow::portList()
+{
+    QFETCH(QList<SystemPort>, ports);
+    QFETCH(QString, access);
+    UiRig rig(threeBlockImage());
+    QVERIFY(rig.waitIdle());
+    PortWindow window(*rig.link, rig.dialogs);
+    window.setPortSource([&] { return ports; });
+    window.show();
+    auto* list = window.findChild<QTreeWidget*>(QStringLiteral("systemPorts"));
+    QCOMPARE(list->topLevelItemCount(), ports.size());
+    auto* said = window.findChild<QLabel*>(QStringLiteral("portAccess"));
+    QCOMPARE(said->isVisible(), !access.isEmpty());
+    QCOMPARE(said->text().left(access.size()), access);
+
+    ports.append(SystemPort{"ttyACM0", "/dev/ttyACM0", "", "", "", true});
+    window.hide();
+    window.show();
+    QCOMPARE(list->topLevelItemCount(), ports.size());
+    list->setCurrentItem(list->topLevelItem(ports.size() - 1));
+    QCOMPARE(window.findChild<QLineEdit*>(QStringLiteral("portPath"))->text(),
+             QStringLiteral("/dev/ttyACM0"));
+    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
+    QVERIFY(rig.waitIdle());
+    QCOMPARE(rig.link->portSpec().devicePath, QStringLiteral("/dev/ttyACM0"));
 }
 
 QTEST_MAIN(TestMainWindow)
