@@ -136,7 +136,6 @@ private slots:
         // readAll() may hand over fewer bytes than bytesWaiting() counted: every exchange takes
         // the rest before it goes on, and still drops what follows an ACK.
         row("read, 1 byte a call", "read", "", "Indicator Data Read", 1);
-        row("read, 3 bytes a call", "read", "", "Indicator Data Read", 3);
         row("read, ACK and a stray byte", "read", "AU:1:extra", "Indicator Data Read", 1);
         row("write, ACK and a stray byte", "write", "AD:2:extra", "Data Sent", 1);
         row("send, ACK and a stray byte", "send", "CD:2:extra", "Tank data sent.", 1);
@@ -330,7 +329,6 @@ private slots:
         QTest::addColumn<int>("variant");
         QTest::addColumn<QList<int>>("expected");
         QTest::newRow("main: per block") << int(UploadVariant::MainWindow) << QList<int>{0, 50, 100};
-        QTest::newRow("viewer: per block") << int(UploadVariant::Viewer) << QList<int>{0, 50, 100};
         QTest::newRow("construction: per byte")
             << int(UploadVariant::Construction)
             << QList<int>{0, 6, 12, 19, 25, 31, 38, 44, 50, 56, 62, 69, 75, 81, 88, 94, 100};
