@@ -2,7 +2,7 @@
 // through every window a technician uses (port, line traffic, read, clear, write back, keypad,
 // Exit), then the ways opening a port and each exchange can fail, a second exchange while one
 // runs, closing the main window or the editor mid-exchange, and every window's write with its
-// backup and verify. Then the "Line Traffic" window's log and the port window's system list.
+// backup and verify. Then the port window's list of the system's ports.
 
 #include "editor/editorwindow.h"
 #include "link/linetrafficwindow.h"
@@ -58,8 +58,6 @@ private slots:
     void busyThenClosed();
     void safeWrite_data();
     void safeWrite();
-    void trafficWindow_data();
-    void trafficWindow();
     void portList_data();
     void portList();
 
@@ -68,7 +66,8 @@ private:
 };
 
 // Start-up, the offset mode, another port, the line traffic shown, a read over a stale working
-// file, clear, the image written back, the keypad and Exit, each window opened from the menu.
+// file, clear, the image written back, the keypad, the traffic log saved, and Exit, each window
+// opened from the menu.
 void TestMainWindow::oneRoad()
 {
     writeFile(workingFilePath(), " 0 ,  0 ,  0 \r\n");
@@ -128,7 +127,8 @@ void TestMainWindow::oneRoad()
     QCOMPARE(readFile(workingFilePath()), QByteArray(" 0 ,  3 ,  1 ,  2 ,  3 ,  4 ,  5 ,  6 ,  7 ,  8 ,  9 ,  10 "
                                          ",  11 ,  12 ,  13 ,  14 ,  15 ,  16 ,  0 ,  18 ,  19 ,  20 "
                                          ",  21 ,  22 ,  23 ,  24 ,  0 \r\n"));
-    QTRY_VERIFY(traffic->findChild<QPlainTextEdit*>()->toPlainText().contains("frame AU"));
+    auto* log = traffic->findChild<QPlainTextEdit*>(QStringLiteral("traffic"));
+    QTRY_VERIFY(log->toPlainText().contains("frame AU"));
 
     // Clear empties the meter; writing the working file back restores its image.
     rig.action("aclear")->trigger();
@@ -141,6 +141,16 @@ void TestMainWindow::oneRoad()
     QTRY_COMPARE(rig.dialogs.messages().size(), 2);
     QCOMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Clear Command Sent"));
     QVERIFY(rig.meter->image().bytes() != threeBlockImage().bytes());
+    // The traffic window shows every byte of the clear (which the meter does not answer) in hex,
+    // the frame by name and the outcome.
+    const auto shownFrom = [log](const QString& frame) {
+        QStringList shown;
+        for (const QString& line : log->toPlainText().split(u'\n'))
+            shown.append(line.section(QStringLiteral(" us  "), 1));
+        return shown.mid(shown.lastIndexOf(frame), 6);
+    };
+    QTRY_COMPARE(shownFrom("frame CL"),
+                 (QStringList{"frame CL", "-> 02", "-> 43", "-> 4C", "-> 0D", "end: done"}));
     values.clear();
     rig.action("aupldall")->trigger();
     QVERIFY(rig.waitIdle());
@@ -167,15 +177,27 @@ void TestMainWindow::oneRoad()
     QVERIFY(rig.waitIdle());
     QVERIFY(rig.sent().endsWith(QByteArray::fromHex("0253570D")));
 
+    // The traffic log saved: not when the dialog is cancelled, a folder that is not there said
+    // so, then the whole log.
+    const QString saved = m_dir->path("traffic.txt");
+    for (const QString& name : {QString(), m_dir->path("none/traffic.txt"), saved}) {
+        rig.dialogs.queueFileName(name.isEmpty() ? std::nullopt : std::optional<QString>(name));
+        QTest::mouseClick(traffic->findChild<QPushButton*>(QStringLiteral("saveLog")),
+                          Qt::LeftButton);
+    }
+    QCOMPARE(rig.dialogs.messages().size(), 4);
+    QVERIFY(rig.dialogs.messages()[3].startsWith(m_dir->path("none/traffic.txt: ")));
+    QCOMPARE(QDir(m_dir->path({})).entryList({"*.txt"}), QStringList{"traffic.txt"});
+    QCOMPARE(readFile(saved), formatTraceLog(rig.link->traceLog()->entries()));
+
     // Exit ends the program, closes the port and removes the working file.
-    QCOMPARE(rig.dialogs.messages().size(), 3);
     rig.action("gexit")->trigger();
     QCOMPARE(ended.size(), 1);
     QVERIFY(rig.window->closedByUser());
     QVERIFY(!QFile::exists(workingFilePath()));
     QVERIFY(rig.waitIdle());
     QVERIFY(!rig.link->isPortOpen());
-    QCOMPARE(rig.dialogs.messages().size(), 3);
+    QCOMPARE(rig.dialogs.messages().size(), 4);
     QCOMPARE(rig.dialogs.unscripted(), 0);
 }
 
@@ -569,52 +591,6 @@ void TestMainWindow::safeWrite()
     QTRY_COMPARE(rig.dialogs.messages().size(), 1);
     QVERIFY(rig.dialogs.messages()[0].endsWith(verified));
     QCOMPARE(rig.meter->image().bytes(), sampleImage().bytes());
-}
-
-void TestMainWindow::trafficWindow_data()
-{
-    QTest::addColumn<QString>("saveTo"); // in the test's folder; empty: the dialog is cancelled
-    QTest::addColumn<QString>("message");
-    QTest::newRow("saved") << "traffic.txt" << "";
-    QTest::newRow("cancelled") << "" << "";
-    QTest::newRow("no such folder") << "none/traffic.txt" << "none/traffic.txt: ";
-}
-
-// Every byte of a clear (which the meter does not answer) shows in hex, the frame by name and the
-// outcome, on the timer's next look; the saved log is the whole log.
-void TestMainWindow::trafficWindow()
-{
-    QFETCH(QString, saveTo);
-    QFETCH(QString, message);
-    UiRig rig(threeBlockImage());
-    QVERIFY(rig.waitIdle());
-    LineTrafficWindow window(rig.link->traceLog(), rig.dialogs);
-    window.show();
-    auto* text = window.findChild<QPlainTextEdit*>(QStringLiteral("traffic"));
-    QVERIFY(text->toPlainText().contains(QStringLiteral("-- opened ")));
-    QVERIFY(!text->toPlainText().contains(QStringLiteral("frame CL")));
-
-    QVERIFY(rig.link->run(nullptr, [](ExchangeContext& ctx) { return sendClearCommand(ctx); }, {}));
-    QVERIFY(rig.waitIdle());
-    const QStringList expected = {"frame CL", "-> 02", "-> 43", "-> 4C", "-> 0D", "end: done"};
-    QTRY_VERIFY_WITH_TIMEOUT(text->toPlainText().contains(QStringLiteral("end: done")), 2000);
-    QStringList shown;
-    for (const QString& line : text->toPlainText().split(u'\n'))
-        shown.append(line.section(QStringLiteral(" us  "), 1));
-    QCOMPARE(shown.mid(shown.indexOf("frame CL"), expected.size()), expected);
-
-    const QString path = m_dir->path(saveTo);
-    rig.dialogs.queueFileName(saveTo.isEmpty() ? std::nullopt : std::optional<QString>(path));
-    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("saveLog")), Qt::LeftButton);
-    if (!message.isEmpty()) {
-        QCOMPARE(rig.dialogs.messages().size(), 1);
-        QVERIFY(rig.dialogs.messages().constFirst().startsWith(m_dir->path(message)));
-    } else {
-        QCOMPARE(rig.dialogs.messages(), QStringList());
-    }
-    QFile saved(path);
-    QCOMPARE(saved.open(QIODevice::ReadOnly), !saveTo.isEmpty() && message.isEmpty());
-    if (saved.isOpen()) QCOMPARE(saved.readAll(), formatTraceLog(rig.link->traceLog()->entries()));
 }
 
 void TestMainWindow::portList_data()
