@@ -558,10 +558,6 @@ void TestEditorWindow::shape_data()
     sphere.diameter = 10;
     QTest::newRow("sphere: values too large for the grid")
         << sphere << VolumeUnit::Litre << 1.0 << PointRequest::points(20) << false << false;
-    TankShape cone = vertical;
-    cone.endDepth.reset();
-    QTest::newRow("cone without its depth")
-        << cone << VolumeUnit::CubicMetre << 100.0 << PointRequest::points(100) << false << false;
 }
 
 // The values typed into the dialog make the model's own curve; OK fills the grid with its
