@@ -30,20 +30,7 @@
 using namespace kaldor;
 using namespace kaldor::testing;
 
-namespace {
-
-// The shared rig, started by each test once it has set the failures.
-struct Rig : UiRig {
-    explicit Rig(IndicatorImage image = threeBlockImage(), MeterTiming timing = {})
-        : UiRig(image, timing, false)
-    {
-    }
-    QAction* action(const char* name) { return find<QAction>(name); }
-    template <class T> T* child(const char* name) { return find<T>(name); }
-};
-
-} // namespace
-
+// Each test starts the main window once it has set the failures.
 class TestMainWindow : public QObject {
     Q_OBJECT
 private slots:
@@ -71,14 +58,14 @@ private:
 void TestMainWindow::oneRoad()
 {
     writeFile(workingFilePath(), " 0 ,  0 ,  0 \r\n");
-    Rig rig;
+    UiRig rig(threeBlockImage(), {}, false);
     QSignalSpy ended(rig.window.get(), &MainWindow::programEnded);
     rig.window->startUp();
     QCOMPARE(rig.window->windowTitle(), QStringLiteral("KALDOR (Meter Offset Capable)"));
     QVERIFY(rig.waitIdle());
 
     // The gauge moves one step at a time, its label led by a blank.
-    auto* label = rig.child<QLabel>("Label2");
+    auto* label = rig.find<QLabel>("Label2");
     QStringList steps{label->text()};
     QVERIFY(QTest::qWaitFor(
         [&] {
@@ -93,12 +80,12 @@ void TestMainWindow::oneRoad()
     }
 
     // Every click inverts the mode.
-    QTest::mouseClick(rig.child<QCheckBox>("Check1"), Qt::LeftButton);
+    QTest::mouseClick(rig.find<QCheckBox>("Check1"), Qt::LeftButton);
     QCOMPARE(rig.window->windowTitle(), QStringLiteral("KALDOR (Meter Not Offset Capable)"));
     QVERIFY(!rig.window->offsetMode());
 
     // The port window is modeless and shows the open port; OK opens the chosen one and closes.
-    rig.action("gcomm")->trigger();
+    rig.find<QAction>("gcomm")->trigger();
     auto* ports = rig.window->findChild<QWidget*>(QStringLiteral("Portscrn"));
     QVERIFY(ports && ports->isVisible() && rig.window->isVisible());
     QVERIFY(ports->findChild<QRadioButton*>(QStringLiteral("Option1"))->isChecked());
@@ -112,13 +99,13 @@ void TestMainWindow::oneRoad()
 
     // A read replaces the stale working file; the bar shows each block, the traffic window its
     // frame.
-    rig.action("gtraffic")->trigger();
-    auto* traffic = rig.child<QWidget>("LineTraffic");
+    rig.find<QAction>("gtraffic")->trigger();
+    auto* traffic = rig.find<QWidget>("LineTraffic");
     QVERIFY(traffic && traffic->isVisible());
-    auto* bar = rig.child<QProgressBar>("pbMain");
+    auto* bar = rig.find<QProgressBar>("pbMain");
     QList<int> values;
     connect(bar, &QProgressBar::valueChanged, this, [&](int v) { values.append(v); });
-    rig.action("dwnldall")->trigger();
+    rig.find<QAction>("dwnldall")->trigger();
     QVERIFY(bar->isVisible());
     QVERIFY(rig.waitIdle());
     QTRY_COMPARE_WITH_TIMEOUT(rig.dialogs.messages(), QStringList{"Indicator Data Read"}, 5000);
@@ -131,7 +118,7 @@ void TestMainWindow::oneRoad()
     QTRY_VERIFY(log->toPlainText().contains("frame AU"));
 
     // Clear empties the meter; writing the working file back restores its image.
-    rig.action("aclear")->trigger();
+    rig.find<QAction>("aclear")->trigger();
     auto* clear = rig.window->findChild<QWidget*>(QStringLiteral("clearit"));
     QVERIFY(clear && clear->isVisible());
     QPointer<QWidget> clearGuard(clear);
@@ -152,7 +139,7 @@ void TestMainWindow::oneRoad()
     QTRY_COMPARE(shownFrom("frame CL"),
                  (QStringList{"frame CL", "-> 02", "-> 43", "-> 4C", "-> 0D", "end: done"}));
     values.clear();
-    rig.action("aupldall")->trigger();
+    rig.find<QAction>("aupldall")->trigger();
     QVERIFY(rig.waitIdle());
     QTRY_COMPARE(rig.dialogs.messages().size(), 3);
     QCOMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Data Sent"));
@@ -162,7 +149,7 @@ void TestMainWindow::oneRoad()
 
     // The keypad takes the main window's place and puts the meter into programming mode; keys
     // pressed while one is on its way are sent in turn; closing sends nothing.
-    rig.action("aprog")->trigger();
+    rig.find<QAction>("aprog")->trigger();
     auto* pad = rig.window->findChild<QWidget*>(QStringLiteral("Cali"));
     QVERIFY(pad && pad->isVisible());
     QVERIFY(!rig.window->isVisible());
@@ -191,7 +178,7 @@ void TestMainWindow::oneRoad()
     QCOMPARE(readFile(saved), formatTraceLog(rig.link->traceLog()->entries()));
 
     // Exit ends the program, closes the port and removes the working file.
-    rig.action("gexit")->trigger();
+    rig.find<QAction>("gexit")->trigger();
     QCOMPARE(ended.size(), 1);
     QVERIFY(rig.window->closedByUser());
     QVERIFY(!QFile::exists(workingFilePath()));
@@ -246,7 +233,7 @@ void TestMainWindow::portFails()
     QFETCH(bool, windowCloses);
     QFETCH(bool, portOpen);
 
-    Rig rig;
+    UiRig rig(threeBlockImage(), {}, false);
     if (failure >= 0) rig.failures[chosen] = failing(PortError(failure));
     QSignalSpy ended(rig.window.get(), &MainWindow::programEnded);
     rig.window->startUp();
@@ -256,7 +243,7 @@ void TestMainWindow::portFails()
     if (current > 0) {
         if (current != 1) QVERIFY(rig.link->openPort(nullptr, PortSpec{current, {}}, {}));
         QVERIFY(rig.waitIdle());
-        rig.action("gcomm")->trigger();
+        rig.find<QAction>("gcomm")->trigger();
         ports = rig.find("Portscrn");
         QVERIFY(ports && ports->isVisible());
         for (int n = 1; n <= 4; ++n)
@@ -275,7 +262,7 @@ void TestMainWindow::portFails()
     QCOMPARE(rig.link->portSpec().number, portAfter);
     QCOMPARE(ended.size(), ends ? 1 : 0);
     QTRY_COMPARE(bool(ports && ports->isVisible()), !windowCloses && current > 0);
-    auto* label = rig.child<QLabel>("Label2");
+    auto* label = rig.find<QLabel>("Label2");
     const QString before = label->text();
     QTest::qWait(3 * MainWindow::kGaugeStepMs);
     QCOMPARE(label->text() != before, animates);
@@ -318,7 +305,7 @@ void TestMainWindow::exchangeFails()
     QFETCH(QByteArray, bytes);
     QFETCH(bool, fileAfter);
 
-    Rig rig;
+    UiRig rig(threeBlockImage(), {}, false);
     if (!fault.isEmpty())
         rig.meter->addFault(*MeterFault::parse(fault));
     if (!portOpen)
@@ -327,7 +314,7 @@ void TestMainWindow::exchangeFails()
         writeFile(workingFilePath(), formatIndicatorFile(3, threeBlockImage(), 17));
     rig.window->startUp();
     QVERIFY(rig.waitIdle());
-    rig.action(qPrintable(action.section(':', 0, 0)))->trigger();
+    rig.find<QAction>(qPrintable(action.section(':', 0, 0)))->trigger();
     QPointer<QWidget> clear = rig.find("clearit");
     if (action.startsWith("aclear")) {
         QVERIFY(clear && clear->isVisible());
@@ -346,7 +333,7 @@ void TestMainWindow::exchangeFails()
     QCOMPARE(rig.sent().count('\x02'), bytes.isEmpty() ? 0 : 1);
     QCOMPARE(rig.meter->image().bytes(), threeBlockImage().bytes());
     QCOMPARE(QFile::exists(workingFilePath()), fileAfter);
-    QVERIFY(!rig.child<QProgressBar>("pbMain")->isVisible());
+    QVERIFY(!rig.find<QProgressBar>("pbMain")->isVisible());
     QTRY_VERIFY(!clear || !clear->isVisible());
 }
 
@@ -375,8 +362,8 @@ void TestMainWindow::busyThenClosed()
         writeFile("curve.tnk", "9\r\n 0 \r\n 0 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,");
     }
     QByteArray bytes(8 * (close ? 200 : 40), '\x33'); // a read of a second or more
-    Rig rig(editor ? sampleImage() : IndicatorImage::fromBytes(bytes),
-            MeterTiming{true, std::chrono::milliseconds(editor ? 10 : 2)});
+    UiRig rig(editor ? sampleImage() : IndicatorImage::fromBytes(bytes),
+              MeterTiming{true, std::chrono::milliseconds(editor ? 10 : 2)}, false);
     QSignalSpy ended(rig.window.get(), &MainWindow::programEnded);
     rig.window->startUp();
     QVERIFY(rig.waitIdle());
@@ -390,12 +377,12 @@ void TestMainWindow::busyThenClosed()
         rig.trigger("atnkfrm", "tread");
         rig.trigger("atnkfrm", "asend");
     } else {
-        rig.action("dwnldall")->trigger();
+        rig.find<QAction>("dwnldall")->trigger();
         QVERIFY(rig.link->isBusy());
-        rig.action("aclear")->trigger();
+        rig.find<QAction>("aclear")->trigger();
         QTest::mouseClick(rig.find("clearit")->findChild<QPushButton*>("Command1"), Qt::LeftButton);
-        rig.action("dwnldall")->trigger();
-        QTest::mouseClick(rig.child<QCheckBox>("Check1"), Qt::LeftButton);
+        rig.find<QAction>("dwnldall")->trigger();
+        QTest::mouseClick(rig.find<QCheckBox>("Check1"), Qt::LeftButton);
         QCOMPARE(rig.window->windowTitle(), QStringLiteral("KALDOR (Meter Not Offset Capable)"));
     }
     const QStringList busy{Link::kBusyMessage, Link::kBusyMessage};
