@@ -57,23 +57,9 @@ struct Rig : UiRig {
     // A double-click on the named item, or on the empty part below the items when name is empty.
     void doubleClick(QListWidget* list, const QString& name)
     {
-        QPoint at(4, list->viewport()->height() - 4);
-        if (!name.isEmpty()) {
-            const auto found = list->findItems(name, Qt::MatchExactly);
-            QVERIFY2(!found.isEmpty(), qPrintable(name));
-            at = list->visualItemRect(found.first()).center();
-        }
-        // The events a mouse gives, sent to the list as they come; QTest's own double-click goes
-        // through the window's click timing and does not reach a list it has not clicked before.
-        QWidget* viewport = list->viewport();
-        const QPointF global = viewport->mapToGlobal(QPointF(at));
-        for (const auto& [type, buttons] : {std::pair{QEvent::MouseButtonPress, Qt::LeftButton},
-                                            std::pair{QEvent::MouseButtonRelease, Qt::NoButton},
-                                            std::pair{QEvent::MouseButtonDblClick, Qt::LeftButton},
-                                            std::pair{QEvent::MouseButtonRelease, Qt::NoButton}}) {
-            QMouseEvent event(type, QPointF(at), global, Qt::LeftButton, buttons, Qt::NoModifier);
-            QCoreApplication::sendEvent(viewport, &event);
-        }
+        const auto found = list->findItems(name, Qt::MatchExactly);
+        QVERIFY2(name.isEmpty() || !found.isEmpty(), qPrintable(name));
+        doubleClickItem(list, name.isEmpty() ? -1 : list->row(found.first()));
     }
     void showDirectory(const QString& path)
     {
