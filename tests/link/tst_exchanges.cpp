@@ -232,7 +232,8 @@ private slots:
     {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("message");
-        QTest::newRow("11 of 16 values") << QByteArray("0,2,1,2,3,4,5,6,7,8,9,10,11") << "11 of 16 image values";
+        QTest::newRow("11 of 16 values")
+            << QByteArray("0,2,1,2,3,4,5,6,7,8,9,10,11") << "11 of 16 image values";
         // Too short for the header and directory the meter reads first: it would stop answering.
         QTest::newRow("2 blocks") << QByteArray("0,2,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,9")
                                   << "16 bytes, too few for the meter's header";
@@ -325,7 +326,8 @@ private slots:
     {
         QTest::addColumn<int>("variant");
         QTest::addColumn<QList<int>>("expected");
-        QTest::newRow("main: per block") << int(UploadVariant::MainWindow) << QList<int>{0, 50, 100};
+        QTest::newRow("main: per block")
+            << int(UploadVariant::MainWindow) << QList<int>{0, 50, 100};
         QTest::newRow("construction: per byte")
             << int(UploadVariant::Construction)
             << QList<int>{0, 6, 12, 19, 25, 31, 38, 44, 50, 56, 62, 69, 75, 81, 88, 94, 100};

@@ -55,7 +55,10 @@ private slots:
         QTest::addColumn<QString>("frame");
         QTest::addColumn<QString>("outcome");
         QTest::newRow("read") << "read" << "" << "AU" << "done";
-        QTest::newRow("write") << "write" << "" << "AD" << "done";
+        QTest::newRow("write") << "write"
+                               << ""
+                               << "AD"
+                               << "done";
         QTest::newRow("key") << "key" << "" << "SW" << "done";
         QTest::newRow("read refused") << "read" << "AU:1:nack" << "AU"
                                       << "refused at stage 1: the meter answered 0x15";

@@ -262,8 +262,9 @@ void TestConstructionWindow::refusedBuildKeepsLastGood()
     writeFile(path(QStringLiteral("bad.tnk")), "8\r\n 0 \r\n 0 \r\n 1 \r\n0, 99.99,");
     rig.dialogs.clear();
     rig.click("Command4");
-    QCOMPARE(rig.dialogs.messages(),
-             QStringList{"Tank file bad.tnk cannot be used: its full scale is 0; it must be above 0."});
+    QCOMPARE(
+        rig.dialogs.messages(),
+        QStringList{"Tank file bad.tnk cannot be used: its full scale is 0; it must be above 0."});
 
     rig.dialogs.queueFileName(path(QStringLiteral("second.idr")));
     rig.click("Command3");

@@ -605,9 +605,7 @@ void TestEditorWindow::shape()
     QCOMPARE(dialogButton(dialog, QDialogButtonBox::Ok)->isEnabled(), fills);
     if (!fills || cancel) {
         if (cancel)
-            QTest::mouseClick(
-                dialogButton(dialog, QDialogButtonBox::Cancel),
-                Qt::LeftButton);
+            QTest::mouseClick(dialogButton(dialog, QDialogButtonBox::Cancel), Qt::LeftButton);
         else
             dialog->accept(); // as Enter would
         QCOMPARE(dialog->isVisible(), !cancel);

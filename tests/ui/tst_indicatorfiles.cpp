@@ -7,9 +7,9 @@
 
 #include "construct/indicatorbuilder.h"
 #include "editor/curvegrid.h"
-#include "shell/saveretrieved.h"
 #include "editor/editorwindow.h"
 #include "graph/graphwindow.h"
+#include "shell/saveretrieved.h"
 #include "store/indicatortanks.h"
 #include "store/managementwindow.h"
 #include "store/messages.h"
@@ -535,21 +535,21 @@ void TestIndicatorFiles::saveRetrieved_data()
     QTest::addColumn<QString>("savedAs");
 
     const QString wrong = QStringLiteral("Wrong file extension");
-    QTest::newRow("upper case .IDR") << true << QStringList{"B.IDR"} << QStringList{"%1 saved."}
-                                     << "B.IDR";
-    QTest::newRow(".idr inside the name") << true << QStringList{"c.idr.bak"}
-                                          << QStringList{"%1 saved."} << "c.idr.bak";
+    QTest::newRow("upper case .IDR")
+        << true << QStringList{"B.IDR"} << QStringList{"%1 saved."} << "B.IDR";
+    QTest::newRow(".idr inside the name")
+        << true << QStringList{"c.idr.bak"} << QStringList{"%1 saved."} << "c.idr.bak";
     QTest::newRow(".txt, then .Idr, then .idr")
         << true << QStringList{"d.txt", "d.Idr", "d.idr"} << QStringList{wrong, wrong, "%1 saved."}
         << "d.idr";
-    QTest::newRow(".txt, then cancel") << true << QStringList{"e.txt", "<cancel>"}
-                                       << QStringList{wrong} << "";
-    QTest::newRow("no working file") << false << QStringList{"f.idr"}
-                                     << QStringList{"Get Indicator data first."} << "";
-    QTest::newRow("a folder as the name") << true << QStringList{"folder.idr"}
-                                          << QStringList{"Bad filename."} << "";
-    QTest::newRow("missing folder") << true << QStringList{"nowhere/g.idr"}
-                                    << QStringList{errorText(err::kPathNotFound)} << "";
+    QTest::newRow(".txt, then cancel")
+        << true << QStringList{"e.txt", "<cancel>"} << QStringList{wrong} << "";
+    QTest::newRow("no working file")
+        << false << QStringList{"f.idr"} << QStringList{"Get Indicator data first."} << "";
+    QTest::newRow("a folder as the name")
+        << true << QStringList{"folder.idr"} << QStringList{"Bad filename."} << "";
+    QTest::newRow("missing folder")
+        << true << QStringList{"nowhere/g.idr"} << QStringList{errorText(err::kPathNotFound)} << "";
 }
 
 // File Management > "&Save Retrieved Indicator File": the working file copied under a name with

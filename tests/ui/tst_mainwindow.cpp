@@ -584,7 +584,8 @@ void TestMainWindow::portList_data()
 {
     QTest::addColumn<QList<SystemPort>>("ports");
     QTest::addColumn<QString>("access"); // what the window says below the list
-    const SystemPort usb{"ttyUSB0", "/dev/ttyUSB0", "USB-Serial Controller", "Prolific", "A1B2", true};
+    const SystemPort usb{"ttyUSB0",  "/dev/ttyUSB0", "USB-Serial Controller",
+                         "Prolific", "A1B2",         true};
     const SystemPort locked{"ttyS1", "/dev/ttyS1", "", "", "", false};
     QTest::newRow("none listed") << QList<SystemPort>{} << "The system lists no serial ports.";
     QTest::newRow("one usable") << QList<SystemPort>{usb} << "";
