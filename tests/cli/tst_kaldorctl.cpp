@@ -286,9 +286,8 @@ private slots:
         row("other form and trailing value", "diff a.idr built.idr", 0, "");
         row("tank only in A", "diff a.idr two.idr", 1, "Tank  7: only in a.idr\n");
         row("both differ", "diff two.idr point.idr", 1,
-            "Tank  12, point 2: 260 at 10.00 % in two.idr, 260 at -90.47 % in point.idr\nTank  7: only in point.idr\n");
-        row("changed point", "diff a.idr point.idr", 1,
-            "Tank  12, point 2: 260 at 10.00 % in a.idr, 260 at -90.47 % in point.idr\n");
+            "Tank  12, point 2: 260 at 10.00 % in two.idr, 260 at -90.47 % in point.idr\nTank  7: "
+            "only in point.idr\n");
         row("changed full scale and a byte outside", "diff a.idr both.idr", 1,
             "Tank  3, full scale: 1000 in a.idr, 1256 in both.idr\nAddress 100: 0 in a.idr, 255 in both.idr\n");
         row("missing file", "diff a.idr none.idr", 2, "", "none.idr: file not found");

@@ -101,12 +101,10 @@ private slots:
         row("write", "", "write IMAGE", 0, "Data Sent\n", "", 3, "", {0, 0}, upload);
         row("write, block refused", "--fault AD:4:nack", "write IMAGE", 1, "", "Data not complete", 3);
         row("write, missing file", "", "write OUT", 1, "", "Get Indicator data first \nOUT: ", 3);
-        row("write, a folder", "", "write DIR", 1, "", "Get Indicator data first \nDIR: ", 3);
         row("write, no room for the header", "", "write ZERO", 1, "",
             "ZERO: the image holds 0 bytes, too few for the meter's header", 3);
         row("clear", "", "clear", 0, "Clear Command Sent\n", "", 0, "", {0, 0}, "\x02" "CL\r");
         row("key", "", "key SW", 0, "", "", 3);
-        row("send-tank", "", "send-tank WATER", 0, "Tank data sent.\n", "", 4);
         row("send-tank, a new number for the image", "", "send-tank WATER --image IMAGE --tank 9", 0,
             "Tank data sent.\n", "", 4, "", {0, 0}, tank9);
         row("send-tank, number in use in the image", "", "send-tank WATER --image IMAGE", 1, "",
@@ -287,7 +285,6 @@ private slots:
     {
         QTest::addColumn<QString>("alias"); // DEV stands for the device, LINK for a symbolic link to it
         QTest::newRow("symbolic link") << "LINK";
-        QTest::newRow("double slash") << "/DEV";
         QTest::newRow("dot-dot") << "/dev/../DEV";
     }
 

@@ -24,4 +24,13 @@ inline CurveTable tableOf(const Rows& rows)
 inline Rows threePointRows() { return {{"100", "0"}, {"600", "50"}, {"1100", "99.99"}}; }
 inline CurveTable threePointTable() { return tableOf(threePointRows()); }
 
+// The filled rows of a table, as the grid holds them.
+inline Rows rowsOf(const CurveTable& t)
+{
+    Rows rows;
+    for (int r = 1; r <= t.filledRows(); ++r)
+        rows.append({t.value(r), t.percent(r)});
+    return rows;
+}
+
 } // namespace kaldor::testing

@@ -11,14 +11,6 @@ using namespace kaldor::testing;
 
 namespace {
 
-Rows rowsOf(const CurveTable& t)
-{
-    Rows out;
-    for (int r = 1; r <= t.filledRows(); ++r)
-        out.append({t.value(r), t.percent(r)});
-    return out;
-}
-
 QStringList texts(const Messages& messages)
 {
     QStringList out;

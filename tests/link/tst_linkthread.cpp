@@ -138,17 +138,6 @@ private slots:
         QVERIFY(cleared.result.done());
     }
 
-    void exchangeWithoutPortFails()
-    {
-        QObject window;
-        Link link([](const PortSpec&) { return std::unique_ptr<SerialPort>(); }, shortBounds());
-        Received cleared;
-        QVERIFY(link.clear(&window, cleared.done()));
-        QVERIFY(cleared.wait());
-        QCOMPARE(cleared.result.outcome, Outcome::LineFailed);
-        QCOMPARE(clearMessages(cleared.result).value(0).kind, MessageKind::Refusal);
-    }
-
     void lostLineClosesPort()
     {
         QObject window;

@@ -27,8 +27,6 @@ Exchange exchangeNamed(const QString& name)
             const TankSendPreparation prep = prepareTankSend(threePointTable(), 3, QStringLiteral("7"), {}, true);
             return sendTankCurve(ctx, *prep.send, QString());
         };
-    if (name == QLatin1String("clear"))
-        return [](ExchangeContext& ctx) { return sendClearCommand(ctx); };
     return [](ExchangeContext& ctx) { return sendKeypadCommand(ctx, KeypadKey::Set, false); };
 }
 
@@ -57,9 +55,10 @@ private slots:
         QTest::addColumn<QString>("frame");
         QTest::addColumn<QString>("outcome");
         QTest::newRow("read") << "read" << "" << "AU" << "done";
-        QTest::newRow("write") << "write" << "" << "AD" << "done";
-        QTest::newRow("send") << "send" << "" << "CD" << "done";
-        QTest::newRow("clear") << "clear" << "" << "CL" << "done";
+        QTest::newRow("write") << "write"
+                               << ""
+                               << "AD"
+                               << "done";
         QTest::newRow("key") << "key" << "" << "SW" << "done";
         QTest::newRow("read refused") << "read" << "AU:1:nack" << "AU"
                                       << "refused at stage 1: the meter answered 0x15";

@@ -6,12 +6,12 @@ namespace kaldor {
 
 void ScriptedDialogs::message(QWidget*, const QString& text)
 {
-    m_shown.append({Shown::Message, text, {}, false, {}, QuestionIcon::None, Answer::Yes});
+    m_shown.append({Shown::Message, text});
 }
 
 Answer ScriptedDialogs::question(QWidget*, const Question& q)
 {
-    m_shown.append({Shown::Question, q.text, {}, false, q.title, q.icon, q.defaultAnswer});
+    m_shown.append({Shown::Question, q.text, q.defaultAnswer});
     if (m_answers.isEmpty()) {
         ++m_unscripted;
         return q.defaultAnswer;
@@ -21,7 +21,7 @@ Answer ScriptedDialogs::question(QWidget*, const Question& q)
 
 std::optional<QString> ScriptedDialogs::saveFileName(QWidget*, const FileDialog& d)
 {
-    m_shown.append({Shown::Save, d.filter, d.defaultSuffix, d.confirmOverwrite, d.title, QuestionIcon::None, Answer::Yes});
+    m_shown.append({Shown::Save, d.filter});
     if (m_files.isEmpty()) {
         ++m_unscripted;
         return std::nullopt;
@@ -31,7 +31,7 @@ std::optional<QString> ScriptedDialogs::saveFileName(QWidget*, const FileDialog&
 
 std::optional<QString> ScriptedDialogs::openFileName(QWidget*, const FileDialog& d)
 {
-    m_shown.append({Shown::Open, d.filter, d.defaultSuffix, d.confirmOverwrite, d.title, QuestionIcon::None, Answer::Yes});
+    m_shown.append({Shown::Open, d.filter});
     if (m_files.isEmpty()) {
         ++m_unscripted;
         return std::nullopt;
@@ -41,8 +41,7 @@ std::optional<QString> ScriptedDialogs::openFileName(QWidget*, const FileDialog&
 
 bool ScriptedDialogs::print(QWidget*, QPrinter& printer)
 {
-    m_shown.append(
-        {Shown::Print, printer.docName(), {}, false, {}, QuestionIcon::None, Answer::Yes});
+    m_shown.append({Shown::Print, printer.docName()});
     const std::optional<QString> path = m_files.isEmpty() ? std::nullopt : m_files.dequeue();
     if (!path) return false;
     printer.setOutputFormat(QPrinter::PdfFormat);

@@ -16,13 +16,8 @@ class ScriptedDialogs : public Dialogs {
 public:
     struct Shown {
         enum Kind { Message, Question, Save, Open, Print } kind;
-        QString text; // the message or question; the filter for a file dialog
-        QString defaultSuffix;
-        bool confirmOverwrite = false;
-        // A question's box.
-        QString title;
-        QuestionIcon icon = QuestionIcon::None;
-        Answer defaultAnswer = Answer::Yes;
+        QString text;                       // the message or question; a file dialog's filter
+        Answer defaultAnswer = Answer::Yes; // a question's
     };
 
     void message(QWidget* parent, const QString& text) override;

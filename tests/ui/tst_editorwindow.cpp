@@ -1,15 +1,21 @@
 // The tank editor driven through its widgets, opened from the main window against the
 // in-process simulated meter: a tank shown in both modes, the three-point tank file saved,
-// reopened and sent in both modes, what the checks refuse before anything is written, and bad
-// typing. The road through it and what its load refuses are in tst_indicatorfiles, closing it
-// mid-exchange in tst_mainwindow.
+// reopened and sent in both modes, what the checks refuse before anything is written, bad
+// typing, undo, and what leaves it besides tank files. Then curves from the tank itself: the
+// shape dialog's values make the model's curve and fill the grid, the graph draws the true curve
+// and its error; a strapping table is imported, or refused with the line of its bad row. The
+// road through it and what its load refuses are in tst_indicatorfiles, closing it mid-exchange
+// in tst_mainwindow.
 
 #include "editor/curvegrid.h"
+#include "editor/curvesource.h"
 #include "editor/editorwindow.h"
 #include "editor/gridpaste.h"
+#include "editor/shapedialog.h"
 #include "graph/graphwindow.h"
 #include "store/indicatortanks.h"
 #include "store/workingfile.h"
+#include "tests/editor/curvetables.h"
 #include "tests/store/testimages.h"
 #include "tests/support/pdftext.h"
 #include "tests/support/uirig.h"
@@ -17,9 +23,15 @@
 #include <QChartView>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QUndoStack>
 
 using namespace kaldor;
@@ -27,8 +39,6 @@ using namespace kaldor::testing;
 
 namespace
 {
-
-using Rows = QList<QStringList>; // VALUE, percentage
 
 const QString kRefusal =
     QStringLiteral("Input not accepted. Tank number must be between 1 and 255.");
@@ -50,24 +60,36 @@ QByteArray tankFileOf(const QString& tank, const Rows& rows)
 {
     QByteArray text =
         tank.toLatin1() + "\r\n 0 \r\n 0 \r\n " + QByteArray::number(rows.size()) + " \r\n";
-    for (const QStringList& row : rows)
-        text += row[0].toLatin1() + ", " + row[1].toLatin1() + ",";
+    for (const auto& row : rows)
+        text += row.first.toLatin1() + ", " + row.second.toLatin1() + ",";
     return text;
 }
 
-Rows rowsOf(const CurveTable& t)
+Rows rowsOf(const LevelPoints& points)
 {
-    Rows rows;
-    for (int r = 1; r <= t.filledRows(); ++r)
-        rows.append({t.value(r), t.percent(r)});
-    return rows;
+    CurveTable table;
+    fillPointRows(table, points);
+    return testing::rowsOf(table);
 }
 
-QLineSeries* seriesOf(GraphWindow* graph)
+QLineSeries* seriesOf(GraphWindow* graph, const char* name = "curveLine")
 {
     return graph->findChild<QChartView*>(QStringLiteral("Graph1"))
         ->chart()
-        ->findChild<QLineSeries*>(QStringLiteral("curveLine"));
+        ->findChild<QLineSeries*>(QLatin1String(name));
+}
+
+void choose(QWidget* dialog, const char* name, const QString& data)
+{
+    auto* box = dialog->findChild<QComboBox*>(QLatin1String(name));
+    const int index = box->findData(data);
+    QVERIFY2(index >= 0, qPrintable(data));
+    box->setCurrentIndex(index);
+}
+
+QPushButton* dialogButton(QWidget* dialog, QDialogButtonBox::StandardButton which)
+{
+    return dialog->findChild<QDialogButtonBox*>()->button(which);
 }
 
 // The shared rig with the editor's controls at hand.
@@ -119,6 +141,10 @@ private slots:
     void undoKeepsTankGivenSince();
     void curveOut_data();
     void curveOut();
+    void shape_data();
+    void shape();
+    void importTable_data();
+    void importTable();
 
 private:
     std::optional<FreshDirectory> m_dir;
@@ -246,15 +272,10 @@ void TestEditorWindow::refusedBeforeWriting_data()
     QTest::newRow("send: tank 0 from the file")
         << "0" << Rows{{"1", "0"}, {"2", "99.99"}} << "asend" << QStringList{kRefusal}
         << QList<QPointF>{} << "";
-    QTest::newRow("send: full scale 32768")
-        << "5" << wide << "asend" << QStringList{"The full scale 32768 is too large for the meter"}
-        << QList<QPointF>{} << "";
     QTest::newRow("save: full scale 32768")
         << "5" << wide << "tsave"
         << QStringList{"The full scale 32768 is too large for a tank file"} << QList<QPointF>{}
         << "";
-    QTest::newRow("send: an empty grid")
-        << "5" << Rows{} << "asend" << QStringList{"No data in grid."} << QList<QPointF>{} << "";
     QTest::newRow("graph: last percentage 95")
         << "5" << Rows{{"1", "0"}, {"2", "95"}} << "agraph"
         << QStringList{"Last % value must be 99.99"} << QList<QPointF>{} << "";
@@ -266,8 +287,6 @@ void TestEditorWindow::refusedBeforeWriting_data()
     const Rows good{{"1", "0"}, {"2", "99.99"}};
     QTest::newRow("send: typed symbols")
         << "" << good << "asend" << QStringList{kRefusal} << QList<QPointF>{} << "#$%&*()";
-    QTest::newRow("save: typed 256")
-        << "5" << good << "tsave" << QStringList{kRefusal} << QList<QPointF>{} << "256";
     QTest::newRow("save: a long paste") << "5" << good << "tsave" << QStringList{kRefusal}
                                         << QList<QPointF>{} << QString(5000, QLatin1Char('9'));
 }
@@ -451,8 +470,6 @@ void TestEditorWindow::curveOut_data()
     const QString table = "|Pt. VALUE % 1 100 0 2 600 50 3 1100 99.99 Technician";
     QTest::newRow("Export CSV") << "texport" << false << true
                                 << "percent,value\n0,100\n50,600\n99.99,1100\n";
-    QTest::newRow("sheet as PDF") << "tsheetpdf" << false << true
-                                  << sheet + "file start.tnk Points: 3" + table;
     QTest::newRow("sheet printed")
         << "tprint" << false << true << sheet + "file start.tnk Points: 3" + table;
     QTest::newRow("sheet of a fill")
@@ -504,6 +521,164 @@ void TestEditorWindow::curveOut()
         at = pages[0].indexOf(words, at);
         QVERIFY2(at >= 0, qPrintable(words + "\nnot in order in\n" + pages[0]));
     }
+}
+
+void TestEditorWindow::shape_data()
+{
+    QTest::addColumn<TankShape>("tank");
+    QTest::addColumn<VolumeUnit>("volumeUnit");
+    QTest::addColumn<double>("scale");
+    QTest::addColumn<PointRequest>("request");
+    QTest::addColumn<bool>("fills");  // the model makes a curve (else OK stays shut)
+    QTest::addColumn<bool>("cancel"); // Cancel rather than OK
+
+    TankShape horizontal;
+    horizontal.kind = TankKind::HorizontalCylinder;
+    horizontal.unit = LengthUnit::Millimetre;
+    horizontal.diameter = 2000;
+    horizontal.length = 6000;
+    horizontal.end = TankEnd::Ellipsoidal;
+    QTest::newRow("horizontal cylinder, 100 points")
+        << horizontal << VolumeUnit::CubicMetre << 100.0 << PointRequest::points(100) << true
+        << false;
+    QTest::newRow("horizontal cylinder, cancelled") << horizontal << VolumeUnit::CubicMetre << 100.0
+                                                    << PointRequest::points(10) << true << true;
+    TankShape vertical;
+    vertical.kind = TankKind::VerticalCylinder;
+    vertical.unit = LengthUnit::Metre;
+    vertical.diameter = 3;
+    vertical.height = 4;
+    vertical.end = TankEnd::Cone;
+    vertical.endDepth = 0.5;
+    QTest::newRow("vertical cylinder with a cone, within 2 units")
+        << vertical << VolumeUnit::UsGallon << 0.1 << PointRequest::maxError(2) << true << false;
+    TankShape sphere;
+    sphere.kind = TankKind::Sphere;
+    sphere.unit = LengthUnit::Foot;
+    sphere.diameter = 10;
+    QTest::newRow("sphere: values too large for the grid")
+        << sphere << VolumeUnit::Litre << 1.0 << PointRequest::points(20) << false << false;
+}
+
+// The values typed into the dialog make the model's own curve; OK fills the grid with its
+// points and the graph draws its truth under them, the error along the level peaking at the
+// largest error the dialog stated. A refused curve keeps OK shut and the grid empty.
+void TestEditorWindow::shape()
+{
+    QFETCH(TankShape, tank);
+    QFETCH(VolumeUnit, volumeUnit);
+    QFETCH(double, scale);
+    QFETCH(PointRequest, request);
+    QFETCH(bool, fills);
+    QFETCH(bool, cancel);
+
+    writeWorkingFile(sampleImage());
+    Rig rig;
+    EditorWindow* editor = rig.openEditor();
+    QVERIFY(editor);
+    QVERIFY(!editor->table().filledRows());
+    editor->findChild<QAction*>(QStringLiteral("newShape"))->trigger();
+    auto* dialog = rig.child<ShapeDialog>("shapedlg");
+    QVERIFY(dialog && dialog->isVisible());
+
+    choose(dialog, "shapeKind", tankKindName(tank.kind));
+    choose(dialog, "shapeEnd", tankEndName(tank.end));
+    choose(dialog, "lengthUnit", lengthUnitName(tank.unit));
+    choose(dialog, "volumeUnit", volumeUnitName(volumeUnit));
+    for (const auto& [name, value] :
+         {std::pair{"diameter", tank.diameter}, std::pair{"length", tank.length},
+          std::pair{"height", tank.height}, std::pair{"width", tank.width},
+          std::pair{"endDepth", tank.endDepth.value_or(0)}, std::pair{"scale", scale}})
+        dialog->findChild<QDoubleSpinBox*>(QLatin1String(name))->setValue(value);
+    if (request.count) {
+        dialog->findChild<QSpinBox*>("pointCount")->setValue(*request.count);
+    } else {
+        dialog->findChild<QRadioButton*>("byError")->setChecked(true);
+        dialog->findChild<QDoubleSpinBox*>("maxError")->setValue(*request.tolerance);
+    }
+    if (QTest::currentTestFailed()) return; // a choice the dialog does not offer
+
+    const CurveFit expected = curveFromShape(tank, {}, volumeUnit, scale, request, true);
+    QCOMPARE(expected.ok(), fills);
+    auto* summary = dialog->findChild<QLabel*>("fitSummary");
+    QTRY_COMPARE(summary->text(), curveFitSummary(expected));
+    QCOMPARE(dialogButton(dialog, QDialogButtonBox::Ok)->isEnabled(), fills);
+    if (!fills || cancel) {
+        if (cancel)
+            QTest::mouseClick(dialogButton(dialog, QDialogButtonBox::Cancel), Qt::LeftButton);
+        else
+            dialog->accept(); // as Enter would
+        QCOMPARE(dialog->isVisible(), !cancel);
+        QVERIFY(!editor->table().filledRows());
+        return;
+    }
+    QTest::mouseClick(dialogButton(dialog, QDialogButtonBox::Ok), Qt::LeftButton);
+    QCOMPARE(rowsOf(editor->table()), rowsOf(expected.points));
+    QCOMPARE(editor->pointCount(), expected.points.size());
+    QCOMPARE(editor->sourceText(), dialog->sourceText());
+
+    editor->findChild<QAction*>(QStringLiteral("agraph"))->trigger();
+    QCOMPARE(rig.dialogs.messages(), QStringList{});
+    GraphWindow* graph = editor->graphWindow();
+    QVERIFY(graph);
+    QCOMPARE(seriesOf(graph, "trueCurve")->count(), kLevelSteps);
+    const QList<QPointF> error = seriesOf(graph, "errorAlongLevel")->points();
+    QCOMPARE(error.size(), kLevelSteps);
+    const auto worst = std::max_element(error.begin(), error.end(), [](QPointF a, QPointF b) {
+        return std::abs(a.y()) < std::abs(b.y());
+    });
+    QVERIFY2(std::abs(std::abs(worst->y()) - expected.largestError) < 1e-6,
+             qPrintable(QString::number(worst->y())));
+}
+
+void TestEditorWindow::importTable_data()
+{
+    QTest::addColumn<QByteArray>("csv");
+    QTest::addColumn<QString>("levelUnit"); // "percent" or a length unit
+    QTest::addColumn<LevelRange>("range");
+    QTest::addColumn<QString>("message"); // a refusal shown instead of the dialog
+
+    QTest::newRow("levels in mm, a sensor seeing 500 to 1500 mm")
+        << QByteArray("level;volume\r\n0;0\r\n500;310,5\r\n2000;900\r\n") << "mm"
+        << LevelRange{500.0, 1000.0} << "";
+    QTest::newRow("a bad row") << QByteArray("level,volume\n0,0\n\n50,abc\n99.99,900\n")
+                               << "percent" << LevelRange{} << "line 4";
+}
+
+// The table's rows become the grid's points as the model makes them from the unit and range
+// chosen; a bad row is refused with its line and no dialog opens.
+void TestEditorWindow::importTable()
+{
+    QFETCH(QByteArray, csv);
+    QFETCH(QString, levelUnit);
+    QFETCH(LevelRange, range);
+    QFETCH(QString, message);
+
+    writeWorkingFile(sampleImage());
+    Rig rig;
+    EditorWindow* editor = rig.openEditor();
+    QVERIFY(editor);
+    const QString path = m_dir->path(QStringLiteral("table.csv"));
+    writeFile(path, csv);
+    rig.dialogs.queueFileName(path);
+    editor->findChild<QAction*>(QStringLiteral("importTable"))->trigger();
+    auto* dialog = rig.child<QDialog>("tabledlg");
+    if (!message.isEmpty()) {
+        QVERIFY(!dialog);
+        QCOMPARE(rig.dialogs.messages().size(), 1);
+        QVERIFY2(rig.dialogs.messages().constFirst().contains(message),
+                 qPrintable(rig.dialogs.messages().constFirst()));
+        return;
+    }
+    QVERIFY(dialog);
+    dialog->findChild<QComboBox*>("levelUnit")->setCurrentText(levelUnit);
+    dialog->findChild<QDoubleSpinBox*>("levelZero")->setValue(range.zero.value_or(0));
+    dialog->findChild<QDoubleSpinBox*>("levelSpan")->setValue(range.span.value_or(0));
+    QTest::mouseClick(dialogButton(dialog, QDialogButtonBox::Ok), Qt::LeftButton);
+    const CurveFit expected = curveFromTable(parseStrappingTable(csv), levelUnit == "percent",
+                                             range, 1, PointRequest::points(100), true);
+    QVERIFY2(expected.ok(), qPrintable(expected.refusal));
+    QCOMPARE(rowsOf(editor->table()), rowsOf(expected.points));
 }
 
 QTEST_MAIN(TestEditorWindow)

@@ -1,13 +1,15 @@
 // One road through the windows a technician uses on indicator files, against the in-process
 // simulated meter: tank files written by the editor from the meter's tanks, built and saved in
 // the construction window and sent from it, opened in the management window and the viewer,
-// shown and sent again. Then the files the viewer and the editor refuse, and the start on a
-// file with the viewer's shorter curve check.
+// shown and sent again. Then the files the viewer and the editor refuse, the start on a file
+// with the viewer's shorter curve check, "Compare with Meter" and "Save Retrieved Indicator
+// File".
 
 #include "construct/indicatorbuilder.h"
 #include "editor/curvegrid.h"
 #include "editor/editorwindow.h"
 #include "graph/graphwindow.h"
+#include "shell/saveretrieved.h"
 #include "store/indicatortanks.h"
 #include "store/managementwindow.h"
 #include "store/messages.h"
@@ -15,6 +17,7 @@
 #include "tests/link/linktesthelpers.h"
 #include "tests/store/testimages.h"
 #include "tests/support/uirig.h"
+#include "viewer/comparewindow.h"
 #include "viewer/viewerwindow.h"
 
 #include <QChartView>
@@ -25,6 +28,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QTableWidget>
 
 using namespace kaldor;
 using namespace kaldor::testing;
@@ -34,10 +38,10 @@ namespace
 
 using GridRows = QList<QStringList>; // VALUE, percentage
 
-const QString kRefusal =
-    QStringLiteral("Input not accepted. Tank number must be between 1 and 255.");
+const QByteArray kWorkingBytes =
+    " 0 ,  1 ,  61 ,  180 ,  200 ,  132 ,  150 ,  150 ,  20 ,  80 ,  61 \r\n";
 
-GridRows rowsOf(const CurveTable& t)
+GridRows trimmedRows(const CurveTable& t)
 {
     GridRows rows;
     for (int r = 1; r <= t.filledRows(); ++r)
@@ -58,6 +62,37 @@ void checkClimbsTo100(const QSignalSpy& progress)
         QCOMPARE(values[i], 0);
 }
 
+using Cells = QList<GridCell>;
+using Tank = QPair<int, QVector<int>>;
+
+// The tanks placed one after another from the start of the record area.
+IndicatorImage imageOf(const QList<Tank>& tanks)
+{
+    QVector<PlacedTank> placed;
+    int at = layout::kRecordAreaStart;
+    for (const Tank& t : tanks) {
+        placed.append({t.first, at, t.second});
+        at += 2 * int(t.second.size());
+    }
+    return placeTanks(placed, at, (at + 7) / 8 * 8);
+}
+
+QVector<int> changed(QVector<int> words, int index, int by)
+{
+    words[index] += by;
+    return words;
+}
+
+Cells highlighted(const CurveGrid* grid)
+{
+    Cells cells;
+    for (int row = 1; row <= CurveTable::kRows; ++row)
+        for (int column : {CurveTable::kValueColumn, CurveTable::kPercentColumn})
+            if (grid->model()->index(row, column).data(Qt::BackgroundRole).isValid())
+                cells.append({row, column});
+    return cells;
+}
+
 } // namespace
 
 class TestIndicatorFiles : public QObject
@@ -70,6 +105,11 @@ private slots:
     void refusedFiles_data();
     void refusedFiles();
     void startWithFile();
+    void compare_data();
+    void compare();
+    void compareRefusesFile();
+    void saveRetrieved_data();
+    void saveRetrieved();
 
 private:
     std::optional<FreshDirectory> m_dir;
@@ -128,33 +168,24 @@ void TestIndicatorFiles::road()
     QCOMPARE(drawn.size(), points);
     QCOMPARE(drawn.constLast(), QPointF(99.99, 9999));
 
-    // Send: a refused number is asked again, a good one goes on with the send.
+    // Send: the number asked goes on with the send (the refused ones are the editor test's).
     rig.trigger("atnkfrm", "asend");
     auto* entry = editor->findChild<QLineEdit*>("text2");
     QVERIFY(entry->isVisible());
-    enter(editor, "text2", "abc");
-    QCOMPARE(rig.dialogs.messages().constLast(), kRefusal);
-    QVERIFY(entry->isVisible() && entry->text().isEmpty());
-    QVERIFY(!rig.sent().contains("\2CD"));
     enter(editor, "text2", "9");
     QVERIFY(!entry->isVisible());
     QCOMPARE(label1->text(), QStringLiteral("Tank 9"));
     QVERIFY(rig.waitIdle());
     QTRY_COMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Tank data sent."));
     QVERIFY(!QFile::exists(workingFilePath()));
-    const GridRows sentRows = rowsOf(grid->table());
-    rig.trigger("atnkfrm", "asend");
-    QCOMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Read Indicator first."));
+    const GridRows sentRows = trimmedRows(grid->table());
 
-    // Save As: a wrong extension asks again; the tank number is asked and checked.
+    // Save As: a wrong extension asks again; the tank number is asked.
     const QString road = m_dir->path(QStringLiteral("road.tnk"));
     rig.dialogs.queueFileName(m_dir->path(QStringLiteral("road.Tnk")));
     rig.dialogs.queueFileName(road);
     rig.trigger("atnkfrm", "tsave");
     QVERIFY(rig.dialogs.messages().contains(QStringLiteral("Wrong file extension")));
-    enter(editor, "Text3", "300");
-    QCOMPARE(rig.dialogs.messages().constLast(), kRefusal);
-    QVERIFY(!QFile::exists(road));
     enter(editor, "Text3", "21");
     QCOMPARE(rig.dialogs.messages().constLast(), "File " + road + " saved.");
     QCOMPARE(label1->text(), QStringLiteral("Tank 21"));
@@ -163,7 +194,7 @@ void TestIndicatorFiles::road()
     rig.trigger("atnkfrm", "aclear");
     rig.dialogs.queueFileName(road);
     rig.trigger("atnkfrm", "topen");
-    QCOMPARE(rowsOf(grid->table()), sentRows);
+    QCOMPARE(trimmedRows(grid->table()), sentRows);
     QCOMPARE(editor->tankNumberText(), QStringLiteral("21"));
 
     // Read again: tank 9 is in the meter, holding the block that went out after "CD", 9 and
@@ -186,7 +217,7 @@ void TestIndicatorFiles::road()
     // Tank 3 saved as a second tank file; closing shows the main window, removes the working
     // file and the graph.
     doubleClickItem(tanks, 1);
-    const GridRows northRows = rowsOf(grid->table());
+    const GridRows northRows = trimmedRows(grid->table());
     rig.dialogs.queueFileName(m_dir->path(QStringLiteral("north.tnk")));
     rig.trigger("atnkfrm", "tsave");
     enter(editor, "Text3", "3");
@@ -399,6 +430,171 @@ void TestIndicatorFiles::startWithFile()
     QVERIFY(files->isVisible());
     QCOMPARE(files->chosenFile(), path);
     QVERIFY(rig.dialogs.messages().isEmpty());
+}
+
+void TestIndicatorFiles::compare_data()
+{
+    QTest::addColumn<QByteArray>("from"); // the window whose item is used
+    QTest::addColumn<QVector<int>>("meterTank3");
+    QTest::addColumn<Cells>("differing");
+
+    // Tank 3 in the file: full scale 1000, offset 0, four points; a point's words are its
+    // percentage and its VALUE.
+    const QVector<int> tank3 = curveWords(1000, 0, 4);
+    const int kValue = CurveTable::kValueColumn;
+    const int kPercent = CurveTable::kPercentColumn;
+    QTest::newRow("value of point 2, viewer")
+        << QByteArray("edtnk") << changed(tank3, 5, 4000) << Cells{{2, kValue}};
+    QTest::newRow("percentage of point 3, management window")
+        << QByteArray("meterform") << changed(tank3, 6, 300) << Cells{{3, kPercent}};
+    QTest::newRow("a point more, viewer")
+        << QByteArray("edtnk") << curveWords(1000, 0, 5)
+        << Cells{{4, kValue}, {4, kPercent}, {5, kValue}, {5, kPercent}};
+}
+
+// "Compare with Meter" from the management window or the viewer: the file and the meter share a
+// tank that is the same and one that differs, and each holds a tank the other lacks. The table
+// gives every tank's state; picking the changed tank draws both curves and highlights exactly the
+// cells that read differently.
+void TestIndicatorFiles::compare()
+{
+    QFETCH(QByteArray, from);
+    QFETCH(QVector<int>, meterTank3);
+    QFETCH(Cells, differing);
+
+    const QVector<int> tank12 = curveWords(2000, 0, 3);
+    const IndicatorImage file =
+        imageOf({{12, tank12}, {3, curveWords(1000, 0, 4)}, {7, curveWords(500, 0, 2)}});
+    const IndicatorImage meter =
+        imageOf({{3, meterTank3}, {9, curveWords(800, 0, 2)}, {12, tank12}});
+    const QString path = m_dir->path(QStringLiteral("plant.idr"));
+    writeFile(path, formatIndicatorFile(file.blockCount(), file, 0));
+
+    UiRig rig(meter);
+    QVERIFY(rig.waitIdle());
+    ManagementWindow* management = rig.window->showManagementWindow();
+    QVERIFY(management->openFile(path));
+    QWidget* window =
+        from == "meterform" ? management : management->findChild<QWidget*>(QLatin1String(from));
+    QAction* item = window->findChild<QAction*>(QStringLiteral("compareMeter"));
+    QVERIFY(item);
+    item->trigger();
+    QVERIFY(rig.waitIdle());
+    CompareWindow* compare = nullptr;
+    QTRY_VERIFY((compare = window->findChild<CompareWindow*>(QStringLiteral("cmpmeter"))));
+    QCOMPARE(rig.dialogs.messages(), QStringList{});
+
+    auto* table = compare->findChild<QTableWidget*>(QStringLiteral("tblTanks"));
+    QStringList states;
+    for (int row = 0; row < table->rowCount(); ++row)
+        states.append(table->item(row, 0)->text() + " " + table->item(row, 1)->text());
+    QCOMPARE(states, (QStringList{"Tank  12 same", "Tank  3 changed", "Tank  7 only in file",
+                                  "Tank  9 only in meter"}));
+
+    table->setCurrentCell(1, 1);
+    for (const char* side : {"gridFile", "gridMeter"})
+        QCOMPARE(highlighted(compare->findChild<CurveGrid*>(QLatin1String(side))), differing);
+    const QList<QAbstractSeries*> curves =
+        compare->findChild<QChartView*>(QStringLiteral("chartCompare"))->chart()->series();
+    QCOMPARE(curves.size(), 2);
+    QCOMPARE(static_cast<QLineSeries*>(curves[0])->count(), 4);
+    QCOMPARE(static_cast<QLineSeries*>(curves[1])->count(), meterTank3.size() / 2 - 1);
+
+    // A tank that is the same highlights nothing.
+    table->setCurrentCell(0, 0);
+    QCOMPARE(highlighted(compare->findChild<CurveGrid*>(QStringLiteral("gridMeter"))), Cells{});
+}
+
+// A file that is not sound is refused with its name before the meter is read.
+void TestIndicatorFiles::compareRefusesFile()
+{
+    const QString path = m_dir->path(QStringLiteral("bad.idr"));
+    writeFile(path, " 0 , 1 , 61 , 180 , 256 , 1 , 1 , 1 , 1 , 1 , 61\r\n");
+    UiRig rig(sampleImage());
+    QVERIFY(rig.waitIdle());
+    ManagementWindow* management = rig.window->showManagementWindow();
+    QVERIFY(!management->openFile(path));
+    rig.dialogs.clear();
+    management->findChild<QAction*>(QStringLiteral("compareMeter"))->trigger();
+    QVERIFY(rig.waitIdle());
+    QCOMPARE(rig.dialogs.messages().size(), 1);
+    QVERIFY2(rig.dialogs.messages().constFirst().startsWith(path + ": "),
+             qPrintable(rig.dialogs.messages().value(0)));
+    QCOMPARE(rig.meter->commandCount("AU"), 0);
+    QVERIFY(!management->findChild<CompareWindow*>());
+}
+
+void TestIndicatorFiles::saveRetrieved_data()
+{
+    QTest::addColumn<bool>("haveWorkingFile");
+    // Names typed into the dialog, relative to a fresh folder; "<cancel>" cancels it.
+    QTest::addColumn<QStringList>("answers");
+    // Expected messages; "%1" stands for the full path of the accepted name.
+    QTest::addColumn<QStringList>("expected");
+    // The name that must hold a copy of the working file afterwards, or empty.
+    QTest::addColumn<QString>("savedAs");
+
+    const QString wrong = QStringLiteral("Wrong file extension");
+    QTest::newRow("upper case .IDR")
+        << true << QStringList{"B.IDR"} << QStringList{"%1 saved."} << "B.IDR";
+    QTest::newRow(".idr inside the name")
+        << true << QStringList{"c.idr.bak"} << QStringList{"%1 saved."} << "c.idr.bak";
+    QTest::newRow(".txt, then .Idr, then .idr")
+        << true << QStringList{"d.txt", "d.Idr", "d.idr"} << QStringList{wrong, wrong, "%1 saved."}
+        << "d.idr";
+    QTest::newRow(".txt, then cancel")
+        << true << QStringList{"e.txt", "<cancel>"} << QStringList{wrong} << "";
+    QTest::newRow("no working file")
+        << false << QStringList{"f.idr"} << QStringList{"Get Indicator data first."} << "";
+    QTest::newRow("a folder as the name")
+        << true << QStringList{"folder.idr"} << QStringList{"Bad filename."} << "";
+    QTest::newRow("missing folder")
+        << true << QStringList{"nowhere/g.idr"} << QStringList{errorText(err::kPathNotFound)} << "";
+}
+
+// File Management > "&Save Retrieved Indicator File": the working file copied under a name with
+// the indicator file's extension.
+void TestIndicatorFiles::saveRetrieved()
+{
+    QFETCH(bool, haveWorkingFile);
+    QFETCH(QStringList, answers);
+    QFETCH(QStringList, expected);
+    QFETCH(QString, savedAs);
+
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.idr")));
+    const QString working = dir.filePath(QStringLiteral("All1.DAT"));
+    if (haveWorkingFile) {
+        QFile f(working);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(kWorkingBytes);
+    }
+
+    ScriptedDialogs dialogs;
+    QString accepted;
+    for (const QString& a : answers) {
+        if (a == QLatin1String("<cancel>")) {
+            dialogs.queueFileName(std::nullopt);
+        } else {
+            dialogs.queueFileName(dir.filePath(a));
+            accepted = dir.filePath(a);
+        }
+    }
+    saveRetrievedIndicatorFile(nullptr, dialogs, working);
+
+    QStringList want;
+    for (const QString& e : expected)
+        want.append(e.contains(QLatin1String("%1")) ? e.arg(accepted) : e);
+    QCOMPARE(dialogs.messages(), want);
+    QCOMPARE(dialogs.unscripted(), 0);
+    if (!savedAs.isEmpty()) {
+        QFile copy(dir.filePath(savedAs));
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), kWorkingBytes);
+    }
+    // Nothing but the working file, the folder and the saved copy is left behind.
+    const QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot);
+    QCOMPARE(left.size(), (haveWorkingFile ? 1 : 0) + (savedAs.isEmpty() ? 0 : 1));
 }
 
 QTEST_MAIN(TestIndicatorFiles)

@@ -1,10 +1,12 @@
 // The main window driven by its widgets' names against the in-process simulated meter: one road
-// through every window a technician uses (port, read, clear, write back, keypad, help, Exit),
-// then the ways opening a port and each exchange can fail, a second exchange while one runs,
-// closing the main window or the editor mid-exchange, and every window's write with its backup
-// and verify.
+// through every window a technician uses (port, line traffic, read, clear, write back, keypad,
+// Exit), then the ways opening a port and each exchange can fail, a second exchange while one
+// runs, closing the main window or the editor mid-exchange, and every window's write with its
+// backup and verify. Then the port window's list of the system's ports.
 
 #include "editor/editorwindow.h"
+#include "link/linetrafficwindow.h"
+#include "link/portwindow.h"
 #include "store/indicatorfile.h"
 #include "store/managementwindow.h"
 #include "store/messages.h"
@@ -16,31 +18,19 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QTextBrowser>
+#include <QTreeWidget>
 
 #include <cstdlib>
 
 using namespace kaldor;
 using namespace kaldor::testing;
 
-namespace {
-
-// The shared rig, started by each test once it has set the failures.
-struct Rig : UiRig {
-    explicit Rig(IndicatorImage image = threeBlockImage(), MeterTiming timing = {})
-        : UiRig(image, timing, false)
-    {
-    }
-    QAction* action(const char* name) { return find<QAction>(name); }
-    template <class T> T* child(const char* name) { return find<T>(name); }
-};
-
-} // namespace
-
+// Each test starts the main window once it has set the failures.
 class TestMainWindow : public QObject {
     Q_OBJECT
 private slots:
@@ -55,24 +45,27 @@ private slots:
     void busyThenClosed();
     void safeWrite_data();
     void safeWrite();
+    void portList_data();
+    void portList();
 
 private:
     std::optional<FreshDirectory> m_dir;
 };
 
-// Start-up, the offset mode, another port, a read over a stale working file, clear, the image
-// written back, the keypad, help, and Exit, each window opened from the menu.
+// Start-up, the offset mode, another port, the line traffic shown, a read over a stale working
+// file, clear, the image written back, the keypad, the traffic log saved, and Exit, each window
+// opened from the menu.
 void TestMainWindow::oneRoad()
 {
     writeFile(workingFilePath(), " 0 ,  0 ,  0 \r\n");
-    Rig rig;
+    UiRig rig(threeBlockImage(), {}, false);
     QSignalSpy ended(rig.window.get(), &MainWindow::programEnded);
     rig.window->startUp();
     QCOMPARE(rig.window->windowTitle(), QStringLiteral("KALDOR (Meter Offset Capable)"));
     QVERIFY(rig.waitIdle());
 
     // The gauge moves one step at a time, its label led by a blank.
-    auto* label = rig.child<QLabel>("Label2");
+    auto* label = rig.find<QLabel>("Label2");
     QStringList steps{label->text()};
     QVERIFY(QTest::qWaitFor(
         [&] {
@@ -87,12 +80,12 @@ void TestMainWindow::oneRoad()
     }
 
     // Every click inverts the mode.
-    QTest::mouseClick(rig.child<QCheckBox>("Check1"), Qt::LeftButton);
+    QTest::mouseClick(rig.find<QCheckBox>("Check1"), Qt::LeftButton);
     QCOMPARE(rig.window->windowTitle(), QStringLiteral("KALDOR (Meter Not Offset Capable)"));
     QVERIFY(!rig.window->offsetMode());
 
     // The port window is modeless and shows the open port; OK opens the chosen one and closes.
-    rig.action("gcomm")->trigger();
+    rig.find<QAction>("gcomm")->trigger();
     auto* ports = rig.window->findChild<QWidget*>(QStringLiteral("Portscrn"));
     QVERIFY(ports && ports->isVisible() && rig.window->isVisible());
     QVERIFY(ports->findChild<QRadioButton*>(QStringLiteral("Option1"))->isChecked());
@@ -104,11 +97,15 @@ void TestMainWindow::oneRoad()
     QCOMPARE(rig.portsOpened(), (QList<int>{1, 3}));
     QVERIFY(rig.link->isPortOpen());
 
-    // A read replaces the stale working file; the bar shows each block.
-    auto* bar = rig.child<QProgressBar>("pbMain");
+    // A read replaces the stale working file; the bar shows each block, the traffic window its
+    // frame.
+    rig.find<QAction>("gtraffic")->trigger();
+    auto* traffic = rig.find<QWidget>("LineTraffic");
+    QVERIFY(traffic && traffic->isVisible());
+    auto* bar = rig.find<QProgressBar>("pbMain");
     QList<int> values;
     connect(bar, &QProgressBar::valueChanged, this, [&](int v) { values.append(v); });
-    rig.action("dwnldall")->trigger();
+    rig.find<QAction>("dwnldall")->trigger();
     QVERIFY(bar->isVisible());
     QVERIFY(rig.waitIdle());
     QTRY_COMPARE_WITH_TIMEOUT(rig.dialogs.messages(), QStringList{"Indicator Data Read"}, 5000);
@@ -117,9 +114,11 @@ void TestMainWindow::oneRoad()
     QCOMPARE(readFile(workingFilePath()), QByteArray(" 0 ,  3 ,  1 ,  2 ,  3 ,  4 ,  5 ,  6 ,  7 ,  8 ,  9 ,  10 "
                                          ",  11 ,  12 ,  13 ,  14 ,  15 ,  16 ,  0 ,  18 ,  19 ,  20 "
                                          ",  21 ,  22 ,  23 ,  24 ,  0 \r\n"));
+    auto* log = traffic->findChild<QPlainTextEdit*>(QStringLiteral("traffic"));
+    QTRY_VERIFY(log->toPlainText().contains("frame AU"));
 
     // Clear empties the meter; writing the working file back restores its image.
-    rig.action("aclear")->trigger();
+    rig.find<QAction>("aclear")->trigger();
     auto* clear = rig.window->findChild<QWidget*>(QStringLiteral("clearit"));
     QVERIFY(clear && clear->isVisible());
     QPointer<QWidget> clearGuard(clear);
@@ -129,15 +128,28 @@ void TestMainWindow::oneRoad()
     QTRY_COMPARE(rig.dialogs.messages().size(), 2);
     QCOMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Clear Command Sent"));
     QVERIFY(rig.meter->image().bytes() != threeBlockImage().bytes());
-    rig.action("aupldall")->trigger();
+    // The traffic window shows every byte of the clear (which the meter does not answer) in hex,
+    // the frame by name and the outcome.
+    const auto shownFrom = [log](const QString& frame) {
+        QStringList shown;
+        for (const QString& line : log->toPlainText().split(u'\n'))
+            shown.append(line.section(QStringLiteral(" us  "), 1));
+        return shown.mid(shown.lastIndexOf(frame), 6);
+    };
+    QTRY_COMPARE(shownFrom("frame CL"),
+                 (QStringList{"frame CL", "-> 02", "-> 43", "-> 4C", "-> 0D", "end: done"}));
+    values.clear();
+    rig.find<QAction>("aupldall")->trigger();
     QVERIFY(rig.waitIdle());
     QTRY_COMPARE(rig.dialogs.messages().size(), 3);
     QCOMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Data Sent"));
     QCOMPARE(rig.meter->image().bytes(), threeBlockImage().bytes());
+    QCOMPARE(values, (QList<int>{0, 33, 67, 100}));
+    QVERIFY(!bar->isVisible());
 
     // The keypad takes the main window's place and puts the meter into programming mode; keys
     // pressed while one is on its way are sent in turn; closing sends nothing.
-    rig.action("aprog")->trigger();
+    rig.find<QAction>("aprog")->trigger();
     auto* pad = rig.window->findChild<QWidget*>(QStringLiteral("Cali"));
     QVERIFY(pad && pad->isVisible());
     QVERIFY(!rig.window->isVisible());
@@ -152,20 +164,27 @@ void TestMainWindow::oneRoad()
     QVERIFY(rig.waitIdle());
     QVERIFY(rig.sent().endsWith(QByteArray::fromHex("0253570D")));
 
-    rig.action("ahelp")->trigger();
-    auto* browser = rig.window->findChild<QTextBrowser*>(QStringLiteral("helpBrowser"));
-    QVERIFY(browser && browser->window()->isVisible());
-    QVERIFY(browser->toPlainText().contains(QStringLiteral("Clear it?")));
+    // The traffic log saved: not when the dialog is cancelled, a folder that is not there said
+    // so, then the whole log.
+    const QString saved = m_dir->path("traffic.txt");
+    for (const QString& name : {QString(), m_dir->path("none/traffic.txt"), saved}) {
+        rig.dialogs.queueFileName(name.isEmpty() ? std::nullopt : std::optional<QString>(name));
+        QTest::mouseClick(traffic->findChild<QPushButton*>(QStringLiteral("saveLog")),
+                          Qt::LeftButton);
+    }
+    QCOMPARE(rig.dialogs.messages().size(), 4);
+    QVERIFY(rig.dialogs.messages()[3].startsWith(m_dir->path("none/traffic.txt: ")));
+    QCOMPARE(QDir(m_dir->path({})).entryList({"*.txt"}), QStringList{"traffic.txt"});
+    QCOMPARE(readFile(saved), formatTraceLog(rig.link->traceLog()->entries()));
 
     // Exit ends the program, closes the port and removes the working file.
-    QCOMPARE(rig.dialogs.messages().size(), 3);
-    rig.action("gexit")->trigger();
+    rig.find<QAction>("gexit")->trigger();
     QCOMPARE(ended.size(), 1);
     QVERIFY(rig.window->closedByUser());
     QVERIFY(!QFile::exists(workingFilePath()));
     QVERIFY(rig.waitIdle());
     QVERIFY(!rig.link->isPortOpen());
-    QCOMPARE(rig.dialogs.messages().size(), 3);
+    QCOMPARE(rig.dialogs.messages().size(), 4);
     QCOMPARE(rig.dialogs.unscripted(), 0);
 }
 
@@ -214,7 +233,7 @@ void TestMainWindow::portFails()
     QFETCH(bool, windowCloses);
     QFETCH(bool, portOpen);
 
-    Rig rig;
+    UiRig rig(threeBlockImage(), {}, false);
     if (failure >= 0) rig.failures[chosen] = failing(PortError(failure));
     QSignalSpy ended(rig.window.get(), &MainWindow::programEnded);
     rig.window->startUp();
@@ -224,7 +243,7 @@ void TestMainWindow::portFails()
     if (current > 0) {
         if (current != 1) QVERIFY(rig.link->openPort(nullptr, PortSpec{current, {}}, {}));
         QVERIFY(rig.waitIdle());
-        rig.action("gcomm")->trigger();
+        rig.find<QAction>("gcomm")->trigger();
         ports = rig.find("Portscrn");
         QVERIFY(ports && ports->isVisible());
         for (int n = 1; n <= 4; ++n)
@@ -243,7 +262,7 @@ void TestMainWindow::portFails()
     QCOMPARE(rig.link->portSpec().number, portAfter);
     QCOMPARE(ended.size(), ends ? 1 : 0);
     QTRY_COMPARE(bool(ports && ports->isVisible()), !windowCloses && current > 0);
-    auto* label = rig.child<QLabel>("Label2");
+    auto* label = rig.find<QLabel>("Label2");
     const QString before = label->text();
     QTest::qWait(3 * MainWindow::kGaugeStepMs);
     QCOMPARE(label->text() != before, animates);
@@ -286,7 +305,7 @@ void TestMainWindow::exchangeFails()
     QFETCH(QByteArray, bytes);
     QFETCH(bool, fileAfter);
 
-    Rig rig;
+    UiRig rig(threeBlockImage(), {}, false);
     if (!fault.isEmpty())
         rig.meter->addFault(*MeterFault::parse(fault));
     if (!portOpen)
@@ -295,7 +314,7 @@ void TestMainWindow::exchangeFails()
         writeFile(workingFilePath(), formatIndicatorFile(3, threeBlockImage(), 17));
     rig.window->startUp();
     QVERIFY(rig.waitIdle());
-    rig.action(qPrintable(action.section(':', 0, 0)))->trigger();
+    rig.find<QAction>(qPrintable(action.section(':', 0, 0)))->trigger();
     QPointer<QWidget> clear = rig.find("clearit");
     if (action.startsWith("aclear")) {
         QVERIFY(clear && clear->isVisible());
@@ -314,7 +333,7 @@ void TestMainWindow::exchangeFails()
     QCOMPARE(rig.sent().count('\x02'), bytes.isEmpty() ? 0 : 1);
     QCOMPARE(rig.meter->image().bytes(), threeBlockImage().bytes());
     QCOMPARE(QFile::exists(workingFilePath()), fileAfter);
-    QVERIFY(!rig.child<QProgressBar>("pbMain")->isVisible());
+    QVERIFY(!rig.find<QProgressBar>("pbMain")->isVisible());
     QTRY_VERIFY(!clear || !clear->isVisible());
 }
 
@@ -343,8 +362,8 @@ void TestMainWindow::busyThenClosed()
         writeFile("curve.tnk", "9\r\n 0 \r\n 0 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,");
     }
     QByteArray bytes(8 * (close ? 200 : 40), '\x33'); // a read of a second or more
-    Rig rig(editor ? sampleImage() : IndicatorImage::fromBytes(bytes),
-            MeterTiming{true, std::chrono::milliseconds(editor ? 10 : 2)});
+    UiRig rig(editor ? sampleImage() : IndicatorImage::fromBytes(bytes),
+              MeterTiming{true, std::chrono::milliseconds(editor ? 10 : 2)}, false);
     QSignalSpy ended(rig.window.get(), &MainWindow::programEnded);
     rig.window->startUp();
     QVERIFY(rig.waitIdle());
@@ -358,12 +377,12 @@ void TestMainWindow::busyThenClosed()
         rig.trigger("atnkfrm", "tread");
         rig.trigger("atnkfrm", "asend");
     } else {
-        rig.action("dwnldall")->trigger();
+        rig.find<QAction>("dwnldall")->trigger();
         QVERIFY(rig.link->isBusy());
-        rig.action("aclear")->trigger();
+        rig.find<QAction>("aclear")->trigger();
         QTest::mouseClick(rig.find("clearit")->findChild<QPushButton*>("Command1"), Qt::LeftButton);
-        rig.action("dwnldall")->trigger();
-        QTest::mouseClick(rig.child<QCheckBox>("Check1"), Qt::LeftButton);
+        rig.find<QAction>("dwnldall")->trigger();
+        QTest::mouseClick(rig.find<QCheckBox>("Check1"), Qt::LeftButton);
         QCOMPARE(rig.window->windowTitle(), QStringLiteral("KALDOR (Meter Not Offset Capable)"));
     }
     const QStringList busy{Link::kBusyMessage, Link::kBusyMessage};
@@ -559,6 +578,49 @@ void TestMainWindow::safeWrite()
     QTRY_COMPARE(rig.dialogs.messages().size(), 1);
     QVERIFY(rig.dialogs.messages()[0].endsWith(verified));
     QCOMPARE(rig.meter->image().bytes(), sampleImage().bytes());
+}
+
+void TestMainWindow::portList_data()
+{
+    QTest::addColumn<QList<SystemPort>>("ports");
+    QTest::addColumn<QString>("access"); // what the window says below the list
+    const SystemPort usb{"ttyUSB0",  "/dev/ttyUSB0", "USB-Serial Controller",
+                         "Prolific", "A1B2",         true};
+    const SystemPort locked{"ttyS1", "/dev/ttyS1", "", "", "", false};
+    QTest::newRow("none listed") << QList<SystemPort>{} << "The system lists no serial ports.";
+    QTest::newRow("one usable") << QList<SystemPort>{usb} << "";
+    QTest::newRow("one not allowed")
+        << QList<SystemPort>{usb, locked}
+        << "You may not open the serial port /dev/ttyS1. Ask for membership";
+}
+
+// The system's ports (from a stand-in list), refreshed each time the window is shown; a port this
+// user may not open is said so; choosing one and OK opens its path.
+void TestMainWindow::portList()
+{
+    QFETCH(QList<SystemPort>, ports);
+    QFETCH(QString, access);
+    UiRig rig(threeBlockImage());
+    QVERIFY(rig.waitIdle());
+    PortWindow window(*rig.link, rig.dialogs);
+    window.setPortSource([&] { return ports; });
+    window.show();
+    auto* list = window.findChild<QTreeWidget*>(QStringLiteral("systemPorts"));
+    QCOMPARE(list->topLevelItemCount(), ports.size());
+    auto* said = window.findChild<QLabel*>(QStringLiteral("portAccess"));
+    QCOMPARE(said->isVisible(), !access.isEmpty());
+    QCOMPARE(said->text().left(access.size()), access);
+
+    ports.append(SystemPort{"ttyACM0", "/dev/ttyACM0", "", "", "", true});
+    window.hide();
+    window.show();
+    QCOMPARE(list->topLevelItemCount(), ports.size());
+    list->setCurrentItem(list->topLevelItem(ports.size() - 1));
+    QCOMPARE(window.findChild<QLineEdit*>(QStringLiteral("portPath"))->text(),
+             QStringLiteral("/dev/ttyACM0"));
+    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
+    QVERIFY(rig.waitIdle());
+    QCOMPARE(rig.link->portSpec().devicePath, QStringLiteral("/dev/ttyACM0"));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -1,6 +1,5 @@
-// The command line and the version as the about box shows it.
+// The command line: what the program is to do, with which files and ports.
 
-#include "shell/aboutwindow.h"
 #include "shell/commandline.h"
 
 #include <QtTest>
@@ -13,8 +12,6 @@ class TestShellParts : public QObject {
 private slots:
     void commandLine_data();
     void commandLine();
-    void versionText_data();
-    void versionText();
 };
 
 void TestShellParts::commandLine_data()
@@ -72,22 +69,6 @@ void TestShellParts::commandLine()
     QCOMPARE(c.options.simulate ? c.options.simulateFile : c.options.tankFile, file);
     QCOMPARE(c.options.portDevices.value(3), port3);
     QCOMPARE(c.options.indicatorFile, opened);
-}
-
-void TestShellParts::versionText_data()
-{
-    QTest::addColumn<QString>("version");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("leading zeros") << "01.00.02" << "Version 1.0.2";
-    QTest::newRow("build number dropped") << "2.3.4.5" << "Version 2.3.4";
-    QTest::newRow("two parts") << "1.4" << "Version 1.4.0";
-}
-
-void TestShellParts::versionText()
-{
-    QFETCH(QString, version);
-    QFETCH(QString, shown);
-    QCOMPARE(kaldor::versionText(version), shown);
 }
 
 QTEST_MAIN(TestShellParts)
