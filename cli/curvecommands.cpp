@@ -99,12 +99,6 @@ std::optional<PointRequest> pointRequest(Options& o)
     return PointRequest::points(n);
 }
 
-int usage(const QString& command, const QString& text, QTextStream& err)
-{
-    err << "kaldorctl " << command << ": " << text << '\n';
-    return kExitUsage;
-}
-
 // The tank number and the output file, checked before any work.
 QString outputError(const Parsed& p, int words)
 {
@@ -146,12 +140,12 @@ int curve(const QStringList& args, const GlobalOptions& options, QTextStream& ou
                      "--bottom", "--head-depth", "--bottom-depth", "--crown-radius",
                      "--knuckle-radius", "--unit", "--volume-unit", "--scale", "--level-zero",
                      "--level-span", "--points", "--max-error", "--tank"});
-    if (!p.error.isEmpty()) return usage(kCurve, p.error, err);
+    if (!p.error.isEmpty()) return usageError(kCurve, p.error, err);
     Options o{p, {}};
     const auto kind =
         o.choice<TankKind>(QStringLiteral("--shape"), tankKindFromName, tankKindNames());
     if (!o.error.isEmpty() || !kind)
-        return usage(kCurve,
+        return usageError(kCurve,
                      o.error.isEmpty()
                          ? QStringLiteral("--shape is needed: ") + tankKindNames().join(u'|')
                          : o.error,
@@ -180,14 +174,14 @@ int curve(const QStringList& args, const GlobalOptions& options, QTextStream& ou
         "--bottom",   "--head-depth", "--bottom-depth", "--crown-radius", "--knuckle-radius"};
     for (const QString& name : dimensions) {
         if (o.has(name) && !needed.contains(name) && !optional.contains(name))
-            return usage(
+            return usageError(
                 kCurve,
                 QStringLiteral("%1 is not a dimension of a %2").arg(name, tankKindName(*kind)),
                 err);
     }
     for (const QString& name : needed)
         if (!o.has(name))
-            return usage(kCurve,
+            return usageError(kCurve,
                          QStringLiteral("a %1 needs %2")
                              .arg(tankKindName(*kind), needed.join(QStringLiteral(", "))),
                          err);
@@ -216,7 +210,7 @@ int curve(const QStringList& args, const GlobalOptions& options, QTextStream& ou
                            o.number(QStringLiteral("--level-span"))};
     const auto request = pointRequest(o);
     if (o.error.isEmpty()) o.error = outputError(p, 1);
-    if (!o.error.isEmpty()) return usage(kCurve, o.error, err);
+    if (!o.error.isEmpty()) return usageError(kCurve, o.error, err);
     return finish(curveFromShape(shape, range, volumeUnit, scale, *request, options.offsetMode), p,
                   options, out, err);
 }
@@ -226,24 +220,24 @@ int import(const QStringList& args, const GlobalOptions& options, QTextStream& o
 {
     const Parsed p = parse(args, {"--unit", "--level-zero", "--level-span", "--scale", "--points",
                                   "--max-error", "--tank"});
-    if (!p.error.isEmpty()) return usage(kImport, p.error, err);
+    if (!p.error.isEmpty()) return usageError(kImport, p.error, err);
     Options o{p, {}};
     const QString unit = p.values.value(QStringLiteral("--unit"), QStringLiteral("percent"));
     const bool percent = unit == QLatin1String("percent");
     if (!percent && !lengthUnitFromName(unit))
-        return usage(kImport,
+        return usageError(kImport,
                      QStringLiteral("--unit takes percent|%1, not '%2'")
                          .arg(lengthUnitNames().join(u'|'), unit),
                      err);
     if (percent && (o.has(QStringLiteral("--level-zero")) || o.has(QStringLiteral("--level-span"))))
-        return usage(kImport,
+        return usageError(kImport,
                      QStringLiteral("--level-zero and --level-span go with a length --unit"), err);
     const double scale = o.number(QStringLiteral("--scale")).value_or(1);
     const LevelRange range{o.number(QStringLiteral("--level-zero")),
                            o.number(QStringLiteral("--level-span"))};
     const auto request = pointRequest(o);
     if (o.error.isEmpty()) o.error = outputError(p, 2);
-    if (!o.error.isEmpty()) return usage(kImport, o.error, err);
+    if (!o.error.isEmpty()) return usageError(kImport, o.error, err);
     const StrappingTable table = readStrappingTable(p.words.first());
     return finish(curveFromTable(table, percent, range, scale, *request, options.offsetMode), p,
                   options, out, err);
