@@ -199,27 +199,25 @@ void TestMainWindow::portFails_data()
     QTest::addColumn<bool>("windowCloses");
     QTest::addColumn<bool>("portOpen");
 
+    const auto row = [](const char* name, int current, int chosen, int failure,
+                        const QStringList& messages, bool animates, bool ends, bool closes,
+                        bool open) {
+        QTest::newRow(name) << current << chosen << failure << messages << animates << ends
+                            << closes << open;
+    };
     const QString held = QStringLiteral("Port unavailable. Choose another port.");
-    QTest::newRow("start-up: held by another program")
-        << 0 << 1 << int(PortError::HeldByOther) << QStringList{held} << true << false << true
-        << false;
-    QTest::newRow("start-up: device unavailable")
-        << 0 << 1 << int(PortError::Unavailable) << QStringList{} << false << false << true << false;
-    QTest::newRow("start-up: not open")
-        << 0 << 1 << int(PortError::NotOpen) << QStringList{"Error:  8012"} << false << true << true
-        << false;
-    QTest::newRow("start-up: permission denied")
-        << 0 << 1 << int(PortError::PermissionDenied)
-        << QStringList{errorText(err::kPermissionDenied) + "\ntest port refused"} << false << false
-        << true << false;
-    QTest::newRow("port window: held by another program")
-        << 1 << 2 << int(PortError::HeldByOther) << QStringList{held} << true << false << true
-        << false;
-    QTest::newRow("port window: not open, the window stays for another choice")
-        << 1 << 3 << int(PortError::NotOpen) << QStringList{"Error:  8012"} << true << false
-        << false << false;
-    QTest::newRow("port window: cancel changes nothing")
-        << 3 << 4 << -1 << QStringList{} << true << false << true << true;
+    const QString permission = errorText(err::kPermissionDenied) + "\ntest port refused";
+    row("start-up: held", 0, 1, int(PortError::HeldByOther), {held}, true, false, true, false);
+    row("start-up: unavailable", 0, 1, int(PortError::Unavailable), {}, false, false, true, false);
+    row("start-up: not open", 0, 1, int(PortError::NotOpen), {"Error:  8012"}, false, true, true,
+        false);
+    row("start-up: denied", 0, 1, int(PortError::PermissionDenied), {permission}, false, false,
+        true, false);
+    row("port window: held", 1, 2, int(PortError::HeldByOther), {held}, true, false, true, false);
+    // Not open: the window stays for another choice.
+    row("port window: not open", 1, 3, int(PortError::NotOpen), {"Error:  8012"}, true, false,
+        false, false);
+    row("port window: cancel changes nothing", 3, 4, -1, {}, true, false, true, true);
 }
 
 void TestMainWindow::portFails()
@@ -278,19 +276,20 @@ void TestMainWindow::exchangeFails_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<bool>("fileAfter");
 
-    const QByteArray au = QByteArray::fromHex("0241550D");
-    const QByteArray ad = QByteArray::fromHex("0241440D");
-    QTest::newRow("a read that stops after one block removes even a stale working file")
-        << "dwnldall" << "AU:1:stop" << true << true << "Comm timeout  4" << au << false;
-    QTest::newRow("write without a working file") << "aupldall" << "" << false << true
-                                                  << "Get Indicator data first " << QByteArray()
-                                                  << false;
-    QTest::newRow("write refused") << "aupldall" << "AD:1:nack" << true << true
-                                   << "Command not accepted" << ad << true;
-    QTest::newRow("clear cancelled") << "aclear:Command2" << "" << false << true << ""
-                                     << QByteArray() << false;
-    QTest::newRow("clear with the port closed") << "aclear:Command1" << "" << false << false
-                                                << "The serial port…" << QByteArray() << false;
+    const auto row = [](const char* name, const char* action, const char* fault, bool file,
+                        bool open, const char* message, const char* bytes, bool fileAfter) {
+        QTest::newRow(name) << QString(action) << QString(fault) << file << open
+                            << QString(message) << QByteArray::fromHex(bytes) << fileAfter;
+    };
+    row("a read that stops after one block removes even a stale working file", "dwnldall",
+        "AU:1:stop", true, true, "Comm timeout  4", "0241550D", false);
+    row("write without a working file", "aupldall", "", false, true, "Get Indicator data first ",
+        "", false);
+    row("write refused", "aupldall", "AD:1:nack", true, true, "Command not accepted", "0241440D",
+        true);
+    row("clear cancelled", "aclear:Command2", "", false, true, "", "", false);
+    row("clear with the port closed", "aclear:Command1", "", false, false, "The serial port…", "",
+        false);
 }
 
 // An exchange that fails, or is not made, leaves the meter's image as it was; the bar and the
@@ -425,43 +424,40 @@ void TestMainWindow::safeWrite_data()
     QTest::addColumn<QString>("message");   // %B the backup, %R the read-back kept
     QTest::addColumn<QStringList>("steps"); // the window's status line at the end, where it has one
 
+    const auto row = [](const char* name, const char* window, const QString& message,
+                        const char* fault = "", int answer = -1, bool all = false,
+                        const QStringList& switched = {}) {
+        QTest::newRow(name) << QString(window) << switched << QString(fault) << answer << message
+                            << (all ? QStringList{"Reading the meter for a backup…", "Sending…",
+                                                  "Verifying…", ""}
+                                    : QStringList{});
+    };
     const QString sent = "Data Sent\n\n";
     const QString kept = "What the meter held before the write is kept in %B\n\n";
     const QString verified = "Verified: the meter holds what was sent.";
-    const QStringList all{"Reading the meter for a backup…", "Sending…", "Verifying…", ""};
-    QTest::newRow("main window: verified")
-        << "main" << QStringList{} << "" << -1 << sent + kept + verified << QStringList{};
-    QTest::newRow("main window: backup fails, not written")
-        << "main" << QStringList{} << "AU:1:nack" << int(Answer::No) << "" << QStringList{};
-    QTest::newRow("main window: backup fails, written without one")
-        << "main" << QStringList{} << "AU:1:nack" << int(Answer::Yes) << sent + verified
-        << QStringList{};
-    QTest::newRow("main window: backup and verify switched off")
-        << "main" << QStringList{"abackup", "averify"} << "" << -1 << "Data Sent" << QStringList{};
-    QTest::newRow("main window: the meter stores a wrong byte")
-        << "main" << QStringList{} << "AD:553:store" << -1
-        << sent + kept +
-               "The meter does not hold what was sent. Tank  3, point 2: 450 at 50.00 % was sent, "
-               "the meter holds "
-               "450 at -49.22 %. What the meter holds now is kept in %R"
-        << QStringList{};
-    QTest::newRow("file management: verified")
-        << "files" << QStringList{} << "" << -1 << sent + kept + verified << QStringList{};
-    QTest::newRow("viewer: verified")
-        << "viewer" << QStringList{} << "" << -1 << sent + kept + verified << all;
-    QTest::newRow("editor: the meter stores a wrong byte")
-        << "editor" << QStringList{} << "CD:9:store" << -1
-        << "Tank data sent.\n\n" + kept +
-               "The meter does not hold what was sent. Tank  5, point 2: 600 at 50.00 % was sent, "
-               "the meter holds "
-               "600 at -49.22 %. What the meter holds now is kept in %R"
-        << all;
-    QTest::newRow("clear: not cleared") << "clear" << QStringList{} << "CL:1:ignore" << -1
-                                        << "Clear Command Sent\n\n" + kept +
-                                               "The meter was not cleared: it still holds 3 tanks "
-                                               "(12, 3, 7). What the meter holds now is "
-                                               "kept in %R"
-                                        << QStringList{};
+    const auto wrong = [](const char* tank, const char* value) {
+        return QStringLiteral("The meter does not hold what was sent. Tank %1, point 2: %2 at "
+                              "50.00 % was sent, the meter holds %2 at -49.22 %. What the meter "
+                              "holds now is kept in %R")
+            .arg(QLatin1String(tank), QLatin1String(value));
+    };
+    row("main window: verified", "main", sent + kept + verified);
+    row("main window: backup fails, not written", "main", "", "AU:1:nack", int(Answer::No));
+    row("main window: backup fails, written without one", "main", sent + verified, "AU:1:nack",
+        int(Answer::Yes));
+    row("main window: backup and verify switched off", "main", "Data Sent", "", -1, false,
+        {"abackup", "averify"});
+    row("main window: the meter stores a wrong byte", "main", sent + kept + wrong(" 3", "450"),
+        "AD:553:store");
+    row("file management: verified", "files", sent + kept + verified);
+    row("viewer: verified", "viewer", sent + kept + verified, "", -1, true);
+    row("editor: the meter stores a wrong byte", "editor",
+        "Tank data sent.\n\n" + kept + wrong(" 5", "600"), "CD:9:store", -1, true);
+    row("clear: not cleared", "clear",
+        "Clear Command Sent\n\n" + kept +
+            "The meter was not cleared: it still holds 3 tanks (12, 3, 7). What the meter holds "
+            "now is kept in %R",
+        "CL:1:ignore");
 }
 
 // Every window's write reads the meter into a backup first and reads it back afterwards; the
