@@ -258,8 +258,8 @@ void TestIndicatorFiles::road()
     const IndicatorTanks built = loadIndicatorTanks(site);
     QVERIFY2(built.ok(), qPrintable(built.detail));
     QCOMPARE(built.records.size(), 2);
-    QCOMPARE(built.records[0].tankNumber, 21);
-    QCOMPARE(built.records[1].tankNumber, 3);
+    QCOMPARE((QList<int>{built.records[0].tankNumber, built.records[1].tankNumber}),
+             (QList<int>{21, 3}));
 
     // Its send climbs to exactly 100 with the last byte; the meter then holds the file's image.
     auto* constrBar = construction->findChild<QProgressBar*>("pbConstr");
@@ -268,8 +268,7 @@ void TestIndicatorFiles::road()
     QVERIFY(constrBar->isVisible());
     QVERIFY(rig.waitIdle());
     QTRY_COMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Data Sent"));
-    QCOMPARE(rig.meter->image().bytes(), built.image.bytes());
-    QCOMPARE(rig.meter->image().length(), built.image.length());
+    QCOMPARE(rig.meter->image().bytes(), built.image.bytes()); // bytes() is length() long
     checkClimbsTo100(progress);
     QVERIFY(!constrBar->isVisible());
     // Closing hands back to the management window and forgets the list and the build.
@@ -340,21 +339,21 @@ void TestIndicatorFiles::refusedFiles_data()
     QTest::addColumn<QString>("message");    // "%1" stands for the chosen path; empty: none
     QTest::addColumn<bool>("stays");         // the window stays open on an empty list
 
-    QTest::newRow("viewer: ends before its count")
-        << false << QByteArray(" 0 ,  3 ,  1 ,  2 ") << kEndOfDataMessage << true;
-    QTest::newRow("viewer: no tanks")
-        << false << formatIndicatorFile(3, threeBlockImage(), 0) << kNoTankDataMessage << true;
-    QTest::newRow("viewer: count too large")
-        << false << QByteArray("200, 0, 1, 2, 3") << errorText(err::kSubscript) << false;
-    QTest::newRow("viewer: a directory")
-        << false << QByteArray() << "%1: not a regular file (a directory); not read" << false;
-    QTest::newRow("editor: missing, answered No") << true << QByteArray() << "" << true;
-    QTest::newRow("editor: no tanks")
-        << true << formatIndicatorFile(3, IndicatorImage::fromBytes(QByteArray(24, '\0')), 0)
-        << "No tank data" << true;
-    QTest::newRow("editor: ends right after the image")
-        << true << QByteArray("0 , 1 , 1 , 2 , 3 , 4 , 5 , 6 , 7 , 8 ")
-        << "Error-End of data before end of count" << true;
+    const auto row = [](const char* name, bool editor, const QByteArray& content,
+                        const QString& message, bool stays) {
+        QTest::newRow(name) << editor << content << message << stays;
+    };
+    row("viewer: ends before its count", false, " 0 ,  3 ,  1 ,  2 ", kEndOfDataMessage, true);
+    row("viewer: no tanks", false, formatIndicatorFile(3, threeBlockImage(), 0),
+        kNoTankDataMessage, true);
+    row("viewer: count too large", false, "200, 0, 1, 2, 3", errorText(err::kSubscript), false);
+    row("viewer: a directory", false, {}, "%1: not a regular file (a directory); not read", false);
+    row("editor: missing, answered No", true, {}, "", true);
+    row("editor: no tanks", true,
+        formatIndicatorFile(3, IndicatorImage::fromBytes(QByteArray(24, '\0')), 0), "No tank data",
+        true);
+    row("editor: ends right after the image", true, "0 , 1 , 1 , 2 , 3 , 4 , 5 , 6 , 7 , 8 ",
+        "Error-End of data before end of count", true);
 }
 
 // What a window cannot show is reported; the program goes on with its port open. The viewer
@@ -527,29 +526,22 @@ void TestIndicatorFiles::compareRefusesFile()
 void TestIndicatorFiles::saveRetrieved_data()
 {
     QTest::addColumn<bool>("haveWorkingFile");
-    // Names typed into the dialog, relative to a fresh folder; "<cancel>" cancels it.
-    QTest::addColumn<QStringList>("answers");
-    // Expected messages; "%1" stands for the full path of the accepted name.
-    QTest::addColumn<QStringList>("expected");
-    // The name that must hold a copy of the working file afterwards, or empty.
-    QTest::addColumn<QString>("savedAs");
-
+    QTest::addColumn<QStringList>("answers");  // names typed, in a fresh folder; "" cancels
+    QTest::addColumn<QStringList>("expected"); // "%1": the full path of the accepted name
+    QTest::addColumn<QString>("savedAs");      // the copy of the working file afterwards, if any
+    const auto row = [](const char* name, bool working, const QStringList& answers,
+                        const QStringList& expected, const QString& savedAs = {}) {
+        QTest::newRow(name) << working << answers << expected << savedAs;
+    };
     const QString wrong = QStringLiteral("Wrong file extension");
-    QTest::newRow("upper case .IDR")
-        << true << QStringList{"B.IDR"} << QStringList{"%1 saved."} << "B.IDR";
-    QTest::newRow(".idr inside the name")
-        << true << QStringList{"c.idr.bak"} << QStringList{"%1 saved."} << "c.idr.bak";
-    QTest::newRow(".txt, then .Idr, then .idr")
-        << true << QStringList{"d.txt", "d.Idr", "d.idr"} << QStringList{wrong, wrong, "%1 saved."}
-        << "d.idr";
-    QTest::newRow(".txt, then cancel")
-        << true << QStringList{"e.txt", "<cancel>"} << QStringList{wrong} << "";
-    QTest::newRow("no working file")
-        << false << QStringList{"f.idr"} << QStringList{"Get Indicator data first."} << "";
-    QTest::newRow("a folder as the name")
-        << true << QStringList{"folder.idr"} << QStringList{"Bad filename."} << "";
-    QTest::newRow("missing folder")
-        << true << QStringList{"nowhere/g.idr"} << QStringList{errorText(err::kPathNotFound)} << "";
+    row("upper case .IDR", true, {"B.IDR"}, {"%1 saved."}, "B.IDR");
+    row(".idr inside the name", true, {"c.idr.bak"}, {"%1 saved."}, "c.idr.bak");
+    row(".txt, then .Idr, then .idr", true, {"d.txt", "d.Idr", "d.idr"},
+        {wrong, wrong, "%1 saved."}, "d.idr");
+    row(".txt, then cancel", true, {"e.txt", ""}, {wrong});
+    row("no working file", false, {"f.idr"}, {"Get Indicator data first."});
+    row("a folder as the name", true, {"folder.idr"}, {"Bad filename."});
+    row("missing folder", true, {"nowhere/g.idr"}, {errorText(err::kPathNotFound)});
 }
 
 // File Management > "&Save Retrieved Indicator File": the working file copied under a name with
@@ -561,39 +553,23 @@ void TestIndicatorFiles::saveRetrieved()
     QFETCH(QStringList, expected);
     QFETCH(QString, savedAs);
 
-    QTemporaryDir dir;
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder.idr")));
-    const QString working = dir.filePath(QStringLiteral("All1.DAT"));
-    if (haveWorkingFile) {
-        QFile f(working);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(kWorkingBytes);
-    }
+    QVERIFY(QDir().mkdir(QStringLiteral("folder.idr")));
+    const QString working = m_dir->path(QStringLiteral("All1.DAT"));
+    if (haveWorkingFile) writeFile(working, kWorkingBytes);
 
     ScriptedDialogs dialogs;
     QString accepted;
     for (const QString& a : answers) {
-        if (a == QLatin1String("<cancel>")) {
-            dialogs.queueFileName(std::nullopt);
-        } else {
-            dialogs.queueFileName(dir.filePath(a));
-            accepted = dir.filePath(a);
-        }
+        if (!a.isEmpty()) accepted = m_dir->path(a);
+        dialogs.queueFileName(a.isEmpty() ? std::nullopt : std::optional(accepted));
     }
     saveRetrievedIndicatorFile(nullptr, dialogs, working);
 
-    QStringList want;
-    for (const QString& e : expected)
-        want.append(e.contains(QLatin1String("%1")) ? e.arg(accepted) : e);
-    QCOMPARE(dialogs.messages(), want);
+    QCOMPARE(dialogs.messages(), expected.replaceInStrings("%1", accepted));
     QCOMPARE(dialogs.unscripted(), 0);
-    if (!savedAs.isEmpty()) {
-        QFile copy(dir.filePath(savedAs));
-        QVERIFY(copy.open(QIODevice::ReadOnly));
-        QCOMPARE(copy.readAll(), kWorkingBytes);
-    }
+    if (!savedAs.isEmpty()) QCOMPARE(readFile(m_dir->path(savedAs)), kWorkingBytes);
     // Nothing but the working file, the folder and the saved copy is left behind.
-    const QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot);
+    const QStringList left = QDir().entryList(QDir::Files | QDir::NoDotAndDotDot);
     QCOMPARE(left.size(), (haveWorkingFile ? 1 : 0) + (savedAs.isEmpty() ? 0 : 1));
 }
 
