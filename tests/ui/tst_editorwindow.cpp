@@ -50,9 +50,12 @@ IndicatorImage oneTankImage()
     return placeTanks({{5, 512, {1000, 100, 0, 0, 16385, 16383, 32767, 32767}}}, 528, 528);
 }
 
-void writeWorkingFile(const IndicatorImage& image)
+// The meter holds the sample; the working file, written before the main window starts, the
+// image given.
+IndicatorImage sampleAfterWriting(const IndicatorImage& working)
 {
-    writeFile(workingFilePath(), formatIndicatorFile(image.length() / 8, image, 0));
+    writeFile(workingFilePath(), formatIndicatorFile(working.length() / 8, working, 0));
+    return sampleImage();
 }
 
 // A tank file in the offset-capable layout (full scale and offset are not read back).
@@ -94,7 +97,10 @@ QPushButton* dialogButton(QWidget* dialog, QDialogButtonBox::StandardButton whic
 
 // The shared rig with the editor's controls at hand.
 struct Rig : UiRig {
-    Rig() : UiRig(sampleImage()) {}
+    explicit Rig(const IndicatorImage& working = sampleImage())
+        : UiRig(sampleAfterWriting(working))
+    {
+    }
 
     // Opens the editor from File Management > Tank Files, or on a tank file as the command
     // line does, after switching the main window's mode when asked.
@@ -108,6 +114,13 @@ struct Rig : UiRig {
             window->showTankEditor(tankFile);
         editor = find<EditorWindow>("atnkfrm");
         return editor;
+    }
+    // Opens the editor on start.tnk in the current directory, holding the tank and rows given.
+    EditorWindow* openOn(const Rows& rows, const QString& tank = QStringLiteral("5"))
+    {
+        const QString file = QDir::current().filePath(QStringLiteral("start.tnk"));
+        writeFile(file, tankFileOf(tank, rows));
+        return openEditor(true, file);
     }
     template <class T> T* child(const char* name)
     {
@@ -174,8 +187,7 @@ void TestEditorWindow::showTank()
     QFETCH(Rows, rows);
     QFETCH(QStringList, messages);
 
-    writeWorkingFile(oneTankImage());
-    Rig rig;
+    Rig rig(oneTankImage());
     EditorWindow* editor = rig.openEditor(offsetMode);
     QVERIFY(editor);
     QCOMPARE(rig.items(), QStringList{"Tank  5"});
@@ -201,23 +213,11 @@ void TestEditorWindow::threePointTank_data()
 
     QTest::newRow("offset capable")
         << true << QByteArray("5\r\n 1000 \r\n-100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,")
-        << QByteArray::fromHex("0243440D"
-                               "05"
-                               "0010"
-                               "03E8"
-                               "8064"
-                               "00000000"
-                               "40013FFF"
-                               "7FFF7FFF");
+        << QByteArray::fromHex("0243440D" "05" "0010" "03E8" "8064"
+                               "00000000" "40013FFF" "7FFF7FFF");
     QTest::newRow("not offset capable")
         << false << QByteArray("5\r\n 1100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,")
-        << QByteArray::fromHex("0243440D"
-                               "05"
-                               "000E"
-                               "044C"
-                               "00000BA2"
-                               "400145D0"
-                               "7FFF7FFF");
+        << QByteArray::fromHex("0243440D" "05" "000E" "044C" "00000BA2" "400145D0" "7FFF7FFF");
 }
 
 // Started on the worked example tank file (kaldor FILE.tnk), saved again byte for byte, and
@@ -228,7 +228,6 @@ void TestEditorWindow::threePointTank()
     QFETCH(QByteArray, file);
     QFETCH(QByteArray, wire);
 
-    writeWorkingFile(sampleImage());
     const QString example = m_dir->path(QStringLiteral("example.tnk"));
     writeFile(example, file);
     Rig rig;
@@ -261,34 +260,28 @@ void TestEditorWindow::refusedBeforeWriting_data()
     QTest::addColumn<QList<QPointF>>("graph"); // what the graph draws; empty: no graph
     QTest::addColumn<QString>("typed");        // pasted into the tank number box, then Enter
 
+    const auto row = [](const char* name, const char* tank, const Rows& rows, const char* action,
+                        const QString& message, const QList<QPointF>& graph = {},
+                        const QString& typed = {}) {
+        QTest::newRow(name) << QString(tank) << rows << QString(action) << QStringList{message}
+                            << graph << typed;
+    };
     const Rows rising{{"100", "0"}, {"2000", "50"}, {"1100", "99.99"}};
-    const Rows wide{{"100", "0"}, {"32868", "99.99"}};
-    QTest::newRow("send without a tank number: a middle value above the last")
-        << "" << rising << "asend" << QStringList{"Last value in grid must be largest"}
-        << QList<QPointF>{} << "";
-    QTest::newRow("save: a middle value above the last")
-        << "5" << rising << "tsave" << QStringList{"Last value in grid must be largest"}
-        << QList<QPointF>{} << "";
-    QTest::newRow("send: tank 0 from the file")
-        << "0" << Rows{{"1", "0"}, {"2", "99.99"}} << "asend" << QStringList{kRefusal}
-        << QList<QPointF>{} << "";
-    QTest::newRow("save: full scale 32768")
-        << "5" << wide << "tsave"
-        << QStringList{"The full scale 32768 is too large for a tank file"} << QList<QPointF>{}
-        << "";
-    QTest::newRow("graph: last percentage 95")
-        << "5" << Rows{{"1", "0"}, {"2", "95"}} << "agraph"
-        << QStringList{"Last % value must be 99.99"} << QList<QPointF>{} << "";
-    QTest::newRow("graph: sorted first")
-        << "5" << Rows{{"1100", "99.99"}, {"100", "0"}, {"600", "50.000"}} << "agraph"
-        << QStringList{"Data was out of order. It has been sorted"}
-        << QList<QPointF>{{0, 100}, {50, 600}, {99.99, 1100}} << "";
+    const QString notLargest = QStringLiteral("Last value in grid must be largest");
+    row("send without a tank number: a middle value above the last", "", rising, "asend",
+        notLargest);
+    row("save: a middle value above the last", "5", rising, "tsave", notLargest);
+    row("send: tank 0 from the file", "0", {{"1", "0"}, {"2", "99.99"}}, "asend", kRefusal);
+    row("save: full scale 32768", "5", {{"100", "0"}, {"32868", "99.99"}}, "tsave",
+        "The full scale 32768 is too large for a tank file");
+    row("graph: last percentage 95", "5", {{"1", "0"}, {"2", "95"}}, "agraph",
+        "Last % value must be 99.99");
+    row("graph: sorted first", "5", {{"1100", "99.99"}, {"100", "0"}, {"600", "50.000"}}, "agraph",
+        "Data was out of order. It has been sorted", {{0, 100}, {50, 600}, {99.99, 1100}});
     // Through the real widgets: a refused tank number is a message and the box stays open.
     const Rows good{{"1", "0"}, {"2", "99.99"}};
-    QTest::newRow("send: typed symbols")
-        << "" << good << "asend" << QStringList{kRefusal} << QList<QPointF>{} << "#$%&*()";
-    QTest::newRow("save: a long paste") << "5" << good << "tsave" << QStringList{kRefusal}
-                                        << QList<QPointF>{} << QString(5000, QLatin1Char('9'));
+    row("send: typed symbols", "", good, "asend", kRefusal, {}, "#$%&*()");
+    row("save: a long paste", "5", good, "tsave", kRefusal, {}, QString(5000, QLatin1Char('9')));
 }
 
 // Nothing reaches the wire or the disk that the checks refused, and no tank number is asked
@@ -302,11 +295,8 @@ void TestEditorWindow::refusedBeforeWriting()
     QFETCH(QList<QPointF>, graph);
     QFETCH(QString, typed);
 
-    writeWorkingFile(sampleImage());
-    const QString file = m_dir->path(QStringLiteral("curve.tnk"));
-    writeFile(file, tankFileOf(tank.isEmpty() ? QStringLiteral("5") : tank, rows));
     Rig rig;
-    EditorWindow* editor = rig.openEditor(true, file);
+    EditorWindow* editor = rig.openOn(rows, tank.isEmpty() ? QStringLiteral("5") : tank);
     QVERIFY(editor);
     if (tank.isEmpty()) { // the curve without its tank number, as Clear and typing leave it
         const CurveTable curve = rig.grid()->table();
@@ -382,11 +372,8 @@ void TestEditorWindow::undoRedo()
     QFETCH(QStringList, shown);
     QFETCH(int, steps);
 
-    writeWorkingFile(sampleImage());
-    const QString file = m_dir->path(QStringLiteral("start.tnk"));
-    writeFile(file, tankFileOf(QStringLiteral("5"), start));
     Rig rig;
-    EditorWindow* editor = rig.openEditor(true, file);
+    EditorWindow* editor = rig.openOn(start);
     QVERIFY(editor);
     const Rows before = rowsOf(rig.grid()->table());
     QCOMPARE(before, start);
@@ -439,11 +426,8 @@ void TestEditorWindow::undoRedo()
 // step that changed the tank puts the old one back.
 void TestEditorWindow::undoKeepsTankGivenSince()
 {
-    writeWorkingFile(sampleImage());
-    const QString file = m_dir->path(QStringLiteral("start.tnk"));
-    writeFile(file, tankFileOf(QStringLiteral("5"), {{"100", "0"}, {"600", "50"}, {"1100", "99.99"}}));
     Rig rig;
-    EditorWindow* editor = rig.openEditor(true, file);
+    EditorWindow* editor = rig.openOn({{"100", "0"}, {"600", "50"}, {"1100", "99.99"}});
     QVERIFY(editor);
     rig.grid()->setCurrentCell({2, CurveTable::kValueColumn});
     QTest::keyClick(rig.grid(), '7');
@@ -490,12 +474,8 @@ void TestEditorWindow::curveOut()
     QFETCH(bool, answered);
     QFETCH(QString, written);
 
-    writeWorkingFile(sampleImage());
-    const QString file = m_dir->path(QStringLiteral("start.tnk"));
-    const Rows rows{{"100", "0"}, {"600", "50"}, {"1100", "99.99"}};
-    writeFile(file, tankFileOf(QStringLiteral("5"), rows));
     Rig rig;
-    EditorWindow* editor = rig.openEditor(true, file);
+    EditorWindow* editor = rig.openOn({{"100", "0"}, {"600", "50"}, {"1100", "99.99"}});
     QVERIFY(editor);
     if (filled) {
         CurveTable table = rig.grid()->table();
@@ -572,7 +552,6 @@ void TestEditorWindow::shape()
     QFETCH(bool, fills);
     QFETCH(bool, cancel);
 
-    writeWorkingFile(sampleImage());
     Rig rig;
     EditorWindow* editor = rig.openEditor();
     QVERIFY(editor);
@@ -654,7 +633,6 @@ void TestEditorWindow::importTable()
     QFETCH(LevelRange, range);
     QFETCH(QString, message);
 
-    writeWorkingFile(sampleImage());
     Rig rig;
     EditorWindow* editor = rig.openEditor();
     QVERIFY(editor);
