@@ -21,8 +21,9 @@ namespace
 
 const QString kBuilt = QStringLiteral("Indicator file built.");
 
-// A three-point tank file in the offset-capable layout, as the editor writes it.
-void writeTank(const QString& path, int tankNumber, int fullScale)
+// A three-point tank file in the offset-capable layout, as the editor writes it; a relative
+// path is in the test's directory.
+void writeTank(const QString& path, int tankNumber, int fullScale = 1000)
 {
     const QByteArray scale = QByteArray::number(fullScale);
     writeFile(path, QByteArray::number(tankNumber) + "\r\n " + scale + " \r\n 0 \r\n 3 \r\n0, 0," +
@@ -48,6 +49,14 @@ struct Rig : UiRig {
     QListWidget* files() { return child<QListWidget>("File1"); }
     QListWidget* chosen() { return child<QListWidget>("List1"); }
     void click(const char* name) { QTest::mouseClick(child<QPushButton>(name), Qt::LeftButton); }
+    // "Add a Tank" on each named file in turn.
+    void add(const QStringList& names)
+    {
+        for (const QString& name : names) {
+            select(files(), name);
+            click("Command1");
+        }
+    }
     void select(QListWidget* list, const QString& name)
     {
         const auto found = list->findItems(name, Qt::MatchExactly);
@@ -119,38 +128,35 @@ void TestConstructionWindow::listRules_data()
     QTest::addColumn<QStringList>("list");
     QTest::addColumn<QStringList>("messages");
     QTest::addColumn<QString>("directory"); // shown at the end, below the test's directory
+    const auto row = [](const char* name, const QStringList& steps, const QStringList& list,
+                        const QStringList& messages = {}, const char* directory = "") {
+        QTest::newRow(name) << steps << list << messages << QString(directory);
+    };
     const QString nothing = QStringLiteral("Nothing selected.");
     const QString already = QStringLiteral("Tank already in.");
-    QTest::newRow("add with nothing selected")
-        << QStringList{"add"} << QStringList{} << QStringList{nothing} << "";
-    QTest::newRow("added in order, double-click adds too")
-        << QStringList{"pick:b.tnk", "add", "fileDbl:a.tnk"} << QStringList{"b.tnk", "a.tnk"}
-        << QStringList{} << "";
-    QTest::newRow("the same name twice, dropped too")
-        << QStringList{"pick:a.tnk", "add", "fileDbl:a.tnk", "drop:a.tnk"} << QStringList{"a.tnk"}
-        << QStringList{already, already} << "";
-    QTest::newRow("the same name from another directory")
-        << QStringList{"pick:a.tnk", "add", "cd:other", "pick:a.tnk", "add"} << QStringList{"a.tnk"}
-        << QStringList{already} << "other";
-    QTest::newRow("names differing in case, and the same tank number")
-        << QStringList{"pick:a.tnk", "add", "pick:A.tnk", "add", "pick:twin.tnk", "add"}
-        << QStringList{"a.tnk", "A.tnk", "twin.tnk"} << QStringList{} << "";
-    QTest::newRow("remove the selected entry")
-        << QStringList{"pick:a.tnk", "add", "pick:b.tnk", "add", "choose:a.tnk", "remove", "remove"}
-        << QStringList{"b.tnk"} << QStringList{nothing} << "";
-    QTest::newRow("double-click removes an entry, the empty part nothing")
-        << QStringList{"pick:a.tnk", "add", "pick:b.tnk", "add", "listDbl:b.tnk", "listDbl:"}
-        << QStringList{"a.tnk"} << QStringList{} << "";
-    QTest::newRow("a drop on an empty list follows the file's directory")
-        << QStringList{"drop:other/a.tnk"} << QStringList{"a.tnk"} << QStringList{} << "other";
-    QTest::newRow("a drop from another directory once the list holds names")
-        << QStringList{"drop:a.tnk", "drop:other/a.tnk"} << QStringList{"a.tnk"}
-        << QStringList{"@/other/a.tnk: the file lies outside the directory @, where the listed "
-                       "tanks are read; choose its directory first."}
-        << "";
-    QTest::newRow("dropped tank files, and one that is not")
-        << QStringList{"drop:a.tnk,notes.txt,b.tnk"} << QStringList{"a.tnk", "b.tnk"}
-        << QStringList{"@/notes.txt: not a tank file (*.tnk); it was not added."} << "";
+    row("add with nothing selected", {"add"}, {}, {nothing});
+    row("added in order, double-click adds too", {"pick:b.tnk", "add", "fileDbl:a.tnk"},
+        {"b.tnk", "a.tnk"});
+    row("the same name twice, dropped too", {"pick:a.tnk", "add", "fileDbl:a.tnk", "drop:a.tnk"},
+        {"a.tnk"}, {already, already});
+    row("the same name from another directory",
+        {"pick:a.tnk", "add", "cd:other", "pick:a.tnk", "add"}, {"a.tnk"}, {already}, "other");
+    row("names differing in case, and the same tank number",
+        {"pick:a.tnk", "add", "pick:A.tnk", "add", "pick:twin.tnk", "add"},
+        {"a.tnk", "A.tnk", "twin.tnk"});
+    row("remove the selected entry",
+        {"pick:a.tnk", "add", "pick:b.tnk", "add", "choose:a.tnk", "remove", "remove"}, {"b.tnk"},
+        {nothing});
+    row("double-click removes an entry, the empty part nothing",
+        {"pick:a.tnk", "add", "pick:b.tnk", "add", "listDbl:b.tnk", "listDbl:"}, {"a.tnk"});
+    row("a drop on an empty list follows the file's directory", {"drop:other/a.tnk"}, {"a.tnk"},
+        {}, "other");
+    row("a drop from another directory once the list holds names",
+        {"drop:a.tnk", "drop:other/a.tnk"}, {"a.tnk"},
+        {"@/other/a.tnk: the file lies outside the directory @, where the listed tanks are read; "
+         "choose its directory first."});
+    row("dropped tank files, and one that is not", {"drop:a.tnk,notes.txt,b.tnk"},
+        {"a.tnk", "b.tnk"}, {"@/notes.txt: not a tank file (*.tnk); it was not added."});
 }
 
 void TestConstructionWindow::listRules()
@@ -159,13 +165,12 @@ void TestConstructionWindow::listRules()
     QFETCH(QStringList, list);
     QFETCH(QStringList, messages);
     QFETCH(QString, directory);
-    writeTank(path(QStringLiteral("a.tnk")), 1, 1000);
-    writeTank(path(QStringLiteral("A.tnk")), 2, 1000);
-    writeTank(path(QStringLiteral("b.tnk")), 3, 1000);
-    writeTank(path(QStringLiteral("twin.tnk")), 1, 1000);
-    writeFile(path(QStringLiteral("notes.txt")), "text");
-    QVERIFY(QDir(m_dir->dir.path()).mkdir(QStringLiteral("other")));
-    writeTank(path(QStringLiteral("other/a.tnk")), 9, 1000);
+    QVERIFY(QDir().mkdir(QStringLiteral("other")));
+    const std::pair<const char*, int> tanks[]{
+        {"a.tnk", 1}, {"A.tnk", 2}, {"b.tnk", 3}, {"twin.tnk", 1}, {"other/a.tnk", 9}};
+    for (const auto& [name, tank] : tanks)
+        writeTank(QString::fromLatin1(name), tank);
+    writeFile(QStringLiteral("notes.txt"), "text");
     const QString root = QDir(m_dir->dir.path()).canonicalPath();
     QVERIFY(QDir::setCurrent(root));
 
@@ -206,9 +211,9 @@ void TestConstructionWindow::directoryList()
     QDir top(m_dir->dir.path());
     QVERIFY(top.mkdir(QStringLiteral("one")) && top.mkdir(QStringLiteral("two")));
     QVERIFY(top.mkdir(QStringLiteral("two/folder.tnk")));
-    writeTank(path(QStringLiteral("one/t.tnk")), 5, 1000);
-    writeTank(path(QStringLiteral("two/t.tnk")), 9, 1000);
-    writeTank(path(QStringLiteral("two/UPPER.TNK")), 7, 1000);
+    writeTank(QStringLiteral("one/t.tnk"), 5);
+    writeTank(QStringLiteral("two/t.tnk"), 9);
+    writeTank(QStringLiteral("two/UPPER.TNK"), 7);
     writeFile(path(QStringLiteral("two/t.tnk.bak")), "old");
     const QString one = QDir(path(QStringLiteral("one"))).canonicalPath();
     const QString two = QDir(path(QStringLiteral("two"))).canonicalPath();
@@ -217,8 +222,7 @@ void TestConstructionWindow::directoryList()
     Rig rig;
     QCOMPARE(rig.constr->directory(), one);
     QCOMPARE(texts(rig.files()), QStringList{"t.tnk"});
-    rig.select(rig.files(), QStringLiteral("t.tnk"));
-    rig.click("Command1");
+    rig.add({"t.tnk"});
 
     rig.showDirectory(two);
     QCOMPARE(QDir::currentPath(), two);
@@ -231,7 +235,7 @@ void TestConstructionWindow::directoryList()
     QVERIFY2(tanks.ok(), qPrintable(tanks.detail));
     QCOMPARE(tanks.records.value(0).tankNumber, 9);
 
-    writeTank(two + QStringLiteral("/new.tnk"), 4, 1000);
+    writeTank(two + QStringLiteral("/new.tnk"), 4);
     QTRY_COMPARE(texts(rig.files()), (QStringList{"new.tnk", "t.tnk", "UPPER.TNK"}));
     rig.select(rig.files(), QStringLiteral("t.tnk"));
     QVERIFY(QFile::remove(two + QStringLiteral("/new.tnk")));
@@ -244,21 +248,17 @@ void TestConstructionWindow::directoryList()
 // the same road; the builder's test has it.)
 void TestConstructionWindow::refusedBuildKeepsLastGood()
 {
-    writeTank(path(QStringLiteral("good.tnk")), 4, 1000);
-    writeTank(path(QStringLiteral("more.tnk")), 6, 3000);
-    writeTank(path(QStringLiteral("bad.tnk")), 8, 1000);
+    writeTank(QStringLiteral("good.tnk"), 4);
+    writeTank(QStringLiteral("more.tnk"), 6, 3000);
+    writeTank(QStringLiteral("bad.tnk"), 8);
 
     Rig rig;
-    for (const QString name : {"good.tnk", "more.tnk"}) {
-        rig.select(rig.files(), name);
-        rig.click("Command1");
-    }
+    rig.add({"good.tnk", "more.tnk"});
     rig.click("Command4");
     rig.dialogs.queueFileName(path(QStringLiteral("first.idr")));
     rig.click("Command3");
 
-    rig.select(rig.files(), QStringLiteral("bad.tnk"));
-    rig.click("Command1");
+    rig.add({"bad.tnk"});
     writeFile(path(QStringLiteral("bad.tnk")), "8\r\n 0 \r\n 0 \r\n 1 \r\n0, 99.99,");
     rig.dialogs.clear();
     rig.click("Command4");
@@ -314,15 +314,12 @@ void TestConstructionWindow::saveRefusals()
     QFETCH(QStringList, messages);
     QFETCH(int, dialogs);
     QFETCH(QString, written);
-    writeTank(path(QStringLiteral("plain.tnk")), 1, 1000);
-    writeTank(path(QStringLiteral("site.idr.tnk")), 2, 1000);
+    writeTank(QStringLiteral("plain.tnk"), 1);
+    writeTank(QStringLiteral("site.idr.tnk"), 2);
     const QByteArray tankBytes = readFile(path(QStringLiteral("site.idr.tnk")));
 
     Rig rig;
-    for (const QString name : {"plain.tnk", "site.idr.tnk"}) {
-        rig.select(rig.files(), name);
-        rig.click("Command1");
-    }
+    rig.add({"plain.tnk", "site.idr.tnk"});
     if (build) rig.click("Command4");
     while (rig.chosen()->count() > keep)
         rig.doubleClick(rig.chosen(), rig.chosen()->item(0)->text());
@@ -332,10 +329,8 @@ void TestConstructionWindow::saveRefusals()
     QCOMPARE(rig.dialogs.messages(), messages);
     QCOMPARE(rig.dialogs.shown().size() - rig.dialogs.messages().size(), dialogs);
     QCOMPARE(readFile(path(QStringLiteral("site.idr.tnk"))), tankBytes);
-    const QStringList idrs = QDir(m_dir->dir.path()).entryList({"*.idr*"}, QDir::Files);
-    const QStringList expected =
-        written.isEmpty() ? QStringList{"site.idr.tnk"} : QStringList{written, "site.idr.tnk"};
-    QCOMPARE(idrs, expected);
+    QCOMPARE(QDir().entryList({"*.idr*"}, QDir::Files),
+             written.isEmpty() ? QStringList{"site.idr.tnk"} : QStringList{written, "site.idr.tnk"});
 }
 
 QTEST_MAIN(TestConstructionWindow)
