@@ -330,7 +330,8 @@ void TestConstructionWindow::saveRefusals()
     QCOMPARE(rig.dialogs.shown().size() - rig.dialogs.messages().size(), dialogs);
     QCOMPARE(readFile(path(QStringLiteral("site.idr.tnk"))), tankBytes);
     QCOMPARE(QDir().entryList({"*.idr*"}, QDir::Files),
-             written.isEmpty() ? QStringList{"site.idr.tnk"} : QStringList{written, "site.idr.tnk"});
+             written.isEmpty() ? QStringList{"site.idr.tnk"}
+                               : (QStringList{written, "site.idr.tnk"}));
 }
 
 QTEST_MAIN(TestConstructionWindow)
