@@ -3,39 +3,20 @@
 // tank file written from the points.
 
 #include "editor/curvefit.h"
+#include "tests/editor/tankshapes.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
 
 using namespace kaldor;
+using namespace kaldor::testing;
 
 namespace
 {
 
-TankShape targetTank()
-{
-    return {TankKind::HorizontalCylinder,
-            LengthUnit::Millimetre,
-            2000,
-            6000,
-            0,
-            0,
-            TankEnd::Ellipsoidal,
-            {},
-            {},
-            {}};
-}
-
-TankShape sphere()
-{
-    return {TankKind::Sphere, LengthUnit::Metre, 4, 0, 0, 0, TankEnd::Flat, {}, {}, {}};
-}
-
-TankShape box()
-{
-    return {TankKind::Box, LengthUnit::Metre, 0, 3, 2, 2, TankEnd::Flat, {}, {}, {}};
-}
+TankShape targetTank() { return horizontalShape(2000, 6000, TankEnd::Ellipsoidal); }
+TankShape box() { return boxShape(3, 2, 2, LengthUnit::Metre); }
 
 // The meter's reading at step k: the straight line between the points on either side of it.
 double reading(const LevelPoints& points, int k)
@@ -74,10 +55,6 @@ std::pair<double, int> checkPoints(const CurveFit& fit)
 
 } // namespace
 
-Q_DECLARE_METATYPE(TankShape)
-Q_DECLARE_METATYPE(PointRequest)
-Q_DECLARE_METATYPE(LevelRange)
-
 class TestCurveFit : public QObject
 {
     Q_OBJECT
@@ -93,7 +70,8 @@ private slots:
         QTest::newRow("target, 2 points") << targetTank() << 100.0 << PointRequest::points(2) << 2;
         QTest::newRow("target, within 1")
             << targetTank() << 100.0 << PointRequest::maxError(1) << 0;
-        QTest::newRow("sphere, 37 points") << sphere() << 100.0 << PointRequest::points(37) << 37;
+        QTest::newRow("sphere, 37 points")
+            << sphereShape(4, LengthUnit::Metre) << 100.0 << PointRequest::points(37) << 37;
         QTest::newRow("box, 100 points") << box() << 500.0 << PointRequest::points(100) << 100;
     }
 
@@ -145,22 +123,19 @@ private slots:
         QTest::addColumn<int>("step");
         QTest::addColumn<double>("expected");
         // box 3 x 2 m floor, 2 m high: 6 m3 a metre.
-        QTest::newRow("top, litres")
-            << LevelRange{} << int(VolumeUnit::Litre) << 0.5 << kLastLevelStep << 6000.0;
-        QTest::newRow("middle, m3") << LevelRange{} << int(VolumeUnit::CubicMetre) << 100.0 << 5000
-                                    << 600.0 * 2 * 5000 / 9999;
-        QTest::newRow("US gal") << LevelRange{} << int(VolumeUnit::UsGallon) << 1.0
-                                << kLastLevelStep << 12 / 0.003785411784;
-        QTest::newRow("oil bbl") << LevelRange{} << int(VolumeUnit::OilBarrel) << 10.0
-                                 << kLastLevelStep << 120 / 0.158987294928;
-        QTest::newRow("zero 0.5 m, span 1 m, bottom")
-            << LevelRange{0.5, 1.0} << int(VolumeUnit::CubicMetre) << 100.0 << 0 << 300.0;
-        QTest::newRow("zero 0.5 m, span 1 m, top")
-            << LevelRange{0.5, 1.0} << int(VolumeUnit::CubicMetre) << 100.0 << kLastLevelStep
-            << 900.0;
-        QTest::newRow("zero 1.5 m, span to the top")
-            << LevelRange{1.5, {}} << int(VolumeUnit::CubicMetre) << 100.0 << kLastLevelStep
-            << 1200.0;
+        const auto row = [](const char* name, LevelRange range, VolumeUnit unit, double scale,
+                            int step, double expected) {
+            QTest::newRow(name) << range << int(unit) << scale << step << expected;
+        };
+        const int top = kLastLevelStep;
+        using enum VolumeUnit;
+        row("top, litres", {}, Litre, 0.5, top, 6000.0);
+        row("middle, m3", {}, CubicMetre, 100.0, 5000, 600.0 * 2 * 5000 / 9999);
+        row("US gal", {}, UsGallon, 1.0, top, 12 / 0.003785411784);
+        row("oil bbl", {}, OilBarrel, 10.0, top, 120 / 0.158987294928);
+        row("zero 0.5 m, span 1 m, bottom", {0.5, 1.0}, CubicMetre, 100.0, 0, 300.0);
+        row("zero 0.5 m, span 1 m, top", {0.5, 1.0}, CubicMetre, 100.0, top, 900.0);
+        row("zero 1.5 m, span to the top", {1.5, {}}, CubicMetre, 100.0, top, 1200.0);
     }
     void truth()
     {
@@ -224,9 +199,7 @@ private slots:
         QTest::newRow("semicolons, decimal comma, CRLF, blank line")
             << QByteArray("Level (mm);Volume (l)\r\n0;0\r\n\r\n1000,5;20,25\r\n")
             << "0 0 2; 1000.5 20.25 4";
-        QTest::newRow("BOM before a row") << QByteArray("\xEF\xBB\xBF"
-                                                        "5;1,5\n")
-                                          << "5 1.5 1";
+        QTest::newRow("BOM before a row") << QByteArray("\xEF\xBB\xBF" "5;1,5\n") << "5 1.5 1";
         QTest::newRow("tabs, no header, quoted, any order")
             << QByteArray("2000\t\"40\"\n0\t0\n1000\t15\n") << "2000 40 1; 0 0 2; 1000 15 3";
         QTest::newRow("bad row")
