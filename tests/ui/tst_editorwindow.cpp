@@ -16,6 +16,7 @@
 #include "store/indicatortanks.h"
 #include "store/workingfile.h"
 #include "tests/editor/curvetables.h"
+#include "tests/editor/tankshapes.h"
 #include "tests/store/testimages.h"
 #include "tests/support/pdftext.h"
 #include "tests/support/uirig.h"
@@ -512,32 +513,18 @@ void TestEditorWindow::shape_data()
     QTest::addColumn<bool>("fills");  // the model makes a curve (else OK stays shut)
     QTest::addColumn<bool>("cancel"); // Cancel rather than OK
 
-    TankShape horizontal;
-    horizontal.kind = TankKind::HorizontalCylinder;
-    horizontal.unit = LengthUnit::Millimetre;
-    horizontal.diameter = 2000;
-    horizontal.length = 6000;
-    horizontal.end = TankEnd::Ellipsoidal;
+    const TankShape horizontal = horizontalShape(2000, 6000, TankEnd::Ellipsoidal);
     QTest::newRow("horizontal cylinder, 100 points")
         << horizontal << VolumeUnit::CubicMetre << 100.0 << PointRequest::points(100) << true
         << false;
     QTest::newRow("horizontal cylinder, cancelled") << horizontal << VolumeUnit::CubicMetre << 100.0
                                                     << PointRequest::points(10) << true << true;
-    TankShape vertical;
-    vertical.kind = TankKind::VerticalCylinder;
-    vertical.unit = LengthUnit::Metre;
-    vertical.diameter = 3;
-    vertical.height = 4;
-    vertical.end = TankEnd::Cone;
-    vertical.endDepth = 0.5;
     QTest::newRow("vertical cylinder with a cone, within 2 units")
-        << vertical << VolumeUnit::UsGallon << 0.1 << PointRequest::maxError(2) << true << false;
-    TankShape sphere;
-    sphere.kind = TankKind::Sphere;
-    sphere.unit = LengthUnit::Foot;
-    sphere.diameter = 10;
+        << verticalShape(3, 4, TankEnd::Cone, 0.5, LengthUnit::Metre) << VolumeUnit::UsGallon
+        << 0.1 << PointRequest::maxError(2) << true << false;
     QTest::newRow("sphere: values too large for the grid")
-        << sphere << VolumeUnit::Litre << 1.0 << PointRequest::points(20) << false << false;
+        << sphereShape(10, LengthUnit::Foot) << VolumeUnit::Litre << 1.0
+        << PointRequest::points(20) << false << false;
 }
 
 // The values typed into the dialog make the model's own curve; OK fills the grid with its
