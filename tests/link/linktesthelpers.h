@@ -1,10 +1,11 @@
 #pragma once
-// Shared pieces of the link tests: short waits, a small image, the three-point curve.
+// Shared pieces of the link tests: short waits, small images, the sample, the three-point curve.
 
 #include "../editor/curvetables.h"
 #include "editor/tanksend.h"
 #include "link/exchanges.h"
 #include "sim/simulatedport.h"
+#include "store/indicatorfile.h"
 
 #include <QByteArray>
 #include <memory>
@@ -25,6 +26,12 @@ inline IndicatorImage countingImage(int blocks)
 }
 inline IndicatorImage twoBlockImage() { return countingImage(2); }
 inline IndicatorImage threeBlockImage() { return countingImage(3); }
+
+// The sample indicator file: tanks 12, 3 and 7.
+inline IndicatorImage sampleImage()
+{
+    return loadIndicatorFile(QStringLiteral(KALDOR_SOURCE_DIR "/samples/three-tanks.idr")).image;
+}
 
 inline QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
 

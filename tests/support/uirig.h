@@ -4,6 +4,7 @@
 // current directory for the working file, and small file helpers.
 
 #include "link/link.h"
+#include "tests/link/linktesthelpers.h"
 #include "shell/mainwindow.h"
 #include "sim/simulatedport.h"
 #include "store/indicatorfile.h"
@@ -43,12 +44,6 @@ private:
     PortStatus m_opening;
     std::function<void(TestPort*)> m_deleted;
 };
-
-// The sample indicator file: tanks 12, 3 and 7.
-inline IndicatorImage sampleImage()
-{
-    return loadIndicatorFile(QStringLiteral(KALDOR_SOURCE_DIR "/samples/three-tanks.idr")).image;
-}
 
 inline PortStatus failing(PortError e)
 {

@@ -14,7 +14,6 @@
 #include "store/managementwindow.h"
 #include "store/messages.h"
 #include "store/workingfile.h"
-#include "tests/link/linktesthelpers.h"
 #include "tests/store/testimages.h"
 #include "tests/support/uirig.h"
 #include "viewer/comparewindow.h"

@@ -11,7 +11,6 @@
 #include "store/managementwindow.h"
 #include "store/messages.h"
 #include "store/workingfile.h"
-#include "tests/link/linktesthelpers.h"
 #include "tests/support/uirig.h"
 #include "viewer/viewerwindow.h"
 
