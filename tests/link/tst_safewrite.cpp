@@ -21,8 +21,6 @@ Q_DECLARE_METATYPE(kaldor::SafeWriteOutcome)
 
 namespace {
 
-IndicatorImage sampleImage() { return loadIndicatorFile(QStringLiteral(KALDOR_SOURCE_DIR "/samples/three-tanks.idr")).image; }
-
 QDateTime noon() { return QDateTime(QDate(2026, 12, 7), QTime(14, 30, 5)); }
 
 QStringList filesIn(const QString& folder, const QString& pattern)
@@ -145,13 +143,11 @@ private slots:
         QTest::addColumn<int>("flip");    // the bits turned over there
         QTest::addColumn<QString>("difference");
         QTest::newRow("as meant") << 0 << 0 << QString();
-        QTest::newRow("another tank changed") << 548 << 2
-                                              << "The meter does not hold what was sent. Tank  3, point 1: -50 at 0 % "
-                                                 "was there before, the meter holds -50 at 1.562 %.";
-        QTest::newRow("the sent tank under another number") << 29 << 3
-                                                            << "The meter does not hold what was sent. Tank  9 was "
-                                                               "sent, the meter does not hold it. (2 differences in "
-                                                               "all.)";
+        const QString notHeld = QStringLiteral("The meter does not hold what was sent. ");
+        QTest::newRow("another tank changed")
+            << 548 << 2 << notHeld + "Tank  3, point 1: -50 at 0 % was there before, the meter holds -50 at 1.562 %.";
+        QTest::newRow("the sent tank under another number")
+            << 29 << 3 << notHeld + "Tank  9 was sent, the meter does not hold it. (2 differences in all.)";
     }
 
     void tankSendChecksEveryTank()
