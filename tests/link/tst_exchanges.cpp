@@ -47,9 +47,6 @@ Run runExchange(const QString& exchange, const QString& fault, int chunk, const 
     return {messages.value(0).text, QFile::exists(workingFile)};
 }
 
-} // namespace
-
-namespace {
 // A meter that announces 0 blocks to "AU" and then answers each acknowledgement with a block,
 // as many times as it is told (-1: for ever).
 class ZeroCountMeter : public SerialPort {
@@ -81,6 +78,7 @@ private:
     int m_in = 0;
     QByteArray m_out;
 };
+
 } // namespace
 
 class TestExchanges : public QObject {
