@@ -86,56 +86,48 @@ private slots:
         QTest::addColumn<int>("endTop");
         QTest::addColumn<int>("countChange");
 
-        const QStringList none;
+        // The cursor at row:column with the top row shown, the keys, then the cells, the cursor,
+        // the top row and the point count change afterwards.
+        const auto row = [](const char* name, bool offset, const QStringList& before, GridCell at,
+                            int top, const char* keys, const QStringList& after, GridCell end,
+                            int endTop, int countChange = 0) {
+            QTest::newRow(name) << offset << before << at.row << at.column << top << QString(keys)
+                                << after << end.row << end.column << endTop << countChange;
+        };
         const QStringList curve = numberedValues(1, 100, 1);
-        QTest::newRow("a fifth VALUE digit replaces the percentage")
-            << false << QStringList{"1:2=50.00"} << 1 << 1 << 1 << "12345"
-            << QStringList{"1:1=1234", "1:2=5"} << 1 << 2 << 1 << 0;
-        QTest::newRow("two percentage digits get a stop, a full one carries to the next row")
-            << false << none << 1 << 2 << 1 << "99999" << QStringList{"1:2=99.99", "2:1=9"} << 2 << 1
-            << 1 << 0;
-        QTest::newRow("the stop follows two characters, a shown blank included")
-            << false << QStringList{"4:2= 0"} << 4 << 2 << 1 << "5" << QStringList{"4:2= 0.5"} << 4 << 2
-            << 1 << 0;
-        QTest::newRow("a carry to the 16th row below the top stays in view")
-            << false << QStringList{"15:2=12.34"} << 15 << 2 << 1 << "5"
-            << QStringList{"15:2=12.34", "16:1=5"} << 16 << 1 << 1 << 0;
-        QTest::newRow("a carry further down scrolls one row")
-            << false << QStringList{"16:2=12.34"} << 16 << 2 << 1 << "5"
-            << QStringList{"16:2=12.34", "17:1=5"} << 17 << 1 << 2 << 0;
-        QTest::newRow("row 100 keeps the carry and overwrites its own VALUE")
-            << false << QStringList{"100:1=12", "100:2=99.99"} << 100 << 2 << 84 << "7"
-            << QStringList{"100:1=7", "100:2=99.99"} << 100 << 1 << 85 << 0;
-        QTest::newRow("minus replaces a VALUE in the offset-capable mode")
-            << true << QStringList{"3:1=123"} << 3 << 1 << 1 << "-12" << QStringList{"3:1=-12"} << 3
-            << 1 << 1 << 0;
-        QTest::newRow("minus in a VALUE without the offset mode")
-            << false << QStringList{"3:1=123"} << 3 << 1 << 1 << "-" << QStringList{"3:1=123"} << 3 << 1
-            << 1 << 0;
-        QTest::newRow("minus in a percentage, offset-capable")
-            << true << QStringList{"3:2=12.3"} << 3 << 2 << 1 << "-" << QStringList{"3:2=12.3"} << 3
-            << 2 << 1 << 0;
-        QTest::newRow("the full stop and other characters are ignored")
-            << true << QStringList{"2:1=7"} << 2 << 1 << 1 << ".a+ /:" << QStringList{"2:1=7"} << 2 << 1
-            << 1 << 0;
-        QTest::newRow("a typed full stop is not the percentage's stop")
-            << false << QStringList{"2:2=12"} << 2 << 2 << 1 << ".5" << QStringList{"2:2=12.5"} << 2
-            << 2 << 1 << 0;
-        QTest::newRow("backspace past an empty cell, then typing again")
-            << false << QStringList{"5:2=12.3"} << 5 << 2 << 1 << "\b\b\b\b\b1234"
-            << QStringList{"5:2=12.34"} << 5 << 2 << 1 << 0;
-        QTest::newRow("insert on row 1 of a full curve loses row 100")
-            << false << curve << 1 << 2 << 1 << "{Ins}" << numberedValues(2, 100, 1) << 1 << 1 << 1
-            << 1;
-        QTest::newRow("delete in the middle appends an empty row")
-            << false << curve << 50 << 2 << 40 << "{Del}"
-            << numberedValues(1, 49, 1) + numberedValues(50, 99, 51) << 50 << 1 << 40 << -1;
-        QTest::newRow("insert below the last point still counts")
-            << false << QStringList{"1:1=5"} << 30 << 1 << 20 << "{Ins}" << QStringList{"1:1=5"} << 30
-            << 1 << 20 << 1;
-        QTest::newRow("double-click empties the current cell only")
-            << false << QStringList{"3:1=12", "3:2=50.00"} << 3 << 2 << 1 << "{Dbl}"
-            << QStringList{"3:1=12"} << 3 << 2 << 1 << 0;
+        row("a fifth VALUE digit replaces the percentage", false, {"1:2=50.00"}, {1, 1}, 1,
+            "12345", {"1:1=1234", "1:2=5"}, {1, 2}, 1);
+        row("two percentage digits get a stop, a full one carries to the next row", false, {},
+            {1, 2}, 1, "99999", {"1:2=99.99", "2:1=9"}, {2, 1}, 1);
+        row("the stop follows two characters, a shown blank included", false, {"4:2= 0"}, {4, 2}, 1,
+            "5", {"4:2= 0.5"}, {4, 2}, 1);
+        row("a carry to the 16th row below the top stays in view", false, {"15:2=12.34"}, {15, 2},
+            1, "5", {"15:2=12.34", "16:1=5"}, {16, 1}, 1);
+        row("a carry further down scrolls one row", false, {"16:2=12.34"}, {16, 2}, 1, "5",
+            {"16:2=12.34", "17:1=5"}, {17, 1}, 2);
+        row("row 100 keeps the carry and overwrites its own VALUE", false,
+            {"100:1=12", "100:2=99.99"}, {100, 2}, 84, "7", {"100:1=7", "100:2=99.99"}, {100, 1},
+            85);
+        row("minus replaces a VALUE in the offset-capable mode", true, {"3:1=123"}, {3, 1}, 1,
+            "-12", {"3:1=-12"}, {3, 1}, 1);
+        row("minus in a VALUE without the offset mode", false, {"3:1=123"}, {3, 1}, 1, "-",
+            {"3:1=123"}, {3, 1}, 1);
+        row("minus in a percentage, offset-capable", true, {"3:2=12.3"}, {3, 2}, 1, "-",
+            {"3:2=12.3"}, {3, 2}, 1);
+        row("the full stop and other characters are ignored", true, {"2:1=7"}, {2, 1}, 1, ".a+ /:",
+            {"2:1=7"}, {2, 1}, 1);
+        row("a typed full stop is not the percentage's stop", false, {"2:2=12"}, {2, 2}, 1, ".5",
+            {"2:2=12.5"}, {2, 2}, 1);
+        row("backspace past an empty cell, then typing again", false, {"5:2=12.3"}, {5, 2}, 1,
+            "\b\b\b\b\b1234", {"5:2=12.34"}, {5, 2}, 1);
+        row("insert on row 1 of a full curve loses row 100", false, curve, {1, 2}, 1, "{Ins}",
+            numberedValues(2, 100, 1), {1, 1}, 1, 1);
+        row("delete in the middle appends an empty row", false, curve, {50, 2}, 40, "{Del}",
+            numberedValues(1, 49, 1) + numberedValues(50, 99, 51), {50, 1}, 40, -1);
+        row("insert below the last point still counts", false, {"1:1=5"}, {30, 1}, 20, "{Ins}",
+            {"1:1=5"}, {30, 1}, 20, 1);
+        row("double-click empties the current cell only", false, {"3:1=12", "3:2=50.00"}, {3, 2}, 1,
+            "{Dbl}", {"3:1=12"}, {3, 2}, 1);
     }
 
     // The keys on the curve alone, then as key events on Grid1: the typed character, the Insert and
