@@ -33,42 +33,36 @@ void TestGridPaste::paste_data()
     QTest::addColumn<Rows>("after"); // empty: refused, the grid as before
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("two rows over rows 2 and 3, blanks and CR LF dropped")
-        << 2 << true << "20\t 40.5\r\n-300 \t99.99\r\n"
-        << Rows{{"1", "0"}, {"20", "40.5"}, {"-300", "99.99"}} << "";
-    QTest::newRow("an empty line empties its row, a lone VALUE leaves the % empty")
-        << 1 << true << "\n7" << Rows{{"", ""}, {"7", ""}, {"3", "99.99"}} << "";
-    QTest::newRow("below the last point")
-        << 4 << true << "4\t.5\n"
-        << Rows{{"1", "0"}, {"2", "50"}, {"3", "99.99"}, {"4", ".5"}} << "";
-    QTest::newRow("letters in a VALUE")
-        << 1 << true << "5\t0\n12a\t10" << Rows{}
-        << "Pasted row 2 not accepted: VALUE \"12a\" must be up to 4 digits, or a minus and 3.";
-    QTest::newRow("five digits") << 1 << true << "12345\t0" << Rows{}
-                                 << "Pasted row 1 not accepted: VALUE \"12345\" must be up to 4 "
-                                    "digits, or a minus and 3.";
-    QTest::newRow("a minus without the offset")
-        << 1 << false << "-5\t0" << Rows{}
-        << "Pasted row 1 not accepted: VALUE \"-5\" must be up to 4 digits.";
-    QTest::newRow("a lone minus") << 1 << true << "-\t0" << Rows{}
-                                  << "Pasted row 1 not accepted: VALUE \"-\" must be up to 4 "
-                                     "digits, or a minus and 3.";
-    QTest::newRow("percentage above 99.99")
-        << 1 << true << "1\t0\n2\t100" << Rows{}
-        << "Pasted row 2 not accepted: % \"100\" must be a number from 0 to 99.99 of at most 5 "
-           "characters.";
-    QTest::newRow("percentage of six characters")
-        << 1 << true << "1\t1.2345" << Rows{}
-        << "Pasted row 1 not accepted: % \"1.2345\" must be a number from 0 to 99.99 of at most 5 "
-           "characters.";
-    QTest::newRow("two stops") << 1 << true << "1\t1.2.3" << Rows{}
-                               << "Pasted row 1 not accepted: % \"1.2.3\" must be a number from 0 "
-                                  "to 99.99 of at most 5 characters.";
-    QTest::newRow("three columns")
-        << 1 << true << "1\t0\n2\t50\tx" << Rows{}
-        << "Pasted row 2 not accepted: it has 3 columns; paste VALUE and % only.";
-    QTest::newRow("running past row 100") << 99 << true << "1\t0\n2\t50\n3\t99.99" << Rows{}
-                                          << "Pasted row 3 not accepted: the grid ends at row 100.";
+    const auto row = [](const char* name, int row, bool offset, const char* text,
+                        const Rows& after, const QString& message = {}) {
+        QTest::newRow(name) << row << offset << QString(text) << after << message;
+    };
+    // A refusal of pasted row n for the reason given.
+    const auto refused = [](int n, const QString& why) {
+        return QStringLiteral("Pasted row %1 not accepted: ").arg(n) + why;
+    };
+    const QString digits = QStringLiteral("\" must be up to 4 digits, or a minus and 3.");
+    const QString percent = QStringLiteral("\" must be a number from 0 to 99.99 of at most 5 "
+                                           "characters.");
+    row("two rows over rows 2 and 3, blanks and CR LF dropped", 2, true,
+        "20\t 40.5\r\n-300 \t99.99\r\n", {{"1", "0"}, {"20", "40.5"}, {"-300", "99.99"}});
+    row("an empty line empties its row, a lone VALUE leaves the % empty", 1, true, "\n7",
+        {{"", ""}, {"7", ""}, {"3", "99.99"}});
+    row("below the last point", 4, true, "4\t.5\n",
+        {{"1", "0"}, {"2", "50"}, {"3", "99.99"}, {"4", ".5"}});
+    row("letters in a VALUE", 1, true, "5\t0\n12a\t10", {}, refused(2, "VALUE \"12a" + digits));
+    row("five digits", 1, true, "12345\t0", {}, refused(1, "VALUE \"12345" + digits));
+    row("a minus without the offset", 1, false, "-5\t0", {},
+        refused(1, "VALUE \"-5\" must be up to 4 digits."));
+    row("a lone minus", 1, true, "-\t0", {}, refused(1, "VALUE \"-" + digits));
+    row("percentage above 99.99", 1, true, "1\t0\n2\t100", {}, refused(2, "% \"100" + percent));
+    row("percentage of six characters", 1, true, "1\t1.2345", {},
+        refused(1, "% \"1.2345" + percent));
+    row("two stops", 1, true, "1\t1.2.3", {}, refused(1, "% \"1.2.3" + percent));
+    row("three columns", 1, true, "1\t0\n2\t50\tx", {},
+        refused(2, "it has 3 columns; paste VALUE and % only."));
+    row("running past row 100", 99, true, "1\t0\n2\t50\n3\t99.99", {},
+        refused(3, "the grid ends at row 100."));
 }
 
 void TestGridPaste::paste()
