@@ -23,31 +23,26 @@ void TestShellParts::commandLine_data()
     QTest::addColumn<QString>("port3"); // the device mapped to port option 3
     QTest::addColumn<QString>("opened"); // the indicator file to open in the viewer
 
-    QTest::newRow("nothing") << QStringList{} << int(Action::Run) << false << "" << "" << "";
-    QTest::newRow("simulate with a file")
-        << QStringList{"--simulate", "m.idr"} << int(Action::Run) << true << "m.idr" << "" << "";
-    QTest::newRow("a tank file opens the editor")
-        << QStringList{"Curve.TNK"} << int(Action::Run) << false << "Curve.TNK" << "" << "";
-    QTest::newRow("an indicator file opens the viewer")
-        << QStringList{"--port", "1=/dev/x", "/d/M.IDR"} << int(Action::Run) << false << "" << ""
-        << "/d/M.IDR";
-    QTest::newRow("a file of another kind") << QStringList{"m.txt"} << int(Action::Error) << false
-                                            << "" << "" << "";
-    QTest::newRow("two files") << QStringList{"--simulate", "a.idr", "b.idr"} << int(Action::Error)
-                               << true << "" << "" << "";
-    QTest::newRow("port with = in the device")
-        << QStringList{"--port=3=/tmp/a=b"} << int(Action::Run) << false << "" << "/tmp/a=b" << "";
-    QTest::newRow("port 0") << QStringList{"--port", "0=/dev/x"} << int(Action::Error) << false
-                            << "" << "" << "";
-    QTest::newRow("port 5") << QStringList{"--port", "5=/dev/x"} << int(Action::Error) << false
-                            << "" << "" << "";
-    QTest::newRow("port without device") << QStringList{"--port", "2="} << int(Action::Error)
-                                         << false << "" << "" << "";
-    QTest::newRow("help") << QStringList{"--help"} << int(Action::Help) << false << "" << "" << "";
-    QTest::newRow("version") << QStringList{"--version"} << int(Action::Version) << false << ""
-                             << "" << "";
-    QTest::newRow("unknown option") << QStringList{"--fast"} << int(Action::Error) << false << ""
-                                    << "" << "";
+    const auto row = [](const char* name, const QStringList& args, Action action,
+                        bool simulate = false, const char* file = "", const char* port3 = "",
+                        const char* opened = "") {
+        QTest::newRow(name) << args << int(action) << simulate << QString(file) << QString(port3)
+                            << QString(opened);
+    };
+    row("nothing", {}, Action::Run);
+    row("simulate with a file", {"--simulate", "m.idr"}, Action::Run, true, "m.idr");
+    row("a tank file opens the editor", {"Curve.TNK"}, Action::Run, false, "Curve.TNK");
+    row("an indicator file opens the viewer", {"--port", "1=/dev/x", "/d/M.IDR"}, Action::Run,
+        false, "", "", "/d/M.IDR");
+    row("a file of another kind", {"m.txt"}, Action::Error);
+    row("two files", {"--simulate", "a.idr", "b.idr"}, Action::Error);
+    row("port with = in the device", {"--port=3=/tmp/a=b"}, Action::Run, false, "", "/tmp/a=b");
+    row("port 0", {"--port", "0=/dev/x"}, Action::Error);
+    row("port 5", {"--port", "5=/dev/x"}, Action::Error);
+    row("port without device", {"--port", "2="}, Action::Error);
+    row("help", {"--help"}, Action::Help);
+    row("version", {"--version"}, Action::Version);
+    row("unknown option", {"--fast"}, Action::Error);
 }
 
 void TestShellParts::commandLine()
