@@ -31,12 +31,10 @@ private slots:
         QTest::addColumn<bool>("offsetMode");
         QTest::addColumn<QString>("tankNumber");
         QTest::addColumn<QByteArray>("file");
-        QTest::newRow("offset capable") << true << QStringLiteral("5")
-                                        << QByteArray("5\r\n 1000 \r\n-100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,");
-        QTest::newRow("not offset capable") << false << QStringLiteral("5")
-                                            << QByteArray("5\r\n 1100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,");
-        QTest::newRow("leading zeros kept") << true << QStringLiteral("007")
-                                            << QByteArray("007\r\n 1000 \r\n-100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,");
+        const QByteArray curve = " 3 \r\n100, 0,600, 50,1100, 99.99,";
+        QTest::newRow("offset capable") << true << QStringLiteral("5") << "5\r\n 1000 \r\n-100 \r\n" + curve;
+        QTest::newRow("not offset capable") << false << QStringLiteral("5") << "5\r\n 1100 \r\n" + curve;
+        QTest::newRow("leading zeros kept") << true << QStringLiteral("007") << "007\r\n 1000 \r\n-100 \r\n" + curve;
     }
 
     void savesByteForByte()
@@ -102,20 +100,20 @@ private slots:
 
         const QByteArray offsetFile = "5\r\n 1000 \r\n-100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,";
         const QByteArray plainFile = "5\r\n 1100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,";
-        QTest::newRow("missing") << QByteArray() << true << QStringLiteral("File not found.") << -1 << QString();
+        const auto row = [](const char* name, const QByteArray& file, bool offsetMode,
+                            const char* message, int pointCount = -1, const char* first = "") {
+            QTest::newRow(name) << file << offsetMode << QString(message) << pointCount << QString(first);
+        };
+        row("missing", {}, true, "File not found.");
         // Refused, not read and not silent, whatever its content.
-        QTest::newRow("a directory") << QByteArray("/") << true << QStringLiteral("Error:  75") << -1 << QString();
+        row("a directory", "/", true, "Error:  75");
         // Read in the other layout, the offset line becomes the count: -100 gives an empty curve.
-        QTest::newRow("offset file, other layout") << offsetFile << false << QString() << 0 << QString();
+        row("offset file, other layout", offsetFile, false, "", 0);
         // The count line becomes the offset and the first VALUE the count: 100 points are not there.
-        QTest::newRow("plain file, offset layout") << plainFile << true << QStringLiteral("Error:  62") << 100
-                                                   << QString();
-        QTest::newRow("full scale 40000") << QByteArray("5\r\n 40000 \r\n 0 \r\n 1 \r\n1, 99.99,") << true
-                                          << QStringLiteral("Error:  6") << -1 << QString();
-        QTest::newRow("150 points") << QByteArray("5\r\n 1000 \r\n 0 \r\n 150 \r\n") << true
-                                    << QStringLiteral("Error:  9") << -1 << QString();
-        QTest::newRow("no line end needed") << QByteArray("9\n 10 \n 0 \n 1 \n7, 99.99") << true << QString() << 1
-                                            << QStringLiteral("7");
+        row("plain file, offset layout", plainFile, true, "Error:  62", 100);
+        row("full scale 40000", "5\r\n 40000 \r\n 0 \r\n 1 \r\n1, 99.99,", true, "Error:  6");
+        row("150 points", "5\r\n 1000 \r\n 0 \r\n 150 \r\n", true, "Error:  9");
+        row("no line end needed", "9\n 10 \n 0 \n 1 \n7, 99.99", true, "", 1, "7");
     }
 
     void opens()
