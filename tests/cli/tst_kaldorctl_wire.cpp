@@ -221,16 +221,17 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QStringList>("lines"); // the trace's lines after the time, from the frame on
         QTest::addColumn<QString>("err");       // how stderr begins, DIR the test's folder
-        QTest::newRow("clear") << "" << "clear" << "t.txt" << 0
-                               << QStringList{"frame CL", "-> 02", "-> 43", "-> 4C", "-> 0D", "end: done"}
-                               << "";
-        QTest::newRow("read refused")
-            << "--fault AU:1:nack" << "read OUT" << "t.txt" << 1
-            << QStringList{"frame AU", "-> 02", "-> 41", "-> 55", "-> 0D", "<- 15",
-                           "end: refused at stage 1: the meter answered 0x15"}
-            << "Indicator not ready";
-        QTest::newRow("trace cannot be written") << "" << "clear" << "none/t.txt" << 1 << QStringList{}
-                                                 << "DIR/none/t.txt: ";
+        const auto row = [](const char* name, const char* faults, const char* args, const char* trace,
+                            int status, const QStringList& lines, const char* err) {
+            QTest::newRow(name) << QString(faults) << QString(args) << QString(trace) << status << lines
+                                << QString(err);
+        };
+        row("clear", "", "clear", "t.txt", 0, {"frame CL", "-> 02", "-> 43", "-> 4C", "-> 0D", "end: done"}, "");
+        row("read refused", "--fault AU:1:nack", "read OUT", "t.txt", 1,
+            {"frame AU", "-> 02", "-> 41", "-> 55", "-> 0D", "<- 15",
+             "end: refused at stage 1: the meter answered 0x15"},
+            "Indicator not ready");
+        row("trace cannot be written", "", "clear", "none/t.txt", 1, {}, "DIR/none/t.txt: ");
     }
 
     void trace()
