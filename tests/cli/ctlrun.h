@@ -1,6 +1,8 @@
 #pragma once
 // kaldorctl run as a separate process, as a script runs it: its exit status and what it printed.
 
+#include "tests/support/testfiles.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QString>
@@ -40,12 +42,6 @@ inline Run runKaldorctl(const QStringList& args, const QString& workDir = {},
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
             QString::fromLatin1(p.readAllStandardOutput()),
             QString::fromLatin1(p.readAllStandardError())};
-}
-
-inline QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace kaldor::testing

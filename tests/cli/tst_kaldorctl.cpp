@@ -44,7 +44,7 @@ private slots:
         QCOMPARE(built.out, QStringLiteral("Indicator file built.\nplant.idr saved.\n"));
         QCOMPARE(built.err, QString());
         // The shipped sample image is the same build, byte for byte.
-        QCOMPARE(fileBytes(dir.filePath(QStringLiteral("plant.idr"))), fileBytes(kSamples + "three-tanks.idr"));
+        QCOMPARE(readFile(dir.filePath(QStringLiteral("plant.idr"))), readFile(kSamples + "three-tanks.idr"));
 
         // diesel: 7 points, 32 bytes; water 3 points, 16 bytes; linear 3 points.
         QCOMPARE(kaldorctl(QStringLiteral("show @three-tanks.idr")).out,
@@ -126,7 +126,7 @@ private slots:
         const Run r = kaldorctl(line, dir.path(), true);
         QTEST(r.status, "status");
         QVERIFY2(r.err.count(err) == 1, qPrintable(r.err));
-        QCOMPARE(fileBytes(d.filePath(QStringLiteral("a.idr.tnk"))), kTankFive);
+        QCOMPARE(readFile(d.filePath(QStringLiteral("a.idr.tnk"))), kTankFive);
         QVERIFY(!QFile::exists(d.filePath(QStringLiteral("out.Idr"))));
         QVERIFY(!QFile::exists(d.filePath(QStringLiteral("o.idr"))));
         QVERIFY(!QFile::exists(d.filePath(QStringLiteral("o.pdf"))));
@@ -179,7 +179,7 @@ private slots:
         QCOMPARE(r.err, QString());
         QCOMPARE(r.status, 0);
         const QString csv =
-            output.isEmpty() ? r.out : QString::fromLatin1(fileBytes(dir.filePath(output)));
+            output.isEmpty() ? r.out : QString::fromLatin1(readFile(dir.filePath(output)));
         QStringList lines = csv.split(u'\n');
         QCOMPARE(lines.takeLast(), QString()); // every line ends
         QCOMPARE(lines.takeFirst(), header);
@@ -267,7 +267,7 @@ private slots:
 
         writeFile(dir.filePath(QStringLiteral("e.csv")), "percent,value\n0,3\n0.05,4\n12.34,567\n99.99,2094\n");
         QCOMPARE(kaldorctl(QStringLiteral("--no-offset import e.csv --tank 9 e.tnk"), dir.path()).status, 0);
-        QCOMPARE(fileBytes(dir.filePath(QStringLiteral("e.tnk"))),
+        QCOMPARE(readFile(dir.filePath(QStringLiteral("e.tnk"))),
                  QByteArray("9\r\n 2094 \r\n 4 \r\n3,  0,4,  .05,567,  12.34,2094,  99.99,"));
     }
 

@@ -47,7 +47,7 @@ struct Sim {
         process.terminate();
         return process.waitForFinished(5000);
     }
-    QByteArray received() const { return QByteArray::fromHex(fileBytes(dir.filePath(QStringLiteral("received.hex")))); }
+    QByteArray received() const { return QByteArray::fromHex(readFile(dir.filePath(QStringLiteral("received.hex")))); }
 };
 
 } // namespace
@@ -193,7 +193,7 @@ private slots:
         if (!outImage.isEmpty())
             QCOMPARE(loadIndicatorFile(outFile).image, loadIndicatorFile(outImage).image);
         else if (reading)
-            QCOMPARE(fileBytes(outFile), before);
+            QCOMPARE(readFile(outFile), before);
         // Nothing else is left behind: no working file, no temporary file.
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), reading ? QStringList{"out.idr"} : QStringList{});
         QVERIFY(QDir(folder).isEmpty());

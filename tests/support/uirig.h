@@ -9,6 +9,7 @@
 #include "sim/simulatedport.h"
 #include "store/indicatorfile.h"
 #include "tests/support/scripteddialogs.h"
+#include "tests/support/testfiles.h"
 
 #include <QAction>
 #include <QDir>
@@ -145,12 +146,6 @@ inline void writeFile(const QString& path, const QByteArray& bytes)
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
     QCOMPARE(f.write(bytes), bytes.size());
-}
-
-inline QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 inline QStringList texts(const QListWidget* list)
