@@ -4,6 +4,7 @@
 #include "curvetables.h"
 #include "editor/tankfile.h"
 #include "store/atomicfile.h"
+#include "tests/support/testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,16 +13,6 @@
 
 using namespace kaldor;
 using namespace kaldor::testing;
-
-namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-} // namespace
 
 class TestTankFile : public QObject {
     Q_OBJECT
@@ -48,7 +39,7 @@ private slots:
         const TankFileSave saved = saveTankFile(path, tankNumber, encodeCurve(t, 3, offsetMode), 3, t, offsetMode);
         QVERIFY(saved.ok);
         QCOMPARE(saved.messages, Messages{info(QStringLiteral("File ") + path + QStringLiteral(" saved."))});
-        QCOMPARE(readAll(path), file);
+        QCOMPARE(readFile(path), file);
 
         // Read back in the same layout: the same tank number, count and cell texts.
         CurveTable back;
@@ -87,7 +78,7 @@ private slots:
         const TankFileSave saved = saveTankFile(path, tankNumber, encodeCurve(t, 3, true), 3, t, true);
         QVERIFY(!saved.ok);
         QVERIFY2(saved.messages.value(0).text.startsWith(message), qPrintable(saved.messages.value(0).text));
-        QCOMPARE(readAll(path), QByteArray("old curve"));
+        QCOMPARE(readFile(path), QByteArray("old curve"));
     }
 
     void opens_data()
