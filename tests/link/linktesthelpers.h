@@ -6,6 +6,7 @@
 #include "link/exchanges.h"
 #include "sim/simulatedport.h"
 #include "store/indicatorfile.h"
+#include "tests/support/testfiles.h"
 
 #include <QByteArray>
 #include <memory>

@@ -164,9 +164,7 @@ private slots:
         QCOMPARE(m.port.receivedBytes(), hex("06") + hex("0002") + twoBlockImage().bytes());
         QCOMPARE(progress, (QList<int>{0, 50, 100}));
         // The file holds 0, 2, the 16 bytes and the first byte of the second block again.
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), formatIndicatorFile(2, twoBlockImage(), 9));
+        QCOMPARE(readFile(file), formatIndicatorFile(2, twoBlockImage(), 9));
     }
 
     void uploadTrace()
