@@ -4,6 +4,7 @@
 #include "store/atomicfile.h"
 #include "store/messages.h"
 #include "store/textrules.h"
+#include "tests/support/testfiles.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -121,9 +122,7 @@ private slots:
         std::signal(SIGXFSZ, previous);
         QVERIFY(!result.ok);
         QVERIFY(result.errorNumber != 0);
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray("old content"));
+        QCOMPARE(kaldor::testing::readFile(path), QByteArray("old content"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"tank.idr"});
     }
 };
