@@ -2,9 +2,9 @@
 // window to its file list painted with every name. Prints the median, the fastest and the
 // slowest of repeated openings, and the first opening on its own.
 
+#include "bench/support/benchdialogs.h"
 #include "construct/constructionwindow.h"
 #include "link/link.h"
-#include "ui/dialogs.h"
 
 #include <QApplication>
 #include <QDir>
@@ -26,25 +26,6 @@ namespace
 constexpr int kFiles = 2000;
 constexpr int kRuns = 21;
 
-class SilentDialogs : public Dialogs
-{
-public:
-    void message(QWidget*, const QString& text) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    }
-    Answer question(QWidget*, const Question& q) override { return q.defaultAnswer; }
-    std::optional<QString> saveFileName(QWidget*, const FileDialog&) override
-    {
-        return std::nullopt;
-    }
-    std::optional<QString> openFileName(QWidget*, const FileDialog&) override
-    {
-        return std::nullopt;
-    }
-    bool print(QWidget*, QPrinter&) override { return false; }
-};
-
 // Tells when the file list's viewport has been painted.
 class PaintSpy : public QObject
 {
@@ -61,7 +42,7 @@ public:
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::offscreenWithoutDisplay();
     QApplication app(argc, argv);
 
     QTemporaryDir dir;
@@ -73,7 +54,7 @@ int main(int argc, char** argv)
     if (!QDir::setCurrent(dir.path())) return 1;
 
     Link link([](const PortSpec&) { return std::unique_ptr<SerialPort>(); });
-    SilentDialogs dialogs;
+    bench::QuietDialogs dialogs("bench_constructionwindow");
     std::vector<double> ms;
     for (int run = 0; run < kRuns; ++run) {
         QElapsedTimer timer;

@@ -6,6 +6,7 @@
 //
 //   bench_safewrite [--sim PATH]
 
+#include "bench/support/fullimage.h"
 #include "link/qtserialport.h"
 #include "link/safewrite.h"
 #include "store/indicatorfile.h"
@@ -29,43 +30,7 @@ using namespace kaldor;
 
 namespace {
 
-constexpr int kPoints = 36; // 148-byte records: 164 of them fill the image to 24968
 constexpr double kByteSeconds = 10.0 / 19200.0;
-
-IndicatorImage fullImage()
-{
-    IndicatorImage image = IndicatorImage::fromBytes(QByteArray(layout::kMaxLength, 0));
-    int p = layout::kRecordAreaStart;
-    int pageMark = 1;
-    for (int i = 0; i < layout::kHeaderConstantLength; ++i)
-        image.set(i, layout::kHeaderConstant[std::size_t(i)]);
-    for (int i = 0; i < layout::kMaxDirectoryEntries; ++i) {
-        QVector<PointWords> points;
-        for (int k = 0; k < kPoints; ++k) {
-            const bool last = k == kPoints - 1;
-            points.append({last ? layout::kEndMarkerWord : percentToWord(k * 2.5), last ? layout::kEndMarkerWord : k * 900});
-        }
-        const QByteArray record = *encodeTankRecord(32000, -50, points, true);
-        for (int boundary : {layout::kPageSize, 2 * layout::kPageSize}) {
-            if (p < boundary && p + record.size() > boundary) {
-                p = boundary;
-                pageMark = boundary / layout::kPageSize + 1;
-            }
-        }
-        const int entry = layout::kDirectoryStart + layout::kDirectoryEntrySize * i;
-        image.set(entry, i + 1);
-        image.set(entry + 1, p / 256);
-        image.set(entry + 2, p % 256);
-        for (int b = 0; b < record.size(); ++b)
-            image.set(p + b, std::uint8_t(record[b]));
-        p += int(record.size());
-    }
-    image.set(layout::kPageMarkAddress, pageMark);
-    image.set(layout::kEndPointerAddress, p / 256);
-    image.set(layout::kEndPointerAddress + 1, p % 256);
-    image.set(layout::kTankCountAddress, layout::kMaxDirectoryEntries);
-    return image;
-}
 
 } // namespace
 
@@ -77,7 +42,7 @@ int main(int argc, char** argv)
     if (args.size() == 2 && args[0] == QLatin1String("--sim"))
         simPath = args[1];
     QTemporaryDir dir;
-    const IndicatorImage meterImage = fullImage();
+    const IndicatorImage meterImage = bench::fullImage();
     IndicatorImage sent = meterImage;
     sent.set(layout::kRecordAreaStart + 10, sent.at(layout::kRecordAreaStart + 10) ^ 1); // another image
     const QString imageFile = dir.filePath(QStringLiteral("meter.idr"));

@@ -1,6 +1,7 @@
 // Timing of the store's heavy paths on the largest image: decoding 164 tanks from 25000
 // bytes, and reading and writing a 25003-value container. Prints medians; decides nothing.
 
+#include "bench/support/fullimage.h"
 #include "store/celltexts.h"
 #include "store/imagecompare.h"
 #include "store/indicatorfile.h"
@@ -17,45 +18,6 @@ using namespace kaldor;
 namespace {
 
 constexpr int kRuns = 200;
-constexpr int kPoints = 36; // 148-byte records: 164 of them fill the image to 24968
-
-IndicatorImage fullImage()
-{
-    IndicatorImage image;
-    int p = layout::kRecordAreaStart;
-    int pageMark = 1;
-    const int tanks = layout::kMaxDirectoryEntries;
-    for (int i = 0; i < tanks; ++i) {
-        QVector<PointWords> points;
-        for (int k = 0; k < kPoints; ++k) {
-            const bool last = k == kPoints - 1;
-            points.append({last ? layout::kEndMarkerWord : percentToWord(k * 2.5),
-                           last ? layout::kEndMarkerWord : k * 900});
-        }
-        const QByteArray record = *encodeTankRecord(32000, -50, points, true);
-        const int length = int(record.size());
-        for (int boundary : {layout::kPageSize, 2 * layout::kPageSize}) {
-            if (p < boundary && p + length > boundary) {
-                p = boundary;
-                pageMark = boundary / layout::kPageSize + 1;
-            }
-        }
-        const int entry = layout::kDirectoryStart + layout::kDirectoryEntrySize * i;
-        image.set(entry, i + 1);
-        image.set(entry + 1, p / 256);
-        image.set(entry + 2, p % 256);
-        for (int b = 0; b < length; ++b)
-            image.set(p + b, static_cast<std::uint8_t>(record[b]));
-        p += length;
-    }
-    image.set(layout::kPageMarkAddress, pageMark);
-    image.set(layout::kEndPointerAddress, p / 256);
-    image.set(layout::kEndPointerAddress + 1, p % 256);
-    image.set(layout::kTankCountAddress, tanks);
-    image.setLength(layout::kMaxLength);
-    std::printf("image: %d tanks, end pointer %d, length %d, page mark %d\n", tanks, p, image.length(), pageMark);
-    return image;
-}
 
 template <typename F>
 void measure(const char* name, F&& work)
@@ -77,7 +39,11 @@ void measure(const char* name, F&& work)
 
 int main()
 {
-    const IndicatorImage image = fullImage();
+    const IndicatorImage image = bench::fullImage();
+    std::printf("image: %d tanks, end pointer %d, length %d, page mark %d\n",
+                image.at(layout::kTankCountAddress),
+                image.at(layout::kEndPointerAddress) * 256 + image.at(layout::kEndPointerAddress + 1),
+                image.length(), image.at(layout::kPageMarkAddress));
     const DecodeResult check = decodeTankRecords(image);
     if (!check.ok() || check.records.size() != layout::kMaxDirectoryEntries) {
         std::printf("decode failed: %s\n", qPrintable(check.detail));

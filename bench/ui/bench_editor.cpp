@@ -14,6 +14,7 @@
 // with --shape-screenshot the shape dialog making the fewest points within 1 unit; with
 // --graph-screenshot the graph of those points over the tank's true curve, with their error.
 
+#include "bench/support/benchdialogs.h"
 #include "construct/indicatorbuilder.h"
 #include "editor/curvegrid.h"
 #include "editor/editorwindow.h"
@@ -22,7 +23,6 @@
 #include "link/link.h"
 #include "store/indicatorfile.h"
 #include "store/workingfile.h"
-#include "ui/dialogs.h"
 
 #include <QApplication>
 #include <QDir>
@@ -53,30 +53,6 @@ constexpr double kShapeTargetMs = 50; // the curve model's own aim for a 100-poi
 constexpr int kTanks = 164;
 constexpr int kSmallTank = 35;
 constexpr int kLargeTank = 100;
-
-// No boxes: a message is printed, since none is expected.
-class PrintingDialogs : public Dialogs
-{
-public:
-    void message(QWidget*, const QString& text) override
-    {
-        std::fprintf(stderr, "bench_editor: message \"%s\"\n", qPrintable(text));
-    }
-    Answer question(QWidget*, const Question& q) override
-    {
-        std::fprintf(stderr, "bench_editor: question \"%s\"\n", qPrintable(q.text));
-        return Answer::No;
-    }
-    std::optional<QString> saveFileName(QWidget*, const FileDialog&) override
-    {
-        return std::nullopt;
-    }
-    std::optional<QString> openFileName(QWidget*, const FileDialog&) override
-    {
-        return std::nullopt;
-    }
-    bool print(QWidget*, QPrinter&) override { return false; }
-};
 
 TankSource tank(int number, int points)
 {
@@ -182,7 +158,7 @@ int measure(int runs)
 {
     if (!writeFullImage()) return 1;
     auto link = idleLink();
-    PrintingDialogs dialogs;
+    bench::QuietDialogs dialogs("bench_editor");
     Stats listFilled, tankShown, keyRepainted;
     PaintCounter paints;
     for (int run = 0; run < runs; ++run) {
@@ -247,7 +223,7 @@ int screenshot(const QString& file)
     QFile sample(QStringLiteral(KALDOR_SOURCE_DIR "/samples/three-tanks.idr"));
     if (!sample.copy(workingFilePath())) return 1;
     auto link = idleLink();
-    PrintingDialogs dialogs;
+    bench::QuietDialogs dialogs("bench_editor");
     EditorWindow editor(*link, dialogs, true);
     editor.loadTankTable();
     editor.findChild<QListWidget*>(QStringLiteral("List1"))->setCurrentRow(0);
@@ -284,8 +260,7 @@ int shapeScreenshot(const QString& dialogFile, const QString& graphFile)
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::offscreenWithoutDisplay();
     QApplication app(argc, argv);
     int runs = 21;
     QString shot;

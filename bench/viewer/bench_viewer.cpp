@@ -11,12 +11,12 @@
 //                                             of FILE against a meter that holds it changed
 //                                             (its first tank altered, its last renumbered 9)
 
+#include "bench/support/benchdialogs.h"
 #include "construct/indicatorbuilder.h"
 #include "link/link.h"
 #include "sim/simulatedport.h"
 #include "store/indicatorfile.h"
 #include "store/managementwindow.h"
-#include "ui/dialogs.h"
 #include "viewer/comparewindow.h"
 #include "viewer/viewerwindow.h"
 
@@ -42,18 +42,6 @@ namespace
 constexpr double kListTargetMs = 150;
 constexpr double kTankTargetMs = 30;
 constexpr int kMaxTanks = 255;
-
-// Shows nothing; a message means the file was not what the bench built.
-class SilentDialogs : public Dialogs
-{
-public:
-    void message(QWidget*, const QString& text) override { messages.append(text); }
-    Answer question(QWidget*, const Question& q) override { return q.defaultAnswer; }
-    std::optional<QString> saveFileName(QWidget*, const FileDialog&) override { return {}; }
-    std::optional<QString> openFileName(QWidget*, const FileDialog&) override { return {}; }
-    bool print(QWidget*, QPrinter&) override { return false; }
-    QStringList messages;
-};
 
 TankSource tank(int number, int points)
 {
@@ -105,7 +93,7 @@ IndicatorImage changedForCompare(const QString& file)
 // compare of FILE with the meter, its first tank picked.
 int screenshots(const QString& directory, const QString& file, Link& link)
 {
-    SilentDialogs dialogs;
+    bench::QuietDialogs dialogs("bench_viewer");
     ManagementWindow files(link, dialogs, true);
     files.show();
     files.openFile(file);
@@ -148,7 +136,7 @@ double msSince(const QElapsedTimer& clock)
 
 int measure(const char* what, const QString& path, int tanks, int points, int runs, Link& link)
 {
-    SilentDialogs dialogs;
+    bench::QuietDialogs dialogs("bench_viewer");
     std::vector<double> listMs, tankMs;
     for (int run = 0; run < runs; ++run) {
         ManagementWindow files(link, dialogs, true);
@@ -199,8 +187,7 @@ int measure(const char* what, const QString& path, int tanks, int points, int ru
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::offscreenWithoutDisplay();
     QApplication app(argc, argv);
     int runs = 21;
     const QStringList args = QApplication::arguments();
