@@ -50,32 +50,27 @@ QString valueRefusal(const QVector<double>& truth, double scale, bool offsetCapa
     const auto [lo, hi] = std::minmax_element(truth.begin(), truth.end());
     const double largest = wholeValue(*hi);
     const double smallest = wholeValue(*lo);
-    if (valueFitsCell(asWhole(largest), offsetCapable) &&
-        valueFitsCell(asWhole(smallest), offsetCapable))
-        return {};
-    if (!valueFitsCell(asWhole(largest), offsetCapable)) {
-        const double bound = scale * (kLargestCellValue + 0.5) / std::abs(*hi);
-        return QStringLiteral(
-                   "The largest value, %1, does not fit the grid's %2 characters (at most %3); "
-                   "a scale of %4 fits.")
-            .arg(number(largest))
+    // "The largest value, ..., does not fit ... (at most 9999); a scale of ... fits."
+    const auto doesNotFit = [scale](const char* which, double value, double truthValue, int bound,
+                                    const char* side) {
+        const double fits = scale * (std::abs(bound) + 0.5) / std::abs(truthValue);
+        return QStringLiteral("The %1 value, %2, does not fit the grid's %3 characters (%4 %5); "
+                              "a scale of %6 fits.")
+            .arg(QLatin1String(which), number(value))
             .arg(kMaxValueChars)
-            .arg(kLargestCellValue)
-            .arg(number(roundScaleDown(bound)));
-    }
+            .arg(QLatin1String(side))
+            .arg(bound)
+            .arg(number(roundScaleDown(fits)));
+    };
+    if (!valueFitsCell(asWhole(largest), offsetCapable))
+        return doesNotFit("largest", largest, *hi, kLargestCellValue, "at most");
+    if (valueFitsCell(asWhole(smallest), offsetCapable)) return {};
     if (!offsetCapable)
         return QStringLiteral(
                    "The smallest value, %1, is below 0, which a meter that is not offset capable "
                    "cannot hold.")
             .arg(number(smallest));
-    const double bound = scale * (-kSmallestCellValue + 0.5) / std::abs(*lo);
-    return QStringLiteral(
-               "The smallest value, %1, does not fit the grid's %2 characters (at least %3); "
-               "a scale of %4 fits.")
-        .arg(number(smallest))
-        .arg(kMaxValueChars)
-        .arg(kSmallestCellValue)
-        .arg(number(roundScaleDown(bound)));
+    return doesNotFit("smallest", smallest, *lo, kSmallestCellValue, "at least");
 }
 
 // Point selection on the truth t with the knot values v = t rounded.
