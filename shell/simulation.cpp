@@ -15,18 +15,28 @@ constexpr std::chrono::microseconds kReplyLatency{2000};
 
 std::unique_ptr<Simulation> Simulation::load(const QString& file, QString* problem)
 {
-    const QString path = file.isEmpty() ? kSampleImage : file;
-    QFile source(path);
-    if (!source.open(QIODevice::ReadOnly)) {
-        if (problem)
-            *problem = QStringLiteral("cannot read %1: %2").arg(path, source.errorString());
-        return nullptr;
+    // The sample is built into the program; a file of the user's is read through the one
+    // input guard, so a FIFO, a device or a file of gigabytes is refused before it is read.
+    IndicatorFileLoad loaded;
+    if (file.isEmpty()) {
+        QFile sample(kSampleImage);
+        if (!sample.open(QIODevice::ReadOnly)) {
+            if (problem) *problem = QStringLiteral("the built-in sample image is missing");
+            return nullptr;
+        }
+        loaded = loadIndicatorFileFromBytes(sample.readAll());
+    } else {
+        loaded = loadIndicatorFile(file);
+        if (!loaded.fileOpened) {
+            if (problem) *problem = QStringLiteral("cannot read %1: %2").arg(file, loaded.detail);
+            return nullptr;
+        }
     }
-    const IndicatorFileLoad loaded = loadIndicatorFileFromBytes(source.readAll());
     if (!loaded.ok()) {
         if (problem)
             *problem = QStringLiteral("%1 is not an indicator file: %2")
-                           .arg(path, loaded.detail.isEmpty() ? loaded.message : loaded.detail);
+                           .arg(file.isEmpty() ? kSampleImage : file,
+                                loaded.detail.isEmpty() ? loaded.message : loaded.detail);
         return nullptr;
     }
     return std::unique_ptr<Simulation>(new Simulation(std::make_shared<SimulatedMeter>(loaded.image)));

@@ -1,8 +1,12 @@
-// The command line: what the program is to do, with which files and ports.
+// The command line: what the program is to do, with which files and ports; and the file the
+// simulated meter starts with.
 
 #include "shell/commandline.h"
+#include "shell/simulation.h"
 
 #include <QtTest>
+
+#include <sys/stat.h>
 
 using namespace kaldor;
 using Action = CommandLine::Action;
@@ -12,6 +16,8 @@ class TestShellParts : public QObject {
 private slots:
     void commandLine_data();
     void commandLine();
+    void simulatedMeterFile_data();
+    void simulatedMeterFile();
 };
 
 void TestShellParts::commandLine_data()
@@ -64,6 +70,61 @@ void TestShellParts::commandLine()
     QCOMPARE(c.options.simulate ? c.options.simulateFile : c.options.tankFile, file);
     QCOMPARE(c.options.portDevices.value(3), port3);
     QCOMPARE(c.options.indicatorFile, opened);
+}
+
+// Only a regular indicator file of sound size starts the simulated meter; anything else is
+// refused before a byte of it is read, so the program never grows or hangs on its input.
+void TestShellParts::simulatedMeterFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("problem"); // a part of the refusal; empty: the meter starts
+
+    QTest::newRow("the built-in sample") << "sample" << "";
+    QTest::newRow("an indicator file") << "idr" << "";
+    QTest::newRow("a device without end") << "/dev/zero" << "not a regular file";
+    QTest::newRow("a FIFO without a writer") << "fifo" << "not a regular file (a FIFO)";
+    QTest::newRow("a sparse file of 3 GiB") << "sparse" << "larger than any indicator";
+    QTest::newRow("a directory") << "dir" << "not a regular file (a directory)";
+    QTest::newRow("a missing file") << "missing" << "file not found";
+    QTest::newRow("not an indicator file") << "text" << "is not an indicator file";
+}
+
+void TestShellParts::simulatedMeterFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, problem);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QString path = dir.filePath(kind);
+    QFile f(path);
+    if (kind == QLatin1String("sample")) {
+        path.clear();
+    } else if (kind == QLatin1String("idr")) {
+        QVERIFY(QFile::copy(QStringLiteral(":/samples/three-tanks.idr"), path));
+    } else if (kind.startsWith(QLatin1Char('/'))) {
+        path = kind;
+    } else if (kind == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (kind == QLatin1String("sparse")) {
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QVERIFY(f.resize(qint64(3) << 30));
+    } else if (kind == QLatin1String("dir")) {
+        QVERIFY(QDir(dir.path()).mkdir(kind));
+    } else if (kind == QLatin1String("text")) {
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("Level;Volume\n");
+    }
+    f.close();
+
+    QString why;
+    const std::unique_ptr<Simulation> s = Simulation::load(path, &why);
+    if (problem.isEmpty()) {
+        QVERIFY2(s, qPrintable(why));
+        return;
+    }
+    QVERIFY(!s);
+    QVERIFY2(why.contains(problem), qPrintable(why));
 }
 
 QTEST_MAIN(TestShellParts)
