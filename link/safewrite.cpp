@@ -256,9 +256,15 @@ QString freshPath(const QString& folder, const QString& fileName)
     return path;
 }
 
-int pruneBackups(const QString& folder, int keep)
+int pruneBackups(const QString& folder, const QString& newest, int keep)
 {
     static const QRegularExpression name(QStringLiteral("^meter-(\\d{4}-\\d{2}-\\d{2}-\\d{6})(?:-(\\d+))?\\.idr$"));
+    const QString newestFile = QFileInfo(newest).fileName();
+    const QRegularExpressionMatch newestMatch = name.match(newestFile);
+    // A name's time may lie ahead of the backup just made (a clock set wrong and then put
+    // right, files copied from another computer): no backup counts as newer than that one, so
+    // those are ordered as made with it, and the one just made is never removed.
+    const QString latest = newestMatch.hasMatch() ? newestMatch.captured(1) : QString();
     struct Entry {
         QString stamp;
         int suffix = 1;
@@ -268,15 +274,18 @@ int pruneBackups(const QString& folder, int keep)
     QDir dir(folder);
     for (const QString& file : dir.entryList({kBackupPrefix + QStringLiteral("*") + kExtension}, QDir::Files)) {
         const QRegularExpressionMatch m = name.match(file);
-        if (m.hasMatch())
-            entries.append({m.captured(1), m.captured(2).isEmpty() ? 1 : m.captured(2).toInt(), file});
+        if (!m.hasMatch() || file == newestFile)
+            continue;
+        const QString when = latest.isEmpty() ? m.captured(1) : std::min(m.captured(1), latest);
+        entries.append({when, m.captured(2).isEmpty() ? 1 : m.captured(2).toInt(), file});
     }
     // Oldest first: by time, then by the suffix a second backup in the same second got.
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
         return std::pair(a.stamp, a.suffix) < std::pair(b.stamp, b.suffix);
     });
+    const int room = std::max(0, keep - (newestFile.isEmpty() ? 0 : 1));
     int removed = 0;
-    for (int i = 0; i + keep < entries.size(); ++i)
+    for (int i = 0; i + room < entries.size(); ++i)
         removed += dir.remove(entries[i].file) ? 1 : 0;
     return removed;
 }
@@ -300,7 +309,7 @@ Backup backupMeter(ExchangeContext& ctx, const QString& folder, const QDateTime&
         return b;
     }
     b.path = path;
-    pruneBackups(folder);
+    pruneBackups(folder, path);
     return b;
 }
 

@@ -32,7 +32,9 @@ QString backupFileName(const QDateTime& time);
 // the name is taken. An existing file is never written over.
 QString freshPath(const QString& folder, const QString& fileName);
 // Removes the oldest backups (meter-*.idr) beyond the newest `keep`; returns how many went.
-int pruneBackups(const QString& folder, int keep = backups::kKeep);
+// `newest`, the backup just made (empty: none), is kept whatever the other names say, and no
+// other backup counts as newer than it.
+int pruneBackups(const QString& folder, const QString& newest, int keep = backups::kKeep);
 
 struct Backup {
     Download read;   // the read and the image it brought
