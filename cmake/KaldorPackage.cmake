@@ -1,5 +1,6 @@
 # The Debian package: `cmake --build build --target package` packs what `install` puts in place
-# (kaldor, kaldorctl, kaldor-sim, the desktop entry, the file types and the icon) into
+# (kaldor, kaldorctl, kaldor-sim, their manual pages, kaldorctl's bash completion, the desktop
+# entry, the AppStream metainfo, the file types, the icon, the copyright and the changelog) into
 # kaldor_VERSION_ARCH.deb.
 # The run-time dependencies come from dpkg-shlibdeps (package dpkg-dev; CPack finds the programs
 # with `file`), which reads the libraries the programs link; without them the package names the
@@ -9,10 +10,17 @@ set(CPACK_PACKAGE_NAME kaldor)
 set(CPACK_PACKAGE_VENDOR "KALDOR")
 set(CPACK_PACKAGE_CONTACT "KALDOR maintainers <kaldor@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Reads a tank-level indicator's memory image over a serial line, writes it back, sends one\
- tank's curve, clears the indicator and presses its keys remotely; kaldorctl does the same from\
- a script and kaldor-sim serves a simulated indicator on a pseudo-terminal.")
+# The long description as dpkg shows it: lines of at most 80 characters, " ." between paragraphs.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+  "The technician's tool for a tank-level indicator, the instrument that turns a"
+  "level reading into a value through one curve per tank. Over a serial line it"
+  "reads the indicator's memory image, writes it back, sends one tank's curve,"
+  "clears the indicator and presses its keys remotely. On the desk it edits,"
+  "checks, graphs and files curves, makes them from a tank's shape or strapping"
+  "table, builds and browses whole images and prints calibration sheets."
+  "."
+  "kaldorctl does the same from a script; kaldor-sim serves a simulated indicator"
+  "on a pseudo-terminal.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

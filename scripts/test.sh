@@ -5,7 +5,8 @@
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export BUILD_DIR="${BUILD_DIR:-$here/build-test}"
-bash "$here/scripts/setup.sh" -DKALDOR_WERROR=ON
+# lintian and appstreamcli (package appstream): the package test checks the .deb with them.
+KALDOR_MORE_PACKAGES="lintian appstream" bash "$here/scripts/setup.sh" -DKALDOR_WERROR=ON
 (cd "$BUILD_DIR" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)")
 
 if [ "${KALDOR_QUICK:-0}" != 1 ]; then
