@@ -364,9 +364,10 @@ private slots:
         QVERIFY(QFile::copy(QStringLiteral(KALDOR_SOURCE_DIR "/tests/data/refused-tanks/") + file, path));
         // The port is never opened: the file is refused first.
         for (const char* line : {"check F", "--port /dev/null send-tank F", "build o.idr F", "export F o.csv"}) {
-            const Run r = kaldorctl(QString(line).replace(u'F', file), dir.path());
-            QVERIFY2(r.status == 1, qPrintable(QString(line) + QStringLiteral(": status ") + QString::number(r.status)));
-            QVERIFY2(r.err.count(message) == 1, qPrintable(QString(line) + QStringLiteral(": ") + r.err));
+            const QString command = QString(line).replace(u'F', file);
+            const Run r = kaldorctl(command, dir.path());
+            QVERIFY2(r.status == 1, qPrintable(command + QStringLiteral(": status ") + QString::number(r.status)));
+            QVERIFY2(r.err.count(message) == 1, qPrintable(command + QStringLiteral(": ") + r.err));
             QCOMPARE(r.out, QString());
         }
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{file});

@@ -63,7 +63,8 @@ private slots:
         QTest::newRow("encoding failed") << "5" << "1100" << "2000" << "The curve could not be encoded";
         // The file holds the full scale rounded to 900, below the last value less the first.
         QTest::newRow("rounded full scale below the last value")
-            << "5" << "1000.4" << "600" << "Tank file t.tnk cannot be used: point 3 (value 1000.4, 99.99 %) lies outside";
+            << "5" << "1000.4" << "600"
+            << "Tank file t.tnk cannot be used: point 3 (value 1000.4, 99.99 %) lies outside";
     }
 
     void refusesToSave()
