@@ -96,14 +96,11 @@ int exportCsv(const QStringList& args, const GlobalOptions& options, QTextStream
         return status;
     QByteArray csv;
     if (isTankFile(parsed.file)) {
-        const TankFileFields fields = readTankFile(parsed.file, options.offsetMode);
-        if (!fields.ok())
-            return refused(errorText(fields.errorNumber), fileRefusal(parsed.file, fields.reason),
-                           err);
-        QVector<CellRow> rows;
-        for (const TankPointTexts& point : fields.points)
-            rows.append(CellRow{point.valueText, point.percentText});
-        csv = curveCsv(rows);
+        // The check and the rows the editor's Export CSV takes; stdout may carry the CSV.
+        const TankFileCheck checked = checkTankFile(parsed.file, options.offsetMode);
+        printMessages(checked.messages, err, err);
+        if (!checked.ok) return refused({}, checked.detail, err);
+        csv = curveCsv(checked.table, checked.pointCount);
     } else {
         const auto records = chosenRecords(parsed, err);
         if (!records) return kExitRefused;
@@ -133,17 +130,10 @@ int sheet(const QStringList& args, const GlobalOptions& options, QTextStream& ou
         return usageError(kSheet, QStringLiteral("name the PDF file to write"), err);
     QList<CalibrationSheet> sheets;
     if (isTankFile(parsed.file)) {
-        CurveTable table;
-        const TankFileOpen opened = openTankFile(parsed.file, options.offsetMode, table);
-        printMessages(opened.messages, out, err);
-        if (!opened.ok) return refused({}, opened.detail, err);
-        const CurveCheck checked = validateCurve(table);
+        const TankFileCheck checked = checkTankFile(parsed.file, options.offsetMode);
         printMessages(checked.messages, out, err);
-        if (!checked.curveValid) return kExitRefused;
-        std::optional<int> tankNumber;
-        if (isTankNumberText(opened.tankNumberText.value_or(QString())))
-            tankNumber = int(val(*opened.tankNumberText));
-        const SheetBuild built = sheetFromTable(table, checked.pointCount.value_or(0), tankNumber,
+        if (!checked.ok) return refused({}, checked.detail, err);
+        const SheetBuild built = sheetFromTable(checked.table, checked.pointCount, checked.tankNumber,
                                                 options.offsetMode, sourceOf(parsed.file));
         printMessages(built.messages, out, err);
         if (!built.sheet) return kExitRefused;

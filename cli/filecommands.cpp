@@ -148,20 +148,12 @@ int check(const QStringList& args, const GlobalOptions& options, QTextStream& ou
 {
     if (args.size() != 1)
         return usageError(QStringLiteral("check"), QStringLiteral("name one tank file"), err);
-    CurveTable table;
-    const TankFileOpen opened = openTankFile(args.first(), options.offsetMode, table);
-    printMessages(opened.messages, out, err);
-    if (!opened.ok)
-        return refused({}, opened.detail, err);
-    const CurveCheck checked = validateCurve(table);
+    const TankFileCheck checked = checkTankFile(args.first(), options.offsetMode);
     printMessages(checked.messages, out, err);
-    if (!checked.curveValid)
-        return kExitRefused;
-    const int pointCount = checked.pointCount.value_or(0);
-    const EncodedCurve encoded = encodeCurve(table, pointCount, options.offsetMode);
-    printMessages(encoded.messages, out, err);
-    if (!encoded.ok)
-        return kExitRefused;
+    if (!checked.ok)
+        return refused({}, checked.detail, err);
+    const int pointCount = checked.pointCount;
+    const EncodedCurve& encoded = checked.encoded;
     out << "full scale\t" << encoded.fullScale << '\t' << int(encoded.fullScaleHigh) << ' '
         << int(encoded.fullScaleLow) << '\n';
     if (options.offsetMode)

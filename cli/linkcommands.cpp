@@ -185,13 +185,15 @@ int sendTankCommand(QStringList args, const GlobalOptions& options, QTextStream&
         return usageError(QStringLiteral("send-tank needs a tank file"), err);
     const QString imagePath = imageOption.value_or(QString());
 
-    CurveTable table;
-    const TankFileOpen opened = openTankFile(tankFile, options.offsetMode, table);
-    if (!opened.ok) {
-        err << opened.detail << "; nothing was sent.\n";
+    const TankFileCheck checked = checkTankFile(tankFile, options.offsetMode);
+    if (!checked.ok) {
+        if (checked.detail.isEmpty())
+            printMessages(checked.messages, err, err);
+        else
+            err << checked.detail << "; nothing was sent.\n";
         return kExitRefused;
     }
-    const QString tankText = tankOption ? *tankOption : opened.tankNumberText.value_or(QString());
+    const QString tankText = tankOption ? *tankOption : checked.tankNumberText;
 
     QList<int> loaded;
     if (!imagePath.isEmpty()) {
@@ -205,13 +207,8 @@ int sendTankCommand(QStringList args, const GlobalOptions& options, QTextStream&
             loaded.append(record.tankNumber);
     }
 
-    const CurveCheck check = validateCurve(table);
-    const int pointCount = check.pointCount.value_or(opened.pointCount.value_or(0));
-    if (!check.curveValid) {
-        printMessages(check.messages, out, err);
-        return kExitRefused;
-    }
-    const TankSendPreparation prep = prepareTankSend(table, pointCount, tankText, loaded, options.offsetMode);
+    const TankSendPreparation prep =
+        prepareTankSend(checked.table, checked.pointCount, tankText, loaded, options.offsetMode);
     if (!prep.send) {
         printMessages(prep.messages, out, err);
         return kExitRefused;

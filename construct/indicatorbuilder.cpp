@@ -51,52 +51,17 @@ void putWord(IndicatorImage& image, int address, int word)
 TankSourceResult readTankSource(const QString& path, bool offsetMode)
 {
     TankSourceResult result;
-    const QString name = QFileInfo(path).fileName();
-    result.source.fileName = name;
-    const TankFileFields fields = readTankFile(path, offsetMode);
-    if (!fields.fileRead) {
-        result.error = QStringLiteral("Tank file %1 cannot be read: %2.").arg(path, fields.reason);
+    result.source.fileName = QFileInfo(path).fileName();
+    const TankFileCheck file = checkTankFile(path, offsetMode);
+    if (!file.ok) {
+        result.error = file.refusal;
         return result;
     }
-    const auto fail = [&](const QString& why) {
-        result.error = QStringLiteral("Tank file %1 cannot be used: %2.").arg(name, why);
-        return result;
-    };
-    // The tank number and the offset are numbers to the build.
-    int e = 0;
-    const auto number = fields.tankNumberText ? numberFromField(fields.tankNumberText->toLatin1(), &e) : std::nullopt;
-    if (!number)
-        return fail(fieldErrorText(fields.tankNumberText ? e : fields.errorNumber));
-    const double tankNumber = roundHalfEven(*number);
-    if (tankNumber < limits::kMinTankNumber || tankNumber > limits::kMaxTankNumber)
-        return fail(QStringLiteral("its tank number %1 is not between %2 and %3")
-                        .arg(plainNumber(*number))
-                        .arg(limits::kMinTankNumber)
-                        .arg(limits::kMaxTankNumber));
-    result.source.tankNumber = int(tankNumber);
-
-    if (!fields.fullScale)
-        return fail(fields.reason);
-    if (*fields.fullScale <= 0)
-        return fail(QStringLiteral("its full scale is %1; it must be above 0").arg(*fields.fullScale));
-    result.source.fullScale = *fields.fullScale;
-
-    if (offsetMode) {
-        const auto offset = fields.offsetText ? int16FromField(fields.offsetText->toLatin1(), &e) : std::nullopt;
-        if (!offset)
-            return fail(fieldErrorText(fields.offsetText ? e : fields.errorNumber));
-        if (*offset < -layout::kMaxWordMagnitude)
-            return fail(QStringLiteral("its offset %1 lies outside -32767 to 32767").arg(*offset));
-        result.source.offset = *offset;
-    }
-
-    if (!fields.ok())
-        return fail(fields.reason);
-    if (*fields.pointCount < 1)
-        return fail(QStringLiteral("its point count %1 is not between 1 and %2")
-                        .arg(*fields.pointCount)
-                        .arg(layout::kMaxPoints));
-    result.source.points = fields.points;
+    result.source.tankNumber = file.tankNumber;
+    result.source.fullScale = file.fullScale;
+    result.source.offset = file.offset;
+    // The checked curve: compacted and in percentage order, as the single-tank send has it.
+    result.source.points = file.points();
     result.ok = true;
     return result;
 }
@@ -135,27 +100,13 @@ BuildResult buildFromSources(const QList<TankSource>& tanks, bool offsetMode, Bu
         image.set(entry, tank.tankNumber);
         putWord(image, entry + 1, start);
 
-        QVector<PointWords> words;
-        words.reserve(tank.points.size());
-        for (int k = 0; k < tank.points.size(); ++k) {
-            const auto& point = tank.points[k];
-            const int percentWord = percentToWord(val(point.percentText));
-            const auto valueWord =
-                valueToWord(val(point.valueText), tank.fullScale, tank.offset, offsetMode);
-            const auto fits = [](int w) { return w >= 0 && w <= layout::kMaxWordMagnitude; };
-            if (!valueWord || !fits(percentWord) || !fits(*valueWord))
-                return refuse(QStringLiteral("Tank file %1 cannot be used: point %2 (value %3, "
-                                             "%4 %) lies outside the tank's full scale.")
-                                  .arg(tank.fileName)
-                                  .arg(k + 1)
-                                  .arg(point.valueText.trimmed(), point.percentText.trimmed()));
-            words.append({percentWord, *valueWord});
-        }
-        const auto record = encodeTankRecord(tank.fullScale, tank.offset, words, offsetMode);
+        const TankFileWords words = tankFileWords(tank.fileName, tank.points, tank.fullScale, tank.offset, offsetMode);
+        if (!words.refusal.isEmpty())
+            return refuse(words.refusal);
+        const auto record = encodeTankRecord(tank.fullScale, tank.offset, words.words, offsetMode);
         if (!record || tank.fullScale <= 0)
-            return refuse(QStringLiteral("Tank file %1 cannot be used: its full scale or offset "
-                                         "cannot be held in a record.")
-                              .arg(tank.fileName));
+            return refuse(unusableTankFile(tank.fileName, QStringLiteral("its full scale or offset cannot be "
+                                                                         "held in a record")));
         for (int b = 0; b < record->size(); ++b)
             image.set(start + b, static_cast<std::uint8_t>(record->at(b)));
     }

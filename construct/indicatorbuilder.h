@@ -36,9 +36,9 @@ struct TankSourceResult {
     QString error; // names the file and what is wrong with it
 };
 
-// Reads a tank file through readTankFile and takes what the build needs from it: a tank number
-// 1 .. 255, a full scale above 0, an offset of -32767 .. 32767 (offset-capable layout only) and
-// 1 .. 100 points. A refusal names the file.
+// Reads a tank file through checkTankFile, the rules every reader of tank files holds it to,
+// and takes what the build needs from it: the tank number, the file's full scale and offset,
+// and the checked curve's points in percentage order. A refusal names the file.
 TankSourceResult readTankSource(const QString& path, bool offsetMode);
 
 struct BuildResult {

@@ -87,7 +87,9 @@ CurveCheck validateCurve(CurveTable& t, CheckForm form)
     result.pointCount = pointCount;
     if (form == CheckForm::Viewer)
         return result;
-    if (val(t.percent(pointCount)) < kLastPercent)
+    // A last percentage above 99.99 is refused as one below it: every point would be scaled
+    // by it, so 50 % would reach the meter as 5 % for a last point of 999.9.
+    if (val(t.percent(pointCount)) != kLastPercent)
         return fail(kLastPercentMessage);
     if (val(t.value(1)) > val(t.value(pointCount)))
         return fail(QStringLiteral("Curve Entered must have positive slope"));
@@ -119,7 +121,7 @@ EncodedCurve encodeCurve(const CurveTable& t, int pointCount, bool offsetMode)
     const double pLast = val(t.percent(pointCount));
     const double vLast = val(t.value(pointCount));
     const double offset = offsetMode ? -val(t.value(1)) : 0.0;
-    if (pLast < kLastPercent)
+    if (pLast != kLastPercent)
         return fail(kLastPercentMessage);
     const double fullScale = vLast + offset;
 
@@ -161,6 +163,21 @@ EncodedCurve encodeCurve(const CurveTable& t, int pointCount, bool offsetMode)
     }
     out.ok = true;
     return out;
+}
+
+CurveCheck checkTankCurve(CurveTable& table, bool offsetMode)
+{
+    CurveCheck check = validateCurve(table);
+    if (!check.curveValid)
+        return check;
+    EncodedCurve encoded = encodeCurve(table, check.pointCount.value_or(0), offsetMode);
+    check.messages += encoded.messages;
+    if (!encoded.ok) {
+        check.curveValid = false;
+        return check;
+    }
+    check.encoded = std::move(encoded);
+    return check;
 }
 
 } // namespace kaldor

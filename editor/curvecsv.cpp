@@ -32,6 +32,14 @@ QByteArray curveCsv(const QVector<CellRow>& rows)
     return out;
 }
 
+QByteArray curveCsv(const CurveTable& table, int pointCount)
+{
+    QVector<CellRow> rows;
+    for (int r = 1; r <= pointCount; ++r)
+        rows.append(CellRow{table.value(r), table.percent(r)});
+    return curveCsv(rows);
+}
+
 QByteArray tanksCsv(const QVector<TankCsvCurve>& tanks)
 {
     QByteArray out = kTanksCsvHeader + '\n';

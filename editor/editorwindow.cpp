@@ -415,15 +415,12 @@ std::optional<CalibrationSheet> EditorWindow::checkedSheet()
 
 void EditorWindow::exportCsv()
 {
-    if (!checkCurve()) return;
+    if (!checkCurve(CurveRules::Tank)) return;
     const std::optional<QString> path = m_dialogs.saveFileName(
         this, saveDialog(QStringLiteral("Export CSV"), QStringLiteral("CSV (*.csv)"),
                          QStringLiteral("csv")));
     if (!path) return;
-    QVector<CellRow> rows;
-    for (int r = 1; r <= m_pointCount; ++r)
-        rows.append(CellRow{m_grid->table().value(r), m_grid->table().percent(r)});
-    const FileWriteResult written = writeFileAtomically(*path, curveCsv(rows));
+    const FileWriteResult written = writeFileAtomically(*path, curveCsv(m_grid->table(), m_pointCount));
     m_dialogs.message(this, written.ok ? QStringLiteral("File ") + *path + QStringLiteral(" saved.")
                                        : errorText(written.errorNumber));
 }
@@ -451,13 +448,14 @@ void EditorWindow::saveSheetPdf()
                                        : errorText(written.errorNumber));
 }
 
-bool EditorWindow::checkCurve()
+bool EditorWindow::checkCurve(CurveRules rules)
 {
     m_status->setVisible(true);
     m_status->setText(kChecking);
     m_status->repaint(); // shown while the check runs, without handing events out meanwhile
     CurveTable table = m_grid->table();
-    const CurveCheck check = validateCurve(table);
+    const CurveCheck check =
+        rules == CurveRules::Tank ? checkTankCurve(table, m_offsetMode) : validateCurve(table);
     changeGrid(QStringLiteral("Check"), [&] {
         setCurve(table);
         m_grid->setCurrentCell(check.currentCell);
@@ -618,7 +616,8 @@ void EditorWindow::saveTankAs()
     // A curve the file cannot hold stops here, before the tank number is asked for.
     const EncodedCurve encoded = encodeCurve(m_grid->table(), m_pointCount, m_offsetMode);
     const Messages refused =
-        encoded.ok ? tankFileCurveRefusals(encoded, m_pointCount) : encoded.messages;
+        encoded.ok ? tankFileCurveRefusals(encoded, m_pointCount, m_grid->table(), m_offsetMode, *path)
+                   : encoded.messages;
     if (!refused.isEmpty()) {
         showMessages(m_dialogs, this, refused);
         return;

@@ -91,9 +91,11 @@ protected:
 private:
     void buildControls();
     void buildMenus();
-    // validateCurve on the grid, with "Checking data order." in Text1 while it runs; the grid
-    // gets the compacted and sorted curve back. Returns curveValid.
-    bool checkCurve();
+    // validateCurve on the grid (Order), or checkTankCurve (Tank: also encoded, as for a tank
+    // file), with "Checking data order." in Text1 while it runs; the grid gets the compacted and
+    // sorted curve back. Returns curveValid.
+    enum class CurveRules { Order, Tank };
+    bool checkCurve(CurveRules rules = CurveRules::Order);
     void tankNumberEntered(); // Enter in text2
     void saveNumberEntered(); // Enter in Text3
     void continueSend();

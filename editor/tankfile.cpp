@@ -5,6 +5,9 @@
 #include "store/inputfile.h"
 #include "store/limits.h"
 #include "store/textrules.h"
+#include "store/wordcodec.h"
+
+#include <QFileInfo>
 
 namespace kaldor {
 
@@ -33,7 +36,8 @@ QByteArray formatTankFile(const QString& tankNumberText, int fullScale, int offs
     return out;
 }
 
-Messages tankFileCurveRefusals(const EncodedCurve& encoded, int pointCount)
+Messages tankFileCurveRefusals(const EncodedCurve& encoded, int pointCount, const CurveTable& table,
+                               bool offsetMode, const QString& path)
 {
     const auto refuse = [](const QString& text) { return Messages{refusal(text)}; };
     if (!encoded.ok)
@@ -50,6 +54,14 @@ Messages tankFileCurveRefusals(const EncodedCurve& encoded, int pointCount)
                           .arg(kMaxFileWord));
     if (pointCount < 1 || pointCount > CurveTable::kRows)
         return refuse(QStringLiteral("No data in grid."));
+    // The file as it will be, under the first valid tank number: the tank number typed later is
+    // checked with the bytes that are written.
+    const TankFileCheck file = checkTankFileData(
+        formatTankFile(QString::number(limits::kMinTankNumber), encoded.fullScale, encoded.offset, pointCount,
+                       table, offsetMode),
+        path, offsetMode);
+    if (!file.ok)
+        return refuse(file.refusal);
     return {};
 }
 
@@ -57,13 +69,18 @@ TankFileSave saveTankFile(const QString& path, const QString& tankNumberText, co
                           int pointCount, const CurveTable& table, bool offsetMode)
 {
     const auto refuse = [](const QString& text) { return TankFileSave{false, {refusal(text)}}; };
-    const Messages refused = tankFileCurveRefusals(encoded, pointCount);
+    const Messages refused = tankFileCurveRefusals(encoded, pointCount, table, offsetMode, path);
     if (!refused.isEmpty())
         return TankFileSave{false, refused};
     if (!isTankNumberText(tankNumberText))
         return refuse(kTankNumberRefusal);
-    const FileWriteResult written = writeFileAtomically(
-        path, formatTankFile(tankNumberText, encoded.fullScale, encoded.offset, pointCount, table, offsetMode));
+    const QByteArray bytes = formatTankFile(tankNumberText, encoded.fullScale, encoded.offset, pointCount, table,
+                                            offsetMode);
+    // Nothing is saved that a reader of tank files would refuse.
+    const TankFileCheck file = checkTankFileData(bytes, path, offsetMode);
+    if (!file.ok)
+        return refuse(file.refusal);
+    const FileWriteResult written = writeFileAtomically(path, bytes);
     if (!written.ok)
         return refuse(errorText(written.errorNumber));
     return {true, {info(QStringLiteral("File ") + path + QStringLiteral(" saved."))}};
@@ -71,17 +88,26 @@ TankFileSave saveTankFile(const QString& path, const QString& tankNumberText, co
 
 TankFileFields readTankFile(const QString& path, bool offsetMode)
 {
+    InputFile file = readInputFile(path);
+    if (!file.ok()) {
+        TankFileFields fields;
+        fields.errorNumber = file.errorNumber;
+        fields.reason = file.reason;
+        return fields;
+    }
+    return parseTankFile(file.data, offsetMode);
+}
+
+TankFileFields parseTankFile(const QByteArray& data, bool offsetMode)
+{
     TankFileFields fields;
     const auto fail = [&](int number, const QString& reason) {
         fields.errorNumber = number;
         fields.reason = reason;
         return fields;
     };
-    InputFile file = readInputFile(path);
-    if (!file.ok())
-        return fail(file.errorNumber, file.reason);
     fields.fileRead = true;
-    FieldReader in(std::move(file.data));
+    FieldReader in(data);
     const auto failField = [&](int number) { return fail(number, fieldErrorText(number)); };
 
     fields.tankNumberText = in.readString();
@@ -113,6 +139,128 @@ TankFileFields readTankFile(const QString& path, bool offsetMode)
         fields.points.append({*value, *percent});
     }
     return fields;
+}
+
+QString unusableTankFile(const QString& fileName, const QString& reason)
+{
+    const QString text = QStringLiteral("Tank file %1 cannot be used: %2").arg(fileName, reason);
+    return text.endsWith(u'.') ? text : text + u'.';
+}
+
+TankFileWords tankFileWords(const QString& fileName, const QList<TankPointTexts>& points, int fullScale, int offset,
+                            bool offsetMode)
+{
+    TankFileWords out;
+    out.words.reserve(points.size());
+    const auto fits = [](int w) { return w >= 0 && w <= layout::kMaxWordMagnitude; };
+    for (qsizetype k = 0; k < points.size(); ++k) {
+        const TankPointTexts& point = points[k];
+        const int percentWord = percentToWord(val(point.percentText));
+        const auto valueWord = valueToWord(val(point.valueText), fullScale, offset, offsetMode);
+        if (!valueWord || !fits(percentWord) || !fits(*valueWord)) {
+            out.words.clear();
+            out.refusal = unusableTankFile(fileName, QStringLiteral("point %1 (value %2, %3 %) lies outside the "
+                                                                    "tank's full scale")
+                                                         .arg(k + 1)
+                                                         .arg(point.valueText.trimmed(), point.percentText.trimmed()));
+            return out;
+        }
+        out.words.append({percentWord, *valueWord});
+    }
+    return out;
+}
+
+QList<TankPointTexts> TankFileCheck::points() const
+{
+    QList<TankPointTexts> out;
+    for (int r = 1; r <= pointCount; ++r)
+        out.append({table.value(r), table.percent(r)});
+    return out;
+}
+
+TankFileCheck checkTankFile(const QString& path, bool offsetMode)
+{
+    InputFile file = readInputFile(path);
+    if (!file.ok()) {
+        TankFileCheck result;
+        result.messages.append(refusal(file.errorNumber == err::kFileNotFound ? QStringLiteral("File not found.")
+                                                                              : errorText(file.errorNumber)));
+        result.detail = fileRefusal(path, file.reason);
+        result.refusal = QStringLiteral("Tank file %1 cannot be read: %2.").arg(path, file.reason);
+        return result;
+    }
+    return checkTankFileData(file.data, path, offsetMode);
+}
+
+TankFileCheck checkTankFileData(const QByteArray& data, const QString& path, bool offsetMode)
+{
+    TankFileCheck result;
+    const QString name = QFileInfo(path).fileName();
+    const TankFileFields fields = parseTankFile(data, offsetMode);
+    const auto fail = [&](const QString& reason) {
+        result.refusal = unusableTankFile(name, reason);
+        result.messages.append(refusal(result.refusal));
+        return result;
+    };
+    // The tank number and the offset are numbers to every user of the file.
+    int e = 0;
+    const auto number = fields.tankNumberText ? numberFromField(fields.tankNumberText->toLatin1(), &e) : std::nullopt;
+    if (!number)
+        return fail(fieldErrorText(fields.tankNumberText ? e : fields.errorNumber));
+    const double tankNumber = roundHalfEven(*number);
+    if (!(tankNumber >= limits::kMinTankNumber && tankNumber <= limits::kMaxTankNumber))
+        return fail(QStringLiteral("its tank number %1 is not between %2 and %3")
+                        .arg(plainNumber(*number))
+                        .arg(limits::kMinTankNumber)
+                        .arg(limits::kMaxTankNumber));
+    result.tankNumberText = *fields.tankNumberText;
+    result.tankNumber = int(tankNumber);
+
+    if (!fields.fullScale)
+        return fail(fields.reason);
+    if (*fields.fullScale <= 0)
+        return fail(QStringLiteral("its full scale is %1; it must be above 0").arg(*fields.fullScale));
+    result.fullScale = *fields.fullScale;
+
+    if (offsetMode) {
+        const auto offset = fields.offsetText ? int16FromField(fields.offsetText->toLatin1(), &e) : std::nullopt;
+        if (!offset)
+            return fail(fieldErrorText(fields.offsetText ? e : fields.errorNumber));
+        if (*offset < -layout::kMaxWordMagnitude)
+            return fail(QStringLiteral("its offset %1 lies outside -32767 to 32767").arg(*offset));
+        result.offset = *offset;
+    }
+
+    if (!fields.ok())
+        return fail(fields.reason);
+    if (*fields.pointCount < 1)
+        return fail(QStringLiteral("its point count %1 is not between 1 and %2")
+                        .arg(*fields.pointCount)
+                        .arg(layout::kMaxPoints));
+
+    // The curve as the editor checks it before it sends or saves; its messages are the editor's.
+    for (int r = 1; r <= fields.points.size(); ++r) {
+        result.table.setValue(r, fields.points.at(r - 1).valueText);
+        result.table.setPercent(r, fields.points.at(r - 1).percentText);
+    }
+    CurveCheck curve = checkTankCurve(result.table, offsetMode);
+    result.messages = curve.messages;
+    if (!curve.curveValid) {
+        result.refusal = unusableTankFile(name, result.messages.isEmpty() ? QString() : result.messages.last().text);
+        return result;
+    }
+    result.pointCount = curve.pointCount.value_or(0);
+    result.encoded = *curve.encoded;
+
+    // The build writes the file's own full scale and offset: every point must fit under them.
+    const TankFileWords words = tankFileWords(name, result.points(), result.fullScale, result.offset, offsetMode);
+    if (!words.refusal.isEmpty()) {
+        result.refusal = words.refusal;
+        result.messages.append(refusal(words.refusal));
+        return result;
+    }
+    result.ok = true;
+    return result;
 }
 
 TankFileOpen openTankFile(const QString& path, bool offsetMode, CurveTable& table)

@@ -32,12 +32,15 @@ struct TankFileSave {
 };
 
 // Why this encoding of a curve of pointCount points cannot go into a tank file: the encoding
-// failed, or the full scale or the offset lies outside -32767 .. 32767. Empty when it can; the
-// editor asks this before it asks for the tank number.
-Messages tankFileCurveRefusals(const EncodedCurve& encoded, int pointCount);
+// failed, the full scale or the offset lies outside -32767 .. 32767, or the file it makes (under
+// any valid tank number) breaks a rule of checkTankFile. Empty when it can; the editor asks this
+// before it asks for the tank number.
+Messages tankFileCurveRefusals(const EncodedCurve& encoded, int pointCount, const CurveTable& table,
+                               bool offsetMode, const QString& path);
 
 // Writes the tank file atomically from a successful encoding of the same curve. Refuses, and
-// writes nothing, when the curve is refused above or the tank number is outside 1 .. 255.
+// writes nothing, when the curve is refused above, the tank number is outside 1 .. 255 or the
+// bytes to be written do not pass checkTankFile.
 TankFileSave saveTankFile(const QString& path, const QString& tankNumberText, const EncodedCurve& encoded,
                           int pointCount, const CurveTable& table, bool offsetMode);
 
@@ -67,6 +70,49 @@ struct TankFileFields {
 };
 
 TankFileFields readTankFile(const QString& path, bool offsetMode);
+// The same from the file's bytes.
+TankFileFields parseTankFile(const QByteArray& data, bool offsetMode);
+
+// "Tank file NAME cannot be used: REASON.", the refusal of a tank file whose fields break a rule.
+QString unusableTankFile(const QString& fileName, const QString& reason);
+
+// The record words of a tank file's points under the file's own full scale and offset, as the
+// build writes them. refusal names the first point whose word lies outside 0 .. 32767 (a value
+// below the offset or above the full scale, a percentage outside 0 .. 99.99); empty when all fit.
+struct TankFileWords {
+    QVector<PointWords> words;
+    QString refusal;
+};
+TankFileWords tankFileWords(const QString& fileName, const QList<TankPointTexts>& points, int fullScale, int offset,
+                            bool offsetMode);
+
+// A tank file held to every rule, the one check behind everything that takes a tank file in
+// (kaldorctl check, send-tank, export and sheet, the build) and behind every tank file saved.
+// In this order: the file is read; its tank number is a number 1 .. 255, its full scale above 0,
+// its offset -32767 .. 32767 (offset-capable layout), its point count 1 .. 100; its curve
+// passes checkTankCurve; each point's words under the file's full scale and offset lie in
+// 0 .. 32767.
+struct TankFileCheck {
+    bool ok = false;
+    // What the check says, in order (the curve check's ordering notice among it). On a refusal
+    // the last is the refusal: "File not found." or "Error: " and its number for a file that
+    // cannot be read, the rule's own text otherwise.
+    Messages messages;
+    QString detail;  // a file that cannot be read: its path and why
+    QString refusal; // any refusal in one sentence that names the file, as a list of files needs
+    // Of a file that passes.
+    QString tankNumberText; // as written
+    int tankNumber = 0;     // rounded half to even
+    int fullScale = 0;      // as the file holds them
+    int offset = 0;         // 0 in the not-offset-capable layout
+    CurveTable table;       // the checked curve: compacted and in percentage order
+    int pointCount = 0;
+    EncodedCurve encoded;   // of the checked curve, as the single-tank send puts it on the line
+    QList<TankPointTexts> points() const; // rows 1 .. pointCount of the checked curve
+};
+TankFileCheck checkTankFile(const QString& path, bool offsetMode);
+// The same for bytes that are to become the file at path.
+TankFileCheck checkTankFileData(const QByteArray& data, const QString& path, bool offsetMode);
 
 struct TankFileOpen {
     bool ok = false;

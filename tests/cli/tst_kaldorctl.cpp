@@ -322,6 +322,57 @@ private slots:
         QVERIFY2(err.isEmpty() ? r.err.isEmpty() : r.err.startsWith(err), qPrintable(r.err));
     }
 
+    // A tank file is held to one set of rules, whichever command reads it: each of these is
+    // refused by check, send-tank, build and export alike, with the same words, and nothing is
+    // written or sent.
+    void refusedTankFiles_data()
+    {
+        QTest::addColumn<QString>("file"); // in tests/data/refused-tanks
+        QTest::addColumn<QString>("message");
+        const auto row = [](const char* file, const char* why) {
+            const QString name = QString(file) + QStringLiteral(".tnk");
+            QTest::newRow(file) << name
+                                << (QString(why).contains(u'%')
+                                        ? QString(why)
+                                        : QStringLiteral("Tank file %1 cannot be used: %2.").arg(name, why));
+        };
+        const char* last = "Last % value must be 99.99";
+        row("last-100", last);
+        row("last-999.9", last);
+        row("last-1e400", last);
+        // "10,5" is two fields: every later field shifts and a value becomes the last percentage.
+        row("decimal-comma", last);
+        row("tank-0", "its tank number 0 is not between 1 and 255");
+        row("tank-256", "its tank number 256 is not between 1 and 255");
+        row("tank-abc", "a field that should be a number is not one");
+        row("tank-nan", "a field that should be a number is not one");
+        row("full-scale-0", "its full scale is 0; it must be above 0");
+        row("full-scale-minus-1", "its full scale is -1; it must be above 0");
+        // 1.5 is read as the whole number 2, below every value but the first.
+        row("full-scale-1.5", "point 2 (value 600, 50 %) lies outside the tank's full scale");
+        row("offset-minus-9999", "point 1 (value 100, 0 %) lies outside the tank's full scale");
+        row("offset-1e400", "a number lies outside -32768 to 32767");
+        row("value-below-offset", "point 1 (value 50, 0 %) lies outside the tank's full scale");
+    }
+
+    void refusedTankFiles()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(file);
+        QVERIFY(QFile::copy(QStringLiteral(KALDOR_SOURCE_DIR "/tests/data/refused-tanks/") + file, path));
+        // The port is never opened: the file is refused first.
+        for (const char* line : {"check F", "--port /dev/null send-tank F", "build o.idr F", "export F o.csv"}) {
+            const QString command = QString(line).replace(u'F', file);
+            const Run r = kaldorctl(command, dir.path());
+            QVERIFY2(r.status == 1, qPrintable(command + QStringLiteral(": status ") + QString::number(r.status)));
+            QVERIFY2(r.err.count(message) == 1, qPrintable(command + QStringLiteral(": ") + r.err));
+            QCOMPARE(r.out, QString());
+        }
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{file});
+    }
+
     // The words the meter would receive for a tank file, after the curve check's message.
     void check()
     {

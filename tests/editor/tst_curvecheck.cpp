@@ -53,6 +53,12 @@ private slots:
             << QStringList{"Data was out of order. It has been sorted", "Curve Entered must have positive slope"} << 2
             << Rows{{"90", "0"}, {"50", "99.99"}} << 1;
         QTest::newRow("empty grid") << Rows{} << false << QStringList{"No data in grid."} << -1 << Rows{} << 1;
+        // Above 99.99 every point would be scaled down by the last percentage.
+        for (const char* last : {"100", "999.9", "1E400"}) {
+            QTest::newRow(qPrintable(QStringLiteral("last at %1").arg(last)))
+                << Rows{{"100", "0"}, {"600", "50"}, {"1100", last}} << false
+                << QStringList{"Last % value must be 99.99"} << 3 << Rows{} << 1;
+        }
 
         Rows full;
         for (int i = 0; i < 100; ++i)
@@ -113,6 +119,7 @@ private slots:
         refused("value below the first", {{"100", "0"}, {"50", "50"}, {"900", "99.99"}}, true, "Error:  5");
         refused("full scale 65536", {{"0", "0"}, {"65536", "99.99"}}, false, "Error:  5");
         refused("last below 99.99", {{"0", "0"}, {"10", "95"}}, true, "Last % value must be 99.99");
+        refused("last above 99.99", {{"0", "0"}, {"10", "100"}}, true, "Last % value must be 99.99");
         // Words far beyond any int are refused like the others, not wrapped into a byte pair.
         refused("percentage far below 0", {{"0", "0"}, {"1", "-1E30"}, {"9", "99.99"}}, false, "Error:  5");
         refused("first value far below 0", {{"-1E30", "0"}, {"9", "99.99"}}, true, "Error:  5");

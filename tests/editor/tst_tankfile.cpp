@@ -61,6 +61,10 @@ private slots:
         QTest::newRow("full scale 40000") << "5" << "40100" << "600"
                                           << "The full scale 40000 is too large for a tank file";
         QTest::newRow("encoding failed") << "5" << "1100" << "2000" << "The curve could not be encoded";
+        // The file holds the full scale rounded to 900, below the last value less the first.
+        QTest::newRow("rounded full scale below the last value")
+            << "5" << "1000.4" << "600"
+            << "Tank file t.tnk cannot be used: point 3 (value 1000.4, 99.99 %) lies outside";
     }
 
     void refusesToSave()

@@ -1,10 +1,12 @@
 // Any bytes as a tank file: opening it as the editor does, checking and encoding the curve,
-// and reading it as a build source, in both layouts.
+// the check every reader shares and the send it allows, and reading it as a build source, in
+// both layouts.
 
 #include "construct/indicatorbuilder.h"
 #include "editor/curvecheck.h"
 #include "editor/curvetable.h"
 #include "editor/tankfile.h"
+#include "editor/tanksend.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,6 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const CurveCheck check = validateCurve(table);
         if (check.curveValid)
             (void)encodeCurve(table, check.pointCount.value_or(0), offsetMode);
+
+        const TankFileCheck checked = checkTankFile(path, offsetMode);
+        if (checked.ok)
+            (void)prepareTankSend(checked.table, checked.pointCount, checked.tankNumberText, {}, offsetMode);
 
         const TankSourceResult source = readTankSource(path, offsetMode);
         if (source.ok) {

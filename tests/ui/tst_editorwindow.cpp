@@ -277,6 +277,14 @@ void TestEditorWindow::refusedBeforeWriting_data()
         "The full scale 32768 is too large for a tank file");
     row("graph: last percentage 95", "5", {{"1", "0"}, {"2", "95"}}, "agraph",
         "Last % value must be 99.99");
+    row("send: last percentage 100", "5", {{"1", "0"}, {"2", "100"}}, "asend",
+        "Last % value must be 99.99");
+    row("save: last percentage 100", "5", {{"1", "0"}, {"2", "100"}}, "tsave",
+        "Last % value must be 99.99");
+    row("export: last percentage 100", "5", {{"1", "0"}, {"2", "100"}}, "texport",
+        "Last % value must be 99.99");
+    row("save: a full scale rounded below the last value", "5", {{"100", "0"}, {"1000.4", "99.99"}},
+        "tsave", "Tank file saved.tnk cannot be used: point 2 (value 1000.4, 99.99 %) lies outside");
     row("graph: sorted first", "5", {{"1100", "99.99"}, {"100", "0"}, {"600", "50.000"}}, "agraph",
         "Data was out of order. It has been sorted", {{0, 100}, {50, 600}, {99.99, 1100}});
     // Through the real widgets: a refused tank number is a message and the box stays open.
