@@ -9,6 +9,8 @@
 
 namespace kaldor::cli {
 
+class CommandParser;
+
 bool isFileCommand(const QString& command);
 int runFileCommand(const QString& command, const QStringList& args, const GlobalOptions& options,
                    QTextStream& out, QTextStream& err);
@@ -28,10 +30,10 @@ struct CurveChoice {
     QString option;
     int number = 0;
 };
-// Takes the option at args[i] and its number, moving i past the number. Returns kExitOk, or
-// kExitUsage after saying why on err.
-int takeCurveChoice(const QString& command, const QStringList& args, int& i,
-                    std::optional<CurveChoice>& choice, QTextStream& err);
+// --tank N and --entry K declared on a command's parser, and read from it once parsed: kExitOk
+// with the choice (none when neither was given), or kExitUsage after saying why on err.
+void addCurveChoice(CommandParser& line);
+int readCurveChoice(const CommandParser& line, std::optional<CurveChoice>& choice, QTextStream& err);
 // The directory position (from 0) the choice names in the image, or nullopt after saying on
 // err why there is none. A tank found at several positions is named with its others on err.
 std::optional<qsizetype> chosenEntry(const IndicatorTanks& tanks, const CurveChoice& choice,

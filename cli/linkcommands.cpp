@@ -1,5 +1,6 @@
 #include "cli/linkcommands.h"
 
+#include "cli/commandparser.h"
 #include "cli/filecommands.h"
 #include "editor/curvecheck.h"
 #include "editor/tankfile.h"
@@ -68,39 +69,20 @@ int finish(const ExchangeResult& result, const Messages& messages, QTextStream& 
     return result.done() ? kExitOk : kExitRefused;
 }
 
-int usageError(const QString& text, QTextStream& err)
+// --backup DIR and --verify, anywhere after the command word of write, send-tank and clear.
+// Without them the command sends exactly what it always did.
+void addSafeWriteOptions(CommandParser& line)
 {
-    err << "kaldorctl: " << text << '\n';
-    return kExitUsage;
+    line.option(QStringLiteral("--backup"), QStringLiteral("DIR")).option(QStringLiteral("--verify"));
 }
 
-// --backup DIR and --verify, anywhere after the command word of write, send-tank and clear;
-// taken out of args. Without them the command sends exactly what it always did.
-bool takeSafeWriteOptions(QStringList& args, const GlobalOptions& options, SafeWriteOptions& safe, QTextStream& err)
+SafeWriteOptions safeWriteOptions(const CommandParser& line, const GlobalOptions& options)
 {
+    SafeWriteOptions safe;
     safe.offsetMode = options.offsetMode;
-    bool backupGiven = false;
-    for (int i = 0; i < args.size();) {
-        const QString a = args.at(i);
-        const QLatin1String joined("--backup=");
-        if (a == QLatin1String("--verify")) {
-            safe.verify = true;
-            args.removeAt(i);
-        } else if (a == QLatin1String("--backup") || a.startsWith(joined)) {
-            const bool inline_ = a.startsWith(joined);
-            const QString folder = inline_ ? a.mid(joined.size()) : args.value(i + 1);
-            if (folder.trimmed().isEmpty() || backupGiven) {
-                err << "kaldorctl: --backup takes one folder, given once\n";
-                return false;
-            }
-            backupGiven = true;
-            safe.backupFolder = folder;
-            args.remove(i, inline_ ? 1 : 2);
-        } else {
-            ++i;
-        }
-    }
-    return true;
+    safe.verify = line.isSet(QStringLiteral("--verify"));
+    safe.backupFolder = line.value(QStringLiteral("--backup")).value_or(QString());
+    return safe;
 }
 
 bool wantsSafeWrite(const SafeWriteOptions& safe) { return safe.verify || !safe.backupFolder.isEmpty(); }
@@ -113,10 +95,14 @@ int finishSafeWrite(const SafeWrite& s, QTextStream& out, QTextStream& err)
     return s.ok() ? kExitOk : kExitRefused;
 }
 
-int readCommand(const QStringList& args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
+int readCommand(const QStringList& words, GlobalOptions options, QTextStream& out, QTextStream& err)
 {
+    CommandParser line(QStringLiteral("read"), options);
+    if (!line.parse(words, err))
+        return kExitUsage;
+    const QStringList& args = line.words();
     if (args.size() != 1)
-        return usageError(QStringLiteral("read takes one argument: the file to write"), err);
+        return usageError(line.command(), QStringLiteral("name one file to write"), err);
     OpenedPort opened = openPort(options, err);
     if (!opened.port || opened.status != kExitOk)
         return opened.status;
@@ -129,13 +115,16 @@ int readCommand(const QStringList& args, const GlobalOptions& options, QTextStre
     return finish(d.result, downloadMessages(d.result, DownloadVariant::MainWindow), out, err);
 }
 
-int writeCommandLine(QStringList args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
+int writeCommandLine(const QStringList& words, GlobalOptions options, QTextStream& out, QTextStream& err)
 {
-    SafeWriteOptions safe;
-    if (!takeSafeWriteOptions(args, options, safe, err))
+    CommandParser line(QStringLiteral("write"), options);
+    addSafeWriteOptions(line);
+    if (!line.parse(words, err))
         return kExitUsage;
+    const SafeWriteOptions safe = safeWriteOptions(line, options);
+    const QStringList& args = line.words();
     if (args.size() != 1)
-        return usageError(QStringLiteral("write takes one argument: the indicator file to send"), err);
+        return usageError(line.command(), QStringLiteral("name one indicator file to send"), err);
     // The whole file is read and checked before the port is touched.
     const UploadPreparation prep = uploadSourceFromFile(args.first(), UploadVariant::MainWindow);
     if (!prep.source) {
@@ -154,35 +143,22 @@ int writeCommandLine(QStringList args, const GlobalOptions& options, QTextStream
     return finish(r, uploadMessages(r), out, err);
 }
 
-int sendTankCommand(QStringList args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
+int sendTankCommand(const QStringList& words, GlobalOptions options, QTextStream& out, QTextStream& err)
 {
-    const QString usage = QStringLiteral("send-tank TANK.tnk [--tank N] [--image FILE] [--backup DIR] [--verify]");
-    SafeWriteOptions safe;
-    if (!takeSafeWriteOptions(args, options, safe, err))
+    CommandParser line(QStringLiteral("send-tank"), options);
+    addSafeWriteOptions(line);
+    line.option(QStringLiteral("--tank"), QStringLiteral("N")).option(QStringLiteral("--image"), QStringLiteral("FILE"));
+    if (!line.parse(words, err))
         return kExitUsage;
-    std::optional<QString> tankOption;
-    std::optional<QString> imageOption;
-    QString tankFile;
-    while (!args.isEmpty()) {
-        const QString a = args.takeFirst();
-        // Each option once, with a value that is not empty.
-        std::optional<QString>* option = a == QLatin1String("--tank")    ? &tankOption
-                                         : a == QLatin1String("--image") ? &imageOption
-                                                                         : nullptr;
-        if (option) {
-            if (option->has_value())
-                return usageError(QStringLiteral("%1 is given twice; %2").arg(a, usage), err);
-            if (args.isEmpty() || args.constFirst().trimmed().isEmpty())
-                return usageError(QStringLiteral("%1 needs a value; %2").arg(a, usage), err);
-            *option = args.takeFirst();
-        } else if (!a.startsWith(QLatin1String("--")) && tankFile.isEmpty()) {
-            tankFile = a;
-        } else {
-            return usageError(usage, err);
-        }
-    }
-    if (tankFile.isEmpty())
-        return usageError(QStringLiteral("send-tank needs a tank file"), err);
+    const SafeWriteOptions safe = safeWriteOptions(line, options);
+    const std::optional<QString> tankOption = line.value(QStringLiteral("--tank"));
+    const std::optional<QString> imageOption = line.value(QStringLiteral("--image"));
+    if (line.words().size() != 1)
+        return usageError(line.command(),
+                          QStringLiteral("name one tank file: send-tank TANK.tnk [--tank N] [--image FILE] "
+                                         "[--backup DIR] [--verify]"),
+                          err);
+    const QString tankFile = line.words().constFirst();
     const QString imagePath = imageOption.value_or(QString());
 
     CurveTable table;
@@ -227,13 +203,15 @@ int sendTankCommand(QStringList args, const GlobalOptions& options, QTextStream&
     return finish(r, sendTankMessages(r), out, err);
 }
 
-int clearCommand(QStringList args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
+int clearCommand(const QStringList& words, GlobalOptions options, QTextStream& out, QTextStream& err)
 {
-    SafeWriteOptions safe;
-    if (!takeSafeWriteOptions(args, options, safe, err))
+    CommandParser line(QStringLiteral("clear"), options);
+    addSafeWriteOptions(line);
+    if (!line.parse(words, err))
         return kExitUsage;
-    if (!args.isEmpty())
-        return usageError(QStringLiteral("clear takes no arguments but --backup DIR and --verify"), err);
+    const SafeWriteOptions safe = safeWriteOptions(line, options);
+    if (!line.words().isEmpty())
+        return usageError(line.command(), QStringLiteral("takes no arguments but --backup DIR and --verify"), err);
     OpenedPort opened = openPort(options, err);
     if (!opened.port || opened.status != kExitOk)
         return opened.status;
@@ -265,10 +243,14 @@ std::optional<IndicatorImage> diffSide(const QString& name, const GlobalOptions&
     return std::nullopt;
 }
 
-int diffCommand(const QStringList& args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
+int diffCommand(const QStringList& words, GlobalOptions options, QTextStream& out, QTextStream& err)
 {
+    CommandParser line(QStringLiteral("diff"), options);
+    if (!line.parse(words, err))
+        return kExitUsage;
+    const QStringList& args = line.words();
     if (args.size() != 2)
-        return usageError(QStringLiteral("diff takes two images: indicator files or meter"), err);
+        return usageError(line.command(), QStringLiteral("name two images: indicator files or meter"), err);
     const std::optional<IndicatorImage> a = diffSide(args[0], options, err);
     if (!a)
         return kExitUsage;
@@ -283,11 +265,15 @@ int diffCommand(const QStringList& args, const GlobalOptions& options, QTextStre
     return c.identical ? kExitOk : kExitDifferent;
 }
 
-int keyCommand(const QStringList& args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
+int keyCommand(const QStringList& words, GlobalOptions options, QTextStream& out, QTextStream& err)
 {
+    CommandParser line(QStringLiteral("key"), options);
+    if (!line.parse(words, err))
+        return kExitUsage;
+    const QStringList& args = line.words();
     const std::optional<KeypadKey> key = args.size() == 1 ? keypadKeyFromLetters(args.first().toUpper()) : std::nullopt;
     if (!key)
-        return usageError(QStringLiteral("key takes one of PG, UP, DN, SW"), err);
+        return usageError(line.command(), QStringLiteral("name one key: PG, UP, DN or SW"), err);
     OpenedPort opened = openPort(options, err);
     if (!opened.port || opened.status != kExitOk)
         return opened.status;

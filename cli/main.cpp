@@ -1,6 +1,7 @@
 // kaldorctl: the headless tool. Every job the windows do on a file, and every exchange with
 // the meter, can be scripted with it.
 
+#include "cli/commandparser.h"
 #include "cli/exportcommands.h"
 #include "cli/curvecommands.h"
 #include "cli/filecommands.h"
@@ -61,49 +62,21 @@ int main(int argc, char** argv)
     QTextStream out(stdout);
     QTextStream err(stderr);
 
-    QStringList args = app.arguments().mid(1);
     GlobalOptions options;
-    while (!args.isEmpty() && args.first().startsWith(QLatin1String("--"))) {
-        const QString option = args.takeFirst();
-        if (option == QLatin1String("--help")) {
-            out << usage();
-            return kExitOk;
-        }
-        if (option == QLatin1String("--version")) {
-            out << "kaldorctl " << KALDOR_VERSION << '\n';
-            return kExitOk;
-        }
-        if (option == QLatin1String("--no-offset")) {
-            options.offsetMode = false;
-        } else if (option == QLatin1String("--port") || option.startsWith(QLatin1String("--port="))) {
-            const QLatin1String joined("--port=");
-            const QString port = option.startsWith(joined) ? option.mid(joined.size())
-                                 : args.isEmpty()          ? QString()
-                                                           : args.takeFirst();
-            if (port.isEmpty() || !options.port.isEmpty()) {
-                err << "kaldorctl: --port takes one device, given once\n";
-                return kExitUsage;
-            }
-            options.port = port;
-        } else if (option == QLatin1String("--trace")) {
-            if (args.isEmpty() || args.constFirst().isEmpty() || !options.trace.isEmpty()) {
-                err << "kaldorctl: --trace takes one file, given once\n";
-                return kExitUsage;
-            }
-            options.trace = args.takeFirst();
-        } else {
-            err << "kaldorctl: unknown option " << option << "\n" << usage();
-            return kExitUsage;
-        }
-    }
-    if (args.isEmpty()) {
-        err << usage();
-        return kExitUsage;
-    }
-    // Options may also follow the command word: kaldorctl send-tank T.tnk --no-offset.
-    const QString command = args.takeFirst();
-    if (args.removeAll(QStringLiteral("--no-offset")) > 0)
-        options.offsetMode = false;
+    const GlobalCommandLine line = parseGlobalOptions(app.arguments(), options, usage(), out, err);
+    if (line.status)
+        return *line.status;
+    const QString& command = line.command;
+    const QStringList& args = line.rest;
+#ifdef KALDOR_HAVE_LINK_COMMANDS
+    const bool onTheMeter = isLinkCommand(command);
+#else
+    const bool onTheMeter = false;
+#endif
+    // A port or a trace that a command on files would never use is not taken in silence.
+    if (!onTheMeter && (!options.port.isEmpty() || !options.trace.isEmpty()) &&
+        (isFileCommand(command) || isExportCommand(command) || isCurveCommand(command)))
+        return usageError(command, QStringLiteral("--port and --trace go with the commands on the meter"), err);
     if (isFileCommand(command))
         return runFileCommand(command, args, options, out, err);
     if (isExportCommand(command)) return runExportCommand(command, args, options, out, err);

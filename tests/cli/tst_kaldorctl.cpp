@@ -89,12 +89,24 @@ private slots:
         row("output is an input", "build a.idr.tnk a.idr.tnk", 1,
             "a.idr.tnk is one of the tank files the image is built from");
         row("output links to an input", "build link.idr a.idr.tnk", 1, "link.idr is one of the tank files");
-        row("--tank twice", "show @three-tanks.idr --tank 3 --tank 7", 2, "give one --tank or one --entry");
-        row("empty --entry", "show @three-tanks.idr --entry ''", 2, "--entry takes a directory position");
+        row("--tank and --entry", "show @three-tanks.idr --tank 3 --entry 1", 2, "give one --tank or one --entry");
+        row("--tank twice", "show @three-tanks.idr --tank 3 --tank 7", 2, "kaldorctl show: --tank is given twice");
+        row("empty --entry", "show @three-tanks.idr --entry ''", 2, "kaldorctl show: --entry needs a value");
         row("entry past the directory", "show @three-tanks.idr --entry 4", 1,
             "there is no entry 4; the directory has 3 entries");
         row("--port twice", "--port 1 --port=2 show @three-tanks.idr", 2, "--port takes one device, given once");
-        row("--trace without a file", "--trace", 2, "--trace takes one file, given once");
+        row("--trace without a file", "--trace", 2, "kaldorctl: Missing value after '--trace'.");
+        // One parser reads every command line: a misspelt option, one the command does not
+        // take or a global option the command would never use stops it before anything is done.
+        row("misspelt --head-depth",
+            "curve --shape horizontal-cylinder --diameter 2000 --length 6000 --heads ellipsoidal "
+            "--heads-depth 250 --tank 4 o.tnk",
+            2, "kaldorctl curve: Unknown option 'heads-depth'.");
+        row("an option build does not take", "build o.idr @tanks/diesel.tnk --verify", 2,
+            "kaldorctl build: Unknown option 'verify'.");
+        row("--trace with a command on files", "--trace t.txt build o.idr @tanks/diesel.tnk", 2,
+            "kaldorctl build: --port and --trace go with the commands on the meter");
+        row("an empty output name", "export @tanks/water.tnk ''", 2, "kaldorctl export: an argument is empty");
         row("export --tank from a tank file", "export @tanks/water.tnk --tank 3", 2,
             "a tank file holds one curve");
         row("sheet without its PDF", "sheet @tanks/water.tnk", 2, "name the PDF file to write");
@@ -130,6 +142,8 @@ private slots:
         QVERIFY(!QFile::exists(d.filePath(QStringLiteral("out.Idr"))));
         QVERIFY(!QFile::exists(d.filePath(QStringLiteral("o.idr"))));
         QVERIFY(!QFile::exists(d.filePath(QStringLiteral("o.pdf"))));
+        QVERIFY(!QFile::exists(d.filePath(QStringLiteral("o.tnk"))));
+        QVERIFY(!QFile::exists(d.filePath(QStringLiteral("t.txt"))));
     }
 
     // The CSV export read back: the points the tank file holds or the viewer's grid shows, with
@@ -265,6 +279,15 @@ private slots:
             QCOMPARE(written.points.at(i).valueText, lines.at(i).section(u'\t', 1));
         }
 
+        // The heads' depth is read: 2:1 heads on a 2 m drum hold 2.09 m3, 250 mm deep ones 1.05 m3.
+        const Run shallow = kaldorctl(QStringLiteral("curve --shape horizontal-cylinder --diameter 2000 --length 6000 "
+                                                     "--heads ellipsoidal --head-depth 250 --volume-unit m3 --scale 100 "
+                                                     "--tank 4 s.tnk"),
+                                      dir.path());
+        QCOMPARE(shallow.status, 0);
+        const QStringList shallowLines = shallow.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(shallowLines.value(shallowLines.size() - 3), QStringLiteral("99.99\t1990"));
+
         writeFile(dir.filePath(QStringLiteral("e.csv")), "percent,value\n0,3\n0.05,4\n12.34,567\n99.99,2094\n");
         QCOMPARE(kaldorctl(QStringLiteral("--no-offset import e.csv --tank 9 e.tnk"), dir.path()).status, 0);
         QCOMPARE(readFile(dir.filePath(QStringLiteral("e.tnk"))),
@@ -291,7 +314,7 @@ private slots:
         row("changed full scale and a byte outside", "diff a.idr both.idr", 1,
             "Tank  3, full scale: 1000 in a.idr, 1256 in both.idr\nAddress 100: 0 in a.idr, 255 in both.idr\n");
         row("missing file", "diff a.idr none.idr", 2, "", "none.idr: file not found");
-        row("one argument", "diff a.idr", 2, "", "kaldorctl: diff takes two images");
+        row("one argument", "diff a.idr", 2, "", "kaldorctl diff: name two images");
         row("meter without a port", "diff meter a.idr", 2, "", "kaldorctl: this command needs --port");
     }
 

@@ -33,9 +33,12 @@ struct Sim {
     QString saved() const { return dir.filePath(QStringLiteral("meter.idr")); }
     bool start(const QString& faults)
     {
+        // The sample image unless the row names another: kaldor-sim takes one --image.
+        const QStringList image = faults.contains(QLatin1String("--image"))
+                                      ? QStringList{}
+                                      : QStringList{"--image", sample(QStringLiteral("three-tanks.idr"))};
         process.start(QStringLiteral(KALDOR_SIM_PATH),
-                      QStringList{"--image", sample(QStringLiteral("three-tanks.idr")), "--save", saved(), "--received",
-                                  dir.filePath(QStringLiteral("received.hex"))} +
+                      image + QStringList{"--save", saved(), "--received", dir.filePath(QStringLiteral("received.hex"))} +
                           faults.split(u' ', Qt::SkipEmptyParts));
         if (!process.waitForStarted() || !process.waitForReadyRead(5000))
             return false;
@@ -112,9 +115,9 @@ private slots:
         row("send-tank, a folder", "", "send-tank DIR", 1, "", "DIR: ", 3);
         row("send-tank, image not an indicator file", "", "send-tank WATER --image JUNK", 1, "", "JUNK: ", 3);
         row("send-tank, empty tank number", "", "send-tank WATER --tank ''", 2, "",
-            "kaldorctl: --tank needs a value", 3);
+            "kaldorctl send-tank: --tank needs a value", 3);
         row("send-tank, tank number twice", "", "send-tank WATER --tank 9 --tank 9", 2, "",
-            "kaldorctl: --tank is given twice", 3);
+            "kaldorctl send-tank: --tank is given twice", 3);
         row("send-tank, meter refuses a data byte", "--fault CD:5:nack", "send-tank WATER", 1, "", "", 3);
         // Every byte value passes unchanged both ways; a line that dies mid-read is a failure, said
         // in the program's words, not with the system's last error of some other call.
@@ -139,7 +142,12 @@ private slots:
             "The meter could not be read before the write (Indicator not ready  1). Nothing was written.\n", 3);
         row("send-tank verified", "", "send-tank WATER --tank 9 --verify", 0,
             "Tank data sent.\nVerified: the meter holds what was sent.\n", "", 4);
-        row("--backup without a folder", "", "clear --backup", 2, "", "kaldorctl: --backup takes one folder", 3);
+        row("--backup without a folder", "", "clear --backup", 2, "", "kaldorctl clear: Missing value after '--backup'.", 3);
+        // A value that is an option is no value: the meter is not cleared, no folder is made.
+        row("--backup takes an option for its folder", "", "clear --backup --verify", 2, "",
+            "kaldorctl clear: --backup needs a value, not the option --verify", 3);
+        row("a misspelt option", "", "write IMAGE --verfy", 2, "", "kaldorctl write: Unknown option 'verfy'.", 3, "",
+            {0, 0});
     }
 
     void commands()
@@ -271,6 +279,45 @@ private slots:
         QVERIFY(frame > 0);
         QCOMPARE(shown.mid(frame, lines.size()), lines);
         QCOMPARE(shown.constLast(), lines.constLast());
+    }
+
+    // kaldor-sim's command line: an unknown option or a bad value is a usage error, before the
+    // meter serves or saves anything.
+    void simUsage_data()
+    {
+        QTest::addColumn<QString>("args");
+        QTest::addColumn<QString>("err"); // the first line of stderr
+        QTest::newRow("latency not a number") << "--latency abc"
+                                              << "kaldor-sim: --latency takes a whole number of microseconds "
+                                                 "from 0 to 60000000, not 'abc'";
+        QTest::newRow("negative latency") << "--latency -5"
+                                          << "kaldor-sim: --latency takes a whole number of microseconds from 0 "
+                                             "to 60000000, not '-5'";
+        QTest::newRow("fault at step 0") << "--fault AU:0:nack" << "kaldor-sim: --fault takes CMD:STEP:KIND, not 'AU:0:nack'";
+        QTest::newRow("misspelt option") << "--latancy 5" << "kaldor-sim: Unknown option 'latancy'.";
+        QTest::newRow("latency without a value") << "--latency" << "kaldor-sim: Missing value after '--latency'.";
+        QTest::newRow("save twice") << "--save other.idr" << "kaldor-sim: --save is given twice";
+    }
+
+    void simUsage()
+    {
+        QFETCH(QString, args);
+        QFETCH(QString, err);
+        QTemporaryDir dir;
+        const QString saved = dir.filePath(QStringLiteral("meter.idr"));
+        QProcess sim;
+        sim.setWorkingDirectory(dir.path());
+        sim.start(QStringLiteral(KALDOR_SIM_PATH), QStringList{"--save", saved} + args.split(u' '));
+        const bool ended = sim.waitForFinished(5000);
+        if (!ended) {
+            sim.terminate();
+            sim.waitForFinished();
+        }
+        QVERIFY2(ended, "kaldor-sim served instead of refusing its command line");
+        QCOMPARE(sim.exitCode(), 2);
+        QCOMPARE(sim.readAllStandardOutput(), QByteArray()); // no device was offered
+        QCOMPARE(QString::fromLocal8Bit(sim.readAllStandardError()).section(u'\n', 0, 0), err);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList());
     }
 
     void noSuchPort()
