@@ -185,6 +185,9 @@ int curve(const QStringList& args, GlobalOptions options, QTextStream& out, QTex
     const auto request = pointRequest(o);
     if (o.error.isEmpty()) o.error = outputError(p, 1);
     if (!o.error.isEmpty()) return usageError(kCurve, o.error, err);
+    if (const int status = refuseOutputs({}, {{p.words().last(), OutputForm::TankFile}}, err);
+        status != kExitOk)
+        return status;
     return finish(curveFromShape(shape, range, volumeUnit, scale, *request, options.offsetMode), p,
                   options, out, err);
 }
@@ -212,6 +215,10 @@ int import(const QStringList& args, GlobalOptions options, QTextStream& out, QTe
     const auto request = pointRequest(o);
     if (o.error.isEmpty()) o.error = outputError(p, 2);
     if (!o.error.isEmpty()) return usageError(kImport, o.error, err);
+    if (const int status =
+            refuseOutputs({p.words().first()}, {{p.words().last(), OutputForm::TankFile}}, err);
+        status != kExitOk)
+        return status;
     const StrappingTable table = readStrappingTable(p.words().first());
     return finish(curveFromTable(table, percent, range, scale, *request, options.offsetMode), p,
                   options, out, err);

@@ -54,6 +54,14 @@ int parseCurveArgs(const QString& command, const QStringList& args, GlobalOption
     return kExitOk;
 }
 
+// The output (stdout without one) held against the file read, before anything is written.
+int refuseOutput(const CurveArgs& parsed, OutputForm form, QTextStream& err)
+{
+    QList<OutputFile> outputs;
+    if (!parsed.output.isEmpty()) outputs.append({parsed.output, form});
+    return refuseOutputs({parsed.file}, outputs, err);
+}
+
 bool isTankFile(const QString& path)
 {
     return hasTankExtension(QFileInfo(path).fileName());
@@ -90,6 +98,8 @@ int exportCsv(const QStringList& args, GlobalOptions options, QTextStream& out, 
 {
     CurveArgs parsed;
     if (const int status = parseCurveArgs(kExport, args, options, parsed, err); status != kExitOk)
+        return status;
+    if (const int status = refuseOutput(parsed, OutputForm::Csv, err); status != kExitOk)
         return status;
     QByteArray csv;
     if (isTankFile(parsed.file)) {
@@ -128,6 +138,8 @@ int sheet(const QStringList& args, GlobalOptions options, QTextStream& out, QTex
         return status;
     if (parsed.output.isEmpty())
         return usageError(kSheet, QStringLiteral("name the PDF file to write"), err);
+    if (const int status = refuseOutput(parsed, OutputForm::Pdf, err); status != kExitOk)
+        return status;
     QList<CalibrationSheet> sheets;
     if (isTankFile(parsed.file)) {
         CurveTable table;

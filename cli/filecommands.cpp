@@ -32,6 +32,14 @@ int refused(const QString& message, const QString& detail, QTextStream& err)
     return kExitRefused;
 }
 
+int refuseOutputs(const QStringList& inputs, const QList<OutputFile>& outputs, QTextStream& err)
+{
+    std::optional<QString> refusal = outputRefusal(outputs, inputs);
+    if (!refusal)
+        refusal = standardOutputRefusal(inputs);
+    return refusal ? refused(*refusal, {}, err) : kExitOk;
+}
+
 void addCurveChoice(CommandParser& line)
 {
     line.option(QStringLiteral("--tank"), QStringLiteral("N")).option(QStringLiteral("--entry"), QStringLiteral("K"));
@@ -109,6 +117,8 @@ int show(const QStringList& args, GlobalOptions options, QTextStream& out, QText
     const QString path = line.words().value(0);
     if (path.isEmpty())
         return usageError(cmd, QStringLiteral("name an indicator file"), err);
+    if (const int status = refuseOutputs({path}, {}, err); status != kExitOk)
+        return status;
     const IndicatorTanks tanks = loadIndicatorTanks(path);
     if (!tanks.ok())
         return refused(tanks.message, tanks.detail, err);
@@ -141,6 +151,8 @@ int build(const QStringList& words, GlobalOptions options, QTextStream& out, QTe
     }
     if (const auto clash = outputAmongSources(target, sources, QDir::current()))
         return refused(*clash, {}, err);
+    if (const int status = refuseOutputs(sources, {{target, OutputForm::IndicatorFile}}, err); status != kExitOk)
+        return status;
     BuildState state;
     const BuildResult built = buildIndicatorImage(sources, QDir::current(), options.offsetMode, state);
     printMessages(built.messages, out, err);
@@ -161,6 +173,8 @@ int check(const QStringList& words, GlobalOptions options, QTextStream& out, QTe
     const QStringList& args = line.words();
     if (args.size() != 1)
         return usageError(QStringLiteral("check"), QStringLiteral("name one tank file"), err);
+    if (const int status = refuseOutputs(args, {}, err); status != kExitOk)
+        return status;
     CurveTable table;
     const TankFileOpen opened = openTankFile(args.first(), options.offsetMode, table);
     printMessages(opened.messages, out, err);

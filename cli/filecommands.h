@@ -4,6 +4,7 @@
 #include "cli/linkcommands.h"
 #include "store/indicatortanks.h"
 #include "store/messages.h"
+#include "store/outputfile.h"
 
 #include <optional>
 
@@ -24,6 +25,10 @@ int usageError(const QString& command, const QString& text, QTextStream& err);
 // A refusal the core reports as the window's text and the detail that names the file, each on
 // err when not empty; returns kExitRefused.
 int refused(const QString& message, const QString& detail, QTextStream& err);
+
+// Holds a command's outputs, and standard output, against its inputs before anything is sent
+// or written (store/outputfile.h): kExitOk, or kExitRefused after saying why on err.
+int refuseOutputs(const QStringList& inputs, const QList<OutputFile>& outputs, QTextStream& err);
 
 // --tank N or --entry K: the curve of the first entry of tank N, or of directory entry K.
 struct CurveChoice {

@@ -9,12 +9,14 @@
 #include "link/qtserialport.h"
 #include "link/safewrite.h"
 #include "store/imagecompare.h"
+#include "link/stopsignal.h"
 #include "link/tracelog.h"
 #include "store/atomicfile.h"
 #include "store/indicatorfile.h"
 #include "store/indicatortanks.h"
 #include "store/tankrecords.h"
 
+#include <cstring>
 #include <memory>
 
 namespace kaldor::cli {
@@ -85,6 +87,16 @@ SafeWriteOptions safeWriteOptions(const CommandParser& line, const GlobalOptions
     return safe;
 }
 
+// The run's outputs, the --trace file among them, held against its inputs before the port
+// is opened.
+int refuseRunOutputs(const GlobalOptions& options, const QStringList& inputs, QList<OutputFile> outputs,
+                     QTextStream& err)
+{
+    if (!options.trace.isEmpty())
+        outputs.append({options.trace, OutputForm::Trace});
+    return refuseOutputs(inputs, outputs, err);
+}
+
 bool wantsSafeWrite(const SafeWriteOptions& safe) { return safe.verify || !safe.backupFolder.isEmpty(); }
 
 int finishSafeWrite(const SafeWrite& s, QTextStream& out, QTextStream& err)
@@ -103,10 +115,13 @@ int readCommand(const QStringList& words, GlobalOptions options, QTextStream& ou
     const QStringList& args = line.words();
     if (args.size() != 1)
         return usageError(line.command(), QStringLiteral("name one file to write"), err);
+    if (const int status = refuseRunOutputs(options, {}, {{args.first(), OutputForm::IndicatorFile}}, err);
+        status != kExitOk)
+        return status;
     OpenedPort opened = openPort(options, err);
     if (!opened.port || opened.status != kExitOk)
         return opened.status;
-    ExchangeContext ctx{*opened.port, {}, {}, nullptr};
+    ExchangeContext ctx{*opened.port, {}, {}, &stopOnTerminationSignals()};
     // OUT is the user's file, not the program's working file: a failed read leaves whatever
     // was there before, and the file is written (atomically) only once the whole image is in.
     const Download d = downloadIndicatorFile(ctx, args.first(), FailedDownload::KeepFile);
@@ -125,6 +140,8 @@ int writeCommandLine(const QStringList& words, GlobalOptions options, QTextStrea
     const QStringList& args = line.words();
     if (args.size() != 1)
         return usageError(line.command(), QStringLiteral("name one indicator file to send"), err);
+    if (const int status = refuseRunOutputs(options, args, {}, err); status != kExitOk)
+        return status;
     // The whole file is read and checked before the port is touched.
     const UploadPreparation prep = uploadSourceFromFile(args.first(), UploadVariant::MainWindow);
     if (!prep.source) {
@@ -136,7 +153,7 @@ int writeCommandLine(const QStringList& words, GlobalOptions options, QTextStrea
     OpenedPort opened = openPort(options, err);
     if (!opened.port || opened.status != kExitOk)
         return opened.status;
-    ExchangeContext ctx{*opened.port, {}, {}, nullptr};
+    ExchangeContext ctx{*opened.port, {}, {}, &stopOnTerminationSignals()};
     if (wantsSafeWrite(safe))
         return finishSafeWrite(safeUpload(ctx, *prep.source, UploadVariant::MainWindow, safe), out, err);
     const ExchangeResult r = uploadImage(ctx, *prep.source, UploadVariant::MainWindow);
@@ -160,6 +177,8 @@ int sendTankCommand(const QStringList& words, GlobalOptions options, QTextStream
                           err);
     const QString tankFile = line.words().constFirst();
     const QString imagePath = imageOption.value_or(QString());
+    if (const int status = refuseRunOutputs(options, {tankFile, imagePath}, {}, err); status != kExitOk)
+        return status;
 
     CurveTable table;
     const TankFileOpen opened = openTankFile(tankFile, options.offsetMode, table);
@@ -195,7 +214,7 @@ int sendTankCommand(const QStringList& words, GlobalOptions options, QTextStream
     OpenedPort port = openPort(options, err);
     if (!port.port || port.status != kExitOk)
         return port.status;
-    ExchangeContext ctx{*port.port, {}, {}, nullptr};
+    ExchangeContext ctx{*port.port, {}, {}, &stopOnTerminationSignals()};
     // The tool keeps no working file, so there is none to delete afterwards.
     if (wantsSafeWrite(safe))
         return finishSafeWrite(safeSendTank(ctx, *prep.send, QString(), safe), out, err);
@@ -212,10 +231,12 @@ int clearCommand(const QStringList& words, GlobalOptions options, QTextStream& o
     const SafeWriteOptions safe = safeWriteOptions(line, options);
     if (!line.words().isEmpty())
         return usageError(line.command(), QStringLiteral("takes no arguments but --backup DIR and --verify"), err);
+    if (const int status = refuseRunOutputs(options, {}, {}, err); status != kExitOk)
+        return status;
     OpenedPort opened = openPort(options, err);
     if (!opened.port || opened.status != kExitOk)
         return opened.status;
-    ExchangeContext ctx{*opened.port, {}, {}, nullptr};
+    ExchangeContext ctx{*opened.port, {}, {}, &stopOnTerminationSignals()};
     if (wantsSafeWrite(safe))
         return finishSafeWrite(safeClear(ctx, safe), out, err);
     const ExchangeResult r = sendClearCommand(ctx);
@@ -235,7 +256,7 @@ std::optional<IndicatorImage> diffSide(const QString& name, const GlobalOptions&
     OpenedPort opened = openPort(options, err);
     if (!opened.port || opened.status != kExitOk)
         return std::nullopt;
-    ExchangeContext ctx{*opened.port, {}, {}, nullptr};
+    ExchangeContext ctx{*opened.port, {}, {}, &stopOnTerminationSignals()};
     const Download d = downloadImage(ctx);
     if (d.result.done())
         return d.image;
@@ -251,6 +272,10 @@ int diffCommand(const QStringList& words, GlobalOptions options, QTextStream& ou
     const QStringList& args = line.words();
     if (args.size() != 2)
         return usageError(line.command(), QStringLiteral("name two images: indicator files or meter"), err);
+    QStringList files = args;
+    files.removeAll(QStringLiteral("meter"));
+    if (const int status = refuseRunOutputs(options, files, {}, err); status != kExitOk)
+        return status;
     const std::optional<IndicatorImage> a = diffSide(args[0], options, err);
     if (!a)
         return kExitUsage;
@@ -274,10 +299,12 @@ int keyCommand(const QStringList& words, GlobalOptions options, QTextStream& out
     const std::optional<KeypadKey> key = args.size() == 1 ? keypadKeyFromLetters(args.first().toUpper()) : std::nullopt;
     if (!key)
         return usageError(line.command(), QStringLiteral("name one key: PG, UP, DN or SW"), err);
+    if (const int status = refuseRunOutputs(options, {}, {}, err); status != kExitOk)
+        return status;
     OpenedPort opened = openPort(options, err);
     if (!opened.port || opened.status != kExitOk)
         return opened.status;
-    ExchangeContext ctx{*opened.port, {}, {}, nullptr};
+    ExchangeContext ctx{*opened.port, {}, {}, &stopOnTerminationSignals()};
     // "PG" opens the keypad: what waits at the port is dropped first, as the keypad window does.
     const ExchangeResult r = sendKeypadCommand(ctx, *key, *key == KeypadKey::Program);
     return finish(r, keypadMessages(r), out, err);
@@ -314,17 +341,26 @@ int runCommand(const QString& command, const QStringList& args, const GlobalOpti
 int runLinkCommand(const QString& command, const QStringList& args, const GlobalOptions& options, QTextStream& out,
                    QTextStream& err)
 {
-    if (options.trace.isEmpty())
-        return runCommand(command, args, options, out, err);
-    runTrace = std::make_shared<TraceLog>(kTraceCapacity);
+    // From here on SIGTERM or SIGINT stops the exchange at its next wait instead of the process.
+    stopOnTerminationSignals();
+    if (!options.trace.isEmpty())
+        runTrace = std::make_shared<TraceLog>(kTraceCapacity);
     int status = runCommand(command, args, options, out, err);
-    // Written whatever the outcome: a failed exchange is when the log is wanted most.
-    const FileWriteResult written = writeFileAtomically(options.trace, formatTraceLog(runTrace->entries(), runTrace->dropped()));
+    // Written whatever the outcome once the line was tried: a failed or stopped exchange is
+    // when the log is wanted most. A command refused before it reached the port has none.
+    if (runTrace && runTrace->recorded() > 0) {
+        const FileWriteResult written =
+            writeFileAtomically(options.trace, formatTraceLog(runTrace->entries(), runTrace->dropped()));
+        if (!written.ok) {
+            err << fileRefusal(options.trace, written.detail) << '\n';
+            if (status == kExitOk)
+                status = kExitRefused;
+        }
+    }
     runTrace.reset();
-    if (!written.ok) {
-        err << fileRefusal(options.trace, written.detail) << '\n';
-        if (status == kExitOk)
-            status = kExitRefused;
+    if (const int signal = stopSignalNumber(); signal != 0) {
+        err << "kaldorctl: stopped by signal " << signal << " (" << strsignal(signal) << ")\n";
+        status = kExitSignalled + signal;
     }
     return status;
 }

@@ -6,6 +6,7 @@
 #include "cli/curvecommands.h"
 #include "cli/filecommands.h"
 #include "cli/linkcommands.h"
+#include "store/outputfile.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <memory>
 
+using namespace kaldor;
 using namespace kaldor::cli;
 
 namespace {
@@ -44,6 +46,22 @@ QString usage()
     return text;
 }
 
+int runCommand(const QString& command, const QStringList& args, const GlobalOptions& options,
+               QTextStream& out, QTextStream& err)
+{
+    if (isFileCommand(command))
+        return runFileCommand(command, args, options, out, err);
+    if (isExportCommand(command)) return runExportCommand(command, args, options, out, err);
+    if (isCurveCommand(command))
+        return runCurveCommand(command, args, options, out, err);
+#ifdef KALDOR_HAVE_LINK_COMMANDS
+    if (isLinkCommand(command))
+        return runLinkCommand(command, args, options, out, err);
+#endif
+    err << "kaldorctl: unknown command " << command << "\n" << usage();
+    return kExitUsage;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -62,30 +80,28 @@ int main(int argc, char** argv)
     QTextStream out(stdout);
     QTextStream err(stderr);
 
-    GlobalOptions options;
-    const GlobalCommandLine line = parseGlobalOptions(app.arguments(), options, usage(), out, err);
-    if (line.status)
-        return *line.status;
-    const QString& command = line.command;
-    const QStringList& args = line.rest;
+    const int status = [&] {
+        GlobalOptions options;
+        const GlobalCommandLine line = parseGlobalOptions(app.arguments(), options, usage(), out, err);
+        if (line.status)
+            return *line.status;
 #ifdef KALDOR_HAVE_LINK_COMMANDS
-    const bool onTheMeter = isLinkCommand(command);
+        const bool onTheMeter = isLinkCommand(line.command);
 #else
-    const bool onTheMeter = false;
+        const bool onTheMeter = false;
 #endif
-    // A port or a trace that a command on files would never use is not taken in silence.
-    if (!onTheMeter && (!options.port.isEmpty() || !options.trace.isEmpty()) &&
-        (isFileCommand(command) || isExportCommand(command) || isCurveCommand(command)))
-        return usageError(command, QStringLiteral("--port and --trace go with the commands on the meter"), err);
-    if (isFileCommand(command))
-        return runFileCommand(command, args, options, out, err);
-    if (isExportCommand(command)) return runExportCommand(command, args, options, out, err);
-    if (isCurveCommand(command))
-        return runCurveCommand(command, args, options, out, err);
-#ifdef KALDOR_HAVE_LINK_COMMANDS
-    if (isLinkCommand(command))
-        return runLinkCommand(command, args, options, out, err);
-#endif
-    err << "kaldorctl: unknown command " << command << "\n" << usage();
-    return kExitUsage;
+        // A port or a trace that a command on files would never use is not taken in silence.
+        if (!onTheMeter && (!options.port.isEmpty() || !options.trace.isEmpty()) &&
+            (isFileCommand(line.command) || isExportCommand(line.command) || isCurveCommand(line.command)))
+            return usageError(line.command, QStringLiteral("--port and --trace go with the commands on the meter"),
+                              err);
+        return runCommand(line.command, line.rest, options, out, err);
+    }();
+    // Standard output is an output too: a full disk or /dev/full fails the run.
+    const FileWriteResult flushed = finishStream(out);
+    if (!flushed.ok) {
+        err << "kaldorctl: standard output: " << flushed.detail << '\n';
+        return status == kExitOk ? kExitRefused : status;
+    }
+    return status;
 }

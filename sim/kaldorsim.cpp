@@ -3,6 +3,7 @@
 // --control it takes faults while it serves, one a line on standard input, so that a long run
 // of exchanges can meet a fault now and then.
 
+#include "link/stopsignal.h"
 #include "sim/ptymeter.h"
 #include "store/indicatorfile.h"
 
@@ -11,7 +12,6 @@
 #include <QStringList>
 
 #include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <deque>
 #include <iostream>
@@ -24,10 +24,6 @@ using namespace kaldor;
 namespace {
 constexpr int kUsageError = 2;
 constexpr int kDefaultLatencyUs = 1000;
-std::atomic_bool g_stop{false};
-
-extern "C" void onSignal(int) { g_stop.store(true); }
-
 // The lines of standard input, read on a thread of their own and taken up by the serving
 // thread between two reads of the line.
 class ControlLines
@@ -166,16 +162,13 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "kaldor-sim: cannot open a pseudo-terminal: %s\n", qPrintable(error));
         return 1;
     }
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    const std::atomic_bool& stop = stopOnTerminationSignals();
     std::printf("%s\n", qPrintable(pty.slavePath()));
     std::fflush(stdout);
 
     ControlLines lines;
     if (controlled) lines.start();
-    pty.serve(g_stop, controlled ? std::function<void()>([&] { lines.apply(meter); })
+    pty.serve(stop, controlled ? std::function<void()>([&] { lines.apply(meter); })
                               : std::function<void()>());
 
     if (!receivedPath.isEmpty() && !writeFileAtomically(receivedPath, meter.received().toHex()).ok) {

@@ -9,7 +9,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kaldor;
 using namespace kaldor::testing;
@@ -29,6 +31,12 @@ Run kaldorctl(const QString& line, const QString& workDir = QString(), bool unpr
 }
 
 void writeFile(const QString& path, const QByteArray& bytes) { QVERIFY(writeFileAtomically(path, bytes).ok); }
+
+bool isFifo(const QString& path)
+{
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISFIFO(info.st_mode);
+}
 
 } // namespace
 
@@ -116,6 +124,25 @@ private slots:
             "--length is not a dimension of a sphere");
         row("import: a bad row by its line", "import a.idr.tnk --tank 9 b.tnk", 1,
             "a.idr.tnk: line 2: a row is a level and a volume, two numbers, not '1000'");
+        // An output never lands on an input, under any name, nor replaces an indicator or tank
+        // file with something else; it is refused before the port is opened.
+        row("sheet over its own input", "sheet plant.idr plant.idr", 1,
+            "plant.idr is one of the files this command reads; nothing was done.\n");
+        row("export over its input under another name", "export plant.idr hard.csv", 1,
+            "hard.csv is plant.idr under another name, a file this command reads; nothing was done.\n");
+        row("export over a tank file", "export plant.idr a.idr.tnk", 1,
+            "a.idr.tnk holds a tank file, which a CSV file would replace; nothing was done.\n");
+        row("sheet over an indicator file", "sheet @tanks/water.tnk plant.idr", 1,
+            "plant.idr holds an indicator file, which a PDF would replace; nothing was done.\n");
+        row("trace over the file sent", "--port ttyNONE --trace plant.idr write plant.idr", 1,
+            "plant.idr is one of the files this command reads; nothing was done.\n");
+        row("trace and read into one file", "--port ttyNONE --trace o.idr read o.idr", 1,
+            "o.idr is named for two of this command's outputs; nothing was done.\n");
+        // A device that takes no byte fails the command; a FIFO is not replaced by a file.
+        row("export to a full device", "export plant.idr full", 1, "Error:  61\nfull: no space left on device\n");
+        row("sheet to a full device", "sheet @tanks/water.tnk full", 1, "full: no space left on device\n");
+        row("export into a FIFO nobody reads", "export plant.idr fifo.csv", 1,
+            "fifo.csv: a FIFO that no program reads; nothing was written\n");
     }
 
     void refusals()
@@ -134,10 +161,21 @@ private slots:
         QFile big(d.filePath(QStringLiteral("big.idr")));
         QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(5 << 20));
         big.close();
+        const QString plant = d.filePath(QStringLiteral("plant.idr"));
+        QVERIFY(QFile::copy(kSamples + "three-tanks.idr", plant));
+        QVERIFY(::link(QFile::encodeName(plant).constData(), QFile::encodeName(d.filePath("hard.csv")).constData()) == 0);
+        const QByteArray fifo = QFile::encodeName(d.filePath(QStringLiteral("fifo.csv")));
+        QVERIFY(::mkfifo(fifo.constData(), 0666) == 0 && ::chmod(fifo.constData(), 0666) == 0);
+        const QString full = fullDevice(dir.path());
+        QVERIFY(!full.isEmpty());
 
         const Run r = kaldorctl(line, dir.path(), true);
         QTEST(r.status, "status");
         QVERIFY2(r.err.count(err) == 1, qPrintable(r.err));
+        QVERIFY2(!r.err.contains(QStringLiteral("ttyNONE")), "the port is not opened for a command refused");
+        QCOMPARE(readFile(plant), readFile(kSamples + "three-tanks.idr"));
+        QVERIFY2(!QFileInfo(full).isFile(), "the device was replaced by a file");
+        QVERIFY2(isFifo(d.filePath(QStringLiteral("fifo.csv"))), "the FIFO was replaced by a file");
         QCOMPARE(readFile(d.filePath(QStringLiteral("a.idr.tnk"))), kTankFive);
         QVERIFY(!QFile::exists(d.filePath(QStringLiteral("out.Idr"))));
         QVERIFY(!QFile::exists(d.filePath(QStringLiteral("o.idr"))));
@@ -343,6 +381,59 @@ private slots:
         QTEST(r.status, "status");
         QTEST(r.out, "out");
         QVERIFY2(err.isEmpty() ? r.err.isEmpty() : r.err.startsWith(err), qPrintable(r.err));
+    }
+
+    // Standard output is an output like any file: a device that takes no byte fails the run,
+    // and it may not go to a file the command reads.
+    void standardOutput_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("to"); // FULL: a full device; else a file in the folder, appended to
+        QTest::addColumn<QString>("err");
+        const QString full = QStringLiteral("kaldorctl: standard output: no space left on device\n");
+        QTest::newRow("show to a full device") << "show plant.idr" << "FULL" << full;
+        QTest::newRow("export to a full device") << "export plant.idr --tank 3" << "FULL" << full;
+        QTest::newRow("check to a full device") << "check @tanks/water.tnk" << "FULL" << full;
+        QTest::newRow("show appended to the file it shows")
+            << "show plant.idr"
+            << "plant.idr"
+            << "Standard output goes to plant.idr, a file this command reads; nothing was done.\n";
+    }
+
+    void standardOutput()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, to);
+        QTemporaryDir dir;
+        const QString plant = dir.filePath(QStringLiteral("plant.idr"));
+        QVERIFY(QFile::copy(kSamples + "three-tanks.idr", plant));
+        const QString target = to == QLatin1String("FULL") ? fullDevice(dir.path()) : dir.filePath(to);
+        QVERIFY(!target.isEmpty());
+        const QStringList words = QString(line).replace(u'@', kSamples).split(u' ');
+        const Run r = runKaldorctl(words, dir.path(), false, target);
+        QCOMPARE(r.status, 1);
+        QTEST(r.err, "err");
+        QCOMPARE(readFile(plant), readFile(kSamples + "three-tanks.idr"));
+    }
+
+    // A FIFO that a program reads takes the output as a stream and stays a FIFO.
+    void exportIntoAFifo()
+    {
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath(QStringLiteral("curves.csv"));
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0666) == 0);
+        const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
+        const Run r = kaldorctl(QStringLiteral("export @three-tanks.idr curves.csv"), dir.path());
+        QByteArray taken(1 << 16, '\0');
+        const ssize_t n = ::read(reader, taken.data(), taken.size());
+        ::close(reader);
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.status, 0);
+        QVERIFY(n > 0);
+        taken.resize(n);
+        QCOMPARE(QString::fromLatin1(taken), kaldorctl(QStringLiteral("export @three-tanks.idr")).out);
+        QVERIFY(isFifo(fifo));
     }
 
     // The words the meter would receive for a tank file, after the curve check's message.

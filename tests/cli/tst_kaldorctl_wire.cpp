@@ -16,7 +16,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+#include <csignal>
+#include <cstring>
 #include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 using namespace kaldor;
@@ -240,6 +247,7 @@ private slots:
              "end: refused at stage 1: the meter answered 0x15"},
             "Indicator not ready");
         row("trace cannot be written", "", "clear", "none/t.txt", 1, {}, "DIR/none/t.txt: ");
+        row("trace to a full device", "", "key SW", "full", 1, {}, "DIR/full: no space left on device\n");
     }
 
     void trace()
@@ -254,7 +262,8 @@ private slots:
         if (!sim.start(faults))
             QSKIP("kaldor-sim found no pseudo-terminal");
         const QString device = sim.device;
-        const QString tracePath = dir.filePath(traceFile);
+        const QString tracePath = traceFile == QLatin1String("full") ? fullDevice(dir.path()) : dir.filePath(traceFile);
+        QVERIFY(!tracePath.isEmpty());
         const Run run = runKaldorctl(QStringList{"--trace", tracePath, "--port", device} +
                                          args.replace(QStringLiteral("OUT"), dir.filePath("out.idr")).split(u' '),
                                      dir.path());
@@ -262,10 +271,12 @@ private slots:
         QTEST(run.status, "status");
         err.replace(QStringLiteral("DIR"), dir.path());
         QCOMPARE(run.err.left(err.size()), err);
-        QFile f(tracePath);
-        QCOMPARE(f.open(QIODevice::ReadOnly), !lines.isEmpty());
+        // No trace is left where none could be written, and a device is not replaced by one.
+        QCOMPARE(QFileInfo(tracePath).isFile(), !lines.isEmpty());
         if (lines.isEmpty())
             return;
+        QFile f(tracePath);
+        QVERIFY(f.open(QIODevice::ReadOnly));
         QStringList shown;
         qint64 last = -1;
         for (const QString& line : QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
@@ -318,6 +329,62 @@ private slots:
         QCOMPARE(sim.readAllStandardOutput(), QByteArray()); // no device was offered
         QCOMPARE(QString::fromLocal8Bit(sim.readAllStandardError()).section(u'\n', 0, 0), err);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList());
+    }
+
+    void stoppedBySignal_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+    }
+
+    // A read stopped by a signal while it waits for the meter: it stops at that wait, not at the
+    // end of the 4 s the first reply may take, keeps no image, writes the trace as far as the
+    // exchange got and ends with 128 + the signal.
+    void stoppedBySignal()
+    {
+        QFETCH(int, signal);
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+        const QString device = QString::fromLocal8Bit(::ptsname(master));
+        QTemporaryDir dir;
+        const QString trace = dir.filePath(QStringLiteral("t.txt"));
+        QProcess ctl;
+        ctl.setWorkingDirectory(dir.path());
+        ctl.start(QStringLiteral(KALDORCTL_PATH), {"--port", device, "--trace", trace, "read", "out.idr"});
+        // The meter stays silent: once the whole frame is on the line the read waits for it.
+        QByteArray frame;
+        QElapsedTimer clock;
+        clock.start();
+        while (frame.size() < 4 && clock.elapsed() < 5000) {
+            pollfd in{master, POLLIN, 0};
+            if (::poll(&in, 1, 100) == 1 && (in.revents & POLLIN)) {
+                char bytes[16];
+                const ssize_t n = ::read(master, bytes, sizeof bytes);
+                if (n > 0)
+                    frame.append(bytes, n);
+            }
+        }
+        QCOMPARE(frame, QByteArray("\x02" "AU\r"));
+        clock.restart();
+        QVERIFY(::kill(pid_t(ctl.processId()), signal) == 0);
+        QVERIFY(ctl.waitForFinished(5000));
+        const qint64 stoppedMs = clock.elapsed();
+        ::close(master);
+        QCOMPARE(ctl.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(ctl.exitCode(), 128 + signal);
+        QVERIFY2(stoppedMs < 1000, qPrintable(QString::number(stoppedMs)));
+        const QString err = QString::fromLocal8Bit(ctl.readAllStandardError());
+        QCOMPARE(err, QStringLiteral("The exchange with the meter was stopped at stage 1.\n"
+                                     "kaldorctl: stopped by signal %1 (%2)\n")
+                          .arg(signal)
+                          .arg(QString::fromLocal8Bit(::strsignal(signal))));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("out.idr"))));
+        QStringList shown;
+        for (const QString& line : QString::fromUtf8(readFile(trace)).split(u'\n', Qt::SkipEmptyParts))
+            shown.append(line.section(QStringLiteral(" us  "), 1));
+        QCOMPARE(shown, (QStringList{"-- opened " + device, "frame AU", "-> 02", "-> 41", "-> 55", "-> 0D",
+                                     "end: stopped at stage 1"}));
     }
 
     void noSuchPort()
