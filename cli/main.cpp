@@ -43,6 +43,10 @@ QString usage()
     text += linkCommandsHelp();
 #endif
     text += QStringLiteral("\nExit status: 0 done, 1 refused or failed, 2 usage error, 3 --verify found a difference.\n");
+#ifdef KALDOR_HAVE_LINK_COMMANDS
+    text += QStringLiteral("A command on the meter stopped by SIGTERM or SIGINT ends its exchange at the next wait,\n"
+                           "writes the --trace file and exits with 128 + the signal's number.\n");
+#endif
     return text;
 }
 

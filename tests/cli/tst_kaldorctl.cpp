@@ -97,6 +97,7 @@ private slots:
         row("output is an input", "build a.idr.tnk a.idr.tnk", 1,
             "a.idr.tnk is one of the tank files the image is built from");
         row("output links to an input", "build link.idr a.idr.tnk", 1, "link.idr is one of the tank files");
+        row("output a hard link to an input", "build hard.idr a.idr.tnk", 1, "hard.idr is one of the tank files");
         row("--tank and --entry", "show @three-tanks.idr --tank 3 --entry 1", 2, "give one --tank or one --entry");
         row("--tank twice", "show @three-tanks.idr --tank 3 --tank 7", 2, "kaldorctl show: --tank is given twice");
         row("empty --entry", "show @three-tanks.idr --entry ''", 2, "kaldorctl show: --entry needs a value");
@@ -157,6 +158,8 @@ private slots:
         writeFile(d.filePath(QStringLiteral("v.idr")), " 0 , 1 , 61 , 180 , 256 , 1 , 1 , 1 , 1 , 1 , 61\r\n");
         QVERIFY(QFile::setPermissions(d.filePath(QStringLiteral("locked.idr")), {}));
         QVERIFY(QFile::link(QStringLiteral("a.idr.tnk"), d.filePath(QStringLiteral("link.idr"))));
+        QVERIFY(::link(QFile::encodeName(d.filePath("a.idr.tnk")).constData(),
+                       QFile::encodeName(d.filePath("hard.idr")).constData()) == 0);
         QVERIFY(::mkfifo(QFile::encodeName(d.filePath(QStringLiteral("fifo.idr"))).constData(), 0666) == 0);
         QFile big(d.filePath(QStringLiteral("big.idr")));
         QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(5 << 20));
