@@ -274,8 +274,9 @@ int diffCommand(const QStringList& words, GlobalOptions options, QTextStream& ou
         return usageError(line.command(), QStringLiteral("name two images: indicator files or meter"), err);
     QStringList files = args;
     files.removeAll(QStringLiteral("meter"));
-    if (const int status = refuseRunOutputs(options, files, {}, err); status != kExitOk)
-        return status;
+    // 1 would say "different": a run that compares nothing ends as one that cannot read a side.
+    if (refuseRunOutputs(options, files, {}, err) != kExitOk)
+        return kExitUsage;
     const std::optional<IndicatorImage> a = diffSide(args[0], options, err);
     if (!a)
         return kExitUsage;

@@ -360,6 +360,8 @@ private slots:
         row("missing file", "diff a.idr none.idr", 2, "", "none.idr: file not found");
         row("one argument", "diff a.idr", 2, "", "kaldorctl diff: name two images");
         row("meter without a port", "diff meter a.idr", 2, "", "kaldorctl: this command needs --port");
+        row("trace over a side", "--trace a.idr diff a.idr two.idr", 2, "",
+            "a.idr is one of the files this command reads; nothing was done.\n");
     }
 
     void diff()
