@@ -1,13 +1,12 @@
 #include "cli/curvecommands.h"
 
+#include "cli/commandparser.h"
 #include "cli/filecommands.h"
 #include "editor/curvefit.h"
 #include "editor/curvesource.h"
 #include "store/fileextensions.h"
 #include "store/limits.h"
 
-#include <QHash>
-#include <QSet>
 
 namespace kaldor::cli
 {
@@ -18,53 +17,21 @@ namespace
 const QString kCurve = QStringLiteral("curve");
 const QString kImport = QStringLiteral("import");
 
-// The command's options as given: "--name value" or "--name=value", each at most once, and the
-// words that are not options.
-struct Parsed {
-    QHash<QString, QString> values;
-    QStringList words;
-    QString error;
-};
-
-Parsed parse(const QStringList& args, const QSet<QString>& known)
-{
-    Parsed p;
-    for (int i = 0; i < args.size() && p.error.isEmpty(); ++i) {
-        const QString& a = args[i];
-        if (!a.startsWith(QLatin1String("--"))) {
-            p.words.append(a);
-            continue;
-        }
-        const qsizetype eq = a.indexOf(u'=');
-        const QString name = eq < 0 ? a : a.left(eq);
-        if (!known.contains(name)) {
-            p.error = QStringLiteral("unknown option %1").arg(name);
-        } else if (p.values.contains(name)) {
-            p.error = QStringLiteral("%1 given twice").arg(name);
-        } else if (eq >= 0) {
-            p.values.insert(name, a.mid(eq + 1));
-        } else if (i + 1 < args.size()) {
-            p.values.insert(name, args[++i]);
-        } else {
-            p.error = QStringLiteral("%1 needs a value").arg(name);
-        }
-    }
-    return p;
-}
-
+// The options of a parsed command line as numbers and choices; the first value that is wrong
+// is kept in error.
 struct Options {
-    const Parsed& parsed;
+    const CommandParser& parsed;
     QString error;
 
-    bool has(const QString& name) const { return parsed.values.contains(name); }
+    bool has(const QString& name) const { return parsed.isSet(name); }
+    QString text(const QString& name) const { return parsed.value(name).value_or(QString()); }
     std::optional<double> number(const QString& name)
     {
         if (!has(name)) return std::nullopt;
         bool ok = false;
-        const double v = parsed.values.value(name).toDouble(&ok);
+        const double v = text(name).toDouble(&ok);
         if ((!ok || !std::isfinite(v)) && error.isEmpty())
-            error =
-                QStringLiteral("%1 takes a number, not '%2'").arg(name, parsed.values.value(name));
+            error = QStringLiteral("%1 takes a number, not '%2'").arg(name, text(name));
         return ok ? std::optional<double>(v) : std::nullopt;
     }
     template <typename E>
@@ -72,13 +39,18 @@ struct Options {
                             const QStringList& names)
     {
         if (!has(name)) return std::nullopt;
-        const auto v = read(parsed.values.value(name));
+        const auto v = read(text(name));
         if (!v && error.isEmpty())
-            error = QStringLiteral("%1 takes %2, not '%3'")
-                        .arg(name, names.join(u'|'), parsed.values.value(name));
+            error = QStringLiteral("%1 takes %2, not '%3'").arg(name, names.join(u'|'), text(name));
         return v;
     }
 };
+
+// Declares every option named, each taking a value.
+void declare(CommandParser& line, const QStringList& names)
+{
+    for (const QString& name : names) line.option(name, name.mid(2).toUpper());
+}
 
 // --points N or --max-error E (100 points when neither).
 std::optional<PointRequest> pointRequest(Options& o)
@@ -90,7 +62,7 @@ std::optional<PointRequest> pointRequest(Options& o)
     if (const auto e = o.number(QStringLiteral("--max-error"))) return PointRequest::maxError(*e);
     if (!o.has(QStringLiteral("--points"))) return PointRequest::points(kDefaultCurvePoints);
     bool ok = false;
-    const int n = o.parsed.values.value(QStringLiteral("--points")).toInt(&ok);
+    const int n = o.text(QStringLiteral("--points")).toInt(&ok);
     if (!ok || n < 2 || n > CurveTable::kRows) {
         o.error =
             QStringLiteral("--points takes a whole number from 2 to %1").arg(CurveTable::kRows);
@@ -100,14 +72,14 @@ std::optional<PointRequest> pointRequest(Options& o)
 }
 
 // The tank number and the output file, checked before any work.
-QString outputError(const Parsed& p, int words)
+QString outputError(const CommandParser& p, int words)
 {
-    if (p.words.size() != words)
+    if (p.words().size() != words)
         return words == 1 ? QStringLiteral("name one output file OUT.tnk")
                           : QStringLiteral("name the table and one output file OUT.tnk");
-    if (!hasTankExtension(p.words.last()))
+    if (!hasTankExtension(p.words().last()))
         return QStringLiteral("the output must be a tank file (.tnk)");
-    const QString tank = p.values.value(QStringLiteral("--tank"));
+    const QString tank = p.value(QStringLiteral("--tank")).value_or(QString());
     bool ok = false;
     if (!limits::isTankNumber(tank.toInt(&ok)) || !ok)
         return QStringLiteral("--tank takes a tank number %1 to %2")
@@ -117,7 +89,7 @@ QString outputError(const Parsed& p, int words)
 }
 
 // Prints the points and the error, then writes the tank file.
-int finish(const CurveFit& fit, const Parsed& p, const GlobalOptions& options, QTextStream& out,
+int finish(const CurveFit& fit, const CommandParser& p, const GlobalOptions& options, QTextStream& out,
            QTextStream& err)
 {
     if (!fit.ok()) {
@@ -128,19 +100,19 @@ int finish(const CurveFit& fit, const Parsed& p, const GlobalOptions& options, Q
         out << QString::number(point.percent(), 'f', 2) << '\t' << point.value << '\n';
     out << curveFitSummary(fit) << '\n';
     const TankFileSave saved = saveCurveTankFile(
-        p.words.last(), p.values.value(QStringLiteral("--tank")), fit.points, options.offsetMode);
+        p.words().last(), p.value(QStringLiteral("--tank")).value_or(QString()), fit.points, options.offsetMode);
     printMessages(saved.messages, out, err);
     return saved.ok ? kExitOk : kExitRefused;
 }
 
-int curve(const QStringList& args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
+int curve(const QStringList& args, GlobalOptions options, QTextStream& out, QTextStream& err)
 {
-    const Parsed p =
-        parse(args, {"--shape", "--diameter", "--length", "--height", "--width", "--heads",
-                     "--bottom", "--head-depth", "--bottom-depth", "--crown-radius",
-                     "--knuckle-radius", "--unit", "--volume-unit", "--scale", "--level-zero",
-                     "--level-span", "--points", "--max-error", "--tank"});
-    if (!p.error.isEmpty()) return usageError(kCurve, p.error, err);
+    CommandParser p(kCurve, options);
+    declare(p, {"--shape", "--diameter", "--length", "--height", "--width", "--heads", "--bottom",
+                "--head-depth", "--bottom-depth", "--crown-radius", "--knuckle-radius", "--unit",
+                "--volume-unit", "--scale", "--level-zero", "--level-span", "--points",
+                "--max-error", "--tank"});
+    if (!p.parse(args, err)) return kExitUsage;
     Options o{p, {}};
     const auto kind =
         o.choice<TankKind>(QStringLiteral("--shape"), tankKindFromName, tankKindNames());
@@ -195,11 +167,13 @@ int curve(const QStringList& args, const GlobalOptions& options, QTextStream& ou
     shape.length = o.number(QStringLiteral("--length")).value_or(0);
     shape.height = o.number(QStringLiteral("--height")).value_or(0);
     shape.width = o.number(QStringLiteral("--width")).value_or(0);
-    const QString endOption = *kind == TankKind::VerticalCylinder ? QStringLiteral("--bottom")
-                                                                  : QStringLiteral("--heads");
+    // A vertical tank has a bottom, a horizontal one heads; each its own depth option.
+    const bool vertical = *kind == TankKind::VerticalCylinder;
+    const QString endOption = vertical ? QStringLiteral("--bottom") : QStringLiteral("--heads");
+    const QString depthOption = vertical ? QStringLiteral("--bottom-depth") : QStringLiteral("--head-depth");
     shape.end =
         o.choice<TankEnd>(endOption, tankEndFromName, tankEndNames()).value_or(TankEnd::Flat);
-    shape.endDepth = o.number(endOption + QStringLiteral("-depth"));
+    shape.endDepth = o.number(depthOption);
     shape.crownRadius = o.number(QStringLiteral("--crown-radius"));
     shape.knuckleRadius = o.number(QStringLiteral("--knuckle-radius"));
     const VolumeUnit volumeUnit =
@@ -211,18 +185,21 @@ int curve(const QStringList& args, const GlobalOptions& options, QTextStream& ou
     const auto request = pointRequest(o);
     if (o.error.isEmpty()) o.error = outputError(p, 1);
     if (!o.error.isEmpty()) return usageError(kCurve, o.error, err);
+    if (const int status = refuseOutputs({}, {{p.words().last(), OutputForm::TankFile}}, err);
+        status != kExitOk)
+        return status;
     return finish(curveFromShape(shape, range, volumeUnit, scale, *request, options.offsetMode), p,
                   options, out, err);
 }
 
-int import(const QStringList& args, const GlobalOptions& options, QTextStream& out,
-           QTextStream& err)
+int import(const QStringList& args, GlobalOptions options, QTextStream& out, QTextStream& err)
 {
-    const Parsed p = parse(args, {"--unit", "--level-zero", "--level-span", "--scale", "--points",
-                                  "--max-error", "--tank"});
-    if (!p.error.isEmpty()) return usageError(kImport, p.error, err);
+    CommandParser p(kImport, options);
+    declare(p, {"--unit", "--level-zero", "--level-span", "--scale", "--points", "--max-error",
+                "--tank"});
+    if (!p.parse(args, err)) return kExitUsage;
     Options o{p, {}};
-    const QString unit = p.values.value(QStringLiteral("--unit"), QStringLiteral("percent"));
+    const QString unit = p.value(QStringLiteral("--unit")).value_or(QStringLiteral("percent"));
     const bool percent = unit == QLatin1String("percent");
     if (!percent && !lengthUnitFromName(unit))
         return usageError(kImport,
@@ -238,7 +215,11 @@ int import(const QStringList& args, const GlobalOptions& options, QTextStream& o
     const auto request = pointRequest(o);
     if (o.error.isEmpty()) o.error = outputError(p, 2);
     if (!o.error.isEmpty()) return usageError(kImport, o.error, err);
-    const StrappingTable table = readStrappingTable(p.words.first());
+    if (const int status =
+            refuseOutputs({p.words().first()}, {{p.words().last(), OutputForm::TankFile}}, err);
+        status != kExitOk)
+        return status;
+    const StrappingTable table = readStrappingTable(p.words().first());
     return finish(curveFromTable(table, percent, range, scale, *request, options.offsetMode), p,
                   options, out, err);
 }

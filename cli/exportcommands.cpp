@@ -1,5 +1,6 @@
 #include "cli/exportcommands.h"
 
+#include "cli/commandparser.h"
 #include "cli/filecommands.h"
 #include "editor/calibrationsheet.h"
 #include "editor/curvecsv.h"
@@ -29,22 +30,19 @@ struct CurveArgs {
 };
 
 // FILE [--tank N | --entry K] [OUT]: the status is kExitOk when the words were understood.
-int parseCurveArgs(const QString& command, const QStringList& args, CurveArgs& parsed,
-                   QTextStream& err)
+int parseCurveArgs(const QString& command, const QStringList& args, GlobalOptions& options,
+                   CurveArgs& parsed, QTextStream& err)
 {
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a == QLatin1String("--tank") || a == QLatin1String("--entry")) {
-            if (const int status = takeCurveChoice(command, args, i, parsed.choice, err);
-                status != kExitOk)
-                return status;
-        } else if (!a.isEmpty() && !a.startsWith(QLatin1String("--")) &&
-                   (parsed.file.isEmpty() || parsed.output.isEmpty())) {
-            (parsed.file.isEmpty() ? parsed.file : parsed.output) = a;
-        } else {
-            return usageError(command, QStringLiteral("unexpected argument '%1'").arg(a), err);
-        }
-    }
+    CommandParser line(command, options);
+    addCurveChoice(line);
+    if (!line.parse(args, err)) return kExitUsage;
+    if (const int status = readCurveChoice(line, parsed.choice, err); status != kExitOk)
+        return status;
+    const QStringList& words = line.words();
+    if (words.size() > 2)
+        return usageError(command, QStringLiteral("unexpected argument '%1'").arg(words.at(2)), err);
+    parsed.file = words.value(0);
+    parsed.output = words.value(1);
     if (parsed.file.isEmpty())
         return usageError(command, QStringLiteral("name a tank file or an indicator file"), err);
     if (parsed.choice && hasTankExtension(QFileInfo(parsed.file).fileName()))
@@ -54,6 +52,14 @@ int parseCurveArgs(const QString& command, const QStringList& args, CurveArgs& p
                 "a tank file holds one curve; --tank and --entry are for indicator files"),
             err);
     return kExitOk;
+}
+
+// The output (stdout without one) held against the file read, before anything is written.
+int refuseOutput(const CurveArgs& parsed, OutputForm form, QTextStream& err)
+{
+    QList<OutputFile> outputs;
+    if (!parsed.output.isEmpty()) outputs.append({parsed.output, form});
+    return refuseOutputs({parsed.file}, outputs, err);
 }
 
 bool isTankFile(const QString& path)
@@ -88,11 +94,12 @@ std::optional<QVector<TankRecord>> chosenRecords(const CurveArgs& parsed, QTextS
     return QVector<TankRecord>{tanks.records.at(*entry)};
 }
 
-int exportCsv(const QStringList& args, const GlobalOptions& options, QTextStream& out,
-              QTextStream& err)
+int exportCsv(const QStringList& args, GlobalOptions options, QTextStream& out, QTextStream& err)
 {
     CurveArgs parsed;
-    if (const int status = parseCurveArgs(kExport, args, parsed, err); status != kExitOk)
+    if (const int status = parseCurveArgs(kExport, args, options, parsed, err); status != kExitOk)
+        return status;
+    if (const int status = refuseOutput(parsed, OutputForm::Csv, err); status != kExitOk)
         return status;
     QByteArray csv;
     if (isTankFile(parsed.file)) {
@@ -121,13 +128,15 @@ int exportCsv(const QStringList& args, const GlobalOptions& options, QTextStream
     return saved(parsed.output, writeFileAtomically(parsed.output, csv), out, err);
 }
 
-int sheet(const QStringList& args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
+int sheet(const QStringList& args, GlobalOptions options, QTextStream& out, QTextStream& err)
 {
     CurveArgs parsed;
-    if (const int status = parseCurveArgs(kSheet, args, parsed, err); status != kExitOk)
+    if (const int status = parseCurveArgs(kSheet, args, options, parsed, err); status != kExitOk)
         return status;
     if (parsed.output.isEmpty())
         return usageError(kSheet, QStringLiteral("name the PDF file to write"), err);
+    if (const int status = refuseOutput(parsed, OutputForm::Pdf, err); status != kExitOk)
+        return status;
     QList<CalibrationSheet> sheets;
     if (isTankFile(parsed.file)) {
         const TankFileCheck checked = checkTankFile(parsed.file, options.offsetMode);

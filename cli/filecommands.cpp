@@ -1,5 +1,7 @@
 #include "cli/filecommands.h"
 
+#include "cli/commandparser.h"
+
 #include "construct/indicatorbuilder.h"
 #include "editor/curvecheck.h"
 #include "editor/tankfile.h"
@@ -30,26 +32,40 @@ int refused(const QString& message, const QString& detail, QTextStream& err)
     return kExitRefused;
 }
 
-int takeCurveChoice(const QString& command, const QStringList& args, int& i,
-                    std::optional<CurveChoice>& choice, QTextStream& err)
+int refuseOutputs(const QStringList& inputs, const QList<OutputFile>& outputs, QTextStream& err)
 {
-    const QString& a = args[i];
-    if (choice) return usageError(command, QStringLiteral("give one --tank or one --entry"), err);
+    std::optional<QString> refusal = outputRefusal(outputs, inputs);
+    if (!refusal)
+        refusal = standardOutputRefusal(inputs);
+    return refusal ? refused(*refusal, {}, err) : kExitOk;
+}
+
+void addCurveChoice(CommandParser& line)
+{
+    line.option(QStringLiteral("--tank"), QStringLiteral("N")).option(QStringLiteral("--entry"), QStringLiteral("K"));
+}
+
+int readCurveChoice(const CommandParser& line, std::optional<CurveChoice>& choice, QTextStream& err)
+{
+    const std::optional<QString> tankText = line.value(QStringLiteral("--tank"));
+    const std::optional<QString> entryText = line.value(QStringLiteral("--entry"));
+    if (tankText && entryText)
+        return usageError(line.command(), QStringLiteral("give one --tank or one --entry"), err);
+    if (!tankText && !entryText) return kExitOk;
+    const bool tank = tankText.has_value();
+    const QString text = tank ? *tankText : *entryText;
     bool ok = false;
-    const int n = i + 1 < args.size() ? args[i + 1].toInt(&ok) : 0;
-    const bool tank = a == QLatin1String("--tank");
+    const int n = text.toInt(&ok);
     if (!ok || (tank ? !limits::isTankNumber(n) : n < 1))
         return usageError(
-            command,
+            line.command(),
             tank ? QStringLiteral("--tank takes a tank number %1 to %2, not '%3'")
                        .arg(limits::kMinTankNumber)
                        .arg(limits::kMaxTankNumber)
-                       .arg(args.value(i + 1))
-                 : QStringLiteral("--entry takes a directory position from 1, not '%1'")
-                       .arg(args.value(i + 1)),
+                       .arg(text)
+                 : QStringLiteral("--entry takes a directory position from 1, not '%1'").arg(text),
             err);
-    choice = CurveChoice{a, n};
-    ++i;
+    choice = CurveChoice{tank ? QStringLiteral("--tank") : QStringLiteral("--entry"), n};
     return kExitOk;
 }
 
@@ -86,24 +102,23 @@ std::optional<qsizetype> chosenEntry(const IndicatorTanks& tanks, const CurveCho
 namespace
 {
 
-int show(const QStringList& args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
+int show(const QStringList& args, GlobalOptions options, QTextStream& out, QTextStream& err)
 {
     const QString cmd = QStringLiteral("show");
-    QString path;
+    CommandParser line(cmd, options);
+    addCurveChoice(line);
+    if (!line.parse(args, err))
+        return kExitUsage;
     std::optional<CurveChoice> choice;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a == QLatin1String("--tank") || a == QLatin1String("--entry")) {
-            if (const int status = takeCurveChoice(cmd, args, i, choice, err); status != kExitOk)
-                return status;
-        } else if (path.isEmpty() && !a.isEmpty() && !a.startsWith(QLatin1String("--"))) {
-            path = a;
-        } else {
-            return usageError(cmd, QStringLiteral("unexpected argument '%1'").arg(a), err);
-        }
-    }
+    if (const int status = readCurveChoice(line, choice, err); status != kExitOk)
+        return status;
+    if (line.words().size() > 1)
+        return usageError(cmd, QStringLiteral("unexpected argument '%1'").arg(line.words().at(1)), err);
+    const QString path = line.words().value(0);
     if (path.isEmpty())
         return usageError(cmd, QStringLiteral("name an indicator file"), err);
+    if (const int status = refuseOutputs({path}, {}, err); status != kExitOk)
+        return status;
     const IndicatorTanks tanks = loadIndicatorTanks(path);
     if (!tanks.ok())
         return refused(tanks.message, tanks.detail, err);
@@ -119,8 +134,12 @@ int show(const QStringList& args, const GlobalOptions& options, QTextStream& out
     return kExitOk;
 }
 
-int build(const QStringList& args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
+int build(const QStringList& words, GlobalOptions options, QTextStream& out, QTextStream& err)
 {
+    CommandParser line(QStringLiteral("build"), options);
+    if (!line.parse(words, err))
+        return kExitUsage;
+    const QStringList& args = line.words();
     if (args.size() < 2)
         return usageError(QStringLiteral("build"), QStringLiteral("name the output file and at least one tank file"),
                           err);
@@ -132,6 +151,8 @@ int build(const QStringList& args, const GlobalOptions& options, QTextStream& ou
     }
     if (const auto clash = outputAmongSources(target, sources, QDir::current()))
         return refused(*clash, {}, err);
+    if (const int status = refuseOutputs(sources, {{target, OutputForm::IndicatorFile}}, err); status != kExitOk)
+        return status;
     BuildState state;
     const BuildResult built = buildIndicatorImage(sources, QDir::current(), options.offsetMode, state);
     printMessages(built.messages, out, err);
@@ -144,10 +165,16 @@ int build(const QStringList& args, const GlobalOptions& options, QTextStream& ou
     return kExitOk;
 }
 
-int check(const QStringList& args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
+int check(const QStringList& words, GlobalOptions options, QTextStream& out, QTextStream& err)
 {
+    CommandParser line(QStringLiteral("check"), options);
+    if (!line.parse(words, err))
+        return kExitUsage;
+    const QStringList& args = line.words();
     if (args.size() != 1)
         return usageError(QStringLiteral("check"), QStringLiteral("name one tank file"), err);
+    if (const int status = refuseOutputs(args, {}, err); status != kExitOk)
+        return status;
     const TankFileCheck checked = checkTankFile(args.first(), options.offsetMode);
     printMessages(checked.messages, out, err);
     if (!checked.ok)

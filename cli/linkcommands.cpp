@@ -1,5 +1,6 @@
 #include "cli/linkcommands.h"
 
+#include "cli/commandparser.h"
 #include "cli/filecommands.h"
 #include "editor/curvecheck.h"
 #include "editor/tankfile.h"
@@ -8,12 +9,14 @@
 #include "link/qtserialport.h"
 #include "link/safewrite.h"
 #include "store/imagecompare.h"
+#include "link/stopsignal.h"
 #include "link/tracelog.h"
 #include "store/atomicfile.h"
 #include "store/indicatorfile.h"
 #include "store/indicatortanks.h"
 #include "store/tankrecords.h"
 
+#include <cstring>
 #include <memory>
 
 namespace kaldor::cli {
@@ -68,39 +71,30 @@ int finish(const ExchangeResult& result, const Messages& messages, QTextStream& 
     return result.done() ? kExitOk : kExitRefused;
 }
 
-int usageError(const QString& text, QTextStream& err)
+// --backup DIR and --verify, anywhere after the command word of write, send-tank and clear.
+// Without them the command sends exactly what it always did.
+void addSafeWriteOptions(CommandParser& line)
 {
-    err << "kaldorctl: " << text << '\n';
-    return kExitUsage;
+    line.option(QStringLiteral("--backup"), QStringLiteral("DIR")).option(QStringLiteral("--verify"));
 }
 
-// --backup DIR and --verify, anywhere after the command word of write, send-tank and clear;
-// taken out of args. Without them the command sends exactly what it always did.
-bool takeSafeWriteOptions(QStringList& args, const GlobalOptions& options, SafeWriteOptions& safe, QTextStream& err)
+SafeWriteOptions safeWriteOptions(const CommandParser& line, const GlobalOptions& options)
 {
+    SafeWriteOptions safe;
     safe.offsetMode = options.offsetMode;
-    bool backupGiven = false;
-    for (int i = 0; i < args.size();) {
-        const QString a = args.at(i);
-        const QLatin1String joined("--backup=");
-        if (a == QLatin1String("--verify")) {
-            safe.verify = true;
-            args.removeAt(i);
-        } else if (a == QLatin1String("--backup") || a.startsWith(joined)) {
-            const bool inline_ = a.startsWith(joined);
-            const QString folder = inline_ ? a.mid(joined.size()) : args.value(i + 1);
-            if (folder.trimmed().isEmpty() || backupGiven) {
-                err << "kaldorctl: --backup takes one folder, given once\n";
-                return false;
-            }
-            backupGiven = true;
-            safe.backupFolder = folder;
-            args.remove(i, inline_ ? 1 : 2);
-        } else {
-            ++i;
-        }
-    }
-    return true;
+    safe.verify = line.isSet(QStringLiteral("--verify"));
+    safe.backupFolder = line.value(QStringLiteral("--backup")).value_or(QString());
+    return safe;
+}
+
+// The run's outputs, the --trace file among them, held against its inputs before the port
+// is opened.
+int refuseRunOutputs(const GlobalOptions& options, const QStringList& inputs, QList<OutputFile> outputs,
+                     QTextStream& err)
+{
+    if (!options.trace.isEmpty())
+        outputs.append({options.trace, OutputForm::Trace});
+    return refuseOutputs(inputs, outputs, err);
 }
 
 bool wantsSafeWrite(const SafeWriteOptions& safe) { return safe.verify || !safe.backupFolder.isEmpty(); }
@@ -113,14 +107,21 @@ int finishSafeWrite(const SafeWrite& s, QTextStream& out, QTextStream& err)
     return s.ok() ? kExitOk : kExitRefused;
 }
 
-int readCommand(const QStringList& args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
+int readCommand(const QStringList& words, GlobalOptions options, QTextStream& out, QTextStream& err)
 {
+    CommandParser line(QStringLiteral("read"), options);
+    if (!line.parse(words, err))
+        return kExitUsage;
+    const QStringList& args = line.words();
     if (args.size() != 1)
-        return usageError(QStringLiteral("read takes one argument: the file to write"), err);
+        return usageError(line.command(), QStringLiteral("name one file to write"), err);
+    if (const int status = refuseRunOutputs(options, {}, {{args.first(), OutputForm::IndicatorFile}}, err);
+        status != kExitOk)
+        return status;
     OpenedPort opened = openPort(options, err);
     if (!opened.port || opened.status != kExitOk)
         return opened.status;
-    ExchangeContext ctx{*opened.port, {}, {}, nullptr};
+    ExchangeContext ctx{*opened.port, {}, {}, &stopOnTerminationSignals()};
     // OUT is the user's file, not the program's working file: a failed read leaves whatever
     // was there before, and the file is written (atomically) only once the whole image is in.
     const Download d = downloadIndicatorFile(ctx, args.first(), FailedDownload::KeepFile);
@@ -129,13 +130,18 @@ int readCommand(const QStringList& args, const GlobalOptions& options, QTextStre
     return finish(d.result, downloadMessages(d.result, DownloadVariant::MainWindow), out, err);
 }
 
-int writeCommandLine(QStringList args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
+int writeCommandLine(const QStringList& words, GlobalOptions options, QTextStream& out, QTextStream& err)
 {
-    SafeWriteOptions safe;
-    if (!takeSafeWriteOptions(args, options, safe, err))
+    CommandParser line(QStringLiteral("write"), options);
+    addSafeWriteOptions(line);
+    if (!line.parse(words, err))
         return kExitUsage;
+    const SafeWriteOptions safe = safeWriteOptions(line, options);
+    const QStringList& args = line.words();
     if (args.size() != 1)
-        return usageError(QStringLiteral("write takes one argument: the indicator file to send"), err);
+        return usageError(line.command(), QStringLiteral("name one indicator file to send"), err);
+    if (const int status = refuseRunOutputs(options, args, {}, err); status != kExitOk)
+        return status;
     // The whole file is read and checked before the port is touched.
     const UploadPreparation prep = uploadSourceFromFile(args.first(), UploadVariant::MainWindow);
     if (!prep.source) {
@@ -147,43 +153,32 @@ int writeCommandLine(QStringList args, const GlobalOptions& options, QTextStream
     OpenedPort opened = openPort(options, err);
     if (!opened.port || opened.status != kExitOk)
         return opened.status;
-    ExchangeContext ctx{*opened.port, {}, {}, nullptr};
+    ExchangeContext ctx{*opened.port, {}, {}, &stopOnTerminationSignals()};
     if (wantsSafeWrite(safe))
         return finishSafeWrite(safeUpload(ctx, *prep.source, UploadVariant::MainWindow, safe), out, err);
     const ExchangeResult r = uploadImage(ctx, *prep.source, UploadVariant::MainWindow);
     return finish(r, uploadMessages(r), out, err);
 }
 
-int sendTankCommand(QStringList args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
+int sendTankCommand(const QStringList& words, GlobalOptions options, QTextStream& out, QTextStream& err)
 {
-    const QString usage = QStringLiteral("send-tank TANK.tnk [--tank N] [--image FILE] [--backup DIR] [--verify]");
-    SafeWriteOptions safe;
-    if (!takeSafeWriteOptions(args, options, safe, err))
+    CommandParser line(QStringLiteral("send-tank"), options);
+    addSafeWriteOptions(line);
+    line.option(QStringLiteral("--tank"), QStringLiteral("N")).option(QStringLiteral("--image"), QStringLiteral("FILE"));
+    if (!line.parse(words, err))
         return kExitUsage;
-    std::optional<QString> tankOption;
-    std::optional<QString> imageOption;
-    QString tankFile;
-    while (!args.isEmpty()) {
-        const QString a = args.takeFirst();
-        // Each option once, with a value that is not empty.
-        std::optional<QString>* option = a == QLatin1String("--tank")    ? &tankOption
-                                         : a == QLatin1String("--image") ? &imageOption
-                                                                         : nullptr;
-        if (option) {
-            if (option->has_value())
-                return usageError(QStringLiteral("%1 is given twice; %2").arg(a, usage), err);
-            if (args.isEmpty() || args.constFirst().trimmed().isEmpty())
-                return usageError(QStringLiteral("%1 needs a value; %2").arg(a, usage), err);
-            *option = args.takeFirst();
-        } else if (!a.startsWith(QLatin1String("--")) && tankFile.isEmpty()) {
-            tankFile = a;
-        } else {
-            return usageError(usage, err);
-        }
-    }
-    if (tankFile.isEmpty())
-        return usageError(QStringLiteral("send-tank needs a tank file"), err);
+    const SafeWriteOptions safe = safeWriteOptions(line, options);
+    const std::optional<QString> tankOption = line.value(QStringLiteral("--tank"));
+    const std::optional<QString> imageOption = line.value(QStringLiteral("--image"));
+    if (line.words().size() != 1)
+        return usageError(line.command(),
+                          QStringLiteral("name one tank file: send-tank TANK.tnk [--tank N] [--image FILE] "
+                                         "[--backup DIR] [--verify]"),
+                          err);
+    const QString tankFile = line.words().constFirst();
     const QString imagePath = imageOption.value_or(QString());
+    if (const int status = refuseRunOutputs(options, {tankFile, imagePath}, {}, err); status != kExitOk)
+        return status;
 
     const TankFileCheck checked = checkTankFile(tankFile, options.offsetMode);
     if (!checked.ok) {
@@ -216,7 +211,7 @@ int sendTankCommand(QStringList args, const GlobalOptions& options, QTextStream&
     OpenedPort port = openPort(options, err);
     if (!port.port || port.status != kExitOk)
         return port.status;
-    ExchangeContext ctx{*port.port, {}, {}, nullptr};
+    ExchangeContext ctx{*port.port, {}, {}, &stopOnTerminationSignals()};
     // The tool keeps no working file, so there is none to delete afterwards.
     if (wantsSafeWrite(safe))
         return finishSafeWrite(safeSendTank(ctx, *prep.send, QString(), safe), out, err);
@@ -224,17 +219,21 @@ int sendTankCommand(QStringList args, const GlobalOptions& options, QTextStream&
     return finish(r, sendTankMessages(r), out, err);
 }
 
-int clearCommand(QStringList args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
+int clearCommand(const QStringList& words, GlobalOptions options, QTextStream& out, QTextStream& err)
 {
-    SafeWriteOptions safe;
-    if (!takeSafeWriteOptions(args, options, safe, err))
+    CommandParser line(QStringLiteral("clear"), options);
+    addSafeWriteOptions(line);
+    if (!line.parse(words, err))
         return kExitUsage;
-    if (!args.isEmpty())
-        return usageError(QStringLiteral("clear takes no arguments but --backup DIR and --verify"), err);
+    const SafeWriteOptions safe = safeWriteOptions(line, options);
+    if (!line.words().isEmpty())
+        return usageError(line.command(), QStringLiteral("takes no arguments but --backup DIR and --verify"), err);
+    if (const int status = refuseRunOutputs(options, {}, {}, err); status != kExitOk)
+        return status;
     OpenedPort opened = openPort(options, err);
     if (!opened.port || opened.status != kExitOk)
         return opened.status;
-    ExchangeContext ctx{*opened.port, {}, {}, nullptr};
+    ExchangeContext ctx{*opened.port, {}, {}, &stopOnTerminationSignals()};
     if (wantsSafeWrite(safe))
         return finishSafeWrite(safeClear(ctx, safe), out, err);
     const ExchangeResult r = sendClearCommand(ctx);
@@ -254,7 +253,7 @@ std::optional<IndicatorImage> diffSide(const QString& name, const GlobalOptions&
     OpenedPort opened = openPort(options, err);
     if (!opened.port || opened.status != kExitOk)
         return std::nullopt;
-    ExchangeContext ctx{*opened.port, {}, {}, nullptr};
+    ExchangeContext ctx{*opened.port, {}, {}, &stopOnTerminationSignals()};
     const Download d = downloadImage(ctx);
     if (d.result.done())
         return d.image;
@@ -262,10 +261,19 @@ std::optional<IndicatorImage> diffSide(const QString& name, const GlobalOptions&
     return std::nullopt;
 }
 
-int diffCommand(const QStringList& args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
+int diffCommand(const QStringList& words, GlobalOptions options, QTextStream& out, QTextStream& err)
 {
+    CommandParser line(QStringLiteral("diff"), options);
+    if (!line.parse(words, err))
+        return kExitUsage;
+    const QStringList& args = line.words();
     if (args.size() != 2)
-        return usageError(QStringLiteral("diff takes two images: indicator files or meter"), err);
+        return usageError(line.command(), QStringLiteral("name two images: indicator files or meter"), err);
+    QStringList files = args;
+    files.removeAll(QStringLiteral("meter"));
+    // 1 would say "different": a run that compares nothing ends as one that cannot read a side.
+    if (refuseRunOutputs(options, files, {}, err) != kExitOk)
+        return kExitUsage;
     const std::optional<IndicatorImage> a = diffSide(args[0], options, err);
     if (!a)
         return kExitUsage;
@@ -280,15 +288,21 @@ int diffCommand(const QStringList& args, const GlobalOptions& options, QTextStre
     return c.identical ? kExitOk : kExitDifferent;
 }
 
-int keyCommand(const QStringList& args, const GlobalOptions& options, QTextStream& out, QTextStream& err)
+int keyCommand(const QStringList& words, GlobalOptions options, QTextStream& out, QTextStream& err)
 {
+    CommandParser line(QStringLiteral("key"), options);
+    if (!line.parse(words, err))
+        return kExitUsage;
+    const QStringList& args = line.words();
     const std::optional<KeypadKey> key = args.size() == 1 ? keypadKeyFromLetters(args.first().toUpper()) : std::nullopt;
     if (!key)
-        return usageError(QStringLiteral("key takes one of PG, UP, DN, SW"), err);
+        return usageError(line.command(), QStringLiteral("name one key: PG, UP, DN or SW"), err);
+    if (const int status = refuseRunOutputs(options, {}, {}, err); status != kExitOk)
+        return status;
     OpenedPort opened = openPort(options, err);
     if (!opened.port || opened.status != kExitOk)
         return opened.status;
-    ExchangeContext ctx{*opened.port, {}, {}, nullptr};
+    ExchangeContext ctx{*opened.port, {}, {}, &stopOnTerminationSignals()};
     // "PG" opens the keypad: what waits at the port is dropped first, as the keypad window does.
     const ExchangeResult r = sendKeypadCommand(ctx, *key, *key == KeypadKey::Program);
     return finish(r, keypadMessages(r), out, err);
@@ -325,17 +339,26 @@ int runCommand(const QString& command, const QStringList& args, const GlobalOpti
 int runLinkCommand(const QString& command, const QStringList& args, const GlobalOptions& options, QTextStream& out,
                    QTextStream& err)
 {
-    if (options.trace.isEmpty())
-        return runCommand(command, args, options, out, err);
-    runTrace = std::make_shared<TraceLog>(kTraceCapacity);
+    // From here on SIGTERM or SIGINT stops the exchange at its next wait instead of the process.
+    stopOnTerminationSignals();
+    if (!options.trace.isEmpty())
+        runTrace = std::make_shared<TraceLog>(kTraceCapacity);
     int status = runCommand(command, args, options, out, err);
-    // Written whatever the outcome: a failed exchange is when the log is wanted most.
-    const FileWriteResult written = writeFileAtomically(options.trace, formatTraceLog(runTrace->entries(), runTrace->dropped()));
+    // Written whatever the outcome once the line was tried: a failed or stopped exchange is
+    // when the log is wanted most. A command refused before it reached the port has none.
+    if (runTrace && runTrace->recorded() > 0) {
+        const FileWriteResult written =
+            writeFileAtomically(options.trace, formatTraceLog(runTrace->entries(), runTrace->dropped()));
+        if (!written.ok) {
+            err << fileRefusal(options.trace, written.detail) << '\n';
+            if (status == kExitOk)
+                status = kExitRefused;
+        }
+    }
     runTrace.reset();
-    if (!written.ok) {
-        err << fileRefusal(options.trace, written.detail) << '\n';
-        if (status == kExitOk)
-            status = kExitRefused;
+    if (const int signal = stopSignalNumber(); signal != 0) {
+        err << "kaldorctl: stopped by signal " << signal << " (" << strsignal(signal) << ")\n";
+        status = kExitSignalled + signal;
     }
     return status;
 }

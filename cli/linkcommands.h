@@ -15,6 +15,9 @@ struct GlobalOptions {
 
 // write, send-tank and clear with --verify: the meter does not hold what was sent.
 constexpr int kExitVerifyFailed = 3;
+// A command stopped by SIGTERM or SIGINT ends with this plus the signal's number, as a shell
+// reports a process the signal ended, once the exchange has stopped and the trace is written.
+constexpr int kExitSignalled = 128;
 // diff: the images differ (0 when they are the same, 2 when one cannot be read).
 constexpr int kExitDifferent = 1;
 

@@ -1,10 +1,12 @@
 // kaldorctl: the headless tool. Every job the windows do on a file, and every exchange with
 // the meter, can be scripted with it.
 
+#include "cli/commandparser.h"
 #include "cli/exportcommands.h"
 #include "cli/curvecommands.h"
 #include "cli/filecommands.h"
 #include "cli/linkcommands.h"
+#include "store/outputfile.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -13,6 +15,7 @@
 #include <cstdio>
 #include <memory>
 
+using namespace kaldor;
 using namespace kaldor::cli;
 
 namespace {
@@ -40,7 +43,27 @@ QString usage()
     text += linkCommandsHelp();
 #endif
     text += QStringLiteral("\nExit status: 0 done, 1 refused or failed, 2 usage error, 3 --verify found a difference.\n");
+#ifdef KALDOR_HAVE_LINK_COMMANDS
+    text += QStringLiteral("A command on the meter stopped by SIGTERM or SIGINT ends its exchange at the next wait,\n"
+                           "writes the --trace file and exits with 128 + the signal's number.\n");
+#endif
     return text;
+}
+
+int runCommand(const QString& command, const QStringList& args, const GlobalOptions& options,
+               QTextStream& out, QTextStream& err)
+{
+    if (isFileCommand(command))
+        return runFileCommand(command, args, options, out, err);
+    if (isExportCommand(command)) return runExportCommand(command, args, options, out, err);
+    if (isCurveCommand(command))
+        return runCurveCommand(command, args, options, out, err);
+#ifdef KALDOR_HAVE_LINK_COMMANDS
+    if (isLinkCommand(command))
+        return runLinkCommand(command, args, options, out, err);
+#endif
+    err << "kaldorctl: unknown command " << command << "\n" << usage();
+    return kExitUsage;
 }
 
 } // namespace
@@ -61,58 +84,28 @@ int main(int argc, char** argv)
     QTextStream out(stdout);
     QTextStream err(stderr);
 
-    QStringList args = app.arguments().mid(1);
-    GlobalOptions options;
-    while (!args.isEmpty() && args.first().startsWith(QLatin1String("--"))) {
-        const QString option = args.takeFirst();
-        if (option == QLatin1String("--help")) {
-            out << usage();
-            return kExitOk;
-        }
-        if (option == QLatin1String("--version")) {
-            out << "kaldorctl " << KALDOR_VERSION << '\n';
-            return kExitOk;
-        }
-        if (option == QLatin1String("--no-offset")) {
-            options.offsetMode = false;
-        } else if (option == QLatin1String("--port") || option.startsWith(QLatin1String("--port="))) {
-            const QLatin1String joined("--port=");
-            const QString port = option.startsWith(joined) ? option.mid(joined.size())
-                                 : args.isEmpty()          ? QString()
-                                                           : args.takeFirst();
-            if (port.isEmpty() || !options.port.isEmpty()) {
-                err << "kaldorctl: --port takes one device, given once\n";
-                return kExitUsage;
-            }
-            options.port = port;
-        } else if (option == QLatin1String("--trace")) {
-            if (args.isEmpty() || args.constFirst().isEmpty() || !options.trace.isEmpty()) {
-                err << "kaldorctl: --trace takes one file, given once\n";
-                return kExitUsage;
-            }
-            options.trace = args.takeFirst();
-        } else {
-            err << "kaldorctl: unknown option " << option << "\n" << usage();
-            return kExitUsage;
-        }
-    }
-    if (args.isEmpty()) {
-        err << usage();
-        return kExitUsage;
-    }
-    // Options may also follow the command word: kaldorctl send-tank T.tnk --no-offset.
-    const QString command = args.takeFirst();
-    if (args.removeAll(QStringLiteral("--no-offset")) > 0)
-        options.offsetMode = false;
-    if (isFileCommand(command))
-        return runFileCommand(command, args, options, out, err);
-    if (isExportCommand(command)) return runExportCommand(command, args, options, out, err);
-    if (isCurveCommand(command))
-        return runCurveCommand(command, args, options, out, err);
+    const int status = [&] {
+        GlobalOptions options;
+        const GlobalCommandLine line = parseGlobalOptions(app.arguments(), options, usage(), out, err);
+        if (line.status)
+            return *line.status;
 #ifdef KALDOR_HAVE_LINK_COMMANDS
-    if (isLinkCommand(command))
-        return runLinkCommand(command, args, options, out, err);
+        const bool onTheMeter = isLinkCommand(line.command);
+#else
+        const bool onTheMeter = false;
 #endif
-    err << "kaldorctl: unknown command " << command << "\n" << usage();
-    return kExitUsage;
+        // A port or a trace that a command on files would never use is not taken in silence.
+        if (!onTheMeter && (!options.port.isEmpty() || !options.trace.isEmpty()) &&
+            (isFileCommand(line.command) || isExportCommand(line.command) || isCurveCommand(line.command)))
+            return usageError(line.command, QStringLiteral("--port and --trace go with the commands on the meter"),
+                              err);
+        return runCommand(line.command, line.rest, options, out, err);
+    }();
+    // Standard output is an output too: a full disk or /dev/full fails the run.
+    const FileWriteResult flushed = finishStream(out);
+    if (!flushed.ok) {
+        err << "kaldorctl: standard output: " << flushed.detail << '\n';
+        return status == kExitOk ? kExitRefused : status;
+    }
+    return status;
 }

@@ -1,6 +1,7 @@
 #include "construct/indicatorbuilder.h"
 
 #include "store/limits.h"
+#include "store/outputfile.h"
 #include "store/tankrecords.h"
 #include "store/textrules.h"
 #include "store/wordcodec.h"
@@ -121,12 +122,10 @@ BuildResult buildFromSources(const QList<TankSource>& tanks, bool offsetMode, Bu
 
 std::optional<QString> outputAmongSources(const QString& output, const QStringList& fileNames, const QDir& directory)
 {
-    // A file that does not exist yet is none of the sources, which must exist to be read.
-    const QString target = QFileInfo(directory.filePath(output)).canonicalFilePath();
-    if (target.isEmpty())
-        return std::nullopt;
+    // A file that does not exist yet is none of the sources, which must exist to be read; a
+    // hard link is the same file under another name.
     for (const QString& name : fileNames) {
-        if (QFileInfo(directory.filePath(name)).canonicalFilePath() == target)
+        if (sameFile(directory.filePath(output), directory.filePath(name)))
             return QStringLiteral("%1 is one of the tank files the image is built from; it was not written.")
                 .arg(output);
     }

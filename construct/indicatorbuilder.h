@@ -53,8 +53,8 @@ BuildResult buildIndicatorImage(const QStringList& fileNames, const QDir& direct
                                 BuildState& state);
 
 // The refusal of an output that is one of the tank files the image is built from (the same
-// file once links and ".." are resolved, so a name such as "a.idr.tnk" cannot overwrite its
-// own source); nullopt when it is none of them.
+// file by sameFile, so a link, a hard link or ".." cannot make "a.idr.tnk" overwrite its own
+// source); nullopt when it is none of them.
 std::optional<QString> outputAmongSources(const QString& output, const QStringList& fileNames, const QDir& directory);
 
 // The same from tank sources already read.

@@ -3,14 +3,15 @@
 // --control it takes faults while it serves, one a line on standard input, so that a long run
 // of exchanges can meet a fault now and then.
 
+#include "link/stopsignal.h"
 #include "sim/ptymeter.h"
 #include "store/indicatorfile.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QStringList>
 
 #include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <deque>
 #include <iostream>
@@ -21,12 +22,8 @@
 using namespace kaldor;
 
 namespace {
-constexpr int kUsage = 2;
+constexpr int kUsageError = 2;
 constexpr int kDefaultLatencyUs = 1000;
-std::atomic_bool g_stop{false};
-
-extern "C" void onSignal(int) { g_stop.store(true); }
-
 // The lines of standard input, read on a thread of their own and taken up by the serving
 // thread between two reads of the line.
 class ControlLines
@@ -66,68 +63,96 @@ private:
     std::deque<QString> m_lines;
 };
 
-int usage()
+const char* const kUsage =
+    "Usage: kaldor-sim [--image FILE] [--pace] [--latency MICROSECONDS] [--fault "
+    "CMD:STEP:KIND]...\n"
+    "                  [--save FILE]\n"
+    "                  [--received FILE] [--control]\n"
+    "  CMD is AU, AD or CD; STEP the meter's reply counted from 1 (the reply to the command);\n"
+    "  KIND silent, nack, wrong, extra, stop (STEP = blocks served) or close; store (AD or "
+    "CD:\n"
+    "  acknowledged, but data byte STEP is stored inverted); CL:1:ignore (a clear that does "
+    "not\n"
+    "  clear). --received writes every byte the program sent, in hex, at the end. --control "
+    "takes\n"
+    "  CMD:STEP:KIND or clear (all faults) on standard input while serving, answering ok or "
+    "error.\n";
+
+// A usage error: what is wrong, then the usage, on stderr.
+int usage(const QString& why)
 {
-    std::fputs(
-        "Usage: kaldor-sim [--image FILE] [--pace] [--latency MICROSECONDS] [--fault "
-        "CMD:STEP:KIND]...\n"
-        "                  [--save FILE]\n"
-        "                  [--received FILE] [--control]\n"
-        "  CMD is AU, AD or CD; STEP the meter's reply counted from 1 (the reply to the command);\n"
-        "  KIND silent, nack, wrong, extra, stop (STEP = blocks served) or close; store (AD or "
-        "CD:\n"
-        "  acknowledged, but data byte STEP is stored inverted); CL:1:ignore (a clear that does "
-        "not\n"
-        "  clear). --received writes every byte the program sent, in hex, at the end. --control "
-        "takes\n"
-        "  CMD:STEP:KIND or clear (all faults) on standard input while serving, answering ok or "
-        "error.\n",
-        stderr);
-    return kUsage;
+    std::fprintf(stderr, "kaldor-sim: %s\n%s", qPrintable(why), kUsage);
+    return kUsageError;
 }
+
+// The longest pause before a reply that the simulated meter takes: far past every wait of the
+// program, so that a time-out can be provoked, and short of overflowing the clock.
+constexpr long long kMaxLatencyUs = 60'000'000;
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
-    SimulatedMeter meter;
+    QCommandLineParser parser;
+    const QCommandLineOption help(QStringLiteral("help"));
+    const QCommandLineOption image(QStringLiteral("image"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption pace(QStringLiteral("pace"));
+    const QCommandLineOption latency(QStringLiteral("latency"), QString(), QStringLiteral("MICROSECONDS"));
+    const QCommandLineOption faults(QStringLiteral("fault"), QString(), QStringLiteral("CMD:STEP:KIND"));
+    const QCommandLineOption save(QStringLiteral("save"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption received(QStringLiteral("received"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption control(QStringLiteral("control"));
+    parser.addOptions({help, image, pace, latency, faults, save, received, control});
+    if (!parser.parse(app.arguments()))
+        return usage(parser.errorText());
+    if (parser.isSet(help)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return usage(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().constFirst()));
+    // Every option that takes one value takes it once, not empty; --fault may be repeated.
+    for (const QCommandLineOption* option : {&image, &latency, &save, &received}) {
+        const QStringList values = parser.values(*option);
+        const QString name = QStringLiteral("--") + option->names().constFirst();
+        if (values.size() > 1)
+            return usage(QStringLiteral("%1 is given twice").arg(name));
+        if (values.size() == 1 && (values.constFirst().trimmed().isEmpty() || values.constFirst().startsWith(QLatin1String("--"))))
+            return usage(QStringLiteral("%1 needs a value, not '%2'").arg(name, values.constFirst()));
+    }
+
     MeterTiming timing;
-    QString savePath;
-    QString receivedPath;
-    bool control = false;
-    while (!args.isEmpty()) {
-        const QString a = args.takeFirst();
-        const bool hasValue = !args.isEmpty();
-        if (a == QLatin1String("--pace")) {
-            timing.paced = true;
-            if (timing.latency.count() == 0)
-                timing.latency = std::chrono::microseconds(kDefaultLatencyUs);
-        } else if (a == QLatin1String("--latency") && hasValue) {
-            timing.latency = std::chrono::microseconds(args.takeFirst().toLongLong());
-        } else if (a == QLatin1String("--image") && hasValue) {
-            const QString path = args.takeFirst();
-            const IndicatorFileLoad load = loadIndicatorFile(path);
-            if (!load.ok()) {
-                std::fprintf(stderr, "kaldor-sim: %s: %s\n", qPrintable(path),
-                             qPrintable(load.detail.isEmpty() ? load.message : load.detail));
-                return 1;
-            }
-            meter.setImage(load.image);
-        } else if (a == QLatin1String("--fault") && hasValue) {
-            const auto fault = MeterFault::parse(args.takeFirst());
-            if (!fault)
-                return usage();
-            meter.addFault(*fault);
-        } else if (a == QLatin1String("--save") && hasValue) {
-            savePath = args.takeFirst();
-        } else if (a == QLatin1String("--control")) {
-            control = true;
-        } else if (a == QLatin1String("--received") && hasValue) {
-            receivedPath = args.takeFirst();
-        } else {
-            return usage();
+    timing.paced = parser.isSet(pace);
+    if (timing.paced)
+        timing.latency = std::chrono::microseconds(kDefaultLatencyUs);
+    if (parser.isSet(latency)) {
+        bool ok = false;
+        const long long us = parser.value(latency).toLongLong(&ok);
+        if (!ok || us < 0 || us > kMaxLatencyUs)
+            return usage(QStringLiteral("--latency takes a whole number of microseconds from 0 to %1, not '%2'")
+                             .arg(kMaxLatencyUs)
+                             .arg(parser.value(latency)));
+        timing.latency = std::chrono::microseconds(us);
+    }
+    SimulatedMeter meter;
+    for (const QString& text : parser.values(faults)) {
+        const auto fault = MeterFault::parse(text);
+        if (!fault)
+            return usage(QStringLiteral("--fault takes CMD:STEP:KIND, not '%1'").arg(text));
+        meter.addFault(*fault);
+    }
+    const QString savePath = parser.value(save);
+    const QString receivedPath = parser.value(received);
+    const bool controlled = parser.isSet(control);
+    if (parser.isSet(image)) {
+        const QString path = parser.value(image);
+        const IndicatorFileLoad load = loadIndicatorFile(path);
+        if (!load.ok()) {
+            std::fprintf(stderr, "kaldor-sim: %s: %s\n", qPrintable(path),
+                         qPrintable(load.detail.isEmpty() ? load.message : load.detail));
+            return 1;
         }
+        meter.setImage(load.image);
     }
 
     meter.keepReceived(!receivedPath.isEmpty());
@@ -137,16 +162,13 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "kaldor-sim: cannot open a pseudo-terminal: %s\n", qPrintable(error));
         return 1;
     }
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    const std::atomic_bool& stop = stopOnTerminationSignals();
     std::printf("%s\n", qPrintable(pty.slavePath()));
     std::fflush(stdout);
 
     ControlLines lines;
-    if (control) lines.start();
-    pty.serve(g_stop, control ? std::function<void()>([&] { lines.apply(meter); })
+    if (controlled) lines.start();
+    pty.serve(stop, controlled ? std::function<void()>([&] { lines.apply(meter); })
                               : std::function<void()>());
 
     if (!receivedPath.isEmpty() && !writeFileAtomically(receivedPath, meter.received().toHex()).ok) {

@@ -52,7 +52,11 @@ std::optional<MeterFault> MeterFault::parse(const QString& text)
     // "CL" has no reply to spoil: it can only be ignored, and only it can.
     if ((f.command == "CL") != (f.kind == FaultKind::Ignore))
         return std::nullopt;
-    if (f.kind == FaultKind::StoreWrong && (f.command == "AU" || f.step < 1))
+    if (f.kind == FaultKind::StoreWrong && f.command == "AU")
+        return std::nullopt;
+    // Replies and data bytes count from 1: a fault at step 0 would never fire. Only "stop"
+    // counts blocks served, and may stop before the first.
+    if (f.step < 1 && f.kind != FaultKind::StopAfterBlocks)
         return std::nullopt;
     return f;
 }

@@ -1,7 +1,9 @@
 #pragma once
 // Every file KALDOR writes goes through here: the data is written to a temporary file beside
 // the target and renamed over it only when every byte was stored, so a failed or interrupted
-// save leaves the old file as it was.
+// save leaves the old file as it was. A FIFO or a character device is written into instead,
+// never replaced; its bytes are checked as well. Which outputs may be written at all is
+// asked first, of store/outputfile.h.
 
 #include <QByteArray>
 #include <QString>

@@ -9,7 +9,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kaldor;
 using namespace kaldor::testing;
@@ -29,6 +31,12 @@ Run kaldorctl(const QString& line, const QString& workDir = QString(), bool unpr
 }
 
 void writeFile(const QString& path, const QByteArray& bytes) { QVERIFY(writeFileAtomically(path, bytes).ok); }
+
+bool isFifo(const QString& path)
+{
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISFIFO(info.st_mode);
+}
 
 } // namespace
 
@@ -89,12 +97,25 @@ private slots:
         row("output is an input", "build a.idr.tnk a.idr.tnk", 1,
             "a.idr.tnk is one of the tank files the image is built from");
         row("output links to an input", "build link.idr a.idr.tnk", 1, "link.idr is one of the tank files");
-        row("--tank twice", "show @three-tanks.idr --tank 3 --tank 7", 2, "give one --tank or one --entry");
-        row("empty --entry", "show @three-tanks.idr --entry ''", 2, "--entry takes a directory position");
+        row("output a hard link to an input", "build hard.idr a.idr.tnk", 1, "hard.idr is one of the tank files");
+        row("--tank and --entry", "show @three-tanks.idr --tank 3 --entry 1", 2, "give one --tank or one --entry");
+        row("--tank twice", "show @three-tanks.idr --tank 3 --tank 7", 2, "kaldorctl show: --tank is given twice");
+        row("empty --entry", "show @three-tanks.idr --entry ''", 2, "kaldorctl show: --entry needs a value");
         row("entry past the directory", "show @three-tanks.idr --entry 4", 1,
             "there is no entry 4; the directory has 3 entries");
         row("--port twice", "--port 1 --port=2 show @three-tanks.idr", 2, "--port takes one device, given once");
-        row("--trace without a file", "--trace", 2, "--trace takes one file, given once");
+        row("--trace without a file", "--trace", 2, "kaldorctl: Missing value after '--trace'.");
+        // One parser reads every command line: a misspelt option, one the command does not
+        // take or a global option the command would never use stops it before anything is done.
+        row("misspelt --head-depth",
+            "curve --shape horizontal-cylinder --diameter 2000 --length 6000 --heads ellipsoidal "
+            "--heads-depth 250 --tank 4 o.tnk",
+            2, "kaldorctl curve: Unknown option 'heads-depth'.");
+        row("an option build does not take", "build o.idr @tanks/diesel.tnk --verify", 2,
+            "kaldorctl build: Unknown option 'verify'.");
+        row("--trace with a command on files", "--trace t.txt build o.idr @tanks/diesel.tnk", 2,
+            "kaldorctl build: --port and --trace go with the commands on the meter");
+        row("an empty output name", "export @tanks/water.tnk ''", 2, "kaldorctl export: an argument is empty");
         row("export --tank from a tank file", "export @tanks/water.tnk --tank 3", 2,
             "a tank file holds one curve");
         row("sheet without its PDF", "sheet @tanks/water.tnk", 2, "name the PDF file to write");
@@ -104,6 +125,25 @@ private slots:
             "--length is not a dimension of a sphere");
         row("import: a bad row by its line", "import a.idr.tnk --tank 9 b.tnk", 1,
             "a.idr.tnk: line 2: a row is a level and a volume, two numbers, not '1000'");
+        // An output never lands on an input, under any name, nor replaces an indicator or tank
+        // file with something else; it is refused before the port is opened.
+        row("sheet over its own input", "sheet plant.idr plant.idr", 1,
+            "plant.idr is one of the files this command reads; nothing was done.\n");
+        row("export over its input under another name", "export plant.idr hard.csv", 1,
+            "hard.csv is plant.idr under another name, a file this command reads; nothing was done.\n");
+        row("export over a tank file", "export plant.idr a.idr.tnk", 1,
+            "a.idr.tnk holds a tank file, which a CSV file would replace; nothing was done.\n");
+        row("sheet over an indicator file", "sheet @tanks/water.tnk plant.idr", 1,
+            "plant.idr holds an indicator file, which a PDF would replace; nothing was done.\n");
+        row("trace over the file sent", "--port ttyNONE --trace plant.idr write plant.idr", 1,
+            "plant.idr is one of the files this command reads; nothing was done.\n");
+        row("trace and read into one file", "--port ttyNONE --trace o.idr read o.idr", 1,
+            "o.idr is named for two of this command's outputs; nothing was done.\n");
+        // A device that takes no byte fails the command; a FIFO is not replaced by a file.
+        row("export to a full device", "export plant.idr full", 1, "Error:  61\nfull: no space left on device\n");
+        row("sheet to a full device", "sheet @tanks/water.tnk full", 1, "full: no space left on device\n");
+        row("export into a FIFO nobody reads", "export plant.idr fifo.csv", 1,
+            "fifo.csv: a FIFO that no program reads; nothing was written\n");
     }
 
     void refusals()
@@ -118,18 +158,36 @@ private slots:
         writeFile(d.filePath(QStringLiteral("v.idr")), " 0 , 1 , 61 , 180 , 256 , 1 , 1 , 1 , 1 , 1 , 61\r\n");
         QVERIFY(QFile::setPermissions(d.filePath(QStringLiteral("locked.idr")), {}));
         QVERIFY(QFile::link(QStringLiteral("a.idr.tnk"), d.filePath(QStringLiteral("link.idr"))));
+        QVERIFY(::link(QFile::encodeName(d.filePath("a.idr.tnk")).constData(),
+                       QFile::encodeName(d.filePath("hard.idr")).constData()) == 0);
         QVERIFY(::mkfifo(QFile::encodeName(d.filePath(QStringLiteral("fifo.idr"))).constData(), 0666) == 0);
         QFile big(d.filePath(QStringLiteral("big.idr")));
         QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(5 << 20));
         big.close();
+        const QString plant = d.filePath(QStringLiteral("plant.idr"));
+        QVERIFY(QFile::copy(kSamples + "three-tanks.idr", plant));
+        QVERIFY(::link(QFile::encodeName(plant).constData(), QFile::encodeName(d.filePath("hard.csv")).constData()) == 0);
+        const QByteArray fifo = QFile::encodeName(d.filePath(QStringLiteral("fifo.csv")));
+        QVERIFY(::mkfifo(fifo.constData(), 0666) == 0 && ::chmod(fifo.constData(), 0666) == 0);
+        const QString full = fullDevice(dir.path());
+        QVERIFY(!full.isEmpty());
+        // The unprivileged run may write both: only the door keeps them as they are.
+        for (const QString& name : {plant, d.filePath(QStringLiteral("a.idr.tnk"))})
+            QVERIFY(QFile::setPermissions(name, QFileDevice::Permissions(0x6666)));
 
         const Run r = kaldorctl(line, dir.path(), true);
         QTEST(r.status, "status");
         QVERIFY2(r.err.count(err) == 1, qPrintable(r.err));
+        QVERIFY2(!r.err.contains(QStringLiteral("ttyNONE")), "the port is not opened for a command refused");
+        QCOMPARE(readFile(plant), readFile(kSamples + "three-tanks.idr"));
+        QVERIFY2(!QFileInfo(full).isFile(), "the device was replaced by a file");
+        QVERIFY2(isFifo(d.filePath(QStringLiteral("fifo.csv"))), "the FIFO was replaced by a file");
         QCOMPARE(readFile(d.filePath(QStringLiteral("a.idr.tnk"))), kTankFive);
         QVERIFY(!QFile::exists(d.filePath(QStringLiteral("out.Idr"))));
         QVERIFY(!QFile::exists(d.filePath(QStringLiteral("o.idr"))));
         QVERIFY(!QFile::exists(d.filePath(QStringLiteral("o.pdf"))));
+        QVERIFY(!QFile::exists(d.filePath(QStringLiteral("o.tnk"))));
+        QVERIFY(!QFile::exists(d.filePath(QStringLiteral("t.txt"))));
     }
 
     // The CSV export read back: the points the tank file holds or the viewer's grid shows, with
@@ -265,6 +323,15 @@ private slots:
             QCOMPARE(written.points.at(i).valueText, lines.at(i).section(u'\t', 1));
         }
 
+        // The heads' depth is read: 2:1 heads on a 2 m drum hold 2.09 m3, 250 mm deep ones 1.05 m3.
+        const Run shallow = kaldorctl(QStringLiteral("curve --shape horizontal-cylinder --diameter 2000 --length 6000 "
+                                                     "--heads ellipsoidal --head-depth 250 --volume-unit m3 --scale 100 "
+                                                     "--tank 4 s.tnk"),
+                                      dir.path());
+        QCOMPARE(shallow.status, 0);
+        const QStringList shallowLines = shallow.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(shallowLines.value(shallowLines.size() - 3), QStringLiteral("99.99\t1990"));
+
         writeFile(dir.filePath(QStringLiteral("e.csv")), "percent,value\n0,3\n0.05,4\n12.34,567\n99.99,2094\n");
         QCOMPARE(kaldorctl(QStringLiteral("--no-offset import e.csv --tank 9 e.tnk"), dir.path()).status, 0);
         QCOMPARE(readFile(dir.filePath(QStringLiteral("e.tnk"))),
@@ -291,8 +358,10 @@ private slots:
         row("changed full scale and a byte outside", "diff a.idr both.idr", 1,
             "Tank  3, full scale: 1000 in a.idr, 1256 in both.idr\nAddress 100: 0 in a.idr, 255 in both.idr\n");
         row("missing file", "diff a.idr none.idr", 2, "", "none.idr: file not found");
-        row("one argument", "diff a.idr", 2, "", "kaldorctl: diff takes two images");
+        row("one argument", "diff a.idr", 2, "", "kaldorctl diff: name two images");
         row("meter without a port", "diff meter a.idr", 2, "", "kaldorctl: this command needs --port");
+        row("trace over a side", "--trace a.idr diff a.idr two.idr", 2, "",
+            "a.idr is one of the files this command reads; nothing was done.\n");
     }
 
     void diff()
@@ -371,6 +440,59 @@ private slots:
             QCOMPARE(r.out, QString());
         }
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{file});
+    }
+
+    // Standard output is an output like any file: a device that takes no byte fails the run,
+    // and it may not go to a file the command reads.
+    void standardOutput_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("to"); // FULL: a full device; else a file in the folder, appended to
+        QTest::addColumn<QString>("err");
+        const QString full = QStringLiteral("kaldorctl: standard output: no space left on device\n");
+        QTest::newRow("show to a full device") << "show plant.idr" << "FULL" << full;
+        QTest::newRow("export to a full device") << "export plant.idr --tank 3" << "FULL" << full;
+        QTest::newRow("check to a full device") << "check @tanks/water.tnk" << "FULL" << full;
+        QTest::newRow("show appended to the file it shows")
+            << "show plant.idr"
+            << "plant.idr"
+            << "Standard output goes to plant.idr, a file this command reads; nothing was done.\n";
+    }
+
+    void standardOutput()
+    {
+        QFETCH(QString, line);
+        QFETCH(QString, to);
+        QTemporaryDir dir;
+        const QString plant = dir.filePath(QStringLiteral("plant.idr"));
+        QVERIFY(QFile::copy(kSamples + "three-tanks.idr", plant));
+        const QString target = to == QLatin1String("FULL") ? fullDevice(dir.path()) : dir.filePath(to);
+        QVERIFY(!target.isEmpty());
+        const QStringList words = QString(line).replace(u'@', kSamples).split(u' ');
+        const Run r = runKaldorctl(words, dir.path(), false, target);
+        QCOMPARE(r.status, 1);
+        QTEST(r.err, "err");
+        QCOMPARE(readFile(plant), readFile(kSamples + "three-tanks.idr"));
+    }
+
+    // A FIFO that a program reads takes the output as a stream and stays a FIFO.
+    void exportIntoAFifo()
+    {
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath(QStringLiteral("curves.csv"));
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0666) == 0);
+        const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
+        const Run r = kaldorctl(QStringLiteral("export @three-tanks.idr curves.csv"), dir.path());
+        QByteArray taken(1 << 16, '\0');
+        const ssize_t n = ::read(reader, taken.data(), taken.size());
+        ::close(reader);
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.status, 0);
+        QVERIFY(n > 0);
+        taken.resize(n);
+        QCOMPARE(QString::fromLatin1(taken), kaldorctl(QStringLiteral("export @three-tanks.idr")).out);
+        QVERIFY(isFifo(fifo));
     }
 
     // The words the meter would receive for a tank file, after the curve check's message.

@@ -16,7 +16,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+#include <csignal>
+#include <cstring>
 #include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 using namespace kaldor;
@@ -33,9 +40,12 @@ struct Sim {
     QString saved() const { return dir.filePath(QStringLiteral("meter.idr")); }
     bool start(const QString& faults)
     {
+        // The sample image unless the row names another: kaldor-sim takes one --image.
+        const QStringList image = faults.contains(QLatin1String("--image"))
+                                      ? QStringList{}
+                                      : QStringList{"--image", sample(QStringLiteral("three-tanks.idr"))};
         process.start(QStringLiteral(KALDOR_SIM_PATH),
-                      QStringList{"--image", sample(QStringLiteral("three-tanks.idr")), "--save", saved(), "--received",
-                                  dir.filePath(QStringLiteral("received.hex"))} +
+                      image + QStringList{"--save", saved(), "--received", dir.filePath(QStringLiteral("received.hex"))} +
                           faults.split(u' ', Qt::SkipEmptyParts));
         if (!process.waitForStarted() || !process.waitForReadyRead(5000))
             return false;
@@ -112,9 +122,9 @@ private slots:
         row("send-tank, a folder", "", "send-tank DIR", 1, "", "DIR: ", 3);
         row("send-tank, image not an indicator file", "", "send-tank WATER --image JUNK", 1, "", "JUNK: ", 3);
         row("send-tank, empty tank number", "", "send-tank WATER --tank ''", 2, "",
-            "kaldorctl: --tank needs a value", 3);
+            "kaldorctl send-tank: --tank needs a value", 3);
         row("send-tank, tank number twice", "", "send-tank WATER --tank 9 --tank 9", 2, "",
-            "kaldorctl: --tank is given twice", 3);
+            "kaldorctl send-tank: --tank is given twice", 3);
         row("send-tank, meter refuses a data byte", "--fault CD:5:nack", "send-tank WATER", 1, "", "", 3);
         // Every byte value passes unchanged both ways; a line that dies mid-read is a failure, said
         // in the program's words, not with the system's last error of some other call.
@@ -139,7 +149,12 @@ private slots:
             "The meter could not be read before the write (Indicator not ready  1). Nothing was written.\n", 3);
         row("send-tank verified", "", "send-tank WATER --tank 9 --verify", 0,
             "Tank data sent.\nVerified: the meter holds what was sent.\n", "", 4);
-        row("--backup without a folder", "", "clear --backup", 2, "", "kaldorctl: --backup takes one folder", 3);
+        row("--backup without a folder", "", "clear --backup", 2, "", "kaldorctl clear: Missing value after '--backup'.", 3);
+        // A value that is an option is no value: the meter is not cleared, no folder is made.
+        row("--backup takes an option for its folder", "", "clear --backup --verify", 2, "",
+            "kaldorctl clear: --backup needs a value, not the option --verify", 3);
+        row("a misspelt option", "", "write IMAGE --verfy", 2, "", "kaldorctl write: Unknown option 'verfy'.", 3, "",
+            {0, 0});
     }
 
     void commands()
@@ -232,6 +247,7 @@ private slots:
              "end: refused at stage 1: the meter answered 0x15"},
             "Indicator not ready");
         row("trace cannot be written", "", "clear", "none/t.txt", 1, {}, "DIR/none/t.txt: ");
+        row("trace to a full device", "", "key SW", "full", 1, {}, "DIR/full: no space left on device\n");
     }
 
     void trace()
@@ -246,7 +262,8 @@ private slots:
         if (!sim.start(faults))
             QSKIP("kaldor-sim found no pseudo-terminal");
         const QString device = sim.device;
-        const QString tracePath = dir.filePath(traceFile);
+        const QString tracePath = traceFile == QLatin1String("full") ? fullDevice(dir.path()) : dir.filePath(traceFile);
+        QVERIFY(!tracePath.isEmpty());
         const Run run = runKaldorctl(QStringList{"--trace", tracePath, "--port", device} +
                                          args.replace(QStringLiteral("OUT"), dir.filePath("out.idr")).split(u' '),
                                      dir.path());
@@ -254,10 +271,12 @@ private slots:
         QTEST(run.status, "status");
         err.replace(QStringLiteral("DIR"), dir.path());
         QCOMPARE(run.err.left(err.size()), err);
-        QFile f(tracePath);
-        QCOMPARE(f.open(QIODevice::ReadOnly), !lines.isEmpty());
+        // No trace is left where none could be written, and a device is not replaced by one.
+        QCOMPARE(QFileInfo(tracePath).isFile(), !lines.isEmpty());
         if (lines.isEmpty())
             return;
+        QFile f(tracePath);
+        QVERIFY(f.open(QIODevice::ReadOnly));
         QStringList shown;
         qint64 last = -1;
         for (const QString& line : QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
@@ -271,6 +290,101 @@ private slots:
         QVERIFY(frame > 0);
         QCOMPARE(shown.mid(frame, lines.size()), lines);
         QCOMPARE(shown.constLast(), lines.constLast());
+    }
+
+    // kaldor-sim's command line: an unknown option or a bad value is a usage error, before the
+    // meter serves or saves anything.
+    void simUsage_data()
+    {
+        QTest::addColumn<QString>("args");
+        QTest::addColumn<QString>("err"); // the first line of stderr
+        QTest::newRow("latency not a number") << "--latency abc"
+                                              << "kaldor-sim: --latency takes a whole number of microseconds "
+                                                 "from 0 to 60000000, not 'abc'";
+        QTest::newRow("negative latency") << "--latency -5"
+                                          << "kaldor-sim: --latency takes a whole number of microseconds from 0 "
+                                             "to 60000000, not '-5'";
+        QTest::newRow("fault at step 0") << "--fault AU:0:nack" << "kaldor-sim: --fault takes CMD:STEP:KIND, not 'AU:0:nack'";
+        QTest::newRow("misspelt option") << "--latancy 5" << "kaldor-sim: Unknown option 'latancy'.";
+        QTest::newRow("latency without a value") << "--latency" << "kaldor-sim: Missing value after '--latency'.";
+        QTest::newRow("save twice") << "--save other.idr" << "kaldor-sim: --save is given twice";
+    }
+
+    void simUsage()
+    {
+        QFETCH(QString, args);
+        QFETCH(QString, err);
+        QTemporaryDir dir;
+        const QString saved = dir.filePath(QStringLiteral("meter.idr"));
+        QProcess sim;
+        sim.setWorkingDirectory(dir.path());
+        sim.start(QStringLiteral(KALDOR_SIM_PATH), QStringList{"--save", saved} + args.split(u' '));
+        const bool ended = sim.waitForFinished(5000);
+        if (!ended) {
+            sim.terminate();
+            sim.waitForFinished();
+        }
+        QVERIFY2(ended, "kaldor-sim served instead of refusing its command line");
+        QCOMPARE(sim.exitCode(), 2);
+        QCOMPARE(sim.readAllStandardOutput(), QByteArray()); // no device was offered
+        QCOMPARE(QString::fromLocal8Bit(sim.readAllStandardError()).section(u'\n', 0, 0), err);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList());
+    }
+
+    void stoppedBySignal_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+    }
+
+    // A read stopped by a signal while it waits for the meter: it stops at that wait, not at the
+    // end of the 4 s the first reply may take, keeps no image, writes the trace as far as the
+    // exchange got and ends with 128 + the signal.
+    void stoppedBySignal()
+    {
+        QFETCH(int, signal);
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+        const QString device = QString::fromLocal8Bit(::ptsname(master));
+        QTemporaryDir dir;
+        const QString trace = dir.filePath(QStringLiteral("t.txt"));
+        QProcess ctl;
+        ctl.setWorkingDirectory(dir.path());
+        ctl.start(QStringLiteral(KALDORCTL_PATH), {"--port", device, "--trace", trace, "read", "out.idr"});
+        // The meter stays silent: once the whole frame is on the line the read waits for it.
+        QByteArray frame;
+        QElapsedTimer clock;
+        clock.start();
+        while (frame.size() < 4 && clock.elapsed() < 5000) {
+            pollfd in{master, POLLIN, 0};
+            if (::poll(&in, 1, 100) == 1 && (in.revents & POLLIN)) {
+                char bytes[16];
+                const ssize_t n = ::read(master, bytes, sizeof bytes);
+                if (n > 0)
+                    frame.append(bytes, n);
+            }
+        }
+        QCOMPARE(frame, QByteArray("\x02" "AU\r"));
+        clock.restart();
+        QVERIFY(::kill(pid_t(ctl.processId()), signal) == 0);
+        QVERIFY(ctl.waitForFinished(5000));
+        const qint64 stoppedMs = clock.elapsed();
+        ::close(master);
+        QCOMPARE(ctl.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(ctl.exitCode(), 128 + signal);
+        QVERIFY2(stoppedMs < 1000, qPrintable(QString::number(stoppedMs)));
+        const QString err = QString::fromLocal8Bit(ctl.readAllStandardError());
+        QCOMPARE(err, QStringLiteral("The exchange with the meter was stopped at stage 1.\n"
+                                     "kaldorctl: stopped by signal %1 (%2)\n")
+                          .arg(signal)
+                          .arg(QString::fromLocal8Bit(::strsignal(signal))));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("out.idr"))));
+        QStringList shown;
+        for (const QString& line : QString::fromUtf8(readFile(trace)).split(u'\n', Qt::SkipEmptyParts))
+            shown.append(line.section(QStringLiteral(" us  "), 1));
+        QCOMPARE(shown, (QStringList{"-- opened " + device, "frame AU", "-> 02", "-> 41", "-> 55", "-> 0D",
+                                     "end: stopped at stage 1"}));
     }
 
     void noSuchPort()
