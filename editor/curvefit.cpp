@@ -260,7 +260,32 @@ struct TableSteps {
     QVector<double> steps;
     QVector<double> values;
     QString refusal;
+    QString note; // the rows outside the level range, which the curve does not use
 };
+
+// "lines 1 to 50 and 252 to 301": the lines in runs, the first few of them.
+QString lineList(QVector<int> lines)
+{
+    constexpr int kRunsNamed = 4;
+    std::sort(lines.begin(), lines.end());
+    QStringList runs;
+    for (int i = 0; i < lines.size();) {
+        int j = i;
+        while (j + 1 < lines.size() && lines[j + 1] == lines[j] + 1)
+            ++j;
+        if (runs.size() == kRunsNamed) {
+            runs.append(QStringLiteral("more"));
+            break;
+        }
+        runs.append(j == i ? QString::number(lines[i])
+                           : QStringLiteral("%1 to %2").arg(lines[i]).arg(lines[j]));
+        i = j + 1;
+    }
+    const QString last = runs.takeLast();
+    return (lines.size() == 1 ? QStringLiteral("line ") : QStringLiteral("lines ")) +
+           (runs.isEmpty() ? last
+                           : runs.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last);
+}
 
 TableSteps tableSteps(const StrappingTable& table, bool levelsInPercent, const LevelRange& range,
                       double scale)
@@ -273,6 +298,22 @@ TableSteps tableSteps(const StrappingTable& table, bool levelsInPercent, const L
     out.refusal = levelsInPercent ? QString() : levelRangeRefusal(range);
     if (out.refusal.isEmpty()) out.refusal = scaleRefusal(scale);
     if (!out.refusal.isEmpty()) return out;
+    if (levelsInPercent) {
+        // A level past 100 is no percentage: most likely a length read with the wrong unit.
+        const auto above = std::find_if(table.rows.begin(), table.rows.end(),
+                                        [](const StrappingRow& r) { return r.level > 100; });
+        if (above != table.rows.end()) {
+            QStringList units = lengthUnitNames();
+            const QString last = units.takeLast();
+            out.refusal =
+                QStringLiteral("line %1: the level %2 is above 100 %, so the levels are "
+                               "not percentages; give their length unit (%3).")
+                    .arg(above->line)
+                    .arg(number(above->level))
+                    .arg(units.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last);
+            return out;
+        }
+    }
     QVector<StrappingRow> rows = table.rows;
     std::stable_sort(rows.begin(), rows.end(), [](const StrappingRow& a, const StrappingRow& b) {
         return a.level < b.level;
@@ -317,6 +358,29 @@ TableSteps tableSteps(const StrappingTable& table, bool levelsInPercent, const L
                 "from %4%3 to %5%3.")
                 .arg(number(rows.first().level), number(rows.last().level), unit, number(zero),
                      number(zero + span));
+        return out;
+    }
+    // The rows beyond the ones on or next outside either end of the range are not used.
+    const int n = int(out.steps.size());
+    int lo = 0;
+    while (lo + 1 < n && out.steps[lo + 1] <= kCoverSlack)
+        ++lo;
+    int hi = n - 1;
+    while (hi > lo && out.steps[hi - 1] >= kLastLevelStep - kCoverSlack)
+        --hi;
+    QVector<int> unused;
+    for (int i = 0; i < n; ++i)
+        if (i < lo || i > hi) unused.append(rows[i].line);
+    if (!unused.isEmpty()) {
+        const QString unit = levelsInPercent ? QStringLiteral(" %") : QString();
+        out.note =
+            QStringLiteral("%1 %2 (%3) %4 outside the level range %5%7 to %6%7 and %8 not used")
+                .arg(unused.size())
+                .arg(unused.size() == 1 ? QStringLiteral("row") : QStringLiteral("rows"))
+                .arg(lineList(unused))
+                .arg(unused.size() == 1 ? QStringLiteral("lies") : QStringLiteral("lie"))
+                .arg(number(zero), number(zero + span), unit)
+                .arg(unused.size() == 1 ? QStringLiteral("is") : QStringLiteral("are"));
     }
     return out;
 }
@@ -461,15 +525,17 @@ CurveFit curveFromTable(const StrappingTable& table, bool levelsInPercent, const
 {
     const TrueCurve truth = trueCurveFromTable(table, levelsInPercent, range, scale);
     if (!truth.refusal.isEmpty()) return refused(truth.refusal);
+    const TableSteps rows = tableSteps(table, levelsInPercent, range, scale);
     QVector<int> keep;
     if (request.count && table.rows.size() <= *request.count) {
-        const TableSteps rows = tableSteps(table, levelsInPercent, range, scale);
         for (const double s : rows.steps)
             keep.append(int(std::lround(std::clamp(s, 0.0, double(kLastLevelStep)))));
         const bool distinct = std::adjacent_find(keep.begin(), keep.end()) == keep.end();
         if (!distinct || keep.size() < 2) keep.clear();
     }
-    return fitCurve(truth.values, request, scale, offsetCapable, keep);
+    CurveFit fit = fitCurve(truth.values, request, scale, offsetCapable, keep);
+    fit.note = rows.note;
+    return fit;
 }
 
 LevelPoints evenlySpacedPoints(const QVector<double>& truth, int n)

@@ -59,6 +59,7 @@ struct CurveFit {
     double largestErrorPercent = 0; // of the full value
     int largestErrorStep = 0;       // where it occurs: step / 100 is the level in %
     double fullValue = 0;           // the true value at 99.99 %
+    QString note; // what the summary adds: the table's rows that lie outside the level range
 };
 
 // The true values, in display units: the shape's volume in volumeUnit times scale at each step

@@ -1,6 +1,7 @@
 #include "editor/curvesourcedialog.h"
 
 #include "editor/curvepreview.h"
+#include "editor/curvesource.h"
 #include "editor/tankshape.h"
 
 #include <QComboBox>
@@ -168,10 +169,22 @@ TableDialog::TableDialog(const StrappingTable& table, const QString& fileName, b
     m_levelUnit->addItem(QStringLiteral("percent"));
     m_levelUnit->addItems(lengthUnitNames());
     form->addRow(QStringLiteral("&Level column in:"), m_levelUnit);
+    // The unit the header names is the choice until the user makes another, and says so.
+    m_headerUnit = new QLabel(headerUnitText(table), source);
+    m_headerUnit->setObjectName(QStringLiteral("headerUnit"));
+    m_headerUnit->setWordWrap(true);
+    form->addRow(m_headerUnit);
+    if (!table.levelUnit.isEmpty())
+        m_levelUnit->setCurrentIndex(std::max(0, m_levelUnit->findText(table.levelUnit)));
     setUp(source);
-    setLevelUnit({});
-    connect(m_levelUnit, &QComboBox::currentIndexChanged, this, [this] {
+    const auto unitChosen = [this] {
         setLevelUnit(levelsInPercent() ? QString() : m_levelUnit->currentText());
+        m_headerUnit->setVisible(!m_table.levelUnit.isEmpty() &&
+                                 m_levelUnit->currentText() == m_table.levelUnit);
+    };
+    unitChosen();
+    connect(m_levelUnit, &QComboBox::currentIndexChanged, this, [this, unitChosen] {
+        unitChosen();
         changed();
     });
     recompute();

@@ -81,7 +81,8 @@ private:
 };
 
 // A strapping table read from a file, made a curve: the unit of its level column (percent or
-// a length unit, with the level zero and span in it), its scale and N or E.
+// a length unit, with the level zero and span in it; at first the unit the table's header
+// names, when it names one, with a line saying so), its scale and N or E.
 class TableDialog : public CurveSourceDialog
 {
     Q_OBJECT
@@ -100,6 +101,7 @@ private:
     StrappingTable m_table;
     QString m_fileName;
     QComboBox* m_levelUnit = nullptr;
+    QLabel* m_headerUnit = nullptr;
 };
 
 } // namespace kaldor

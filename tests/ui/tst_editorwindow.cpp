@@ -600,22 +600,32 @@ void TestEditorWindow::shape()
 void TestEditorWindow::importTable_data()
 {
     QTest::addColumn<QByteArray>("csv");
-    QTest::addColumn<QString>("levelUnit"); // "percent" or a length unit
+    QTest::addColumn<QString>("opensIn");   // the level unit the dialog opens with
+    QTest::addColumn<QString>("levelUnit"); // then chosen; empty: left as it opened
     QTest::addColumn<LevelRange>("range");
     QTest::addColumn<QString>("message"); // a refusal shown instead of the dialog
 
     QTest::newRow("levels in mm, a sensor seeing 500 to 1500 mm")
-        << QByteArray("level;volume\r\n0;0\r\n500;310,5\r\n2000;900\r\n") << "mm"
+        << QByteArray("level;volume\r\n0;0\r\n500;310,5\r\n2000;900\r\n") << "percent" << "mm"
         << LevelRange{500.0, 1000.0} << "";
+    QTest::newRow("the header names mm")
+        << QByteArray("Level mm;Volume l\n0;0\n1000;3600\n2500;9000\n") << "mm" << ""
+        << LevelRange{} << "";
+    QTest::newRow("mm read as percent: OK stays shut")
+        << QByteArray("level,volume\n0,0\n1000,3600\n2500,9000\n") << "percent" << ""
+        << LevelRange{} << "";
     QTest::newRow("a bad row") << QByteArray("level,volume\n0,0\n\n50,abc\n99.99,900\n")
-                               << "percent" << LevelRange{} << "line 4";
+                               << "" << "percent" << LevelRange{} << "line 4";
 }
 
 // The table's rows become the grid's points as the model makes them from the unit and range
-// chosen; a bad row is refused with its line and no dialog opens.
+// chosen, the unit at first the one the header names, as a line under it says; a level above
+// 100 read as percent keeps OK shut with the model's refusal; a bad row is refused with its
+// line and no dialog opens.
 void TestEditorWindow::importTable()
 {
     QFETCH(QByteArray, csv);
+    QFETCH(QString, opensIn);
     QFETCH(QString, levelUnit);
     QFETCH(LevelRange, range);
     QFETCH(QString, message);
@@ -636,13 +646,24 @@ void TestEditorWindow::importTable()
         return;
     }
     QVERIFY(dialog);
-    dialog->findChild<QComboBox*>("levelUnit")->setCurrentText(levelUnit);
-    dialog->findChild<QDoubleSpinBox*>("levelZero")->setValue(range.zero.value_or(0));
-    dialog->findChild<QDoubleSpinBox*>("levelSpan")->setValue(range.span.value_or(0));
+    auto* unit = dialog->findChild<QComboBox*>("levelUnit");
+    QCOMPARE(unit->currentText(), opensIn);
+    const StrappingTable table = parseStrappingTable(csv);
+    auto* named = dialog->findChild<QLabel*>("headerUnit");
+    QVERIFY(named);
+    QCOMPARE(named->isVisible(), !table.levelUnit.isEmpty());
+    if (named->isVisible()) QCOMPARE(named->text(), headerUnitText(table));
+    if (!levelUnit.isEmpty()) unit->setCurrentText(levelUnit);
+    if (unit->currentText() != QLatin1String("percent")) {
+        dialog->findChild<QDoubleSpinBox*>("levelZero")->setValue(range.zero.value_or(0));
+        dialog->findChild<QDoubleSpinBox*>("levelSpan")->setValue(range.span.value_or(0));
+    }
+    const CurveFit expected = curveFromTable(table, unit->currentText() == "percent", range, 1,
+                                             PointRequest::points(100), true);
+    QTRY_COMPARE(dialog->findChild<QLabel*>("fitSummary")->text(), curveFitSummary(expected));
+    QCOMPARE(dialogButton(dialog, QDialogButtonBox::Ok)->isEnabled(), expected.ok());
     QTest::mouseClick(dialogButton(dialog, QDialogButtonBox::Ok), Qt::LeftButton);
-    const CurveFit expected = curveFromTable(parseStrappingTable(csv), levelUnit == "percent",
-                                             range, 1, PointRequest::points(100), true);
-    QVERIFY2(expected.ok(), qPrintable(expected.refusal));
+    QCOMPARE(dialog->isVisible(), !expected.ok());
     QCOMPARE(rowsOf(editor->table()), rowsOf(expected.points));
 }
 
