@@ -148,7 +148,8 @@ BuildResult buildFromSources(const QList<TankSource>& tanks, bool offsetMode, Bu
                                              "%4 %) lies outside the tank's full scale.")
                                   .arg(tank.fileName)
                                   .arg(k + 1)
-                                  .arg(point.valueText.trimmed(), point.percentText.trimmed()));
+                                  .arg(quotedText(point.valueText.trimmed()),
+                                       quotedText(point.percentText.trimmed())));
             words.append({percentWord, *valueWord});
         }
         const auto record = encodeTankRecord(tank.fullScale, tank.offset, words, offsetMode);
