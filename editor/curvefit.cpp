@@ -139,17 +139,19 @@ public:
 
     // The fewest knots from the first step to the last that keep every step within e: the
     // shortest path over the pairs of knots whose line stays within e. Empty when e cannot be
-    // kept or more than limit knots would be needed.
+    // kept, more than limit knots would be needed, or the search was stopped.
     QVector<int> fewest(double e, int limit) const
     {
         const int n = int(t.size());
         const double slack = slackOf(e);
         if (std::abs(v[0] - t[0]) > slack) return {};
         constexpr int kUnreached = std::numeric_limits<int>::max();
+        constexpr int kStopEvery = 256; // knots walked from between two looks at the stop
         QVector<int> count(n, kUnreached);
         QVector<int> previous(n, -1);
         count[0] = 1;
         for (int i = 0; i + 1 < n; ++i) {
+            if (i % kStopEvery == 0 && stopped()) return {};
             // A knot no nearer the start than the last step's predecessor shortens nothing.
             if (count[i] == kUnreached || count[i] >= limit || count[i] >= count[n - 1] - 1)
                 continue;
@@ -167,12 +169,14 @@ public:
         return knots;
     }
 
+    bool stopped() const { return stop && *stop && (*stop)(); }
+
     // Adds knots until there are n. Each goes into the worst segment that can take one without
     // raising the largest error, at the step nearest that segment's worst step; only when no
     // segment can does it go where the truth is nearest a whole value.
     void addKnots(QVector<int>& knots, int n) const
     {
-        while (knots.size() < n) {
+        while (knots.size() < n && !stopped()) {
             QVector<double> errors;
             QVector<int> worstAt;
             double worst = 0;
@@ -237,6 +241,7 @@ public:
     const QVector<double>& t;
     const QVector<bool>& ok;
     QVector<double> v;
+    const StopCheck* stop = nullptr;
 };
 
 QString levelRangeRefusal(const LevelRange& range)
@@ -447,7 +452,7 @@ TrueCurve trueCurveFromTable(const StrappingTable& table, bool levelsInPercent,
 }
 
 CurveFit fitCurve(const QVector<double>& truth, const PointRequest& request, double scale,
-                  bool offsetCapable, const QVector<int>& keepSteps)
+                  bool offsetCapable, const QVector<int>& keepSteps, const StopCheck& stop)
 {
     if (truth.size() != kLevelSteps)
         return refused(
@@ -467,7 +472,9 @@ CurveFit fitCurve(const QVector<double>& truth, const PointRequest& request, dou
     QVector<bool> allowed(kLevelSteps, keepSteps.isEmpty());
     for (const int k : keepSteps)
         allowed[k] = true;
-    const Selection sel(truth, allowed);
+    Selection sel(truth, allowed);
+    sel.stop = &stop;
+    const auto stoppedFit = [&] { return refused(kStoppedRefusal, truth); };
     QVector<int> knots;
     if (!keepSteps.isEmpty()) {
         knots = keepSteps;
@@ -477,6 +484,7 @@ CurveFit fitCurve(const QVector<double>& truth, const PointRequest& request, dou
         double lo = 0;
         knots = sel.greedy(hi, n);
         for (int i = 0; i < kBisections && hi - lo > 1e-9 * std::max(1.0, hi); ++i) {
+            if (sel.stopped()) return stoppedFit();
             const double mid = (lo + hi) / 2;
             QVector<int> tried = sel.greedy(mid, n);
             if (tried.isEmpty()) {
@@ -487,11 +495,14 @@ CurveFit fitCurve(const QVector<double>& truth, const PointRequest& request, dou
             }
         }
         sel.addKnots(knots, n);
+        if (sel.stopped()) return stoppedFit();
     } else {
         knots = sel.fewest(*request.tolerance, CurveTable::kRows);
+        if (sel.stopped()) return stoppedFit();
         if (knots.isEmpty()) {
-            const CurveFit best =
-                fitCurve(truth, PointRequest::points(CurveTable::kRows), scale, offsetCapable);
+            const CurveFit best = fitCurve(truth, PointRequest::points(CurveTable::kRows), scale,
+                                           offsetCapable, {}, stop);
+            if (!best.ok()) return best; // stopped: the values fit, so nothing else refuses it
             return refused(
                 QStringLiteral(
                     "No curve of at most %1 points stays within %2; with %1 points the largest "
@@ -513,15 +524,17 @@ CurveFit fitCurve(const QVector<double>& truth, const PointRequest& request, dou
 }
 
 CurveFit curveFromShape(const TankShape& shape, const LevelRange& range, VolumeUnit volumeUnit,
-                        double scale, const PointRequest& request, bool offsetCapable)
+                        double scale, const PointRequest& request, bool offsetCapable,
+                        const StopCheck& stop)
 {
     const TrueCurve truth = trueCurveFromShape(shape, range, volumeUnit, scale);
     if (!truth.refusal.isEmpty()) return refused(truth.refusal);
-    return fitCurve(truth.values, request, scale, offsetCapable);
+    return fitCurve(truth.values, request, scale, offsetCapable, {}, stop);
 }
 
 CurveFit curveFromTable(const StrappingTable& table, bool levelsInPercent, const LevelRange& range,
-                        double scale, const PointRequest& request, bool offsetCapable)
+                        double scale, const PointRequest& request, bool offsetCapable,
+                        const StopCheck& stop)
 {
     const TrueCurve truth = trueCurveFromTable(table, levelsInPercent, range, scale);
     if (!truth.refusal.isEmpty()) return refused(truth.refusal);
@@ -533,7 +546,7 @@ CurveFit curveFromTable(const StrappingTable& table, bool levelsInPercent, const
         const bool distinct = std::adjacent_find(keep.begin(), keep.end()) == keep.end();
         if (!distinct || keep.size() < 2) keep.clear();
     }
-    CurveFit fit = fitCurve(truth.values, request, scale, offsetCapable, keep);
+    CurveFit fit = fitCurve(truth.values, request, scale, offsetCapable, keep, stop);
     fit.note = rows.note;
     return fit;
 }

@@ -27,12 +27,14 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTimer>
 #include <QUndoStack>
 
 using namespace kaldor;
@@ -90,6 +92,39 @@ void choose(QWidget* dialog, const char* name, const QString& data)
     QVERIFY2(index >= 0, qPrintable(data));
     box->setCurrentIndex(index);
 }
+
+// The texts a label shows each time it is painted: what a person sees, in order.
+struct PaintedTexts : QObject {
+    explicit PaintedTexts(QLabel* label) : label(label) { label->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) texts.append(label->text());
+        return false;
+    }
+    QLabel* label;
+    QStringList texts;
+};
+
+// The longest the event loop went without turning, by a timer that asks every 5 ms, until
+// stopped.
+struct StallWatch {
+    StallWatch()
+    {
+        since.start();
+        QObject::connect(&tick, &QTimer::timeout,
+                         [this] { longest = std::max(longest, since.restart()); });
+        tick.start(5);
+    }
+    void stop()
+    {
+        if (!tick.isActive()) return;
+        longest = std::max(longest, since.elapsed());
+        tick.stop();
+    }
+    QTimer tick;
+    QElapsedTimer since;
+    qint64 longest = 0;
+};
 
 QPushButton* dialogButton(QWidget* dialog, QDialogButtonBox::StandardButton which)
 {
@@ -157,6 +192,8 @@ private slots:
     void curveOut();
     void shape_data();
     void shape();
+    void shapeFollowsTheForm_data();
+    void shapeFollowsTheForm();
     void importTable_data();
     void importTable();
 
@@ -595,6 +632,94 @@ void TestEditorWindow::shape()
     });
     QVERIFY2(std::abs(std::abs(worst->y()) - expected.largestError) < 1e-6,
              qPrintable(QString::number(worst->y())));
+}
+
+void TestEditorWindow::shapeFollowsTheForm_data()
+{
+    QTest::addColumn<TankShape>("tank"); // as the form holds it once the value is in
+    QTest::addColumn<QString>("field");  // the box whose value changes
+    QTest::addColumn<QString>("click");  // clicked at once after: OK or a radio button
+    QTest::addColumn<double>("scale");
+    QTest::addColumn<PointRequest>("request"); // as the form then asks
+
+    QTest::newRow("a cone's depth, then OK")
+        << verticalShape(2000, 3000, TankEnd::Cone, 1000.0) << "endDepth" << "ok" << 100.0
+        << PointRequest::points(100);
+    // The fewest points of a curve that stays within 1 unit of values up to 42: a search of a
+    // few hundred milliseconds.
+    QTest::newRow("the scale, then fewest points")
+        << horizontalShape(2000, 6000, TankEnd::Ellipsoidal) << "scale" << "byError" << 2.0
+        << PointRequest::maxError(1);
+}
+
+// After a change the preview at once says that it works out the curve, never the curve of the
+// values before; the window takes a click meanwhile, and keeps taking events while the curve is
+// made; the curve then shown, or the one OK takes, is the form's own.
+void TestEditorWindow::shapeFollowsTheForm()
+{
+    QFETCH(TankShape, tank);
+    QFETCH(QString, field);
+    QFETCH(QString, click);
+    QFETCH(double, scale);
+    QFETCH(PointRequest, request);
+    const QString working = QStringLiteral("Working out the curve…");
+
+    Rig rig;
+    EditorWindow* editor = rig.openEditor();
+    QVERIFY(editor);
+    editor->findChild<QAction*>(QStringLiteral("newShape"))->trigger();
+    QPointer<ShapeDialog> dialog = rig.child<ShapeDialog>("shapedlg");
+    QVERIFY(dialog);
+    choose(dialog, "shapeKind", tankKindName(tank.kind));
+    choose(dialog, "shapeEnd", tankEndName(tank.end));
+    if (QTest::currentTestFailed()) return;
+    auto* summary = dialog->findChild<QLabel*>("fitSummary");
+    QTRY_VERIFY(summary->text() != working);
+
+    QElapsedTimer clock;
+    clock.start();
+    const CurveFit expected = curveFromShape(tank, {}, VolumeUnit::CubicMetre, scale, request);
+    const qint64 makeMs = clock.elapsed();
+    QVERIFY2(expected.ok(), qPrintable(expected.refusal));
+
+    PaintedTexts painted(summary);
+    summary->repaint(); // what was shown before the change
+    painted.texts.clear();
+    StallWatch stalls;
+    // Up to the curve shown: what OK then does with it is the editor's.
+    connect(dialog, &CurveSourceDialog::curveShown, &stalls.tick, [&] { stalls.stop(); });
+    dialog->findChild<QDoubleSpinBox*>(field)->setValue(field == "scale" ? scale
+                                                                         : *tank.endDepth);
+    QCOMPARE(summary->text(), working);
+    if (click == "ok") {
+        QTest::mouseClick(dialogButton(dialog, QDialogButtonBox::Ok), Qt::LeftButton);
+    } else {
+        auto* radio = dialog->findChild<QRadioButton*>(click);
+        QTest::mouseClick(radio, Qt::LeftButton);
+        QVERIFY(radio->isChecked());
+    }
+    QCOMPARE(summary->text(), working);
+
+    const auto settled = [&] {
+        return click == "ok" ? !dialog || !dialog->isVisible()
+                             : summary->text() == curveFitSummary(expected);
+    };
+    clock.restart();
+    while (!settled() && clock.elapsed() < 20000)
+        QTest::qWait(1);
+    QVERIFY(settled());
+    stalls.stop();
+    // The curve was made away from the window's thread: no wait as long as half its making.
+    QVERIFY2(stalls.longest < std::max<qint64>(makeMs / 2, 100),
+             qPrintable(QStringLiteral("%1 ms without events; the curve takes %2 ms")
+                            .arg(stalls.longest)
+                            .arg(makeMs)));
+    for (const QString& text : painted.texts)
+        QVERIFY2(text == working || text == curveFitSummary(expected), qPrintable(text));
+    if (click == "ok")
+        QCOMPARE(rowsOf(editor->table()), rowsOf(expected.points));
+    else
+        QVERIFY(dialogButton(dialog, QDialogButtonBox::Ok)->isEnabled());
 }
 
 void TestEditorWindow::importTable_data()
