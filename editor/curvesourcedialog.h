@@ -102,8 +102,7 @@ private:
     CurvePreview* m_preview = nullptr;
     QDialogButtonBox* m_buttons = nullptr;
     // Bumped by each change; a job made for another generation stops and its curve is dropped.
-    std::shared_ptr<std::atomic<quint64>> m_generation =
-        std::make_shared<std::atomic<quint64>>(0);
+    std::shared_ptr<std::atomic<quint64>> m_generation = std::make_shared<std::atomic<quint64>>(0);
     quint64 m_fitGeneration = 0; // the generation m_fit was made for
     bool m_acceptWhenMade = false;
     QTimer m_post; // a burst of changes in one pass of the event loop posts one job

@@ -27,8 +27,8 @@ struct StrappingTable {
     // The unit the header's level field names: "percent" or a length unit's name ("mm");
     // empty when it names none, or more than one.
     QString levelUnit;
-    QString refusal;            // "line 7: ..." ; with a path, the path first
-    int errorLine = 0;          // the malformed row's line, 0 when none
+    QString refusal;   // "line 7: ..." ; with a path, the path first
+    int errorLine = 0; // the malformed row's line, 0 when none
     bool ok() const { return refusal.isEmpty(); }
 };
 

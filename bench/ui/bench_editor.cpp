@@ -205,9 +205,8 @@ int measureShapeDialog(int runs)
             shape.kind == TankKind::Box ? QStringLiteral("length") : QStringLiteral("diameter"));
         const double base = dimension->value();
         for (const bool byError : {false, true}) {
-            dialog.findChild<QRadioButton*>(byError ? QStringLiteral("byError")
-                                                    : QStringLiteral("byCount"))
-                ->setChecked(true);
+            const QString mode = byError ? QStringLiteral("byError") : QStringLiteral("byCount");
+            dialog.findChild<QRadioButton*>(mode)->setChecked(true);
             while (dialog.computing())
                 QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
             Stats painted;

@@ -283,6 +283,34 @@ private slots:
         QVERIFY(checkPoints(reduced).first >= 0);
     }
 
+    // A selection asked to stop comes back refused, with no points, whatever it was choosing.
+    void stops_data()
+    {
+        QTest::addColumn<PointRequest>("request");
+        QTest::addColumn<int>("looks"); // how often the stop answers "go on" first
+        QTest::newRow("100 points, at once") << PointRequest::points(100) << 0;
+        QTest::newRow("100 points, midway") << PointRequest::points(100) << 10;
+        QTest::newRow("within 1 unit, at once") << PointRequest::maxError(1) << 0;
+        QTest::newRow("within 1 unit, midway") << PointRequest::maxError(1) << 10;
+        QTest::newRow("within 0.01 unit: the 100 points it then makes")
+            << PointRequest::maxError(0.01) << 50;
+    }
+    void stops()
+    {
+        QFETCH(PointRequest, request);
+        QFETCH(int, looks);
+        int asked = 0; // until told to stop
+        bool told = false;
+        const CurveFit fit =
+            curveFromShape(targetTank(), {}, VolumeUnit::CubicMetre, 100, request, true, [&] {
+                if (!told) told = ++asked > looks;
+                return told;
+            });
+        QCOMPARE(fit.refusal, kStoppedRefusal);
+        QVERIFY(fit.points.isEmpty());
+        QCOMPARE(asked, looks + 1);
+    }
+
     // The tank file holds the points through the editor's writer, in either layout.
     void tankFile_data()
     {
