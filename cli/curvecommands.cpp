@@ -199,16 +199,20 @@ int import(const QStringList& args, GlobalOptions options, QTextStream& out, QTe
                 "--tank"});
     if (!p.parse(args, err)) return kExitUsage;
     Options o{p, {}};
-    const QString unit = p.value(QStringLiteral("--unit")).value_or(QStringLiteral("percent"));
-    const bool percent = unit == QLatin1String("percent");
-    if (!percent && !lengthUnitFromName(unit))
+    // Without --unit the unit the table's header names stands, else percent.
+    const bool unitGiven = o.has(QStringLiteral("--unit"));
+    QString unit = p.value(QStringLiteral("--unit")).value_or(QStringLiteral("percent"));
+    if (unit != QLatin1String("percent") && !lengthUnitFromName(unit))
         return usageError(kImport,
                      QStringLiteral("--unit takes percent|%1, not '%2'")
                          .arg(lengthUnitNames().join(u'|'), unit),
                      err);
-    if (percent && (o.has(QStringLiteral("--level-zero")) || o.has(QStringLiteral("--level-span"))))
-        return usageError(kImport,
-                     QStringLiteral("--level-zero and --level-span go with a length --unit"), err);
+    const bool ranged =
+        o.has(QStringLiteral("--level-zero")) || o.has(QStringLiteral("--level-span"));
+    const QString rangeNeedsLength =
+        QStringLiteral("--level-zero and --level-span go with a length --unit");
+    if (unitGiven && unit == QLatin1String("percent") && ranged)
+        return usageError(kImport, rangeNeedsLength, err);
     const double scale = o.number(QStringLiteral("--scale")).value_or(1);
     const LevelRange range{o.number(QStringLiteral("--level-zero")),
                            o.number(QStringLiteral("--level-span"))};
@@ -220,6 +224,12 @@ int import(const QStringList& args, GlobalOptions options, QTextStream& out, QTe
         status != kExitOk)
         return status;
     const StrappingTable table = readStrappingTable(p.words().first());
+    if (!unitGiven && table.ok() && !table.levelUnit.isEmpty()) {
+        unit = table.levelUnit;
+        out << headerUnitText(table) << '\n';
+    }
+    const bool percent = unit == QLatin1String("percent");
+    if (percent && ranged) return usageError(kImport, rangeNeedsLength, err);
     return finish(curveFromTable(table, percent, range, scale, *request, options.offsetMode), p,
                   options, out, err);
 }
@@ -258,7 +268,9 @@ QString curveCommandsHelp()
         "                            V l (default)|m3|gal|bbl; 100 points unless asked\n"
         "  import TABLE.csv [--unit percent|mm|cm|m|in|ft] [--level-zero H0] [--level-span SPAN]\n"
         "        [--scale S] [--points N | --max-error E] --tank T OUT.tnk\n"
-        "                            a tank file from a strapping table (level, volume rows)\n"
+        "                            a tank file from a strapping table (level, volume rows); the\n"
+        "                            levels are in the unit the header names unless --unit is\n"
+        "                            given, else in percent\n"
         "\n"
         "Examples:\n"
         "  kaldorctl curve --shape horizontal-cylinder --diameter 2000 --length 6000 --heads "

@@ -139,17 +139,19 @@ public:
 
     // The fewest knots from the first step to the last that keep every step within e: the
     // shortest path over the pairs of knots whose line stays within e. Empty when e cannot be
-    // kept or more than limit knots would be needed.
+    // kept, more than limit knots would be needed, or the search was stopped.
     QVector<int> fewest(double e, int limit) const
     {
         const int n = int(t.size());
         const double slack = slackOf(e);
         if (std::abs(v[0] - t[0]) > slack) return {};
         constexpr int kUnreached = std::numeric_limits<int>::max();
+        constexpr int kStopEvery = 256; // knots walked from between two looks at the stop
         QVector<int> count(n, kUnreached);
         QVector<int> previous(n, -1);
         count[0] = 1;
         for (int i = 0; i + 1 < n; ++i) {
+            if (i % kStopEvery == 0 && stopped()) return {};
             // A knot no nearer the start than the last step's predecessor shortens nothing.
             if (count[i] == kUnreached || count[i] >= limit || count[i] >= count[n - 1] - 1)
                 continue;
@@ -167,12 +169,14 @@ public:
         return knots;
     }
 
+    bool stopped() const { return stop && *stop && (*stop)(); }
+
     // Adds knots until there are n. Each goes into the worst segment that can take one without
     // raising the largest error, at the step nearest that segment's worst step; only when no
     // segment can does it go where the truth is nearest a whole value.
     void addKnots(QVector<int>& knots, int n) const
     {
-        while (knots.size() < n) {
+        while (knots.size() < n && !stopped()) {
             QVector<double> errors;
             QVector<int> worstAt;
             double worst = 0;
@@ -237,6 +241,7 @@ public:
     const QVector<double>& t;
     const QVector<bool>& ok;
     QVector<double> v;
+    const StopCheck* stop = nullptr;
 };
 
 QString levelRangeRefusal(const LevelRange& range)
@@ -260,7 +265,32 @@ struct TableSteps {
     QVector<double> steps;
     QVector<double> values;
     QString refusal;
+    QString note; // the rows outside the level range, which the curve does not use
 };
+
+// "lines 1 to 50 and 252 to 301": the lines in runs, the first few of them.
+QString lineList(QVector<int> lines)
+{
+    constexpr int kRunsNamed = 4;
+    std::sort(lines.begin(), lines.end());
+    QStringList runs;
+    for (int i = 0; i < lines.size();) {
+        int j = i;
+        while (j + 1 < lines.size() && lines[j + 1] == lines[j] + 1)
+            ++j;
+        if (runs.size() == kRunsNamed) {
+            runs.append(QStringLiteral("more"));
+            break;
+        }
+        runs.append(j == i ? QString::number(lines[i])
+                           : QStringLiteral("%1 to %2").arg(lines[i]).arg(lines[j]));
+        i = j + 1;
+    }
+    const QString last = runs.takeLast();
+    return (lines.size() == 1 ? QStringLiteral("line ") : QStringLiteral("lines ")) +
+           (runs.isEmpty() ? last
+                           : runs.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last);
+}
 
 TableSteps tableSteps(const StrappingTable& table, bool levelsInPercent, const LevelRange& range,
                       double scale)
@@ -273,6 +303,22 @@ TableSteps tableSteps(const StrappingTable& table, bool levelsInPercent, const L
     out.refusal = levelsInPercent ? QString() : levelRangeRefusal(range);
     if (out.refusal.isEmpty()) out.refusal = scaleRefusal(scale);
     if (!out.refusal.isEmpty()) return out;
+    if (levelsInPercent) {
+        // A level past 100 is no percentage: most likely a length read with the wrong unit.
+        const auto above = std::find_if(table.rows.begin(), table.rows.end(),
+                                        [](const StrappingRow& r) { return r.level > 100; });
+        if (above != table.rows.end()) {
+            QStringList units = lengthUnitNames();
+            const QString last = units.takeLast();
+            out.refusal =
+                QStringLiteral("line %1: the level %2 is above 100 %, so the levels are "
+                               "not percentages; give their length unit (%3).")
+                    .arg(above->line)
+                    .arg(number(above->level))
+                    .arg(units.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last);
+            return out;
+        }
+    }
     QVector<StrappingRow> rows = table.rows;
     std::stable_sort(rows.begin(), rows.end(), [](const StrappingRow& a, const StrappingRow& b) {
         return a.level < b.level;
@@ -317,6 +363,29 @@ TableSteps tableSteps(const StrappingTable& table, bool levelsInPercent, const L
                 "from %4%3 to %5%3.")
                 .arg(number(rows.first().level), number(rows.last().level), unit, number(zero),
                      number(zero + span));
+        return out;
+    }
+    // The rows beyond the ones on or next outside either end of the range are not used.
+    const int n = int(out.steps.size());
+    int lo = 0;
+    while (lo + 1 < n && out.steps[lo + 1] <= kCoverSlack)
+        ++lo;
+    int hi = n - 1;
+    while (hi > lo && out.steps[hi - 1] >= kLastLevelStep - kCoverSlack)
+        --hi;
+    QVector<int> unused;
+    for (int i = 0; i < n; ++i)
+        if (i < lo || i > hi) unused.append(rows[i].line);
+    if (!unused.isEmpty()) {
+        const QString unit = levelsInPercent ? QStringLiteral(" %") : QString();
+        out.note =
+            QStringLiteral("%1 %2 (%3) %4 outside the level range %5%7 to %6%7 and %8 not used")
+                .arg(unused.size())
+                .arg(unused.size() == 1 ? QStringLiteral("row") : QStringLiteral("rows"))
+                .arg(lineList(unused))
+                .arg(unused.size() == 1 ? QStringLiteral("lies") : QStringLiteral("lie"))
+                .arg(number(zero), number(zero + span), unit)
+                .arg(unused.size() == 1 ? QStringLiteral("is") : QStringLiteral("are"));
     }
     return out;
 }
@@ -383,7 +452,7 @@ TrueCurve trueCurveFromTable(const StrappingTable& table, bool levelsInPercent,
 }
 
 CurveFit fitCurve(const QVector<double>& truth, const PointRequest& request, double scale,
-                  bool offsetCapable, const QVector<int>& keepSteps)
+                  bool offsetCapable, const QVector<int>& keepSteps, const StopCheck& stop)
 {
     if (truth.size() != kLevelSteps)
         return refused(
@@ -403,7 +472,9 @@ CurveFit fitCurve(const QVector<double>& truth, const PointRequest& request, dou
     QVector<bool> allowed(kLevelSteps, keepSteps.isEmpty());
     for (const int k : keepSteps)
         allowed[k] = true;
-    const Selection sel(truth, allowed);
+    Selection sel(truth, allowed);
+    sel.stop = &stop;
+    const auto stoppedFit = [&] { return refused(kStoppedRefusal, truth); };
     QVector<int> knots;
     if (!keepSteps.isEmpty()) {
         knots = keepSteps;
@@ -413,6 +484,7 @@ CurveFit fitCurve(const QVector<double>& truth, const PointRequest& request, dou
         double lo = 0;
         knots = sel.greedy(hi, n);
         for (int i = 0; i < kBisections && hi - lo > 1e-9 * std::max(1.0, hi); ++i) {
+            if (sel.stopped()) return stoppedFit();
             const double mid = (lo + hi) / 2;
             QVector<int> tried = sel.greedy(mid, n);
             if (tried.isEmpty()) {
@@ -423,11 +495,14 @@ CurveFit fitCurve(const QVector<double>& truth, const PointRequest& request, dou
             }
         }
         sel.addKnots(knots, n);
+        if (sel.stopped()) return stoppedFit();
     } else {
         knots = sel.fewest(*request.tolerance, CurveTable::kRows);
+        if (sel.stopped()) return stoppedFit();
         if (knots.isEmpty()) {
-            const CurveFit best =
-                fitCurve(truth, PointRequest::points(CurveTable::kRows), scale, offsetCapable);
+            const CurveFit best = fitCurve(truth, PointRequest::points(CurveTable::kRows), scale,
+                                           offsetCapable, {}, stop);
+            if (!best.ok()) return best; // stopped: the values fit, so nothing else refuses it
             return refused(
                 QStringLiteral(
                     "No curve of at most %1 points stays within %2; with %1 points the largest "
@@ -449,27 +524,31 @@ CurveFit fitCurve(const QVector<double>& truth, const PointRequest& request, dou
 }
 
 CurveFit curveFromShape(const TankShape& shape, const LevelRange& range, VolumeUnit volumeUnit,
-                        double scale, const PointRequest& request, bool offsetCapable)
+                        double scale, const PointRequest& request, bool offsetCapable,
+                        const StopCheck& stop)
 {
     const TrueCurve truth = trueCurveFromShape(shape, range, volumeUnit, scale);
     if (!truth.refusal.isEmpty()) return refused(truth.refusal);
-    return fitCurve(truth.values, request, scale, offsetCapable);
+    return fitCurve(truth.values, request, scale, offsetCapable, {}, stop);
 }
 
 CurveFit curveFromTable(const StrappingTable& table, bool levelsInPercent, const LevelRange& range,
-                        double scale, const PointRequest& request, bool offsetCapable)
+                        double scale, const PointRequest& request, bool offsetCapable,
+                        const StopCheck& stop)
 {
     const TrueCurve truth = trueCurveFromTable(table, levelsInPercent, range, scale);
     if (!truth.refusal.isEmpty()) return refused(truth.refusal);
+    const TableSteps rows = tableSteps(table, levelsInPercent, range, scale);
     QVector<int> keep;
     if (request.count && table.rows.size() <= *request.count) {
-        const TableSteps rows = tableSteps(table, levelsInPercent, range, scale);
         for (const double s : rows.steps)
             keep.append(int(std::lround(std::clamp(s, 0.0, double(kLastLevelStep)))));
         const bool distinct = std::adjacent_find(keep.begin(), keep.end()) == keep.end();
         if (!distinct || keep.size() < 2) keep.clear();
     }
-    return fitCurve(truth.values, request, scale, offsetCapable, keep);
+    CurveFit fit = fitCurve(truth.values, request, scale, offsetCapable, keep, stop);
+    fit.note = rows.note;
+    return fit;
 }
 
 LevelPoints evenlySpacedPoints(const QVector<double>& truth, int n)

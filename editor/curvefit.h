@@ -16,6 +16,7 @@
 #include "editor/tankshape.h"
 
 #include <QVector>
+#include <functional>
 #include <optional>
 
 namespace kaldor
@@ -59,7 +60,14 @@ struct CurveFit {
     double largestErrorPercent = 0; // of the full value
     int largestErrorStep = 0;       // where it occurs: step / 100 is the level in %
     double fullValue = 0;           // the true value at 99.99 %
+    QString note; // what the summary adds: the table's rows that lie outside the level range
 };
+
+// Asked now and then while the points are chosen; when it answers true the selection stops and
+// the fit comes back refused with kStoppedRefusal. A window that wants a newer curve stops the
+// one it no longer needs.
+using StopCheck = std::function<bool()>;
+inline const QString kStoppedRefusal = QStringLiteral("The curve was not finished.");
 
 // The true values, in display units: the shape's volume in volumeUnit times scale at each step
 // of the level range. Refuses (in words) an unsound shape or range.
@@ -81,19 +89,23 @@ TrueCurve trueCurveFromTable(const StrappingTable& table, bool levelsInPercent,
 // value fits the grid (a minus and three digits); every value must fit the grid's four
 // characters, else the refusal names the largest value and a scale that fits.
 CurveFit curveFromShape(const TankShape& shape, const LevelRange& range, VolumeUnit volumeUnit,
-                        double scale, const PointRequest& request, bool offsetCapable = true);
+                        double scale, const PointRequest& request, bool offsetCapable = true,
+                        const StopCheck& stop = {});
 // A table with no more rows than the points asked (and its rows on distinct steps) keeps every row.
 CurveFit curveFromTable(const StrappingTable& table, bool levelsInPercent, const LevelRange& range,
-                        double scale, const PointRequest& request, bool offsetCapable = true);
+                        double scale, const PointRequest& request, bool offsetCapable = true,
+                        const StopCheck& stop = {});
 
 // The selection on a true curve: points as above, largest error and where it lies. Exactly count
 // points: the least error that knots reaching as far as they can attain with at most count points
 // (bisection on the error), then knots added, each where it does not raise the largest error, to
 // make count. Within a tolerance: the fewest knots (a shortest path over the pairs of knots whose
 // line keeps the tolerance). keepSteps, when given, are the points to keep as they are. scale is
-// only used to name a scale that fits when a value does not.
+// only used to name a scale that fits when a value does not. stop, when given, is asked now and
+// then.
 CurveFit fitCurve(const QVector<double>& truth, const PointRequest& request, double scale = 1,
-                  bool offsetCapable = true, const QVector<int>& keepSteps = {});
+                  bool offsetCapable = true, const QVector<int>& keepSteps = {},
+                  const StopCheck& stop = {});
 
 // n points (2 .. 100) at evenly spaced steps, for comparison.
 LevelPoints evenlySpacedPoints(const QVector<double>& truth, int n);

@@ -80,6 +80,18 @@ void CurvePreview::showFit(const CurveFit& fit)
     m_summary->setText(curveFitSummary(fit));
 }
 
+void CurvePreview::showComputing()
+{
+    m_truth->clear();
+    m_points->clear();
+    m_summary->setText(computingText());
+}
+
+QString CurvePreview::computingText()
+{
+    return QStringLiteral("Working out the curve…");
+}
+
 QString CurvePreview::summary() const
 {
     return m_summary->text();

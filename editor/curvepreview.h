@@ -24,6 +24,9 @@ public:
 
     // Draws the fit's true curve (when it has one) and its points, and states its summary.
     void showFit(const CurveFit& fit);
+    // Draws nothing and says that the curve is being worked out.
+    void showComputing();
+    static QString computingText();
     QString summary() const;
 
 private:

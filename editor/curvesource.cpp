@@ -58,14 +58,23 @@ QString tankShapeText(const TankShape& shape)
     return parts.join(QStringLiteral(", "));
 }
 
+QString headerUnitText(const StrappingTable& table)
+{
+    if (table.levelUnit.isEmpty()) return {};
+    return QStringLiteral("Levels in %1, as the header '%2' names them.")
+        .arg(table.levelUnit, table.header);
+}
+
 QString curveFitSummary(const CurveFit& fit)
 {
     if (!fit.ok()) return fit.refusal;
-    return QStringLiteral("%1 points; largest error %2 units (%3 % of full value) at level %4 %")
-        .arg(fit.points.size())
-        .arg(QString::number(fit.largestError, 'f', 3),
-             QString::number(fit.largestErrorPercent, 'f', 3),
-             QString::number(fit.largestErrorStep / 100.0, 'f', 2));
+    const QString summary =
+        QStringLiteral("%1 points; largest error %2 units (%3 % of full value) at level %4 %")
+            .arg(fit.points.size())
+            .arg(QString::number(fit.largestError, 'f', 3),
+                 QString::number(fit.largestErrorPercent, 'f', 3),
+                 QString::number(fit.largestErrorStep / 100.0, 'f', 2));
+    return fit.note.isEmpty() ? summary : summary + QStringLiteral("; ") + fit.note;
 }
 
 } // namespace kaldor

@@ -14,8 +14,12 @@ namespace kaldor
 // out (the shape's default stands).
 QString tankShapeText(const TankShape& shape);
 
-// "26 points; largest error 0.981 units (0.047 % of full value) at level 0.27 %", or the fit's
-// refusal when it made no curve.
+// "Levels in mm, as the header 'Level mm;Volume l' names them.": the unit a table's header
+// chose, when it names one.
+QString headerUnitText(const StrappingTable& table);
+
+// "26 points; largest error 0.981 units (0.047 % of full value) at level 0.27 %", with the fit's
+// note after it when it has one, or the fit's refusal when it made no curve.
 QString curveFitSummary(const CurveFit& fit);
 
 } // namespace kaldor

@@ -1,6 +1,7 @@
 #include "editor/curvesourcedialog.h"
 
 #include "editor/curvepreview.h"
+#include "editor/curvesource.h"
 #include "editor/tankshape.h"
 
 #include <QComboBox>
@@ -21,8 +22,6 @@ namespace kaldor
 namespace
 {
 
-// Long enough to let a number be typed, short enough to feel live.
-constexpr int kPauseMs = 120;
 constexpr double kLargest = 1e9;
 constexpr double kDefaultMaxError = 1;
 
@@ -42,9 +41,22 @@ QDoubleSpinBox* CurveSourceDialog::numberBox(QWidget* parent, const char* name, 
 CurveSourceDialog::CurveSourceDialog(bool offsetCapable, QWidget* parent)
     : QDialog(parent), m_offsetCapable(offsetCapable)
 {
-    m_pause.setSingleShot(true);
-    m_pause.setInterval(kPauseMs);
-    connect(&m_pause, &QTimer::timeout, this, &CurveSourceDialog::recompute);
+    m_post.setSingleShot(true);
+    m_post.setInterval(0);
+    connect(&m_post, &QTimer::timeout, this, &CurveSourceDialog::post);
+    m_worker = new QObject;
+    m_worker->moveToThread(&m_thread);
+    m_thread.setObjectName(QStringLiteral("curve"));
+    m_thread.start();
+}
+
+CurveSourceDialog::~CurveSourceDialog()
+{
+    // The job being made stops at its next look, and no other starts.
+    ++*m_generation;
+    m_thread.quit();
+    m_thread.wait();
+    delete m_worker;
 }
 
 void CurveSourceDialog::setUp(QWidget* source)
@@ -98,7 +110,7 @@ void CurveSourceDialog::setUp(QWidget* source)
 
 void CurveSourceDialog::changed()
 {
-    m_pause.start();
+    recompute();
     emit valuesChanged();
 }
 
@@ -132,26 +144,73 @@ void CurveSourceDialog::setLevelUnit(const QString& unit)
 
 void CurveSourceDialog::recompute()
 {
-    m_pause.stop();
-    const LevelRange range = levelRange();
+    ++*m_generation;
+    m_acceptWhenMade = false;
+    m_preview->showComputing();
+    m_buttons->button(QDialogButtonBox::Ok)->setEnabled(true);
+    m_post.start();
+}
+
+bool CurveSourceDialog::computing() const
+{
+    return m_fitGeneration != *m_generation;
+}
+
+CurveSourceDialog::FitJob CurveSourceDialog::currentJob() const
+{
     const PointRequest request = m_byCount->isChecked()
                                      ? PointRequest::points(m_count->value())
                                      : PointRequest::maxError(m_maxError->value());
-    m_fit = computeFit(range, m_scale->value(), request);
+    return fitJob(levelRange(), m_scale->value(), request);
+}
+
+void CurveSourceDialog::post()
+{
+    if (!computing()) return;
+    const quint64 generation = *m_generation;
+    QMetaObject::invokeMethod(
+        m_worker,
+        [this, job = currentJob(), wanted = m_generation, generation] {
+            const StopCheck stale = [&] { return *wanted != generation; };
+            if (stale()) return; // a newer job follows
+            const CurveFit fit = job(stale);
+            // The dialog waits for this thread before it goes, so it is there to post to.
+            if (!stale())
+                QMetaObject::invokeMethod(
+                    this, [this, generation, fit] { showResult(generation, fit); },
+                    Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
+void CurveSourceDialog::showResult(quint64 generation, const CurveFit& fit)
+{
+    if (generation != *m_generation || !computing()) return;
+    m_post.stop();
+    m_fit = fit;
+    m_fitGeneration = generation;
     m_preview->showFit(m_fit);
     m_buttons->button(QDialogButtonBox::Ok)->setEnabled(m_fit.ok());
+    emit curveShown();
+    if (m_acceptWhenMade) {
+        m_acceptWhenMade = false;
+        if (m_fit.ok()) QDialog::accept();
+    }
 }
 
 const CurveFit& CurveSourceDialog::fit()
 {
-    if (m_pause.isActive()) recompute();
+    if (computing()) showResult(*m_generation, currentJob()({}));
     return m_fit;
 }
 
 void CurveSourceDialog::accept()
 {
-    if (!fit().ok()) return;
-    QDialog::accept();
+    if (computing()) {
+        m_acceptWhenMade = true; // taken up when the curve is made
+        return;
+    }
+    if (m_fit.ok()) QDialog::accept();
 }
 
 TableDialog::TableDialog(const StrappingTable& table, const QString& fileName, bool offsetCapable,
@@ -168,10 +227,22 @@ TableDialog::TableDialog(const StrappingTable& table, const QString& fileName, b
     m_levelUnit->addItem(QStringLiteral("percent"));
     m_levelUnit->addItems(lengthUnitNames());
     form->addRow(QStringLiteral("&Level column in:"), m_levelUnit);
+    // The unit the header names is the choice until the user makes another, and says so.
+    m_headerUnit = new QLabel(headerUnitText(table), source);
+    m_headerUnit->setObjectName(QStringLiteral("headerUnit"));
+    m_headerUnit->setWordWrap(true);
+    form->addRow(m_headerUnit);
+    if (!table.levelUnit.isEmpty())
+        m_levelUnit->setCurrentIndex(std::max(0, m_levelUnit->findText(table.levelUnit)));
     setUp(source);
-    setLevelUnit({});
-    connect(m_levelUnit, &QComboBox::currentIndexChanged, this, [this] {
+    const auto unitChosen = [this] {
         setLevelUnit(levelsInPercent() ? QString() : m_levelUnit->currentText());
+        m_headerUnit->setVisible(!m_table.levelUnit.isEmpty() &&
+                                 m_levelUnit->currentText() == m_table.levelUnit);
+    };
+    unitChosen();
+    connect(m_levelUnit, &QComboBox::currentIndexChanged, this, [this, unitChosen] {
+        unitChosen();
         changed();
     });
     recompute();
@@ -182,10 +253,13 @@ bool TableDialog::levelsInPercent() const
     return m_levelUnit->currentIndex() == 0;
 }
 
-CurveFit TableDialog::computeFit(const LevelRange& range, double scale,
-                                 const PointRequest& request) const
+CurveSourceDialog::FitJob TableDialog::fitJob(const LevelRange& range, double scale,
+                                              const PointRequest& request) const
 {
-    return curveFromTable(m_table, levelsInPercent(), range, scale, request, m_offsetCapable);
+    return [table = m_table, percent = levelsInPercent(), range, scale, request,
+            offsetCapable = m_offsetCapable](const StopCheck& stop) {
+        return curveFromTable(table, percent, range, scale, request, offsetCapable, stop);
+    };
 }
 
 QString TableDialog::sourceText() const

@@ -2,6 +2,9 @@
 
 #include "editor/curvecheck.h"
 #include "editor/gridtyping.h"
+#include "store/textrules.h"
+
+#include <algorithm>
 
 namespace kaldor
 {
@@ -10,6 +13,17 @@ namespace
 {
 
 const QChar kTab = QLatin1Char('\t');
+
+// A cell holds a number when, blanks skipped, it begins with one: a digit, or a sign or a point
+// before a digit.
+bool holdsNumber(const QString& cell)
+{
+    const QString t = cell.trimmed();
+    qsizetype i = 0;
+    if (i < t.size() && (t[i] == u'-' || t[i] == u'+')) ++i;
+    if (i < t.size() && t[i] == u'.') ++i;
+    return i < t.size() && t[i].isDigit() && t[i].unicode() < 128;
+}
 
 GridPaste refused(int line, const QString& why)
 {
@@ -33,39 +47,49 @@ GridPaste pasteIntoGrid(CurveTable& table, int row, const QString& text, bool of
 {
     QStringList lines = text.split(QLatin1Char('\n'));
     if (lines.size() > 1 && lines.constLast().trimmed().isEmpty()) lines.removeLast();
+    for (QString& line : lines)
+        if (line.endsWith(QLatin1Char('\r'))) line.chop(1);
+    // A spreadsheet's header row ("VALUE", "%") is left out: a first row with no number in it.
+    const QStringList firstCells = lines.first().split(kTab);
+    const qsizetype header = lines.size() > 1 && !lines.first().trimmed().isEmpty() &&
+                                     std::none_of(firstCells.begin(), firstCells.end(), holdsNumber)
+                                 ? 1
+                                 : 0;
     CurveTable pasted = table;
-    for (int i = 0; i < lines.size(); ++i) {
-        const int line = i + 1;
-        QString rowText = lines[i];
-        if (rowText.endsWith(QLatin1Char('\r'))) rowText.chop(1);
-        const QStringList cells = rowText.split(kTab);
+    for (qsizetype i = header; i < lines.size(); ++i) {
+        const int line = int(i) + 1;
+        const int r = row + int(i - header);
+        const QStringList cells = lines[i].split(kTab);
         if (cells.size() > 2)
             return refused(
                 line,
                 QStringLiteral("it has %1 columns; paste VALUE and % only.").arg(cells.size()));
-        if (row + i > CurveTable::kRows)
+        if (r > CurveTable::kRows)
             return refused(line, QStringLiteral("the grid ends at row %1.").arg(CurveTable::kRows));
         const QString value = cells.value(0).trimmed();
         const QString percent = cells.value(1).trimmed();
+        // As a message quotes them: a control character pasted shows as its code.
+        const QString quotedValue = quotedText(value);
+        const QString quotedPercent = quotedText(percent);
         if (!value.isEmpty() && !isValueCellText(value, offsetCapable))
             return refused(
                 line, QStringLiteral("VALUE \"%1\" must be up to %2 digits%3.")
-                          .arg(value, QString::number(kMaxValueChars),
+                          .arg(quotedValue, QString::number(kMaxValueChars),
                                offsetCapable
                                    ? QStringLiteral(", or a minus and %1").arg(kMaxValueChars - 1)
                                    : QString()));
         if (!percent.isEmpty() && !isPercentCellText(percent))
             return refused(line, QStringLiteral("% \"%1\" must be a number from 0 to %2 of at most "
                                                 "%3 characters.")
-                                     .arg(percent, plainNumber(kLastPercent),
+                                     .arg(quotedPercent, plainNumber(kLastPercent),
                                           QString::number(kMaxPercentChars)));
-        pasted.setValue(row + i, value);
-        pasted.setPercent(row + i, percent);
+        pasted.setValue(r, value);
+        pasted.setPercent(r, percent);
     }
     table = pasted;
     GridPaste paste;
     paste.ok = true;
-    paste.rows = int(lines.size());
+    paste.rows = int(lines.size() - header);
     return paste;
 }
 

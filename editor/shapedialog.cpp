@@ -358,12 +358,15 @@ TankShape ShapeDialog::shape() const
     return s;
 }
 
-CurveFit ShapeDialog::computeFit(const LevelRange& range, double scale,
-                                 const PointRequest& request) const
+CurveSourceDialog::FitJob ShapeDialog::fitJob(const LevelRange& range, double scale,
+                                              const PointRequest& request) const
 {
     const VolumeUnit unit =
         volumeUnitFromName(m_volumeUnit->currentData().toString()).value_or(VolumeUnit::Litre);
-    return curveFromShape(shape(), range, unit, scale, request, m_offsetCapable);
+    return [shape = shape(), range, unit, scale, request,
+            offsetCapable = m_offsetCapable](const StopCheck& stop) {
+        return curveFromShape(shape, range, unit, scale, request, offsetCapable, stop);
+    };
 }
 
 QString ShapeDialog::sourceText() const

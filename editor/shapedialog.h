@@ -44,8 +44,8 @@ public:
     TankShape shape() const;
 
 protected:
-    CurveFit computeFit(const LevelRange& range, double scale,
-                        const PointRequest& request) const override;
+    FitJob fitJob(const LevelRange& range, double scale,
+                  const PointRequest& request) const override;
 
 private:
     // Shows the dimensions the chosen kind and end take, with their names.

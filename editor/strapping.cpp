@@ -1,7 +1,9 @@
 #include "editor/strapping.h"
 
+#include "editor/tankshape.h"
 #include "store/inputfile.h"
 #include "store/limits.h"
+#include "store/textrules.h"
 
 #include <algorithm>
 #include <charconv>
@@ -47,6 +49,55 @@ std::optional<double> numberField(std::string_view field, bool decimalComma)
     return v;
 }
 
+QString quoted(std::string_view bytes)
+{
+    return quotedText(QString::fromUtf8(bytes.data(), qsizetype(bytes.size())));
+}
+
+// The unit a header's level field names: a word of its own ("Level mm", "Level (mm)",
+// "Level in ft", "Level [%]"). "in" standing beside another unit is the word, not inches.
+QString namedUnit(std::string_view field)
+{
+    QStringList units;
+    const QString text = QString::fromUtf8(field.data(), qsizetype(field.size())).toLower();
+    QString word;
+    const auto take = [&] {
+        if (word == QLatin1String("%") || word == QLatin1String("percent"))
+            units.append(QStringLiteral("percent"));
+        else if (lengthUnitFromName(word))
+            units.append(word);
+        word.clear();
+    };
+    for (const QChar c : text) {
+        if (c == u'%') {
+            take();
+            word = c;
+            take();
+        } else if (c.isLetter()) {
+            word += c;
+        } else {
+            take();
+        }
+    }
+    take();
+    units.removeDuplicates();
+    if (units.size() > 1) units.removeAll(QStringLiteral("in"));
+    return units.size() == 1 ? units.first() : QString();
+}
+
+// The next line and what is left after its end: a line ends at LF, CR LF or a CR alone.
+std::string_view nextLine(std::string_view& rest)
+{
+    const std::size_t eol = rest.find_first_of("\r\n");
+    const std::string_view line = rest.substr(0, eol);
+    if (eol == std::string_view::npos) {
+        rest = {};
+    } else {
+        rest.remove_prefix(eol + (rest.substr(eol, 2) == "\r\n" ? 2 : 1));
+    }
+    return line;
+}
+
 char separatorOf(std::string_view line)
 {
     if (line.find('\t') != std::string_view::npos) return '\t';
@@ -68,27 +119,36 @@ StrappingTable parseStrappingTable(const QByteArray& data)
         table.refusal = QStringLiteral("line %1: %2").arg(line).arg(why);
         return table;
     };
+    bool first = true;
     for (int line = 1; !rest.empty(); ++line) {
-        const std::size_t eol = rest.find('\n');
-        std::string_view row = rest.substr(0, eol);
-        rest.remove_prefix(eol == std::string_view::npos ? rest.size() : eol + 1);
-        if (!row.empty() && row.back() == '\r') row.remove_suffix(1);
+        const std::string_view row = nextLine(rest);
         if (trimmed(row).empty()) continue;
         if (!separator) separator = separatorOf(row);
-        const std::size_t cut = row.find(separator);
-        const bool two =
-            cut != std::string_view::npos && row.find(separator, cut + 1) == std::string_view::npos;
         const bool decimalComma = separator != ',';
-        const auto level = two ? numberField(row.substr(0, cut), decimalComma) : std::nullopt;
-        const auto volume = two ? numberField(row.substr(cut + 1), decimalComma) : std::nullopt;
-        if (!level || !volume) {
-            if (line == 1) continue; // the header
-            const QString text =
-                QString::fromUtf8(trimmed(row).data(), qsizetype(trimmed(row).size()));
-            return refuse(
-                line,
-                QStringLiteral("a row is a level and a volume, two numbers, not '%1'").arg(text));
+        QVector<std::string_view> fields;
+        for (std::size_t from = 0;;) {
+            const std::size_t cut = row.find(separator, from);
+            fields.append(row.substr(from, cut == std::string_view::npos ? cut : cut - from));
+            if (cut == std::string_view::npos) break;
+            from = cut + 1;
         }
+        const auto level = fields.size() == 2 ? numberField(fields[0], decimalComma) : std::nullopt;
+        const auto volume =
+            fields.size() == 2 ? numberField(fields[1], decimalComma) : std::nullopt;
+        // The first row is a header when none of its fields is a number.
+        if (first && std::none_of(fields.begin(), fields.end(), [&](std::string_view f) {
+                return numberField(f, decimalComma).has_value();
+            })) {
+            first = false;
+            table.header = quoted(trimmed(row));
+            table.levelUnit = namedUnit(fields[0]);
+            continue;
+        }
+        first = false;
+        if (!level || !volume)
+            return refuse(line,
+                          QStringLiteral("a row is a level and a volume, two numbers, not '%1'")
+                              .arg(quoted(trimmed(row))));
         if (table.rows.size() == limits::kMaxStrappingRows)
             return refuse(
                 line,

@@ -162,7 +162,8 @@ TankFileWords tankFileWords(const QString& fileName, const QList<TankPointTexts>
             out.refusal = unusableTankFile(fileName, QStringLiteral("point %1 (value %2, %3 %) lies outside the "
                                                                     "tank's full scale")
                                                          .arg(k + 1)
-                                                         .arg(point.valueText.trimmed(), point.percentText.trimmed()));
+                                                         .arg(quotedText(point.valueText.trimmed()),
+                                                              quotedText(point.percentText.trimmed())));
             return out;
         }
         out.words.append({percentWord, *valueWord});

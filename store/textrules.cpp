@@ -292,4 +292,29 @@ std::optional<int> FieldReader::readInt16(int* error)
     return field ? int16FromField(*field, error) : std::nullopt;
 }
 
+QString quotedText(QStringView text, qsizetype maxChars)
+{
+    QString out;
+    qsizetype taken = 0;
+    for (qsizetype i = 0; i < text.size(); ++i, ++taken) {
+        if (taken == maxChars) {
+            out += QStringLiteral("...");
+            break;
+        }
+        const QChar c = text[i];
+        const QChar::Category category = c.category();
+        if (category == QChar::Other_Control || category == QChar::Other_Format) {
+            const int digits = c.unicode() < 0x100 ? 2 : 4;
+            out += (digits == 2 ? QStringLiteral("\\x") : QStringLiteral("\\u")) +
+                   QString::number(c.unicode(), 16).toUpper().rightJustified(digits, u'0');
+        } else {
+            out += c;
+            // A character beyond the first plane stays whole.
+            if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+                out += text[++i];
+        }
+    }
+    return out;
+}
+
 } // namespace kaldor

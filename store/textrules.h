@@ -5,7 +5,8 @@
 //    decimal point of a number below 1, scientific notation past the precision;
 //  - formatted print (a number is a blank or "-", its digits and one blank) and formatted
 //    input (fields end at commas and line ends, surrounding blanks skipped);
-//  - rounding of halves to the even neighbour for bytes, tank numbers and modulo.
+//  - rounding of halves to the even neighbour for bytes, tank numbers and modulo;
+//  - text from a file or the clipboard as a message quotes it.
 
 #include <QByteArray>
 #include <QString>
@@ -72,5 +73,15 @@ std::optional<int> int16FromField(const QByteArray& field, int* error);
 
 // What a field failure means, in words: "it ends before all its fields were read" for 62.
 QString fieldErrorText(int errorNumber);
+
+// How much of a quoted text a message shows.
+inline constexpr qsizetype kQuotedChars = 60;
+
+// Text read from a file (or pasted), as a message quotes it: each control character (line ends,
+// ESC, DEL, the C1 range) and each invisible format character (such as a bidirectional
+// override) written as \xHH or \uHHHH, so that what is quoted can neither move a terminal's
+// cursor nor retitle its window nor turn the message around; past maxChars characters cut, with
+// "..." after. Every message that quotes a file's bytes quotes them through this.
+QString quotedText(QStringView text, qsizetype maxChars = kQuotedChars);
 
 } // namespace kaldor

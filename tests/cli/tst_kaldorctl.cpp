@@ -124,7 +124,7 @@ private slots:
         row("curve: a sphere has no length", "curve --shape sphere --diameter 3 --length 3 --tank 4 b.tnk", 2,
             "--length is not a dimension of a sphere");
         row("import: a bad row by its line", "import a.idr.tnk --tank 9 b.tnk", 1,
-            "a.idr.tnk: line 2: a row is a level and a volume, two numbers, not '1000'");
+            "a.idr.tnk: line 1: a row is a level and a volume, two numbers, not '5'");
         // An output never lands on an input, under any name, nor replaces an indicator or tank
         // file with something else; it is refused before the port is opened.
         row("sheet over its own input", "sheet plant.idr plant.idr", 1,
@@ -336,6 +336,56 @@ private slots:
         QCOMPARE(kaldorctl(QStringLiteral("--no-offset import e.csv --tank 9 e.tnk"), dir.path()).status, 0);
         QCOMPARE(readFile(dir.filePath(QStringLiteral("e.tnk"))),
                  QByteArray("9\r\n 2094 \r\n 4 \r\n3,  0,4,  .05,567,  12.34,2094,  99.99,"));
+    }
+
+    // A strapping table's levels in the unit its header names, unless --unit says otherwise; a
+    // level above 100 read as percent refused by its line; CR-only line ends read; a bad row
+    // quoted with its control characters escaped. Nothing is written on a refusal.
+    void importTable_data()
+    {
+        QTest::addColumn<QString>("table"); // in tests/data/strapping
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out"); // stands in stdout, or the tank file's last point
+        QTest::addColumn<QString>("err"); // stands in stderr
+        const auto row = [](const char* name, const char* table, const QStringList& options,
+                            int status, const QString& out, const QString& err = {}) {
+            QTest::newRow(name) << QString(table) << options << status << out << err;
+        };
+        const QString notPercent =
+            QStringLiteral("line 4: the level 200 is above 100 %, so the levels are not "
+                           "percentages; give their length unit (mm, cm, m, in or ft).\n");
+        row("the header names mm", "level-mm.csv", {}, 0,
+            "Levels in mm, as the header 'Level mm;Volume l' names them.\n");
+        row("the header's mm, the last point", "level-mm.csv", {}, 0, "9000,  99.99,");
+        row("--unit percent over the header", "level-mm.csv", {"--unit", "percent"}, 1, {},
+            notPercent);
+        row("no unit in the header: percent", "level-no-unit.csv", {}, 1, {}, notPercent);
+        row("no unit in the header, --unit mm", "level-no-unit.csv", {"--unit", "mm"}, 0,
+            "9000,  99.99,");
+        row("CR-only line ends, cm", "cr-only.csv", {}, 0, "9000,  99.99,");
+        row("an escape sequence in a bad row", "escape-row.csv", {}, 1, {},
+            "escape-row.csv: line 3: a row is a level and a volume, two numbers, not "
+            "'1,\\x1B]0;owned\\x07\\x1B[2J'\n");
+    }
+    void importTable()
+    {
+        QFETCH(QString, table);
+        QFETCH(QStringList, options);
+        QFETCH(int, status);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QTemporaryDir dir;
+        const Run r = runKaldorctl(
+            QStringList{"import", QStringLiteral(KALDOR_SOURCE_DIR "/tests/data/strapping/") + table} +
+                options + QStringList{"--tank", "4", "t.tnk"},
+            dir.path());
+        QCOMPARE(r.status, status);
+        const QByteArray written = readFile(dir.filePath(QStringLiteral("t.tnk")));
+        QCOMPARE(written.isEmpty(), status != 0);
+        if (!out.isEmpty()) QVERIFY2(r.out.contains(out) || written.endsWith(out.toLatin1()), qPrintable(r.out));
+        if (!err.isEmpty()) QVERIFY2(r.err.endsWith(err), qPrintable(r.err));
+        QVERIFY(!r.err.contains(QChar(0x1B)));
     }
 
     // diff over files: one line per tank that differs, bytes outside the records by address,

@@ -127,6 +127,12 @@ private slots:
         above.points[0].valueText = QStringLiteral("1500");
         QTest::newRow("value above full scale") << QList<TankSource>{tank(1, 1000, 0, 3), above}
                                                 << QStringLiteral("Tank file t2.tnk cannot be used: point 1");
+        // The file's text is quoted with its control characters as their codes.
+        TankSource escaped = tank(5, 1000, 0, 2);
+        escaped.points[0].valueText = QStringLiteral("1500\x1b]0;x\x07");
+        QTest::newRow("an escape sequence in a value")
+            << QList<TankSource>{escaped}
+            << QStringLiteral("Tank file t5.tnk cannot be used: point 1 (value 1500\\x1B]0;x\\x07,");
         // A number beyond any double is refused as one beyond the full scale, never read as 0.
         TankSource huge = tank(4, 1000, 0, 3);
         huge.points[1].valueText = QStringLiteral("1E400");

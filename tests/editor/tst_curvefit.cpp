@@ -169,6 +169,12 @@ private slots:
         QTest::newRow("volume falls")
             << 1.0 << QByteArray("p,v\n0,0\n60,50\n30,60\n99.99,100\n") << true
             << "line 3: the volume 50 is less than 60 at the lower level on line 4";
+        // A table in mm read as percent: its first level above 100 by its line.
+        QTest::newRow("levels above 100 read as percent")
+            << 1.0 << QByteArray("level,volume\n0,0\n50,1000\n100,2000\n150,3000\n2500,9000\n")
+            << true
+            << "line 5: the level 150 is above 100 %, so the levels are not percentages; give "
+               "their length unit (mm, cm, m, in or ft).";
         QTest::newRow("table short of the top")
             << 1.0 << QByteArray("0,0\n90,100\n") << true
             << "The table's levels run from 0 % to 90 % and do not cover the "
@@ -192,37 +198,60 @@ private slots:
     void strappingCsv_data()
     {
         QTest::addColumn<QByteArray>("csv");
-        QTest::addColumn<QString>("rows"); // "level volume line; ..." or the refusal
-        QTest::newRow("export's form")
-            << QByteArray("percent,value\n0,100\n12.34,567\n99.99,2094\n")
-            << "0 100 2; 12.34 567 3; 99.99 2094 4";
-        QTest::newRow("semicolons, decimal comma, CRLF, blank line")
-            << QByteArray("Level (mm);Volume (l)\r\n0;0\r\n\r\n1000,5;20,25\r\n")
-            << "0 0 2; 1000.5 20.25 4";
-        QTest::newRow("BOM before a row") << QByteArray("\xEF\xBB\xBF" "5;1,5\n") << "5 1.5 1";
-        QTest::newRow("tabs, no header, quoted, any order")
-            << QByteArray("2000\t\"40\"\n0\t0\n1000\t15\n") << "2000 40 1; 0 0 2; 1000 15 3";
-        QTest::newRow("bad row")
-            << QByteArray("level,volume\n0,0\n\n10,abc\n20,30\n")
-            << "line 4: a row is a level and a volume, two numbers, not '10,abc'";
-        QTest::newRow("three fields")
-            << QByteArray("0,0\n1,2,3\n")
-            << "line 2: a row is a level and a volume, two numbers, not '1,2,3'";
-        QTest::newRow("only a header") << QByteArray("level,volume\n") << "the table has no rows";
+        QTest::addColumn<QString>("rows");      // "level volume line; ..." or the refusal
+        QTest::addColumn<QString>("levelUnit"); // the unit the header names
+        const auto row = [](const char* name, const QByteArray& csv, const QString& rows,
+                            const QString& unit = {}) {
+            QTest::newRow(name) << csv << rows << unit;
+        };
+        row("export's form", "percent,value\n0,100\n12.34,567\n99.99,2094\n",
+            "0 100 2; 12.34 567 3; 99.99 2094 4", "percent");
+        row("semicolons, decimal comma, CRLF, blank line",
+            "Level (mm);Volume (l)\r\n0;0\r\n\r\n1000,5;20,25\r\n", "0 0 2; 1000.5 20.25 4", "mm");
+        row("CR only, a header in cm", "Level cm,Volume l\r0,0\r50,10\r\r75,20",
+            "0 0 2; 50 10 3; 75 20 5", "cm");
+        row("a header in inches", "level in in\tvolume gal\n0\t0\n", "0 0 2", "in");
+        row("\"in\" before a unit", "Level in ft;Volume\n0;0\n", "0 0 2", "ft");
+        row("a header in %", "Level [%],Volume\n0,0\n", "0 0 2", "percent");
+        row("a header that names no unit", "level,volume\n0,0\n", "0 0 2");
+        row("a header that names two", "level mm or m,volume\n0,0\n", "0 0 2");
+        row("a blank line before the header", "\n\nlevel m,volume\n0,0\n", "0 0 4", "m");
+        row("BOM before a row", "\xEF\xBB\xBF" "5;1,5\n", "5 1.5 1");
+        row("tabs, no header, quoted, any order", "2000\t\"40\"\n0\t0\n1000\t15\n",
+            "2000 40 1; 0 0 2; 1000 15 3");
+        row("bad row", "level,volume\n0,0\n\n10,abc\n20,30\n",
+            "line 4: a row is a level and a volume, two numbers, not '10,abc'");
+        row("three fields", "0,0\n1,2,3\n",
+            "line 2: a row is a level and a volume, two numbers, not '1,2,3'");
+        // A first row that holds a number is a row, not a header, and is held to a row's rules.
+        row("a bad first row", "0,0,0\n1,1\n",
+            "line 1: a row is a level and a volume, two numbers, not '0,0,0'");
+        row("a bad first row with one number", "10,abc\n20,30\n",
+            "line 1: a row is a level and a volume, two numbers, not '10,abc'");
+        row("an escape sequence in a bad row", "level,volume\n0,0\n1,\x1b]0;owned\x07\x1b[2J\n",
+            "line 3: a row is a level and a volume, two numbers, not "
+            "'1,\\x1B]0;owned\\x07\\x1B[2J'");
+        row("a long bad row is cut", "0,0\n1," + QByteArray(100, 'x') + "\n",
+            "line 2: a row is a level and a volume, two numbers, not '1," + QString(58, 'x') +
+                "...'");
+        row("only a header", "level,volume\n", "the table has no rows");
     }
     void strappingCsv()
     {
         QFETCH(QByteArray, csv);
         QFETCH(QString, rows);
+        QFETCH(QString, levelUnit);
         const StrappingTable t = parseStrappingTable(csv);
         QStringList got;
         for (const StrappingRow& r : t.rows)
             got.append(QStringLiteral("%1 %2 %3").arg(r.level).arg(r.volume).arg(r.line));
         QCOMPARE(t.ok() ? got.join(QStringLiteral("; ")) : t.refusal, rows);
+        if (t.ok()) QCOMPARE(t.levelUnit, levelUnit);
     }
 
     // A table of no more rows than asked keeps them; a longer one, in mm with a level range, is
-    // reduced, and its truth between rows is the table's straight line.
+    // reduced, its truth between rows is the table's straight line, and the rows outside the
+    // range are named.
     void tables()
     {
         const StrappingTable few =
@@ -230,6 +259,7 @@ private slots:
         const CurveFit kept = curveFromTable(few, true, {}, 1, PointRequest::points(100));
         QCOMPARE(kept.points, (LevelPoints{{0, 3}, {1234, 567}, {5000, 1000}, {9999, 2094}}));
         QCOMPARE(kept.largestError, 0.0);
+        QCOMPARE(kept.note, QString());
 
         QByteArray csv;
         for (int mm = 0; mm <= 3000; mm += 10) // a level from 500 to 2500 mm is the range
@@ -241,12 +271,44 @@ private slots:
         QCOMPARE(reduced.points.size(), 40);
         QCOMPARE(reduced.truth.first(), 250.0);
         QCOMPARE(reduced.truth.last(), 6250.0);
+        // The 50 rows below 500 mm and the 50 above 2500 mm are said to be left out.
+        QCOMPARE(reduced.note, QStringLiteral("100 rows (lines 1 to 50 and 252 to 301) lie "
+                                              "outside the level range 500 to 2500 and are not "
+                                              "used"));
         const double mid = 500 + 2000 * 5000 / 9999.0; // between the rows at 1500 and 1510 mm
         const double lo = std::floor(mid / 10) * 10;
         QVERIFY(std::abs(reduced.truth.at(5000) -
                          (lo * lo + (mid - lo) * ((lo + 10) * (lo + 10) - lo * lo) / 10) / 1000) <
                 1e-9);
         QVERIFY(checkPoints(reduced).first >= 0);
+    }
+
+    // A selection asked to stop comes back refused, with no points, whatever it was choosing.
+    void stops_data()
+    {
+        QTest::addColumn<PointRequest>("request");
+        QTest::addColumn<int>("looks"); // how often the stop answers "go on" first
+        QTest::newRow("100 points, at once") << PointRequest::points(100) << 0;
+        QTest::newRow("100 points, midway") << PointRequest::points(100) << 10;
+        QTest::newRow("within 1 unit, at once") << PointRequest::maxError(1) << 0;
+        QTest::newRow("within 1 unit, midway") << PointRequest::maxError(1) << 10;
+        QTest::newRow("within 0.01 unit: the 100 points it then makes")
+            << PointRequest::maxError(0.01) << 50;
+    }
+    void stops()
+    {
+        QFETCH(PointRequest, request);
+        QFETCH(int, looks);
+        int asked = 0; // until told to stop
+        bool told = false;
+        const CurveFit fit =
+            curveFromShape(targetTank(), {}, VolumeUnit::CubicMetre, 100, request, true, [&] {
+                if (!told) told = ++asked > looks;
+                return told;
+            });
+        QCOMPARE(fit.refusal, kStoppedRefusal);
+        QVERIFY(fit.points.isEmpty());
+        QCOMPARE(asked, looks + 1);
     }
 
     // The tank file holds the points through the editor's writer, in either layout.

@@ -1,5 +1,6 @@
-// Rows pasted from a spreadsheet into the curve grid: what is taken, where it goes, and the one
-// message that names the first row refused; and copied rows pasted back.
+// Rows pasted from a spreadsheet into the curve grid: what is taken, where it goes, a header
+// row left out, and the one message that names the first row refused; and copied rows pasted
+// back.
 
 #include "curvetables.h"
 #include "editor/gridpaste.h"
@@ -50,6 +51,16 @@ void TestGridPaste::paste_data()
         {{"", ""}, {"7", ""}, {"3", "99.99"}});
     row("below the last point", 4, true, "4\t.5\n",
         {{"1", "0"}, {"2", "50"}, {"3", "99.99"}, {"4", ".5"}});
+    // A spreadsheet's header row: the first row, with no number in it, is not pasted.
+    row("a header row is skipped", 2, true, "VALUE\t%\r\n20\t40.5\r\n",
+        {{"1", "0"}, {"20", "40.5"}, {"3", "99.99"}});
+    row("a header of words and units", 1, true, "Volume m3\tLevel (%)\n7\t0\n8\t50\n",
+        {{"7", "0"}, {"8", "50"}, {"3", "99.99"}});
+    row("a header then a bad row", 1, true, "VALUE\t%\n7\tx", {}, refused(2, "% \"x" + percent));
+    row("only the first row may be a header", 1, true, "7\t0\nVALUE\t%", {},
+        refused(2, "VALUE \"VALUE" + digits));
+    row("a control character is quoted escaped", 1, true, "\x1b[2J\t0", {},
+        refused(1, "VALUE \"\\x1B[2J" + digits));
     row("letters in a VALUE", 1, true, "5\t0\n12a\t10", {}, refused(2, "VALUE \"12a" + digits));
     row("five digits", 1, true, "12345\t0", {}, refused(1, "VALUE \"12345" + digits));
     row("a minus without the offset", 1, false, "-5\t0", {},

@@ -18,6 +18,8 @@
 using namespace kaldor;
 using namespace kaldor::testing;
 
+Q_DECLARE_METATYPE(kaldor::AxisScale)
+
 namespace {
 
 using Points = QList<QPointF>;
@@ -104,6 +106,36 @@ private slots:
         QTEST(s.max, "max");
         QTEST(s.tickInterval, "tickInterval");
         QTEST(s.decimals, "decimals");
+    }
+
+    // An axis taken from one scale to another never holds more than a few ticks on the way: a
+    // fine interval over a wide range is a label for each tick to lay out, seconds of work.
+    void axisChange_data()
+    {
+        QTest::addColumn<AxisScale>("from");
+        QTest::addColumn<AxisScale>("to");
+        QTest::newRow("fine to wide") << axisScale(1, 1.15) << axisScale(0, 1100);
+        QTest::newRow("wide to fine") << axisScale(0, 1100) << axisScale(1, 1.15);
+        QTest::newRow("the empty preview to a curve") << axisScale(0, 0) << axisScale(0, 9000);
+    }
+    void axisChange()
+    {
+        QFETCH(AxisScale, from);
+        QFETCH(AxisScale, to);
+        QValueAxis axis;
+        axis.setTickType(QValueAxis::TicksDynamic);
+        applyAxisScale(&axis, from);
+        double most = 0;
+        const auto count = [&] {
+            most = std::max(most, (axis.max() - axis.min()) / axis.tickInterval());
+        };
+        connect(&axis, &QValueAxis::rangeChanged, this, count);
+        connect(&axis, &QValueAxis::tickIntervalChanged, this, count);
+        applyAxisScale(&axis, to);
+        QVERIFY2(most <= 20, qPrintable(QString::number(most)));
+        QCOMPARE(axis.min(), to.min);
+        QCOMPARE(axis.max(), to.max);
+        QCOMPARE(axis.tickInterval(), to.tickInterval);
     }
 
     void window()

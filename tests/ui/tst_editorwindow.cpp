@@ -27,13 +27,17 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTimer>
 #include <QUndoStack>
+
+#include <ctime>
 
 using namespace kaldor;
 using namespace kaldor::testing;
@@ -90,6 +94,53 @@ void choose(QWidget* dialog, const char* name, const QString& data)
     QVERIFY2(index >= 0, qPrintable(data));
     box->setCurrentIndex(index);
 }
+
+// The texts a label shows each time it is painted: what a person sees, in order.
+struct PaintedTexts : QObject {
+    explicit PaintedTexts(QLabel* label) : label(label) { label->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) texts.append(label->text());
+        return false;
+    }
+    QLabel* label;
+    QStringList texts;
+};
+
+// The CPU time this thread has used, in ms.
+double threadCpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+// The most work the window's thread did without turning its event loop, by a timer that asks
+// every 5 ms, until stopped: its own CPU time, so that a machine busy with other work does not
+// count as the window's.
+struct StallWatch {
+    StallWatch()
+    {
+        since = threadCpuMs();
+        QObject::connect(&tick, &QTimer::timeout, [this] { turned(); });
+        tick.start(5);
+    }
+    void turned()
+    {
+        const double now = threadCpuMs();
+        longest = std::max(longest, now - since);
+        since = now;
+    }
+    void stop()
+    {
+        if (!tick.isActive()) return;
+        turned();
+        tick.stop();
+    }
+    QTimer tick;
+    double since = 0;
+    double longest = 0;
+};
 
 QPushButton* dialogButton(QWidget* dialog, QDialogButtonBox::StandardButton which)
 {
@@ -157,6 +208,8 @@ private slots:
     void curveOut();
     void shape_data();
     void shape();
+    void shapeFollowsTheForm_data();
+    void shapeFollowsTheForm();
     void importTable_data();
     void importTable();
 
@@ -605,25 +658,129 @@ void TestEditorWindow::shape()
              qPrintable(QString::number(worst->y())));
 }
 
+void TestEditorWindow::shapeFollowsTheForm_data()
+{
+    QTest::addColumn<TankShape>("tank"); // as the form holds it once the value is in
+    QTest::addColumn<QString>("field");  // the box whose value changes
+    QTest::addColumn<QString>("click");  // clicked at once after: OK or a radio button
+    QTest::addColumn<double>("scale");
+    QTest::addColumn<PointRequest>("request"); // as the form then asks
+    QTest::addColumn<bool>("slow"); // the curve takes long enough to tell the window's own work
+
+    QTest::newRow("a cone's depth, then OK")
+        << verticalShape(2000, 3000, TankEnd::Cone, 1000.0) << "endDepth" << "ok" << 100.0
+        << PointRequest::points(100) << false;
+    // The fewest points of a curve that stays within 2 units of values up to 42: a search of a
+    // few hundred milliseconds.
+    QTest::newRow("the scale, then fewest points")
+        << horizontalShape(2000, 6000, TankEnd::Ellipsoidal) << "scale" << "byError" << 2.0
+        << PointRequest::maxError(2) << true;
+}
+
+// After a change the preview at once says that it works out the curve, never the curve of the
+// values before; the window takes a click meanwhile, and keeps taking events while the curve is
+// made; the curve then shown, or the one OK takes, is the form's own.
+void TestEditorWindow::shapeFollowsTheForm()
+{
+    QFETCH(TankShape, tank);
+    QFETCH(QString, field);
+    QFETCH(QString, click);
+    QFETCH(double, scale);
+    QFETCH(PointRequest, request);
+    QFETCH(bool, slow);
+    const QString working = QStringLiteral("Working out the curve…");
+
+    Rig rig;
+    EditorWindow* editor = rig.openEditor();
+    QVERIFY(editor);
+    editor->findChild<QAction*>(QStringLiteral("newShape"))->trigger();
+    QPointer<ShapeDialog> dialog = rig.child<ShapeDialog>("shapedlg");
+    QVERIFY(dialog);
+    choose(dialog, "shapeKind", tankKindName(tank.kind));
+    choose(dialog, "shapeEnd", tankEndName(tank.end));
+    if (QTest::currentTestFailed()) return;
+    if (request.tolerance)
+        dialog->findChild<QDoubleSpinBox*>("maxError")->setValue(*request.tolerance);
+    auto* summary = dialog->findChild<QLabel*>("fitSummary");
+    QTRY_VERIFY(summary->text() != working);
+
+    const double before = threadCpuMs();
+    const CurveFit expected = curveFromShape(tank, {}, VolumeUnit::CubicMetre, scale, request);
+    const double makeMs = threadCpuMs() - before;
+    QVERIFY2(expected.ok(), qPrintable(expected.refusal));
+
+    PaintedTexts painted(summary);
+    summary->repaint(); // what was shown before the change
+    painted.texts.clear();
+    StallWatch stalls;
+    // Up to the curve shown: what OK then does with it is the editor's.
+    connect(dialog, &CurveSourceDialog::curveShown, &stalls.tick, [&] { stalls.stop(); });
+    dialog->findChild<QDoubleSpinBox*>(field)->setValue(field == "scale" ? scale
+                                                                         : *tank.endDepth);
+    QCOMPARE(summary->text(), working);
+    if (click == "ok") {
+        QTest::mouseClick(dialogButton(dialog, QDialogButtonBox::Ok), Qt::LeftButton);
+    } else {
+        auto* radio = dialog->findChild<QRadioButton*>(click);
+        QTest::mouseClick(radio, Qt::LeftButton);
+        QVERIFY(radio->isChecked());
+    }
+    QCOMPARE(summary->text(), working);
+
+    const auto settled = [&] {
+        return click == "ok" ? !dialog || !dialog->isVisible()
+                             : summary->text() == curveFitSummary(expected);
+    };
+    QElapsedTimer clock;
+    clock.start();
+    while (!settled() && clock.elapsed() < 20000)
+        QTest::qWait(1);
+    QVERIFY(settled());
+    stalls.stop();
+    // The curve was made away from the window's thread: it never worked half as long as the
+    // making takes without turning its event loop.
+    if (slow)
+        QVERIFY2(stalls.longest < makeMs / 2,
+                 qPrintable(QStringLiteral("%1 ms of work without events; the curve takes %2 ms")
+                                .arg(stalls.longest)
+                                .arg(makeMs)));
+    for (const QString& text : painted.texts)
+        QVERIFY2(text == working || text == curveFitSummary(expected), qPrintable(text));
+    if (click == "ok")
+        QCOMPARE(rowsOf(editor->table()), rowsOf(expected.points));
+    else
+        QVERIFY(dialogButton(dialog, QDialogButtonBox::Ok)->isEnabled());
+}
+
 void TestEditorWindow::importTable_data()
 {
     QTest::addColumn<QByteArray>("csv");
-    QTest::addColumn<QString>("levelUnit"); // "percent" or a length unit
+    QTest::addColumn<QString>("opensIn");   // the level unit the dialog opens with
+    QTest::addColumn<QString>("levelUnit"); // then chosen; empty: left as it opened
     QTest::addColumn<LevelRange>("range");
     QTest::addColumn<QString>("message"); // a refusal shown instead of the dialog
 
     QTest::newRow("levels in mm, a sensor seeing 500 to 1500 mm")
-        << QByteArray("level;volume\r\n0;0\r\n500;310,5\r\n2000;900\r\n") << "mm"
+        << QByteArray("level;volume\r\n0;0\r\n500;310,5\r\n2000;900\r\n") << "percent" << "mm"
         << LevelRange{500.0, 1000.0} << "";
+    QTest::newRow("the header names mm")
+        << QByteArray("Level mm;Volume l\n0;0\n1000;3600\n2500;9000\n") << "mm" << ""
+        << LevelRange{} << "";
+    QTest::newRow("mm read as percent: OK stays shut")
+        << QByteArray("level,volume\n0,0\n1000,3600\n2500,9000\n") << "percent" << ""
+        << LevelRange{} << "";
     QTest::newRow("a bad row") << QByteArray("level,volume\n0,0\n\n50,abc\n99.99,900\n")
-                               << "percent" << LevelRange{} << "line 4";
+                               << "" << "percent" << LevelRange{} << "line 4";
 }
 
 // The table's rows become the grid's points as the model makes them from the unit and range
-// chosen; a bad row is refused with its line and no dialog opens.
+// chosen, the unit at first the one the header names, as a line under it says; a level above
+// 100 read as percent keeps OK shut with the model's refusal; a bad row is refused with its
+// line and no dialog opens.
 void TestEditorWindow::importTable()
 {
     QFETCH(QByteArray, csv);
+    QFETCH(QString, opensIn);
     QFETCH(QString, levelUnit);
     QFETCH(LevelRange, range);
     QFETCH(QString, message);
@@ -644,13 +801,24 @@ void TestEditorWindow::importTable()
         return;
     }
     QVERIFY(dialog);
-    dialog->findChild<QComboBox*>("levelUnit")->setCurrentText(levelUnit);
-    dialog->findChild<QDoubleSpinBox*>("levelZero")->setValue(range.zero.value_or(0));
-    dialog->findChild<QDoubleSpinBox*>("levelSpan")->setValue(range.span.value_or(0));
+    auto* unit = dialog->findChild<QComboBox*>("levelUnit");
+    QCOMPARE(unit->currentText(), opensIn);
+    const StrappingTable table = parseStrappingTable(csv);
+    auto* named = dialog->findChild<QLabel*>("headerUnit");
+    QVERIFY(named);
+    QCOMPARE(named->isVisible(), !table.levelUnit.isEmpty());
+    if (named->isVisible()) QCOMPARE(named->text(), headerUnitText(table));
+    if (!levelUnit.isEmpty()) unit->setCurrentText(levelUnit);
+    if (unit->currentText() != QLatin1String("percent")) {
+        dialog->findChild<QDoubleSpinBox*>("levelZero")->setValue(range.zero.value_or(0));
+        dialog->findChild<QDoubleSpinBox*>("levelSpan")->setValue(range.span.value_or(0));
+    }
+    const CurveFit expected = curveFromTable(table, unit->currentText() == "percent", range, 1,
+                                             PointRequest::points(100), true);
+    QTRY_COMPARE(dialog->findChild<QLabel*>("fitSummary")->text(), curveFitSummary(expected));
+    QCOMPARE(dialogButton(dialog, QDialogButtonBox::Ok)->isEnabled(), expected.ok());
     QTest::mouseClick(dialogButton(dialog, QDialogButtonBox::Ok), Qt::LeftButton);
-    const CurveFit expected = curveFromTable(parseStrappingTable(csv), levelUnit == "percent",
-                                             range, 1, PointRequest::points(100), true);
-    QVERIFY2(expected.ok(), qPrintable(expected.refusal));
+    QCOMPARE(dialog->isVisible(), !expected.ok());
     QCOMPARE(rowsOf(editor->table()), rowsOf(expected.points));
 }
 
