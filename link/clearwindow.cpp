@@ -37,10 +37,14 @@ ClearWindow::ClearWindow(Link& link, Dialogs& dialogs, QWidget* parent)
     m_cancel->setObjectName(QStringLiteral("Command2"));
     m_cancel->setDefault(true);
 
-    // The backup read, the clear and the verify read.
+    // The backup read, the clear and the verify read. The window has room for the bar from the
+    // start: shown, it sits below the whole question, never over it.
     m_progress = new QProgressBar(this);
     m_progress->setObjectName(QStringLiteral("pbClear"));
     m_progress->setRange(0, 100);
+    QSizePolicy keepRoom = m_progress->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    m_progress->setSizePolicy(keepRoom);
     m_progress->setVisible(false);
 
     auto* buttons = new QHBoxLayout;
@@ -48,6 +52,8 @@ ClearWindow::ClearWindow(Link& link, Dialogs& dialogs, QWidget* parent)
     buttons->addWidget(m_yes);
     buttons->addWidget(m_cancel);
     auto* layout = new QVBoxLayout(this);
+    // The window is as large as the wrapped question needs, whatever is shown below it.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addWidget(question);
     layout->addWidget(m_progress);
     layout->addLayout(buttons);
