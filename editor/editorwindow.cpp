@@ -743,8 +743,11 @@ void EditorWindow::closeEvent(QCloseEvent* event)
     if (m_graph) m_graph->close();
     emit closed();
     const int error = removeWorkingFile();
+    // The box keeps the window as a running exchange does: an exchange that answers while it is
+    // open must not delete the window under it.
+    exchangeStarted();
     if (error != 0) m_dialogs.message(this, QStringLiteral("Error :") + strNumber(error));
-    if (m_exchangesRunning == 0) deleteLater();
+    exchangeEnded();
 }
 
 } // namespace kaldor

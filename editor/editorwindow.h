@@ -154,7 +154,8 @@ private:
     int m_savePointCount = 0;
     EncodedCurve m_saveEncoded;
 
-    int m_exchangesRunning = 0; // this window's requests the link has not answered yet
+    int m_exchangesRunning = 0; // this window's requests the link has not answered yet, and its
+                                // closing message while it is open
     bool m_closed = false;
 
     QListWidget* m_list = nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 // The program's dialogs: QMessageBox, QFileDialog and QPrintDialog, each run modally over its
-// parent.
+// parent. A parent destroyed while its dialog runs takes the dialog with it: the dialog ends
+// with the safe answer (No, Cancel) and the caller must not touch the parent afterwards.
 
 #include "ui/dialogs.h"
 

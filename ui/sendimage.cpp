@@ -44,6 +44,7 @@ struct WriteRun {
     QPointer<QProgressBar> bar;
     QPointer<QLineEdit> status;
     SafeFinished finished;
+    SafeAnswered answered;
 };
 
 void showStep(const WriteRun& run, SafeWriteStep step)
@@ -52,15 +53,21 @@ void showStep(const WriteRun& run, SafeWriteStep step)
     if (run.status) run.status->setText(stepText(step));
 }
 
+// The window's callbacks belong to it: none runs once it has been destroyed (a box shown
+// before may have outlived it).
 void finish(const WriteRun& run, const SafeWrite& s, bool show)
 {
+    if (!run.window) return;
     const bool shows = !run.finished || run.finished(s);
-    if (!show || !shows || !run.window) return;
-    // One box: the exchange's own message, then the backup and the verify.
-    QStringList texts;
-    for (const Message& m : s.messages)
-        texts.append(m.text);
-    if (!texts.isEmpty()) run.dialogs.message(run.window, texts.join(QStringLiteral("\n\n")));
+    if (show && shows && run.window) {
+        // One box: the exchange's own message, then the backup and the verify.
+        QStringList texts;
+        for (const Message& m : s.messages)
+            texts.append(m.text);
+        if (!texts.isEmpty())
+            run.dialogs.message(run.window, texts.join(QStringLiteral("\n\n")));
+    }
+    if (run.answered && run.window) run.answered();
 }
 
 bool start(const std::shared_ptr<WriteRun>& run);
@@ -76,7 +83,9 @@ void ended(const std::shared_ptr<WriteRun>& run, const SafeWrite& s)
         run->status->setVisible(false);
     }
     const bool backupAsked = !run->options.backupFolder.isEmpty();
-    if (s.outcome != SafeWriteOutcome::BackupFailed || !backupAsked || !run->window) {
+    // A window closed meanwhile (kept only until its write has answered) asks nothing.
+    if (s.outcome != SafeWriteOutcome::BackupFailed || !backupAsked || !run->window ||
+        !run->window->isVisible()) {
         finish(*run, s, true);
         return;
     }
@@ -87,7 +96,9 @@ void ended(const std::shared_ptr<WriteRun>& run, const SafeWrite& s)
             .arg(s.backup.why);
     q.icon = QuestionIcon::Exclamation;
     q.defaultAnswer = Answer::No;
-    if (run->dialogs.question(run->window, q) != Answer::Yes) {
+    const Answer answer = run->dialogs.question(run->window, q);
+    if (!run->window) return; // gone while it asked: nothing more is written
+    if (answer != Answer::Yes) {
         finish(*run, s, false);
         return;
     }
@@ -128,11 +139,11 @@ bool start(const std::shared_ptr<WriteRun>& run)
 } // namespace
 
 bool writeSafely(Link& link, Dialogs& dialogs, QWidget* window, SafeUseCase useCase,
-                 bool offsetMode, WriteView view, SafeFinished finished)
+                 bool offsetMode, WriteView view, SafeFinished finished, SafeAnswered answered)
 {
-    auto run = std::make_shared<WriteRun>(WriteRun{link, dialogs, window, std::move(useCase),
-                                                   link.writeSafety().options(offsetMode), view.bar,
-                                                   view.status, std::move(finished)});
+    auto run = std::make_shared<WriteRun>(WriteRun{
+        link, dialogs, window, std::move(useCase), link.writeSafety().options(offsetMode),
+        view.bar, view.status, std::move(finished), std::move(answered)});
     if (start(run)) return true;
     dialogs.message(window, Link::kBusyMessage);
     return false;

@@ -31,11 +31,17 @@ using SafeUseCase = std::function<SafeWrite(ExchangeContext&, const SafeWriteOpt
 // Runs once the write is over, after the bar is hidden; false when the window no longer shows
 // anything (it was closed meanwhile).
 using SafeFinished = std::function<bool(const SafeWrite&)>;
+// Runs after the write's message has been answered (at once when none is shown): the place for
+// a window that closes at the end of its write, which must not go while its message is open.
+using SafeAnswered = std::function<void()>;
 
-// False, with the busy message shown, when another exchange runs; otherwise `finished` runs
-// exactly once. The write's offset mode names the points of an image's verify.
+// False, with the busy message shown, when another exchange runs; otherwise `finished` and then
+// `answered` run exactly once, unless the window has been destroyed by then. The question about
+// a failed backup is asked only while the window is shown. The write's offset mode names the
+// points of an image's verify.
 bool writeSafely(Link& link, Dialogs& dialogs, QWidget* window, SafeUseCase useCase,
-                 bool offsetMode, WriteView view, SafeFinished finished = {});
+                 bool offsetMode, WriteView view, SafeFinished finished = {},
+                 SafeAnswered answered = {});
 
 // An image sent whole with safeUpload.
 bool sendImage(Link& link, Dialogs& dialogs, QWidget* window, const UploadSource& source,

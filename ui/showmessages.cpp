@@ -2,12 +2,18 @@
 
 #include "ui/dialogs.h"
 
+#include <QPointer>
+#include <QWidget>
+
 namespace kaldor {
 
 void showMessages(Dialogs& dialogs, QWidget* parent, const Messages& messages)
 {
-    for (const Message& m : messages)
-        dialogs.message(parent, m.text);
+    const QPointer<QWidget> window(parent);
+    for (const Message& m : messages) {
+        if (parent && !window) return; // the window went while a box was open
+        dialogs.message(window, m.text);
+    }
 }
 
 } // namespace kaldor

@@ -1,6 +1,7 @@
 #pragma once
 // What an operation tells the user, shown by a window: one message box for each message, in
-// order, each waiting for its OK before the next.
+// order, each waiting for its OK before the next. Once the parent has been destroyed, the rest
+// are not shown.
 
 #include "store/messages.h"
 

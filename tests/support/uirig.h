@@ -54,10 +54,11 @@ inline PortStatus failing(PortError e)
 // start: the main window starts up (opening port 1) at once; otherwise the test sets the
 // failures first and starts it, or opens the port itself. safeWrites: the windows' writes keep
 // a backup and verify, as in the program; otherwise they go on the wire alone. Backups go to a
-// folder of the rig's own, never the user's.
+// folder of the rig's own, never the user's. The windows show their boxes and file dialogs
+// through shown, or through the rig's scripted dialogs when none is given.
 struct UiRig {
     explicit UiRig(IndicatorImage image, MeterTiming timing = {}, bool start = true,
-                   bool safeWrites = false)
+                   bool safeWrites = false, Dialogs* shown = nullptr)
         : meter(std::make_shared<SimulatedMeter>(image)), timing(timing)
     {
         link = std::make_unique<Link>(
@@ -76,7 +77,7 @@ struct UiRig {
             },
             WaitBounds{150, 300});
         link->setWriteSafety(WriteSafety{backupFolder(), safeWrites, safeWrites});
-        window = std::make_unique<MainWindow>(*link, dialogs);
+        window = std::make_unique<MainWindow>(*link, shown ? *shown : dialogs);
         if (start) window->startUp();
     }
     ~UiRig()

@@ -517,8 +517,16 @@ void TestMainWindow::safeWrite()
     QList<int> values;
     const QPointer<QProgressBar> progress =
         bar.isEmpty() ? nullptr : owner->findChild<QProgressBar*>(bar);
+    // Shown, the bar sits below the whole of the window's text (the clear window's question).
+    const QPointer<QLabel> text = owner->findChild<QLabel*>("Label1");
+    bool covered = false;
     if (progress)
-        connect(progress, &QProgressBar::valueChanged, this, [&](int v) { values.append(v); });
+        connect(progress, &QProgressBar::valueChanged, this, [&](int v) {
+            values.append(v);
+            if (v > 0 && text && window == "clear")
+                covered = covered || text->height() < text->heightForWidth(text->width()) ||
+                          text->geometry().intersects(progress->geometry());
+        });
     rig.dialogs.clear();
     if (answer >= 0) rig.dialogs.queueAnswer(Answer(answer));
     if (window == "clear")
@@ -561,6 +569,7 @@ void TestMainWindow::safeWrite()
     QVERIFY(!progress || !progress->isVisible());
     QVERIFY(std::is_sorted(values.begin(), values.end()));
     if (written && !bar.isEmpty()) QCOMPARE(values.value(values.size() - 1), 100);
+    QVERIFY(!covered);
 
     // The backup sent from the viewer brings the old curves back.
     if (backup.isEmpty()) return;

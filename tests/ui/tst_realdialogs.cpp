@@ -1,0 +1,346 @@
+// The windows with the program's own dialogs: real Qt message boxes, questions and file dialogs
+// run modally over the window that asked, answered as a person answers them. A timer finds the
+// active modal widget once the meter has finished, reads it, and presses OK, the planned Yes or
+// No, or fills in the file dialog's name and accepts it. For every action that ends in a message
+// or asks a question, against the simulated meter with backup and verify on: what was shown, in
+// order, and that the program outlives it.
+
+#include "editor/editorwindow.h"
+#include "store/workingfile.h"
+#include "tests/support/uirig.h"
+#include "ui/qtdialogs.h"
+#include "ui/showmessages.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+
+using namespace kaldor;
+using namespace kaldor::testing;
+
+namespace
+{
+
+// Answers the program's modal boxes in turn. A message gets OK; a question or a file dialog
+// takes the next planned answer: "Yes" or "No", a path to fill in and accept, or "Cancel".
+// Each box is read on the tick after it is first seen, so whatever its event loop delivers
+// meanwhile has run.
+class ModalAnswerer : public QObject
+{
+public:
+    ModalAnswerer(const Link& link, QStringList answers) : m_link(link), m_answers(std::move(answers))
+    {
+        connect(&m_timer, &QTimer::timeout, this, &ModalAnswerer::look);
+        m_timer.start(20);
+    }
+
+    // "message: …", "question: …" with the box's text; "save: …", "open: …", "print: …" with the
+    // dialog's title.
+    QStringList shown;
+
+private:
+    QString nextAnswer() { return m_answers.isEmpty() ? QString() : m_answers.takeFirst(); }
+
+    void look()
+    {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || m_link.isBusy()) {
+            m_seen = nullptr;
+            return;
+        }
+        if (modal != m_seen) {
+            m_seen = modal;
+            return;
+        }
+        m_seen = nullptr;
+        // From the event loop rather than this timer's tick, so that a box the answer opens
+        // (the file dialog's own questions) is answered too.
+        QTimer::singleShot(0, modal, [this, modal] { answer(modal); });
+    }
+
+    void answer(QWidget* modal)
+    {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            if (!box->button(QMessageBox::Yes)) {
+                shown.append(QStringLiteral("message: ") + box->text());
+                box->button(QMessageBox::Ok)->click();
+                return;
+            }
+            shown.append(QStringLiteral("question: ") + box->text());
+            const QString answer = nextAnswer();
+            box->button(answer == QLatin1String("Yes") ? QMessageBox::Yes : QMessageBox::No)->click();
+        } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+            shown.append((files->acceptMode() == QFileDialog::AcceptSave ? QStringLiteral("save: ")
+                                                                         : QStringLiteral("open: ")) +
+                         files->windowTitle());
+            const QString answer = nextAnswer();
+            if (answer.isEmpty() || answer == QLatin1String("Cancel")) {
+                files->reject();
+                return;
+            }
+            auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            name->setText(answer);
+            QTest::keyClick(name, Qt::Key_Return);
+        } else if (qobject_cast<QPrintDialog*>(modal)) {
+            shown.append(QStringLiteral("print: ") + modal->windowTitle());
+            nextAnswer();
+            static_cast<QDialog*>(modal)->reject();
+        } else {
+            shown.append(QStringLiteral("unknown: ") + QLatin1String(modal->metaObject()->className()));
+            modal->close();
+        }
+    }
+
+    const Link& m_link;
+    QStringList m_answers;
+    QTimer m_timer;
+    QPointer<QWidget> m_seen;
+};
+
+// A three-point curve of tank 5 with an offset, as the editor writes it.
+const QByteArray kTankFile = "5\r\n 1000 \r\n-100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,";
+
+} // namespace
+
+class TestRealDialogs : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init() { m_dir.emplace(); }
+    void cleanup() { m_dir.reset(); }
+    void actions_data();
+    void actions();
+    void parentGone_data();
+    void parentGone();
+
+private:
+    std::optional<FreshDirectory> m_dir;
+};
+
+void TestRealDialogs::actions_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("answers"); // %D: the test's directory
+    QTest::addColumn<QStringList>("shown");   // "…" at the end: a prefix
+    QTest::addColumn<QString>("fault");       // on the meter
+    QTest::addColumn<bool>("paced");          // the meter answers as slowly as a real line
+    QTest::addColumn<QString>("gone");        // a window that has gone at the end
+    QTest::addColumn<QString>("written"); // a file there at the end, a meter command made ("CL")
+                                          // or not made ("!CL")
+
+    // A step: "OWNER:ACTION" triggers a menu item ("-": the main window's), "click:OWNER:BUTTON",
+    // "enter:OWNER:ENTRY:TEXT" types into a box and presses Enter, "row:OWNER:LIST:TEXT" selects
+    // an item, "close:OWNER" is the window's close box, "off:ACTION" unchecks a Clone menu item,
+    // "unlink" removes the working file, "block" puts a folder in its place, so that it cannot be
+    // removed.
+    const auto row = [](const char* name, const QStringList& steps, const QStringList& answers,
+                        const QStringList& shown, const char* written, const char* gone = "",
+                        const char* fault = "", bool paced = false) {
+        QTest::newRow(name) << steps << answers << shown << QString(fault) << paced << QString(gone)
+                            << QString(written);
+    };
+    const QStringList editor{"-:tfiles", "atnkfrm:topen"};
+    const QString curve = "%D/curve.tnk";
+    const QStringList viewer{"-:mfiles", "meterform:fileopen"};
+    const QString idr = "%D/sent.idr";
+    const QString sent = "message: Data Sent\n\nWhat the meter held before the write is kept in …";
+
+    row("Clear: Yes", {"-:aclear", "click:clearit:Command1"}, {},
+        {"message: Clear Command Sent\n\nWhat the meter held before the write is kept in …"}, "CL",
+        "clearit");
+    row("Clear: Yes, backup and verify off",
+        {"off:abackup", "off:averify", "-:aclear", "click:clearit:Command1"}, {},
+        {"message: Clear Command Sent"}, "CL", "clearit");
+    // Nothing calls the clear off once it is on its way: the window stays for its message.
+    row("Clear: Yes, then Cancel and the close box while it runs",
+        {"-:aclear", "click:clearit:Command1", "click:clearit:Command2", "close:clearit"}, {},
+        {"message: Clear Command Sent\n\nWhat the meter held before the write is kept in …"}, "CL",
+        "clearit");
+    row("Clear: Cancel", {"-:aclear", "click:clearit:Command2"}, {}, {}, "!CL", "clearit");
+    row("Get", {"-:dwnldall"}, {}, {"message: Indicator Data Read"}, "AU");
+    row("Send to Indicator", {"-:aupldall"}, {}, {sent}, "AD");
+    row("Send Tank data: no backup, written without one", editor + QStringList{"atnkfrm:asend"},
+        {curve, "Yes"},
+        {"open: Open",
+         "question: No backup of the meter could be made: Indicator not ready  1. Nothing has been "
+         "written.\n\nWrite to the meter without a backup?",
+         "message: Tank data sent.\n\nVerified: the meter holds what was sent."},
+        "CD", "", "AU:1:nack");
+    // A closed editor asks nothing more: its send ends unreported.
+    row("Send Tank data: no backup, the editor closed meanwhile",
+        editor + QStringList{"atnkfrm:asend", "atnkfrm:tclose"}, {curve}, {"open: Open"}, "!CD",
+        "atnkfrm", "AU:1:nack");
+    row("Tank Files without a working file: Yes reads the meter", {"unlink", "-:tfiles"}, {"Yes"},
+        {"question: No indicator file in buffer. Do you want to get the indicator file?",
+         "message: Indicator Data Read"},
+        "AU");
+    row("Send File to Meter: management",
+        viewer + QStringList{"edtnk:aclose", "meterform:smeter"}, {idr}, {"open: Open", sent},
+        "AD");
+    row("Send File to Meter: viewer", viewer + QStringList{"edtnk:smeter"}, {idr},
+        {"open: Open", sent}, "AD");
+    row("Send File to Meter: construction",
+        {"-:mfiles", "meterform:aconstrct", "row:constr:File1:curve.tnk", "click:constr:Command1",
+         "click:constr:Command4", "click:constr:Command5"},
+        {}, {"message: Indicator file built.", sent}, "AD");
+    row("Compare with Meter: the read fails", viewer + QStringList{"edtnk:compareMeter"}, {idr},
+        {"open: Open", "message: Comm timeout  4"}, "AU", "", "AU:1:stop");
+    row("Save Retrieved", {"-:smetfile"}, {"%D/kept.idr"},
+        {"save: Save Retrieved Indicator File", "message: %D/kept.idr saved."}, "kept.idr");
+    row("Save Retrieved: cancelled", {"-:smetfile"}, {"Cancel"},
+        {"save: Save Retrieved Indicator File"}, "");
+    row("Save As", editor + QStringList{"atnkfrm:tsave", "enter:atnkfrm:Text3:21"},
+        {curve, "%D/saved.tnk"}, {"open: Open", "save: Save As", "message: File %D/saved.tnk saved."},
+        "saved.tnk");
+    row("Export CSV", editor + QStringList{"atnkfrm:texport"}, {curve, "%D/curve.csv"},
+        {"open: Open", "save: Export CSV", "message: File %D/curve.csv saved."}, "curve.csv");
+    row("Calibration sheet as PDF", editor + QStringList{"atnkfrm:tsheetpdf"},
+        {curve, "%D/sheet.pdf"},
+        {"open: Open", "save: Calibration Sheet as PDF", "message: File %D/sheet.pdf saved."},
+        "sheet.pdf");
+    row("Print the sheet: cancelled", editor + QStringList{"atnkfrm:tprint"}, {curve, "Cancel"},
+        {"open: Open", "print: Print"}, "");
+    // The editor stays until the read it started has answered, and until its message is read.
+    row("Tank editor closed while it reads, the working file stays",
+        {"-:tfiles", "atnkfrm:tread", "block", "atnkfrm:tclose"}, {}, {"message: Error : 75"}, "AU",
+        "atnkfrm", "", true);
+}
+
+// Each road ends with no box left open, the link idle, the windows that close gone and the
+// program still there.
+void TestRealDialogs::actions()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, answers);
+    QFETCH(QStringList, shown);
+    QFETCH(QString, fault);
+    QFETCH(bool, paced);
+    QFETCH(QString, gone);
+    QFETCH(QString, written);
+    const QString dir = m_dir->path({});
+    for (QString& a : answers)
+        a.replace("%D", dir);
+    for (QString& s : shown)
+        s.replace("%D", dir);
+
+    QVERIFY(writeIndicatorFile(workingFilePath(), sampleImage().length() / 8, sampleImage(), 0).ok);
+    QVERIFY(writeIndicatorFile(m_dir->path("sent.idr"), sampleImage().length() / 8, sampleImage(), 0)
+                .ok);
+    writeFile(m_dir->path("curve.tnk"), kTankFile);
+    QtDialogs dialogs;
+    UiRig rig(sampleImage(), paced ? MeterTiming{true, std::chrono::milliseconds(10)} : MeterTiming{},
+              true, true, &dialogs);
+    QVERIFY(rig.waitIdle());
+    if (!fault.isEmpty()) rig.meter->addFault(*MeterFault::parse(fault));
+    ModalAnswerer answerer(*rig.link, answers);
+
+    QPointer<QWidget> closing;
+    const auto failed = [&](const QString& step) {
+        return (step + QStringLiteral(" after ") + answerer.shown.join(u'|')).toLocal8Bit();
+    };
+    for (const QString& step : steps) {
+        const QStringList part = step.split(u':');
+        const auto owner = [&](int i) -> QWidget* {
+            return part[i] == u'-' ? rig.window.get() : rig.find(qPrintable(part[i]));
+        };
+        if (step == QLatin1String("unlink")) {
+            QVERIFY(QFile::remove(workingFilePath()));
+        } else if (step == QLatin1String("block")) {
+            QVERIFY(QFile::remove(workingFilePath()));
+            QVERIFY(QDir().mkpath(workingFilePath() + QStringLiteral("/kept")));
+        } else if (part[0] == QLatin1String("off")) {
+            rig.find<QAction>(qPrintable(part[1]))->setChecked(false);
+        } else if (part[0] == QLatin1String("close")) {
+            QVERIFY2(owner(1), failed(step).constData());
+            owner(1)->close();
+        } else if (part[0] == QLatin1String("click")) {
+            QVERIFY2(owner(1), failed(step).constData());
+            owner(1)->findChild<QPushButton*>(part[2])->click();
+        } else if (part[0] == QLatin1String("enter")) {
+            QVERIFY2(owner(1), failed(step).constData());
+            enter(owner(1), qPrintable(part[2]), part[3]);
+        } else if (part[0] == QLatin1String("row")) {
+            QVERIFY2(owner(1), failed(step).constData());
+            auto* list = owner(1)->findChild<QListWidget*>(part[2]);
+            const auto found = list->findItems(part[3], Qt::MatchExactly);
+            QVERIFY2(!found.isEmpty(), failed(step).constData());
+            list->setCurrentItem(found.constFirst());
+        } else {
+            QVERIFY2(owner(0), failed(step).constData());
+            rig.trigger(part[0] == u'-' ? nullptr : qPrintable(part[0]), qPrintable(part[1]));
+        }
+        if (!gone.isEmpty() && !closing) closing = rig.find(qPrintable(gone));
+    }
+
+    QTRY_VERIFY_WITH_TIMEOUT(answerer.shown.size() >= shown.size() && !rig.link->isBusy() &&
+                                 !QApplication::activeModalWidget(),
+                             15000);
+    QCOMPARE(answerer.shown.size(), shown.size());
+    for (int i = 0; i < shown.size(); ++i) {
+        if (shown[i].endsWith(u'…'))
+            QVERIFY2(answerer.shown[i].startsWith(shown[i].chopped(1)), qPrintable(answerer.shown[i]));
+        else
+            QCOMPARE(answerer.shown[i], shown[i]);
+    }
+    if (!gone.isEmpty()) QTRY_VERIFY2(!closing, qPrintable(gone)); // after its message
+    if (written.size() == 2 || written.startsWith(u'!'))
+        QCOMPARE(rig.meter->commandCount(written.right(2).toLatin1()) > 0, written.size() == 2);
+    else if (!written.isEmpty())
+        QVERIFY2(QFileInfo(m_dir->path(written)).size() > 0, qPrintable(written));
+}
+
+void TestRealDialogs::parentGone_data()
+{
+    QTest::addColumn<QString>("dialog");
+    for (const char* dialog : {"message", "messages", "question", "save", "open", "print"})
+        QTest::newRow(dialog) << QString(dialog);
+}
+
+// A window destroyed while a box it opened is still open (something the box's event loop ran
+// closed it) takes the box with it: the call returns the safe answer, and a box that would have
+// followed it is not shown.
+void TestRealDialogs::parentGone()
+{
+    QFETCH(QString, dialog);
+    QtDialogs dialogs;
+    QPointer<QWidget> parent = new QWidget;
+    parent->setAttribute(Qt::WA_DeleteOnClose);
+    parent->show();
+    QTimer::singleShot(100, parent, [&] { parent->close(); });
+    int strays = 0; // boxes open after the window has gone
+    QTimer stray;
+    connect(&stray, &QTimer::timeout, this, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget(); modal && !parent) {
+            ++strays;
+            modal->close();
+        }
+    });
+    stray.start(300);
+
+    bool safe = true;
+    const FileDialog files{QStringLiteral("Save As"), {}, {}, true, {}};
+    if (dialog == QLatin1String("message")) {
+        dialogs.message(parent, QStringLiteral("one"));
+    } else if (dialog == QLatin1String("messages")) {
+        showMessages(dialogs, parent, {info(QStringLiteral("one")), info(QStringLiteral("two"))});
+    } else if (dialog == QLatin1String("question")) {
+        safe = dialogs.question(parent, Question{QStringLiteral("Write?")}) == Answer::No;
+    } else if (dialog == QLatin1String("save")) {
+        safe = !dialogs.saveFileName(parent, files);
+    } else if (dialog == QLatin1String("open")) {
+        safe = !dialogs.openFileName(parent, files);
+    } else {
+        QPrinter printer;
+        safe = !dialogs.print(parent, printer);
+    }
+    QVERIFY(!parent);
+    QVERIFY(safe);
+    QTest::qWait(400);
+    QCOMPARE(strays, 0);
+}
+
+QTEST_MAIN(TestRealDialogs)
+#include "tst_realdialogs.moc"
