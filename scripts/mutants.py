@@ -63,16 +63,32 @@ def find(mutants, name):
     fail("no mutant is named %s (see --list)" % name)
 
 
+def holders(tree, snippet):
+    """The sources of the tree that hold snippet exactly once: where a moved text went."""
+    found = []
+    for root, dirs, files in os.walk(tree):
+        dirs[:] = sorted(d for d in dirs if not (root == tree and d in ("build", ".git")))
+        for file in sorted(files):
+            if file.endswith((".cpp", ".h")):
+                path = os.path.join(root, file)
+                with open(path, encoding="utf-8", errors="replace") as f:
+                    if f.read().count(snippet) == 1:
+                        found.append(os.path.relpath(path, tree))
+    return found
+
+
 def apply(m, tree):
     path = os.path.join(tree, m["file"])
-    if not os.path.isfile(path):
-        print("%s does not exist" % m["file"])
-        return STALE
-    with open(path, encoding="utf-8") as f:
-        text = f.read()
-    count = text.count(m["find"])
+    text = None
+    if os.path.isfile(path):
+        with open(path, encoding="utf-8") as f:
+            text = f.read()
+    count = text.count(m["find"]) if text is not None else 0
     if count != 1:
-        print("the original text occurs %d times in %s" % (count, m["file"]))
+        where = "%s does not exist" % m["file"] if text is None else \
+                "the original text occurs %d times in %s" % (count, m["file"])
+        moved = holders(tree, m["find"]) if count == 0 else []
+        print(where + ("; it is now once in " + ", ".join(moved) if moved else ""))
         return STALE
     with open(path, "w", encoding="utf-8") as f:
         f.write(text.replace(m["find"], m["put"]))
