@@ -46,7 +46,8 @@ while [ $# -gt 0 ]; do
   esac
   shift
 done
-mapfile -t chosen < <("${helper[@]}" names "$list" ${names[@]+"${names[@]}"})
+chosen="$("${helper[@]}" names "$list" ${names[@]+"${names[@]}"})"
+mapfile -t chosen <<<"$chosen"
 
 tree="$dir/tree"
 build="$tree/build"
