@@ -12,6 +12,9 @@ function(kaldor_warnings target)
   endif()
 endfunction()
 
+# The seconds a test may run before CTest stops it and counts it failed.
+set(KALDOR_TEST_TIMEOUT 300 CACHE STRING "Seconds a test may run")
+
 # kaldor_add_test(name SOURCES a.cpp … [LIBS …]): a QtTest executable registered with CTest,
 # run with the offscreen platform so that window tests need no display.
 function(kaldor_add_test name)
@@ -27,7 +30,8 @@ function(kaldor_add_test name)
     kaldor_pch(${name} core)
   endif()
   add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+                                           TIMEOUT ${KALDOR_TEST_TIMEOUT})
 endfunction()
 
 # kaldor_add_folders(dir …): adds each of these folders below the current one that has a
