@@ -419,7 +419,7 @@ void EditorWindow::exportCsv()
     const std::optional<QString> path = m_dialogs.saveFileName(
         this, saveDialog(QStringLiteral("Export CSV"), QStringLiteral("CSV (*.csv)"),
                          QStringLiteral("csv")));
-    if (!path) return;
+    if (!path || outputRefused(m_dialogs, this, *path, OutputForm::Csv)) return;
     const FileWriteResult written = writeFileAtomically(*path, curveCsv(m_grid->table(), m_pointCount));
     m_dialogs.message(this, written.ok ? QStringLiteral("File ") + *path + QStringLiteral(" saved.")
                                        : errorText(written.errorNumber));
@@ -442,7 +442,7 @@ void EditorWindow::saveSheetPdf()
     const std::optional<QString> path = m_dialogs.saveFileName(
         this, saveDialog(QStringLiteral("Calibration Sheet as PDF"), QStringLiteral("PDF (*.pdf)"),
                          QStringLiteral("pdf")));
-    if (!path) return;
+    if (!path || outputRefused(m_dialogs, this, *path, OutputForm::Pdf)) return;
     const FileWriteResult written = writeCalibrationSheetPdf(*path, {*sheet});
     m_dialogs.message(this, written.ok ? QStringLiteral("File ") + *path + QStringLiteral(" saved.")
                                        : errorText(written.errorNumber));

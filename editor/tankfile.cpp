@@ -36,8 +36,9 @@ QByteArray formatTankFile(const QString& tankNumberText, int fullScale, int offs
     return out;
 }
 
-Messages tankFileCurveRefusals(const EncodedCurve& encoded, int pointCount, const CurveTable& table,
-                               bool offsetMode, const QString& path)
+namespace {
+// What the encoding itself cannot put into a tank file, whatever its tank number.
+Messages encodingRefusals(const EncodedCurve& encoded, int pointCount)
 {
     const auto refuse = [](const QString& text) { return Messages{refusal(text)}; };
     if (!encoded.ok)
@@ -54,6 +55,15 @@ Messages tankFileCurveRefusals(const EncodedCurve& encoded, int pointCount, cons
                           .arg(kMaxFileWord));
     if (pointCount < 1 || pointCount > CurveTable::kRows)
         return refuse(QStringLiteral("No data in grid."));
+    return {};
+}
+} // namespace
+
+Messages tankFileCurveRefusals(const EncodedCurve& encoded, int pointCount, const CurveTable& table,
+                               bool offsetMode, const QString& path)
+{
+    if (Messages refused = encodingRefusals(encoded, pointCount); !refused.isEmpty())
+        return refused;
     // The file as it will be, under the first valid tank number: the tank number typed later is
     // checked with the bytes that are written.
     const TankFileCheck file = checkTankFileData(
@@ -61,7 +71,7 @@ Messages tankFileCurveRefusals(const EncodedCurve& encoded, int pointCount, cons
                        table, offsetMode),
         path, offsetMode);
     if (!file.ok)
-        return refuse(file.refusal);
+        return {refusal(file.refusal)};
     return {};
 }
 
@@ -69,11 +79,14 @@ TankFileSave saveTankFile(const QString& path, const QString& tankNumberText, co
                           int pointCount, const CurveTable& table, bool offsetMode)
 {
     const auto refuse = [](const QString& text) { return TankFileSave{false, {refusal(text)}}; };
-    const Messages refused = tankFileCurveRefusals(encoded, pointCount, table, offsetMode, path);
-    if (!refused.isEmpty())
+    // A curve's refusals come before the tank number's; with a valid number, the bytes to be
+    // written are checked whole below.
+    if (!isTankNumberText(tankNumberText)) {
+        const Messages refused = tankFileCurveRefusals(encoded, pointCount, table, offsetMode, path);
+        return refused.isEmpty() ? refuse(kTankNumberRefusal) : TankFileSave{false, refused};
+    }
+    if (const Messages refused = encodingRefusals(encoded, pointCount); !refused.isEmpty())
         return TankFileSave{false, refused};
-    if (!isTankNumberText(tankNumberText))
-        return refuse(kTankNumberRefusal);
     const QByteArray bytes = formatTankFile(tankNumberText, encoded.fullScale, encoded.offset, pointCount, table,
                                             offsetMode);
     // Nothing is saved that a reader of tank files would refuse.

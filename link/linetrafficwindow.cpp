@@ -4,6 +4,7 @@
 #include "store/atomicfile.h"
 #include "store/inputfile.h"
 #include "ui/dialogs.h"
+#include "ui/showmessages.h"
 
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -74,7 +75,7 @@ void LineTrafficWindow::saveLog()
 {
     const std::optional<QString> path = m_dialogs.saveFileName(
         this, FileDialog{QStringLiteral("Save Log"), QStringLiteral("Text (*.txt)"), QStringLiteral("txt"), true, {}});
-    if (!path)
+    if (!path || outputRefused(m_dialogs, this, *path, OutputForm::Trace))
         return;
     const FileWriteResult written = writeFileAtomically(*path, formatTraceLog(m_log->entries(), m_log->dropped()));
     if (!written.ok)

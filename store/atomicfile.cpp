@@ -32,12 +32,6 @@ int errorNumberFor(QFileDevice::FileError e, const QString& path)
     }
 }
 
-FileWriteResult failedWith(int e, const QString& why = {})
-{
-    const int number = e == ENOSPC ? err::kDiskFull : e == EACCES || e == EPERM ? err::kPermissionDenied : err::kPathAccess;
-    return {false, number, why.isEmpty() ? QString::fromLocal8Bit(std::strerror(e)).toLower() : why};
-}
-
 // Closes the descriptor however the write ends, unless it was closed and checked.
 struct Descriptor {
     int fd;
@@ -55,36 +49,42 @@ struct Descriptor {
 FileWriteResult writeIntoDevice(const QString& path, const QByteArray& data, mode_t mode)
 {
     if (S_ISBLK(mode))
-        return failedWith(0, QStringLiteral("a block device; not written"));
+        return writeFailure(0, QStringLiteral("a block device; not written"));
     if (S_ISSOCK(mode))
-        return failedWith(0, QStringLiteral("a socket; not written"));
+        return writeFailure(0, QStringLiteral("a socket; not written"));
     Descriptor out{::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
     if (out.fd < 0) {
         const int e = errno;
-        return e == ENXIO ? failedWith(e, QStringLiteral("a FIFO that no program reads; nothing was written"))
-                          : failedWith(e);
+        return e == ENXIO ? writeFailure(e, QStringLiteral("a FIFO that no program reads; nothing was written"))
+                          : writeFailure(e);
     }
     // Once open, the writes may wait for the reader to take what it has been given.
     const int flags = ::fcntl(out.fd, F_GETFL);
     if (flags < 0 || ::fcntl(out.fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
-        return failedWith(errno);
+        return writeFailure(errno);
     qsizetype written = 0;
     while (written < data.size()) {
         const ssize_t n = ::write(out.fd, data.constData() + written, std::size_t(data.size() - written));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            return failedWith(n < 0 ? errno : ENOSPC);
+            return writeFailure(n < 0 ? errno : ENOSPC);
         written += n;
     }
     const int fd = out.fd;
     out.fd = -1;
     if (::close(fd) != 0)
-        return failedWith(errno);
+        return writeFailure(errno);
     return {true, 0, {}};
 }
 
 } // namespace
+
+FileWriteResult writeFailure(int e, const QString& why)
+{
+    const int number = e == ENOSPC ? err::kDiskFull : e == EACCES || e == EPERM ? err::kPermissionDenied : err::kPathAccess;
+    return {false, number, why.isEmpty() ? QString::fromLocal8Bit(std::strerror(e)).toLower() : why};
+}
 
 FileWriteResult writeFileAtomically(const QString& path, const QByteArray& data)
 {

@@ -18,6 +18,10 @@ struct FileWriteResult {
 
 FileWriteResult writeFileAtomically(const QString& path, const QByteArray& data);
 
+// A write that failed with the system's error e: disk full (61), permission (70) or path (75),
+// with why, or else the system's own words, as the detail.
+FileWriteResult writeFailure(int e, const QString& why = {});
+
 // Copies an indicator file, read through readInputFile, with writeFileAtomically. A missing
 // source gives error 53.
 FileWriteResult copyFileAtomically(const QString& from, const QString& to);

@@ -4,6 +4,7 @@
 // sees one, as it needs the indicator file's reader.
 #include "editor/tankfile.h"
 #include "store/indicatorfile.h"
+#include "store/inputfile.h"
 #include "store/limits.h"
 
 #include <QDir>
@@ -12,7 +13,6 @@
 #include <QFileInfo>
 
 #include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -60,8 +60,10 @@ QString formName(OutputForm form)
 // tried.
 std::optional<OutputForm> heldForm(const QString& path)
 {
-    if (loadIndicatorFile(path).ok()) return OutputForm::IndicatorFile;
-    if (readTankFile(path, true).ok() || readTankFile(path, false).ok())
+    const InputFile file = readInputFile(path);
+    if (!file.ok()) return std::nullopt;
+    if (loadIndicatorFileFromBytes(file.data).ok()) return OutputForm::IndicatorFile;
+    if (parseTankFile(file.data, true).ok() || parseTankFile(file.data, false).ok())
         return OutputForm::TankFile;
     return std::nullopt;
 }
@@ -151,10 +153,8 @@ FileWriteResult finishStream(QTextStream& stream)
     const bool flushed = stream.status() == QTextStream::Ok && (!file || file->flush());
     if (flushed) return {true, 0, {}};
     const int e = errno;
-    const QString why = e != 0 ? QString::fromLocal8Bit(std::strerror(e)).toLower()
-                        : file ? file->errorString()
-                               : QStringLiteral("short write");
-    return {false, e == ENOSPC ? err::kDiskFull : err::kPathAccess, why};
+    if (e != 0) return writeFailure(e);
+    return {false, err::kPathAccess, file ? file->errorString() : QStringLiteral("short write")};
 }
 
 } // namespace kaldor

@@ -16,4 +16,11 @@ void showMessages(Dialogs& dialogs, QWidget* parent, const Messages& messages)
     }
 }
 
+bool outputRefused(Dialogs& dialogs, QWidget* parent, const QString& path, OutputForm form)
+{
+    const std::optional<QString> why = outputRefusal({{path, form}}, {});
+    if (why) dialogs.message(parent, *why);
+    return why.has_value();
+}
+
 } // namespace kaldor

@@ -4,6 +4,7 @@
 // are not shown.
 
 #include "store/messages.h"
+#include "store/outputfile.h"
 
 class QWidget;
 
@@ -12,5 +13,9 @@ namespace kaldor {
 class Dialogs;
 
 void showMessages(Dialogs& dialogs, QWidget* parent, const Messages& messages);
+
+// A window's output held to the rules every output keeps (outputRefusal): true, after showing
+// why, when the file chosen may not be written as `form`.
+bool outputRefused(Dialogs& dialogs, QWidget* parent, const QString& path, OutputForm form);
 
 } // namespace kaldor

@@ -197,6 +197,17 @@ void TestRealDialogs::actions_data()
         "saved.tnk");
     row("Export CSV", editor + QStringList{"atnkfrm:texport"}, {curve, "%D/curve.csv"},
         {"open: Open", "save: Export CSV", "message: File %D/curve.csv saved."}, "curve.csv");
+    row("Export CSV over the tank file opened", editor + QStringList{"atnkfrm:texport"},
+        {curve, curve, "Yes"},
+        {"open: Open", "save: Export CSV", "question: curve.tnk already exists.\nDo you want to replace it?",
+         "message: %D/curve.tnk holds a tank file, which a CSV file would replace; nothing was done."},
+        "curve.tnk");
+    row("Calibration sheet over the tank file opened", editor + QStringList{"atnkfrm:tsheetpdf"},
+        {curve, curve, "Yes"},
+        {"open: Open", "save: Calibration Sheet as PDF",
+         "question: curve.tnk already exists.\nDo you want to replace it?",
+         "message: %D/curve.tnk holds a tank file, which a PDF would replace; nothing was done."},
+        "curve.tnk");
     row("Calibration sheet as PDF", editor + QStringList{"atnkfrm:tsheetpdf"},
         {curve, "%D/sheet.pdf"},
         {"open: Open", "save: Calibration Sheet as PDF", "message: File %D/sheet.pdf saved."},
