@@ -473,8 +473,9 @@ void EditorWindow::graphCurve()
     if (!checkCurve()) return;
     if (!m_graph) m_graph = new GraphWindow(this);
     const QList<QPointF> points = graphPoints(m_grid->table(), m_pointCount);
-    m_graph->showCurve(points, samePoints(points, m_sourceFit.points) ? m_sourceFit.truth
-                                                                      : QVector<double>{});
+    m_graph->showCurve(
+        points, samePoints(points, m_sourceFit.points) ? m_sourceFit.truth : QVector<double>{},
+        graphCaption(m_tankLabel->text(), m_source));
 }
 
 // The dialogs are window-modal and answer through their signals, so that nothing waits in a

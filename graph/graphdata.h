@@ -25,6 +25,11 @@ QList<QPointF> truthLine(const QVector<double>& truth, int stride = 1);
 QList<QPointF> errorLine(const QList<QPointF>& points, const QVector<double>& truth,
                          int stride = 1);
 
+// What the graph window says it draws: the tank as its window names it ("Tank  12"), then
+// where the curve came from ("file water.tnk", a shape), unless that already names the tank.
+// A curve of no tank is "No tank number".
+QString graphCaption(const QString& tank, const QString& source);
+
 // Whether the graph's points are the fit's points (percentage to 0.01, whole value).
 bool samePoints(const QList<QPointF>& points, const LevelPoints& fitPoints);
 

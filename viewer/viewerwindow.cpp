@@ -198,7 +198,8 @@ void ViewerWindow::graphCurve()
         m_graph = new GraphWindow(this);
         m_graph->setAttribute(Qt::WA_DeleteOnClose);
     }
-    m_graph->showCurve(graphPoints(table, *check.pointCount));
+    m_graph->showCurve(graphPoints(table, *check.pointCount), {},
+                       graphCaption(m_shown->text(), QStringLiteral("file ") + m_name->text()));
 }
 
 void ViewerWindow::sendFile()

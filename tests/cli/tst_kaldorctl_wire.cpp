@@ -225,9 +225,10 @@ private slots:
             QCOMPARE(meter.image, loadIndicatorFile(words.at(1)).image);
     }
 
-    // --trace FILE: the run's traffic, each byte in hex after its time and direction, the frame
-    // named before its bytes and the outcome last; written even when the exchange fails, and a
-    // trace that cannot be written fails the run.
+    // --trace FILE: the run's traffic, each byte in hex and as ASCII after its time of day, its
+    // time since the start and its direction, the frame named before its bytes and the outcome
+    // last; written even when the exchange fails, and a trace that cannot be written fails the
+    // run.
     void trace_data()
     {
         QTest::addColumn<QString>("faults");
@@ -241,9 +242,10 @@ private slots:
             QTest::newRow(name) << QString(faults) << QString(args) << QString(trace) << status << lines
                                 << QString(err);
         };
-        row("clear", "", "clear", "t.txt", 0, {"frame CL", "-> 02", "-> 43", "-> 4C", "-> 0D", "end: done"}, "");
+        row("clear", "", "clear", "t.txt", 0,
+            {"frame CL", "-> 02  |.|", "-> 43  |C|", "-> 4C  |L|", "-> 0D  |.|", "end: done"}, "");
         row("read refused", "--fault AU:1:nack", "read OUT", "t.txt", 1,
-            {"frame AU", "-> 02", "-> 41", "-> 55", "-> 0D", "<- 15",
+            {"frame AU", "-> 02  |.|", "-> 41  |A|", "-> 55  |U|", "-> 0D  |.|", "<- 15  |.|",
              "end: refused at stage 1: the meter answered 0x15"},
             "Indicator not ready");
         row("trace cannot be written", "", "clear", "none/t.txt", 1, {}, "DIR/none/t.txt: ");
@@ -280,8 +282,12 @@ private slots:
         QStringList shown;
         qint64 last = -1;
         for (const QString& line : QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
-            const qint64 micros = line.section(QStringLiteral(" us  "), 0, 0).trimmed().toLongLong();
-            QVERIFY2(micros >= last, qPrintable(line));
+            const QStringList times = line.section(QStringLiteral(" us  "), 0, 0).split(u' ', Qt::SkipEmptyParts);
+            QCOMPARE(times.size(), 2);
+            QVERIFY2(QTime::fromString(times[0], QStringLiteral("hh:mm:ss.zzz")).isValid(), qPrintable(line));
+            bool number = false;
+            const qint64 micros = times[1].toLongLong(&number);
+            QVERIFY2(number && micros >= last, qPrintable(line));
             last = micros;
             shown.append(line.section(QStringLiteral(" us  "), 1));
         }

@@ -29,6 +29,8 @@
 #include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QPushButton>
@@ -648,6 +650,16 @@ void TestEditorWindow::shape()
     QCOMPARE(rig.dialogs.messages(), QStringList{});
     GraphWindow* graph = editor->graphWindow();
     QVERIFY(graph);
+    QCOMPARE(graph->findChild<QLabel*>("graphTank")->text(),
+             QStringLiteral("No tank number — ") + dialog->sourceText());
+    // The legend tells the three lines apart; the markers have no entry of their own.
+    QLegend* legend = graph->findChild<QChartView*>(QStringLiteral("Graph1"))->chart()->legend();
+    QStringList named;
+    for (QLegendMarker* marker : legend->markers())
+        if (marker->isVisible()) named.append(marker->label());
+    QVERIFY(legend->isVisible());
+    QCOMPARE(named, (QStringList{"True curve", "Meter's curve through the points",
+                                 "Error of the meter's curve (right axis)"}));
     QCOMPARE(seriesOf(graph, "trueCurve")->count(), kLevelSteps);
     const QList<QPointF> error = seriesOf(graph, "errorAlongLevel")->points();
     QCOMPARE(error.size(), kLevelSteps);

@@ -166,6 +166,7 @@ void TestIndicatorFiles::road()
                                      ->points();
     QCOMPARE(drawn.size(), points);
     QCOMPARE(drawn.constLast(), QPointF(99.99, 9999));
+    QCOMPARE(graph->findChild<QLabel*>("graphTank")->text(), QStringLiteral("Tank  12"));
 
     // Send: the number asked goes on with the send (the refused ones are the editor test's).
     rig.trigger("atnkfrm", "asend");
@@ -424,6 +425,7 @@ void TestIndicatorFiles::startWithFile()
     rig.trigger("edtnk", "agraph");
     auto* graph = viewer->findChild<QWidget*>("graphit");
     QVERIFY(graph && graph->isVisible());
+    QCOMPARE(graph->findChild<QLabel*>("graphTank")->text(), QStringLiteral("Tank  12 — file short.IDR"));
     viewer->close();
     QVERIFY(files->isVisible());
     QCOMPARE(files->chosenFile(), path);
