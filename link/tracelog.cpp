@@ -103,6 +103,9 @@ QString describeOutcome(const ExchangeResult& r)
 
 namespace {
 
+// A block of the image is 8 bytes: the ASCII of up to 8 bytes starts in one column.
+constexpr int kHexWidth = 8 * 3 - 1;
+
 // The bytes in hex, then between bars as ASCII, each byte outside 0x20 .. 0x7E a dot.
 QByteArray hexAndAscii(const QByteArray& bytes)
 {
@@ -112,7 +115,7 @@ QByteArray hexAndAscii(const QByteArray& bytes)
         if (code < 0x20 || code > 0x7e)
             c = '.';
     }
-    return bytes.toHex(' ').toUpper() + "  |" + ascii + '|';
+    return bytes.toHex(' ').toUpper().leftJustified(kHexWidth, ' ') + "  |" + ascii + '|';
 }
 
 } // namespace

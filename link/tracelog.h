@@ -85,9 +85,9 @@ QString describeOutcome(const ExchangeResult& result);
 
 // The log as text, one entry a line: the time of day (hh:mm:ss.mmm, from the log's start),
 // the time since the start in microseconds, the direction ("->" out, "<-" in) and the bytes in
-// hex and as ASCII ("-> 02 41  |.A|", a byte outside the printable ASCII a dot); frames as
-// "frame AU", outcomes as "end: ...". A first line says how many older entries were left out,
-// when any were.
+// hex and as ASCII ("-> 02 41 ...  |.A|", a byte outside the printable ASCII a dot, the ASCII
+// of up to 8 bytes in one column); frames as "frame AU", outcomes as "end: ...". A first line
+// says how many older entries were left out, when any were.
 QByteArray formatTraceLog(const QList<TraceEntry>& entries, const QDateTime& started,
                           qint64 dropped = 0);
 

@@ -148,6 +148,7 @@ private slots:
             entry(15, TraceKind::Frame, "", "CL"),
             entry(16, TraceKind::Out, "02"),
             entry(2048, TraceKind::In, "0641007e7fff0d"),
+            entry(2100, TraceKind::In, "0102030405060708093a"),
             entry(56544321, TraceKind::Outcome, "", "timed out at stage 2"),
         };
         const QDateTime started(QDate(2026, 12, 8), QTime(7, 59, 3, 456));
@@ -155,8 +156,9 @@ private slots:
                  QByteArray("(7 older entries left out)\n"
                             "07:59:03.456             0 us  -- opened /dev/ttyUSB0\n"
                             "07:59:03.456            15 us  frame CL\n"
-                            "07:59:03.456            16 us  -> 02  |.|\n"
-                            "07:59:03.458          2048 us  <- 06 41 00 7E 7F FF 0D  |.A.~...|\n"
+                            "07:59:03.456            16 us  -> 02                       |.|\n"
+                            "07:59:03.458          2048 us  <- 06 41 00 7E 7F FF 0D     |.A.~...|\n"
+                            "07:59:03.458          2100 us  <- 01 02 03 04 05 06 07 08 09 3A  |.........:|\n"
                             "08:00:00.000      56544321 us  end: timed out at stage 2\n"));
         QVERIFY(!formatTraceLog(entries, started).startsWith('('));
     }
