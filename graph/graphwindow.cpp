@@ -69,8 +69,8 @@ GraphWindow::GraphWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     // The legend is shown with the true curve, where three lines need telling apart; the
     // markers are the points' line and have no entry of their own.
     m_truth->setName(QStringLiteral("True curve"));
-    m_line->setName(QStringLiteral("Meter's curve through the points"));
-    m_error->setName(QStringLiteral("Error of the meter's curve (right axis)"));
+    m_line->setName(QStringLiteral("Meter's curve (points)"));
+    m_error->setName(QStringLiteral("Meter's error (right axis)"));
     for (QLegendMarker* marker : m_chart->legend()->markers(m_markers))
         marker->setVisible(false);
     m_chart->legend()->setAlignment(Qt::AlignBottom);
@@ -115,6 +115,7 @@ GraphWindow::GraphWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     captionFont.setBold(true);
     m_caption->setFont(captionFont);
     m_caption->setAlignment(Qt::AlignHCenter);
+    m_caption->setWordWrap(true); // a shape's long description does not widen the window
     m_caption->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_caption->hide();
 

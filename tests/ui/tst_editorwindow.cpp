@@ -658,8 +658,8 @@ void TestEditorWindow::shape()
     for (QLegendMarker* marker : legend->markers())
         if (marker->isVisible()) named.append(marker->label());
     QVERIFY(legend->isVisible());
-    QCOMPARE(named, (QStringList{"True curve", "Meter's curve through the points",
-                                 "Error of the meter's curve (right axis)"}));
+    QCOMPARE(named,
+             (QStringList{"True curve", "Meter's curve (points)", "Meter's error (right axis)"}));
     QCOMPARE(seriesOf(graph, "trueCurve")->count(), kLevelSteps);
     const QList<QPointF> error = seriesOf(graph, "errorAlongLevel")->points();
     QCOMPARE(error.size(), kLevelSteps);
