@@ -2,7 +2,8 @@
 // through every window a technician uses (port, line traffic, read, clear, write back, keypad,
 // Exit), then the ways opening a port and each exchange can fail, a second exchange while one
 // runs, closing the main window or the editor mid-exchange, and every window's write with its
-// backup and verify. Then the port window's list of the system's ports.
+// backup and verify. Then the port window's list of the system's ports, and Escape closing
+// each window of its own.
 
 #include "editor/editorwindow.h"
 #include "link/linetrafficwindow.h"
@@ -54,8 +55,8 @@ private:
 };
 
 // Start-up, the offset mode, another port, the line traffic shown, a read over a stale working
-// file, clear, the image written back, the keypad, the traffic log saved, and Exit, each window
-// opened from the menu.
+// file, clear, the image written back while the traffic view is paused, the keypad, the traffic
+// log saved and cleared, and Exit, each window opened from the menu.
 void TestMainWindow::oneRoad()
 {
     writeFile(workingFilePath(), " 0 ,  0 ,  0 \r\n");
