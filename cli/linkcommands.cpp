@@ -2,18 +2,18 @@
 
 #include "cli/commandparser.h"
 #include "cli/filecommands.h"
-#include "editor/curvecheck.h"
-#include "editor/tankfile.h"
 #include "editor/tanksend.h"
 #include "link/exchanges.h"
 #include "link/qtserialport.h"
 #include "link/safewrite.h"
-#include "store/imagecompare.h"
 #include "link/stopsignal.h"
 #include "link/tracelog.h"
 #include "store/atomicfile.h"
+#include "store/curvecheck.h"
+#include "store/imagecompare.h"
 #include "store/indicatorfile.h"
 #include "store/indicatortanks.h"
+#include "store/tankfile.h"
 #include "store/tankrecords.h"
 
 #include <cstring>

@@ -2,8 +2,8 @@
 // What the graph window draws: one point per checked curve row, X the percentage of full
 // scale and Y the VALUE, and the scale of each axis, fitted to the points on its own.
 
-#include "editor/curvefit.h"
-#include "editor/curvetable.h"
+#include "curves/curvefit.h"
+#include "store/curvetable.h"
 
 #include <QList>
 #include <QPointF>

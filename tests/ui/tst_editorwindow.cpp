@@ -7,11 +7,11 @@
 // road through it and what its load refuses are in tst_indicatorfiles, closing it mid-exchange
 // in tst_mainwindow.
 
+#include "curves/curvesource.h"
+#include "curves/shapedialog.h"
 #include "editor/curvegrid.h"
-#include "editor/curvesource.h"
 #include "editor/editorwindow.h"
 #include "editor/gridpaste.h"
-#include "editor/shapedialog.h"
 #include "graph/graphwindow.h"
 #include "store/indicatortanks.h"
 #include "store/workingfile.h"
