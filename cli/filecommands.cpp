@@ -146,7 +146,7 @@ int build(const QStringList& words, GlobalOptions options, QTextStream& out, QTe
     const QString target = args.first();
     const QStringList sources = args.mid(1);
     if (!hasIndicatorExtension(target)) {
-        err << "Wrong file extension\n";
+        err << kWrongExtensionMessage << '\n';
         return kExitRefused;
     }
     if (const auto clash = outputAmongSources(target, sources, QDir::current()))

@@ -4,6 +4,7 @@
 #include "link/link.h"
 #include "store/fileextensions.h"
 #include "store/inputfile.h"
+#include "store/offsetmode.h"
 #include "ui/dialogs.h"
 #include "ui/sendimage.h"
 #include "ui/showmessages.h"
@@ -38,13 +39,7 @@ const QString kNothingSelected = QStringLiteral("Nothing selected.");
 constexpr int kListWidth = 200;
 constexpr int kListHeight = 260;
 
-QString titleFor(bool offsetMode)
-{
-    return offsetMode
-               ? QStringLiteral("Construct Indicator File from Tank Files (Meter Offset Capable)")
-               : QStringLiteral(
-                     "Construct Indicator File from Tank Files (Meter Not Offset Capable)");
-}
+const QString kCaption = QStringLiteral("Construct Indicator File from Tank Files");
 
 // A file the file list would show: a file whose name matches "*.tnk", in either case as the
 // list matches it.
@@ -80,7 +75,7 @@ ConstructionWindow::ConstructionWindow(Link& link, Dialogs& dialogs, bool offset
     : QWidget(parent, Qt::Window), m_link(link), m_dialogs(dialogs), m_offsetMode(offsetMode)
 {
     setObjectName(QStringLiteral("constr"));
-    setWindowTitle(titleFor(offsetMode));
+    setWindowTitle(titleFor(kCaption, offsetMode));
     buildControls();
 
     // The directory list starts at the current directory and the file list with it.
@@ -354,17 +349,9 @@ void ConstructionWindow::saveIndicatorFile()
     dialog.filter = QStringLiteral("Indicator (*.idr)");
     dialog.defaultSuffix = QStringLiteral("idr");
     dialog.confirmOverwrite = true;
-    QString path;
-    for (;;) {
-        const std::optional<QString> chosen = m_dialogs.saveFileName(this, dialog);
-        if (!chosen) return; // cancelled: no message
-        if (hasIndicatorExtension(*chosen)) {
-            path = *chosen;
-            break;
-        }
-        m_dialogs.message(this, QStringLiteral("Wrong file extension"));
-    }
-    showMessages(m_dialogs, this, saveConstructedFile(path, m_state, tanks, QDir::current()));
+    const std::optional<QString> path = askSaveFileName(m_dialogs, this, dialog, hasIndicatorExtension);
+    if (!path) return; // cancelled: no message
+    showMessages(m_dialogs, this, saveConstructedFile(*path, m_state, tanks, QDir::current()));
 }
 
 // The image of the last build goes to the meter; pbConstr follows every byte written.

@@ -13,7 +13,9 @@
 #include "sheet/sheetpainter.h"
 #include "store/atomicfile.h"
 #include "store/celltexts.h"
+#include "store/fileextensions.h"
 #include "store/indicatortanks.h"
+#include "store/offsetmode.h"
 #include "store/tankfile.h"
 #include "store/workingfile.h"
 #include "ui/dialogs.h"
@@ -44,11 +46,7 @@ namespace
 const QString kPrompt = QStringLiteral("Enter Tank Address\r\nand press the Enter Key");
 const QString kChecking = QStringLiteral("Checking data order.");
 
-QString titleFor(bool offsetMode)
-{
-    return offsetMode ? QStringLiteral("Edit Tank Data (Meter Offset Capable)")
-                      : QStringLiteral("Edit Tank Data (Meter Not Offset Capable)");
-}
+const QString kCaption = QStringLiteral("Edit Tank Data");
 
 FileDialog tankFileDialog(const QString& title)
 {
@@ -126,7 +124,7 @@ EditorWindow::EditorWindow(Link& link, Dialogs& dialogs, bool offsetMode, QWidge
     : QMainWindow(parent, Qt::Window), m_link(link), m_dialogs(dialogs), m_offsetMode(offsetMode)
 {
     setObjectName(QStringLiteral("atnkfrm"));
-    setWindowTitle(titleFor(m_offsetMode));
+    setWindowTitle(titleFor(kCaption, m_offsetMode));
     buildControls();
     buildMenus();
 }
@@ -263,7 +261,7 @@ void EditorWindow::loadTankTable(bool askWhenMissing)
     // Every exchange of the link drops what waits at the port before it starts, so the load
     // leaves the port alone.
     m_prompt->setText(kPrompt);
-    setWindowTitle(titleFor(m_offsetMode));
+    setWindowTitle(titleFor(kCaption, m_offsetMode));
     show();
     m_grid->setCurrentCell(GridCell{1, CurveTable::kValueColumn});
     m_records.clear();
@@ -558,17 +556,22 @@ void EditorWindow::sendTankData()
     continueSend();
 }
 
-// A number outside 1 .. 255 is refused and the entry stays open for another one.
+// A number outside 1 .. 255 is refused and the entry stays open, emptied, for another one.
+std::optional<QString> EditorWindow::enteredTankNumber(QLineEdit* entry)
+{
+    const QString text = entry->text();
+    if (isTankNumberText(text)) return text;
+    entry->clear();
+    m_dialogs.message(this, kTankNumberRefusal);
+    return std::nullopt;
+}
+
 void EditorWindow::tankNumberEntered()
 {
-    const QString text = m_sendEntry->text();
-    if (!isTankNumberText(text)) {
-        m_sendEntry->clear();
-        m_dialogs.message(this, kTankNumberRefusal);
-        return;
-    }
-    m_tankNumberText = text;
-    m_tankLabel->setText(QStringLiteral("Tank ") + text);
+    const std::optional<QString> text = enteredTankNumber(m_sendEntry);
+    if (!text) return;
+    m_tankNumberText = *text;
+    m_tankLabel->setText(QStringLiteral("Tank ") + *text);
     hideEntries();
     if (!m_sendWaitsForNumber) return;
     m_sendWaitsForNumber = false;
@@ -606,13 +609,9 @@ bool EditorWindow::sendDone(const SafeWrite& result)
 
 void EditorWindow::saveTankAs()
 {
-    std::optional<QString> path;
-    for (;;) {
-        path = m_dialogs.saveFileName(this, tankFileDialog(QStringLiteral("Save As")));
-        if (!path) return;
-        if (path->contains(QLatin1String(".tnk")) || path->contains(QLatin1String(".TNK"))) break;
-        m_dialogs.message(this, QStringLiteral("Wrong file extension"));
-    }
+    const std::optional<QString> path =
+        askSaveFileName(m_dialogs, this, tankFileDialog(QStringLiteral("Save As")), hasTankExtension);
+    if (!path) return;
     if (!checkCurve()) return;
     // A curve the file cannot hold stops here, before the tank number is asked for.
     const EncodedCurve encoded = encodeCurve(m_grid->table(), m_pointCount, m_offsetMode);
@@ -635,14 +634,10 @@ void EditorWindow::saveTankAs()
 
 void EditorWindow::saveNumberEntered()
 {
-    const QString text = m_saveEntry->text();
-    if (!isTankNumberText(text)) {
-        m_saveEntry->clear();
-        m_dialogs.message(this, kTankNumberRefusal);
-        return;
-    }
+    const std::optional<QString> text = enteredTankNumber(m_saveEntry);
+    if (!text) return;
     const TankFileSave saved =
-        saveTankFile(m_savePath, text, m_saveEncoded, m_savePointCount, m_saveTable, m_offsetMode);
+        saveTankFile(m_savePath, *text, m_saveEncoded, m_savePointCount, m_saveTable, m_offsetMode);
     hideEntries();
     showMessages(m_dialogs, this, saved.messages);
 }

@@ -98,6 +98,8 @@ private:
     bool checkCurve(CurveRules rules = CurveRules::Order);
     void tankNumberEntered(); // Enter in text2
     void saveNumberEntered(); // Enter in Text3
+    // The entry's text when it is a tank number; else refused, and the entry emptied.
+    std::optional<QString> enteredTankNumber(QLineEdit* entry);
     void continueSend();
     void showEntry(QLineEdit* entry);
     void hideEntries();

@@ -2,6 +2,8 @@
 
 #include "store/textrules.h"
 
+#include <QStringList>
+
 namespace kaldor {
 
 namespace {
@@ -24,69 +26,67 @@ QString lineFailureText(const ExchangeResult& r)
     return r.stage > 0 ? QStringLiteral("%1 The exchange stopped at stage %2.").arg(why).arg(r.stage) : why;
 }
 
+namespace {
+
+// What one exchange says for each answer of the meter: done, timed out (the stage follows) and
+// refused at stage 1, 2, …, the last text standing for every stage past the table, or, when
+// detailPastTable is set, the meter's own words and the stage.
+struct ExchangeTexts {
+    QString done;
+    QString timedOut;
+    QStringList refused;
+    bool stageAfterRefusal = false;
+    bool detailPastTable = false;
+};
+
+const ExchangeTexts kMainWindowDownload{QStringLiteral("Indicator Data Read"), QStringLiteral("Comm timeout "),
+                                        {QStringLiteral("Indicator not ready ")}, true, true};
+const ExchangeTexts kEditorDownload{QStringLiteral("Indicator Data Read"), QStringLiteral("Comm timeout"),
+                                    {QStringLiteral("Nack back")}, true, true};
+const ExchangeTexts kUpload{QStringLiteral("Data Sent"),
+                            QStringLiteral("Comm timeout "),
+                            {QStringLiteral("Command not accepted"), QStringLiteral("Data not complete")}};
+const ExchangeTexts kSendTank{QStringLiteral("Tank data sent."),
+                              QStringLiteral("Comm Timeout "),
+                              {QStringLiteral("NACK COMM "), QStringLiteral("NACK TANK "),
+                               QStringLiteral("NACK NO. BYTES "), QStringLiteral("NACK BYTE ")}};
+
+QString refusedText(const ExchangeResult& r, const ExchangeTexts& texts)
+{
+    const bool inTable = r.stage >= 1 && r.stage <= texts.refused.size();
+    if (!inTable && texts.detailPastTable)
+        return r.detail + QStringLiteral(" Stage") + stageText(r.stage) + u'.';
+    const QString& text = inTable ? texts.refused.at(r.stage - 1) : texts.refused.last();
+    return texts.stageAfterRefusal ? text + stageText(r.stage) : text;
+}
+
+Messages exchangeMessages(const ExchangeResult& r, const ExchangeTexts& texts)
+{
+    switch (r.outcome) {
+    case Outcome::Done:
+        return {info(texts.done)};
+    case Outcome::TimedOut:
+        return {refusal(texts.timedOut + stageText(r.stage))};
+    case Outcome::Refused:
+        return {refusal(refusedText(r, texts))};
+    case Outcome::Failed:
+    case Outcome::LineFailed:
+    case Outcome::Cancelled:
+        break;
+    }
+    return otherFailure(r);
+}
+
+} // namespace
+
 Messages downloadMessages(const ExchangeResult& r, DownloadVariant variant)
 {
-    const bool main = variant == DownloadVariant::MainWindow;
-    switch (r.outcome) {
-    case Outcome::Done:
-        return {info(QStringLiteral("Indicator Data Read"))};
-    case Outcome::TimedOut:
-        return {refusal((main ? QStringLiteral("Comm timeout ") : QStringLiteral("Comm timeout")) + stageText(r.stage))};
-    case Outcome::Refused:
-        if (r.stage == 1)
-            return {refusal((main ? QStringLiteral("Indicator not ready ") : QStringLiteral("Nack back")) +
-                            stageText(r.stage))};
-        return {refusal(r.detail + QStringLiteral(" Stage") + stageText(r.stage) + u'.')};
-    case Outcome::Failed:
-    case Outcome::LineFailed:
-    case Outcome::Cancelled:
-        break;
-    }
-    return otherFailure(r);
+    return exchangeMessages(r, variant == DownloadVariant::MainWindow ? kMainWindowDownload : kEditorDownload);
 }
 
-Messages uploadMessages(const ExchangeResult& r)
-{
-    switch (r.outcome) {
-    case Outcome::Done:
-        return {info(QStringLiteral("Data Sent"))};
-    case Outcome::TimedOut:
-        return {refusal(QStringLiteral("Comm timeout ") + stageText(r.stage))};
-    case Outcome::Refused:
-        return {refusal(r.stage == 1 ? QStringLiteral("Command not accepted") : QStringLiteral("Data not complete"))};
-    case Outcome::Failed:
-    case Outcome::LineFailed:
-    case Outcome::Cancelled:
-        break;
-    }
-    return otherFailure(r);
-}
+Messages uploadMessages(const ExchangeResult& r) { return exchangeMessages(r, kUpload); }
 
-Messages sendTankMessages(const ExchangeResult& r)
-{
-    switch (r.outcome) {
-    case Outcome::Done:
-        return {info(QStringLiteral("Tank data sent."))};
-    case Outcome::TimedOut:
-        return {refusal(QStringLiteral("Comm Timeout ") + stageText(r.stage))};
-    case Outcome::Refused:
-        switch (r.stage) {
-        case 1:
-            return {refusal(QStringLiteral("NACK COMM "))};
-        case 2:
-            return {refusal(QStringLiteral("NACK TANK "))};
-        case 3:
-            return {refusal(QStringLiteral("NACK NO. BYTES "))};
-        default:
-            return {refusal(QStringLiteral("NACK BYTE "))};
-        }
-    case Outcome::Failed:
-    case Outcome::LineFailed:
-    case Outcome::Cancelled:
-        break;
-    }
-    return otherFailure(r);
-}
+Messages sendTankMessages(const ExchangeResult& r) { return exchangeMessages(r, kSendTank); }
 
 Messages clearMessages(const ExchangeResult& r)
 {

@@ -12,6 +12,7 @@
 #include "shell/saveretrieved.h"
 #include "store/managementwindow.h"
 #include "store/messages.h"
+#include "store/offsetmode.h"
 #include "store/workingfile.h"
 #include "ui/dialogs.h"
 #include "ui/sendimage.h"
@@ -41,10 +42,25 @@ constexpr int kMajorTicks = 9;
 constexpr int kScaleWidth = 64;
 constexpr int kScaleFontSize = 9;
 
-QString titleFor(bool offsetMode)
+const QString kCaption = QStringLiteral("KALDOR");
+
+void bringToFront(QWidget* window)
 {
-    return offsetMode ? QStringLiteral("KALDOR (Meter Offset Capable)")
-                      : QStringLiteral("KALDOR (Meter Not Offset Capable)");
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+// A window the main window makes once and keeps while it is open: the first call makes it with
+// make(), every call shows it in front.
+template <typename W, typename Make> W* showOnce(QPointer<W>& window, Make make)
+{
+    if (!window) {
+        window = make();
+        window->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    bringToFront(window);
+    return window;
 }
 
 } // namespace
@@ -317,69 +333,46 @@ void MainWindow::openBackupsFolder()
     }
 }
 
+template <typename W> W* MainWindow::takesPlace(W* window)
+{
+    connect(window, &W::closed, this, [this] {
+        if (!m_ended)
+            show();
+    });
+    return window;
+}
+
 void MainWindow::showPortWindow()
 {
-    if (!m_portWindow) {
-        m_portWindow = new PortWindow(m_link, m_dialogs, m_portDevices, this);
-        m_portWindow->setAttribute(Qt::WA_DeleteOnClose);
-    }
-    m_portWindow->selectCurrentPort();
-    m_portWindow->show();
-    m_portWindow->raise();
-    m_portWindow->activateWindow();
+    showOnce(m_portWindow, [this] {
+        return new PortWindow(m_link, m_dialogs, m_portDevices, this);
+    })->selectCurrentPort();
 }
 
 void MainWindow::showLineTrafficWindow()
 {
-    if (!m_trafficWindow) {
-        m_trafficWindow = new LineTrafficWindow(m_link.traceLog(), m_dialogs, this);
-        m_trafficWindow->setAttribute(Qt::WA_DeleteOnClose);
-    }
-    m_trafficWindow->show();
-    m_trafficWindow->raise();
-    m_trafficWindow->activateWindow();
+    showOnce(m_trafficWindow, [this] { return new LineTrafficWindow(m_link.traceLog(), m_dialogs, this); });
 }
 
 void MainWindow::showClearWindow()
 {
-    if (!m_clearWindow) {
-        m_clearWindow = new ClearWindow(m_link, m_dialogs, this);
-        m_clearWindow->setAttribute(Qt::WA_DeleteOnClose);
-    }
-    m_clearWindow->show();
-    m_clearWindow->raise();
-    m_clearWindow->activateWindow();
+    showOnce(m_clearWindow, [this] { return new ClearWindow(m_link, m_dialogs, this); });
 }
 
 // The keypad takes the main window's place while it is open.
 void MainWindow::showKeypadWindow()
 {
-    if (!m_keypadWindow) {
-        m_keypadWindow = new KeypadWindow(m_link, m_dialogs, this);
-        m_keypadWindow->setAttribute(Qt::WA_DeleteOnClose);
-        connect(m_keypadWindow, &KeypadWindow::closed, this, [this] {
-            if (!m_ended)
-                show();
-        });
-    }
-    m_keypadWindow->show();
-    m_keypadWindow->raise();
-    m_keypadWindow->activateWindow();
+    showOnce(m_keypadWindow, [this] { return takesPlace(new KeypadWindow(m_link, m_dialogs, this)); });
     hide();
 }
 
 void MainWindow::showTankEditor(const QString& tankFile)
 {
     if (m_editorWindow && m_editorWindow->isVisible()) {
-        m_editorWindow->raise();
-        m_editorWindow->activateWindow();
+        bringToFront(m_editorWindow);
         return;
     }
-    auto* editor = new EditorWindow(m_link, m_dialogs, m_offsetMode, this);
-    connect(editor, &EditorWindow::closed, this, [this] {
-        if (!m_ended)
-            show();
-    });
+    auto* editor = takesPlace(new EditorWindow(m_link, m_dialogs, m_offsetMode, this));
     m_editorWindow = editor;
     hide();
     editor->loadTankTable(tankFile.isEmpty());
@@ -392,19 +385,11 @@ void MainWindow::showTankEditor(const QString& tankFile)
 // The indicator file management window takes the main window's place while it is open.
 ManagementWindow* MainWindow::showManagementWindow()
 {
-    if (!m_managementWindow) {
-        m_managementWindow = new ManagementWindow(m_link, m_dialogs, m_offsetMode, this);
-        m_managementWindow->setAttribute(Qt::WA_DeleteOnClose);
-        connect(m_managementWindow, &ManagementWindow::closed, this, [this] {
-            if (!m_ended)
-                show();
-        });
-    }
-    m_managementWindow->show();
-    m_managementWindow->raise();
-    m_managementWindow->activateWindow();
+    ManagementWindow* window = showOnce(m_managementWindow, [this] {
+        return takesPlace(new ManagementWindow(m_link, m_dialogs, m_offsetMode, this));
+    });
     hide();
-    return m_managementWindow;
+    return window;
 }
 
 void MainWindow::startWithIndicatorFile(const QString& path)
@@ -412,7 +397,7 @@ void MainWindow::startWithIndicatorFile(const QString& path)
     showManagementWindow()->openFile(path);
 }
 
-void MainWindow::updateTitle() { setWindowTitle(titleFor(m_offsetMode)); }
+void MainWindow::updateTitle() { setWindowTitle(titleFor(kCaption, m_offsetMode)); }
 
 // Every click inverts the mode, whatever the box shows.
 void MainWindow::toggleOffsetMode()
@@ -438,9 +423,7 @@ void MainWindow::showHelpContents()
             return;
         }
     }
-    m_helpWindow->show();
-    m_helpWindow->raise();
-    m_helpWindow->activateWindow();
+    bringToFront(m_helpWindow);
 }
 
 void MainWindow::saveRetrievedIndicatorFile()

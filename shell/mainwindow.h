@@ -87,6 +87,9 @@ private:
     void buildMenus();
     void stepGauge();
     void updateTitle();
+    // A window that takes the main window's place while it is open: its close shows the main
+    // window again, unless the program is ending.
+    template <typename W> W* takesPlace(W* window);
     void onMainWindowClosed();
     // Stops the link and removes the working file; returns the run-time error number of a
     // failed delete (0 when deleted or absent).

@@ -28,17 +28,10 @@ void saveRetrievedIndicatorFile(QWidget* parent, Dialogs& dialogs, const QString
     dialog.defaultSuffix = QStringLiteral("idr");
     dialog.confirmOverwrite = true;
 
-    QString path;
-    for (;;) {
-        const std::optional<QString> chosen = dialogs.saveFileName(parent, dialog);
-        if (!chosen)
-            return; // cancelled: no message
-        if (hasIndicatorExtension(*chosen)) {
-            path = *chosen;
-            break;
-        }
-        dialogs.message(parent, QStringLiteral("Wrong file extension"));
-    }
+    const std::optional<QString> chosen = askSaveFileName(dialogs, parent, dialog, hasIndicatorExtension);
+    if (!chosen)
+        return; // cancelled: no message
+    const QString path = *chosen;
 
     // The working file is looked for first, as the copy would: without it the name does not
     // matter.

@@ -7,6 +7,9 @@
 
 namespace kaldor {
 
+// What a file dialog or the tool says to a name without the extension it needs.
+inline const QString kWrongExtensionMessage = QStringLiteral("Wrong file extension");
+
 inline bool hasIndicatorExtension(const QString& path)
 {
     return path.contains(QLatin1String(".idr")) || path.contains(QLatin1String(".IDR"));

@@ -5,6 +5,7 @@
 #include "link/link.h"
 #include "link/upload.h"
 #include "store/inputfile.h"
+#include "store/offsetmode.h"
 #include "ui/dialogs.h"
 #include "ui/sendimage.h"
 #include "ui/showmessages.h"
@@ -32,11 +33,7 @@ namespace
 constexpr int kMinimumWidth = 480;
 constexpr int kMinimumHeight = 160;
 
-QString titleFor(bool offsetMode)
-{
-    return offsetMode ? QStringLiteral("Indicator File Management (Meter Offset Capable)")
-                      : QStringLiteral("Indicator File Management (Meter Not Offset Capable)");
-}
+const QString kCaption = QStringLiteral("Indicator File Management");
 
 } // namespace
 
@@ -44,7 +41,7 @@ ManagementWindow::ManagementWindow(Link& link, Dialogs& dialogs, bool offsetMode
     : QMainWindow(parent, Qt::Window), m_link(link), m_dialogs(dialogs), m_offsetMode(offsetMode)
 {
     setObjectName(QStringLiteral("meterform"));
-    setWindowTitle(titleFor(offsetMode));
+    setWindowTitle(titleFor(kCaption, offsetMode));
     setMinimumSize(kMinimumWidth, kMinimumHeight);
 
     // The chosen file's path, so that the user sees what "&Send File to Meter" sends.

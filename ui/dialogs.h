@@ -47,4 +47,10 @@ public:
     virtual bool print(QWidget* parent, QPrinter& printer) = 0;
 };
 
+// Asks for a name to save to until it has the extension hasExtension looks for: every other
+// name is answered kWrongExtensionMessage and the dialog comes again. nullopt when the user
+// cancels, with no message.
+std::optional<QString> askSaveFileName(Dialogs& dialogs, QWidget* parent, const FileDialog& dialog,
+                                       bool (*hasExtension)(const QString&));
+
 } // namespace kaldor

@@ -10,6 +10,7 @@
 #include "store/curvecheck.h"
 #include "store/indicatortanks.h"
 #include "store/messages.h"
+#include "store/offsetmode.h"
 #include "store/tankfile.h"
 #include "store/workingfile.h"
 #include "ui/dialogs.h"
@@ -38,11 +39,7 @@ namespace
 
 constexpr int kListWidth = 120;
 
-QString titleFor(bool offsetMode)
-{
-    return offsetMode ? QStringLiteral("Indicator/Tank Data (Meter Offset Capable)")
-                      : QStringLiteral("Indicator/Tank Data (Meter Not Offset Capable)");
-}
+const QString kCaption = QStringLiteral("Indicator/Tank Data");
 
 // Grid1 as the viewer shows it: the points can be looked at and scrolled through, never typed
 // into.
@@ -74,7 +71,7 @@ ViewerWindow::ViewerWindow(Link& link, Dialogs& dialogs, bool offsetMode, const 
       m_file(file)
 {
     setObjectName(QStringLiteral("edtnk"));
-    setWindowTitle(titleFor(offsetMode));
+    setWindowTitle(titleFor(kCaption, offsetMode));
 
     auto* central = new QWidget(this);
     setCentralWidget(central);

@@ -1,6 +1,7 @@
 // Building a full image: 164 tank files of 35 points each read from disk and laid out.
 // Prints the median of repeated builds.
 
+#include "bench/support/stats.h"
 #include "construct/indicatorbuilder.h"
 
 #include <QFile>
@@ -49,6 +50,6 @@ int main()
     std::sort(ms.begin(), ms.end());
     std::printf("build %d tank files (%d points each, image %d bytes): median %.3f ms, "
                 "min %.3f ms, max %.3f ms over %d runs\n",
-                kTanks, kPoints, state.totalLength, ms[ms.size() / 2], ms.front(), ms.back(), kRuns);
+                kTanks, kPoints, state.totalLength, bench::median(ms), ms.front(), ms.back(), kRuns);
     return 0;
 }

@@ -3,6 +3,7 @@
 // slowest of repeated openings, and the first opening on its own.
 
 #include "bench/support/benchdialogs.h"
+#include "bench/support/stats.h"
 #include "construct/constructionwindow.h"
 #include "link/link.h"
 
@@ -79,6 +80,6 @@ int main(int argc, char** argv)
     std::sort(ms.begin(), ms.end());
     std::printf("construction window, %d tank files: file list shown in %.1f ms median (first "
                 "opening %.1f, fastest %.1f, slowest %.1f, %d openings; target under 300 ms)\n",
-                kFiles, ms[ms.size() / 2], first, ms.front(), ms.back(), kRuns);
+                kFiles, bench::median(ms), first, ms.front(), ms.back(), kRuns);
     return 0;
 }

@@ -2,6 +2,7 @@
 // points for each shape, the points each needs for an error of 1 unit, and the time to make a
 // 100-point curve from a shape and from a 100 000-row table. Prints figures; decides nothing.
 
+#include "bench/support/stats.h"
 #include "curves/curvefit.h"
 
 #include <QByteArray>
@@ -72,8 +73,7 @@ template <typename F> double medianMs(F f, int runs)
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
                 .count());
     }
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
+    return bench::median(ms);
 }
 
 int evenlyNeeded(const QVector<double>& truth, double e)

@@ -12,6 +12,7 @@
 //   --quick skips the paced read and write of the full image (some 15 s each, twice);
 //   --profile runs one exchange on one side only (read|write|send : program|floor), for perf.
 
+#include "bench/support/stats.h"
 #include "editor/tanksend.h"
 #include "link/exchanges.h"
 #include "link/qtserialport.h"
@@ -60,24 +61,8 @@ constexpr double kByteSeconds = 10.0 / 19200.0; // start, 8 data, stop at 19200 
 double microseconds(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
 double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-double median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-// Nearest rank.
-double percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    const std::size_t rank = std::size_t(std::ceil(p / 100.0 * double(v.size())));
-    return v[std::clamp<std::size_t>(rank, 1, v.size()) - 1];
-}
+using bench::median;
+using bench::percentile;
 
 // ---- What is sent ------------------------------------------------------------------------
 

@@ -17,6 +17,7 @@
 // --graph-screenshot the graph of those points over the tank's true curve, with their error.
 
 #include "bench/support/benchdialogs.h"
+#include "bench/support/stats.h"
 #include "construct/indicatorbuilder.h"
 #include "curves/curvesource.h"
 #include "curves/shapedialog.h"
@@ -111,11 +112,7 @@ double threadCpuMs()
 struct Stats {
     std::vector<double> values;
     void add(double v) { values.push_back(v); }
-    double median()
-    {
-        std::sort(values.begin(), values.end());
-        return values[values.size() / 2];
-    }
+    double median() const { return bench::median(values); }
     double max() const { return *std::max_element(values.begin(), values.end()); }
 };
 

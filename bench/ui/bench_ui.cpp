@@ -6,6 +6,8 @@
 //
 //   bench_ui [--program PATH] [--starts N] [--idle-seconds S]
 
+#include "bench/support/stats.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -43,12 +45,7 @@ struct Shown {
     double mainMs;    // reported by the program: from the top of main to the first expose
 };
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
+using kaldor::bench::median;
 
 // The child: kaldor against the simulated meter, in a scratch directory of its own (the program
 // keeps a working file in its current directory).

@@ -12,6 +12,7 @@
 //                                             (its first tank altered, its last renumbered 9)
 
 #include "bench/support/benchdialogs.h"
+#include "bench/support/stats.h"
 #include "construct/indicatorbuilder.h"
 #include "link/link.h"
 #include "sim/simulatedport.h"
@@ -68,11 +69,7 @@ std::optional<BuildState> build(int tanks, int points)
     return state;
 }
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
+using bench::median;
 
 // The meter's image for the compare picture: FILE with a VALUE and a percentage of its first
 // tank altered and its last tank's number made 9.

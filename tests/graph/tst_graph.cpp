@@ -1,7 +1,7 @@
 // The graph: the points taken from the cell texts, the axis scales, and the graphit window
 // after a fill and after the next one.
 
-#include "../editor/curvetables.h"
+#include "tests/editor/curvetables.h"
 #include "graph/graphdata.h"
 #include "graph/graphwindow.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // Shared pieces of the link tests: short waits, small images, the sample, the three-point curve.
 
-#include "../editor/curvetables.h"
+#include "tests/editor/curvetables.h"
 #include "editor/tanksend.h"
 #include "link/exchanges.h"
 #include "sim/simulatedport.h"
