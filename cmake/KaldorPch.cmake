@@ -36,6 +36,15 @@ function(kaldor_pch target kind)
     target_precompile_headers(${target} PRIVATE ${headers})
   else()
     target_precompile_headers(${target} REUSE_FROM ${owner})
+    # A program or test keeps its moc output in its own sources, so the file AUTOMOC adds to
+    # it is empty: without the header it compiles in no time, with it it costs as much as a
+    # source.
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "EXECUTABLE")
+      get_target_property(dir ${target} BINARY_DIR)
+      set_source_files_properties(${dir}/${target}_autogen/mocs_compilation.cpp
+        TARGET_DIRECTORY ${target} PROPERTIES SKIP_PRECOMPILE_HEADERS ON)
+    endif()
   endif()
   target_compile_options(${target} PRIVATE -Winvalid-pch)
 endfunction()
