@@ -16,11 +16,11 @@ ensure_packages() {
   if [ -e "$flag" ] || ! dpkg-query -W -f='${Status}' man-db 2>/dev/null | grep -q "ok installed"; then
     man_db_updates=1
   fi
+  "${sudo_cmd[@]}" apt-get update -qq
   echo "man-db man-db/auto-update boolean false" | "${sudo_cmd[@]}" debconf-set-selections
   "${sudo_cmd[@]}" rm -f "$flag"
-  "${sudo_cmd[@]}" apt-get update -qq
-  # dpkg's sync after every file it unpacks is most of the unpacking time of Qt's thousands of
-  # headers; an install that a power cut interrupts is run again anyway.
+  # dpkg syncs every file it unpacks, and Qt's headers are thousands of files; an install that a
+  # power cut interrupts is simply run again.
   local status=0
   "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends \
     -o Dpkg::Options::=--force-unsafe-io "${missing[@]}" || status=$?
