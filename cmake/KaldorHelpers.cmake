@@ -15,6 +15,10 @@ endfunction()
 # The seconds a test may run before CTest stops it and counts it failed.
 set(KALDOR_TEST_TIMEOUT 300 CACHE STRING "Seconds a test may run")
 
+# kaldor_tests: every test executable and, through their dependencies, the programs they start;
+# the sanitizer round builds only this.
+add_custom_target(kaldor_tests)
+
 # kaldor_add_test(name SOURCES a.cpp … [LIBS …]): a QtTest executable registered with CTest,
 # run with the offscreen platform so that window tests need no display.
 function(kaldor_add_test name)
@@ -29,6 +33,7 @@ function(kaldor_add_test name)
   else()
     kaldor_pch(${name} core)
   endif()
+  add_dependencies(kaldor_tests ${name})
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
                                            TIMEOUT ${KALDOR_TEST_TIMEOUT})

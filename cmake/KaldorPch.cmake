@@ -36,6 +36,41 @@ function(kaldor_pch target kind)
     target_precompile_headers(${target} PRIVATE ${headers})
   else()
     target_precompile_headers(${target} REUSE_FROM ${owner})
+    # A program or test keeps its moc output in its own sources, so the file AUTOMOC adds to
+    # it is empty: without the header it compiles in no time, with it it costs as much as a
+    # source.
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "EXECUTABLE")
+      get_target_property(dir ${target} BINARY_DIR)
+      set_source_files_properties(${dir}/${target}_autogen/mocs_compilation.cpp
+        TARGET_DIRECTORY ${target} PROPERTIES SKIP_PRECOMPILE_HEADERS ON)
+    endif()
   endif()
   target_compile_options(${target} PRIVATE -Winvalid-pch)
+endfunction()
+
+# kaldor_pch_folder(dir): gives every executable and library that the folder and those below it
+# define the precompiled header of its kind, from what it links: the widgets' with kaldorui (or
+# a library on it), the core's with kaldorcore; one that uses neither, or has a header of its
+# own, is left as it is. For folders whose targets are not made by kaldor_add_test.
+function(kaldor_pch_folder dir)
+  get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+  foreach(target IN LISTS targets)
+    get_target_property(type ${target} TYPE)
+    get_target_property(own ${target} PRECOMPILE_HEADERS)
+    get_target_property(reused ${target} PRECOMPILE_HEADERS_REUSE_FROM)
+    if(NOT type MATCHES "^(EXECUTABLE|STATIC_LIBRARY)$" OR own OR reused)
+      continue()
+    endif()
+    get_target_property(libs ${target} LINK_LIBRARIES)
+    if(libs MATCHES "kaldorui|kaldortestsupport")
+      kaldor_pch(${target} widgets)
+    elseif(libs MATCHES "kaldorcore|kaldorsheet")
+      kaldor_pch(${target} core)
+    endif()
+  endforeach()
+  get_property(folders DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+  foreach(folder IN LISTS folders)
+    kaldor_pch_folder(${folder})
+  endforeach()
 endfunction()
