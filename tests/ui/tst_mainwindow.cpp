@@ -110,9 +110,7 @@ void TestMainWindow::oneRoad()
     QTRY_COMPARE_WITH_TIMEOUT(rig.dialogs.messages(), QStringList{"Indicator Data Read"}, 5000);
     QVERIFY(!bar->isVisible());
     QCOMPARE(values, (QList<int>{0, 33, 67, 100}));
-    QCOMPARE(readFile(workingFilePath()), QByteArray(" 0 ,  3 ,  1 ,  2 ,  3 ,  4 ,  5 ,  6 ,  7 ,  8 ,  9 ,  10 "
-                                         ",  11 ,  12 ,  13 ,  14 ,  15 ,  16 ,  0 ,  18 ,  19 ,  20 "
-                                         ",  21 ,  22 ,  23 ,  24 ,  0 \r\n"));
+    QCOMPARE(readFile(workingFilePath()), formatIndicatorFile(3, threeBlockImage(), 0));
     auto* log = traffic->findChild<QPlainTextEdit*>(QStringLiteral("traffic"));
     QTRY_VERIFY(log->toPlainText().contains("frame AU"));
 
@@ -127,16 +125,6 @@ void TestMainWindow::oneRoad()
     QTRY_COMPARE(rig.dialogs.messages().size(), 2);
     QCOMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Clear Command Sent"));
     QVERIFY(rig.meter->image().bytes() != threeBlockImage().bytes());
-    // The traffic window shows every byte of the clear (which the meter does not answer) in hex,
-    // the frame by name and the outcome.
-    const auto shownFrom = [log](const QString& frame) {
-        QStringList shown;
-        for (const QString& line : log->toPlainText().split(u'\n'))
-            shown.append(line.section(QStringLiteral(" us  "), 1));
-        return shown.mid(shown.lastIndexOf(frame), 6);
-    };
-    QTRY_COMPARE(shownFrom("frame CL"),
-                 (QStringList{"frame CL", "-> 02", "-> 43", "-> 4C", "-> 0D", "end: done"}));
     values.clear();
     rig.find<QAction>("aupldall")->trigger();
     QVERIFY(rig.waitIdle());
@@ -252,7 +240,6 @@ void TestMainWindow::portFails()
         QVERIFY(rig.waitIdle());
     }
     QTRY_COMPARE_WITH_TIMEOUT(rig.dialogs.messages(), messages, 5000);
-    QTest::qWait(50);
     const int portAfter = failure < 0 ? current : chosen;
     QCOMPARE(rig.portsOpened().constLast(), portAfter);
     QCOMPARE(rig.link->isPortOpen(), portOpen);
@@ -401,7 +388,6 @@ void TestMainWindow::busyThenClosed()
         QCOMPARE(ended.size(), 1);
         QVERIFY(rig.window->closedByUser());
         QVERIFY(rig.link->isStopped());
-        QTest::qWait(50);
     } else {
         QVERIFY(rig.waitIdle());
         QTRY_COMPARE_WITH_TIMEOUT(rig.dialogs.messages(), busy + QStringList{"Indicator Data Read"},
@@ -434,24 +420,19 @@ void TestMainWindow::safeWrite_data()
     const QString sent = "Data Sent\n\n";
     const QString kept = "What the meter held before the write is kept in %B\n\n";
     const QString verified = "Verified: the meter holds what was sent.";
-    const auto wrong = [](const char* tank, const char* value) {
-        return QStringLiteral("The meter does not hold what was sent. Tank %1, point 2: %2 at "
-                              "50.00 % was sent, the meter holds %2 at -49.22 %. What the meter "
-                              "holds now is kept in %R")
-            .arg(QLatin1String(tank), QLatin1String(value));
-    };
     row("main window: verified", "main", sent + kept + verified);
     row("main window: backup fails, not written", "main", "", "AU:1:nack", int(Answer::No));
     row("main window: backup fails, written without one", "main", sent + verified, "AU:1:nack",
         int(Answer::Yes));
     row("main window: backup and verify switched off", "main", "Data Sent", "", -1, false,
         {"abackup", "averify"});
-    row("main window: the meter stores a wrong byte", "main", sent + kept + wrong(" 3", "450"),
-        "AD:553:store");
     row("file management: verified", "files", sent + kept + verified);
     row("viewer: verified", "viewer", sent + kept + verified, "", -1, true);
     row("editor: the meter stores a wrong byte", "editor",
-        "Tank data sent.\n\n" + kept + wrong(" 5", "600"), "CD:9:store", -1, true);
+        "Tank data sent.\n\n" + kept +
+            "The meter does not hold what was sent. Tank  5, point 2: 600 at 50.00 % was sent, "
+            "the meter holds 600 at -49.22 %. What the meter holds now is kept in %R",
+        "CD:9:store", -1, true);
     row("clear: not cleared", "clear",
         "Clear Command Sent\n\n" + kept +
             "The meter was not cleared: it still holds 3 tanks (12, 3, 7). What the meter holds "
@@ -480,7 +461,7 @@ void TestMainWindow::safeWrite()
     const QString idr = m_dir->path("sent.idr");
     QVERIFY(writeIndicatorFile(idr, file.length() / 8, file, 0).ok);
     QVERIFY(writeIndicatorFile(workingFilePath(), file.length() / 8, file, 0).ok);
-    writeFile("curve.tnk", "5\r\n 1000 \r\n-100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,");
+    writeFile("curve.tnk", threePointTankFile(true));
     UiRig rig(sampleImage(), {}, true, true);
     if (!fault.isEmpty()) rig.meter->addFault(*MeterFault::parse(fault));
     QVERIFY(rig.waitIdle());
