@@ -255,10 +255,12 @@ private slots:
     void tables()
     {
         const StrappingTable few =
-            parseStrappingTable("percent,value\n99.99,2094\n0,3\n12.34,567\n50,1000\n");
+            parseStrappingTable("percent,value\n99.99,2094\n0,2.5\n12.34,567\n50,1000\n60,1000\n");
         const CurveFit kept = curveFromTable(few, true, {}, 1, PointRequest::points(100));
-        QCOMPARE(kept.points, (LevelPoints{{0, 3}, {1234, 567}, {5000, 1000}, {9999, 2094}}));
-        QCOMPARE(kept.largestError, 0.0);
+        // A level stretch is kept; a half rounds away from zero, as the grid shows it.
+        QCOMPARE(kept.points,
+                 (LevelPoints{{0, 3}, {1234, 567}, {5000, 1000}, {6000, 1000}, {9999, 2094}}));
+        QCOMPARE(kept.largestError, 0.5);
         QCOMPARE(kept.note, QString());
 
         QByteArray csv;
