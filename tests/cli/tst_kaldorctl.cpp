@@ -502,8 +502,6 @@ private slots:
         QTest::addColumn<QString>("err");
         const QString full = QStringLiteral("kaldorctl: standard output: no space left on device\n");
         QTest::newRow("show to a full device") << "show plant.idr" << "FULL" << full;
-        QTest::newRow("export to a full device") << "export plant.idr --tank 3" << "FULL" << full;
-        QTest::newRow("check to a full device") << "check @tanks/water.tnk" << "FULL" << full;
         QTest::newRow("show appended to the file it shows")
             << "show plant.idr"
             << "plant.idr"

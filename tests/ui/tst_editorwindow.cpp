@@ -238,7 +238,8 @@ void TestEditorWindow::threePointTank()
     QVERIFY(rig.waitIdle());
     QTRY_COMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Tank data sent."));
     QCOMPARE(rig.sent().mid(rig.sent().indexOf("\2CD")),
-             QByteArray("\2CD\r\5\0") + char(offsetMode ? 16 : 14) + threePointBlock(offsetMode));
+             QByteArray::fromHex("0243440d0500") + char(offsetMode ? 16 : 14) +
+                 threePointBlock(offsetMode));
     QCOMPARE(rig.dialogs.unscripted(), 0);
 }
 

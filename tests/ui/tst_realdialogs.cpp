@@ -144,16 +144,12 @@ void TestRealDialogs::actions_data()
     const QString idr = "%D/sent.idr";
     const QString sent = "message: Data Sent\n\nWhat the meter held before the write is kept in …";
 
-    row("Clear: Yes", {"-:aclear", "click:clearit:Command1"}, {},
-        {"message: Clear Command Sent\n\nWhat the meter held before the write is kept in …"}, "CL",
-        "clearit");
     // Nothing calls the clear off once it is on its way: the window stays for its message.
     row("Clear: Yes, then Cancel and the close box while it runs",
         {"-:aclear", "click:clearit:Command1", "click:clearit:Command2", "close:clearit"}, {},
         {"message: Clear Command Sent\n\nWhat the meter held before the write is kept in …"}, "CL",
         "clearit");
     row("Clear: Cancel", {"-:aclear", "click:clearit:Command2"}, {}, {}, "!CL", "clearit");
-    row("Send to Indicator", {"-:aupldall"}, {}, {sent}, "AD");
     row("Send Tank data: no backup, written without one", editor + QStringList{"atnkfrm:asend"},
         {curve, "Yes"},
         {"open: Open",
