@@ -125,7 +125,8 @@ private slots:
         row("read, line closes during a block", "--fault AU:4:close", "read OUT", 1, "",
             "The line on DEV failed (nothing more could be read from it)", 3);
         // --backup and --verify: the backup is kept, a read that fails stops the write, a meter
-        // that stores something else or does not clear gives exit status 3 and says what.
+        // that stores something else gives exit status 3 and says what (the messages are
+        // tst_safewrite's).
         row("write, backup and verify", "", "write EVERY --backup BK --verify", 0,
             "Data Sent\nWhat the meter held before the write is kept in BK/meter-*.idr\n"
             "Verified: the meter holds what was sent.\n",
@@ -135,12 +136,8 @@ private slots:
             "The meter does not hold what was sent. Address 100: 0 was sent, the meter holds 255. What the meter "
             "holds now is kept in BK/readback-",
             3, "", {1, 1});
-        row("clear that does not clear", "--fault CL:1:ignore", "clear --verify", 3, "Clear Command Sent\n",
-            "The meter was not cleared: it still holds 3 tanks (12, 3, 7).\n", 3);
         row("send-tank, backup read refused", "--fault AU:1:nack", "send-tank WATER --tank 9 --backup BK", 1, "",
             "The meter could not be read before the write (Indicator not ready  1). Nothing was written.\n", 3);
-        row("send-tank verified", "", "send-tank WATER --tank 9 --verify", 0,
-            "Tank data sent.\nVerified: the meter holds what was sent.\n", "", 4);
         // A value that is an option is no value: the meter is not cleared, no folder is made.
         row("--backup takes an option for its folder", "", "clear --backup --verify", 2, "",
             "kaldorctl clear: --backup needs a value, not the option --verify", 3);
