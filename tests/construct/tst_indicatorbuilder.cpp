@@ -82,9 +82,9 @@ private slots:
         // 20 records of 384 bytes end exactly at 8192: the next starts there, the mark stays 1.
         QTest::newRow("ends exactly at 8192") << QList<int>(21, 95) << 20 << 8192 << 1 << 8192 + 384;
         // 19 before the gap, then 20 more from 8192 reach 16272; the 40th would cross 16384.
+        QTest::newRow("crosses 16384") << QList<int>(40, 100) << 39 << 16384 << 3 << 16384 + 404;
         // The most tanks an indicator holds: their directory ends where the records begin.
         QTest::newRow("164 tanks") << QList<int>(164, 2) << 163 << 512 + 163 * 12 << 1 << 512 + 164 * 12;
-        QTest::newRow("crosses 16384") << QList<int>(40, 100) << 39 << 16384 << 3 << 16384 + 404;
     }
 
     void pageRule()
@@ -186,7 +186,7 @@ private slots:
         };
         QTest::newRow("editor's file") << threePointTankFile(true) << true << QString();
         QTest::newRow("other layout") << threePointTankFile(false) << false << QString();
-        row("tank 255", "255\r\n 1000 \r\n 0 \r\n 1 \r\n1, 99.99,", true, "");
+        row("tank 255", "255\r\n 1000 \r\n 0 \r\n 2 \r\n0, 0,1000, 99.99,", true, "");
         row("missing", "", true, "a.tnk cannot be read: file not found");
         row("tank 0", "0\r\n 1000 \r\n 0 \r\n 1 \r\n1, 99.99,", true, "tank number");
         row("101 points", "5\r\n 1000 \r\n 0 \r\n 101 \r\n", true, "point count");

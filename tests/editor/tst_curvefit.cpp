@@ -4,6 +4,7 @@
 
 #include "editor/curvefit.h"
 #include "tests/editor/tankshapes.h"
+#include "tests/support/testfiles.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -228,7 +229,7 @@ private slots:
             "line 1: a row is a level and a volume, two numbers, not '0,0,0'");
         row("a bad first row with one number", "10,abc\n20,30\n",
             "line 1: a row is a level and a volume, two numbers, not '10,abc'");
-        row("an escape sequence in a bad row", "level,volume\n0,0\n1,\x1b]0;owned\x07\x1b[2J\n",
+        row("an escape sequence in a bad row", readFile(dataPath("strapping/escape-row.csv")),
             "line 3: a row is a level and a volume, two numbers, not "
             "'1,\\x1B]0;owned\\x07\\x1B[2J'");
         row("a long bad row is cut", "0,0\n1," + QByteArray(100, 'x') + "\n",

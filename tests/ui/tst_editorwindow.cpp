@@ -348,7 +348,8 @@ void TestEditorWindow::undoRedo_data()
     row("an opened tank file", "open", {{"-50", "0"}, {"950", "99.99"}}, "Tank 9");
     row("a tank shown from the list", "show", {{"-50", " 0"}, {"450", " 50.00"}, {"950", "99.99"}},
         "Tank  3");
-    row("a double-click below the tanks", "below", three, "Tank 5", 0, {"Nothing in box"});
+    row("a double-click below the tanks empties the grid", "below", {}, "Tank 5", 1,
+        {"Nothing in box"});
     row("the check's reordering", "agraph", three, "Tank 5", 1,
         {"Data was out of order. It has been sorted"},
         {{"1100", "99.99"}, {"100", "0"}, {"600", "50"}});
@@ -686,23 +687,18 @@ void TestEditorWindow::shapeFollowsTheForm()
 
 void TestEditorWindow::importTable_data()
 {
-    QTest::addColumn<QByteArray>("csv");
+    QTest::addColumn<QString>("table");     // in tests/data/strapping
     QTest::addColumn<QString>("opensIn");   // the level unit the dialog opens with
     QTest::addColumn<QString>("levelUnit"); // then chosen; empty: left as it opened
     QTest::addColumn<LevelRange>("range");
     QTest::addColumn<QString>("message"); // a refusal shown instead of the dialog
 
     QTest::newRow("levels in mm, a sensor seeing 500 to 1500 mm")
-        << QByteArray("level;volume\r\n0;0\r\n500;310,5\r\n2000;900\r\n") << "percent" << "mm"
-        << LevelRange{500.0, 1000.0} << "";
-    QTest::newRow("the header names mm")
-        << QByteArray("Level mm;Volume l\n0;0\n1000;3600\n2500;9000\n") << "mm" << ""
-        << LevelRange{} << "";
+        << "level-no-unit.csv" << "percent" << "mm" << LevelRange{500.0, 1000.0} << "";
+    QTest::newRow("the header names mm") << "level-mm.csv" << "mm" << "" << LevelRange{} << "";
     QTest::newRow("mm read as percent: OK stays shut")
-        << QByteArray("level,volume\n0,0\n1000,3600\n2500,9000\n") << "percent" << ""
-        << LevelRange{} << "";
-    QTest::newRow("a bad row") << QByteArray("level,volume\n0,0\n\n50,abc\n99.99,900\n")
-                               << "" << "percent" << LevelRange{} << "line 4";
+        << "level-no-unit.csv" << "percent" << "" << LevelRange{} << "";
+    QTest::newRow("a bad row") << "escape-row.csv" << "" << "percent" << LevelRange{} << "line 3";
 }
 
 // The table's rows become the grid's points as the model makes them from the unit and range
@@ -711,7 +707,7 @@ void TestEditorWindow::importTable_data()
 // line and no dialog opens.
 void TestEditorWindow::importTable()
 {
-    QFETCH(QByteArray, csv);
+    QFETCH(QString, table);
     QFETCH(QString, opensIn);
     QFETCH(QString, levelUnit);
     QFETCH(LevelRange, range);
@@ -720,8 +716,7 @@ void TestEditorWindow::importTable()
     Rig rig;
     EditorWindow* editor = rig.openEditor();
     QVERIFY(editor);
-    const QString path = m_dir->path(QStringLiteral("table.csv"));
-    writeFile(path, csv);
+    const QString path = dataPath(QStringLiteral("strapping/") + table);
     rig.dialogs.queueFileName(path);
     editor->findChild<QAction*>(QStringLiteral("importTable"))->trigger();
     auto* dialog = rig.child<QDialog>("tabledlg");
@@ -735,17 +730,17 @@ void TestEditorWindow::importTable()
     QVERIFY(dialog);
     auto* unit = dialog->findChild<QComboBox*>("levelUnit");
     QCOMPARE(unit->currentText(), opensIn);
-    const StrappingTable table = parseStrappingTable(csv);
+    const StrappingTable rows = parseStrappingTable(readFile(path));
     auto* named = dialog->findChild<QLabel*>("headerUnit");
     QVERIFY(named);
-    QCOMPARE(named->isVisible(), !table.levelUnit.isEmpty());
-    if (named->isVisible()) QCOMPARE(named->text(), headerUnitText(table));
+    QCOMPARE(named->isVisible(), !rows.levelUnit.isEmpty());
+    if (named->isVisible()) QCOMPARE(named->text(), headerUnitText(rows));
     if (!levelUnit.isEmpty()) unit->setCurrentText(levelUnit);
     if (unit->currentText() != QLatin1String("percent")) {
         dialog->findChild<QDoubleSpinBox*>("levelZero")->setValue(range.zero.value_or(0));
         dialog->findChild<QDoubleSpinBox*>("levelSpan")->setValue(range.span.value_or(0));
     }
-    const CurveFit expected = curveFromTable(table, unit->currentText() == "percent", range, 1,
+    const CurveFit expected = curveFromTable(rows, unit->currentText() == "percent", range, 1,
                                              PointRequest::points(100), true);
     QTRY_COMPARE(dialog->findChild<QLabel*>("fitSummary")->text(), curveFitSummary(expected));
     QCOMPARE(dialogButton(dialog, QDialogButtonBox::Ok)->isEnabled(), expected.ok());

@@ -7,6 +7,7 @@
 #include "editor/editorwindow.h"
 #include "link/linetrafficwindow.h"
 #include "link/portwindow.h"
+#include "link/safewrite.h"
 #include "store/indicatorfile.h"
 #include "store/messages.h"
 #include "store/workingfile.h"
@@ -397,7 +398,7 @@ void TestMainWindow::safeWrite_data()
     };
     const QString sent = "Data Sent\n\n";
     const QString kept = "What the meter held before the write is kept in %B\n\n";
-    const QString verified = "Verified: the meter holds what was sent.";
+    const QString verified = kVerifiedMessage;
     row("main window: verified", "main", sent + kept + verified);
     row("main window: backup fails, not written", "main", "", "AU:1:nack", int(Answer::No));
     row("main window: backup fails, written without one", "main", sent + verified, "AU:1:nack",

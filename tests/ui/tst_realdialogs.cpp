@@ -6,6 +6,7 @@
 // order, and that the program outlives it.
 
 #include "editor/editorwindow.h"
+#include "link/safewrite.h"
 #include "store/workingfile.h"
 #include "tests/support/uirig.h"
 #include "ui/qtdialogs.h"
@@ -155,7 +156,7 @@ void TestRealDialogs::actions_data()
         {"open: Open",
          "question: No backup of the meter could be made: Indicator not ready  1. Nothing has been "
          "written.\n\nWrite to the meter without a backup?",
-         "message: Tank data sent.\n\nVerified: the meter holds what was sent."},
+         "message: Tank data sent.\n\n" + kVerifiedMessage},
         "CD", "", "AU:1:nack");
     // A closed editor asks nothing more: its send ends unreported.
     row("Send Tank data: no backup, the editor closed meanwhile",
