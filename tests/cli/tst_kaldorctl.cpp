@@ -215,6 +215,10 @@ private slots:
         QTest::newRow("an entry, to a file") << "export @three-tanks.idr --entry 2 out.csv"
                                              << "out.csv"
                                              << "percent,value" << shown("--entry 2");
+        // Read in the other layout, the last point has no value: it is left out.
+        QTest::newRow("the other layout") << "--no-offset export @three-tanks.idr --tank 3" << ""
+                                          << "percent,value"
+                                          << Points{{"0.1525", "-50"}, {"0", "450"}, {"49.99", "950"}};
         QTest::newRow("every tank of an image")
             << "export @three-tanks.idr"
             << ""

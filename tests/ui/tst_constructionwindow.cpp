@@ -259,7 +259,7 @@ void TestConstructionWindow::refusedBuildKeepsLastGood()
     rig.click("Command3");
 
     rig.add({"bad.tnk"});
-    writeFile(path(QStringLiteral("bad.tnk")), "8\r\n 0 \r\n 0 \r\n 1 \r\n0, 99.99,");
+    writeFile(path(QStringLiteral("bad.tnk")), readFile(dataPath("refused-tanks/full-scale-0.tnk")));
     rig.dialogs.clear();
     rig.click("Command4");
     QCOMPARE(

@@ -323,7 +323,7 @@ void TestMainWindow::busyThenClosed()
     const bool editor = action != QLatin1String("dwnldall");
     if (editor) {
         writeFile(workingFilePath(), formatIndicatorFile(sampleImage().length() / 8, sampleImage(), 0));
-        writeFile("curve.tnk", "9\r\n 0 \r\n 0 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,");
+        writeFile("curve.tnk", threePointTankFile(true));
     }
     QByteArray bytes(8 * (close ? 200 : 40), '\x33'); // a read of a second or more
     UiRig rig(editor ? sampleImage() : IndicatorImage::fromBytes(bytes),
