@@ -2,8 +2,8 @@
 
 #include "cli/commandparser.h"
 #include "cli/filecommands.h"
-#include "editor/curvefit.h"
-#include "editor/curvesource.h"
+#include "curves/curvefit.h"
+#include "curves/curvesource.h"
 #include "store/fileextensions.h"
 #include "store/limits.h"
 

@@ -2,13 +2,13 @@
 
 #include "cli/commandparser.h"
 #include "cli/filecommands.h"
-#include "editor/calibrationsheet.h"
-#include "editor/curvecsv.h"
-#include "editor/tankfile.h"
+#include "curves/curvecsv.h"
+#include "sheet/calibrationsheet.h"
 #include "sheet/sheetpainter.h"
 #include "store/atomicfile.h"
 #include "store/fileextensions.h"
 #include "store/inputfile.h"
+#include "store/tankfile.h"
 
 #include <QFileInfo>
 

@@ -3,14 +3,14 @@
 #include "cli/commandparser.h"
 
 #include "construct/indicatorbuilder.h"
-#include "editor/curvecheck.h"
-#include "editor/tankfile.h"
 #include "store/celltexts.h"
+#include "store/curvecheck.h"
 #include "store/fileextensions.h"
 #include "store/indicatorfile.h"
 #include "store/indicatortanks.h"
 #include "store/inputfile.h"
 #include "store/limits.h"
+#include "store/tankfile.h"
 
 #include <QDir>
 

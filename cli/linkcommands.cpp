@@ -2,18 +2,18 @@
 
 #include "cli/commandparser.h"
 #include "cli/filecommands.h"
-#include "editor/curvecheck.h"
-#include "editor/tankfile.h"
 #include "editor/tanksend.h"
 #include "link/exchanges.h"
 #include "link/qtserialport.h"
 #include "link/safewrite.h"
-#include "store/imagecompare.h"
 #include "link/stopsignal.h"
 #include "link/tracelog.h"
 #include "store/atomicfile.h"
+#include "store/curvecheck.h"
+#include "store/imagecompare.h"
 #include "store/indicatorfile.h"
 #include "store/indicatortanks.h"
+#include "store/tankfile.h"
 #include "store/tankrecords.h"
 
 #include <cstring>
@@ -347,8 +347,9 @@ int runLinkCommand(const QString& command, const QStringList& args, const Global
     // Written whatever the outcome once the line was tried: a failed or stopped exchange is
     // when the log is wanted most. A command refused before it reached the port has none.
     if (runTrace && runTrace->recorded() > 0) {
-        const FileWriteResult written =
-            writeFileAtomically(options.trace, formatTraceLog(runTrace->entries(), runTrace->dropped()));
+        const FileWriteResult written = writeFileAtomically(
+            options.trace,
+            formatTraceLog(runTrace->entries(), runTrace->started(), runTrace->dropped()));
         if (!written.ok) {
             err << fileRefusal(options.trace, written.detail) << '\n';
             if (status == kExitOk)

@@ -2,9 +2,9 @@
 // Builds a whole indicator image from tank files, in list order: the constant header, the
 // summary bytes, the directory and one record per tank, placed by the page rule.
 
-#include "editor/tankfile.h"
 #include "store/indicatorimage.h"
 #include "store/messages.h"
+#include "store/tankfile.h"
 
 #include <QDir>
 #include <QList>

@@ -4,8 +4,8 @@
 // The grid has no cell editor: every key goes through typeIntoGrid, and the current cell only
 // ever lies on a point cell (rows 1 .. 100, VALUE or percentage).
 
-#include "editor/curvetable.h"
 #include "editor/gridtyping.h"
+#include "store/curvetable.h"
 
 #include <QAbstractTableModel>
 #include <QColor>

@@ -1,11 +1,10 @@
 #include "editor/editorwindow.h"
 
-#include "editor/curvecsv.h"
+#include "curves/curvecsv.h"
+#include "curves/curvesourcedialog.h"
+#include "curves/shapedialog.h"
 #include "editor/curvegrid.h"
 #include "editor/gridpaste.h"
-#include "editor/curvesourcedialog.h"
-#include "editor/shapedialog.h"
-#include "editor/tankfile.h"
 #include "editor/tanksend.h"
 #include "graph/graphdata.h"
 #include "graph/graphwindow.h"
@@ -15,6 +14,7 @@
 #include "store/atomicfile.h"
 #include "store/celltexts.h"
 #include "store/indicatortanks.h"
+#include "store/tankfile.h"
 #include "store/workingfile.h"
 #include "ui/dialogs.h"
 #include "ui/sendimage.h"
@@ -473,8 +473,9 @@ void EditorWindow::graphCurve()
     if (!checkCurve()) return;
     if (!m_graph) m_graph = new GraphWindow(this);
     const QList<QPointF> points = graphPoints(m_grid->table(), m_pointCount);
-    m_graph->showCurve(points, samePoints(points, m_sourceFit.points) ? m_sourceFit.truth
-                                                                      : QVector<double>{});
+    m_graph->showCurve(
+        points, samePoints(points, m_sourceFit.points) ? m_sourceFit.truth : QVector<double>{},
+        graphCaption(m_tankLabel->text(), m_source));
 }
 
 // The dialogs are window-modal and answer through their signals, so that nothing waits in a

@@ -7,12 +7,12 @@
 // Nothing here waits in a loop of its own: a tank number typed into text2 or Text3 is taken
 // up by the Enter key's handler, and the exchanges run on the link and report back.
 
-#include "editor/calibrationsheet.h"
-#include "editor/curvecheck.h"
-#include "editor/curvefit.h"
-#include "editor/curvetable.h"
+#include "curves/curvefit.h"
 #include "link/safewrite.h"
 #include "link/wire.h"
+#include "sheet/calibrationsheet.h"
+#include "store/curvecheck.h"
+#include "store/curvetable.h"
 #include "store/tankrecords.h"
 
 #include <QMainWindow>

@@ -1,7 +1,7 @@
 #include "editor/gridpaste.h"
 
-#include "editor/curvecheck.h"
 #include "editor/gridtyping.h"
+#include "store/curvecheck.h"
 #include "store/textrules.h"
 
 #include <algorithm>

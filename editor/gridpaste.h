@@ -3,8 +3,8 @@
 // VALUE and the percentage separated by a tab. A paste overwrites the rows from the current
 // row down; it is taken whole or refused whole.
 
-#include "editor/curvetable.h"
 #include "store/celltexts.h"
+#include "store/curvetable.h"
 #include "store/messages.h"
 
 namespace kaldor

@@ -1,6 +1,6 @@
 #include "editor/gridtyping.h"
 
-#include "editor/curvecheck.h"
+#include "store/curvecheck.h"
 #include "store/textrules.h"
 
 #include <algorithm>

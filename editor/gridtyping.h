@@ -4,7 +4,7 @@
 // current cell and the grid's top visible row, and leave with the curve changed in place and
 // the new current cell and top row.
 
-#include "editor/curvetable.h"
+#include "store/curvetable.h"
 
 namespace kaldor
 {
@@ -30,16 +30,6 @@ struct GridStep {
 
 inline constexpr int kBackspaceCode = 8;
 inline constexpr int kMinusCode = 45;
-inline constexpr int kMaxValueChars = 4;   // a VALUE text: four digits, or a minus and three
-inline constexpr int kMaxPercentChars = 5; // a typed percentage: two digits, a stop, two digits
-// The whole values a VALUE text of kMaxValueChars can hold; below 0 only in the offset-capable mode.
-constexpr int largestWithDigits(int digits) { return digits <= 0 ? 0 : 10 * largestWithDigits(digits - 1) + 9; }
-inline constexpr int kLargestCellValue = largestWithDigits(kMaxValueChars);       // 9999
-inline constexpr int kSmallestCellValue = -largestWithDigits(kMaxValueChars - 1); // -999
-constexpr bool valueFitsCell(long long value, bool offsetCapable)
-{
-    return value <= kLargestCellValue && value >= (offsetCapable ? kSmallestCellValue : 0);
-}
 // A carry to a row more than this far below the top visible row scrolls the grid by one row.
 inline constexpr int kRowsBelowTop = 15;
 

@@ -1,9 +1,9 @@
 #include "editor/tanksend.h"
 
-#include "editor/curvecheck.h"
-#include "editor/tankfile.h"
+#include "store/curvecheck.h"
 #include "store/indicatorimage.h"
 #include "store/limits.h"
+#include "store/tankfile.h"
 #include "store/textrules.h"
 
 namespace kaldor {

@@ -2,9 +2,9 @@
 // What the single-tank send puts on the line, prepared from the grid and checked before the
 // link is asked for anything.
 
-#include "editor/curvecheck.h"
-#include "editor/curvetable.h"
 #include "link/tankexchange.h"
+#include "store/curvecheck.h"
+#include "store/curvetable.h"
 #include "store/messages.h"
 
 #include <QList>

@@ -82,6 +82,15 @@ QList<QPointF> errorLine(const QList<QPointF>& points, const QVector<double>& tr
     return line;
 }
 
+QString graphCaption(const QString& tank, const QString& source)
+{
+    const bool named = !tank.trimmed().isEmpty();
+    const QString caption = named ? tank : QStringLiteral("No tank number");
+    if (source.isEmpty() || (named && source.contains(tank)))
+        return caption;
+    return caption + QStringLiteral(" — ") + source;
+}
+
 bool samePoints(const QList<QPointF>& points, const LevelPoints& fitPoints)
 {
     if (points.size() != fitPoints.size()) return false;

@@ -2,8 +2,8 @@
 // What the graph window draws: one point per checked curve row, X the percentage of full
 // scale and Y the VALUE, and the scale of each axis, fitted to the points on its own.
 
-#include "editor/curvefit.h"
-#include "editor/curvetable.h"
+#include "curves/curvefit.h"
+#include "store/curvetable.h"
 
 #include <QList>
 #include <QPointF>
@@ -24,6 +24,11 @@ QList<QPointF> truthLine(const QVector<double>& truth, int stride = 1);
 // percentage, as the check leaves them; none or a wrong-sized truth gives nothing.
 QList<QPointF> errorLine(const QList<QPointF>& points, const QVector<double>& truth,
                          int stride = 1);
+
+// What the graph window says it draws: the tank as its window names it ("Tank  12"), then
+// where the curve came from ("file water.tnk", a shape), unless that already names the tank.
+// A curve of no tank is "No tank number".
+QString graphCaption(const QString& tank, const QString& source);
 
 // Whether the graph's points are the fit's points (percentage to 0.01, whole value).
 bool samePoints(const QList<QPointF>& points, const LevelPoints& fitPoints);

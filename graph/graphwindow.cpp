@@ -2,10 +2,12 @@
 
 #include "graph/graphdata.h"
 #include "store/textrules.h"
+#include "ui/escapecloses.h"
 
 #include <QChart>
 #include <QChartView>
 #include <QLabel>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QPen>
 #include <QScatterSeries>
@@ -41,6 +43,7 @@ GraphWindow::GraphWindow(QWidget* parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("graphit"));
     setWindowTitle(QStringLiteral("Graph Data"));
+    closeOnEscape(this);
     resize(kSize);
 
     // The line carries the curve; the markers are a series of their own so that each point
@@ -60,10 +63,18 @@ GraphWindow::GraphWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     m_chart->addSeries(m_truth);
     m_chart->addSeries(m_line);
     m_chart->addSeries(m_markers);
-    m_chart->legend()->hide();
     m_markers->setColor(m_line->color()); // the theme colours series as they are added
     m_markers->setBorderColor(m_line->color());
     m_chart->addSeries(m_error);
+    // The legend is shown with the true curve, where three lines need telling apart; the
+    // markers are the points' line and have no entry of their own.
+    m_truth->setName(QStringLiteral("True curve"));
+    m_line->setName(QStringLiteral("Meter's curve (points)"));
+    m_error->setName(QStringLiteral("Meter's error (right axis)"));
+    for (QLegendMarker* marker : m_chart->legend()->markers(m_markers))
+        marker->setVisible(false);
+    m_chart->legend()->setAlignment(Qt::AlignBottom);
+    m_chart->legend()->hide();
     QPen truthPen(Qt::darkGray);
     truthPen.setWidthF(kTruthWidth);
     m_truth->setPen(truthPen);
@@ -98,17 +109,31 @@ GraphWindow::GraphWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     m_hovered = new QLabel(this);
     m_hovered->setObjectName(QStringLiteral("hoveredPoint"));
 
+    m_caption = new QLabel(this);
+    m_caption->setObjectName(QStringLiteral("graphTank"));
+    QFont captionFont = m_caption->font();
+    captionFont.setBold(true);
+    m_caption->setFont(captionFont);
+    m_caption->setAlignment(Qt::AlignHCenter);
+    m_caption->setWordWrap(true); // a shape's long description does not widen the window
+    m_caption->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_caption->hide();
+
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_caption);
     layout->addWidget(view, 1);
     layout->addWidget(m_hovered);
 
     connect(m_markers, &QXYSeries::hovered, this, &GraphWindow::showHovered);
 }
 
-bool GraphWindow::showCurve(const QList<QPointF>& points, const QVector<double>& truth)
+bool GraphWindow::showCurve(const QList<QPointF>& points, const QVector<double>& truth,
+                            const QString& caption)
 {
     if (points.isEmpty())
         return false;
+    m_caption->setText(caption);
+    m_caption->setVisible(!caption.isEmpty());
     m_line->replace(points);
     m_markers->replace(points);
     const QList<QPointF> truthPoints = truthLine(truth);
@@ -118,6 +143,7 @@ bool GraphWindow::showCurve(const QList<QPointF>& points, const QVector<double>&
     applyAxisScale(m_percentAxis, percentAxisScale(points + truthPoints));
     applyAxisScale(m_valueAxis, valueAxisScale(points + truthPoints));
     m_errorAxis->setVisible(!error.isEmpty());
+    m_chart->legend()->setVisible(!error.isEmpty());
     if (!error.isEmpty()) {
         // The error's axis keeps 0 in view, so that the line reads against it.
         const AxisScale errorScale = valueAxisScale(error + QList<QPointF>{{0, 0}});

@@ -4,7 +4,8 @@
 // its own: the editor and the viewer check their curve and fill it, each later fill replacing
 // the curve it shows. It is never modal. Given the true curve of the tank (from its shape or
 // its strapping table), it draws that under the points and the error of the meter's lines
-// along the level on an axis of its own at the right.
+// along the level on an axis of its own at the right, with a legend that names the three
+// lines. Above the chart it names the tank it draws; its title stays "Graph Data".
 
 #include <QList>
 #include <QPointF>
@@ -32,8 +33,10 @@ public:
 
     // Draws these points (from graphPoints), scales both axes to them, and shows and raises
     // the window. Without points nothing changes and the window is not shown; returns whether
-    // it drew. truth: the true value at each 0.01 % step, or nothing.
-    bool showCurve(const QList<QPointF>& points, const QVector<double>& truth = {});
+    // it drew. truth: the true value at each 0.01 % step, or nothing. caption: the tank drawn,
+    // from graphCaption.
+    bool showCurve(const QList<QPointF>& points, const QVector<double>& truth = {},
+                   const QString& caption = {});
 
 private:
     void showHovered(const QPointF& point, bool entered);
@@ -47,6 +50,7 @@ private:
     QValueAxis* m_valueAxis = nullptr;
     QValueAxis* m_errorAxis = nullptr;
     QLabel* m_hovered = nullptr;
+    QLabel* m_caption = nullptr;
 };
 
 } // namespace kaldor

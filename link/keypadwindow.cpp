@@ -2,6 +2,7 @@
 
 #include "link/link.h"
 #include "ui/dialogs.h"
+#include "ui/escapecloses.h"
 #include "ui/showmessages.h"
 
 #include <QCloseEvent>
@@ -81,6 +82,7 @@ KeypadWindow::KeypadWindow(Link& link, Dialogs& dialogs, QWidget* parent)
 {
     setObjectName(QStringLiteral("Cali"));
     setWindowTitle(QStringLiteral("Program and Calibrate"));
+    closeOnEscape(this);
     setWindowIcon(keypadIcon());
 
     auto* outer = new QFrame(this);

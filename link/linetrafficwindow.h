@@ -1,13 +1,15 @@
 #pragma once
-// The "Line Traffic" window: the last exchanges on the line in hex, as the link's traffic log
-// holds them, refreshed on a timer while the window is shown. "Save Log…" writes the whole log
-// to a text file.
+// The "Line Traffic" window: the last exchanges on the line, each byte's time of day and time
+// since the log started, the bytes in hex and as ASCII, as the link's traffic log holds them,
+// refreshed on a timer while the window is shown. "Pause" holds the view still while the log
+// goes on recording; "Clear" empties the log; "Save Log…" writes the whole log to a text file.
 
 #include <QTimer>
 #include <QWidget>
 #include <memory>
 
 class QPlainTextEdit;
+class QPushButton;
 
 namespace kaldor {
 
@@ -22,9 +24,14 @@ public:
 
     LineTrafficWindow(std::shared_ptr<TraceLog> log, Dialogs& dialogs, QWidget* parent = nullptr);
 
-    // Shows the newest entries when anything was recorded since the last look.
+    // Shows the newest entries when anything was recorded since the last look, unless paused.
     void refresh();
     void saveLog();
+    // Pause: the view stays as it is until the button is pressed again.
+    void setPaused(bool paused);
+    bool isPaused() const;
+    // Clear: the log starts again empty.
+    void clearLog();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -34,6 +41,7 @@ private:
     std::shared_ptr<TraceLog> m_log;
     Dialogs& m_dialogs;
     QPlainTextEdit* m_text = nullptr;
+    QPushButton* m_pause = nullptr;
     QTimer m_timer;
     qint64 m_seen = -1; // the log's count of entries when last shown
 };

@@ -3,6 +3,7 @@
 #include "link/link.h"
 #include "store/messages.h"
 #include "ui/dialogs.h"
+#include "ui/escapecloses.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -21,6 +22,7 @@ PortWindow::PortWindow(Link& link, Dialogs& dialogs, QMap<int, QString> devices,
 {
     setObjectName(QStringLiteral("Portscrn"));
     setWindowTitle(QStringLiteral("Port Setting"));
+    closeOnEscape(this);
 
     auto* frame = new QGroupBox(QStringLiteral("Port"), this);
     frame->setObjectName(QStringLiteral("Frame1"));

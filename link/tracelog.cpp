@@ -4,7 +4,11 @@
 
 namespace kaldor {
 
-TraceLog::TraceLog(int capacity) : m_capacity(std::max(1, capacity)) { m_clock.start(); }
+TraceLog::TraceLog(int capacity)
+    : m_capacity(std::max(1, capacity)), m_started(QDateTime::currentDateTime())
+{
+    m_clock.start();
+}
 
 void TraceLog::append(TraceEntry&& entry)
 {
@@ -97,19 +101,41 @@ QString describeOutcome(const ExchangeResult& r)
     return {};
 }
 
-QByteArray formatTraceLog(const QList<TraceEntry>& entries, qint64 dropped)
+namespace {
+
+// A block of the image is 8 bytes: the ASCII of up to 8 bytes starts in one column.
+constexpr int kHexWidth = 8 * 3 - 1;
+
+// The bytes in hex, then between bars as ASCII, each byte outside 0x20 .. 0x7E a dot.
+QByteArray hexAndAscii(const QByteArray& bytes)
+{
+    QByteArray ascii = bytes;
+    for (char& c : ascii) {
+        const auto code = static_cast<unsigned char>(c);
+        if (code < 0x20 || code > 0x7e)
+            c = '.';
+    }
+    return bytes.toHex(' ').toUpper().leftJustified(kHexWidth, ' ') + "  |" + ascii + '|';
+}
+
+} // namespace
+
+QByteArray formatTraceLog(const QList<TraceEntry>& entries, const QDateTime& started,
+                          qint64 dropped)
 {
     QByteArray text;
     if (dropped > 0)
         text += "(" + QByteArray::number(dropped) + " older entries left out)\n";
     for (const TraceEntry& e : entries) {
+        const QDateTime at = started.addMSecs(e.micros / 1000);
+        text += at.toString(QStringLiteral("hh:mm:ss.zzz")).toLatin1() + "  ";
         text += QByteArray::number(e.micros).rightJustified(12, ' ') + " us  ";
         switch (e.kind) {
         case TraceKind::Out:
-            text += "-> " + e.data().toHex(' ').toUpper();
+            text += "-> " + hexAndAscii(e.data());
             break;
         case TraceKind::In:
-            text += "<- " + e.bytes.toHex(' ').toUpper();
+            text += "<- " + hexAndAscii(e.bytes);
             break;
         case TraceKind::Frame:
             text += "frame " + e.text.toUtf8();

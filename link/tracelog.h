@@ -9,6 +9,7 @@
 #include "link/wire.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QList>
 #include <QString>
@@ -49,6 +50,8 @@ public:
 
     int capacity() const { return m_capacity; }
     qint64 elapsedMicros() const { return m_clock.nsecsElapsed() / 1000; }
+    // The time of day the log started, from which each entry's time of day follows.
+    QDateTime started() const { return m_started; }
 
     void recordOut(std::uint8_t byte);
     void recordIn(const QByteArray& bytes);
@@ -69,6 +72,7 @@ private:
 
     const int m_capacity;
     QElapsedTimer m_clock;
+    QDateTime m_started;
     mutable std::mutex m_mutex;
     std::vector<TraceEntry> m_ring; // grows to capacity, then wraps
     std::size_t m_next = 0;         // where the next entry goes once the ring is full
@@ -79,10 +83,13 @@ private:
 // the meter answered 0x15", ...
 QString describeOutcome(const ExchangeResult& result);
 
-// The log as text, one entry a line: the time in microseconds, the direction ("->" out, "<-"
-// in) and the bytes in hex; frames as "frame AU", outcomes as "end: ...". A first line says
-// how many older entries were left out, when any were.
-QByteArray formatTraceLog(const QList<TraceEntry>& entries, qint64 dropped = 0);
+// The log as text, one entry a line: the time of day (hh:mm:ss.mmm, from the log's start),
+// the time since the start in microseconds, the direction ("->" out, "<-" in) and the bytes in
+// hex and as ASCII ("-> 02 41 ...  |.A|", a byte outside the printable ASCII a dot, the ASCII
+// of up to 8 bytes in one column); frames as "frame AU", outcomes as "end: ...". A first line
+// says how many older entries were left out, when any were.
+QByteArray formatTraceLog(const QList<TraceEntry>& entries, const QDateTime& started,
+                          qint64 dropped = 0);
 
 // Passes every call to the port it wraps and records the traffic in the log.
 class TracingPort : public SerialPort {

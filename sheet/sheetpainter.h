@@ -4,7 +4,7 @@
 // the lines the technician signs on. Drawn with QPainter as text and lines, so the words of a
 // PDF stay searchable.
 
-#include "editor/calibrationsheet.h"
+#include "sheet/calibrationsheet.h"
 #include "store/atomicfile.h"
 
 #include <QList>

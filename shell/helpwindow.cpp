@@ -1,5 +1,7 @@
 #include "shell/helpwindow.h"
 
+#include "ui/escapecloses.h"
+
 #include <QFile>
 #include <QTextBrowser>
 #include <QUrl>
@@ -16,6 +18,7 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("helpWindow"));
     setWindowTitle(QStringLiteral("KALDOR Help"));
+    closeOnEscape(this);
     m_browser = new QTextBrowser(this);
     m_browser->setObjectName(QStringLiteral("helpBrowser"));
     m_browser->setOpenExternalLinks(true);

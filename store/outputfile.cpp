@@ -2,10 +2,10 @@
 
 // The tank file's reader lives with the editor; the door needs it to know a tank file when it
 // sees one, as it needs the indicator file's reader.
-#include "editor/tankfile.h"
 #include "store/indicatorfile.h"
 #include "store/inputfile.h"
 #include "store/limits.h"
+#include "store/tankfile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,12 +1,12 @@
 #include "viewer/comparewindow.h"
 
 #include "editor/curvegrid.h"
-#include "editor/tankfile.h"
 #include "graph/graphdata.h"
 #include "link/exchangemessages.h"
 #include "link/link.h"
 #include "store/celltexts.h"
 #include "store/indicatortanks.h"
+#include "store/tankfile.h"
 #include "ui/dialogs.h"
 #include "ui/showmessages.h"
 

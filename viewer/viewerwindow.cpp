@@ -1,16 +1,16 @@
 #include "viewer/viewerwindow.h"
 
-#include "editor/curvecheck.h"
 #include "editor/curvegrid.h"
-#include "editor/tankfile.h"
 #include "graph/graphdata.h"
 #include "graph/graphwindow.h"
 #include "link/exchangemessages.h"
 #include "link/link.h"
 #include "link/upload.h"
 #include "store/celltexts.h"
+#include "store/curvecheck.h"
 #include "store/indicatortanks.h"
 #include "store/messages.h"
+#include "store/tankfile.h"
 #include "store/workingfile.h"
 #include "ui/dialogs.h"
 #include "ui/sendimage.h"
@@ -198,7 +198,8 @@ void ViewerWindow::graphCurve()
         m_graph = new GraphWindow(this);
         m_graph->setAttribute(Qt::WA_DeleteOnClose);
     }
-    m_graph->showCurve(graphPoints(table, *check.pointCount));
+    m_graph->showCurve(graphPoints(table, *check.pointCount), {},
+                       graphCaption(m_shown->text(), QStringLiteral("file ") + m_name->text()));
 }
 
 void ViewerWindow::sendFile()

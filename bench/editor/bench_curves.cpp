@@ -2,7 +2,7 @@
 // points for each shape, the points each needs for an error of 1 unit, and the time to make a
 // 100-point curve from a shape and from a 100 000-row table. Prints figures; decides nothing.
 
-#include "editor/curvefit.h"
+#include "curves/curvefit.h"
 
 #include <QByteArray>
 #include <algorithm>

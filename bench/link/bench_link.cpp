@@ -12,12 +12,12 @@
 //   --quick skips the paced read and write of the full image (some 15 s each, twice);
 //   --profile runs one exchange on one side only (read|write|send : program|floor), for perf.
 
-#include "editor/curvecheck.h"
-#include "editor/curvetable.h"
 #include "editor/tanksend.h"
 #include "link/exchanges.h"
 #include "link/qtserialport.h"
 #include "link/tracelog.h"
+#include "store/curvecheck.h"
+#include "store/curvetable.h"
 #include "store/indicatorfile.h"
 
 #include <QCoreApplication>

@@ -18,10 +18,10 @@
 
 #include "bench/support/benchdialogs.h"
 #include "construct/indicatorbuilder.h"
+#include "curves/curvesource.h"
+#include "curves/shapedialog.h"
 #include "editor/curvegrid.h"
-#include "editor/curvesource.h"
 #include "editor/editorwindow.h"
-#include "editor/shapedialog.h"
 #include "graph/graphwindow.h"
 #include "link/link.h"
 #include "store/indicatorfile.h"

@@ -1,8 +1,8 @@
 // kaldorctl on files: what it prints, where, and its exit status, run as a separate process.
 
 #include "ctlrun.h"
-#include "editor/tankfile.h"
 #include "store/indicatorfile.h"
+#include "store/tankfile.h"
 #include "tests/support/pdftext.h"
 
 #include <QDir>

@@ -211,25 +211,27 @@ private slots:
             QCOMPARE(meter.image, loadIndicatorFile(words.at(1)).image);
     }
 
-    // --trace FILE: the run's traffic, each byte in hex after its time and direction, the frame
-    // named before its bytes and the outcome last; written even when the exchange fails, and a
-    // trace that cannot be written fails the run.
+    // --trace FILE: the run's traffic, each byte in hex and as ASCII after its time of day, its
+    // time since the start and its direction, the frame named before its bytes and the outcome
+    // last; written even when the exchange fails, and a trace that cannot be written fails the
+    // run.
     void trace_data()
     {
         QTest::addColumn<QString>("faults");
         QTest::addColumn<QString>("args");
         QTest::addColumn<QString>("traceFile"); // in the test's folder
         QTest::addColumn<int>("status");
-        QTest::addColumn<QStringList>("lines"); // the trace's lines after the time, from the frame on
+        QTest::addColumn<QStringList>("lines"); // after the times, from the frame on, blanks simplified
         QTest::addColumn<QString>("err");       // how stderr begins, DIR the test's folder
         const auto row = [](const char* name, const char* faults, const char* args, const char* trace,
                             int status, const QStringList& lines, const char* err) {
             QTest::newRow(name) << QString(faults) << QString(args) << QString(trace) << status << lines
                                 << QString(err);
         };
-        row("clear", "", "clear", "t.txt", 0, {"frame CL", "-> 02", "-> 43", "-> 4C", "-> 0D", "end: done"}, "");
+        row("clear", "", "clear", "t.txt", 0,
+            {"frame CL", "-> 02 |.|", "-> 43 |C|", "-> 4C |L|", "-> 0D |.|", "end: done"}, "");
         row("read refused", "--fault AU:1:nack", "read OUT", "t.txt", 1,
-            {"frame AU", "-> 02", "-> 41", "-> 55", "-> 0D", "<- 15",
+            {"frame AU", "-> 02 |.|", "-> 41 |A|", "-> 55 |U|", "-> 0D |.|", "<- 15 |.|",
              "end: refused at stage 1: the meter answered 0x15"},
             "Indicator not ready");
         row("trace cannot be written", "", "clear", "none/t.txt", 1, {}, "DIR/none/t.txt: ");
@@ -261,10 +263,19 @@ private slots:
         QCOMPARE(QFileInfo(tracePath).isFile(), !lines.isEmpty());
         if (lines.isEmpty())
             return;
-        // The lines' form is tst_tracelog's.
+        // Each line: the time of day, the microseconds since the port opened, then the entry.
         QStringList shown;
-        for (const QString& line : QString::fromUtf8(readFile(tracePath)).split(u'\n', Qt::SkipEmptyParts))
-            shown.append(line.section(QStringLiteral(" us  "), 1));
+        qint64 last = -1;
+        for (const QString& line : QString::fromUtf8(readFile(tracePath)).split(u'\n', Qt::SkipEmptyParts)) {
+            const QStringList times = line.section(QStringLiteral(" us  "), 0, 0).split(u' ', Qt::SkipEmptyParts);
+            QCOMPARE(times.size(), 2);
+            QVERIFY2(QTime::fromString(times[0], QStringLiteral("hh:mm:ss.zzz")).isValid(), qPrintable(line));
+            bool number = false;
+            const qint64 micros = times[1].toLongLong(&number);
+            QVERIFY2(number && micros >= last, qPrintable(line));
+            last = micros;
+            shown.append(line.section(QStringLiteral(" us  "), 1).simplified());
+        }
         QCOMPARE(shown.first(), QStringLiteral("-- opened ") + device);
         const int frame = shown.indexOf(lines.first());
         QVERIFY(frame > 0);
@@ -358,9 +369,9 @@ private slots:
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("out.idr"))));
         QStringList shown;
         for (const QString& line : QString::fromUtf8(readFile(trace)).split(u'\n', Qt::SkipEmptyParts))
-            shown.append(line.section(QStringLiteral(" us  "), 1));
-        QCOMPARE(shown, (QStringList{"-- opened " + device, "frame AU", "-> 02", "-> 41", "-> 55", "-> 0D",
-                                     "end: stopped at stage 1"}));
+            shown.append(line.section(QStringLiteral(" us  "), 1).simplified());
+        QCOMPARE(shown, (QStringList{"-- opened " + device, "frame AU", "-> 02 |.|", "-> 41 |A|", "-> 55 |U|",
+                                     "-> 0D |.|", "end: stopped at stage 1"}));
     }
 
     void noSuchPort()

@@ -1,7 +1,7 @@
 #pragma once
 // Curves for the tests, as the grid's cell texts.
 
-#include "editor/curvetable.h"
+#include "store/curvetable.h"
 
 #include <QList>
 #include <QPair>

@@ -1,7 +1,7 @@
 #pragma once
 // Tank shapes for the tests, by their measures in the shape's unit.
 
-#include "editor/tankshape.h"
+#include "curves/tankshape.h"
 
 #include <optional>
 

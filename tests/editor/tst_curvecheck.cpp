@@ -2,7 +2,7 @@
 // exact bytes the meter receives for a curve.
 
 #include "curvetables.h"
-#include "editor/curvecheck.h"
+#include "store/curvecheck.h"
 #include "tests/support/testfiles.h"
 
 #include <QTest>

@@ -2,7 +2,7 @@
 // brute-force evaluation, the accuracy targets, value refusals, strapping tables as CSV and the
 // tank file written from the points.
 
-#include "editor/curvefit.h"
+#include "curves/curvefit.h"
 #include "tests/editor/tankshapes.h"
 #include "tests/support/testfiles.h"
 

@@ -2,8 +2,8 @@
 // the refusals that keep a wrong file from being written.
 
 #include "curvetables.h"
-#include "editor/tankfile.h"
 #include "store/atomicfile.h"
+#include "store/tankfile.h"
 #include "tests/support/testfiles.h"
 
 #include <QDir>

@@ -2,9 +2,9 @@
 // input chooses, and every exchange (read, write, single-tank send, clear) runs against them.
 // Whatever the meter says, no exchange may read or write outside a buffer or hang.
 
-#include "editor/curvetable.h"
 #include "editor/tanksend.h"
 #include "link/exchanges.h"
+#include "store/curvetable.h"
 
 #include <QDir>
 #include <cstddef>

@@ -3,10 +3,10 @@
 // both layouts.
 
 #include "construct/indicatorbuilder.h"
-#include "editor/curvecheck.h"
-#include "editor/curvetable.h"
-#include "editor/tankfile.h"
 #include "editor/tanksend.h"
+#include "store/curvecheck.h"
+#include "store/curvetable.h"
+#include "store/tankfile.h"
 
 #include <QDir>
 #include <QFile>

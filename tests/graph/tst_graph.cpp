@@ -9,6 +9,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QLabel>
+#include <QLegend>
 #include <QScatterSeries>
 #include <QTest>
 #include <QValueAxis>
@@ -167,6 +168,7 @@ private slots:
             }
             QCOMPARE(drawing, 2);
             QVERIFY(!axis(chart, Qt::AlignRight));
+            QVERIFY(!chart->legend()->isVisible()); // one line needs no legend
             QList<double> xs, ys;
             for (const QPointF& p : points) {
                 xs.append(p.x());

@@ -139,22 +139,28 @@ private slots:
         QCOMPARE(log.dropped(), qint64(std::max(0, written - capacity)));
     }
 
+    // Each line: the time of day, the time since the log started, and the bytes in hex and as
+    // ASCII, a byte outside the printable ASCII a dot.
     void text()
     {
         const QList<TraceEntry> entries = {
             entry(0, TraceKind::Note, "", "opened /dev/ttyUSB0"),
             entry(15, TraceKind::Frame, "", "CL"),
             entry(16, TraceKind::Out, "02"),
-            entry(2048, TraceKind::In, "06000d"),
-            entry(1234567, TraceKind::Outcome, "", "timed out at stage 2"),
+            entry(2048, TraceKind::In, "0641007e7fff0d"),
+            entry(2100, TraceKind::In, "0102030405060708093a"),
+            entry(56544321, TraceKind::Outcome, "", "timed out at stage 2"),
         };
-        QCOMPARE(formatTraceLog(entries, 7), QByteArray("(7 older entries left out)\n"
-                                                        "           0 us  -- opened /dev/ttyUSB0\n"
-                                                        "          15 us  frame CL\n"
-                                                        "          16 us  -> 02\n"
-                                                        "        2048 us  <- 06 00 0D\n"
-                                                        "     1234567 us  end: timed out at stage 2\n"));
-        QVERIFY(!formatTraceLog(entries).startsWith('('));
+        const QDateTime started(QDate(2026, 12, 8), QTime(7, 59, 3, 456));
+        QCOMPARE(formatTraceLog(entries, started, 7),
+                 QByteArray("(7 older entries left out)\n"
+                            "07:59:03.456             0 us  -- opened /dev/ttyUSB0\n"
+                            "07:59:03.456            15 us  frame CL\n"
+                            "07:59:03.456            16 us  -> 02                       |.|\n"
+                            "07:59:03.458          2048 us  <- 06 41 00 7E 7F FF 0D     |.A.~...|\n"
+                            "07:59:03.458          2100 us  <- 01 02 03 04 05 06 07 08 09 3A  |.........:|\n"
+                            "08:00:00.000      56544321 us  end: timed out at stage 2\n"));
+        QVERIFY(!formatTraceLog(entries, started).startsWith('('));
     }
 };
 

@@ -4,11 +4,11 @@
 // a strapping table through their dialogs. The road through it and what its load refuses are in
 // tst_indicatorfiles, closing it mid-exchange in tst_mainwindow.
 
+#include "curves/curvesource.h"
+#include "curves/shapedialog.h"
 #include "editor/curvegrid.h"
-#include "editor/curvesource.h"
 #include "editor/editorwindow.h"
 #include "editor/gridpaste.h"
-#include "editor/shapedialog.h"
 #include "graph/graphwindow.h"
 #include "store/indicatortanks.h"
 #include "store/workingfile.h"
@@ -25,6 +25,8 @@
 #include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QPushButton>
@@ -581,6 +583,16 @@ void TestEditorWindow::shape()
     QCOMPARE(rig.dialogs.messages(), QStringList{});
     GraphWindow* graph = editor->graphWindow();
     QVERIFY(graph);
+    QCOMPARE(graph->findChild<QLabel*>("graphTank")->text(),
+             QStringLiteral("No tank number — ") + dialog->sourceText());
+    // The legend tells the three lines apart; the markers have no entry of their own.
+    QLegend* legend = graph->findChild<QChartView*>(QStringLiteral("Graph1"))->chart()->legend();
+    QStringList named;
+    for (QLegendMarker* marker : legend->markers())
+        if (marker->isVisible()) named.append(marker->label());
+    QVERIFY(legend->isVisible());
+    QCOMPARE(named,
+             (QStringList{"True curve", "Meter's curve (points)", "Meter's error (right axis)"}));
     QCOMPARE(seriesOf(graph, "trueCurve")->count(), kLevelSteps);
     const QList<QPointF> error = seriesOf(graph, "errorAlongLevel")->points();
     QCOMPARE(error.size(), kLevelSteps);

@@ -146,6 +146,7 @@ void TestIndicatorFiles::road()
     QCOMPARE(checking, QStringList{"Checking data order."});
     QPointer<GraphWindow> graph = editor->graphWindow();
     QVERIFY(graph && graph->isVisible() && editor->isEnabled());
+    QCOMPARE(graph->findChild<QLabel*>("graphTank")->text(), QStringLiteral("Tank  12"));
     rig.trigger("atnkfrm", "asend");
     enter(editor, "text2", "9");
     QCOMPARE(label1->text(), QStringLiteral("Tank 9"));
@@ -342,6 +343,7 @@ void TestIndicatorFiles::startWithFile()
     rig.trigger("edtnk", "agraph");
     auto* graph = viewer->findChild<QWidget*>("graphit");
     QVERIFY(graph && graph->isVisible());
+    QCOMPARE(graph->findChild<QLabel*>("graphTank")->text(), QStringLiteral("Tank  12 — file short.IDR"));
     viewer->close();
     QVERIFY(files->isVisible());
     QCOMPARE(files->chosenFile(), path);

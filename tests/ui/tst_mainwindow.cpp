@@ -1,8 +1,9 @@
 // The main window driven by its widgets' names against the in-process simulated meter: one road
-// through the windows a technician uses (port, line traffic, read, keypad, Exit), then the ways
-// opening a port and each exchange can fail, a second exchange while one runs, closing the main
-// window or the editor mid-exchange, and every window's write with its backup and verify. Then
-// the port window's list of the system's ports.
+// through every window a technician uses (port, line traffic, read, clear, write back, keypad,
+// Exit), then the ways opening a port and each exchange can fail, a second exchange while one
+// runs, closing the main window or the editor mid-exchange, and every window's write with its
+// backup and verify. Then the port window's list of the system's ports, and Escape closing
+// each window of its own.
 
 #include "editor/editorwindow.h"
 #include "link/linetrafficwindow.h"
@@ -45,14 +46,16 @@ private slots:
     void safeWrite();
     void portList_data();
     void portList();
+    void escapeCloses_data();
+    void escapeCloses();
 
 private:
     std::optional<FreshDirectory> m_dir;
 };
 
-// Start-up, the offset mode, the line traffic shown, a read over a stale working
-// file, the keypad, the traffic log saved, and Exit, each window opened from the menu (the
-// writes are safeWrite's, the clear window's too).
+// Start-up, the offset mode, the line traffic shown, a read over a stale working file, clear,
+// the image written back while the traffic view is paused, the keypad, the traffic log saved and
+// cleared, and Exit, each window opened from the menu (another port is the port test's).
 void TestMainWindow::oneRoad()
 {
     writeFile(workingFilePath(), " 0 ,  0 ,  0 \r\n");
@@ -85,7 +88,7 @@ void TestMainWindow::oneRoad()
     // A read replaces the stale working file; the bar shows each block, the traffic window its
     // frame.
     rig.find<QAction>("gtraffic")->trigger();
-    auto* traffic = rig.find<QWidget>("LineTraffic");
+    auto* traffic = rig.find<LineTrafficWindow>("LineTraffic");
     QVERIFY(traffic && traffic->isVisible());
     auto* bar = rig.find<QProgressBar>("pbMain");
     QList<int> values;
@@ -99,6 +102,50 @@ void TestMainWindow::oneRoad()
     QCOMPARE(readFile(workingFilePath()), formatIndicatorFile(3, threeBlockImage(), 0));
     auto* log = traffic->findChild<QPlainTextEdit*>(QStringLiteral("traffic"));
     QTRY_VERIFY(log->toPlainText().contains("frame AU"));
+
+    // Clear empties the meter; writing the working file back restores its image.
+    rig.find<QAction>("aclear")->trigger();
+    auto* clear = rig.window->findChild<QWidget*>(QStringLiteral("clearit"));
+    QVERIFY(clear && clear->isVisible());
+    QPointer<QWidget> clearGuard(clear);
+    QTest::mouseClick(clear->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    QVERIFY(rig.waitIdle());
+    QTRY_VERIFY(!clearGuard || !clearGuard->isVisible());
+    QTRY_COMPARE(rig.dialogs.messages().size(), 2);
+    QCOMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Clear Command Sent"));
+    QVERIFY(rig.meter->image().bytes() != threeBlockImage().bytes());
+    // The traffic window shows every byte of the clear (which the meter does not answer) in hex
+    // and as ASCII after its time of day, the frame by name and the outcome.
+    const auto shownFrom = [log](const QString& frame) {
+        QStringList shown;
+        for (const QString& line : log->toPlainText().split(u'\n', Qt::SkipEmptyParts)) {
+            if (!QTime::fromString(line.left(12), QStringLiteral("hh:mm:ss.zzz")).isValid())
+                return QStringList{line};
+            shown.append(line.section(QStringLiteral(" us  "), 1).simplified());
+        }
+        return shown.mid(shown.lastIndexOf(frame), 6);
+    };
+    QTRY_COMPARE(shownFrom("frame CL"), (QStringList{"frame CL", "-> 02 |.|", "-> 43 |C|",
+                                                     "-> 4C |L|", "-> 0D |.|", "end: done"}));
+    // Paused, the window keeps what it shows while the image is written back; resumed, it shows
+    // the write.
+    auto* pause = traffic->findChild<QPushButton*>(QStringLiteral("pauseTraffic"));
+    QTest::mouseClick(pause, Qt::LeftButton);
+    QCOMPARE(pause->text(), QStringLiteral("&Resume"));
+    const QString paused = log->toPlainText();
+    values.clear();
+    rig.find<QAction>("aupldall")->trigger();
+    QVERIFY(rig.waitIdle());
+    QTRY_COMPARE(rig.dialogs.messages().size(), 3);
+    QCOMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Data Sent"));
+    QCOMPARE(rig.meter->image().bytes(), threeBlockImage().bytes());
+    QCOMPARE(values, (QList<int>{0, 33, 67, 100}));
+    QVERIFY(!bar->isVisible());
+    traffic->refresh();
+    QCOMPARE(log->toPlainText(), paused);
+    QTest::mouseClick(pause, Qt::LeftButton);
+    QCOMPARE(pause->text(), QStringLiteral("&Pause"));
+    QVERIFY(log->toPlainText().contains("frame AD"));
 
     // The keypad takes the main window's place and puts the meter into programming mode; keys
     // pressed while one is on its way are sent in turn; closing sends nothing.
@@ -125,10 +172,16 @@ void TestMainWindow::oneRoad()
         QTest::mouseClick(traffic->findChild<QPushButton*>(QStringLiteral("saveLog")),
                           Qt::LeftButton);
     }
-    QCOMPARE(rig.dialogs.messages().size(), 2);
-    QVERIFY(rig.dialogs.messages()[1].startsWith(m_dir->path("none/traffic.txt: ")));
+    QCOMPARE(rig.dialogs.messages().size(), 4);
+    QVERIFY(rig.dialogs.messages()[3].startsWith(m_dir->path("none/traffic.txt: ")));
     QCOMPARE(QDir(m_dir->path({})).entryList({"*.txt"}), QStringList{"traffic.txt"});
-    QCOMPARE(readFile(saved), formatTraceLog(rig.link->traceLog()->entries()));
+    const std::shared_ptr<TraceLog> traceLog = rig.link->traceLog();
+    QCOMPARE(readFile(saved), formatTraceLog(traceLog->entries(), traceLog->started()));
+    // Clear empties the log and the window.
+    QTest::mouseClick(traffic->findChild<QPushButton*>(QStringLiteral("clearTraffic")),
+                      Qt::LeftButton);
+    QCOMPARE(traceLog->recorded(), 0);
+    QCOMPARE(log->toPlainText(), QString());
 
     // Exit ends the program, closes the port and removes the working file.
     rig.find<QAction>("gexit")->trigger();
@@ -137,7 +190,7 @@ void TestMainWindow::oneRoad()
     QVERIFY(!QFile::exists(workingFilePath()));
     QVERIFY(rig.waitIdle());
     QVERIFY(!rig.link->isPortOpen());
-    QCOMPARE(rig.dialogs.messages().size(), 2);
+    QCOMPARE(rig.dialogs.messages().size(), 4);
     QCOMPARE(rig.dialogs.unscripted(), 0);
 }
 
@@ -560,6 +613,63 @@ void TestMainWindow::portList()
     QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
     QVERIFY(rig.waitIdle());
     QCOMPARE(rig.link->portSpec().devicePath, QStringLiteral("/dev/ttyACM0"));
+}
+
+void TestMainWindow::escapeCloses_data()
+{
+    QTest::addColumn<QString>("action"); // of the main window, or of the viewer for the graph
+    QTest::addColumn<QString>("window");
+    QTest::newRow("Port Setting") << "gcomm" << "Portscrn";
+    QTest::newRow("Line Traffic") << "gtraffic" << "LineTraffic";
+    QTest::newRow("the graph") << "agraph" << "graphit";
+    QTest::newRow("About") << "aboutHelp" << "frmAbout";
+    QTest::newRow("Help") << "ahelp" << "helpWindow";
+    QTest::newRow("the keypad") << "aprog" << "Cali";
+}
+
+// Escape, pressed in the window as it has come up, closes it as it closes a dialog.
+void TestMainWindow::escapeCloses()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, window);
+    UiRig rig(threeBlockImage());
+    QVERIFY(rig.waitIdle());
+    bool found = false;
+    bool stayed = false;
+    const auto pressEscape = [&] {
+        QPointer<QWidget> shown = rig.window->findChild<QWidget*>(window);
+        if (!shown || !shown->isVisible())
+            return;
+        // The offscreen platform leaves the window that was active before active; a person's
+        // window manager gives a new window the focus.
+        shown->activateWindow();
+        if (!QTest::qWaitFor([&] { return QApplication::activeWindow() == shown; }))
+            return;
+        found = true;
+        QWidget* focus = shown->focusWidget();
+        QTest::keyClick(focus ? focus : shown.data(), Qt::Key_Escape);
+        stayed = shown && shown->isVisible();
+        if (stayed)
+            shown->close(); // a modal box left open would hold the test
+    };
+    if (action == QLatin1String("agraph")) {
+        QVERIFY(QFile::copy(QStringLiteral(":/samples/three-tanks.idr"), m_dir->path("m.idr")));
+        rig.window->startWithIndicatorFile(m_dir->path("m.idr"));
+        rig.find<ViewerWindow>("edtnk")->findChild<QListWidget*>("List1")->setCurrentRow(0);
+        rig.trigger("edtnk", "aview");
+        rig.trigger("edtnk", "agraph");
+        pressEscape();
+    } else if (action == QLatin1String("aboutHelp")) {
+        // The box is modal: Escape is pressed inside its own loop.
+        QTimer::singleShot(0, this, pressEscape);
+        rig.trigger(nullptr, "aboutHelp");
+    } else {
+        rig.trigger(nullptr, qPrintable(action));
+        pressEscape();
+    }
+    QVERIFY2(found, qPrintable(window));
+    QVERIFY(!stayed);
+    QCOMPARE(rig.dialogs.unscripted(), 0);
 }
 
 QTEST_MAIN(TestMainWindow)

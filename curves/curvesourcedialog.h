@@ -10,7 +10,7 @@
 // longer stand is never shown. OK is open while the preview holds a curve or works one out; OK
 // pressed while it works takes the curve once it is made, or stays with its refusal.
 
-#include "editor/curvefit.h"
+#include "curves/curvefit.h"
 
 #include <QDialog>
 #include <QThread>

@@ -1,4 +1,4 @@
-#include "editor/curvetable.h"
+#include "store/curvetable.h"
 
 namespace kaldor {
 

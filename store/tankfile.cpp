@@ -1,4 +1,4 @@
-#include "editor/tankfile.h"
+#include "store/tankfile.h"
 
 #include "store/atomicfile.h"
 #include "store/celltexts.h"

@@ -3,8 +3,8 @@
 // point with the percentage and the value as plain numbers ("12.34,567"). Every tank of an
 // image goes into one file with the tank number as a first column.
 
-#include "editor/curvetable.h"
 #include "store/celltexts.h"
+#include "store/curvetable.h"
 
 #include <QByteArray>
 #include <QVector>

@@ -1,6 +1,6 @@
-#include "editor/strapping.h"
+#include "curves/strapping.h"
 
-#include "editor/tankshape.h"
+#include "curves/tankshape.h"
 #include "store/inputfile.h"
 #include "store/limits.h"
 #include "store/textrules.h"

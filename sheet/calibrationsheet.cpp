@@ -1,6 +1,6 @@
-#include "editor/calibrationsheet.h"
+#include "sheet/calibrationsheet.h"
 
-#include "editor/curvecheck.h"
+#include "store/curvecheck.h"
 
 namespace kaldor
 {

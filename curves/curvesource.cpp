@@ -1,4 +1,4 @@
-#include "editor/curvesource.h"
+#include "curves/curvesource.h"
 
 #include "store/textrules.h"
 

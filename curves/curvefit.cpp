@@ -1,8 +1,7 @@
-#include "editor/curvefit.h"
+#include "curves/curvefit.h"
 
-#include "editor/curvecheck.h"
-#include "editor/gridtyping.h"
 #include "store/celltexts.h"
+#include "store/curvecheck.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "editor/curvecsv.h"
+#include "curves/curvecsv.h"
 
 #include "store/textrules.h"
 

@@ -1,4 +1,4 @@
-#include "editor/tankshape.h"
+#include "curves/tankshape.h"
 
 #include <algorithm>
 #include <array>

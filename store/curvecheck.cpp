@@ -1,4 +1,4 @@
-#include "editor/curvecheck.h"
+#include "store/curvecheck.h"
 
 #include "store/indicatorimage.h"
 #include "store/textrules.h"

@@ -10,10 +10,10 @@
 // and gets back either a refusal in words or the points, the error and the true curve, then
 // fills its grid with fillPointRows or writes a tank file with saveCurveTankFile.
 
-#include "editor/curvetable.h"
-#include "editor/strapping.h"
-#include "editor/tankfile.h"
-#include "editor/tankshape.h"
+#include "curves/strapping.h"
+#include "curves/tankshape.h"
+#include "store/curvetable.h"
+#include "store/tankfile.h"
 
 #include <QVector>
 #include <functional>

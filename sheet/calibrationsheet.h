@@ -4,8 +4,8 @@
 // points, and the largest interpolation error when the caller knows it. The page itself is
 // drawn by the sheet library (sheet/), which needs QtGui.
 
-#include "editor/curvetable.h"
 #include "store/celltexts.h"
+#include "store/curvetable.h"
 #include "store/messages.h"
 #include "store/tankrecords.h"
 

@@ -3,8 +3,8 @@
 // heads, sphere, box), its dimensions in one length unit beside a drawing of the shape labelled
 // with them, the volume unit and the rest of a curve dialog (curvesourcedialog.h).
 
-#include "editor/curvesourcedialog.h"
-#include "editor/tankshape.h"
+#include "curves/curvesourcedialog.h"
+#include "curves/tankshape.h"
 
 #include <QWidget>
 

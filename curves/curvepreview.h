@@ -3,7 +3,7 @@
 // one show it before it fills the grid: the true curve as a line, the chosen points on it, and
 // one line of text with the points used and the largest error, or why no curve was made.
 
-#include "editor/curvefit.h"
+#include "curves/curvefit.h"
 
 #include <QWidget>
 

@@ -2,7 +2,7 @@
 // Where a curve made from the tank itself came from, and how good it is, in words: the line a
 // window shows under its preview and the source a graph or a calibration sheet names.
 
-#include "editor/curvefit.h"
+#include "curves/curvefit.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "editor/curvepreview.h"
+#include "curves/curvepreview.h"
 
-#include "editor/curvesource.h"
+#include "curves/curvesource.h"
 #include "graph/graphdata.h"
 #include "graph/graphwindow.h"
 

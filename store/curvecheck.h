@@ -2,7 +2,7 @@
 // Checking and ordering a curve before it is graphed, sent or saved, and encoding it into
 // the words of a tank record.
 
-#include "editor/curvetable.h"
+#include "store/curvetable.h"
 #include "store/messages.h"
 
 #include <QByteArray>

@@ -7,8 +7,8 @@
 //   per point: the VALUE text, ", ", the percentage text, ","   (no line end at all)
 // The file records no layout: it is read in the layout that is current when it is read.
 
-#include "editor/curvecheck.h"
-#include "editor/curvetable.h"
+#include "store/curvecheck.h"
+#include "store/curvetable.h"
 #include "store/fileextensions.h"
 #include "store/messages.h"
 #include "store/tankrecords.h"

@@ -1,6 +1,6 @@
-#include "editor/shapedialog.h"
+#include "curves/shapedialog.h"
 
-#include "editor/curvesource.h"
+#include "curves/curvesource.h"
 #include "store/textrules.h"
 
 #include <QComboBox>

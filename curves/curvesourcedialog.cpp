@@ -1,8 +1,8 @@
-#include "editor/curvesourcedialog.h"
+#include "curves/curvesourcedialog.h"
 
-#include "editor/curvepreview.h"
-#include "editor/curvesource.h"
-#include "editor/tankshape.h"
+#include "curves/curvepreview.h"
+#include "curves/curvesource.h"
+#include "curves/tankshape.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
