@@ -5,11 +5,13 @@
 #include "store/celltexts.h"
 #include "store/indicatorfile.h"
 #include "store/tankrecords.h"
+#include "tests/support/testfiles.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace kaldor;
+using namespace kaldor::testing;
 
 namespace {
 
@@ -81,6 +83,8 @@ private slots:
         QTest::newRow("ends exactly at 8192") << QList<int>(21, 95) << 20 << 8192 << 1 << 8192 + 384;
         // 19 before the gap, then 20 more from 8192 reach 16272; the 40th would cross 16384.
         QTest::newRow("crosses 16384") << QList<int>(40, 100) << 39 << 16384 << 3 << 16384 + 404;
+        // The most tanks an indicator holds: their directory ends where the records begin.
+        QTest::newRow("164 tanks") << QList<int>(164, 2) << 163 << 512 + 163 * 12 << 1 << 512 + 164 * 12;
     }
 
     void pageRule()
@@ -180,8 +184,9 @@ private slots:
         const auto row = [](const char* name, const char* content, bool offsetMode, const char* errorPart) {
             QTest::newRow(name) << QByteArray(content) << offsetMode << QString(errorPart);
         };
-        row("editor's file", "5\r\n 1000 \r\n-100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,", true, "");
-        row("other layout", "5\r\n 1100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,", false, "");
+        QTest::newRow("editor's file") << threePointTankFile(true) << true << QString();
+        QTest::newRow("other layout") << threePointTankFile(false) << false << QString();
+        row("tank 255", "255\r\n 1000 \r\n 0 \r\n 2 \r\n0, 0,1000, 99.99,", true, "");
         row("missing", "", true, "a.tnk cannot be read: file not found");
         row("tank 0", "0\r\n 1000 \r\n 0 \r\n 1 \r\n1, 99.99,", true, "tank number");
         row("101 points", "5\r\n 1000 \r\n 0 \r\n 101 \r\n", true, "point count");
@@ -199,7 +204,7 @@ private slots:
         const BuildResult r = buildIndicatorImage({QStringLiteral("a.tnk")}, QDir(dir.path()), offsetMode, state);
         if (errorPart.isEmpty()) {
             QVERIFY2(r.ok, qPrintable(r.messages.value(0).text));
-            QCOMPARE(int(state.image.at(20)), 5);
+            QCOMPARE(int(state.image.at(20)), content.left(content.indexOf('\r')).toInt());
             return;
         }
         QVERIFY(!r.ok);

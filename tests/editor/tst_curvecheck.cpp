@@ -3,6 +3,7 @@
 
 #include "curvetables.h"
 #include "store/curvecheck.h"
+#include "tests/support/testfiles.h"
 
 #include <QTest>
 
@@ -46,6 +47,8 @@ private slots:
                                              << QStringList{} << 4 << Rows{} << 1;
         QTest::newRow("equal texts") << Rows{{"0", "0"}, {"1", "50"}, {"2", "50"}, {"3", "99.99"}} << false
                                      << QStringList{"Same data values in % column."} << -1 << Rows{} << 3;
+        QTest::newRow("level curve") << Rows{{"5", "0"}, {"5", "99.99"}} << true << QStringList{} << 2
+                                     << Rows{} << 1;
         QTest::newRow("first not zero") << Rows{{"0", "5"}, {"9", "99.99"}} << false
                                         << QStringList{"First % value must be zero."} << -1 << Rows{} << 1;
         QTest::newRow("falling curve, sorted first")
@@ -104,8 +107,8 @@ private slots:
         const auto row = [](const char* name, const Rows& rows, bool offsetMode, const char* hex) {
             QTest::newRow(name) << rows << offsetMode << QString() << QByteArray::fromHex(hex);
         };
-        row("three points, offset", three, true, "03e8 8064 00000000 40013fff 7fff7fff");
-        row("three points, no offset", three, false, "044c 00000ba2 400145d0 7fff7fff");
+        QTest::newRow("three points, offset") << three << true << QString() << threePointBlock(true);
+        QTest::newRow("three points, no offset") << three << false << QString() << threePointBlock(false);
         row("-50 to 950", {{"-50", "0"}, {"950", "99.99"}}, true, "03e8 0032 00000000 7fff7fff");
         // A fractional full scale is rounded before it is split: 255.7 is 256, bytes 1 and 0.
         row("fractional full scale", {{"0", "0"}, {"255.7", "99.99"}}, false, "0100 00000000 7fff7fff");

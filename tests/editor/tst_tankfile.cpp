@@ -22,10 +22,9 @@ private slots:
         QTest::addColumn<bool>("offsetMode");
         QTest::addColumn<QString>("tankNumber");
         QTest::addColumn<QByteArray>("file");
-        const QByteArray curve = " 3 \r\n100, 0,600, 50,1100, 99.99,";
-        QTest::newRow("offset capable") << true << QStringLiteral("5") << "5\r\n 1000 \r\n-100 \r\n" + curve;
-        QTest::newRow("not offset capable") << false << QStringLiteral("5") << "5\r\n 1100 \r\n" + curve;
-        QTest::newRow("leading zeros kept") << true << QStringLiteral("007") << "007\r\n 1000 \r\n-100 \r\n" + curve;
+        QTest::newRow("offset capable") << true << QStringLiteral("5") << threePointTankFile(true);
+        QTest::newRow("not offset capable") << false << QStringLiteral("5") << threePointTankFile(false);
+        QTest::newRow("leading zeros kept") << true << QStringLiteral("007") << "007" + threePointTankFile(true).mid(1);
     }
 
     void savesByteForByte()
@@ -93,8 +92,8 @@ private slots:
         QTest::addColumn<int>("pointCount");  // -1: not read
         QTest::addColumn<QString>("firstValue");
 
-        const QByteArray offsetFile = "5\r\n 1000 \r\n-100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,";
-        const QByteArray plainFile = "5\r\n 1100 \r\n 3 \r\n100, 0,600, 50,1100, 99.99,";
+        const QByteArray offsetFile = threePointTankFile(true);
+        const QByteArray plainFile = threePointTankFile(false);
         const auto row = [](const char* name, const QByteArray& file, bool offsetMode,
                             const char* message, int pointCount = -1, const char* first = "") {
             QTest::newRow(name) << file << offsetMode << QString(message) << pointCount << QString(first);

@@ -167,6 +167,27 @@ private slots:
         QCOMPARE(readFile(file), formatIndicatorFile(2, twoBlockImage(), 9));
     }
 
+    // The first reply of a read is waited for longer than the others: a meter that answers each
+    // only after 150 ms passes stage 1 and times out at stage 2.
+    void firstReplyWaitedLonger()
+    {
+        SimulatedPort port(std::make_shared<SimulatedMeter>(twoBlockImage()),
+                           MeterTiming{true, std::chrono::milliseconds(150)});
+        port.open();
+        ExchangeContext ctx{port, WaitBounds{50, 400}, {}, nullptr};
+        QCOMPARE(downloadMessages(downloadImage(ctx).result, DownloadVariant::MainWindow).value(0).text,
+                 QStringLiteral("Comm timeout  2"));
+    }
+
+    // The longest image a meter may announce, 3125 blocks, is read whole.
+    void longestRead()
+    {
+        OpenMeter m(IndicatorImage::fromBytes(QByteArray(layout::kMaxLength, '\x21')));
+        const Download d = downloadImage(m.ctx);
+        QVERIFY2(d.result.done(), qPrintable(d.result.detail));
+        QCOMPARE(d.image.length(), layout::kMaxLength);
+    }
+
     void uploadTrace()
     {
         const IndicatorImage image = threeBlockImage();
@@ -186,11 +207,9 @@ private slots:
     {
         QTest::addColumn<bool>("offsetMode");
         QTest::addColumn<QByteArray>("afterCommand");
-        QTest::newRow("offset capable") << true
-                                        << hex("07" "0010" "03e8" "8064" "00000000" "40013fff" "7fff7fff");
-        // Full scale 1100, no offset word; the first value word is 100 / 1100 x 32767 = 2978.
-        QTest::newRow("not offset capable") << false
-                                            << hex("07" "000e" "044c" "00000ba2" "400145d0" "7fff7fff");
+        // The tank number, the byte count and the words of the worked example.
+        QTest::newRow("offset capable") << true << hex("070010") + threePointBlock(true);
+        QTest::newRow("not offset capable") << false << hex("07000e") + threePointBlock(false);
     }
 
     void sendTrace()

@@ -3,6 +3,7 @@
 
 #include "store/indicatorfile.h"
 #include "store/messages.h"
+#include "tests/support/testfiles.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -36,8 +37,8 @@ class TestIndicatorFile : public QObject {
 private slots:
     void downloadFormOneBlock()
     {
-        const QByteArray expected = " 0 ,  1 ,  61 ,  180 ,  200 ,  132 ,  150 ,  150 ,  20 ,  80 ,  61 \r\n";
-        QCOMPARE(formatIndicatorFile(1, imageOf(kOneBlock), 61), expected);
+        QCOMPARE(formatIndicatorFile(1, imageOf(kOneBlock), 61),
+                 testing::readFile(testing::dataPath(QStringLiteral("one-block.idr"))));
     }
 
     // Both forms, up to the longest image (count 12, 53): the two counts, the image and one

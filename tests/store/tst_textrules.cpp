@@ -58,7 +58,7 @@ private slots:
 
     void fieldReader()
     {
-        FieldReader reader(" 12 , -3 ,abc, 40000,1.5, 2.5 ,-2.5,, \r\n 7 \r\n  ");
+        FieldReader reader(" 12 , -3 ,abc, 40000,1.5, 2.5 ,-2.5,-32768,, \r\n 7 \r\n  ");
         int error = 0;
         QCOMPARE(reader.readInt16(&error), std::optional(12));
         QCOMPARE(reader.readInt16(&error), std::optional(-3));
@@ -70,6 +70,7 @@ private slots:
         QCOMPARE(reader.readInt16(&error), std::optional(2)); // 1.5 to the even neighbour
         QCOMPARE(reader.readInt16(&error), std::optional(2)); // 2.5 as well
         QCOMPARE(reader.readInt16(&error), std::optional(-2));
+        QCOMPARE(reader.readInt16(&error), std::optional(-32768));
         QCOMPARE(reader.readString(), std::optional(QString())); // the empty field
         QVERIFY(!reader.atEnd());
         QCOMPARE(reader.readInt16(&error), std::optional(7));

@@ -1,7 +1,7 @@
 // One road through the windows a technician uses on indicator files, against the in-process
 // simulated meter: tank files written by the editor from the meter's tanks, built and saved in
-// the construction window and sent from it, opened in the management window and the viewer,
-// shown and sent again. Then the files the viewer and the editor refuse, the start on a file
+// the construction window and sent from it, opened in the management window and the viewer
+// and shown. Then the files the viewer and the editor refuse, the start on a file
 // with the viewer's shorter curve check, "Compare with Meter" and "Save Retrieved Indicator
 // File".
 
@@ -36,9 +36,6 @@ namespace
 {
 
 using GridRows = QList<QStringList>; // VALUE, percentage
-
-const QByteArray kWorkingBytes =
-    " 0 ,  1 ,  61 ,  180 ,  200 ,  132 ,  150 ,  150 ,  20 ,  80 ,  61 \r\n";
 
 GridRows trimmedRows(const CurveTable& t)
 {
@@ -131,25 +128,15 @@ void TestIndicatorFiles::road()
     QVERIFY(rig.waitIdle());
     QTRY_COMPARE(rig.dialogs.messages(), QStringList{"Indicator Data Read"});
     QVERIFY(!bar->isVisible());
-    QCOMPARE(bar->value(), 100);
     auto* tanks = editor->findChild<QListWidget*>("List1");
     QCOMPARE(texts(tanks), (QStringList{"Tank  12", "Tank  3", "Tank  7"}));
 
-    // Tank 12; its last VALUE emptied by a double-click and typed again.
+    // Tank 12 graphed, the status showing the check while it runs, then sent under the number
+    // asked for.
     doubleClickItem(tanks, 0);
     auto* label1 = editor->findChild<QLabel*>("Label1");
     QCOMPARE(label1->text(), QStringLiteral("Tank  12"));
-    const int points = editor->pointCount();
-    QVERIFY(points >= 2);
     auto* grid = editor->findChild<CurveGrid*>("Grid1");
-    grid->setCurrentCell({points, CurveTable::kValueColumn});
-    QTest::mouseDClick(
-        grid->viewport(), Qt::LeftButton, {},
-        grid->visualRect(grid->model()->index(points, CurveTable::kValueColumn)).center());
-    QCOMPARE(grid->table().value(points), QString());
-    QTest::keyClicks(grid, QStringLiteral("9999"));
-
-    // Graph: the status shows the check while it runs; the changed point is drawn last.
     QStringList checking;
     auto* status = editor->findChild<QLineEdit*>("Text1");
     connect(status, &QLineEdit::textChanged, this, [&](const QString& t) {
@@ -157,30 +144,19 @@ void TestIndicatorFiles::road()
     });
     rig.trigger("atnkfrm", "agraph");
     QCOMPARE(checking, QStringList{"Checking data order."});
-    QVERIFY(!status->isVisible() && editor->curveValid());
     QPointer<GraphWindow> graph = editor->graphWindow();
     QVERIFY(graph && graph->isVisible() && editor->isEnabled());
-    const QList<QPointF> drawn = graph->findChild<QChartView*>(QStringLiteral("Graph1"))
-                                     ->chart()
-                                     ->findChild<QLineSeries*>(QStringLiteral("curveLine"))
-                                     ->points();
-    QCOMPARE(drawn.size(), points);
-    QCOMPARE(drawn.constLast(), QPointF(99.99, 9999));
     QCOMPARE(graph->findChild<QLabel*>("graphTank")->text(), QStringLiteral("Tank  12"));
-
-    // Send: the number asked goes on with the send (the refused ones are the editor test's).
     rig.trigger("atnkfrm", "asend");
-    auto* entry = editor->findChild<QLineEdit*>("text2");
-    QVERIFY(entry->isVisible());
     enter(editor, "text2", "9");
-    QVERIFY(!entry->isVisible());
     QCOMPARE(label1->text(), QStringLiteral("Tank 9"));
     QVERIFY(rig.waitIdle());
     QTRY_COMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Tank data sent."));
     QVERIFY(!QFile::exists(workingFilePath()));
     const GridRows sentRows = trimmedRows(grid->table());
 
-    // Save As: a wrong extension asks again; the tank number is asked.
+    // Save As: a wrong extension asks again; the tank number is asked. Tank 3 saved as a
+    // second file; closing shows the main window and removes the graph.
     const QString road = m_dir->path(QStringLiteral("road.tnk"));
     rig.dialogs.queueFileName(m_dir->path(QStringLiteral("road.Tnk")));
     rig.dialogs.queueFileName(road);
@@ -188,42 +164,12 @@ void TestIndicatorFiles::road()
     QVERIFY(rig.dialogs.messages().contains(QStringLiteral("Wrong file extension")));
     enter(editor, "Text3", "21");
     QCOMPARE(rig.dialogs.messages().constLast(), "File " + road + " saved.");
-    QCOMPARE(label1->text(), QStringLiteral("Tank 21"));
-
-    // Clear, then Open brings the saved curve and its tank number back.
-    rig.trigger("atnkfrm", "aclear");
-    rig.dialogs.queueFileName(road);
-    rig.trigger("atnkfrm", "topen");
-    QCOMPARE(trimmedRows(grid->table()), sentRows);
-    QCOMPARE(editor->tankNumberText(), QStringLiteral("21"));
-
-    // Read again: tank 9 is in the meter, holding the block that went out after "CD", 9 and
-    // the byte count.
-    rig.trigger("atnkfrm", "tread");
-    QVERIFY(rig.waitIdle());
-    QTRY_COMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Indicator Data Read"));
-    QCOMPARE(texts(tanks), (QStringList{"Tank  12", "Tank  3", "Tank  7", "Tank  9"}));
-    const QByteArray sent = rig.sent();
-    const qsizetype cd = sent.indexOf("\2CD\r");
-    QVERIFY(cd >= 0);
-    QCOMPARE(int(sent[cd + 4]), 9);
-    const int count = (std::uint8_t(sent[cd + 5]) << 8) | std::uint8_t(sent[cd + 6]);
-    QCOMPARE(count, 4 * points + 4);
-    const IndicatorTanks read = loadIndicatorTanks(workingFilePath());
-    QCOMPARE(read.records.size(), 4);
-    QCOMPARE(rig.meter->image().bytes().mid(read.records.constLast().start, count),
-             sent.mid(cd + 7, count));
-
-    // Tank 3 saved as a second tank file; closing shows the main window, removes the working
-    // file and the graph.
     doubleClickItem(tanks, 1);
-    const GridRows northRows = trimmedRows(grid->table());
     rig.dialogs.queueFileName(m_dir->path(QStringLiteral("north.tnk")));
     rig.trigger("atnkfrm", "tsave");
     enter(editor, "Text3", "3");
     rig.trigger("atnkfrm", "tclose");
     QVERIFY(rig.window->isVisible());
-    QVERIFY(!QFile::exists(workingFilePath()));
     QTRY_VERIFY(!editor);
     QVERIFY(!graph);
 
@@ -247,8 +193,6 @@ void TestIndicatorFiles::road()
         tankFiles->setCurrentRow(row);
         click("Command1");
     }
-    QCOMPARE(texts(construction->findChild<QListWidget*>("List1")),
-             (QStringList{"road.tnk", "north.tnk"}));
     click("Command4");
     const QString site = m_dir->path(QStringLiteral("site.idr"));
     rig.dialogs.queueFileName(site);
@@ -257,15 +201,13 @@ void TestIndicatorFiles::road()
              (QStringList{"Indicator file built.", site + " saved."}));
     const IndicatorTanks built = loadIndicatorTanks(site);
     QVERIFY2(built.ok(), qPrintable(built.detail));
-    QCOMPARE(built.records.size(), 2);
-    QCOMPARE((QList<int>{built.records[0].tankNumber, built.records[1].tankNumber}),
+    QCOMPARE((QList<int>{built.records.value(0).tankNumber, built.records.value(1).tankNumber}),
              (QList<int>{21, 3}));
 
     // Its send climbs to exactly 100 with the last byte; the meter then holds the file's image.
     auto* constrBar = construction->findChild<QProgressBar*>("pbConstr");
     QSignalSpy progress(constrBar, &QProgressBar::valueChanged);
     click("Command5");
-    QVERIFY(constrBar->isVisible());
     QVERIFY(rig.waitIdle());
     QTRY_COMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Data Sent"));
     QCOMPARE(rig.meter->image().bytes(), built.image.bytes()); // bytes() is length() long
@@ -281,54 +223,31 @@ void TestIndicatorFiles::road()
     QCOMPARE(rig.dialogs.messages().constLast(), QStringLiteral("File not built yet"));
     construction->close();
 
-    // The viewer on the saved file: each tank shown, graphed, the file sent.
-    rig.meter->setImage(sampleImage());
+    // The viewer on the saved file (its send is tst_mainwindow's): a tank shown as it was sent;
+    // closing it removes the working file and brings the management window back.
     rig.dialogs.queueFileName(site);
     rig.trigger("meterform", "fileopen");
     QPointer<ViewerWindow> viewer = rig.find<ViewerWindow>("edtnk");
     QVERIFY(viewer && viewer->isVisible() && !files->isVisible());
     auto* list = viewer->findChild<QListWidget*>("List1");
     QCOMPARE(texts(list), (QStringList{"Tank  21", "Tank  3"}));
-    auto* cells = viewer->findChild<QTableView*>("Grid1")->model();
-    const auto shownRows = [cells](int count) {
-        GridRows rows;
-        for (int r = 1; r <= count; ++r)
-            rows.append({cells->index(r, 1).data().toString(),
-                         cells->index(r, 2).data().toString().trimmed()});
-        return rows;
-    };
     rig.trigger("edtnk", "aview");
     QCOMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Nothing selected"));
     doubleClickItem(list, 0);
     QCOMPARE(viewer->findChild<QLabel*>("Label1")->text(), QStringLiteral("Tank  21"));
-    QCOMPARE(shownRows(sentRows.size()), sentRows);
-    list->setCurrentRow(1);
-    rig.trigger("edtnk", "aview");
-    QCOMPARE(shownRows(northRows.size()), northRows);
-    QCOMPARE(cells->index(northRows.size() + 1, 2).data().toString(), QString());
+    auto* cells = viewer->findChild<QTableView*>("Grid1")->model();
+    GridRows shown;
+    for (int r = 1; r <= sentRows.size(); ++r)
+        shown.append({cells->index(r, 1).data().toString(),
+                      cells->index(r, 2).data().toString().trimmed()});
+    QCOMPARE(shown, sentRows);
 
-    auto* viewerBar = viewer->findChild<QProgressBar*>("pbEdit");
-    QSignalSpy viewerProgress(viewerBar, &QProgressBar::valueChanged);
-    rig.trigger("edtnk", "smeter");
-    QVERIFY(viewerBar->isVisible());
-    QVERIFY(rig.waitIdle());
-    QTRY_COMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Data Sent"));
-    QCOMPARE(rig.meter->image().bytes(), built.image.bytes());
-    QVERIFY(!viewerBar->isVisible());
-    checkClimbsTo100(viewerProgress);
-
-    // Closing the viewer removes the working file and brings the management window back, which
-    // still sends the chosen file.
     writeFile(workingFilePath(), {});
     rig.trigger("edtnk", "aclose");
     QTRY_VERIFY(!viewer);
     QVERIFY(!QFile::exists(workingFilePath()));
     QVERIFY(files->isVisible());
     QCOMPARE(files->chosenFile(), site);
-    rig.meter->setImage(sampleImage());
-    rig.trigger("meterform", "smeter");
-    QVERIFY(rig.waitIdle());
-    QTRY_COMPARE(rig.meter->image().bytes(), built.image.bytes());
     QCOMPARE(rig.dialogs.unscripted(), 0);
 }
 
@@ -397,7 +316,6 @@ void TestIndicatorFiles::refusedFiles()
         if (stays) QCOMPARE(viewer->findChild<QListWidget*>("List1")->count(), 0);
         QCOMPARE(rig.find("meterform")->isVisible(), !stays);
     }
-    QTest::qWait(20);
     QCOMPARE(ended.size(), 0);
     QVERIFY(rig.link->isPortOpen());
 }
@@ -508,8 +426,7 @@ void TestIndicatorFiles::compare()
 // A file that is not sound is refused with its name before the meter is read.
 void TestIndicatorFiles::compareRefusesFile()
 {
-    const QString path = m_dir->path(QStringLiteral("bad.idr"));
-    writeFile(path, " 0 , 1 , 61 , 180 , 256 , 1 , 1 , 1 , 1 , 1 , 61\r\n");
+    const QString path = dataPath(QStringLiteral("value-256.idr"));
     UiRig rig(sampleImage());
     QVERIFY(rig.waitIdle());
     ManagementWindow* management = rig.window->showManagementWindow();
@@ -556,7 +473,8 @@ void TestIndicatorFiles::saveRetrieved()
 
     QVERIFY(QDir().mkdir(QStringLiteral("folder.idr")));
     const QString working = m_dir->path(QStringLiteral("All1.DAT"));
-    if (haveWorkingFile) writeFile(working, kWorkingBytes);
+    const QByteArray bytes = readFile(dataPath(QStringLiteral("one-block.idr")));
+    if (haveWorkingFile) writeFile(working, bytes);
 
     ScriptedDialogs dialogs;
     QString accepted;
@@ -568,7 +486,7 @@ void TestIndicatorFiles::saveRetrieved()
 
     QCOMPARE(dialogs.messages(), expected.replaceInStrings("%1", accepted));
     QCOMPARE(dialogs.unscripted(), 0);
-    if (!savedAs.isEmpty()) QCOMPARE(readFile(m_dir->path(savedAs)), kWorkingBytes);
+    if (!savedAs.isEmpty()) QCOMPARE(readFile(m_dir->path(savedAs)), bytes);
     // Nothing but the working file, the folder and the saved copy is left behind.
     const QStringList left = QDir().entryList(QDir::Files | QDir::NoDotAndDotDot);
     QCOMPARE(left.size(), (haveWorkingFile ? 1 : 0) + (savedAs.isEmpty() ? 0 : 1));
