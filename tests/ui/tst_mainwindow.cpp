@@ -12,6 +12,7 @@
 #include "store/indicatorfile.h"
 #include "store/messages.h"
 #include "store/workingfile.h"
+#include "viewer/viewerwindow.h"
 #include "tests/support/uirig.h"
 
 #include <QCheckBox>
