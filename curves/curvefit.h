@@ -10,8 +10,7 @@
 // and gets back either a refusal in words or the points, the error and the true curve, then
 // fills its grid with fillPointRows or writes a tank file with saveCurveTankFile.
 
-#include "curves/strapping.h"
-#include "curves/tankshape.h"
+#include "curves/truecurve.h"
 #include "store/curvetable.h"
 #include "store/tankfile.h"
 
@@ -22,17 +21,7 @@
 namespace kaldor
 {
 
-inline constexpr int kLevelSteps = 10000;   // 0.00 % .. 99.99 %
-inline constexpr int kLastLevelStep = 9999; // 99.99 %
 inline constexpr int kDefaultCurvePoints = 100;
-
-// The level range the percentage covers: p stands for zero + p / 99.99 x span, both in the
-// shape's (or the table's) length unit. Unset: zero 0 and the span the tank's full height (for a
-// table, its highest level less the zero).
-struct LevelRange {
-    std::optional<double> zero;
-    std::optional<double> span;
-};
 
 // Exactly count points (2 .. 100), or the fewest points whose error is within tolerance.
 struct PointRequest {
@@ -41,14 +30,6 @@ struct PointRequest {
     static PointRequest points(int n) { return {n, std::nullopt}; }
     static PointRequest maxError(double e) { return {std::nullopt, e}; }
 };
-
-struct LevelPoint {
-    int step = 0;  // level step 0 .. 9999; the percentage is step / 100
-    int value = 0; // whole display units
-    double percent() const { return step / 100.0; }
-    friend bool operator==(const LevelPoint&, const LevelPoint&) = default;
-};
-using LevelPoints = QVector<LevelPoint>;
 
 struct CurveFit {
     QString refusal; // why no curve was made, in words; empty when it was
@@ -68,22 +49,6 @@ struct CurveFit {
 // one it no longer needs.
 using StopCheck = std::function<bool()>;
 inline const QString kStoppedRefusal = QStringLiteral("The curve was not finished.");
-
-// The true values, in display units: the shape's volume in volumeUnit times scale at each step
-// of the level range. Refuses (in words) an unsound shape or range.
-struct TrueCurve {
-    QVector<double> values;
-    QString refusal;
-};
-// The level in the shape's unit that a step stands for, from the lowest point of the tank.
-double levelAtStep(const TankShape& shape, const LevelRange& range, int step);
-TrueCurve trueCurveFromShape(const TankShape& shape, const LevelRange& range, VolumeUnit volumeUnit,
-                             double scale);
-// levelsInPercent: the table's levels are percentages (the range is then ignored); else they are
-// in one length unit, as the range is. Truth between rows is the table's linear interpolation;
-// the table must cover the whole range and its volume must not fall as the level rises.
-TrueCurve trueCurveFromTable(const StrappingTable& table, bool levelsInPercent,
-                             const LevelRange& range, double scale);
 
 // Everything a window or the tool needs in one call. offsetCapable decides whether a negative
 // value fits the grid (a minus and three digits); every value must fit the grid's four
@@ -109,13 +74,6 @@ CurveFit fitCurve(const QVector<double>& truth, const PointRequest& request, dou
 
 // n points (2 .. 100) at evenly spaced steps, for comparison.
 LevelPoints evenlySpacedPoints(const QVector<double>& truth, int n);
-// The largest difference between the straight lines through the points and the truth, over
-// every step; *where gets its step.
-double largestError(const LevelPoints& points, const QVector<double>& truth, int* where = nullptr);
-// At each step, the meter's reading (the straight lines through the points) less the truth: the
-// error along the level, for a graph.
-QVector<double> readingErrors(const LevelPoints& points, const QVector<double>& truth);
-
 // The grid's texts for the points: rows 1 .. n, the rest emptied.
 void fillPointRows(CurveTable& table, const LevelPoints& points);
 // Writes the points as the editor's tank file in the given layout, through the editor's writer.

@@ -2,7 +2,6 @@
 
 #include "curves/curvesource.h"
 #include "graph/graphdata.h"
-#include "graph/graphwindow.h"
 
 #include <QChart>
 #include <QChartView>
@@ -10,7 +9,6 @@
 #include <QLineSeries>
 #include <QScatterSeries>
 #include <QVBoxLayout>
-#include <QValueAxis>
 
 namespace kaldor
 {
@@ -34,25 +32,11 @@ CurvePreview::CurvePreview(QWidget* parent) : QWidget(parent)
     m_points->setObjectName(QStringLiteral("previewPoints"));
     m_points->setMarkerSize(kMarkerSize);
 
-    m_chart = new QChart;
-    m_chart->addSeries(m_truth);
-    m_chart->addSeries(m_points);
-    m_chart->legend()->hide();
-    m_chart->setMargins(QMargins(2, 2, 2, 2));
-    m_percentAxis = new QValueAxis;
-    m_percentAxis->setTitleText(QStringLiteral("%"));
-    m_valueAxis = new QValueAxis;
-    for (QValueAxis* axis : {m_percentAxis, m_valueAxis})
-        axis->setTickType(QValueAxis::TicksDynamic);
-    m_chart->addAxis(m_percentAxis, Qt::AlignBottom);
-    m_chart->addAxis(m_valueAxis, Qt::AlignLeft);
-    for (QXYSeries* s : std::initializer_list<QXYSeries*>{m_truth, m_points}) {
-        s->attachAxis(m_percentAxis);
-        s->attachAxis(m_valueAxis);
-    }
+    m_chart = makeCurveChart({m_truth, m_points}, QStringLiteral("%"), {});
+    m_chart.chart->legend()->hide();
+    m_chart.chart->setMargins(QMargins(2, 2, 2, 2));
 
-    auto* view = new QChartView(m_chart, this);
-    view->setRenderHint(QPainter::Antialiasing);
+    QChartView* view = makeChartView(m_chart.chart, this);
     view->setMinimumSize(kChartSize);
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("fitSummary"));
@@ -75,8 +59,7 @@ void CurvePreview::showFit(const CurveFit& fit)
     m_truth->replace(truth);
     m_points->replace(points);
     const QList<QPointF> all = truth + points;
-    applyAxisScale(m_percentAxis, percentAxisScale(all));
-    applyAxisScale(m_valueAxis, valueAxisScale(all));
+    scaleCurveAxes(m_chart, all);
     m_summary->setText(curveFitSummary(fit));
 }
 

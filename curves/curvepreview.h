@@ -4,14 +4,13 @@
 // one line of text with the points used and the largest error, or why no curve was made.
 
 #include "curves/curvefit.h"
+#include "graph/chartsetup.h"
 
 #include <QWidget>
 
-class QChart;
 class QLabel;
 class QLineSeries;
 class QScatterSeries;
-class QValueAxis;
 
 namespace kaldor
 {
@@ -30,11 +29,9 @@ public:
     QString summary() const;
 
 private:
-    QChart* m_chart = nullptr;
     QLineSeries* m_truth = nullptr;
     QScatterSeries* m_points = nullptr;
-    QValueAxis* m_percentAxis = nullptr;
-    QValueAxis* m_valueAxis = nullptr;
+    CurveChart m_chart;
     QLabel* m_summary = nullptr;
 };
 

@@ -94,32 +94,6 @@ bool isEnter(const QEvent* event)
 
 } // namespace
 
-// One step of the Edit menu: the grid's state before and after a change. The change has been
-// made when the step is pushed, so its first redo finds the grid as it leaves it.
-class EditorWindow::GridChange : public QUndoCommand
-{
-public:
-    GridChange(EditorWindow& window, GridState before, GridState after, const QString& what)
-        : QUndoCommand(what), m_window(window), m_before(std::move(before)),
-          m_after(std::move(after))
-    {
-    }
-    void undo() override { m_window.setGridState(m_before, tankChanged()); }
-    void redo() override { m_window.setGridState(m_after, tankChanged()); }
-
-private:
-    // A step that left the tank alone leaves alone the number given since, for a send.
-    bool tankChanged() const
-    {
-        return m_before.tankNumberText != m_after.tankNumberText ||
-               m_before.tankLabel != m_after.tankLabel;
-    }
-
-    EditorWindow& m_window;
-    const GridState m_before;
-    const GridState m_after;
-};
-
 EditorWindow::EditorWindow(Link& link, Dialogs& dialogs, bool offsetMode, QWidget* parent)
     : QMainWindow(parent, Qt::Window), m_link(link), m_dialogs(dialogs), m_offsetMode(offsetMode)
 {
@@ -345,7 +319,7 @@ void EditorWindow::fillGrid(const CurveTable& table, const QString& undoText, co
     });
 }
 
-EditorWindow::GridState EditorWindow::gridState() const
+GridState EditorWindow::gridState() const
 {
     return GridState{m_grid->table(),     m_pointCount, m_grid->currentCell(), m_tankNumberText,
                      m_tankLabel->text(), m_source,     m_largestError};
@@ -367,10 +341,11 @@ void EditorWindow::setGridState(const GridState& state, bool withTank)
 void EditorWindow::recordChange(const GridState& before, const QString& what)
 {
     GridState after = gridState();
-    if (after.table == before.table && after.tankNumberText == before.tankNumberText &&
-        after.tankLabel == before.tankLabel)
-        return;
-    m_undo->push(new GridChange(*this, before, std::move(after), what));
+    if (!GridChange::isStep(before, after)) return;
+    const auto apply = [this](const GridState& state, bool withTank) {
+        setGridState(state, withTank);
+    };
+    m_undo->push(new GridChange(apply, before, std::move(after), what));
 }
 
 void EditorWindow::copyRows()

@@ -8,6 +8,7 @@
 // up by the Enter key's handler, and the exchanges run on the link and report back.
 
 #include "curves/curvefit.h"
+#include "editor/curveundo.h"
 #include "link/safewrite.h"
 #include "link/wire.h"
 #include "sheet/calibrationsheet.h"
@@ -112,22 +113,9 @@ private:
     // The grid's points replaced by the fit's.
     void fillFromCurve(const CurveFit& fit, const QString& sourceText);
 
-    // What an undo step puts back: the points, the point count, the current cell, the tank
-    // number and label, and what the sheet says of the curve's origin.
-    struct GridState {
-        CurveTable table;
-        int pointCount = 0;
-        GridCell cell;
-        QString tankNumberText;
-        QString tankLabel;
-        QString source;
-        std::optional<SheetError> largestError;
-    };
-    class GridChange;
     GridState gridState() const;
     void setGridState(const GridState& state, bool withTank);
-    // One undo step from before to now, unless the points and the tank shown are as they were
-    // (a check that only counts the points is no step).
+    // One undo step from before to now, unless GridChange finds it is none.
     void recordChange(const GridState& before, const QString& what);
     template <class Change> void changeGrid(const QString& what, Change change)
     {

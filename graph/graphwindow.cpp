@@ -26,19 +26,6 @@ constexpr qreal kTruthWidth = 3;
 
 } // namespace
 
-void applyAxisScale(QValueAxis* axis, const AxisScale& scale)
-{
-    // The axis lays out a label for each tick at every step: an interval wider than both the old
-    // range and the new one comes first, so that a fine interval never meets a wide range (a
-    // 0.1 interval over 0 .. 1100 is ten thousand labels and seconds of work).
-    axis->setTickInterval(
-        std::max({scale.tickInterval, axis->max() - axis->min(), scale.max - scale.min}));
-    axis->setRange(scale.min, scale.max);
-    axis->setTickAnchor(0);
-    axis->setTickInterval(scale.tickInterval);
-    axis->setLabelFormat(QStringLiteral("%.%1f").arg(scale.decimals));
-}
-
 GraphWindow::GraphWindow(QWidget* parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("graphit"));
@@ -59,52 +46,38 @@ GraphWindow::GraphWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     m_error = new QLineSeries;
     m_error->setObjectName(QStringLiteral("errorAlongLevel"));
 
-    m_chart = new QChart;
-    m_chart->addSeries(m_truth);
-    m_chart->addSeries(m_line);
-    m_chart->addSeries(m_markers);
+    m_chart = makeCurveChart({m_truth, m_line, m_markers},
+                             QStringLiteral("PERCENTAGE OF FULL SCALE"), QStringLiteral("UNITS"));
+    QChart* chart = m_chart.chart;
     m_markers->setColor(m_line->color()); // the theme colours series as they are added
     m_markers->setBorderColor(m_line->color());
-    m_chart->addSeries(m_error);
+    chart->addSeries(m_error);
     // The legend is shown with the true curve, where three lines need telling apart; the
     // markers are the points' line and have no entry of their own.
     m_truth->setName(QStringLiteral("True curve"));
     m_line->setName(QStringLiteral("Meter's curve (points)"));
     m_error->setName(QStringLiteral("Meter's error (right axis)"));
-    for (QLegendMarker* marker : m_chart->legend()->markers(m_markers))
+    for (QLegendMarker* marker : chart->legend()->markers(m_markers))
         marker->setVisible(false);
-    m_chart->legend()->setAlignment(Qt::AlignBottom);
-    m_chart->legend()->hide();
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    chart->legend()->hide();
     QPen truthPen(Qt::darkGray);
     truthPen.setWidthF(kTruthWidth);
     m_truth->setPen(truthPen);
     m_error->setPen(QPen(Qt::red));
 
-    m_percentAxis = new QValueAxis;
-    m_percentAxis->setTitleText(QStringLiteral("PERCENTAGE OF FULL SCALE"));
-    m_valueAxis = new QValueAxis;
-    m_valueAxis->setTitleText(QStringLiteral("UNITS"));
     m_errorAxis = new QValueAxis;
     m_errorAxis->setTitleText(QStringLiteral("ERROR (UNITS)"));
     m_errorAxis->setLabelsColor(Qt::red);
     m_errorAxis->setGridLineVisible(false); // the value axis's grid is the chart's
-    for (QValueAxis* axis : {m_percentAxis, m_valueAxis, m_errorAxis})
-        axis->setTickType(QValueAxis::TicksDynamic);
-    m_chart->addAxis(m_percentAxis, Qt::AlignBottom);
-    m_chart->addAxis(m_valueAxis, Qt::AlignLeft);
-    m_chart->addAxis(m_errorAxis, Qt::AlignRight);
-    const QList<QXYSeries*> series = {m_truth, m_line, m_markers};
-    for (QXYSeries* s : series) {
-        s->attachAxis(m_percentAxis);
-        s->attachAxis(m_valueAxis);
-    }
-    m_error->attachAxis(m_percentAxis);
+    m_errorAxis->setTickType(QValueAxis::TicksDynamic);
+    chart->addAxis(m_errorAxis, Qt::AlignRight);
+    m_error->attachAxis(m_chart.percentAxis);
     m_error->attachAxis(m_errorAxis);
     m_errorAxis->setVisible(false);
 
-    auto* view = new QChartView(m_chart, this);
+    QChartView* view = makeChartView(chart, this);
     view->setObjectName(QStringLiteral("Graph1"));
-    view->setRenderHint(QPainter::Antialiasing);
 
     m_hovered = new QLabel(this);
     m_hovered->setObjectName(QStringLiteral("hoveredPoint"));
@@ -140,10 +113,9 @@ bool GraphWindow::showCurve(const QList<QPointF>& points, const QVector<double>&
     const QList<QPointF> error = errorLine(points, truth);
     m_truth->replace(truthPoints);
     m_error->replace(error);
-    applyAxisScale(m_percentAxis, percentAxisScale(points + truthPoints));
-    applyAxisScale(m_valueAxis, valueAxisScale(points + truthPoints));
+    scaleCurveAxes(m_chart, points + truthPoints);
     m_errorAxis->setVisible(!error.isEmpty());
-    m_chart->legend()->setVisible(!error.isEmpty());
+    m_chart.chart->legend()->setVisible(!error.isEmpty());
     if (!error.isEmpty()) {
         // The error's axis keeps 0 in view, so that the line reads against it.
         const AxisScale errorScale = valueAxisScale(error + QList<QPointF>{{0, 0}});
@@ -165,8 +137,8 @@ void GraphWindow::showHovered(const QPointF& point, bool entered)
         m_hovered->clear();
         return;
     }
-    const double xSpan = m_percentAxis->max() - m_percentAxis->min();
-    const double ySpan = m_valueAxis->max() - m_valueAxis->min();
+    const double xSpan = m_chart.percentAxis->max() - m_chart.percentAxis->min();
+    const double ySpan = m_chart.valueAxis->max() - m_chart.valueAxis->min();
     const auto distance = [&](const QPointF& p) {
         const double dx = (p.x() - point.x()) / xSpan;
         const double dy = (p.y() - point.y()) / ySpan;

@@ -7,24 +7,19 @@
 // along the level on an axis of its own at the right, with a legend that names the three
 // lines. Above the chart it names the tank it draws; its title stays "Graph Data".
 
+#include "graph/chartsetup.h"
+
 #include <QList>
 #include <QPointF>
 #include <QVector>
 #include <QWidget>
 
 class QLabel;
-class QChart;
-class QChartView;
 class QLineSeries;
 class QScatterSeries;
 class QValueAxis;
 
 namespace kaldor {
-
-struct AxisScale;
-
-// Sets a chart axis to a scale worked out by graphdata (the graph and the editor's previews).
-void applyAxisScale(QValueAxis* axis, const AxisScale& scale);
 
 class GraphWindow : public QWidget {
     Q_OBJECT
@@ -41,14 +36,12 @@ public:
 private:
     void showHovered(const QPointF& point, bool entered);
 
-    QChart* m_chart = nullptr;
     QLineSeries* m_line = nullptr;
     QScatterSeries* m_markers = nullptr;
     QLineSeries* m_truth = nullptr;
     QLineSeries* m_error = nullptr;
-    QValueAxis* m_percentAxis = nullptr;
-    QValueAxis* m_valueAxis = nullptr;
-    QValueAxis* m_errorAxis = nullptr;
+    CurveChart m_chart;
+    QValueAxis* m_errorAxis = nullptr; // right
     QLabel* m_hovered = nullptr;
     QLabel* m_caption = nullptr;
 };

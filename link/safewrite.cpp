@@ -7,9 +7,6 @@
 #include "store/wordcodec.h"
 
 #include <QDir>
-#include <QFileInfo>
-#include <QRegularExpression>
-#include <QStandardPaths>
 
 #include <algorithm>
 #include <utility>
@@ -17,12 +14,6 @@
 namespace kaldor {
 
 namespace {
-
-const QString kBackupPrefix = QStringLiteral("meter-");
-const QString kReadBackPrefix = QStringLiteral("readback-");
-const QString kExtension = QStringLiteral(".idr");
-
-QString stamp(const QDateTime& time) { return time.toString(QStringLiteral("yyyy-MM-dd-HHmmss")); }
 
 // The meter's side of a read that failed, in the main window's words.
 QString readFailure(const ExchangeResult& r)
@@ -226,7 +217,7 @@ SafeWrite runSafeWrite(ExchangeContext& ctx, const SafeWriteOptions& options, bo
     s.verifyText = difference;
     QString text = difference;
     if (backup && QDir().mkpath(options.backupFolder)) {
-        const QString path = freshPath(options.backupFolder, kReadBackPrefix + stamp(time) + kExtension);
+        const QString path = freshPath(options.backupFolder, readBackFileName(time));
         if (writeIndicatorFile(path, after.blockCount, after.image, after.trailingValue).ok) {
             s.readBackPath = path;
             text += QStringLiteral(" What the meter holds now is kept in %1").arg(QDir::toNativeSeparators(path));
@@ -237,58 +228,6 @@ SafeWrite runSafeWrite(ExchangeContext& ctx, const SafeWriteOptions& options, bo
 }
 
 } // namespace
-
-QString defaultBackupFolder()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/backups");
-}
-
-QString backupFileName(const QDateTime& time) { return kBackupPrefix + stamp(time) + kExtension; }
-
-QString freshPath(const QString& folder, const QString& fileName)
-{
-    const QDir dir(folder);
-    QString path = dir.filePath(fileName);
-    const QString base = fileName.endsWith(kExtension) ? fileName.chopped(kExtension.size()) : fileName;
-    const QString extension = fileName.endsWith(kExtension) ? kExtension : QString();
-    for (int n = 2; QFileInfo::exists(path); ++n)
-        path = dir.filePath(QStringLiteral("%1-%2%3").arg(base).arg(n).arg(extension));
-    return path;
-}
-
-int pruneBackups(const QString& folder, const QString& newest, int keep)
-{
-    static const QRegularExpression name(QStringLiteral("^meter-(\\d{4}-\\d{2}-\\d{2}-\\d{6})(?:-(\\d+))?\\.idr$"));
-    const QString newestFile = QFileInfo(newest).fileName();
-    const QRegularExpressionMatch newestMatch = name.match(newestFile);
-    // A name's time may lie ahead of the backup just made (a clock set wrong and then put
-    // right, files copied from another computer): no backup counts as newer than that one, so
-    // those are ordered as made with it, and the one just made is never removed.
-    const QString latest = newestMatch.hasMatch() ? newestMatch.captured(1) : QString();
-    struct Entry {
-        QString stamp;
-        int suffix = 1;
-        QString file;
-    };
-    QList<Entry> entries;
-    QDir dir(folder);
-    for (const QString& file : dir.entryList({kBackupPrefix + QStringLiteral("*") + kExtension}, QDir::Files)) {
-        const QRegularExpressionMatch m = name.match(file);
-        if (!m.hasMatch() || file == newestFile)
-            continue;
-        const QString when = latest.isEmpty() ? m.captured(1) : std::min(m.captured(1), latest);
-        entries.append({when, m.captured(2).isEmpty() ? 1 : m.captured(2).toInt(), file});
-    }
-    // Oldest first: by time, then by the suffix a second backup in the same second got.
-    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-        return std::pair(a.stamp, a.suffix) < std::pair(b.stamp, b.suffix);
-    });
-    const int room = std::max(0, keep - (newestFile.isEmpty() ? 0 : 1));
-    int removed = 0;
-    for (int i = 0; i + room < entries.size(); ++i)
-        removed += dir.remove(entries[i].file) ? 1 : 0;
-    return removed;
-}
 
 Backup backupMeter(ExchangeContext& ctx, const QString& folder, const QDateTime& time)
 {

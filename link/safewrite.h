@@ -7,6 +7,7 @@
 // tanks after a clear. Each use case is straight-line code over the port, run on the link
 // thread like any exchange.
 
+#include "link/backups.h"
 #include "link/exchanges.h"
 #include "store/indicatorimage.h"
 #include "store/messages.h"
@@ -18,23 +19,7 @@
 
 namespace kaldor {
 
-namespace backups {
-constexpr int kKeep = 100; // the newest backups kept in the folder; older ones are removed
-} // namespace backups
-
 inline const QString kVerifiedMessage = QStringLiteral("Verified: the meter holds what was sent.");
-
-// The user's data directory (QStandardPaths::AppDataLocation) and "/backups".
-QString defaultBackupFolder();
-// "meter-2026-12-07-143005.idr"
-QString backupFileName(const QDateTime& time);
-// A path in `folder` for `fileName` that names no file yet: "-2", "-3", ... before ".idr" when
-// the name is taken. An existing file is never written over.
-QString freshPath(const QString& folder, const QString& fileName);
-// Removes the oldest backups (meter-*.idr) beyond the newest `keep`; returns how many went.
-// `newest`, the backup just made (empty: none), is kept whatever the other names say, and no
-// other backup counts as newer than it.
-int pruneBackups(const QString& folder, const QString& newest, int keep = backups::kKeep);
 
 struct Backup {
     Download read;   // the read and the image it brought

@@ -1,6 +1,7 @@
 #include "viewer/comparewindow.h"
 
 #include "editor/curvegrid.h"
+#include "graph/chartsetup.h"
 #include "graph/graphdata.h"
 #include "link/exchangemessages.h"
 #include "link/link.h"
@@ -10,7 +11,6 @@
 #include "ui/dialogs.h"
 #include "ui/showmessages.h"
 
-#include <QChart>
 #include <QChartView>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -22,7 +22,6 @@
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <QValueAxis>
 
 namespace kaldor
 {
@@ -33,14 +32,6 @@ namespace
 constexpr QSize kSize(1100, 640);
 const QString kFileSide = QStringLiteral("file");
 const QString kMeterSide = QStringLiteral("meter");
-
-void applyScale(QValueAxis* axis, const AxisScale& scale)
-{
-    axis->setRange(scale.min, scale.max);
-    axis->setTickAnchor(0);
-    axis->setTickInterval(scale.tickInterval);
-    axis->setLabelFormat(QStringLiteral("%.%1f").arg(scale.decimals));
-}
 
 // The grid's texts and the chart's points of one side's record; nothing when the side lacks it.
 QList<QPointF> fill(CurveGrid* grid, const QVector<TankRecord>& records, int index, bool offsetMode)
@@ -98,24 +89,10 @@ CompareWindow::CompareWindow(const QString& fileName, QVector<TankRecord> file,
     m_meterSeries = new QLineSeries;
     m_meterSeries->setName(QStringLiteral("Meter"));
     m_meterSeries->setPointsVisible(true);
-    m_chart = new QChart;
-    m_chart->addSeries(m_fileSeries);
-    m_chart->addSeries(m_meterSeries);
-    m_percentAxis = new QValueAxis;
-    m_percentAxis->setTitleText(QStringLiteral("PERCENTAGE OF FULL SCALE"));
-    m_valueAxis = new QValueAxis;
-    m_valueAxis->setTitleText(QStringLiteral("UNITS"));
-    for (QValueAxis* axis : {m_percentAxis, m_valueAxis})
-        axis->setTickType(QValueAxis::TicksDynamic);
-    m_chart->addAxis(m_percentAxis, Qt::AlignBottom);
-    m_chart->addAxis(m_valueAxis, Qt::AlignLeft);
-    for (QLineSeries* s : {m_fileSeries, m_meterSeries}) {
-        s->attachAxis(m_percentAxis);
-        s->attachAxis(m_valueAxis);
-    }
-    auto* chartView = new QChartView(m_chart, this);
+    m_chart = makeCurveChart({m_fileSeries, m_meterSeries},
+                             QStringLiteral("PERCENTAGE OF FULL SCALE"), QStringLiteral("UNITS"));
+    QChartView* chartView = makeChartView(m_chart.chart, this);
     chartView->setObjectName(QStringLiteral("chartCompare"));
-    chartView->setRenderHint(QPainter::Antialiasing);
 
     m_difference = new QLabel(this);
     m_difference->setObjectName(QStringLiteral("lblDifference"));
@@ -149,9 +126,7 @@ void CompareWindow::showTank(int row)
     const QList<QPointF> meterPoints = fill(m_meterGrid, m_meter, p.indexB, m_offsetMode);
     m_fileSeries->replace(filePoints);
     m_meterSeries->replace(meterPoints);
-    const QList<QPointF> both = filePoints + meterPoints;
-    applyScale(m_percentAxis, percentAxisScale(both));
-    applyScale(m_valueAxis, valueAxisScale(both));
+    scaleCurveAxes(m_chart, filePoints + meterPoints);
 
     QList<GridCell> highlighted;
     QString difference = tankStateText(p.state, kFileSide, kMeterSide);

@@ -5,18 +5,17 @@
 // side with the cells that read differently highlighted. The file management window and the
 // viewer open it after reading the meter; it only shows what the store's comparison says.
 
+#include "graph/chartsetup.h"
 #include "store/imagecompare.h"
 #include "store/tankrecords.h"
 
 #include <QVector>
 #include <QWidget>
 
-class QChart;
 class QLabel;
 class QLineSeries;
 class QProgressBar;
 class QTableWidget;
-class QValueAxis;
 
 namespace kaldor
 {
@@ -47,11 +46,9 @@ private:
         nullptr; // the first difference of the tank shown, as kaldorctl diff says it
     CurveGrid* m_fileGrid = nullptr;
     CurveGrid* m_meterGrid = nullptr;
-    QChart* m_chart = nullptr;
     QLineSeries* m_fileSeries = nullptr;
     QLineSeries* m_meterSeries = nullptr;
-    QValueAxis* m_percentAxis = nullptr;
-    QValueAxis* m_valueAxis = nullptr;
+    CurveChart m_chart;
 };
 
 // "Compare with Meter" of a window: the indicator file is checked whole (a file that cannot be

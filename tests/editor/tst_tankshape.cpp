@@ -125,23 +125,6 @@ Reference horizontalReference(double d, double length, double headDepth, const F
     return ref;
 }
 
-double metres(LengthUnit u)
-{
-    switch (u) {
-    case LengthUnit::Millimetre:
-        return 1e-3;
-    case LengthUnit::Centimetre:
-        return 1e-2;
-    case LengthUnit::Metre:
-        return 1;
-    case LengthUnit::Inch:
-        return 0.0254;
-    case LengthUnit::Foot:
-        return 0.3048;
-    }
-    return 0;
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Reference)
@@ -240,7 +223,7 @@ private slots:
         QVERIFY2(tankShapeRefusal(shape).isEmpty(), qPrintable(tankShapeRefusal(shape)));
         QCOMPARE(tankHeight(shape), height);
         const TankVolume volume(shape);
-        const double cube = std::pow(metres(shape.unit), 3);
+        const double cube = std::pow(metresPer(shape.unit), 3);
         const double full = reference.full * cube;
         QVERIFY(std::abs(volume.fullCubicMetres() - full) <= 1e-9 * full);
         for (int i = -1; i <= 41; ++i) {
@@ -254,6 +237,30 @@ private slots:
                                     .arg(got, 0, 'g', 15)
                                     .arg(expected, 0, 'g', 15)));
         }
+    }
+
+    // A cube of one side in each length unit, its volume in cubic metres worked out by hand:
+    // 1 m = 100 cm = 1000 mm, 1 ft = 12 in = 0.3048 m.
+    void lengthUnits_data()
+    {
+        QTest::addColumn<int>("unit");
+        QTest::addColumn<double>("side");
+        QTest::addColumn<double>("cubicMetres");
+        QTest::newRow("1 m") << int(LengthUnit::Metre) << 1.0 << 1.0;
+        QTest::newRow("100 cm") << int(LengthUnit::Centimetre) << 100.0 << 1.0;
+        QTest::newRow("1000 mm") << int(LengthUnit::Millimetre) << 1000.0 << 1.0;
+        QTest::newRow("1 ft") << int(LengthUnit::Foot) << 1.0 << 0.028316846592;
+        QTest::newRow("12 in") << int(LengthUnit::Inch) << 12.0 << 0.028316846592;
+        QTest::newRow("3 ft") << int(LengthUnit::Foot) << 3.0 << 0.764554857984;
+    }
+    void lengthUnits()
+    {
+        QFETCH(int, unit);
+        QFETCH(double, side);
+        QFETCH(double, cubicMetres);
+        const TankVolume volume(boxShape(side, side, side, LengthUnit(unit)));
+        QVERIFY2(std::abs(volume.fullCubicMetres() - cubicMetres) <= 1e-12 * cubicMetres,
+                 qPrintable(QString::number(volume.fullCubicMetres(), 'g', 15)));
     }
 
     void refusals_data()

@@ -3,6 +3,7 @@
 
 #include "tests/editor/curvetables.h"
 #include "graph/graphdata.h"
+#include "graph/chartsetup.h"
 #include "graph/graphwindow.h"
 
 #include <QApplication>
