@@ -227,8 +227,6 @@ private slots:
             QTest::newRow(name) << QString(faults) << QString(args) << QString(trace) << status << lines
                                 << QString(err);
         };
-        row("clear", "", "clear", "t.txt", 0,
-            {"frame CL", "-> 02 |.|", "-> 43 |C|", "-> 4C |L|", "-> 0D |.|", "end: done"}, "");
         row("read refused", "--fault AU:1:nack", "read OUT", "t.txt", 1,
             {"frame AU", "-> 02 |.|", "-> 41 |A|", "-> 55 |U|", "-> 0D |.|", "<- 15 |.|",
              "end: refused at stage 1: the meter answered 0x15"},
