@@ -22,4 +22,15 @@ inline QStringList pdfPages(const QString& path)
     return pages;
 }
 
+// Empty when the words apart at '|' stand on the page in that order; else the first that does
+// not, with the page.
+inline QString missingWords(const QString& page, const QString& words)
+{
+    qsizetype at = 0;
+    for (const QString& part : words.split(QLatin1Char('|')))
+        if ((at = page.indexOf(part, at)) < 0)
+            return part + QStringLiteral("\nnot in order in\n") + page;
+    return {};
+}
+
 } // namespace kaldor::testing

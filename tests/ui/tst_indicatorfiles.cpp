@@ -155,13 +155,11 @@ void TestIndicatorFiles::road()
     QVERIFY(!QFile::exists(workingFilePath()));
     const GridRows sentRows = trimmedRows(grid->table());
 
-    // Save As: a wrong extension asks again; the tank number is asked. Tank 3 saved as a
-    // second file; closing shows the main window and removes the graph.
+    // Save As asks the tank number (a wrong extension asking again is saveRetrieved's). Tank 3
+    // saved as a second file; closing shows the main window and removes the graph.
     const QString road = m_dir->path(QStringLiteral("road.tnk"));
-    rig.dialogs.queueFileName(m_dir->path(QStringLiteral("road.Tnk")));
     rig.dialogs.queueFileName(road);
     rig.trigger("atnkfrm", "tsave");
-    QVERIFY(rig.dialogs.messages().contains(QStringLiteral("Wrong file extension")));
     enter(editor, "Text3", "21");
     QCOMPARE(rig.dialogs.messages().constLast(), "File " + road + " saved.");
     doubleClickItem(tanks, 1);

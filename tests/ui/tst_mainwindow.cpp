@@ -115,19 +115,9 @@ void TestMainWindow::oneRoad()
     QTRY_COMPARE(rig.dialogs.messages().size(), 2);
     QCOMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Clear Command Sent"));
     QVERIFY(rig.meter->image().bytes() != threeBlockImage().bytes());
-    // The traffic window shows every byte of the clear (which the meter does not answer) in hex
-    // and as ASCII after its time of day, the frame by name and the outcome.
-    const auto shownFrom = [log](const QString& frame) {
-        QStringList shown;
-        for (const QString& line : log->toPlainText().split(u'\n', Qt::SkipEmptyParts)) {
-            if (!QTime::fromString(line.left(12), QStringLiteral("hh:mm:ss.zzz")).isValid())
-                return QStringList{line};
-            shown.append(line.section(QStringLiteral(" us  "), 1).simplified());
-        }
-        return shown.mid(shown.lastIndexOf(frame), 6);
-    };
-    QTRY_COMPARE(shownFrom("frame CL"), (QStringList{"frame CL", "-> 02 |.|", "-> 43 |C|",
-                                                     "-> 4C |L|", "-> 0D |.|", "end: done"}));
+    // The traffic window shows the clear, which the meter does not answer, as the log is saved
+    // (its lines are the trace log's test's).
+    QTRY_VERIFY(log->toPlainText().section("frame CL", 1).contains("end: done"));
     // Paused, the window keeps what it shows while the image is written back; resumed, it shows
     // the write.
     auto* pause = traffic->findChild<QPushButton*>(QStringLiteral("pauseTraffic"));
@@ -552,13 +542,8 @@ void TestMainWindow::safeWrite()
     message.replace("%R", QDir::toNativeSeparators(backups.filePath(readBack.value(0))));
     QTRY_COMPARE(rig.dialogs.messages(), message.isEmpty() ? QStringList{} : QStringList{message});
     QCOMPARE(rig.dialogs.shown().size(), (answer >= 0) + !message.isEmpty());
-    if (answer >= 0) {
-        const auto& asked = rig.dialogs.shown()[0];
-        QCOMPARE(asked.text,
-                 "No backup of the meter could be made: Indicator not ready  1. Nothing has been "
-                 "written.\n\nWrite to the meter without a backup?");
-        QCOMPARE(asked.defaultAnswer, Answer::No);
-    }
+    // The question's words are the real dialogs' test's; No is its default.
+    if (answer >= 0) QCOMPARE(rig.dialogs.shown()[0].defaultAnswer, Answer::No);
     const bool written = !message.isEmpty();
     QCOMPARE(rig.meter->commandCount("AD") + rig.meter->commandCount("CD") +
                  rig.meter->commandCount("CL"),
