@@ -595,7 +595,7 @@ void EditorWindow::continueSend()
         return safeSendTank(ctx, send, working, options);
     };
     if (writeSafely(m_link, m_dialogs, this, sending, m_offsetMode, WriteView{m_progress, m_status},
-                    [this](const SafeWrite& s) { return sendDone(s); }))
+                    [this](const SafeWrite& s) { return sendDone(s); }, {}, ExchangeKind::SendTank))
         exchangeStarted();
 }
 

@@ -77,7 +77,8 @@ void ClearWindow::sendClearCommand()
         true, WriteView{m_progress}, {}, [this] {
             m_running = false;
             close();
-        });
+        },
+        ExchangeKind::Clear);
     if (!asked) return;
     m_running = true;
     m_yes->setEnabled(false);
