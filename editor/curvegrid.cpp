@@ -109,6 +109,10 @@ CurveGrid::CurveGrid(QWidget* parent) : QTableView(parent), m_model(new CurveGri
     verticalHeader()->setSectionsClickable(false);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    // Rows as tall as their text needs, so that many are in view at once.
+    const int rowHeight = fontMetrics().height() + 6;
+    verticalHeader()->setMinimumSectionSize(rowHeight);
+    verticalHeader()->setDefaultSectionSize(rowHeight);
     const int columnWidth = pointColumnWidth();
     setColumnWidth(CurveTable::kValueColumn, columnWidth);
     setColumnWidth(CurveTable::kPercentColumn, columnWidth);

@@ -35,7 +35,6 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPrinter>
-#include <QHeaderView>
 #include <QProgressBar>
 #include <QScreen>
 #include <QUndoStack>
@@ -104,9 +103,6 @@ void keepPlace(QWidget* widget)
     widget->setSizePolicy(policy);
 }
 
-// Rows of the grid the editor opens with, at least; the grid takes the height beyond them.
-constexpr int kRowsInView = 26;
-
 } // namespace
 
 // One step of the Edit menu: the grid's state before and after a change. The change has been
@@ -142,11 +138,8 @@ EditorWindow::EditorWindow(Link& link, Dialogs& dialogs, bool offsetMode, QWidge
     setWindowTitle(titleFor(kCaption, m_offsetMode));
     buildControls();
     buildMenus();
-    // Opens with kRowsInView rows of the grid in view, where the screen has room for them.
+    // Opens with the grid's rows in view, where the screen has room for them.
     QSize size = sizeHint();
-    const int gridHeight = m_grid->verticalHeader()->defaultSectionSize() * (kRowsInView + 1) +
-                           m_grid->horizontalHeader()->height() + 2 * m_grid->frameWidth();
-    size.rheight() += std::max(0, gridHeight - m_grid->sizeHint().height());
     if (const QScreen* screen = this->screen()) size = size.boundedTo(screen->availableGeometry().size());
     resize(size);
 }
@@ -308,6 +301,7 @@ void EditorWindow::loadTankTable(bool askWhenMissing)
     m_numberPrompt->resetPromptText();
     setWindowTitle(titleFor(kCaption, m_offsetMode));
     show();
+    m_grid->setFocus(); // the list left without the focus shows no tank it does not hold
     m_grid->setCurrentCell(GridCell{1, CurveTable::kValueColumn});
     m_records.clear();
     m_list->clear();

@@ -55,8 +55,7 @@ QString failureText(const ExchangeResult& r)
 QString lineStatusText(const LineState& line, bool offsetMode)
 {
     const QString mode = QStringLiteral(" Mode: ") + offsetModeName(offsetMode) + u'.';
-    const QString name = line.portName == QLatin1String("simulated meter") ? QStringLiteral("the simulated meter")
-                                                                            : line.portName;
+    const QString& name = line.portName;
     if (line.open)
         return QStringLiteral("Line: %1, open.").arg(name) + mode;
     if (!line.tried)

@@ -24,7 +24,7 @@ struct ExchangeRecord {
 
 // The line as the link last left it.
 struct LineState {
-    QString portName;     // the device path, or "simulated meter"
+    QString portName;     // as the port names itself: the device path, or the simulated meter
     bool open = false;
     bool tried = false;   // an open has answered
     PortStatus status;    // why the line is not open, when it failed

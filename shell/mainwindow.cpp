@@ -189,8 +189,12 @@ void MainWindow::buildControls()
     m_lineStatus->setObjectName(QStringLiteral("lineStatus"));
     m_exchangeStatus = new QLabel(QStringLiteral("No exchange with the meter yet."), status);
     m_exchangeStatus->setObjectName(QStringLiteral("exchangeStatus"));
+    // Wide enough for each text in two lines, and two lines high whatever it holds.
+    central->setMinimumWidth(90 * m_lineStatus->fontMetrics().averageCharWidth());
     for (QLabel* label : {m_lineStatus, m_exchangeStatus}) {
         label->setWordWrap(true);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        label->setFixedHeight(2 * label->fontMetrics().lineSpacing());
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
         statusLayout->addWidget(label);
     }
