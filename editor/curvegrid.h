@@ -53,7 +53,7 @@ class CurveGrid : public QTableView
     Q_OBJECT
 public:
     static constexpr int kColumnTwips = 600; // the least width of the point columns
-    static constexpr int kShownRows = 26;    // the point rows the grid shows at its own size
+    static constexpr int kShownRows = 16;    // the point rows the grid shows at its own size
 
     explicit CurveGrid(QWidget* parent = nullptr);
 

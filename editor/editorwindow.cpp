@@ -35,6 +35,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPrinter>
+#include <QHeaderView>
 #include <QProgressBar>
 #include <QScreen>
 #include <QUndoStack>
@@ -85,6 +86,9 @@ QString fileSource(const QString& path)
 {
     return QStringLiteral("file ") + QFileInfo(path).fileName();
 }
+
+// Rows of the grid in view as the editor opens; the grid takes the height the window is given.
+constexpr int kRowsInView = 26;
 
 const QString kImageSource = QStringLiteral("the meter's image, ");
 
@@ -138,8 +142,9 @@ EditorWindow::EditorWindow(Link& link, Dialogs& dialogs, bool offsetMode, QWidge
     setWindowTitle(titleFor(kCaption, m_offsetMode));
     buildControls();
     buildMenus();
-    // Opens with the grid's rows in view, where the screen has room for them.
+    // Opens with kRowsInView rows of the grid in view, where the screen has room for them.
     QSize size = sizeHint();
+    size.rheight() += (kRowsInView - CurveGrid::kShownRows) * m_grid->verticalHeader()->defaultSectionSize();
     if (const QScreen* screen = this->screen()) size = size.boundedTo(screen->availableGeometry().size());
     resize(size);
 }

@@ -29,6 +29,7 @@
 #include <QLegendMarker>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -205,6 +206,7 @@ private slots:
     void tankShown();
     void saveBack_data();
     void saveBack();
+    void sendKeepsLayout();
 
 private:
     std::optional<FreshDirectory> m_dir;
@@ -875,6 +877,30 @@ void TestEditorWindow::saveBack()
         QVERIFY(readFile(file).contains(" 1090 \r\n-10 \r\n 3 \r\n10, 0,"));
         QVERIFY(!QFile::exists(asked)); // no dialog was shown
     }
+}
+
+// While a send runs, its step and bar take the place kept for them: the grid stays where it was,
+// and the longest step with its percentage fits the bar on one line.
+void TestEditorWindow::sendKeepsLayout()
+{
+    const QString file = m_dir->path(QStringLiteral("water.tnk"));
+    writeFile(file, threePointTankFile(true));
+    Rig rig;
+    EditorWindow* editor = rig.openEditor(true, file);
+    QVERIFY(editor);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    const QRect before = rig.grid()->geometry();
+    rig.trigger("asend");
+    auto* bar = rig.child<QProgressBar>("pbTank");
+    QVERIFY(bar->isVisible());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QCOMPARE(rig.grid()->geometry(), before);
+    bar->setFormat(QStringLiteral("Reading the meter for a backup\u2026  %p%"));
+    bar->setValue(100);
+    QVERIFY2(bar->fontMetrics().horizontalAdvance(bar->text()) < bar->contentsRect().width(),
+             qPrintable(QString::number(bar->width())));
+    QVERIFY(rig.waitIdle());
+    QTRY_COMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Tank data sent."));
 }
 
 QTEST_MAIN(TestEditorWindow)
