@@ -43,7 +43,8 @@ QVariant CurveGridModel::data(const QModelIndex& index, int role) const
         m_highlighted.contains(GridCell{index.row(), index.column()}))
         return kHighlight;
     // Numbers read against each other down a column: right-aligned.
-    if (role == Qt::TextAlignmentRole && isPointCell(index)) return int(Qt::AlignRight | Qt::AlignVCenter);
+    if (role == Qt::TextAlignmentRole && isPointCell(index))
+        return int(Qt::AlignRight | Qt::AlignVCenter);
     if (!index.isValid() || role != Qt::DisplayRole) return {};
     if (index.row() == 0) {
         if (index.column() == 0) return kNumberHeading;

@@ -29,13 +29,13 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPrinter>
-#include <QHeaderView>
 #include <QProgressBar>
 #include <QScreen>
 #include <QUndoStack>
@@ -144,8 +144,10 @@ EditorWindow::EditorWindow(Link& link, Dialogs& dialogs, bool offsetMode, QWidge
     buildMenus();
     // Opens with kRowsInView rows of the grid in view, where the screen has room for them.
     QSize size = sizeHint();
-    size.rheight() += (kRowsInView - CurveGrid::kShownRows) * m_grid->verticalHeader()->defaultSectionSize();
-    if (const QScreen* screen = this->screen()) size = size.boundedTo(screen->availableGeometry().size());
+    size.rheight() +=
+        (kRowsInView - CurveGrid::kShownRows) * m_grid->verticalHeader()->defaultSectionSize();
+    if (const QScreen* screen = this->screen())
+        size = size.boundedTo(screen->availableGeometry().size());
     resize(size);
 }
 
@@ -193,7 +195,8 @@ void EditorWindow::buildControls()
     m_summary = new QLabel(central);
     m_summary->setObjectName(QStringLiteral("curveSummary"));
     m_summary->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_summary->setMinimumWidth(m_summary->fontMetrics().horizontalAdvance(QStringLiteral("Full scale: -00000")));
+    m_summary->setMinimumWidth(
+        m_summary->fontMetrics().horizontalAdvance(QStringLiteral("Full scale: -00000")));
 
     m_numberPrompt = new TankNumberPrompt(m_dialogs, central);
     connect(m_numberPrompt, &TankNumberPrompt::entered, this,
@@ -215,12 +218,12 @@ void EditorWindow::buildControls()
     m_progress->setObjectName(QStringLiteral("pbTank"));
     m_progress->setRange(0, 100);
     // The longest step of a write and its percentage on one line.
-    m_progress->setMinimumWidth(
-        m_progress->fontMetrics().horizontalAdvance(QStringLiteral("Reading the meter for a backup\u2026  100%")) +
-        4 * m_progress->fontMetrics().averageCharWidth());
-    m_status->setMinimumWidth(
-        m_status->fontMetrics().horizontalAdvance(QStringLiteral("Reading the meter for a backup\u2026")) +
-        4 * m_status->fontMetrics().averageCharWidth());
+    m_progress->setMinimumWidth(m_progress->fontMetrics().horizontalAdvance(
+                                    QStringLiteral("Reading the meter for a backup\u2026  100%")) +
+                                4 * m_progress->fontMetrics().averageCharWidth());
+    m_status->setMinimumWidth(m_status->fontMetrics().horizontalAdvance(
+                                  QStringLiteral("Reading the meter for a backup\u2026")) +
+                              4 * m_status->fontMetrics().averageCharWidth());
     for (QWidget* hidden : std::initializer_list<QWidget*>{m_status, m_progress}) {
         keepPlace(hidden);
         hidden->setVisible(false);
@@ -585,22 +588,26 @@ void EditorWindow::followGridInList()
 QString EditorWindow::knownTankNumber() const
 {
     const int entry = shownListEntry();
-    if (entry >= 0 && entry < m_records.size()) return QString::number(m_records.at(entry).tankNumber);
+    if (entry >= 0 && entry < m_records.size())
+        return QString::number(m_records.at(entry).tankNumber);
     return m_tankNumberText;
 }
 
 QString EditorWindow::shownTankFile() const
 {
-    return !m_tankFilePath.isEmpty() && m_source == fileSource(m_tankFilePath) ? m_tankFilePath : QString();
+    return !m_tankFilePath.isEmpty() && m_source == fileSource(m_tankFilePath) ? m_tankFilePath
+                                                                               : QString();
 }
 
 void EditorWindow::updateSummary()
 {
     const CurveSummary summary = summarizeCurve(m_grid->table(), m_offsetMode);
     const QString none = QStringLiteral("\u2013");
-    QString text = QStringLiteral("Full scale: ") + (summary.fullScale ? QString::number(*summary.fullScale) : none);
+    QString text = QStringLiteral("Full scale: ") +
+                   (summary.fullScale ? QString::number(*summary.fullScale) : none);
     text += QStringLiteral("\nOffset: ") +
-            (m_offsetMode ? (summary.fullScale ? QString::number(summary.offset) : none) : QStringLiteral("none"));
+            (m_offsetMode ? (summary.fullScale ? QString::number(summary.offset) : none)
+                          : QStringLiteral("none"));
     text += QStringLiteral("\nPoints: ") + QString::number(summary.points);
     m_summary->setText(text);
 }
@@ -655,8 +662,9 @@ void EditorWindow::continueSend()
                                     ExchangeContext& ctx, const SafeWriteOptions& options) {
         return safeSendTank(ctx, send, working, options);
     };
-    if (writeSafely(m_link, m_dialogs, this, sending, m_offsetMode, WriteView{m_progress, m_status},
-                    [this](const SafeWrite& s) { return sendDone(s); }, {}, ExchangeKind::SendTank))
+    if (writeSafely(
+            m_link, m_dialogs, this, sending, m_offsetMode, WriteView{m_progress, m_status},
+            [this](const SafeWrite& s) { return sendDone(s); }, {}, ExchangeKind::SendTank))
         exchangeStarted();
 }
 
@@ -691,9 +699,9 @@ void EditorWindow::saveTankTo(const QString& path, bool askNumber)
     if (!checkCurve()) return;
     // A curve the file cannot hold stops here, before the tank number is asked for.
     const EncodedCurve encoded = encodeCurve(m_grid->table(), m_pointCount, m_offsetMode);
-    const Messages refused =
-        encoded.ok ? tankFileCurveRefusals(encoded, m_pointCount, m_grid->table(), m_offsetMode, path)
-                   : encoded.messages;
+    const Messages refused = encoded.ok ? tankFileCurveRefusals(encoded, m_pointCount,
+                                                                m_grid->table(), m_offsetMode, path)
+                                        : encoded.messages;
     if (!refused.isEmpty()) {
         showMessages(m_dialogs, this, refused);
         return;

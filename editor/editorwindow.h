@@ -176,7 +176,7 @@ private:
     CurveGrid* m_grid = nullptr;
     QLabel* m_tankLabel = nullptr;      // Label1
     TankNumberPrompt* m_numberPrompt = nullptr; // Label2 with text2 and Text3
-    QLabel* m_summary = nullptr;        // full scale, offset and points of the grid
+    QLabel* m_summary = nullptr;                // full scale, offset and points of the grid
     QLineEdit* m_status = nullptr;      // Text1
     QProgressBar* m_progress = nullptr; // pbTank
     QPointer<GraphWindow> m_graph;

@@ -18,9 +18,9 @@ namespace
 const QString kPrompt = QStringLiteral("Enter Tank Address\r\nand press the Enter Key");
 
 // The waiting entry: a thick frame in the highlight colour and a bold number.
-const QString kEntryStyle =
-    QStringLiteral("QLineEdit { border: 2px solid palette(highlight); border-radius: 3px; padding: 2px; "
-                   "font-weight: bold; }");
+const QString kEntryStyle = QStringLiteral(
+    "QLineEdit { border: 2px solid palette(highlight); border-radius: 3px; padding: 2px; "
+    "font-weight: bold; }");
 
 void keepPlace(QWidget* widget)
 {
@@ -39,7 +39,8 @@ bool isEnter(const QEvent* event)
 
 } // namespace
 
-TankNumberPrompt::TankNumberPrompt(Dialogs& dialogs, QWidget* parent) : QFrame(parent), m_dialogs(dialogs)
+TankNumberPrompt::TankNumberPrompt(Dialogs& dialogs, QWidget* parent)
+    : QFrame(parent), m_dialogs(dialogs)
 {
     m_prompt = new QLabel(kPrompt, this);
     m_prompt->setObjectName(QStringLiteral("Label2"));
@@ -58,7 +59,8 @@ TankNumberPrompt::TankNumberPrompt(Dialogs& dialogs, QWidget* parent) : QFrame(p
         entry->setStyleSheet(kEntryStyle);
         entries->addWidget(entry);
     }
-    m_entries->setFixedWidth(m_sendEntry->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")));
+    m_entries->setFixedWidth(
+        m_sendEntry->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")));
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -103,9 +105,11 @@ void TankNumberPrompt::dismiss()
 
 bool TankNumberPrompt::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != m_sendEntry && watched != m_saveEntry) return QFrame::eventFilter(watched, event);
+    if (watched != m_sendEntry && watched != m_saveEntry)
+        return QFrame::eventFilter(watched, event);
     // Label1 and the tank number follow Text3 as it reads before the key.
-    if (watched == m_saveEntry && event->type() == QEvent::KeyPress) emit saveKeyPressed(m_saveEntry->text());
+    if (watched == m_saveEntry && event->type() == QEvent::KeyPress)
+        emit saveKeyPressed(m_saveEntry->text());
     if (!isEnter(event)) return QFrame::eventFilter(watched, event);
     auto* entry = static_cast<QLineEdit*>(watched);
     const QString text = entry->text();

@@ -42,7 +42,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QLineEdit* entryFor(Entry entry) const { return entry == Entry::Send ? m_sendEntry : m_saveEntry; }
+    QLineEdit* entryFor(Entry entry) const
+    {
+        return entry == Entry::Send ? m_sendEntry : m_saveEntry;
+    }
 
     Dialogs& m_dialogs;
     QLabel* m_prompt = nullptr;       // Label2

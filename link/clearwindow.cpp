@@ -74,7 +74,8 @@ void ClearWindow::sendClearCommand()
         [](ExchangeContext& ctx, const SafeWriteOptions& options) {
             return safeClear(ctx, options);
         },
-        true, WriteView{m_progress}, {}, [this] {
+        true, WriteView{m_progress}, {},
+        [this] {
             m_running = false;
             close();
         },

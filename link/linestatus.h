@@ -9,7 +9,8 @@
 #include <QMetaType>
 #include <QTime>
 
-namespace kaldor {
+namespace kaldor
+{
 
 enum class ExchangeKind { Read, Look, Write, SendTank, Clear, Key, Other };
 
@@ -17,17 +18,17 @@ enum class ExchangeKind { Read, Look, Write, SendTank, Clear, Key, Other };
 struct ExchangeRecord {
     ExchangeKind kind = ExchangeKind::Other;
     ExchangeResult result;
-    int tankCount = -1;     // a read that was done: the tanks its image holds
-    QString backupFailure;  // a write that stopped before writing: why no backup was made
+    int tankCount = -1;    // a read that was done: the tanks its image holds
+    QString backupFailure; // a write that stopped before writing: why no backup was made
     QTime finishedAt;
 };
 
 // The line as the link last left it.
 struct LineState {
-    QString portName;     // as the port names itself: the device path, or the simulated meter
+    QString portName; // as the port names itself: the device path, or the simulated meter
     bool open = false;
-    bool tried = false;   // an open has answered
-    PortStatus status;    // why the line is not open, when it failed
+    bool tried = false; // an open has answered
+    PortStatus status;  // why the line is not open, when it failed
 };
 
 // "Line: /dev/ttyS0, open. Mode: Meter Offset Capable." A port that could not be opened is

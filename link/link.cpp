@@ -140,18 +140,15 @@ void Link::complete(const QPointer<QObject>& context, bool hadContext, const Fin
         m_portSpec = finish.portSpec;
         m_portStatus = finish.status;
         m_portTried = true;
-        if (!finish.portName.isEmpty())
-            m_portName = finish.portName;
+        if (!finish.portName.isEmpty()) m_portName = finish.portName;
     } else if (wasOpen && !finish.portOpen) {
         m_portStatus = finish.status; // the line was lost during the exchange
     }
     m_busy.store(false);
     if (wasOpen && !m_portOpen)
         emit portClosed();
-    if (finish.portChanged || wasOpen != m_portOpen)
-        emit lineChanged();
-    if (!m_stopped && finish.record)
-        emit exchangeFinished(*finish.record);
+    if (finish.portChanged || wasOpen != m_portOpen) emit lineChanged();
+    if (!m_stopped && finish.record) emit exchangeFinished(*finish.record);
     if (!m_stopped && hadContext)
         deliverTo(context, finish.deliver);
     emit busyChanged(false);
@@ -204,18 +201,20 @@ bool Link::closePort(QObject* context, std::function<void()> done)
 
 LineState Link::lineState() const
 {
-    return LineState{m_portName.isEmpty() ? m_portSpec.deviceName() : m_portName, m_portOpen, m_portTried,
-                     m_portStatus};
+    return LineState{m_portName.isEmpty() ? m_portSpec.deviceName() : m_portName, m_portOpen,
+                     m_portTried, m_portStatus};
 }
 
 bool Link::run(QObject* context, std::function<ExchangeResult(ExchangeContext&)> exchange, Done done,
                Progress progress)
 {
-    return runAs(ExchangeKind::Other, context, std::move(exchange), std::move(done), std::move(progress));
+    return runAs(ExchangeKind::Other, context, std::move(exchange), std::move(done),
+                 std::move(progress));
 }
 
-bool Link::runAs(ExchangeKind kind, QObject* context, std::function<ExchangeResult(ExchangeContext&)> exchange,
-                 Done done, Progress progress, std::function<void(ExchangeRecord&)> record)
+bool Link::runAs(ExchangeKind kind, QObject* context,
+                 std::function<ExchangeResult(ExchangeContext&)> exchange, Done done,
+                 Progress progress, std::function<void(ExchangeRecord&)> record)
 {
     const Progress sendProgress = progressFor(context, std::move(progress));
     return submit(context, [kind, exchange = std::move(exchange), done, sendProgress,
@@ -225,16 +224,15 @@ bool Link::runAs(ExchangeKind kind, QObject* context, std::function<ExchangeResu
         f.portOpen = worker.isOpen();
         f.status = worker.lastError();
         f.record = ExchangeRecord{kind, r, -1, {}, QTime::currentTime()};
-        if (record)
-            record(*f.record);
+        if (record) record(*f.record);
         if (done)
             f.deliver = [done, r] { done(r); };
         return f;
     });
 }
 
-bool Link::runSafeWrite(QObject* context, std::function<SafeWrite(ExchangeContext&)> useCase, SafeDone done,
-                        Progress progress, ExchangeKind kind)
+bool Link::runSafeWrite(QObject* context, std::function<SafeWrite(ExchangeContext&)> useCase,
+                        SafeDone done, Progress progress, ExchangeKind kind)
 {
     auto outcome = std::make_shared<std::optional<SafeWrite>>();
     return runAs(
@@ -256,7 +254,8 @@ bool Link::runSafeWrite(QObject* context, std::function<SafeWrite(ExchangeContex
             done(s);
         })
              : Done(),
-        std::move(progress), [outcome](ExchangeRecord& record) {
+        std::move(progress),
+        [outcome](ExchangeRecord& record) {
             if (*outcome && (*outcome)->outcome == SafeWriteOutcome::BackupFailed)
                 record.backupFailure = (*outcome)->backup.why;
         });
@@ -265,17 +264,20 @@ bool Link::runSafeWrite(QObject* context, std::function<SafeWrite(ExchangeContex
 bool Link::download(QObject* context, const QString& file, ImageDone done, Progress progress)
 {
     return readImage(
-        ExchangeKind::Read, context, [file](ExchangeContext& ctx) { return downloadIndicatorFile(ctx, file); }, std::move(done),
+        ExchangeKind::Read, context,
+        [file](ExchangeContext& ctx) { return downloadIndicatorFile(ctx, file); }, std::move(done),
         std::move(progress));
 }
 
 bool Link::read(QObject* context, ImageDone done, Progress progress)
 {
-    return readImage(ExchangeKind::Look, context, downloadImage, std::move(done), std::move(progress));
+    return readImage(ExchangeKind::Look, context, downloadImage, std::move(done),
+                     std::move(progress));
 }
 
-bool Link::readImage(ExchangeKind kind, QObject* context, std::function<Download(ExchangeContext&)> reading,
-                     ImageDone done, Progress progress)
+bool Link::readImage(ExchangeKind kind, QObject* context,
+                     std::function<Download(ExchangeContext&)> reading, ImageDone done,
+                     Progress progress)
 {
     auto image = std::make_shared<IndicatorImage>();
     return runAs(
@@ -286,10 +288,10 @@ bool Link::readImage(ExchangeKind kind, QObject* context, std::function<Download
                 *image = d.image;
             return d.result;
         },
-        done ? Done([done, image](const ExchangeResult& r) { done(r, *image); }) : Done(), std::move(progress),
+        done ? Done([done, image](const ExchangeResult& r) { done(r, *image); }) : Done(),
+        std::move(progress),
         [image](ExchangeRecord& record) {
-            if (record.result.done())
-                record.tankCount = image->at(layout::kTankCountAddress);
+            if (record.result.done()) record.tankCount = image->at(layout::kTankCountAddress);
         });
 }
 
@@ -297,8 +299,11 @@ bool Link::upload(QObject* context, const UploadSource& source, UploadVariant va
                   Progress progress)
 {
     return runAs(
-        ExchangeKind::Write, context, [source, variant](ExchangeContext& ctx) { return uploadImage(ctx, source, variant); },
-        done ? Done([done, source](const ExchangeResult& r) { done(r, r.done() ? source.image : IndicatorImage()); })
+        ExchangeKind::Write, context,
+        [source, variant](ExchangeContext& ctx) { return uploadImage(ctx, source, variant); },
+        done ? Done([done, source](const ExchangeResult& r) {
+            done(r, r.done() ? source.image : IndicatorImage());
+        })
              : Done(),
         std::move(progress));
 }
@@ -313,16 +318,17 @@ bool Link::sendTank(QObject* context, const TankSend& send, const QString& worki
 
 bool Link::clear(QObject* context, Done done)
 {
-    return runAs(
-        ExchangeKind::Clear, context, [](ExchangeContext& ctx) { return sendClearCommand(ctx); }, std::move(done), {});
+    return runAs(ExchangeKind::Clear, context,
+                 [](ExchangeContext& ctx) { return sendClearCommand(ctx); }, std::move(done), {});
 }
 
 bool Link::pressKey(QObject* context, KeypadKey key, bool discardFirst, Done done)
 {
-    return runAs(
-        ExchangeKind::Key, context,
-        [key, discardFirst](ExchangeContext& ctx) { return sendKeypadCommand(ctx, key, discardFirst); },
-        std::move(done), {});
+    return runAs(ExchangeKind::Key, context,
+                 [key, discardFirst](ExchangeContext& ctx) {
+                     return sendKeypadCommand(ctx, key, discardFirst);
+                 },
+                 std::move(done), {});
 }
 
 } // namespace kaldor

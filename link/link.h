@@ -75,8 +75,9 @@ public:
 
     // A write with its backup and read-back verify (safeUpload, safeSendTank, safeClear), run
     // as one exchange: nothing else reaches the line between the backup and the verify.
-    bool runSafeWrite(QObject* context, std::function<SafeWrite(ExchangeContext&)> useCase, SafeDone done,
-                      Progress progress = {}, ExchangeKind kind = ExchangeKind::Write);
+    bool runSafeWrite(QObject* context, std::function<SafeWrite(ExchangeContext&)> useCase,
+                      SafeDone done, Progress progress = {},
+                      ExchangeKind kind = ExchangeKind::Write);
 
     // Calls off a running exchange at its next wait, closes and destroys the port on the link
     // thread and waits for the thread to end. No completion runs after it; every later
@@ -110,11 +111,13 @@ private:
     bool submit(QObject* context, Job job);
     // run() with the kind the finished exchange is recorded as; record fills in what only the
     // result knows (the tanks read, a backup that failed).
-    bool runAs(ExchangeKind kind, QObject* context, std::function<ExchangeResult(ExchangeContext&)> exchange,
-               Done done, Progress progress, std::function<void(ExchangeRecord&)> record = {});
+    bool runAs(ExchangeKind kind, QObject* context,
+               std::function<ExchangeResult(ExchangeContext&)> exchange, Done done,
+               Progress progress, std::function<void(ExchangeRecord&)> record = {});
     // A read of the image, with or without its file; `done` gets the image when it was read.
-    bool readImage(ExchangeKind kind, QObject* context, std::function<Download(ExchangeContext&)> reading,
-                   ImageDone done, Progress progress);
+    bool readImage(ExchangeKind kind, QObject* context,
+                   std::function<Download(ExchangeContext&)> reading, ImageDone done,
+                   Progress progress);
     void complete(const QPointer<QObject>& context, bool hadContext, const Finish& finish);
     Progress progressFor(QObject* context, Progress progress);
 

@@ -86,8 +86,9 @@ MainWindow::MainWindow(Link& link, Dialogs& dialogs, QMap<int, QString> portDevi
     buildControls();
     buildMenus();
     connect(&m_link, &Link::lineChanged, this, &MainWindow::updateLineStatus);
-    connect(&m_link, &Link::exchangeFinished, this,
-            [this](const ExchangeRecord& record) { m_exchangeStatus->setText(exchangeStatusText(record)); });
+    connect(&m_link, &Link::exchangeFinished, this, [this](const ExchangeRecord& record) {
+        m_exchangeStatus->setText(exchangeStatusText(record));
+    });
     updateLineStatus();
     m_animation.setInterval(kGaugeStepMs);
     connect(&m_animation, &QTimer::timeout, this, &MainWindow::stepGauge);
@@ -202,7 +203,10 @@ void MainWindow::buildControls()
     statusBar()->setSizeGripEnabled(false);
 }
 
-void MainWindow::updateLineStatus() { m_lineStatus->setText(lineStatusText(m_link.lineState(), m_offsetMode)); }
+void MainWindow::updateLineStatus()
+{
+    m_lineStatus->setText(lineStatusText(m_link.lineState(), m_offsetMode));
+}
 
 void MainWindow::buildMenus()
 {

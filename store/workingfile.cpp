@@ -14,7 +14,8 @@ QString workingFilePath()
 
 QString proposedIndicatorFilePath(const QDate& day)
 {
-    return QDir::current().filePath(QStringLiteral("meter-") + day.toString(Qt::ISODate) + QStringLiteral(".idr"));
+    return QDir::current().filePath(QStringLiteral("meter-") + day.toString(Qt::ISODate) +
+                                    QStringLiteral(".idr"));
 }
 
 int removeWorkingFile()

@@ -144,9 +144,9 @@ bool writeSafely(Link& link, Dialogs& dialogs, QWidget* window, SafeUseCase useC
                  bool offsetMode, WriteView view, SafeFinished finished, SafeAnswered answered,
                  ExchangeKind kind)
 {
-    auto run = std::make_shared<WriteRun>(WriteRun{
-        link, dialogs, window, std::move(useCase), link.writeSafety().options(offsetMode),
-        view.bar, view.status, std::move(finished), std::move(answered), kind});
+    auto run = std::make_shared<WriteRun>(
+        WriteRun{link, dialogs, window, std::move(useCase), link.writeSafety().options(offsetMode),
+                 view.bar, view.status, std::move(finished), std::move(answered), kind});
     if (start(run)) return true;
     dialogs.message(window, Link::kBusyMessage);
     return false;

@@ -795,10 +795,14 @@ void TestEditorWindow::tankShown_data()
     QTest::addColumn<QString>("label");
     QTest::addColumn<QString>("proposed"); // what Save As's tank number box starts with
 
-    QTest::newRow("Enter on the list") << "enter 1" << 1 << "Tank  3" << "3";
-    QTest::newRow("a tank, then a file") << "dclick 0,open" << -1 << "Tank 5" << "5";
-    QTest::newRow("the file undone") << "dclick 0,open,undo" << 0 << "Tank  12" << "12";
-    QTest::newRow("a file, then a tank") << "open,enter 2" << 2 << "Tank  7" << "7";
+    QTest::newRow("Enter on the list") << "enter 1" << 1 << "Tank  3"
+                                       << "3";
+    QTest::newRow("a tank, then a file") << "dclick 0,open" << -1 << "Tank 5"
+                                         << "5";
+    QTest::newRow("the file undone") << "dclick 0,open,undo" << 0 << "Tank  12"
+                                     << "12";
+    QTest::newRow("a file, then a tank") << "open,enter 2" << 2 << "Tank  7"
+                                         << "7";
 }
 
 // The list highlights the tank the grid holds and nothing while it holds a file; Save As offers
@@ -818,7 +822,8 @@ void TestEditorWindow::tankShown()
     editor->activateWindow();
     runSteps(rig, steps, file);
     const QList<QListWidgetItem*> highlighted = rig.child<QListWidget>("List1")->selectedItems();
-    QCOMPARE(highlighted.isEmpty() ? -1 : rig.child<QListWidget>("List1")->row(highlighted[0]), selected);
+    QCOMPARE(highlighted.isEmpty() ? -1 : rig.child<QListWidget>("List1")->row(highlighted[0]),
+             selected);
     QCOMPARE(rig.child<QLabel>("Label1")->text(), label);
 
     const QString kept = m_dir->path(QStringLiteral("kept.tnk"));
