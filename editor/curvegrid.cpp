@@ -42,6 +42,9 @@ QVariant CurveGridModel::data(const QModelIndex& index, int role) const
     if (role == Qt::BackgroundRole && isPointCell(index) &&
         m_highlighted.contains(GridCell{index.row(), index.column()}))
         return kHighlight;
+    // Numbers read against each other down a column: right-aligned.
+    if (role == Qt::TextAlignmentRole && isPointCell(index))
+        return int(Qt::AlignRight | Qt::AlignVCenter);
     if (!index.isValid() || role != Qt::DisplayRole) return {};
     if (index.row() == 0) {
         if (index.column() == 0) return kNumberHeading;
@@ -107,6 +110,10 @@ CurveGrid::CurveGrid(QWidget* parent) : QTableView(parent), m_model(new CurveGri
     verticalHeader()->setSectionsClickable(false);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    // Rows as tall as their text needs, so that many are in view at once.
+    const int rowHeight = fontMetrics().height() + 6;
+    verticalHeader()->setMinimumSectionSize(rowHeight);
+    verticalHeader()->setDefaultSectionSize(rowHeight);
     const int columnWidth = pointColumnWidth();
     setColumnWidth(CurveTable::kValueColumn, columnWidth);
     setColumnWidth(CurveTable::kPercentColumn, columnWidth);

@@ -5,6 +5,7 @@
 #include "curves/shapedialog.h"
 #include "editor/curvegrid.h"
 #include "editor/gridpaste.h"
+#include "editor/tanknumberprompt.h"
 #include "editor/tanksend.h"
 #include "graph/graphdata.h"
 #include "graph/graphwindow.h"
@@ -28,6 +29,7 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -35,6 +37,7 @@
 #include <QMenuBar>
 #include <QPrinter>
 #include <QProgressBar>
+#include <QScreen>
 #include <QUndoStack>
 
 namespace kaldor
@@ -43,7 +46,6 @@ namespace kaldor
 namespace
 {
 
-const QString kPrompt = QStringLiteral("Enter Tank Address\r\nand press the Enter Key");
 const QString kChecking = QStringLiteral("Checking data order.");
 
 const QString kCaption = QStringLiteral("Edit Tank Data");
@@ -85,11 +87,24 @@ QString fileSource(const QString& path)
     return QStringLiteral("file ") + QFileInfo(path).fileName();
 }
 
+// Rows of the grid in view as the editor opens; the grid takes the height the window is given.
+constexpr int kRowsInView = 26;
+
+const QString kImageSource = QStringLiteral("the meter's image, ");
+
 bool isEnter(const QEvent* event)
 {
     if (event->type() != QEvent::KeyPress) return false;
     const int key = static_cast<const QKeyEvent*>(event)->key();
     return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+// A widget that keeps its place in the layout while hidden, so that nothing around it moves.
+void keepPlace(QWidget* widget)
+{
+    QSizePolicy policy = widget->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    widget->setSizePolicy(policy);
 }
 
 } // namespace
@@ -101,6 +116,13 @@ EditorWindow::EditorWindow(Link& link, Dialogs& dialogs, bool offsetMode, QWidge
     setWindowTitle(titleFor(kCaption, m_offsetMode));
     buildControls();
     buildMenus();
+    // Opens with kRowsInView rows of the grid in view, where the screen has room for them.
+    QSize size = sizeHint();
+    size.rheight() +=
+        (kRowsInView - CurveGrid::kShownRows) * m_grid->verticalHeader()->defaultSectionSize();
+    if (const QScreen* screen = this->screen())
+        size = size.boundedTo(screen->availableGeometry().size());
+    resize(size);
 }
 
 EditorWindow::~EditorWindow() = default;
@@ -126,6 +148,7 @@ void EditorWindow::buildControls()
     m_list->setObjectName(QStringLiteral("List1"));
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->viewport()->installEventFilter(this);
+    m_list->installEventFilter(this); // Enter shows the tank, as a double-click does
     m_list->setMaximumWidth(3 *
                             m_list->fontMetrics().horizontalAdvance(QStringLiteral("Tank  255")));
 
@@ -141,15 +164,26 @@ void EditorWindow::buildControls()
         m_largestError.reset(); // the error no longer describes the curve
         recordChange(m_beforeKey, what);
     });
+    connect(m_grid->model(), &QAbstractItemModel::dataChanged, this, &EditorWindow::updateSummary);
 
-    m_prompt = new QLabel(kPrompt, central);
-    m_prompt->setObjectName(QStringLiteral("Label2"));
-    m_sendEntry = new QLineEdit(central);
-    m_sendEntry->setObjectName(QStringLiteral("text2"));
-    m_saveEntry = new QLineEdit(central);
-    m_saveEntry->setObjectName(QStringLiteral("Text3"));
-    for (QLineEdit* entry : {m_sendEntry, m_saveEntry})
-        entry->installEventFilter(this);
+    m_summary = new QLabel(central);
+    m_summary->setObjectName(QStringLiteral("curveSummary"));
+    m_summary->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_summary->setMinimumWidth(
+        m_summary->fontMetrics().horizontalAdvance(QStringLiteral("Full scale: -00000")));
+
+    m_numberPrompt = new TankNumberPrompt(m_dialogs, central);
+    connect(m_numberPrompt, &TankNumberPrompt::entered, this,
+            [this](TankNumberPrompt::Entry entry, const QString& text) {
+                if (entry == TankNumberPrompt::Entry::Send)
+                    tankNumberEntered(text);
+                else
+                    saveNumberEntered(text);
+            });
+    connect(m_numberPrompt, &TankNumberPrompt::saveKeyPressed, this, [this](const QString& text) {
+        m_tankNumberText = text;
+        m_tankLabel->setText(QStringLiteral("Tank ") + m_tankNumberText);
+    });
     m_status = new QLineEdit(central);
     m_status->setObjectName(QStringLiteral("Text1"));
     m_status->setReadOnly(true);
@@ -157,26 +191,35 @@ void EditorWindow::buildControls()
     m_progress = new QProgressBar(central);
     m_progress->setObjectName(QStringLiteral("pbTank"));
     m_progress->setRange(0, 100);
-    for (QWidget* hidden :
-         std::initializer_list<QWidget*>{m_prompt, m_sendEntry, m_saveEntry, m_status, m_progress})
+    // The longest step of a write and its percentage on one line.
+    m_progress->setMinimumWidth(m_progress->fontMetrics().horizontalAdvance(
+                                    QStringLiteral("Reading the meter for a backup\u2026  100%")) +
+                                4 * m_progress->fontMetrics().averageCharWidth());
+    m_status->setMinimumWidth(m_status->fontMetrics().horizontalAdvance(
+                                  QStringLiteral("Reading the meter for a backup\u2026")) +
+                              4 * m_status->fontMetrics().averageCharWidth());
+    for (QWidget* hidden : std::initializer_list<QWidget*>{m_status, m_progress}) {
+        keepPlace(hidden);
         hidden->setVisible(false);
+    }
 
-    auto* entries = new QHBoxLayout;
-    entries->addWidget(m_prompt);
-    entries->addWidget(m_sendEntry);
-    entries->addWidget(m_saveEntry);
-    entries->addStretch(1);
+    // The list and the grid take the height; under them, in places kept while empty, the tank
+    // number's prompt, then the check's or the write's step beside the progress bar.
+    auto* steps = new QHBoxLayout;
+    steps->addWidget(m_status);
+    steps->addWidget(m_progress, 1);
 
     auto* layout = new QGridLayout(central);
     layout->addWidget(listHeading, 0, 0);
     layout->addWidget(m_list, 1, 0);
     layout->addWidget(m_tankLabel, 0, 1);
     layout->addWidget(m_grid, 1, 1);
-    layout->addLayout(entries, 2, 0, 1, 2);
-    layout->addWidget(m_status, 3, 0);
-    layout->addWidget(m_progress, 3, 1);
+    layout->addWidget(m_summary, 1, 2);
+    layout->addWidget(m_numberPrompt, 2, 0, 1, 3);
+    layout->addLayout(steps, 3, 0, 1, 3);
     layout->setRowStretch(1, 1);
     layout->setColumnStretch(0, 1);
+    updateSummary();
 }
 
 void EditorWindow::buildMenus()
@@ -191,7 +234,10 @@ void EditorWindow::buildMenus()
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("afile"));
     file->menuAction()->setObjectName(QStringLiteral("afileAction"));
-    action(file, "topen", QStringLiteral("&Open"), &EditorWindow::openTankFile);
+    action(file, "topen", QStringLiteral("&Open"), &EditorWindow::openTankFile)
+        ->setShortcuts(shortcutsFor(QKeySequence::Open));
+    action(file, "tsavefile", QStringLiteral("&Save"), &EditorWindow::saveTank)
+        ->setShortcuts(shortcutsFor(QKeySequence::Save));
     action(file, "tsave", QStringLiteral("Save &As"), &EditorWindow::saveTankAs);
     file->addSeparator();
     action(file, "texport", QStringLiteral("&Export CSV\u2026"), &EditorWindow::exportCsv);
@@ -234,9 +280,10 @@ void EditorWindow::loadTankTable(bool askWhenMissing)
 {
     // Every exchange of the link drops what waits at the port before it starts, so the load
     // leaves the port alone.
-    m_prompt->setText(kPrompt);
+    m_numberPrompt->resetPromptText();
     setWindowTitle(titleFor(kCaption, m_offsetMode));
     show();
+    m_grid->setFocus(); // the list left without the focus shows no tank it does not hold
     m_grid->setCurrentCell(GridCell{1, CurveTable::kValueColumn});
     m_records.clear();
     m_list->clear();
@@ -249,6 +296,7 @@ void EditorWindow::loadTankTable(bool askWhenMissing)
         m_records = std::move(tanks.records);
         for (const TankRecord& record : m_records)
             m_list->addItem(tankListText(record.tankNumber));
+        followGridInList();
         return;
     case TanksStatus::NotFound: {
         if (!askWhenMissing) return;
@@ -291,7 +339,7 @@ void EditorWindow::showTankCurve()
     }
     m_tankLabel->setText(selected.constFirst()->text());
     m_pointCount = fillCurveTable(table, m_records.at(entry), m_offsetMode);
-    m_source = QStringLiteral("the meter's image, ") + selected.constFirst()->text();
+    m_source = kImageSource + selected.constFirst()->text();
     setCurve(table);
     recordChange(before, QStringLiteral("Show Tank"));
 }
@@ -336,10 +384,12 @@ void EditorWindow::setGridState(const GridState& state, bool withTank)
     }
     m_source = state.source;
     m_largestError = state.largestError;
+    followGridInList();
 }
 
 void EditorWindow::recordChange(const GridState& before, const QString& what)
 {
+    followGridInList();
     GridState after = gridState();
     if (!GridChange::isStep(before, after)) return;
     const auto apply = [this](const GridState& state, bool withTank) {
@@ -490,21 +540,51 @@ void EditorWindow::fillFromCurve(const CurveFit& fit, const QString& sourceText)
              SheetError{fit.largestError, fit.largestErrorStep / 100.0});
 }
 
-void EditorWindow::showEntry(QLineEdit* entry)
+int EditorWindow::shownListEntry() const
 {
-    entry->clear();
-    entry->setVisible(true);
-    m_prompt->setVisible(true);
-    entry->setFocus();
+    if (!m_source.startsWith(kImageSource)) return -1;
+    const QString text = m_source.mid(kImageSource.size());
+    for (int row = 0; row < m_list->count(); ++row)
+        if (m_list->item(row)->text() == text) return row;
+    return -1;
 }
 
-void EditorWindow::hideEntries()
+void EditorWindow::followGridInList()
 {
-    for (QLineEdit* entry : {m_sendEntry, m_saveEntry}) {
-        entry->setVisible(false);
-        entry->clear();
+    const int entry = shownListEntry();
+    if (entry >= 0) {
+        m_list->setCurrentRow(entry);
+        return;
     }
-    m_prompt->setVisible(false);
+    m_list->setCurrentItem(nullptr);
+    m_list->clearSelection();
+}
+
+QString EditorWindow::knownTankNumber() const
+{
+    const int entry = shownListEntry();
+    if (entry >= 0 && entry < m_records.size())
+        return QString::number(m_records.at(entry).tankNumber);
+    return m_tankNumberText;
+}
+
+QString EditorWindow::shownTankFile() const
+{
+    return !m_tankFilePath.isEmpty() && m_source == fileSource(m_tankFilePath) ? m_tankFilePath
+                                                                               : QString();
+}
+
+void EditorWindow::updateSummary()
+{
+    const CurveSummary summary = summarizeCurve(m_grid->table(), m_offsetMode);
+    const QString none = QStringLiteral("\u2013");
+    QString text = QStringLiteral("Full scale: ") +
+                   (summary.fullScale ? QString::number(*summary.fullScale) : none);
+    text += QStringLiteral("\nOffset: ") +
+            (m_offsetMode ? (summary.fullScale ? QString::number(summary.offset) : none)
+                          : QStringLiteral("none"));
+    text += QStringLiteral("\nPoints: ") + QString::number(summary.points);
+    m_summary->setText(text);
 }
 
 void EditorWindow::sendTankData()
@@ -522,32 +602,20 @@ void EditorWindow::sendTankData()
             showMessages(m_dialogs, this, curve.messages);
             return;
         }
-        m_saveEntry->setVisible(false);
-        m_saveEntry->clear();
-        showEntry(m_sendEntry);
+        // The send asks only while no tank number is known: a known one is sent at once.
+        m_numberPrompt->ask(TankNumberPrompt::Entry::Send);
         m_sendWaitsForNumber = true; // Enter in text2 goes on with the send
         return;
     }
     continueSend();
 }
 
-// A number outside 1 .. 255 is refused and the entry stays open, emptied, for another one.
-std::optional<QString> EditorWindow::enteredTankNumber(QLineEdit* entry)
+// A number outside 1 .. 255 has been refused by the prompt, which stays open for another one.
+void EditorWindow::tankNumberEntered(const QString& text)
 {
-    const QString text = entry->text();
-    if (isTankNumberText(text)) return text;
-    entry->clear();
-    m_dialogs.message(this, kTankNumberRefusal);
-    return std::nullopt;
-}
-
-void EditorWindow::tankNumberEntered()
-{
-    const std::optional<QString> text = enteredTankNumber(m_sendEntry);
-    if (!text) return;
-    m_tankNumberText = *text;
-    m_tankLabel->setText(QStringLiteral("Tank ") + *text);
-    hideEntries();
+    m_tankNumberText = text;
+    m_tankLabel->setText(QStringLiteral("Tank ") + text);
+    m_numberPrompt->dismiss();
     if (!m_sendWaitsForNumber) return;
     m_sendWaitsForNumber = false;
     continueSend();
@@ -569,8 +637,9 @@ void EditorWindow::continueSend()
                                     ExchangeContext& ctx, const SafeWriteOptions& options) {
         return safeSendTank(ctx, send, working, options);
     };
-    if (writeSafely(m_link, m_dialogs, this, sending, m_offsetMode, WriteView{m_progress, m_status},
-                    [this](const SafeWrite& s) { return sendDone(s); }))
+    if (writeSafely(
+            m_link, m_dialogs, this, sending, m_offsetMode, WriteView{m_progress, m_status},
+            [this](const SafeWrite& s) { return sendDone(s); }, {}, ExchangeKind::SendTank))
         exchangeStarted();
 }
 
@@ -587,33 +656,55 @@ void EditorWindow::saveTankAs()
     const std::optional<QString> path =
         askSaveFileName(m_dialogs, this, tankFileDialog(QStringLiteral("Save As")), hasTankExtension);
     if (!path) return;
+    saveTankTo(*path, true);
+}
+
+void EditorWindow::saveTank()
+{
+    const QString path = shownTankFile();
+    if (path.isEmpty() || !isTankNumberText(m_tankNumberText)) {
+        saveTankAs();
+        return;
+    }
+    saveTankTo(path, false);
+}
+
+void EditorWindow::saveTankTo(const QString& path, bool askNumber)
+{
     if (!checkCurve()) return;
     // A curve the file cannot hold stops here, before the tank number is asked for.
     const EncodedCurve encoded = encodeCurve(m_grid->table(), m_pointCount, m_offsetMode);
-    const Messages refused =
-        encoded.ok ? tankFileCurveRefusals(encoded, m_pointCount, m_grid->table(), m_offsetMode, *path)
-                   : encoded.messages;
+    const Messages refused = encoded.ok ? tankFileCurveRefusals(encoded, m_pointCount,
+                                                                m_grid->table(), m_offsetMode, path)
+                                        : encoded.messages;
     if (!refused.isEmpty()) {
         showMessages(m_dialogs, this, refused);
         return;
     }
-    m_savePath = *path;
+    m_savePath = path;
     m_saveTable = m_grid->table();
     m_savePointCount = m_pointCount;
     m_saveEncoded = encoded;
     m_sendWaitsForNumber = false;
-    m_sendEntry->setVisible(false);
-    m_sendEntry->clear();
-    showEntry(m_saveEntry);
+    if (askNumber) {
+        m_numberPrompt->ask(TankNumberPrompt::Entry::Save, knownTankNumber());
+        return;
+    }
+    m_numberPrompt->dismiss();
+    saveNumberEntered(m_tankNumberText);
 }
 
-void EditorWindow::saveNumberEntered()
+void EditorWindow::saveNumberEntered(const QString& text)
 {
-    const std::optional<QString> text = enteredTankNumber(m_saveEntry);
-    if (!text) return;
     const TankFileSave saved =
-        saveTankFile(m_savePath, *text, m_saveEncoded, m_savePointCount, m_saveTable, m_offsetMode);
-    hideEntries();
+        saveTankFile(m_savePath, text, m_saveEncoded, m_savePointCount, m_saveTable, m_offsetMode);
+    m_numberPrompt->dismiss();
+    if (saved.ok) {
+        // The grid now holds the file saved: File > Save writes there again.
+        m_tankFilePath = m_savePath;
+        m_source = fileSource(m_savePath);
+        followGridInList();
+    }
     showMessages(m_dialogs, this, saved.messages);
 }
 
@@ -635,6 +726,7 @@ void EditorWindow::openTankFileAt(const QString& path)
     m_grid->setCurrentCell(
         GridCell{1, opened.ok ? CurveTable::kValueColumn : m_grid->currentCell().column});
     m_source = opened.ok ? fileSource(path) : QString();
+    if (opened.ok) m_tankFilePath = path;
     m_largestError.reset();
     if (opened.ok) m_tankLabel->setText(QStringLiteral("Tank ") + m_tankNumberText);
     recordChange(before, QStringLiteral("Open"));
@@ -690,16 +782,8 @@ bool EditorWindow::eventFilter(QObject* watched, QEvent* event)
         showTankCurve(); // the press before it has selected the item under the mouse
         return true;
     }
-    if (watched == m_saveEntry && event->type() == QEvent::KeyPress) {
-        // Label1 and the tank number follow the box, as it reads before the key.
-        m_tankNumberText = m_saveEntry->text();
-        m_tankLabel->setText(QStringLiteral("Tank ") + m_tankNumberText);
-    }
-    if (isEnter(event) && (watched == m_sendEntry || watched == m_saveEntry)) {
-        if (watched == m_sendEntry)
-            tankNumberEntered();
-        else
-            saveNumberEntered();
+    if (watched == m_list && isEnter(event)) {
+        showTankCurve();
         return true;
     }
     return QMainWindow::eventFilter(watched, event);

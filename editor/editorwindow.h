@@ -32,6 +32,7 @@ class CurveGrid;
 class Dialogs;
 class GraphWindow;
 class Link;
+class TankNumberPrompt;
 
 class EditorWindow : public QMainWindow
 {
@@ -71,6 +72,9 @@ public slots:
     void graphCurve();
     void sendTankData();
     void saveTankAs();
+    // File > Save: the grid back into the tank file it came from, after the checks of Save As
+    // and under the tank number it holds; Save As when the grid holds no tank file.
+    void saveTank();
     void openTankFile();
     void readIndicator();
     void copyRows();
@@ -97,13 +101,21 @@ private:
     // sorted curve back. Returns curveValid.
     enum class CurveRules { Order, Tank };
     bool checkCurve(CurveRules rules = CurveRules::Order);
-    void tankNumberEntered(); // Enter in text2
-    void saveNumberEntered(); // Enter in Text3
-    // The entry's text when it is a tank number; else refused, and the entry emptied.
-    std::optional<QString> enteredTankNumber(QLineEdit* entry);
+    void tankNumberEntered(const QString& text); // Enter in text2
+    void saveNumberEntered(const QString& text); // Enter in Text3
     void continueSend();
-    void showEntry(QLineEdit* entry);
-    void hideEntries();
+    // Save As to path, once the curve has passed the checks a tank file asks for: the tank
+    // number is asked for, or taken as known when askNumber is false.
+    void saveTankTo(const QString& path, bool askNumber);
+    // The list entry whose tank the grid holds, or -1 (a file, a shape, nothing).
+    int shownListEntry() const;
+    // The list's selection follows the grid: that entry, or nothing.
+    void followGridInList();
+    // The tank number the grid's curve belongs to, as far as it is known.
+    QString knownTankNumber() const;
+    // The tank file the grid holds, or empty.
+    QString shownTankFile() const;
+    void updateSummary();
     void readDone(const ExchangeResult& result);
     // False once the editor is closed: the send's messages are not shown then.
     bool sendDone(const SafeWrite& result);
@@ -151,9 +163,8 @@ private:
     QListWidget* m_list = nullptr;
     CurveGrid* m_grid = nullptr;
     QLabel* m_tankLabel = nullptr;      // Label1
-    QLabel* m_prompt = nullptr;         // Label2
-    QLineEdit* m_sendEntry = nullptr;   // text2
-    QLineEdit* m_saveEntry = nullptr;   // Text3
+    TankNumberPrompt* m_numberPrompt = nullptr; // Label2 with text2 and Text3
+    QLabel* m_summary = nullptr;                // full scale, offset and points of the grid
     QLineEdit* m_status = nullptr;      // Text1
     QProgressBar* m_progress = nullptr; // pbTank
     QPointer<GraphWindow> m_graph;
@@ -162,6 +173,8 @@ private:
     QString m_source;      // where the grid's curve came from, for the sheet
     std::optional<SheetError> m_largestError;
     CurveFit m_sourceFit; // its truth is drawn by the graph while the grid holds its points
+    QString m_tankFilePath; // the tank file last opened or saved; the grid holds it while its
+                            // source names it
 };
 
 } // namespace kaldor

@@ -74,10 +74,12 @@ void ClearWindow::sendClearCommand()
         [](ExchangeContext& ctx, const SafeWriteOptions& options) {
             return safeClear(ctx, options);
         },
-        true, WriteView{m_progress}, {}, [this] {
+        true, WriteView{m_progress}, {},
+        [this] {
             m_running = false;
             close();
-        });
+        },
+        ExchangeKind::Clear);
     if (!asked) return;
     m_running = true;
     m_yes->setEnabled(false);

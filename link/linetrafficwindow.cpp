@@ -107,8 +107,13 @@ void LineTrafficWindow::clearLog()
 
 void LineTrafficWindow::saveLog()
 {
-    const std::optional<QString> path = m_dialogs.saveFileName(
-        this, FileDialog{QStringLiteral("Save Log"), QStringLiteral("Text (*.txt)"), QStringLiteral("txt"), true, {}});
+    const std::optional<QString> path =
+        m_dialogs.saveFileName(this, FileDialog{QStringLiteral("Save Log"),
+                                                QStringLiteral("Text (*.txt)"),
+                                                QStringLiteral("txt"),
+                                                true,
+                                                {},
+                                                {}});
     if (!path || outputRefused(m_dialogs, this, *path, OutputForm::Trace))
         return;
     const FileWriteResult written = writeFileAtomically(

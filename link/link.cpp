@@ -42,6 +42,7 @@ public:
             m_port->close();
     }
     bool isOpen() const { return m_port && m_port->isOpen(); }
+    QString portName() const { return m_port ? m_port->name() : QString(); }
     PortStatus lastError() const { return m_port ? m_port->lastError() : PortStatus{}; }
 
     ExchangeResult run(const std::function<ExchangeResult(ExchangeContext&)>& exchange, Link::Progress progress)
@@ -85,6 +86,7 @@ Link::Link(PortFactory factory, WaitBounds bounds, QObject* parent) : QObject(pa
 {
     qRegisterMetaType<kaldor::PortStatus>();
     qRegisterMetaType<kaldor::ExchangeResult>();
+    qRegisterMetaType<kaldor::ExchangeRecord>();
     m_worker = new LinkWorker(std::move(factory), bounds, &m_cancel, m_traceLog);
     m_worker->moveToThread(&m_thread);
     // The worker, and the port with it, is destroyed on its thread as the thread ends.
@@ -137,12 +139,16 @@ void Link::complete(const QPointer<QObject>& context, bool hadContext, const Fin
     if (finish.portChanged) {
         m_portSpec = finish.portSpec;
         m_portStatus = finish.status;
+        m_portTried = true;
+        if (!finish.portName.isEmpty()) m_portName = finish.portName;
     } else if (wasOpen && !finish.portOpen) {
         m_portStatus = finish.status; // the line was lost during the exchange
     }
     m_busy.store(false);
     if (wasOpen && !m_portOpen)
         emit portClosed();
+    if (finish.portChanged || wasOpen != m_portOpen) emit lineChanged();
+    if (!m_stopped && finish.record) emit exchangeFinished(*finish.record);
     if (!m_stopped && hadContext)
         deliverTo(context, finish.deliver);
     emit busyChanged(false);
@@ -173,6 +179,7 @@ bool Link::openPort(QObject* context, const PortSpec& portSpec, Opened done)
         f.status = status;
         f.portChanged = true;
         f.portSpec = portSpec;
+        f.portName = worker.portName().isEmpty() ? portSpec.deviceName() : worker.portName();
         if (done)
             f.deliver = [done, status] { done(status); };
         return f;
@@ -192,27 +199,44 @@ bool Link::closePort(QObject* context, std::function<void()> done)
     });
 }
 
+LineState Link::lineState() const
+{
+    return LineState{m_portName.isEmpty() ? m_portSpec.deviceName() : m_portName, m_portOpen,
+                     m_portTried, m_portStatus};
+}
+
 bool Link::run(QObject* context, std::function<ExchangeResult(ExchangeContext&)> exchange, Done done,
                Progress progress)
 {
+    return runAs(ExchangeKind::Other, context, std::move(exchange), std::move(done),
+                 std::move(progress));
+}
+
+bool Link::runAs(ExchangeKind kind, QObject* context,
+                 std::function<ExchangeResult(ExchangeContext&)> exchange, Done done,
+                 Progress progress, std::function<void(ExchangeRecord&)> record)
+{
     const Progress sendProgress = progressFor(context, std::move(progress));
-    return submit(context, [exchange = std::move(exchange), done, sendProgress](LinkWorker& worker) {
+    return submit(context, [kind, exchange = std::move(exchange), done, sendProgress,
+                            record = std::move(record)](LinkWorker& worker) {
         const ExchangeResult r = worker.run(exchange, sendProgress);
         Finish f;
         f.portOpen = worker.isOpen();
         f.status = worker.lastError();
+        f.record = ExchangeRecord{kind, r, -1, {}, QTime::currentTime()};
+        if (record) record(*f.record);
         if (done)
             f.deliver = [done, r] { done(r); };
         return f;
     });
 }
 
-bool Link::runSafeWrite(QObject* context, std::function<SafeWrite(ExchangeContext&)> useCase, SafeDone done,
-                        Progress progress)
+bool Link::runSafeWrite(QObject* context, std::function<SafeWrite(ExchangeContext&)> useCase,
+                        SafeDone done, Progress progress, ExchangeKind kind)
 {
     auto outcome = std::make_shared<std::optional<SafeWrite>>();
-    return run(
-        context,
+    return runAs(
+        kind, context,
         [useCase = std::move(useCase), outcome](ExchangeContext& ctx) {
             *outcome = useCase(ctx);
             return (*outcome)->write;
@@ -230,64 +254,81 @@ bool Link::runSafeWrite(QObject* context, std::function<SafeWrite(ExchangeContex
             done(s);
         })
              : Done(),
-        std::move(progress));
+        std::move(progress),
+        [outcome](ExchangeRecord& record) {
+            if (*outcome && (*outcome)->outcome == SafeWriteOutcome::BackupFailed)
+                record.backupFailure = (*outcome)->backup.why;
+        });
 }
 
 bool Link::download(QObject* context, const QString& file, ImageDone done, Progress progress)
 {
     return readImage(
-        context, [file](ExchangeContext& ctx) { return downloadIndicatorFile(ctx, file); }, std::move(done),
+        ExchangeKind::Read, context,
+        [file](ExchangeContext& ctx) { return downloadIndicatorFile(ctx, file); }, std::move(done),
         std::move(progress));
 }
 
 bool Link::read(QObject* context, ImageDone done, Progress progress)
 {
-    return readImage(context, downloadImage, std::move(done), std::move(progress));
+    return readImage(ExchangeKind::Look, context, downloadImage, std::move(done),
+                     std::move(progress));
 }
 
-bool Link::readImage(QObject* context, std::function<Download(ExchangeContext&)> reading, ImageDone done,
+bool Link::readImage(ExchangeKind kind, QObject* context,
+                     std::function<Download(ExchangeContext&)> reading, ImageDone done,
                      Progress progress)
 {
     auto image = std::make_shared<IndicatorImage>();
-    return run(
-        context,
+    return runAs(
+        kind, context,
         [reading = std::move(reading), image](ExchangeContext& ctx) {
             Download d = reading(ctx);
             if (d.result.done())
                 *image = d.image;
             return d.result;
         },
-        done ? Done([done, image](const ExchangeResult& r) { done(r, *image); }) : Done(), std::move(progress));
+        done ? Done([done, image](const ExchangeResult& r) { done(r, *image); }) : Done(),
+        std::move(progress),
+        [image](ExchangeRecord& record) {
+            if (record.result.done()) record.tankCount = image->at(layout::kTankCountAddress);
+        });
 }
 
 bool Link::upload(QObject* context, const UploadSource& source, UploadVariant variant, ImageDone done,
                   Progress progress)
 {
-    return run(
-        context, [source, variant](ExchangeContext& ctx) { return uploadImage(ctx, source, variant); },
-        done ? Done([done, source](const ExchangeResult& r) { done(r, r.done() ? source.image : IndicatorImage()); })
+    return runAs(
+        ExchangeKind::Write, context,
+        [source, variant](ExchangeContext& ctx) { return uploadImage(ctx, source, variant); },
+        done ? Done([done, source](const ExchangeResult& r) {
+            done(r, r.done() ? source.image : IndicatorImage());
+        })
              : Done(),
         std::move(progress));
 }
 
 bool Link::sendTank(QObject* context, const TankSend& send, const QString& workingFile, Done done)
 {
-    return run(
-        context, [send, workingFile](ExchangeContext& ctx) { return sendTankCurve(ctx, send, workingFile); },
-        std::move(done));
+    return runAs(
+        ExchangeKind::SendTank, context,
+        [send, workingFile](ExchangeContext& ctx) { return sendTankCurve(ctx, send, workingFile); },
+        std::move(done), {});
 }
 
 bool Link::clear(QObject* context, Done done)
 {
-    return run(context, [](ExchangeContext& ctx) { return sendClearCommand(ctx); }, std::move(done));
+    return runAs(ExchangeKind::Clear, context,
+                 [](ExchangeContext& ctx) { return sendClearCommand(ctx); }, std::move(done), {});
 }
 
 bool Link::pressKey(QObject* context, KeypadKey key, bool discardFirst, Done done)
 {
-    return run(
-        context,
-        [key, discardFirst](ExchangeContext& ctx) { return sendKeypadCommand(ctx, key, discardFirst); },
-        std::move(done));
+    return runAs(ExchangeKind::Key, context,
+                 [key, discardFirst](ExchangeContext& ctx) {
+                     return sendKeypadCommand(ctx, key, discardFirst);
+                 },
+                 std::move(done), {});
 }
 
 } // namespace kaldor

@@ -9,6 +9,7 @@
 // context is gone by then, it is dropped. A null context asks for no completion.
 
 #include "link/exchanges.h"
+#include "link/linestatus.h"
 #include "link/safewrite.h"
 #include "link/serialport.h"
 #include "link/tracelog.h"
@@ -19,6 +20,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace kaldor {
 
@@ -45,6 +47,8 @@ public:
     bool isPortOpen() const { return m_portOpen; }
     PortSpec portSpec() const { return m_portSpec; }
     PortStatus portStatus() const { return m_portStatus; }
+    // The port as the link last left it, named as the port names itself.
+    LineState lineState() const;
     // What the windows' writes do around the write (backup, verify); read and set on the thread
     // the link was made on.
     const WriteSafety& writeSafety() const { return m_writeSafety; }
@@ -71,8 +75,9 @@ public:
 
     // A write with its backup and read-back verify (safeUpload, safeSendTank, safeClear), run
     // as one exchange: nothing else reaches the line between the backup and the verify.
-    bool runSafeWrite(QObject* context, std::function<SafeWrite(ExchangeContext&)> useCase, SafeDone done,
-                      Progress progress = {});
+    bool runSafeWrite(QObject* context, std::function<SafeWrite(ExchangeContext&)> useCase,
+                      SafeDone done, Progress progress = {},
+                      ExchangeKind kind = ExchangeKind::Write);
 
     // Calls off a running exchange at its next wait, closes and destroys the port on the link
     // thread and waits for the thread to end. No completion runs after it; every later
@@ -84,6 +89,10 @@ signals:
     void busyChanged(bool busy);
     // The port was closed: by closePort() or because the line was lost during an exchange.
     void portClosed();
+    // An open or a close has answered, or an exchange changed whether the port is open.
+    void lineChanged();
+    // Every exchange as it ends, before its requester hears of it.
+    void exchangeFinished(const kaldor::ExchangeRecord& record);
 
 private:
     friend class LinkWorker;
@@ -93,13 +102,21 @@ private:
         PortStatus status;
         bool portChanged = false; // an open or a close: the port named and its status follow it
         PortSpec portSpec;
+        QString portName;                     // as the port names itself; empty: not made
+        std::optional<ExchangeRecord> record; // an exchange, not an open or a close
         std::function<void()> deliver; // runs the requester's completion with its payload
     };
     using Job = std::function<Finish(LinkWorker& worker)>;
 
     bool submit(QObject* context, Job job);
+    // run() with the kind the finished exchange is recorded as; record fills in what only the
+    // result knows (the tanks read, a backup that failed).
+    bool runAs(ExchangeKind kind, QObject* context,
+               std::function<ExchangeResult(ExchangeContext&)> exchange, Done done,
+               Progress progress, std::function<void(ExchangeRecord&)> record = {});
     // A read of the image, with or without its file; `done` gets the image when it was read.
-    bool readImage(QObject* context, std::function<Download(ExchangeContext&)> reading, ImageDone done,
+    bool readImage(ExchangeKind kind, QObject* context,
+                   std::function<Download(ExchangeContext&)> reading, ImageDone done,
                    Progress progress);
     void complete(const QPointer<QObject>& context, bool hadContext, const Finish& finish);
     Progress progressFor(QObject* context, Progress progress);
@@ -112,6 +129,8 @@ private:
     bool m_portOpen = false;
     PortSpec m_portSpec;
     PortStatus m_portStatus;
+    QString m_portName;
+    bool m_portTried = false;
     std::shared_ptr<TraceLog> m_traceLog = std::make_shared<TraceLog>();
     WriteSafety m_writeSafety;
 };

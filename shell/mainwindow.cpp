@@ -30,6 +30,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QStatusBar>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -84,6 +85,11 @@ MainWindow::MainWindow(Link& link, Dialogs& dialogs, QMap<int, QString> portDevi
     setWindowTitle(kApplicationTitle);
     buildControls();
     buildMenus();
+    connect(&m_link, &Link::lineChanged, this, &MainWindow::updateLineStatus);
+    connect(&m_link, &Link::exchangeFinished, this, [this](const ExchangeRecord& record) {
+        m_exchangeStatus->setText(exchangeStatusText(record));
+    });
+    updateLineStatus();
     m_animation.setInterval(kGaugeStepMs);
     connect(&m_animation, &QTimer::timeout, this, &MainWindow::stepGauge);
 }
@@ -174,6 +180,32 @@ void MainWindow::buildControls()
     auto* layout = new QHBoxLayout(central);
     layout->addWidget(panel);
     layout->addLayout(right, 1);
+
+    // Two lines under the window: the line, then the last exchange; long texts wrap.
+    auto* status = new QWidget(this);
+    auto* statusLayout = new QVBoxLayout(status);
+    statusLayout->setContentsMargins(2, 0, 2, 2);
+    statusLayout->setSpacing(0);
+    m_lineStatus = new QLabel(status);
+    m_lineStatus->setObjectName(QStringLiteral("lineStatus"));
+    m_exchangeStatus = new QLabel(QStringLiteral("No exchange with the meter yet."), status);
+    m_exchangeStatus->setObjectName(QStringLiteral("exchangeStatus"));
+    // Wide enough for each text in two lines, and two lines high whatever it holds.
+    central->setMinimumWidth(90 * m_lineStatus->fontMetrics().averageCharWidth());
+    for (QLabel* label : {m_lineStatus, m_exchangeStatus}) {
+        label->setWordWrap(true);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        label->setFixedHeight(2 * label->fontMetrics().lineSpacing());
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        statusLayout->addWidget(label);
+    }
+    statusBar()->addWidget(status, 1);
+    statusBar()->setSizeGripEnabled(false);
+}
+
+void MainWindow::updateLineStatus()
+{
+    m_lineStatus->setText(lineStatusText(m_link.lineState(), m_offsetMode));
 }
 
 void MainWindow::buildMenus()
@@ -272,6 +304,7 @@ void MainWindow::startUp()
 {
     m_offsetMode = true;
     updateTitle();
+    updateLineStatus();
     m_link.openPort(this, PortSpec{1, m_portDevices.value(1)},
                     [this](const PortStatus& status) { onStartUpPortOpened(status); });
     show();
@@ -404,6 +437,7 @@ void MainWindow::toggleOffsetMode()
 {
     m_offsetMode = !m_offsetMode;
     updateTitle();
+    updateLineStatus();
 }
 
 void MainWindow::showAbout()

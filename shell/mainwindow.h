@@ -87,6 +87,7 @@ private:
     void buildMenus();
     void stepGauge();
     void updateTitle();
+    void updateLineStatus();
     // A window that takes the main window's place while it is open: its close shows the main
     // window again, unless the program is ending.
     template <typename W> W* takesPlace(W* window);
@@ -111,6 +112,8 @@ private:
     Gauge* m_gauge = nullptr;
     QLabel* m_gaugeLabel = nullptr;
     QProgressBar* m_progress = nullptr;
+    QLabel* m_lineStatus = nullptr;     // the line and the mode
+    QLabel* m_exchangeStatus = nullptr; // the last exchange, whichever window started it
     QTimer m_animation;
     int m_gaugeStep = 0;
 

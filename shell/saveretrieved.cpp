@@ -3,6 +3,7 @@
 #include "store/atomicfile.h"
 #include "store/fileextensions.h"
 #include "store/messages.h"
+#include "store/workingfile.h"
 #include "ui/dialogs.h"
 
 #include <QFileInfo>
@@ -27,6 +28,7 @@ void saveRetrievedIndicatorFile(QWidget* parent, Dialogs& dialogs, const QString
     dialog.filter = QStringLiteral("Indicator (*.idr)");
     dialog.defaultSuffix = QStringLiteral("idr");
     dialog.confirmOverwrite = true;
+    dialog.proposedName = proposedIndicatorFilePath();
 
     const std::optional<QString> chosen = askSaveFileName(dialogs, parent, dialog, hasIndicatorExtension);
     if (!chosen)

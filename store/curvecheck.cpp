@@ -165,6 +165,17 @@ EncodedCurve encodeCurve(const CurveTable& t, int pointCount, bool offsetMode)
     return out;
 }
 
+CurveSummary summarizeCurve(const CurveTable& t, bool offsetMode)
+{
+    CurveSummary summary;
+    summary.points = t.filledRows();
+    if (summary.points == 0) return summary;
+    const double offset = offsetMode ? -val(t.value(1)) : 0.0;
+    summary.offset = truncateToInt(roundHalfEven(offset));
+    summary.fullScale = truncateToInt(roundHalfEven(val(t.value(summary.points)) + offset));
+    return summary;
+}
+
 CurveCheck checkTankCurve(CurveTable& table, bool offsetMode)
 {
     CurveCheck check = validateCurve(table);

@@ -58,6 +58,16 @@ CurveCheck validateCurve(CurveTable& table, CheckForm form = CheckForm::Editor);
 // (error 5), a full scale of 0 (error 11, or the overflow message when 0 / 0).
 EncodedCurve encodeCurve(const CurveTable& table, int pointCount, bool offsetMode);
 
+// What the editor shows beside the grid as the user types: the number of filled rows, and the
+// full scale and offset encodeCurve would make of them (rounded as it rounds), whether or not
+// the curve is complete yet. No full scale while the grid is empty.
+struct CurveSummary {
+    int points = 0;
+    std::optional<int> fullScale;
+    int offset = 0; // 0 in the not-offset-capable layout
+};
+CurveSummary summarizeCurve(const CurveTable& table, bool offsetMode);
+
 // The whole check of a curve that leaves the editor or comes from a tank file to be sent,
 // saved, exported or built: validateCurve, then encodeCurve of the checked points. Valid only
 // when both pass; the messages of both in order.

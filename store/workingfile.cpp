@@ -12,6 +12,12 @@ QString workingFilePath()
     return QDir::current().filePath(QStringLiteral("All1.DAT"));
 }
 
+QString proposedIndicatorFilePath(const QDate& day)
+{
+    return QDir::current().filePath(QStringLiteral("meter-") + day.toString(Qt::ISODate) +
+                                    QStringLiteral(".idr"));
+}
+
 int removeWorkingFile()
 {
     QFile working(workingFilePath());

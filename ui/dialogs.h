@@ -31,6 +31,7 @@ struct FileDialog {
     QString defaultSuffix;
     bool confirmOverwrite = true;
     QString directory; // empty: the current directory
+    QString proposedName; // a path the dialog starts with, selected; empty: none
 };
 
 class Dialogs {

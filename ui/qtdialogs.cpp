@@ -67,6 +67,7 @@ std::optional<QString> runFileDialog(QWidget* parent, const FileDialog& d, bool 
     if (!d.defaultSuffix.isEmpty())
         dialog->setDefaultSuffix(d.defaultSuffix);
     dialog->setOption(QFileDialog::DontConfirmOverwrite, !d.confirmOverwrite);
+    if (!d.proposedName.isEmpty()) dialog->selectFile(d.proposedName);
     if (dialog.exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return std::nullopt;
     return dialog->selectedFiles().constFirst();

@@ -45,6 +45,7 @@ struct WriteRun {
     QPointer<QLineEdit> status;
     SafeFinished finished;
     SafeAnswered answered;
+    ExchangeKind kind;
 };
 
 void showStep(const WriteRun& run, SafeWriteStep step)
@@ -126,7 +127,8 @@ bool start(const std::shared_ptr<WriteRun>& run)
         [run](const SafeWrite& s) { ended(run, s); },
         [bar = run->bar](int percent) {
             if (bar) bar->setValue(percent);
-        });
+        },
+        run->kind);
     if (!asked) return false;
     if (run->bar) {
         run->bar->setValue(0);
@@ -139,11 +141,12 @@ bool start(const std::shared_ptr<WriteRun>& run)
 } // namespace
 
 bool writeSafely(Link& link, Dialogs& dialogs, QWidget* window, SafeUseCase useCase,
-                 bool offsetMode, WriteView view, SafeFinished finished, SafeAnswered answered)
+                 bool offsetMode, WriteView view, SafeFinished finished, SafeAnswered answered,
+                 ExchangeKind kind)
 {
-    auto run = std::make_shared<WriteRun>(WriteRun{
-        link, dialogs, window, std::move(useCase), link.writeSafety().options(offsetMode),
-        view.bar, view.status, std::move(finished), std::move(answered)});
+    auto run = std::make_shared<WriteRun>(
+        WriteRun{link, dialogs, window, std::move(useCase), link.writeSafety().options(offsetMode),
+                 view.bar, view.status, std::move(finished), std::move(answered), kind});
     if (start(run)) return true;
     dialogs.message(window, Link::kBusyMessage);
     return false;

@@ -7,6 +7,7 @@
 // default). At the end one message box shows the exchange's own message and, after it, where
 // the backup is kept and what the verify found.
 
+#include "link/linestatus.h"
 #include "link/safewrite.h"
 #include "link/upload.h"
 
@@ -41,7 +42,7 @@ using SafeAnswered = std::function<void()>;
 // points of an image's verify.
 bool writeSafely(Link& link, Dialogs& dialogs, QWidget* window, SafeUseCase useCase,
                  bool offsetMode, WriteView view, SafeFinished finished = {},
-                 SafeAnswered answered = {});
+                 SafeAnswered answered = {}, ExchangeKind kind = ExchangeKind::Write);
 
 // An image sent whole with safeUpload.
 bool sendImage(Link& link, Dialogs& dialogs, QWidget* window, const UploadSource& source,

@@ -29,6 +29,7 @@
 #include <QLegendMarker>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -201,6 +202,11 @@ private slots:
     void shapeFollowsTheForm();
     void importTable_data();
     void importTable();
+    void tankShown_data();
+    void tankShown();
+    void saveBack_data();
+    void saveBack();
+    void sendKeepsLayout();
 
 private:
     std::optional<FreshDirectory> m_dir;
@@ -747,6 +753,147 @@ void TestEditorWindow::importTable()
     QTest::mouseClick(dialogButton(dialog, QDialogButtonBox::Ok), Qt::LeftButton);
     QCOMPARE(dialog->isVisible(), !expected.ok());
     QCOMPARE(rowsOf(editor->table()), rowsOf(expected.points));
+}
+
+// Steps "enter N" (the list's row N made current, then Enter), "dclick N", "open" (water.tnk,
+// tank 5), "undo", each as a person takes them.
+void runSteps(Rig& rig, const QString& steps, const QString& file)
+{
+    auto* list = rig.child<QListWidget>("List1");
+    for (const QString& step : steps.split(u',')) {
+        const QStringList words = step.split(u' ');
+        if (words[0] == "enter") {
+            list->setCurrentRow(words[1].toInt());
+            QTest::keyClick(list, Qt::Key_Return);
+        } else if (words[0] == "dclick") {
+            rig.doubleClickTank(words[1].toInt());
+        } else if (words[0] == "open") {
+            rig.dialogs.queueFileName(file);
+            rig.trigger("topen");
+        } else {
+            rig.trigger("aundo");
+        }
+    }
+}
+
+void TestEditorWindow::tankShown_data()
+{
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<int>("selected"); // the list's highlighted row, -1 for none
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("proposed"); // what Save As's tank number box starts with
+
+    QTest::newRow("Enter on the list") << "enter 1" << 1 << "Tank  3"
+                                       << "3";
+    QTest::newRow("a tank, then a file") << "dclick 0,open" << -1 << "Tank 5"
+                                         << "5";
+    QTest::newRow("the file undone") << "dclick 0,open,undo" << 0 << "Tank  12"
+                                     << "12";
+    QTest::newRow("a file, then a tank") << "open,enter 2" << 2 << "Tank  7"
+                                         << "7";
+}
+
+// The list highlights the tank the grid holds and nothing while it holds a file; Save As offers
+// the tank's number selected in the focused box, Enter takes it.
+void TestEditorWindow::tankShown()
+{
+    QFETCH(QString, steps);
+    QFETCH(int, selected);
+    QFETCH(QString, label);
+    QFETCH(QString, proposed);
+
+    const QString file = m_dir->path(QStringLiteral("water.tnk"));
+    writeFile(file, threePointTankFile(true));
+    Rig rig;
+    EditorWindow* editor = rig.openEditor();
+    QVERIFY(editor);
+    editor->activateWindow();
+    runSteps(rig, steps, file);
+    const QList<QListWidgetItem*> highlighted = rig.child<QListWidget>("List1")->selectedItems();
+    QCOMPARE(highlighted.isEmpty() ? -1 : rig.child<QListWidget>("List1")->row(highlighted[0]),
+             selected);
+    QCOMPARE(rig.child<QLabel>("Label1")->text(), label);
+
+    const QString kept = m_dir->path(QStringLiteral("kept.tnk"));
+    rig.dialogs.queueFileName(kept);
+    rig.trigger("tsave");
+    auto* entry = rig.child<QLineEdit>("Text3");
+    QVERIFY(entry->isVisible());
+    QCOMPARE(entry->text(), proposed);
+    QCOMPARE(entry->selectedText(), proposed);
+    QCOMPARE(editor->focusWidget(), entry);
+    QTest::keyClick(entry, Qt::Key_Return);
+    QVERIFY(!entry->isVisible());
+    QVERIFY(readFile(kept).startsWith(proposed.toLatin1() + "\r\n"));
+    QCOMPARE(rig.dialogs.messages().constLast(), "File " + kept + " saved.");
+}
+
+void TestEditorWindow::saveBack_data()
+{
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<bool>("writesBack"); // Ctrl+S writes the file opened; else it asks as Save As
+    QTest::newRow("a tank file") << "open" << true;
+    QTest::newRow("a tank from the list") << "open,dclick 0" << false;
+}
+
+// Beside the grid, full scale, offset and points follow the typing; Ctrl+S writes the grid back
+// to the tank file it came from without a dialog, or asks as Save As for a tank of the list.
+void TestEditorWindow::saveBack()
+{
+    QFETCH(QString, steps);
+    QFETCH(bool, writesBack);
+
+    const QString file = m_dir->path(QStringLiteral("water.tnk"));
+    writeFile(file, threePointTankFile(true));
+    Rig rig;
+    EditorWindow* editor = rig.openEditor();
+    QVERIFY(editor);
+    runSteps(rig, steps, file);
+    auto* summary = rig.child<QLabel>("curveSummary");
+    if (writesBack) {
+        QCOMPARE(summary->text(), QStringLiteral("Full scale: 1000\nOffset: -100\nPoints: 3"));
+        rig.grid()->setCurrentCell({1, CurveTable::kValueColumn});
+        QTest::keyClick(rig.grid(), Qt::Key_Backspace); // the first value, 100, becomes 10
+        QCOMPARE(summary->text(), QStringLiteral("Full scale: 1090\nOffset: -10\nPoints: 3"));
+    }
+    const QString asked = m_dir->path(QStringLiteral("asked.tnk"));
+    rig.dialogs.queueFileName(asked);
+    // The offscreen platform does not hand the focus on as a window manager does.
+    editor->activateWindow();
+    QVERIFY(QTest::qWaitFor([&] { return QApplication::activeWindow() == editor; }));
+    rig.grid()->setFocus();
+    QTest::keyClick(rig.grid(), Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(rig.child<QLineEdit>("Text3")->isVisible(), !writesBack);
+    if (writesBack) {
+        QCOMPARE(rig.dialogs.messages(), QStringList{"File " + file + " saved."});
+        QVERIFY(readFile(file).startsWith("5\r\n"));
+        QVERIFY(readFile(file).contains(" 1090 \r\n-10 \r\n 3 \r\n10, 0,"));
+        QVERIFY(!QFile::exists(asked)); // no dialog was shown
+    }
+}
+
+// While a send runs, its step and bar take the place kept for them: the grid stays where it was,
+// and the longest step with its percentage fits the bar on one line.
+void TestEditorWindow::sendKeepsLayout()
+{
+    const QString file = m_dir->path(QStringLiteral("water.tnk"));
+    writeFile(file, threePointTankFile(true));
+    Rig rig;
+    EditorWindow* editor = rig.openEditor(true, file);
+    QVERIFY(editor);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    const QRect before = rig.grid()->geometry();
+    rig.trigger("asend");
+    auto* bar = rig.child<QProgressBar>("pbTank");
+    QVERIFY(bar->isVisible());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QCOMPARE(rig.grid()->geometry(), before);
+    bar->setFormat(QStringLiteral("Reading the meter for a backup\u2026  %p%"));
+    bar->setValue(100);
+    QVERIFY2(bar->fontMetrics().horizontalAdvance(bar->text()) < bar->contentsRect().width(),
+             qPrintable(QString::number(bar->width())));
+    QVERIFY(rig.waitIdle());
+    QTRY_COMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Tank data sent."));
 }
 
 QTEST_MAIN(TestEditorWindow)

@@ -49,6 +49,8 @@ private slots:
     void portList();
     void escapeCloses_data();
     void escapeCloses();
+    void statusBar_data();
+    void statusBar();
 
 private:
     std::optional<FreshDirectory> m_dir;
@@ -656,6 +658,82 @@ void TestMainWindow::escapeCloses()
     QVERIFY2(found, qPrintable(window));
     QVERIFY(!stayed);
     QCOMPARE(rig.dialogs.unscripted(), 0);
+}
+
+void TestMainWindow::statusBar_data()
+{
+    QTest::addColumn<QString>("action");   // empty: start-up alone; aclear: Yes in the clear window
+    QTest::addColumn<QString>("fault");    // on the meter, or "port" for a port that does not exist
+    QTest::addColumn<QStringList>("line"); // what the line's status holds, in order
+    QTest::addColumn<QStringList>("exchange"); // what the last exchange's status holds, in order
+    QTest::addColumn<QStringList>("messages"); // the boxes, as the exchange has them
+
+    const QString missing = QStringLiteral("The serial port /dev/ttyS0 does not exist.");
+    const QString check =
+        QStringLiteral("Check the cable, the port chosen under Comm, and that the meter is "
+                       "switched on.");
+    QTest::newRow("start-up with a missing port")
+        << QString() << QStringLiteral("port")
+        << QStringList{"could not be opened. " + missing, "Comm", "Mode: Meter Offset Capable."}
+        << QStringList{"No exchange with the meter yet."} << QStringList{};
+    QTest::newRow("a read")
+        << QStringLiteral("dwnldall") << QString()
+        << QStringList{"simulated meter, open.", "Mode: Meter Offset Capable."}
+        << QStringList{"read the meter, done. 3 tanks; the image is in the working file and "
+                       "\"File Management > Save Retrieved Indicator File\" keeps it."}
+        << QStringList{"Indicator Data Read"};
+    QTest::newRow("a read that stops at a block")
+        << QStringLiteral("dwnldall") << QStringLiteral("AU:1:stop") << QStringList{"open."}
+        << QStringList{"read the meter, no answer from the meter at stage 4. " + check}
+        << QStringList{"Comm timeout  4"};
+    QTest::newRow("the clear window's exchange")
+        << QStringLiteral("aclear") << QString() << QStringList{"open."}
+        << QStringList{"cleared the meter, done."} << QStringList{"Clear Command Sent"};
+}
+
+// The status bar under the main window, after start-up and after an exchange of the main window
+// or of another window; the message boxes keep their own texts.
+void TestMainWindow::statusBar()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, fault);
+    QFETCH(QStringList, line);
+    QFETCH(QStringList, exchange);
+    QFETCH(QStringList, messages);
+
+    UiRig rig(sampleImage(), {}, false);
+    if (fault == QLatin1String("port"))
+        rig.failures[1] = PortStatus{PortError::Unavailable,
+                                     QStringLiteral("The serial port /dev/ttyS0 does not exist.")};
+    else if (!fault.isEmpty())
+        rig.meter->addFault(*MeterFault::parse(fault));
+    rig.window->startUp();
+    QVERIFY(rig.waitIdle());
+    if (action == QLatin1String("aclear")) {
+        rig.trigger(nullptr, "aclear");
+        QTest::mouseClick(rig.find("clearit")->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    } else if (!action.isEmpty()) {
+        rig.trigger(nullptr, qPrintable(action));
+    }
+    QVERIFY(rig.waitIdle());
+    QTRY_COMPARE_WITH_TIMEOUT(rig.dialogs.messages(), messages, 5000);
+    const auto holdsInOrder = [](const QString& text, const QStringList& parts) {
+        qsizetype at = 0;
+        for (const QString& part : parts) {
+            at = text.indexOf(part, at);
+            if (at < 0) return false;
+        }
+        return true;
+    };
+    const QString lineText = rig.find<QLabel>("lineStatus")->text();
+    QVERIFY2(holdsInOrder(lineText, line), qPrintable(lineText));
+    const QString exchangeText = rig.find<QLabel>("exchangeStatus")->text();
+    QVERIFY2(holdsInOrder(exchangeText, exchange), qPrintable(exchangeText));
+    if (!action.isEmpty()) // the time of day the exchange ended
+        QVERIFY2(QRegularExpression(QStringLiteral("^Last exchange \\(\\d\\d:\\d\\d:\\d\\d\\): "))
+                     .match(exchangeText)
+                     .hasMatch(),
+                 qPrintable(exchangeText));
 }
 
 QTEST_MAIN(TestMainWindow)

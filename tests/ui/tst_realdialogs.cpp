@@ -113,6 +113,7 @@ private slots:
     void actions();
     void parentGone_data();
     void parentGone();
+    void proposedName();
 
 private:
     std::optional<FreshDirectory> m_dir;
@@ -301,7 +302,7 @@ void TestRealDialogs::parentGone()
     stray.start(300);
 
     bool safe = true;
-    const FileDialog files{QStringLiteral("Save As"), {}, {}, true, {}};
+    const FileDialog files{QStringLiteral("Save As"), {}, {}, true, {}, {}};
     if (dialog == QLatin1String("message")) {
         dialogs.message(parent, QStringLiteral("one"));
     } else if (dialog == QLatin1String("messages")) {
@@ -319,6 +320,42 @@ void TestRealDialogs::parentGone()
     QVERIFY(!parent);
     QVERIFY(safe);
     QCOMPARE(strays, 0);
+}
+
+// Save Retrieved's dialog starts with the day's name in the working file's folder; Enter takes
+// it as it stands.
+void TestRealDialogs::proposedName()
+{
+    QVERIFY(writeIndicatorFile(workingFilePath(), sampleImage().length() / 8, sampleImage(), 0).ok);
+    QtDialogs dialogs;
+    UiRig rig(sampleImage(), {}, true, false, &dialogs);
+    QVERIFY(rig.waitIdle());
+    QString proposed;
+    QString folder;
+    QStringList messages;
+    QTimer look;
+    connect(&look, &QTimer::timeout, this, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+            auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            proposed = name->text();
+            folder = files->directory().absolutePath();
+            if (proposed.isEmpty())
+                files->reject(); // nothing proposed: no name to take
+            else
+                QTest::keyClick(name, Qt::Key_Return);
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            messages.append(box->text());
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    look.start(50);
+    rig.trigger(nullptr, "smetfile");
+    const QString expected = "meter-" + QDate::currentDate().toString(Qt::ISODate) + ".idr";
+    QCOMPARE(proposed, expected);
+    QCOMPARE(folder, QDir::currentPath());
+    QTRY_COMPARE(messages.size(), 1);
+    QCOMPARE(messages.constFirst(), QDir::current().filePath(expected) + " saved.");
 }
 
 QTEST_MAIN(TestRealDialogs)
