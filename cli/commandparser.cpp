@@ -2,11 +2,9 @@
 
 #include "cli/filecommands.h"
 
-namespace kaldor::cli
-{
+namespace kaldor::cli {
 
-namespace
-{
+namespace {
 
 const QString kNoOffset = QStringLiteral("--no-offset");
 const QString kPort = QStringLiteral("--port");

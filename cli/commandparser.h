@@ -11,11 +11,9 @@
 
 #include <optional>
 
-namespace kaldor::cli
-{
+namespace kaldor::cli {
 
-class CommandParser
-{
+class CommandParser {
 public:
     // The parser of one command's words: `command` names it in messages. --no-offset may stand
     // among them as before the command word; parse() then clears options.offsetMode.

@@ -7,12 +7,9 @@
 #include "store/fileextensions.h"
 #include "store/limits.h"
 
+namespace kaldor::cli {
 
-namespace kaldor::cli
-{
-
-namespace
-{
+namespace {
 
 const QString kCurve = QStringLiteral("curve");
 const QString kImport = QStringLiteral("import");
@@ -49,7 +46,8 @@ struct Options {
 // Declares every option named, each taking a value.
 void declare(CommandParser& line, const QStringList& names)
 {
-    for (const QString& name : names) line.option(name, name.mid(2).toUpper());
+    for (const QString& name : names)
+        line.option(name, name.mid(2).toUpper());
 }
 
 // --points N or --max-error E (100 points when neither).
@@ -89,8 +87,8 @@ QString outputError(const CommandParser& p, int words)
 }
 
 // Prints the points and the error, then writes the tank file.
-int finish(const CurveFit& fit, const CommandParser& p, const GlobalOptions& options, QTextStream& out,
-           QTextStream& err)
+int finish(const CurveFit& fit, const CommandParser& p, const GlobalOptions& options,
+           QTextStream& out, QTextStream& err)
 {
     if (!fit.ok()) {
         err << fit.refusal << '\n';
@@ -99,8 +97,9 @@ int finish(const CurveFit& fit, const CommandParser& p, const GlobalOptions& opt
     for (const LevelPoint& point : fit.points)
         out << QString::number(point.percent(), 'f', 2) << '\t' << point.value << '\n';
     out << curveFitSummary(fit) << '\n';
-    const TankFileSave saved = saveCurveTankFile(
-        p.words().last(), p.value(QStringLiteral("--tank")).value_or(QString()), fit.points, options.offsetMode);
+    const TankFileSave saved =
+        saveCurveTankFile(p.words().last(), p.value(QStringLiteral("--tank")).value_or(QString()),
+                          fit.points, options.offsetMode);
     printMessages(saved.messages, out, err);
     return saved.ok ? kExitOk : kExitRefused;
 }
@@ -118,10 +117,10 @@ int curve(const QStringList& args, GlobalOptions options, QTextStream& out, QTex
         o.choice<TankKind>(QStringLiteral("--shape"), tankKindFromName, tankKindNames());
     if (!o.error.isEmpty() || !kind)
         return usageError(kCurve,
-                     o.error.isEmpty()
-                         ? QStringLiteral("--shape is needed: ") + tankKindNames().join(u'|')
-                         : o.error,
-                     err);
+                          o.error.isEmpty()
+                              ? QStringLiteral("--shape is needed: ") + tankKindNames().join(u'|')
+                              : o.error,
+                          err);
     // The dimensions each shape takes: needed, then optional.
     QStringList needed;
     QStringList optional;
@@ -154,9 +153,9 @@ int curve(const QStringList& args, GlobalOptions options, QTextStream& out, QTex
     for (const QString& name : needed)
         if (!o.has(name))
             return usageError(kCurve,
-                         QStringLiteral("a %1 needs %2")
-                             .arg(tankKindName(*kind), needed.join(QStringLiteral(", "))),
-                         err);
+                              QStringLiteral("a %1 needs %2")
+                                  .arg(tankKindName(*kind), needed.join(QStringLiteral(", "))),
+                              err);
 
     TankShape shape;
     shape.kind = *kind;
@@ -170,7 +169,8 @@ int curve(const QStringList& args, GlobalOptions options, QTextStream& out, QTex
     // A vertical tank has a bottom, a horizontal one heads; each its own depth option.
     const bool vertical = *kind == TankKind::VerticalCylinder;
     const QString endOption = vertical ? QStringLiteral("--bottom") : QStringLiteral("--heads");
-    const QString depthOption = vertical ? QStringLiteral("--bottom-depth") : QStringLiteral("--head-depth");
+    const QString depthOption =
+        vertical ? QStringLiteral("--bottom-depth") : QStringLiteral("--head-depth");
     shape.end =
         o.choice<TankEnd>(endOption, tankEndFromName, tankEndNames()).value_or(TankEnd::Flat);
     shape.endDepth = o.number(depthOption);
@@ -204,9 +204,9 @@ int import(const QStringList& args, GlobalOptions options, QTextStream& out, QTe
     QString unit = p.value(QStringLiteral("--unit")).value_or(QStringLiteral("percent"));
     if (unit != QLatin1String("percent") && !lengthUnitFromName(unit))
         return usageError(kImport,
-                     QStringLiteral("--unit takes percent|%1, not '%2'")
-                         .arg(lengthUnitNames().join(u'|'), unit),
-                     err);
+                          QStringLiteral("--unit takes percent|%1, not '%2'")
+                              .arg(lengthUnitNames().join(u'|'), unit),
+                          err);
     const bool ranged =
         o.has(QStringLiteral("--level-zero")) || o.has(QStringLiteral("--level-span"));
     const QString rangeNeedsLength =

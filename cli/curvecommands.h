@@ -4,8 +4,7 @@
 
 #include "cli/linkcommands.h"
 
-namespace kaldor::cli
-{
+namespace kaldor::cli {
 
 bool isCurveCommand(const QString& command);
 int runCurveCommand(const QString& command, const QStringList& args, const GlobalOptions& options,

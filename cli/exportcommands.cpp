@@ -14,11 +14,9 @@
 
 #include <cstring>
 
-namespace kaldor::cli
-{
+namespace kaldor::cli {
 
-namespace
-{
+namespace {
 
 const QString kExport = QStringLiteral("export");
 const QString kSheet = QStringLiteral("sheet");
@@ -40,7 +38,8 @@ int parseCurveArgs(const QString& command, const QStringList& args, GlobalOption
         return status;
     const QStringList& words = line.words();
     if (words.size() > 2)
-        return usageError(command, QStringLiteral("unexpected argument '%1'").arg(words.at(2)), err);
+        return usageError(command, QStringLiteral("unexpected argument '%1'").arg(words.at(2)),
+                          err);
     parsed.file = words.value(0);
     parsed.output = words.value(1);
     if (parsed.file.isEmpty())
@@ -142,8 +141,9 @@ int sheet(const QStringList& args, GlobalOptions options, QTextStream& out, QTex
         const TankFileCheck checked = checkTankFile(parsed.file, options.offsetMode);
         printMessages(checked.messages, out, err);
         if (!checked.ok) return refused({}, checked.detail, err);
-        const SheetBuild built = sheetFromTable(checked.table, checked.pointCount, checked.tankNumber,
-                                                options.offsetMode, sourceOf(parsed.file));
+        const SheetBuild built =
+            sheetFromTable(checked.table, checked.pointCount, checked.tankNumber,
+                           options.offsetMode, sourceOf(parsed.file));
         printMessages(built.messages, out, err);
         if (!built.sheet) return kExitRefused;
         sheets.append(*built.sheet);

@@ -4,8 +4,7 @@
 
 #include "cli/linkcommands.h"
 
-namespace kaldor::cli
-{
+namespace kaldor::cli {
 
 bool isExportCommand(const QString& command);
 int runExportCommand(const QString& command, const QStringList& args, const GlobalOptions& options,

@@ -25,24 +25,22 @@ int usageError(const QString& command, const QString& text, QTextStream& err)
 // A refusal the core reports as the window's text and the detail that names the file.
 int refused(const QString& message, const QString& detail, QTextStream& err)
 {
-    if (!message.isEmpty())
-        err << message << '\n';
-    if (!detail.isEmpty())
-        err << detail << '\n';
+    if (!message.isEmpty()) err << message << '\n';
+    if (!detail.isEmpty()) err << detail << '\n';
     return kExitRefused;
 }
 
 int refuseOutputs(const QStringList& inputs, const QList<OutputFile>& outputs, QTextStream& err)
 {
     std::optional<QString> refusal = outputRefusal(outputs, inputs);
-    if (!refusal)
-        refusal = standardOutputRefusal(inputs);
+    if (!refusal) refusal = standardOutputRefusal(inputs);
     return refusal ? refused(*refusal, {}, err) : kExitOk;
 }
 
 void addCurveChoice(CommandParser& line)
 {
-    line.option(QStringLiteral("--tank"), QStringLiteral("N")).option(QStringLiteral("--entry"), QStringLiteral("K"));
+    line.option(QStringLiteral("--tank"), QStringLiteral("N"))
+        .option(QStringLiteral("--entry"), QStringLiteral("K"));
 }
 
 int readCurveChoice(const CommandParser& line, std::optional<CurveChoice>& choice, QTextStream& err)
@@ -99,32 +97,28 @@ std::optional<qsizetype> chosenEntry(const IndicatorTanks& tanks, const CurveCho
     return entry;
 }
 
-namespace
-{
+namespace {
 
 int show(const QStringList& args, GlobalOptions options, QTextStream& out, QTextStream& err)
 {
     const QString cmd = QStringLiteral("show");
     CommandParser line(cmd, options);
     addCurveChoice(line);
-    if (!line.parse(args, err))
-        return kExitUsage;
+    if (!line.parse(args, err)) return kExitUsage;
     std::optional<CurveChoice> choice;
-    if (const int status = readCurveChoice(line, choice, err); status != kExitOk)
-        return status;
+    if (const int status = readCurveChoice(line, choice, err); status != kExitOk) return status;
     if (line.words().size() > 1)
-        return usageError(cmd, QStringLiteral("unexpected argument '%1'").arg(line.words().at(1)), err);
+        return usageError(cmd, QStringLiteral("unexpected argument '%1'").arg(line.words().at(1)),
+                          err);
     const QString path = line.words().value(0);
-    if (path.isEmpty())
-        return usageError(cmd, QStringLiteral("name an indicator file"), err);
-    if (const int status = refuseOutputs({path}, {}, err); status != kExitOk)
-        return status;
+    if (path.isEmpty()) return usageError(cmd, QStringLiteral("name an indicator file"), err);
+    if (const int status = refuseOutputs({path}, {}, err); status != kExitOk) return status;
     const IndicatorTanks tanks = loadIndicatorTanks(path);
-    if (!tanks.ok())
-        return refused(tanks.message, tanks.detail, err);
+    if (!tanks.ok()) return refused(tanks.message, tanks.detail, err);
     if (!choice) {
         for (const TankRecord& record : tanks.records)
-            out << tankListText(record.tankNumber) << '\t' << record.start << '\t' << record.words.size() << '\n';
+            out << tankListText(record.tankNumber) << '\t' << record.start << '\t'
+                << record.words.size() << '\n';
         return kExitOk;
     }
     const std::optional<qsizetype> entry = chosenEntry(tanks, *choice, path, err);
@@ -137,12 +131,11 @@ int show(const QStringList& args, GlobalOptions options, QTextStream& out, QText
 int build(const QStringList& words, GlobalOptions options, QTextStream& out, QTextStream& err)
 {
     CommandParser line(QStringLiteral("build"), options);
-    if (!line.parse(words, err))
-        return kExitUsage;
+    if (!line.parse(words, err)) return kExitUsage;
     const QStringList& args = line.words();
     if (args.size() < 2)
-        return usageError(QStringLiteral("build"), QStringLiteral("name the output file and at least one tank file"),
-                          err);
+        return usageError(QStringLiteral("build"),
+                          QStringLiteral("name the output file and at least one tank file"), err);
     const QString target = args.first();
     const QStringList sources = args.mid(1);
     if (!hasIndicatorExtension(target)) {
@@ -151,13 +144,14 @@ int build(const QStringList& words, GlobalOptions options, QTextStream& out, QTe
     }
     if (const auto clash = outputAmongSources(target, sources, QDir::current()))
         return refused(*clash, {}, err);
-    if (const int status = refuseOutputs(sources, {{target, OutputForm::IndicatorFile}}, err); status != kExitOk)
+    if (const int status = refuseOutputs(sources, {{target, OutputForm::IndicatorFile}}, err);
+        status != kExitOk)
         return status;
     BuildState state;
-    const BuildResult built = buildIndicatorImage(sources, QDir::current(), options.offsetMode, state);
+    const BuildResult built =
+        buildIndicatorImage(sources, QDir::current(), options.offsetMode, state);
     printMessages(built.messages, out, err);
-    if (!built.ok)
-        return kExitRefused;
+    if (!built.ok) return kExitRefused;
     const FileWriteResult saved = writeConstructedFile(target, state.image, state.totalLength);
     if (!saved.ok)
         return refused(errorText(saved.errorNumber), fileRefusal(target, saved.detail), err);
@@ -168,26 +162,25 @@ int build(const QStringList& words, GlobalOptions options, QTextStream& out, QTe
 int check(const QStringList& words, GlobalOptions options, QTextStream& out, QTextStream& err)
 {
     CommandParser line(QStringLiteral("check"), options);
-    if (!line.parse(words, err))
-        return kExitUsage;
+    if (!line.parse(words, err)) return kExitUsage;
     const QStringList& args = line.words();
     if (args.size() != 1)
         return usageError(QStringLiteral("check"), QStringLiteral("name one tank file"), err);
-    if (const int status = refuseOutputs(args, {}, err); status != kExitOk)
-        return status;
+    if (const int status = refuseOutputs(args, {}, err); status != kExitOk) return status;
     const TankFileCheck checked = checkTankFile(args.first(), options.offsetMode);
     printMessages(checked.messages, out, err);
-    if (!checked.ok)
-        return refused({}, checked.detail, err);
+    if (!checked.ok) return refused({}, checked.detail, err);
     const int pointCount = checked.pointCount;
     const EncodedCurve& encoded = checked.encoded;
     out << "full scale\t" << encoded.fullScale << '\t' << int(encoded.fullScaleHigh) << ' '
         << int(encoded.fullScaleLow) << '\n';
     if (options.offsetMode)
-        out << "offset\t" << encoded.offset << '\t' << int(encoded.offsetHigh) << ' ' << int(encoded.offsetLow)
-            << '\n';
+        out << "offset\t" << encoded.offset << '\t' << int(encoded.offsetHigh) << ' '
+            << int(encoded.offsetLow) << '\n';
     for (int r = 0; r < pointCount; ++r) {
-        const auto byte = [&](int i) { return int(std::uint8_t(encoded.pointBytes.at(4 * r + i))); };
+        const auto byte = [&](int i) {
+            return int(std::uint8_t(encoded.pointBytes.at(4 * r + i)));
+        };
         out << "point " << r + 1 << '\t' << byte(0) << ' ' << byte(1) << ' ' << byte(2) << ' '
             << byte(3) << '\n';
     }
@@ -226,10 +219,8 @@ QString fileCommandsHelp()
 int runFileCommand(const QString& command, const QStringList& args, const GlobalOptions& options,
                    QTextStream& out, QTextStream& err)
 {
-    if (command == QLatin1String("show"))
-        return show(args, options, out, err);
-    if (command == QLatin1String("build"))
-        return build(args, options, out, err);
+    if (command == QLatin1String("show")) return show(args, options, out, err);
+    if (command == QLatin1String("build")) return build(args, options, out, err);
     return check(args, options, out, err);
 }
 

@@ -38,7 +38,8 @@ struct CurveChoice {
 // --tank N and --entry K declared on a command's parser, and read from it once parsed: kExitOk
 // with the choice (none when neither was given), or kExitUsage after saying why on err.
 void addCurveChoice(CommandParser& line);
-int readCurveChoice(const CommandParser& line, std::optional<CurveChoice>& choice, QTextStream& err);
+int readCurveChoice(const CommandParser& line, std::optional<CurveChoice>& choice,
+                    QTextStream& err);
 // The directory position (from 0) the choice names in the image, or nullopt after saying on
 // err why there is none. A tank found at several positions is named with its others on err.
 std::optional<qsizetype> chosenEntry(const IndicatorTanks& tanks, const CurveChoice& choice,

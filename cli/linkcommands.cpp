@@ -51,8 +51,7 @@ OpenedPort openPort(const GlobalOptions& options, QTextStream& err)
         return opened;
     }
     opened.port = std::make_unique<QtSerialPort>(*portSpec);
-    if (runTrace)
-        opened.port = std::make_unique<TracingPort>(std::move(opened.port), runTrace);
+    if (runTrace) opened.port = std::make_unique<TracingPort>(std::move(opened.port), runTrace);
     const PortStatus status = opened.port->open();
     if (!status.ok()) {
         if (status.error == PortError::HeldByOther)
@@ -63,10 +62,10 @@ OpenedPort openPort(const GlobalOptions& options, QTextStream& err)
     return opened;
 }
 
-int finish(const ExchangeResult& result, const Messages& messages, QTextStream& out, QTextStream& err)
+int finish(const ExchangeResult& result, const Messages& messages, QTextStream& out,
+           QTextStream& err)
 {
-    if (runTrace)
-        runTrace->recordOutcome(result);
+    if (runTrace) runTrace->recordOutcome(result);
     printMessages(messages, out, err);
     return result.done() ? kExitOk : kExitRefused;
 }
@@ -75,7 +74,8 @@ int finish(const ExchangeResult& result, const Messages& messages, QTextStream& 
 // Without them the command sends exactly what it always did.
 void addSafeWriteOptions(CommandParser& line)
 {
-    line.option(QStringLiteral("--backup"), QStringLiteral("DIR")).option(QStringLiteral("--verify"));
+    line.option(QStringLiteral("--backup"), QStringLiteral("DIR"))
+        .option(QStringLiteral("--verify"));
 }
 
 SafeWriteOptions safeWriteOptions(const CommandParser& line, const GlobalOptions& options)
@@ -89,38 +89,38 @@ SafeWriteOptions safeWriteOptions(const CommandParser& line, const GlobalOptions
 
 // The run's outputs, the --trace file among them, held against its inputs before the port
 // is opened.
-int refuseRunOutputs(const GlobalOptions& options, const QStringList& inputs, QList<OutputFile> outputs,
-                     QTextStream& err)
+int refuseRunOutputs(const GlobalOptions& options, const QStringList& inputs,
+                     QList<OutputFile> outputs, QTextStream& err)
 {
-    if (!options.trace.isEmpty())
-        outputs.append({options.trace, OutputForm::Trace});
+    if (!options.trace.isEmpty()) outputs.append({options.trace, OutputForm::Trace});
     return refuseOutputs(inputs, outputs, err);
 }
 
-bool wantsSafeWrite(const SafeWriteOptions& safe) { return safe.verify || !safe.backupFolder.isEmpty(); }
+bool wantsSafeWrite(const SafeWriteOptions& safe)
+{
+    return safe.verify || !safe.backupFolder.isEmpty();
+}
 
 int finishSafeWrite(const SafeWrite& s, QTextStream& out, QTextStream& err)
 {
     printMessages(s.messages, out, err);
-    if (s.outcome == SafeWriteOutcome::VerifyFailed)
-        return kExitVerifyFailed;
+    if (s.outcome == SafeWriteOutcome::VerifyFailed) return kExitVerifyFailed;
     return s.ok() ? kExitOk : kExitRefused;
 }
 
 int readCommand(const QStringList& words, GlobalOptions options, QTextStream& out, QTextStream& err)
 {
     CommandParser line(QStringLiteral("read"), options);
-    if (!line.parse(words, err))
-        return kExitUsage;
+    if (!line.parse(words, err)) return kExitUsage;
     const QStringList& args = line.words();
     if (args.size() != 1)
         return usageError(line.command(), QStringLiteral("name one file to write"), err);
-    if (const int status = refuseRunOutputs(options, {}, {{args.first(), OutputForm::IndicatorFile}}, err);
+    if (const int status =
+            refuseRunOutputs(options, {}, {{args.first(), OutputForm::IndicatorFile}}, err);
         status != kExitOk)
         return status;
     OpenedPort opened = openPort(options, err);
-    if (!opened.port || opened.status != kExitOk)
-        return opened.status;
+    if (!opened.port || opened.status != kExitOk) return opened.status;
     ExchangeContext ctx{*opened.port, {}, {}, &stopOnTerminationSignals()};
     // OUT is the user's file, not the program's working file: a failed read leaves whatever
     // was there before, and the file is written (atomically) only once the whole image is in.
@@ -130,12 +130,12 @@ int readCommand(const QStringList& words, GlobalOptions options, QTextStream& ou
     return finish(d.result, downloadMessages(d.result, DownloadVariant::MainWindow), out, err);
 }
 
-int writeCommandLine(const QStringList& words, GlobalOptions options, QTextStream& out, QTextStream& err)
+int writeCommandLine(const QStringList& words, GlobalOptions options, QTextStream& out,
+                     QTextStream& err)
 {
     CommandParser line(QStringLiteral("write"), options);
     addSafeWriteOptions(line);
-    if (!line.parse(words, err))
-        return kExitUsage;
+    if (!line.parse(words, err)) return kExitUsage;
     const SafeWriteOptions safe = safeWriteOptions(line, options);
     const QStringList& args = line.words();
     if (args.size() != 1)
@@ -146,38 +146,40 @@ int writeCommandLine(const QStringList& words, GlobalOptions options, QTextStrea
     const UploadPreparation prep = uploadSourceFromFile(args.first(), UploadVariant::MainWindow);
     if (!prep.source) {
         printMessages(prep.messages, out, err);
-        if (prep.messages.value(0).text != prep.detail)
-            err << prep.detail << '\n';
+        if (prep.messages.value(0).text != prep.detail) err << prep.detail << '\n';
         return kExitRefused;
     }
     OpenedPort opened = openPort(options, err);
-    if (!opened.port || opened.status != kExitOk)
-        return opened.status;
+    if (!opened.port || opened.status != kExitOk) return opened.status;
     ExchangeContext ctx{*opened.port, {}, {}, &stopOnTerminationSignals()};
     if (wantsSafeWrite(safe))
-        return finishSafeWrite(safeUpload(ctx, *prep.source, UploadVariant::MainWindow, safe), out, err);
+        return finishSafeWrite(safeUpload(ctx, *prep.source, UploadVariant::MainWindow, safe), out,
+                               err);
     const ExchangeResult r = uploadImage(ctx, *prep.source, UploadVariant::MainWindow);
     return finish(r, uploadMessages(r), out, err);
 }
 
-int sendTankCommand(const QStringList& words, GlobalOptions options, QTextStream& out, QTextStream& err)
+int sendTankCommand(const QStringList& words, GlobalOptions options, QTextStream& out,
+                    QTextStream& err)
 {
     CommandParser line(QStringLiteral("send-tank"), options);
     addSafeWriteOptions(line);
-    line.option(QStringLiteral("--tank"), QStringLiteral("N")).option(QStringLiteral("--image"), QStringLiteral("FILE"));
-    if (!line.parse(words, err))
-        return kExitUsage;
+    line.option(QStringLiteral("--tank"), QStringLiteral("N"))
+        .option(QStringLiteral("--image"), QStringLiteral("FILE"));
+    if (!line.parse(words, err)) return kExitUsage;
     const SafeWriteOptions safe = safeWriteOptions(line, options);
     const std::optional<QString> tankOption = line.value(QStringLiteral("--tank"));
     const std::optional<QString> imageOption = line.value(QStringLiteral("--image"));
     if (line.words().size() != 1)
-        return usageError(line.command(),
-                          QStringLiteral("name one tank file: send-tank TANK.tnk [--tank N] [--image FILE] "
-                                         "[--backup DIR] [--verify]"),
-                          err);
+        return usageError(
+            line.command(),
+            QStringLiteral("name one tank file: send-tank TANK.tnk [--tank N] [--image FILE] "
+                           "[--backup DIR] [--verify]"),
+            err);
     const QString tankFile = line.words().constFirst();
     const QString imagePath = imageOption.value_or(QString());
-    if (const int status = refuseRunOutputs(options, {tankFile, imagePath}, {}, err); status != kExitOk)
+    if (const int status = refuseRunOutputs(options, {tankFile, imagePath}, {}, err);
+        status != kExitOk)
         return status;
 
     const TankFileCheck checked = checkTankFile(tankFile, options.offsetMode);
@@ -195,7 +197,8 @@ int sendTankCommand(const QStringList& words, GlobalOptions options, QTextStream
         // An image without tanks has no number the tank could clash with.
         const IndicatorTanks tanks = loadIndicatorTanks(imagePath);
         if (!tanks.ok() && tanks.status != TanksStatus::NoTanks) {
-            err << tanks.detail << "; the tank numbers in it cannot be checked, nothing was sent.\n";
+            err << tanks.detail
+                << "; the tank numbers in it cannot be checked, nothing was sent.\n";
             return kExitRefused;
         }
         for (const TankRecord& record : tanks.records)
@@ -209,8 +212,7 @@ int sendTankCommand(const QStringList& words, GlobalOptions options, QTextStream
         return kExitRefused;
     }
     OpenedPort port = openPort(options, err);
-    if (!port.port || port.status != kExitOk)
-        return port.status;
+    if (!port.port || port.status != kExitOk) return port.status;
     ExchangeContext ctx{*port.port, {}, {}, &stopOnTerminationSignals()};
     // The tool keeps no working file, so there is none to delete afterwards.
     if (wantsSafeWrite(safe))
@@ -219,44 +221,40 @@ int sendTankCommand(const QStringList& words, GlobalOptions options, QTextStream
     return finish(r, sendTankMessages(r), out, err);
 }
 
-int clearCommand(const QStringList& words, GlobalOptions options, QTextStream& out, QTextStream& err)
+int clearCommand(const QStringList& words, GlobalOptions options, QTextStream& out,
+                 QTextStream& err)
 {
     CommandParser line(QStringLiteral("clear"), options);
     addSafeWriteOptions(line);
-    if (!line.parse(words, err))
-        return kExitUsage;
+    if (!line.parse(words, err)) return kExitUsage;
     const SafeWriteOptions safe = safeWriteOptions(line, options);
     if (!line.words().isEmpty())
-        return usageError(line.command(), QStringLiteral("takes no arguments but --backup DIR and --verify"), err);
-    if (const int status = refuseRunOutputs(options, {}, {}, err); status != kExitOk)
-        return status;
+        return usageError(line.command(),
+                          QStringLiteral("takes no arguments but --backup DIR and --verify"), err);
+    if (const int status = refuseRunOutputs(options, {}, {}, err); status != kExitOk) return status;
     OpenedPort opened = openPort(options, err);
-    if (!opened.port || opened.status != kExitOk)
-        return opened.status;
+    if (!opened.port || opened.status != kExitOk) return opened.status;
     ExchangeContext ctx{*opened.port, {}, {}, &stopOnTerminationSignals()};
-    if (wantsSafeWrite(safe))
-        return finishSafeWrite(safeClear(ctx, safe), out, err);
+    if (wantsSafeWrite(safe)) return finishSafeWrite(safeClear(ctx, safe), out, err);
     const ExchangeResult r = sendClearCommand(ctx);
     return finish(r, clearMessages(r), out, err);
 }
 
 // One side of a diff: an indicator file, or "meter" read over --port.
-std::optional<IndicatorImage> diffSide(const QString& name, const GlobalOptions& options, QTextStream& err)
+std::optional<IndicatorImage> diffSide(const QString& name, const GlobalOptions& options,
+                                       QTextStream& err)
 {
     if (name != QLatin1String("meter")) {
         const IndicatorFileLoad load = loadIndicatorFile(name);
-        if (load.ok())
-            return load.image;
+        if (load.ok()) return load.image;
         err << fileRefusal(name, load.detail.isEmpty() ? load.message : load.detail) << '\n';
         return std::nullopt;
     }
     OpenedPort opened = openPort(options, err);
-    if (!opened.port || opened.status != kExitOk)
-        return std::nullopt;
+    if (!opened.port || opened.status != kExitOk) return std::nullopt;
     ExchangeContext ctx{*opened.port, {}, {}, &stopOnTerminationSignals()};
     const Download d = downloadImage(ctx);
-    if (d.result.done())
-        return d.image;
+    if (d.result.done()) return d.image;
     printMessages(downloadMessages(d.result, DownloadVariant::MainWindow), err, err);
     return std::nullopt;
 }
@@ -264,22 +262,19 @@ std::optional<IndicatorImage> diffSide(const QString& name, const GlobalOptions&
 int diffCommand(const QStringList& words, GlobalOptions options, QTextStream& out, QTextStream& err)
 {
     CommandParser line(QStringLiteral("diff"), options);
-    if (!line.parse(words, err))
-        return kExitUsage;
+    if (!line.parse(words, err)) return kExitUsage;
     const QStringList& args = line.words();
     if (args.size() != 2)
-        return usageError(line.command(), QStringLiteral("name two images: indicator files or meter"), err);
+        return usageError(line.command(),
+                          QStringLiteral("name two images: indicator files or meter"), err);
     QStringList files = args;
     files.removeAll(QStringLiteral("meter"));
     // 1 would say "different": a run that compares nothing ends as one that cannot read a side.
-    if (refuseRunOutputs(options, files, {}, err) != kExitOk)
-        return kExitUsage;
+    if (refuseRunOutputs(options, files, {}, err) != kExitOk) return kExitUsage;
     const std::optional<IndicatorImage> a = diffSide(args[0], options, err);
-    if (!a)
-        return kExitUsage;
+    if (!a) return kExitUsage;
     const std::optional<IndicatorImage> b = diffSide(args[1], options, err);
-    if (!b)
-        return kExitUsage;
+    if (!b) return kExitUsage;
     const ImageComparison c = compareImages(*a, *b, options.offsetMode);
     if (!c.undecodable.isEmpty())
         err << "kaldorctl: not read as tanks, compared byte by byte: " << c.undecodable << '\n';
@@ -291,17 +286,15 @@ int diffCommand(const QStringList& words, GlobalOptions options, QTextStream& ou
 int keyCommand(const QStringList& words, GlobalOptions options, QTextStream& out, QTextStream& err)
 {
     CommandParser line(QStringLiteral("key"), options);
-    if (!line.parse(words, err))
-        return kExitUsage;
+    if (!line.parse(words, err)) return kExitUsage;
     const QStringList& args = line.words();
-    const std::optional<KeypadKey> key = args.size() == 1 ? keypadKeyFromLetters(args.first().toUpper()) : std::nullopt;
+    const std::optional<KeypadKey> key =
+        args.size() == 1 ? keypadKeyFromLetters(args.first().toUpper()) : std::nullopt;
     if (!key)
         return usageError(line.command(), QStringLiteral("name one key: PG, UP, DN or SW"), err);
-    if (const int status = refuseRunOutputs(options, {}, {}, err); status != kExitOk)
-        return status;
+    if (const int status = refuseRunOutputs(options, {}, {}, err); status != kExitOk) return status;
     OpenedPort opened = openPort(options, err);
-    if (!opened.port || opened.status != kExitOk)
-        return opened.status;
+    if (!opened.port || opened.status != kExitOk) return opened.status;
     ExchangeContext ctx{*opened.port, {}, {}, &stopOnTerminationSignals()};
     // "PG" opens the keypad: what waits at the port is dropped first, as the keypad window does.
     const ExchangeResult r = sendKeypadCommand(ctx, *key, *key == KeypadKey::Program);
@@ -312,37 +305,31 @@ int keyCommand(const QStringList& words, GlobalOptions options, QTextStream& out
 
 bool isLinkCommand(const QString& command)
 {
-    static const QStringList commands = {QStringLiteral("read"), QStringLiteral("write"), QStringLiteral("send-tank"),
-                                         QStringLiteral("clear"), QStringLiteral("key"),
-                                         QStringLiteral("diff")};
+    static const QStringList commands = {QStringLiteral("read"),      QStringLiteral("write"),
+                                         QStringLiteral("send-tank"), QStringLiteral("clear"),
+                                         QStringLiteral("key"),       QStringLiteral("diff")};
     return commands.contains(command);
 }
 
 namespace {
-int runCommand(const QString& command, const QStringList& args, const GlobalOptions& options, QTextStream& out,
-               QTextStream& err)
+int runCommand(const QString& command, const QStringList& args, const GlobalOptions& options,
+               QTextStream& out, QTextStream& err)
 {
-    if (command == QLatin1String("read"))
-        return readCommand(args, options, out, err);
-    if (command == QLatin1String("write"))
-        return writeCommandLine(args, options, out, err);
-    if (command == QLatin1String("send-tank"))
-        return sendTankCommand(args, options, out, err);
-    if (command == QLatin1String("clear"))
-        return clearCommand(args, options, out, err);
-    if (command == QLatin1String("diff"))
-        return diffCommand(args, options, out, err);
+    if (command == QLatin1String("read")) return readCommand(args, options, out, err);
+    if (command == QLatin1String("write")) return writeCommandLine(args, options, out, err);
+    if (command == QLatin1String("send-tank")) return sendTankCommand(args, options, out, err);
+    if (command == QLatin1String("clear")) return clearCommand(args, options, out, err);
+    if (command == QLatin1String("diff")) return diffCommand(args, options, out, err);
     return keyCommand(args, options, out, err);
 }
 } // namespace
 
-int runLinkCommand(const QString& command, const QStringList& args, const GlobalOptions& options, QTextStream& out,
-                   QTextStream& err)
+int runLinkCommand(const QString& command, const QStringList& args, const GlobalOptions& options,
+                   QTextStream& out, QTextStream& err)
 {
     // From here on SIGTERM or SIGINT stops the exchange at its next wait instead of the process.
     stopOnTerminationSignals();
-    if (!options.trace.isEmpty())
-        runTrace = std::make_shared<TraceLog>(kTraceCapacity);
+    if (!options.trace.isEmpty()) runTrace = std::make_shared<TraceLog>(kTraceCapacity);
     int status = runCommand(command, args, options, out, err);
     // Written whatever the outcome once the line was tried: a failed or stopped exchange is
     // when the log is wanted most. A command refused before it reached the port has none.
@@ -352,8 +339,7 @@ int runLinkCommand(const QString& command, const QStringList& args, const Global
             formatTraceLog(runTrace->entries(), runTrace->started(), runTrace->dropped()));
         if (!written.ok) {
             err << fileRefusal(options.trace, written.detail) << '\n';
-            if (status == kExitOk)
-                status = kExitRefused;
+            if (status == kExitOk) status = kExitRefused;
         }
     }
     runTrace.reset();
@@ -367,18 +353,22 @@ int runLinkCommand(const QString& command, const QStringList& args, const Global
 QString linkCommandsHelp()
 {
     return QStringLiteral(
-        "  read OUT                  read the whole image from the meter into OUT (working file form)\n"
+        "  read OUT                  read the whole image from the meter into OUT (working file "
+        "form)\n"
         "  write FILE                send an indicator file to the meter\n"
         "  send-tank TANK.tnk [--tank N] [--image FILE]\n"
         "                            send one tank; --image checks the number against its tanks\n"
         "  clear                     erase all tank data in the meter\n"
         "  write, send-tank and clear also take:\n"
-        "    --backup DIR            first read the meter into DIR/meter-DATE-TIME.idr (the newest\n"
+        "    --backup DIR            first read the meter into DIR/meter-DATE-TIME.idr (the "
+        "newest\n"
         "                            100 are kept); when that read fails nothing is written\n"
         "    --verify                read the meter back and check it holds what was sent\n"
         "                            (exit status 3 when it does not)\n"
-        "  diff A B                  compare two images, indicator files or meter: one line per tank\n"
-        "                            that differs (exit status 0 the same, 1 different, 2 unreadable)\n"
+        "  diff A B                  compare two images, indicator files or meter: one line per "
+        "tank\n"
+        "                            that differs (exit status 0 the same, 1 different, 2 "
+        "unreadable)\n"
         "  key PG|UP|DN|SW           press a key of the program-and-calibrate keypad\n"
         "\n"
         "Examples:\n"

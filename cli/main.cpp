@@ -2,8 +2,8 @@
 // the meter, can be scripted with it.
 
 #include "cli/commandparser.h"
-#include "cli/exportcommands.h"
 #include "cli/curvecommands.h"
+#include "cli/exportcommands.h"
 #include "cli/filecommands.h"
 #include "cli/linkcommands.h"
 #include "store/outputfile.h"
@@ -42,10 +42,12 @@ QString usage()
     text += QStringLiteral("\nCommands on the meter (need --port):\n");
     text += linkCommandsHelp();
 #endif
-    text += QStringLiteral("\nExit status: 0 done, 1 refused or failed, 2 usage error, 3 --verify found a difference.\n");
+    text += QStringLiteral("\nExit status: 0 done, 1 refused or failed, 2 usage error, 3 --verify "
+                           "found a difference.\n");
 #ifdef KALDOR_HAVE_LINK_COMMANDS
-    text += QStringLiteral("A command on the meter stopped by SIGTERM or SIGINT ends its exchange at the next wait,\n"
-                           "writes the --trace file and exits with 128 + the signal's number.\n");
+    text += QStringLiteral(
+        "A command on the meter stopped by SIGTERM or SIGINT ends its exchange at the next wait,\n"
+        "writes the --trace file and exits with 128 + the signal's number.\n");
 #endif
     return text;
 }
@@ -53,14 +55,11 @@ QString usage()
 int runCommand(const QString& command, const QStringList& args, const GlobalOptions& options,
                QTextStream& out, QTextStream& err)
 {
-    if (isFileCommand(command))
-        return runFileCommand(command, args, options, out, err);
+    if (isFileCommand(command)) return runFileCommand(command, args, options, out, err);
     if (isExportCommand(command)) return runExportCommand(command, args, options, out, err);
-    if (isCurveCommand(command))
-        return runCurveCommand(command, args, options, out, err);
+    if (isCurveCommand(command)) return runCurveCommand(command, args, options, out, err);
 #ifdef KALDOR_HAVE_LINK_COMMANDS
-    if (isLinkCommand(command))
-        return runLinkCommand(command, args, options, out, err);
+    if (isLinkCommand(command)) return runLinkCommand(command, args, options, out, err);
 #endif
     err << "kaldorctl: unknown command " << command << "\n" << usage();
     return kExitUsage;
@@ -86,9 +85,9 @@ int main(int argc, char** argv)
 
     const int status = [&] {
         GlobalOptions options;
-        const GlobalCommandLine line = parseGlobalOptions(app.arguments(), options, usage(), out, err);
-        if (line.status)
-            return *line.status;
+        const GlobalCommandLine line =
+            parseGlobalOptions(app.arguments(), options, usage(), out, err);
+        if (line.status) return *line.status;
 #ifdef KALDOR_HAVE_LINK_COMMANDS
         const bool onTheMeter = isLinkCommand(line.command);
 #else
@@ -96,9 +95,11 @@ int main(int argc, char** argv)
 #endif
         // A port or a trace that a command on files would never use is not taken in silence.
         if (!onTheMeter && (!options.port.isEmpty() || !options.trace.isEmpty()) &&
-            (isFileCommand(line.command) || isExportCommand(line.command) || isCurveCommand(line.command)))
-            return usageError(line.command, QStringLiteral("--port and --trace go with the commands on the meter"),
-                              err);
+            (isFileCommand(line.command) || isExportCommand(line.command) ||
+             isCurveCommand(line.command)))
+            return usageError(
+                line.command,
+                QStringLiteral("--port and --trace go with the commands on the meter"), err);
         return runCommand(line.command, line.rest, options, out, err);
     }();
     // Standard output is an output too: a full disk or /dev/full fails the run.

@@ -2,8 +2,7 @@
 
 #include "store/indicatorfile.h"
 
-namespace kaldor
-{
+namespace kaldor {
 
 Messages saveConstructedFile(const QString& path, const BuildState& state,
                              const QStringList& fileNames, const QDir& directory)

@@ -9,8 +9,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace kaldor
-{
+namespace kaldor {
 
 inline const QString kNotBuiltMessage = QStringLiteral("File not built yet");
 

@@ -28,11 +28,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-namespace kaldor
-{
+namespace kaldor {
 
-namespace
-{
+namespace {
 
 const QString kTankPattern = QStringLiteral("*.tnk");
 const QString kNothingSelected = QStringLiteral("Nothing selected.");
@@ -349,7 +347,8 @@ void ConstructionWindow::saveIndicatorFile()
     dialog.filter = QStringLiteral("Indicator (*.idr)");
     dialog.defaultSuffix = QStringLiteral("idr");
     dialog.confirmOverwrite = true;
-    const std::optional<QString> path = askSaveFileName(m_dialogs, this, dialog, hasIndicatorExtension);
+    const std::optional<QString> path =
+        askSaveFileName(m_dialogs, this, dialog, hasIndicatorExtension);
     if (!path) return; // cancelled: no message
     showMessages(m_dialogs, this, saveConstructedFile(*path, m_state, tanks, QDir::current()));
 }

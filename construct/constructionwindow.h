@@ -16,14 +16,12 @@ class QProgressBar;
 class QTreeView;
 class QUrl;
 
-namespace kaldor
-{
+namespace kaldor {
 
 class Dialogs;
 class Link;
 
-class ConstructionWindow : public QWidget
-{
+class ConstructionWindow : public QWidget {
     Q_OBJECT
 public:
     ConstructionWindow(Link& link, Dialogs& dialogs, bool offsetMode, QWidget* parent = nullptr);

@@ -70,12 +70,12 @@ TankSourceResult readTankSource(const QString& path, bool offsetMode)
 BuildResult buildFromSources(const QList<TankSource>& tanks, bool offsetMode, BuildState& state)
 {
     const auto refuse = [](const QString& text) { return BuildResult{false, {refusal(text)}}; };
-    if (tanks.isEmpty())
-        return refuse(QStringLiteral("No files are selected"));
+    if (tanks.isEmpty()) return refuse(QStringLiteral("No files are selected"));
     if (tanks.size() > layout::kMaxDirectoryEntries)
-        return refuse(QStringLiteral("Too many tanks: %1 are listed, an indicator holds at most %2.")
-                          .arg(tanks.size())
-                          .arg(layout::kMaxDirectoryEntries));
+        return refuse(
+            QStringLiteral("Too many tanks: %1 are listed, an indicator holds at most %2.")
+                .arg(tanks.size())
+                .arg(layout::kMaxDirectoryEntries));
 
     const Layout placed = placeRecords(tanks, offsetMode);
     if (placed.end > layout::kMaxLength)
@@ -101,18 +101,20 @@ BuildResult buildFromSources(const QList<TankSource>& tanks, bool offsetMode, Bu
         image.set(entry, tank.tankNumber);
         putWord(image, entry + 1, start);
 
-        const TankFileWords words = tankFileWords(tank.fileName, tank.points, tank.fullScale, tank.offset, offsetMode);
-        if (!words.refusal.isEmpty())
-            return refuse(words.refusal);
+        const TankFileWords words =
+            tankFileWords(tank.fileName, tank.points, tank.fullScale, tank.offset, offsetMode);
+        if (!words.refusal.isEmpty()) return refuse(words.refusal);
         const auto record = encodeTankRecord(tank.fullScale, tank.offset, words.words, offsetMode);
         if (!record || tank.fullScale <= 0)
-            return refuse(unusableTankFile(tank.fileName, QStringLiteral("its full scale or offset cannot be "
-                                                                         "held in a record")));
+            return refuse(
+                unusableTankFile(tank.fileName, QStringLiteral("its full scale or offset cannot be "
+                                                               "held in a record")));
         for (int b = 0; b < record->size(); ++b)
             image.set(start + b, static_cast<std::uint8_t>(record->at(b)));
     }
 
-    const int total = (placed.end + layout::kBlockSize - 1) / layout::kBlockSize * layout::kBlockSize;
+    const int total =
+        (placed.end + layout::kBlockSize - 1) / layout::kBlockSize * layout::kBlockSize;
     image.setLength(total);
     state.image = image;
     state.totalLength = total;
@@ -120,31 +122,31 @@ BuildResult buildFromSources(const QList<TankSource>& tanks, bool offsetMode, Bu
     return {true, {info(QStringLiteral("Indicator file built."))}};
 }
 
-std::optional<QString> outputAmongSources(const QString& output, const QStringList& fileNames, const QDir& directory)
+std::optional<QString> outputAmongSources(const QString& output, const QStringList& fileNames,
+                                          const QDir& directory)
 {
     // A file that does not exist yet is none of the sources, which must exist to be read; a
     // hard link is the same file under another name.
     for (const QString& name : fileNames) {
         if (sameFile(directory.filePath(output), directory.filePath(name)))
-            return QStringLiteral("%1 is one of the tank files the image is built from; it was not written.")
+            return QStringLiteral(
+                       "%1 is one of the tank files the image is built from; it was not written.")
                 .arg(output);
     }
     return std::nullopt;
 }
 
-BuildResult buildIndicatorImage(const QStringList& fileNames, const QDir& directory, bool offsetMode,
-                                BuildState& state)
+BuildResult buildIndicatorImage(const QStringList& fileNames, const QDir& directory,
+                                bool offsetMode, BuildState& state)
 {
-    if (fileNames.isEmpty())
-        return {false, {refusal(QStringLiteral("No files are selected"))}};
+    if (fileNames.isEmpty()) return {false, {refusal(QStringLiteral("No files are selected"))}};
     if (fileNames.size() > layout::kMaxDirectoryEntries)
         return buildFromSources(QList<TankSource>(fileNames.size()), offsetMode, state);
     QList<TankSource> tanks;
     tanks.reserve(fileNames.size());
     for (const QString& name : fileNames) {
         TankSourceResult read = readTankSource(directory.filePath(name), offsetMode);
-        if (!read.ok)
-            return {false, {refusal(read.error)}};
+        if (!read.ok) return {false, {refusal(read.error)}};
         tanks.append(std::move(read.source));
     }
     return buildFromSources(tanks, offsetMode, state);

@@ -49,13 +49,14 @@ struct BuildResult {
 // Builds from the files (plain names are resolved against directory) into state. Refusals leave
 // state exactly as it was; the image is built in a copy and kept only when the whole build
 // succeeded.
-BuildResult buildIndicatorImage(const QStringList& fileNames, const QDir& directory, bool offsetMode,
-                                BuildState& state);
+BuildResult buildIndicatorImage(const QStringList& fileNames, const QDir& directory,
+                                bool offsetMode, BuildState& state);
 
 // The refusal of an output that is one of the tank files the image is built from (the same
 // file by sameFile, so a link, a hard link or ".." cannot make "a.idr.tnk" overwrite its own
 // source); nullopt when it is none of them.
-std::optional<QString> outputAmongSources(const QString& output, const QStringList& fileNames, const QDir& directory);
+std::optional<QString> outputAmongSources(const QString& output, const QStringList& fileNames,
+                                          const QDir& directory);
 
 // The same from tank sources already read.
 BuildResult buildFromSources(const QList<TankSource>& tanks, bool offsetMode, BuildState& state);

@@ -2,11 +2,9 @@
 
 #include "store/textrules.h"
 
-namespace kaldor
-{
+namespace kaldor {
 
-namespace
-{
+namespace {
 
 constexpr int kDigits = 15;
 

@@ -9,8 +9,7 @@
 #include <QByteArray>
 #include <QVector>
 
-namespace kaldor
-{
+namespace kaldor {
 
 inline const QByteArray kCurveCsvHeader = "percent,value";
 inline const QByteArray kTanksCsvHeader = "tank,percent,value";

@@ -8,11 +8,9 @@
 #include <limits>
 #include <numeric>
 
-namespace kaldor
-{
+namespace kaldor {
 
-namespace
-{
+namespace {
 
 constexpr int kBisections = 64;
 
@@ -37,7 +35,10 @@ double roundScaleDown(double bound)
 }
 
 // A whole value as an integer, held within a range far beyond any cell's.
-long long asWhole(double v) { return static_cast<long long>(std::clamp(v, -1e15, 1e15)); }
+long long asWhole(double v)
+{
+    return static_cast<long long>(std::clamp(v, -1e15, 1e15));
+}
 
 QString valueRefusal(const QVector<double>& truth, double scale, bool offsetCapable)
 {
@@ -70,8 +71,7 @@ QString valueRefusal(const QVector<double>& truth, double scale, bool offsetCapa
 }
 
 // Point selection on the truth t with the knot values v = t rounded.
-class Selection
-{
+class Selection {
 public:
     Selection(const QVector<double>& truth, const QVector<bool>& allowed) : t(truth), ok(allowed)
     {

@@ -18,8 +18,7 @@
 #include <functional>
 #include <optional>
 
-namespace kaldor
-{
+namespace kaldor {
 
 inline constexpr int kDefaultCurvePoints = 100;
 

@@ -10,11 +10,9 @@
 #include <QScatterSeries>
 #include <QVBoxLayout>
 
-namespace kaldor
-{
+namespace kaldor {
 
-namespace
-{
+namespace {
 
 // Every fifth step is plenty for a line a few hundred pixels wide, and keeps a redraw cheap.
 constexpr int kPreviewStride = 5;

@@ -12,11 +12,9 @@ class QLabel;
 class QLineSeries;
 class QScatterSeries;
 
-namespace kaldor
-{
+namespace kaldor {
 
-class CurvePreview : public QWidget
-{
+class CurvePreview : public QWidget {
     Q_OBJECT
 public:
     explicit CurvePreview(QWidget* parent = nullptr);

@@ -2,11 +2,9 @@
 
 #include "store/textrules.h"
 
-namespace kaldor
-{
+namespace kaldor {
 
-namespace
-{
+namespace {
 
 QString length(double value, const TankShape& shape)
 {

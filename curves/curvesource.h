@@ -6,8 +6,7 @@
 
 #include <QString>
 
-namespace kaldor
-{
+namespace kaldor {
 
 // "horizontal cylinder, diameter 2000 mm, straight length 6000 mm, ellipsoidal heads 500 mm
 // deep": the shape with every dimension it was drawn from, an unset end depth or radius left

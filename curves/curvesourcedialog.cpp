@@ -16,11 +16,9 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-namespace kaldor
-{
+namespace kaldor {
 
-namespace
-{
+namespace {
 
 constexpr double kLargest = 1e9;
 constexpr double kDefaultMaxError = 1;

@@ -28,13 +28,11 @@ class QLabel;
 class QRadioButton;
 class QSpinBox;
 
-namespace kaldor
-{
+namespace kaldor {
 
 class CurvePreview;
 
-class CurveSourceDialog : public QDialog
-{
+class CurveSourceDialog : public QDialog {
     Q_OBJECT
 public:
     ~CurveSourceDialog() override;
@@ -114,8 +112,7 @@ private:
 // A strapping table read from a file, made a curve: the unit of its level column (percent or
 // a length unit, with the level zero and span in it; at first the unit the table's header
 // names, when it names one, with a line saying so), its scale and N or E.
-class TableDialog : public CurveSourceDialog
-{
+class TableDialog : public CurveSourceDialog {
     Q_OBJECT
 public:
     TableDialog(const StrappingTable& table, const QString& fileName, bool offsetCapable,

@@ -15,11 +15,9 @@
 #include <algorithm>
 #include <cmath>
 
-namespace kaldor
-{
+namespace kaldor {
 
-namespace
-{
+namespace {
 
 // Room around the shape for its measures and the level labels, in pixels.
 constexpr int kLeft = 64;

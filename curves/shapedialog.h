@@ -12,14 +12,12 @@ class QComboBox;
 class QDoubleSpinBox;
 class QFormLayout;
 
-namespace kaldor
-{
+namespace kaldor {
 
 // The shape seen from the side, each dimension drawn as a measure with its value, and the
 // level zero and the top of the level span as dashed lines. A shape the model refuses is drawn
 // as its outline alone, without measures.
-class ShapeDrawing : public QWidget
-{
+class ShapeDrawing : public QWidget {
     Q_OBJECT
 public:
     explicit ShapeDrawing(QWidget* parent = nullptr);
@@ -34,8 +32,7 @@ private:
     LevelRange m_range;
 };
 
-class ShapeDialog : public CurveSourceDialog
-{
+class ShapeDialog : public CurveSourceDialog {
     Q_OBJECT
 public:
     ShapeDialog(bool offsetCapable, QWidget* parent);

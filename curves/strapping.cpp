@@ -12,11 +12,9 @@
 #include <string>
 #include <string_view>
 
-namespace kaldor
-{
+namespace kaldor {
 
-namespace
-{
+namespace {
 
 bool isBlank(char c)
 {

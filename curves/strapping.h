@@ -11,8 +11,7 @@
 #include <QString>
 #include <QVector>
 
-namespace kaldor
-{
+namespace kaldor {
 
 struct StrappingRow {
     double level = 0;

@@ -5,11 +5,9 @@
 #include <cmath>
 #include <numbers>
 
-namespace kaldor
-{
+namespace kaldor {
 
-namespace
-{
+namespace {
 
 constexpr double kPi = std::numbers::pi;
 constexpr double kEllipsoidalDepthRatio = 0.25; // a 2:1 head is a quarter of the diameter deep

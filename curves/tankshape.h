@@ -8,8 +8,7 @@
 #include <QStringList>
 #include <optional>
 
-namespace kaldor
-{
+namespace kaldor {
 
 enum class LengthUnit { Millimetre, Centimetre, Metre, Inch, Foot };
 enum class VolumeUnit { Litre, CubicMetre, UsGallon, OilBarrel };
@@ -61,8 +60,7 @@ double tankEndDepth(const TankShape& shape);
 double tankHeight(const TankShape& shape);
 
 // The volume of a sound shape filled to a level.
-class TankVolume
-{
+class TankVolume {
 public:
     explicit TankVolume(const TankShape& shape);
     // Level in the shape's unit from the lowest point; below 0 gives 0 and above the top the

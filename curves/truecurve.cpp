@@ -4,11 +4,9 @@
 #include <algorithm>
 #include <cmath>
 
-namespace kaldor
-{
+namespace kaldor {
 
-namespace
-{
+namespace {
 
 constexpr double kStepsPerPercent = 100.0;
 constexpr double kCoverSlack =

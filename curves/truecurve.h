@@ -10,8 +10,7 @@
 #include <QVector>
 #include <optional>
 
-namespace kaldor
-{
+namespace kaldor {
 
 inline constexpr int kLevelSteps = 10000;   // 0.00 % .. 99.99 %
 inline constexpr int kLastLevelStep = 9999; // 99.99 %

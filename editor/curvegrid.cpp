@@ -9,11 +9,9 @@
 
 #include <algorithm>
 
-namespace kaldor
-{
+namespace kaldor {
 
-namespace
-{
+namespace {
 
 const QString kNumberHeading = QStringLiteral("Pt.");
 const QString kPercentHeading = QStringLiteral("    %");

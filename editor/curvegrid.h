@@ -11,13 +11,11 @@
 #include <QColor>
 #include <QTableView>
 
-namespace kaldor
-{
+namespace kaldor {
 
 // The curve as a table model: row 0 the headings "Pt.", "VALUE" and "    %", column 0 the
 // numbers 1 .. 100, the points in rows 1 .. 100 and columns 1 and 2.
-class CurveGridModel : public QAbstractTableModel
-{
+class CurveGridModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int kGridRows = CurveTable::kRows + 1;
@@ -48,8 +46,7 @@ private:
     QString m_valueHeading = QStringLiteral("VALUE");
 };
 
-class CurveGrid : public QTableView
-{
+class CurveGrid : public QTableView {
     Q_OBJECT
 public:
     static constexpr int kColumnTwips = 600; // the least width of the point columns

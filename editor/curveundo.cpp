@@ -1,7 +1,6 @@
 #include "editor/curveundo.h"
 
-namespace kaldor
-{
+namespace kaldor {
 
 GridChange::GridChange(Apply apply, GridState before, GridState after, const QString& what)
     : QUndoCommand(what), m_apply(std::move(apply)), m_before(std::move(before)),

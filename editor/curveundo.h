@@ -11,8 +11,7 @@
 #include <functional>
 #include <optional>
 
-namespace kaldor
-{
+namespace kaldor {
 
 // What an undo step puts back: the points, the point count, the current cell, the tank number
 // and label, and what the sheet says of the curve's origin.
@@ -28,8 +27,7 @@ struct GridState {
 
 // One step of the Edit menu: the grid's state before and after a change. The change has been
 // made when the step is pushed, so its first redo finds the grid as it leaves it.
-class GridChange : public QUndoCommand
-{
+class GridChange : public QUndoCommand {
 public:
     // Puts a state on the grid; the tank number and label only when withTank is true.
     using Apply = std::function<void(const GridState& state, bool withTank)>;

@@ -40,11 +40,9 @@
 #include <QScreen>
 #include <QUndoStack>
 
-namespace kaldor
-{
+namespace kaldor {
 
-namespace
-{
+namespace {
 
 const QString kChecking = QStringLiteral("Checking data order.");
 
@@ -264,8 +262,7 @@ void EditorWindow::buildMenus()
     action(edit, "apaste", QStringLiteral("&Paste"), &EditorWindow::pasteRows)
         ->setShortcuts(shortcutsFor(QKeySequence::Paste));
 
-    action(file, "newShape", QStringLiteral("New from Tank &Shape…"),
-           &EditorWindow::newFromShape);
+    action(file, "newShape", QStringLiteral("New from Tank &Shape…"), &EditorWindow::newFromShape);
     action(file, "importTable", QStringLiteral("&Import Strapping Table…"),
            &EditorWindow::importStrappingTable);
     action(menuBar(), "agraph", QStringLiteral("&Graph"), &EditorWindow::graphCurve);
@@ -443,7 +440,8 @@ void EditorWindow::exportCsv()
         this, saveDialog(QStringLiteral("Export CSV"), QStringLiteral("CSV (*.csv)"),
                          QStringLiteral("csv")));
     if (!path || outputRefused(m_dialogs, this, *path, OutputForm::Csv)) return;
-    const FileWriteResult written = writeFileAtomically(*path, curveCsv(m_grid->table(), m_pointCount));
+    const FileWriteResult written =
+        writeFileAtomically(*path, curveCsv(m_grid->table(), m_pointCount));
     m_dialogs.message(this, written.ok ? QStringLiteral("File ") + *path + QStringLiteral(" saved.")
                                        : errorText(written.errorNumber));
 }
@@ -653,8 +651,8 @@ bool EditorWindow::sendDone(const SafeWrite& result)
 
 void EditorWindow::saveTankAs()
 {
-    const std::optional<QString> path =
-        askSaveFileName(m_dialogs, this, tankFileDialog(QStringLiteral("Save As")), hasTankExtension);
+    const std::optional<QString> path = askSaveFileName(
+        m_dialogs, this, tankFileDialog(QStringLiteral("Save As")), hasTankExtension);
     if (!path) return;
     saveTankTo(*path, true);
 }

@@ -25,8 +25,7 @@ class QListWidget;
 class QProgressBar;
 class QUndoStack;
 
-namespace kaldor
-{
+namespace kaldor {
 
 class CurveGrid;
 class Dialogs;
@@ -34,8 +33,7 @@ class GraphWindow;
 class Link;
 class TankNumberPrompt;
 
-class EditorWindow : public QMainWindow
-{
+class EditorWindow : public QMainWindow {
     Q_OBJECT
 public:
     EditorWindow(Link& link, Dialogs& dialogs, bool offsetMode, QWidget* parent = nullptr);
@@ -162,17 +160,17 @@ private:
 
     QListWidget* m_list = nullptr;
     CurveGrid* m_grid = nullptr;
-    QLabel* m_tankLabel = nullptr;      // Label1
+    QLabel* m_tankLabel = nullptr;              // Label1
     TankNumberPrompt* m_numberPrompt = nullptr; // Label2 with text2 and Text3
     QLabel* m_summary = nullptr;                // full scale, offset and points of the grid
-    QLineEdit* m_status = nullptr;      // Text1
-    QProgressBar* m_progress = nullptr; // pbTank
+    QLineEdit* m_status = nullptr;              // Text1
+    QProgressBar* m_progress = nullptr;         // pbTank
     QPointer<GraphWindow> m_graph;
     QUndoStack* m_undo = nullptr;
     GridState m_beforeKey; // the state the grid's key being applied started from
     QString m_source;      // where the grid's curve came from, for the sheet
     std::optional<SheetError> m_largestError;
-    CurveFit m_sourceFit; // its truth is drawn by the graph while the grid holds its points
+    CurveFit m_sourceFit;   // its truth is drawn by the graph while the grid holds its points
     QString m_tankFilePath; // the tank file last opened or saved; the grid holds it while its
                             // source names it
 };

@@ -6,11 +6,9 @@
 
 #include <algorithm>
 
-namespace kaldor
-{
+namespace kaldor {
 
-namespace
-{
+namespace {
 
 const QChar kTab = QLatin1Char('\t');
 

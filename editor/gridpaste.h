@@ -7,8 +7,7 @@
 #include "store/curvetable.h"
 #include "store/messages.h"
 
-namespace kaldor
-{
+namespace kaldor {
 
 // Rows first .. last, each "VALUE<TAB>percentage" and a line end, blanks around the texts
 // dropped.
@@ -23,9 +22,9 @@ struct GridPaste {
 // Writes the lines of text over rows row, row + 1, ... of the table. An empty line empties its
 // row; the line end after the last line is not a row; a first line with no number in it, of
 // more lines than one, is a spreadsheet's header and is left out (a refusal still names the
-// line of the text). Texts a refusal quotes are quoted as quotedText quotes them. Refused, the table untouched, when a line
-// has more than two columns, a text breaks the cell rules of the grid (isValueCellText,
-// isPercentCellText) or the rows run past row 100.
+// line of the text). Texts a refusal quotes are quoted as quotedText quotes them. Refused, the
+// table untouched, when a line has more than two columns, a text breaks the cell rules of the grid
+// (isValueCellText, isPercentCellText) or the rows run past row 100.
 GridPaste pasteIntoGrid(CurveTable& table, int row, const QString& text, bool offsetCapable);
 
 // A fill: a grid that holds these rows from row 1 and nothing else (rows past 100 dropped).

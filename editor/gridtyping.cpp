@@ -5,11 +5,9 @@
 
 #include <algorithm>
 
-namespace kaldor
-{
+namespace kaldor {
 
-namespace
-{
+namespace {
 
 bool isDigit(int code)
 {

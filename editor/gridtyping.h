@@ -6,8 +6,7 @@
 
 #include "store/curvetable.h"
 
-namespace kaldor
-{
+namespace kaldor {
 
 // What reaches the grid: a character typed (its character code), the Insert or Delete key let
 // go, or a double-click.

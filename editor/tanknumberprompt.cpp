@@ -9,11 +9,9 @@
 #include <QLineEdit>
 #include <QStackedLayout>
 
-namespace kaldor
-{
+namespace kaldor {
 
-namespace
-{
+namespace {
 
 const QString kPrompt = QStringLiteral("Enter Tank Address\r\nand press the Enter Key");
 

@@ -10,13 +10,11 @@
 class QLabel;
 class QLineEdit;
 
-namespace kaldor
-{
+namespace kaldor {
 
 class Dialogs;
 
-class TankNumberPrompt : public QFrame
-{
+class TankNumberPrompt : public QFrame {
     Q_OBJECT
 public:
     enum class Entry { Send, Save };

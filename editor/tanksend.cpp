@@ -8,7 +8,8 @@
 
 namespace kaldor {
 
-TankSendPreparation prepareTankSend(const CurveTable& table, int pointCount, const QString& tankNumberText,
+TankSendPreparation prepareTankSend(const CurveTable& table, int pointCount,
+                                    const QString& tankNumberText,
                                     const QList<int>& loadedTankNumbers, bool offsetMode)
 {
     TankSendPreparation prep;
@@ -45,10 +46,11 @@ CurveForSend encodeCurveForSend(const CurveTable& table, int pointCount, bool of
     // The same bound as the tank file's: a full scale of 32768 or more reads as negative in
     // the meter, which then shows 0 for every value of the tank.
     if (encoded.fullScale > layout::kMaxWordMagnitude) {
-        curve.messages.append(refusal(QStringLiteral("The full scale %1 is too large for the meter (at most %2); "
-                                                     "the tank was not sent.")
-                                          .arg(encoded.fullScale)
-                                          .arg(layout::kMaxWordMagnitude)));
+        curve.messages.append(
+            refusal(QStringLiteral("The full scale %1 is too large for the meter (at most %2); "
+                                   "the tank was not sent.")
+                        .arg(encoded.fullScale)
+                        .arg(layout::kMaxWordMagnitude)));
         return curve;
     }
     curve.encoded = encoded;

@@ -28,7 +28,8 @@ CurveForSend encodeCurveForSend(const CurveTable& table, int pointCount, bool of
 // The checks made before anything is written: the tank number not in the loaded image, a
 // tank number byte 1 .. 255, and a curve that encodes (last percentage, words 0 .. 32767,
 // full scale 1 .. 32767: the meter reads the high bit of the full scale as a sign).
-TankSendPreparation prepareTankSend(const CurveTable& table, int pointCount, const QString& tankNumberText,
+TankSendPreparation prepareTankSend(const CurveTable& table, int pointCount,
+                                    const QString& tankNumberText,
                                     const QList<int>& loadedTankNumbers, bool offsetMode);
 
 } // namespace kaldor

@@ -9,8 +9,7 @@
 
 #include <algorithm>
 
-namespace kaldor
-{
+namespace kaldor {
 
 CurveChart makeCurveChart(const QList<QXYSeries*>& series, const QString& percentTitle,
                           const QString& valueTitle)

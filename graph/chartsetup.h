@@ -13,8 +13,7 @@ class QValueAxis;
 class QWidget;
 class QXYSeries;
 
-namespace kaldor
-{
+namespace kaldor {
 
 struct AxisScale;
 

@@ -17,8 +17,7 @@ constexpr double kTicks = 5;
 template <typename Coordinate>
 AxisScale scaleOf(const QList<QPointF>& points, Coordinate coordinate)
 {
-    if (points.isEmpty())
-        return axisScale(0, 0);
+    if (points.isEmpty()) return axisScale(0, 0);
     double lo = coordinate(points.first());
     double hi = lo;
     for (const QPointF& p : points) {
@@ -70,9 +69,8 @@ QList<QPointF> errorLine(const QList<QPointF>& points, const QVector<double>& tr
         else {
             const QPointF& a = points[next - 1];
             const QPointF& b = points[next];
-            meter = b.x() - a.x() < 1e-9
-                        ? b.y()
-                        : a.y() + (b.y() - a.y()) * (x - a.x()) / (b.x() - a.x());
+            meter = b.x() - a.x() < 1e-9 ? b.y()
+                                         : a.y() + (b.y() - a.y()) * (x - a.x()) / (b.x() - a.x());
         }
         line.append({x, meter - truth[step]});
     };
@@ -86,8 +84,7 @@ QString graphCaption(const QString& tank, const QString& source)
 {
     const bool named = !tank.trimmed().isEmpty();
     const QString caption = named ? tank : QStringLiteral("No tank number");
-    if (source.isEmpty() || (named && source.contains(tank)))
-        return caption;
+    if (source.isEmpty() || (named && source.contains(tank))) return caption;
     return caption + QStringLiteral(" — ") + source;
 }
 
@@ -95,8 +92,7 @@ bool samePoints(const QList<QPointF>& points, const LevelPoints& fitPoints)
 {
     if (points.size() != fitPoints.size()) return false;
     for (qsizetype i = 0; i < points.size(); ++i) {
-        if (qRound(points[i].x() * 100) != fitPoints[i].step ||
-            points[i].y() != fitPoints[i].value)
+        if (qRound(points[i].x() * 100) != fitPoints[i].step || points[i].y() != fitPoints[i].value)
             return false;
     }
     return true;
@@ -104,8 +100,7 @@ bool samePoints(const QList<QPointF>& points, const LevelPoints& fitPoints)
 
 AxisScale axisScale(double lo, double hi)
 {
-    if (hi < lo)
-        std::swap(lo, hi);
+    if (hi < lo) std::swap(lo, hi);
     if (hi == lo) {
         lo -= 1;
         hi += 1;

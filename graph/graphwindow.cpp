@@ -11,8 +11,8 @@
 #include <QLineSeries>
 #include <QPen>
 #include <QScatterSeries>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 
 #include <algorithm>
 
@@ -103,8 +103,7 @@ GraphWindow::GraphWindow(QWidget* parent) : QWidget(parent, Qt::Window)
 bool GraphWindow::showCurve(const QList<QPointF>& points, const QVector<double>& truth,
                             const QString& caption)
 {
-    if (points.isEmpty())
-        return false;
+    if (points.isEmpty()) return false;
     m_caption->setText(caption);
     m_caption->setVisible(!caption.isEmpty());
     m_line->replace(points);
@@ -144,9 +143,10 @@ void GraphWindow::showHovered(const QPointF& point, bool entered)
         const double dy = (p.y() - point.y()) / ySpan;
         return dx * dx + dy * dy;
     };
-    const QPointF nearest = *std::min_element(
-        points.begin(), points.end(),
-        [&](const QPointF& a, const QPointF& b) { return distance(a) < distance(b); });
+    const QPointF nearest =
+        *std::min_element(points.begin(), points.end(), [&](const QPointF& a, const QPointF& b) {
+            return distance(a) < distance(b);
+        });
     m_hovered->setText(QStringLiteral("%1 % of full scale: %2 units")
                            .arg(plainNumber(nearest.x()), plainNumber(nearest.y())));
 }

@@ -9,11 +9,9 @@
 #include <optional>
 #include <utility>
 
-namespace kaldor
-{
+namespace kaldor {
 
-namespace
-{
+namespace {
 
 const QString kBackupPrefix = QStringLiteral("meter-");
 const QString kReadBackPrefix = QStringLiteral("readback-");

@@ -8,11 +8,9 @@
 #include <QString>
 #include <QStringList>
 
-namespace kaldor
-{
+namespace kaldor {
 
-namespace backups
-{
+namespace backups {
 constexpr int kKeep = 100; // the newest backups kept in the folder; older ones are removed
 } // namespace backups
 

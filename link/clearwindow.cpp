@@ -67,8 +67,7 @@ ClearWindow::ClearWindow(Link& link, Dialogs& dialogs, QWidget* parent)
 // has been answered; Cancel can call nothing off meanwhile.
 void ClearWindow::sendClearCommand()
 {
-    if (m_running)
-        return; // a second click while the first is on its way sends nothing more
+    if (m_running) return; // a second click while the first is on its way sends nothing more
     const bool asked = writeSafely(
         m_link, m_dialogs, this,
         [](ExchangeContext& ctx, const SafeWriteOptions& options) {

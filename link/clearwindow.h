@@ -28,7 +28,7 @@ private:
 
     Link& m_link;
     Dialogs& m_dialogs;
-    bool m_running = false; // the command is on its way; its message has not been answered
+    bool m_running = false;       // the command is on its way; its message has not been answered
     QPushButton* m_yes = nullptr; // both disabled meanwhile
     QPushButton* m_cancel = nullptr;
     QProgressBar* m_progress = nullptr;

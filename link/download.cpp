@@ -39,10 +39,11 @@ Download downloadImage(ExchangeContext& ctx)
     const int blocks = std::uint8_t(reply[0]) * wire::kByteBase + std::uint8_t(reply[1]);
     if (blocks > layout::kMaxBlocks) {
         // The buffers end at address 25000: refuse before a block is taken.
-        d.result = stageResult(Outcome::Refused, 2,
-                               QStringLiteral("The meter announced %1 blocks; at most %2 fit an image.")
-                                   .arg(blocks)
-                                   .arg(layout::kMaxBlocks));
+        d.result =
+            stageResult(Outcome::Refused, 2,
+                        QStringLiteral("The meter announced %1 blocks; at most %2 fit an image.")
+                            .arg(blocks)
+                            .arg(layout::kMaxBlocks));
         return d;
     }
     d.blockCount = blocks;
@@ -57,9 +58,10 @@ Download downloadImage(ExchangeContext& ctx)
     int address = 0;
     for (int b = 1;; ++b) {
         if (blocks == 0 && b > layout::kMaxBlocks) {
-            d.result = stageResult(Outcome::Refused, 4,
-                                   QStringLiteral("The meter announced 0 blocks and sent more than %1.")
-                                       .arg(layout::kMaxBlocks));
+            d.result =
+                stageResult(Outcome::Refused, 4,
+                            QStringLiteral("The meter announced 0 blocks and sent more than %1.")
+                                .arg(layout::kMaxBlocks));
             return d;
         }
         w = receiveReply(ctx, ctx.bounds.replyMs, WaitFor::ExactlyEight, reply);
@@ -75,8 +77,7 @@ Download downloadImage(ExchangeContext& ctx)
             return d;
         }
         reportProgress(ctx, percentOf(b, blocks));
-        if (b == blocks)
-            break;
+        if (b == blocks) break;
     }
     d.image.setLength(std::min(address, layout::kMaxLength));
     d.result = stageResult(Outcome::Done, 4);
@@ -87,15 +88,14 @@ Download downloadIndicatorFile(ExchangeContext& ctx, const QString& path, Failed
 {
     Download d = downloadImage(ctx);
     if (d.result.done()) {
-        const FileWriteResult written = writeIndicatorFile(path, d.blockCount, d.image, d.trailingValue);
-        if (written.ok)
-            return d;
+        const FileWriteResult written =
+            writeIndicatorFile(path, d.blockCount, d.image, d.trailingValue);
+        if (written.ok) return d;
         d.result.outcome = Outcome::Failed;
         d.result.errorNumber = written.errorNumber;
         d.result.detail = fileRefusal(path, written.detail);
     }
-    if (onFailure == FailedDownload::RemoveFile)
-        QFile::remove(path);
+    if (onFailure == FailedDownload::RemoveFile) QFile::remove(path);
     return d;
 }
 

@@ -7,13 +7,15 @@
 namespace kaldor {
 
 namespace {
-QString stageText(int stage) { return strNumber(static_cast<long long>(stage)); }
+QString stageText(int stage)
+{
+    return strNumber(static_cast<long long>(stage));
+}
 
 // What every exchange says when it failed for a reason other than the meter's answer.
 Messages otherFailure(const ExchangeResult& r)
 {
-    if (r.outcome == Outcome::Failed)
-        return {refusal(errorText(r.errorNumber))};
+    if (r.outcome == Outcome::Failed) return {refusal(errorText(r.errorNumber))};
     return {refusal(lineFailureText(r))};
 }
 } // namespace
@@ -22,8 +24,11 @@ QString lineFailureText(const ExchangeResult& r)
 {
     if (r.outcome == Outcome::Cancelled)
         return QStringLiteral("The exchange with the meter was stopped at stage %1.").arg(r.stage);
-    const QString why = r.port.text.isEmpty() ? QStringLiteral("The serial port is not open.") : r.port.text;
-    return r.stage > 0 ? QStringLiteral("%1 The exchange stopped at stage %2.").arg(why).arg(r.stage) : why;
+    const QString why =
+        r.port.text.isEmpty() ? QStringLiteral("The serial port is not open.") : r.port.text;
+    return r.stage > 0
+               ? QStringLiteral("%1 The exchange stopped at stage %2.").arg(why).arg(r.stage)
+               : why;
 }
 
 namespace {
@@ -39,13 +44,20 @@ struct ExchangeTexts {
     bool detailPastTable = false;
 };
 
-const ExchangeTexts kMainWindowDownload{QStringLiteral("Indicator Data Read"), QStringLiteral("Comm timeout "),
-                                        {QStringLiteral("Indicator not ready ")}, true, true};
-const ExchangeTexts kEditorDownload{QStringLiteral("Indicator Data Read"), QStringLiteral("Comm timeout"),
-                                    {QStringLiteral("Nack back")}, true, true};
-const ExchangeTexts kUpload{QStringLiteral("Data Sent"),
-                            QStringLiteral("Comm timeout "),
-                            {QStringLiteral("Command not accepted"), QStringLiteral("Data not complete")}};
+const ExchangeTexts kMainWindowDownload{QStringLiteral("Indicator Data Read"),
+                                        QStringLiteral("Comm timeout "),
+                                        {QStringLiteral("Indicator not ready ")},
+                                        true,
+                                        true};
+const ExchangeTexts kEditorDownload{QStringLiteral("Indicator Data Read"),
+                                    QStringLiteral("Comm timeout"),
+                                    {QStringLiteral("Nack back")},
+                                    true,
+                                    true};
+const ExchangeTexts kUpload{
+    QStringLiteral("Data Sent"),
+    QStringLiteral("Comm timeout "),
+    {QStringLiteral("Command not accepted"), QStringLiteral("Data not complete")}};
 const ExchangeTexts kSendTank{QStringLiteral("Tank data sent."),
                               QStringLiteral("Comm Timeout "),
                               {QStringLiteral("NACK COMM "), QStringLiteral("NACK TANK "),
@@ -81,24 +93,29 @@ Messages exchangeMessages(const ExchangeResult& r, const ExchangeTexts& texts)
 
 Messages downloadMessages(const ExchangeResult& r, DownloadVariant variant)
 {
-    return exchangeMessages(r, variant == DownloadVariant::MainWindow ? kMainWindowDownload : kEditorDownload);
+    return exchangeMessages(r, variant == DownloadVariant::MainWindow ? kMainWindowDownload
+                                                                      : kEditorDownload);
 }
 
-Messages uploadMessages(const ExchangeResult& r) { return exchangeMessages(r, kUpload); }
+Messages uploadMessages(const ExchangeResult& r)
+{
+    return exchangeMessages(r, kUpload);
+}
 
-Messages sendTankMessages(const ExchangeResult& r) { return exchangeMessages(r, kSendTank); }
+Messages sendTankMessages(const ExchangeResult& r)
+{
+    return exchangeMessages(r, kSendTank);
+}
 
 Messages clearMessages(const ExchangeResult& r)
 {
-    if (r.done())
-        return {info(QStringLiteral("Clear Command Sent"))};
+    if (r.done()) return {info(QStringLiteral("Clear Command Sent"))};
     return {refusal(lineFailureText(r) + QStringLiteral(" The clear command was not sent."))};
 }
 
 Messages keypadMessages(const ExchangeResult& r)
 {
-    if (r.done())
-        return {};
+    if (r.done()) return {};
     return {refusal(lineFailureText(r) + QStringLiteral(" The key was not sent to the meter."))};
 }
 

@@ -119,8 +119,7 @@ KeypadWindow::KeypadWindow(Link& link, Dialogs& dialogs, QWidget* parent)
 void KeypadWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    if (m_opened)
-        return;
+    if (m_opened) return;
     m_opened = true;
     press(KeypadKey::Program, true);
 }
@@ -151,8 +150,7 @@ void KeypadWindow::keySent(const ExchangeResult& result)
     if (!result.done())
         m_queued.clear(); // the line failed: the keys pressed meanwhile would fail too
     showMessages(m_dialogs, this, keypadMessages(result));
-    if (!m_queued.isEmpty())
-        press(m_queued.takeFirst());
+    if (!m_queued.isEmpty()) press(m_queued.takeFirst());
 }
 
 } // namespace kaldor

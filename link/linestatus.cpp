@@ -4,11 +4,9 @@
 #include "store/messages.h"
 #include "store/offsetmode.h"
 
-namespace kaldor
-{
+namespace kaldor {
 
-namespace
-{
+namespace {
 
 QString kindText(ExchangeKind kind)
 {

@@ -9,8 +9,7 @@
 #include <QMetaType>
 #include <QTime>
 
-namespace kaldor
-{
+namespace kaldor {
 
 enum class ExchangeKind { Read, Look, Write, SendTank, Clear, Key, Other };
 

@@ -16,7 +16,8 @@
 
 namespace kaldor {
 
-LineTrafficWindow::LineTrafficWindow(std::shared_ptr<TraceLog> log, Dialogs& dialogs, QWidget* parent)
+LineTrafficWindow::LineTrafficWindow(std::shared_ptr<TraceLog> log, Dialogs& dialogs,
+                                     QWidget* parent)
     : QWidget(parent, Qt::Window), m_log(std::move(log)), m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("LineTraffic"));
@@ -76,12 +77,11 @@ void LineTrafficWindow::hideEvent(QHideEvent* event)
 void LineTrafficWindow::refresh()
 {
     const qint64 recorded = m_log->recorded();
-    if (isPaused() || recorded == m_seen)
-        return;
+    if (isPaused() || recorded == m_seen) return;
     m_seen = recorded;
     const qint64 hidden = recorded - qMin<qint64>(recorded, kShownEntries);
-    m_text->setPlainText(QString::fromUtf8(
-        formatTraceLog(m_log->entries(kShownEntries), m_log->started(), hidden)));
+    m_text->setPlainText(
+        QString::fromUtf8(formatTraceLog(m_log->entries(kShownEntries), m_log->started(), hidden)));
     m_text->verticalScrollBar()->setValue(m_text->verticalScrollBar()->maximum());
 }
 
@@ -95,7 +95,10 @@ void LineTrafficWindow::setPaused(bool paused)
     refresh();
 }
 
-bool LineTrafficWindow::isPaused() const { return m_pause->isChecked(); }
+bool LineTrafficWindow::isPaused() const
+{
+    return m_pause->isChecked();
+}
 
 void LineTrafficWindow::clearLog()
 {
@@ -114,12 +117,10 @@ void LineTrafficWindow::saveLog()
                                                 true,
                                                 {},
                                                 {}});
-    if (!path || outputRefused(m_dialogs, this, *path, OutputForm::Trace))
-        return;
+    if (!path || outputRefused(m_dialogs, this, *path, OutputForm::Trace)) return;
     const FileWriteResult written = writeFileAtomically(
         *path, formatTraceLog(m_log->entries(), m_log->started(), m_log->dropped()));
-    if (!written.ok)
-        m_dialogs.message(this, fileRefusal(*path, written.detail));
+    if (!written.ok) m_dialogs.message(this, fileRefusal(*path, written.detail));
 }
 
 } // namespace kaldor

@@ -15,37 +15,37 @@ class LinkWorker : public QObject {
 public:
     LinkWorker(Link::PortFactory factory, WaitBounds bounds, const std::atomic_bool* cancel,
                std::shared_ptr<TraceLog> traceLog)
-        : m_factory(std::move(factory)), m_bounds(bounds), m_cancel(cancel), m_traceLog(std::move(traceLog))
+        : m_factory(std::move(factory)), m_bounds(bounds), m_cancel(cancel),
+          m_traceLog(std::move(traceLog))
     {
     }
     ~LinkWorker() override
     {
-        if (m_port)
-            m_port->close();
+        if (m_port) m_port->close();
     }
 
     PortStatus open(const PortSpec& wanted)
     {
-        if (m_port)
-            m_port->close();
+        if (m_port) m_port->close();
         m_port.reset();
         m_port = m_factory ? m_factory(wanted) : nullptr;
         if (m_port && m_traceLog)
             m_port = std::make_unique<TracingPort>(std::move(m_port), m_traceLog);
         if (!m_port)
-            return {PortError::Other, QStringLiteral("No serial port can be made for %1.").arg(wanted.deviceName())};
+            return {PortError::Other,
+                    QStringLiteral("No serial port can be made for %1.").arg(wanted.deviceName())};
         return m_port->open();
     }
     void close()
     {
-        if (m_port)
-            m_port->close();
+        if (m_port) m_port->close();
     }
     bool isOpen() const { return m_port && m_port->isOpen(); }
     QString portName() const { return m_port ? m_port->name() : QString(); }
     PortStatus lastError() const { return m_port ? m_port->lastError() : PortStatus{}; }
 
-    ExchangeResult run(const std::function<ExchangeResult(ExchangeContext&)>& exchange, Link::Progress progress)
+    ExchangeResult run(const std::function<ExchangeResult(ExchangeContext&)>& exchange,
+                       Link::Progress progress)
     {
         if (!m_port) {
             ExchangeResult r;
@@ -56,8 +56,7 @@ public:
         }
         ExchangeContext ctx{*m_port, m_bounds, std::move(progress), m_cancel};
         const ExchangeResult r = exchange(ctx);
-        if (m_traceLog)
-            m_traceLog->recordOutcome(r);
+        if (m_traceLog) m_traceLog->recordOutcome(r);
         return r;
     }
 
@@ -73,8 +72,7 @@ namespace {
 // Runs fn on the context's thread, unless the context is gone by then.
 void deliverTo(const QPointer<QObject>& context, std::function<void()> fn)
 {
-    if (!context || !fn)
-        return;
+    if (!context || !fn) return;
     if (context->thread() == QThread::currentThread())
         fn();
     else
@@ -95,12 +93,14 @@ Link::Link(PortFactory factory, WaitBounds bounds, QObject* parent) : QObject(pa
     m_thread.start();
 }
 
-Link::~Link() { stop(); }
+Link::~Link()
+{
+    stop();
+}
 
 void Link::stop()
 {
-    if (m_stopped)
-        return;
+    if (m_stopped) return;
     m_stopped = true;
     // A running exchange notices this at its next wait; the jobs still queued see it at once.
     m_cancel.store(true);
@@ -115,8 +115,7 @@ void Link::stop()
 bool Link::submit(QObject* context, Job job)
 {
     bool expected = false;
-    if (m_stopped || !m_busy.compare_exchange_strong(expected, true))
-        return false;
+    if (m_stopped || !m_busy.compare_exchange_strong(expected, true)) return false;
     emit busyChanged(true);
     const QPointer<QObject> guard(context);
     const bool hadContext = context != nullptr;
@@ -145,26 +144,22 @@ void Link::complete(const QPointer<QObject>& context, bool hadContext, const Fin
         m_portStatus = finish.status; // the line was lost during the exchange
     }
     m_busy.store(false);
-    if (wasOpen && !m_portOpen)
-        emit portClosed();
+    if (wasOpen && !m_portOpen) emit portClosed();
     if (finish.portChanged || wasOpen != m_portOpen) emit lineChanged();
     if (!m_stopped && finish.record) emit exchangeFinished(*finish.record);
-    if (!m_stopped && hadContext)
-        deliverTo(context, finish.deliver);
+    if (!m_stopped && hadContext) deliverTo(context, finish.deliver);
     emit busyChanged(false);
 }
 
 Link::Progress Link::progressFor(QObject* context, Progress progress)
 {
-    if (!progress || !context)
-        return {};
+    if (!progress || !context) return {};
     const QPointer<QObject> guard(context);
     return [this, guard, progress](int percent) {
         QMetaObject::invokeMethod(
             this,
             [this, guard, progress, percent] {
-                if (!m_stopped)
-                    deliverTo(guard, [progress, percent] { progress(percent); });
+                if (!m_stopped) deliverTo(guard, [progress, percent] { progress(percent); });
             },
             Qt::QueuedConnection);
     };
@@ -180,8 +175,7 @@ bool Link::openPort(QObject* context, const PortSpec& portSpec, Opened done)
         f.portChanged = true;
         f.portSpec = portSpec;
         f.portName = worker.portName().isEmpty() ? portSpec.deviceName() : worker.portName();
-        if (done)
-            f.deliver = [done, status] { done(status); };
+        if (done) f.deliver = [done, status] { done(status); };
         return f;
     });
 }
@@ -205,8 +199,8 @@ LineState Link::lineState() const
                      m_portTried, m_portStatus};
 }
 
-bool Link::run(QObject* context, std::function<ExchangeResult(ExchangeContext&)> exchange, Done done,
-               Progress progress)
+bool Link::run(QObject* context, std::function<ExchangeResult(ExchangeContext&)> exchange,
+               Done done, Progress progress)
 {
     return runAs(ExchangeKind::Other, context, std::move(exchange), std::move(done),
                  std::move(progress));
@@ -225,8 +219,7 @@ bool Link::runAs(ExchangeKind kind, QObject* context,
         f.status = worker.lastError();
         f.record = ExchangeRecord{kind, r, -1, {}, QTime::currentTime()};
         if (record) record(*f.record);
-        if (done)
-            f.deliver = [done, r] { done(r); };
+        if (done) f.deliver = [done, r] { done(r); };
         return f;
     });
 }
@@ -284,8 +277,7 @@ bool Link::readImage(ExchangeKind kind, QObject* context,
         kind, context,
         [reading = std::move(reading), image](ExchangeContext& ctx) {
             Download d = reading(ctx);
-            if (d.result.done())
-                *image = d.image;
+            if (d.result.done()) *image = d.image;
             return d.result;
         },
         done ? Done([done, image](const ExchangeResult& r) { done(r, *image); }) : Done(),
@@ -295,8 +287,8 @@ bool Link::readImage(ExchangeKind kind, QObject* context,
         });
 }
 
-bool Link::upload(QObject* context, const UploadSource& source, UploadVariant variant, ImageDone done,
-                  Progress progress)
+bool Link::upload(QObject* context, const UploadSource& source, UploadVariant variant,
+                  ImageDone done, Progress progress)
 {
     return runAs(
         ExchangeKind::Write, context,

@@ -32,7 +32,8 @@ public:
     using PortFactory = std::function<std::unique_ptr<SerialPort>(const PortSpec&)>;
     using Done = std::function<void(const ExchangeResult& result)>;
     // The image read, or the image the meter now holds; empty unless the exchange was done.
-    using ImageDone = std::function<void(const ExchangeResult& result, const IndicatorImage& image)>;
+    using ImageDone =
+        std::function<void(const ExchangeResult& result, const IndicatorImage& image)>;
     using Opened = std::function<void(const PortStatus& status)>;
     using Progress = std::function<void(int percent)>;
     using SafeDone = std::function<void(const SafeWrite& result)>;
@@ -104,7 +105,7 @@ private:
         PortSpec portSpec;
         QString portName;                     // as the port names itself; empty: not made
         std::optional<ExchangeRecord> record; // an exchange, not an open or a close
-        std::function<void()> deliver; // runs the requester's completion with its payload
+        std::function<void()> deliver;        // runs the requester's completion with its payload
     };
     using Job = std::function<Finish(LinkWorker& worker)>;
 

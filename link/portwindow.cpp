@@ -39,7 +39,8 @@ PortWindow::PortWindow(Link& link, Dialogs& dialogs, QMap<int, QString> devices,
     m_path = new QLineEdit(frame);
     m_path->setObjectName(QStringLiteral("portPath"));
     m_path->setPlaceholderText(QStringLiteral("/dev/ttyUSB0"));
-    m_path->setToolTip(QStringLiteral("A device path typed here is opened in place of the option chosen"));
+    m_path->setToolTip(
+        QStringLiteral("A device path typed here is opened in place of the option chosen"));
     pathLabel->setBuddy(m_path);
     options->addWidget(pathLabel);
     options->addWidget(m_path);
@@ -49,7 +50,8 @@ PortWindow::PortWindow(Link& link, Dialogs& dialogs, QMap<int, QString> devices,
     m_systemPorts->setObjectName(QStringLiteral("systemPorts"));
     m_systemPorts->setRootIsDecorated(false);
     m_systemPorts->setHeaderLabels({QStringLiteral("Port"), QStringLiteral("Description"),
-                                    QStringLiteral("Manufacturer"), QStringLiteral("Serial number")});
+                                    QStringLiteral("Manufacturer"),
+                                    QStringLiteral("Serial number")});
     m_systemPorts->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_access = new QLabel(listed);
     m_access->setObjectName(QStringLiteral("portAccess"));
@@ -92,7 +94,8 @@ void PortWindow::refreshSystemPorts()
     m_systemPorts->clear();
     QStringList said; // one sentence for each port this user may not open
     for (const SystemPort& p : ports) {
-        auto* item = new QTreeWidgetItem(m_systemPorts, {p.name, p.description, p.manufacturer, p.serialNumber});
+        auto* item = new QTreeWidgetItem(m_systemPorts,
+                                         {p.name, p.description, p.manufacturer, p.serialNumber});
         item->setData(0, Qt::UserRole, p.path);
         item->setToolTip(0, p.path);
         if (!p.mayOpen) {
@@ -102,8 +105,9 @@ void PortWindow::refreshSystemPorts()
         }
     }
     if (ports.isEmpty())
-        said.append(QStringLiteral("The system lists no serial ports. Type the device path of the meter's line "
-                                   "(a pseudo-terminal is never listed)."));
+        said.append(QStringLiteral(
+            "The system lists no serial ports. Type the device path of the meter's line "
+            "(a pseudo-terminal is never listed)."));
     m_access->setText(said.join(u'\n'));
     m_access->setVisible(!m_access->text().isEmpty());
 }
@@ -111,8 +115,7 @@ void PortWindow::refreshSystemPorts()
 void PortWindow::systemPortChosen()
 {
     const QList<QTreeWidgetItem*> chosen = m_systemPorts->selectedItems();
-    if (!chosen.isEmpty())
-        m_path->setText(chosen.constFirst()->data(0, Qt::UserRole).toString());
+    if (!chosen.isEmpty()) m_path->setText(chosen.constFirst()->data(0, Qt::UserRole).toString());
 }
 
 void PortWindow::selectCurrentPort()
@@ -129,8 +132,7 @@ int PortWindow::selectedPort() const
 {
     int port = 1;
     for (int i = 0; i < kPorts; ++i) {
-        if (m_options[i]->isChecked())
-            port = i + 1;
+        if (m_options[i]->isChecked()) port = i + 1;
     }
     return port;
 }
@@ -138,8 +140,7 @@ int PortWindow::selectedPort() const
 // The link closes the open port before it opens the chosen one.
 void PortWindow::choosePort()
 {
-    if (m_opening)
-        return;
+    if (m_opening) return;
     const int port = selectedPort();
     const QString typed = m_path->text().trimmed();
     const PortSpec chosen{port, typed.isEmpty() ? m_devices.value(port) : typed};

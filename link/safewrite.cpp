@@ -19,8 +19,7 @@ namespace {
 QString readFailure(const ExchangeResult& r)
 {
     QString text = downloadMessages(r, DownloadVariant::MainWindow).value(0).text.trimmed();
-    if (r.outcome == Outcome::Refused && r.stage > 1)
-        text = r.detail;
+    if (r.outcome == Outcome::Refused && r.stage > 1) text = r.detail;
     return text;
 }
 
@@ -57,7 +56,8 @@ QString differenceSentence(const TankDifference& d, const QString& meant)
     case TankDifference::Kind::Changed:
         break;
     }
-    return QStringLiteral("%1, %2: %3 %4, the meter holds %5.").arg(tank, d.where, d.textA, meant, d.textB);
+    return QStringLiteral("%1, %2: %3 %4, the meter holds %5.")
+        .arg(tank, d.where, d.textA, meant, d.textB);
 }
 
 QString differenceSentence(const ByteDifference& d)
@@ -65,22 +65,22 @@ QString differenceSentence(const ByteDifference& d)
     const auto text = [](const std::optional<int>& v) {
         return v ? QString::number(*v) : QStringLiteral("nothing");
     };
-    return QStringLiteral("Address %1: %2 was sent, the meter holds %3.").arg(d.address).arg(text(d.a), text(d.b));
+    return QStringLiteral("Address %1: %2 was sent, the meter holds %3.")
+        .arg(d.address)
+        .arg(text(d.a), text(d.b));
 }
 
 QString notHeld(const QString& first, int differences)
 {
     QString text = QStringLiteral("The meter does not hold what was sent. ") + first;
-    if (differences > 1)
-        text += QStringLiteral(" (%1 differences in all.)").arg(differences);
+    if (differences > 1) text += QStringLiteral(" (%1 differences in all.)").arg(differences);
     return text;
 }
 
 QString checkUpload(const IndicatorImage& sent, const Download& after, bool offsetMode)
 {
     const ImageComparison c = compareImages(sent, after.image, offsetMode);
-    if (c.identical)
-        return {};
+    if (c.identical) return {};
     const int count = int(c.tanks.size() + c.bytes.size());
     if (!c.tanks.isEmpty())
         return notHeld(differenceSentence(c.tanks.first(), QStringLiteral("was sent")), count);
@@ -97,32 +97,35 @@ QVector<int> wordsOf(const QByteArray& block)
 
 } // namespace
 
-QString tankSendDifference(const IndicatorImage& before, const TankSend& send, const IndicatorImage& after)
+QString tankSendDifference(const IndicatorImage& before, const TankSend& send,
+                           const IndicatorImage& after)
 {
     const DecodeResult found = decodeTankRecords(after);
     if (!found.ok())
-        return QStringLiteral("What the meter holds after the send cannot be read as tanks: %1.").arg(found.detail);
+        return QStringLiteral("What the meter holds after the send cannot be read as tanks: %1.")
+            .arg(found.detail);
     const DecodeResult held = decodeTankRecords(before);
     // The meter adds the tank after those it held; a meter whose data could not be read as
     // tanks starts again, and then only the new tank can be checked.
     QVector<TankRecord> expected = held.ok() ? held.records : QVector<TankRecord>();
     expected.append(TankRecord{send.tankNumber, 0, wordsOf(send.block)});
-    const int newOccurrence = int(std::count_if(expected.cbegin(), expected.cend(), [&](const TankRecord& r) {
-        return r.tankNumber == send.tankNumber;
-    }));
+    const int newOccurrence =
+        int(std::count_if(expected.cbegin(), expected.cend(),
+                          [&](const TankRecord& r) { return r.tankNumber == send.tankNumber; }));
     QVector<TankDifference> diffs = compareTankRecords(expected, found.records, send.offsetMode);
     if (!held.ok()) {
         diffs.erase(std::remove_if(diffs.begin(), diffs.end(),
                                    [&](const TankDifference& d) {
-                                       return d.tankNumber != send.tankNumber || d.occurrence != newOccurrence;
+                                       return d.tankNumber != send.tankNumber ||
+                                              d.occurrence != newOccurrence;
                                    }),
                     diffs.end());
     }
-    if (diffs.isEmpty())
-        return {};
+    if (diffs.isEmpty()) return {};
     const TankDifference& d = diffs.first();
     const bool isNew = d.tankNumber == send.tankNumber && d.occurrence == newOccurrence;
-    return notHeld(differenceSentence(d, isNew ? QStringLiteral("was sent") : QStringLiteral("was there before")),
+    return notHeld(differenceSentence(d, isNew ? QStringLiteral("was sent")
+                                               : QStringLiteral("was there before")),
                    int(diffs.size()));
 }
 
@@ -132,22 +135,23 @@ QString checkClear(const Download& after)
 {
     const DecodeResult found = decodeTankRecords(after.image);
     if (!found.ok())
-        return QStringLiteral("What the meter holds after the clear cannot be read as tanks: %1.").arg(found.detail);
-    if (found.tankCount == 0)
-        return {};
+        return QStringLiteral("What the meter holds after the clear cannot be read as tanks: %1.")
+            .arg(found.detail);
+    if (found.tankCount == 0) return {};
     QStringList numbers;
     for (const TankRecord& r : found.records)
         numbers.append(QString::number(r.tankNumber));
     return QStringLiteral("The meter was not cleared: it still holds %1 %2 (%3).")
         .arg(found.tankCount)
-        .arg(found.tankCount == 1 ? QStringLiteral("tank") : QStringLiteral("tanks"), numbers.join(QStringLiteral(", ")));
+        .arg(found.tankCount == 1 ? QStringLiteral("tank") : QStringLiteral("tanks"),
+             numbers.join(QStringLiteral(", ")));
 }
 
 // The use case every write shares: backup (or the read a check needs), the write, the
 // read-back and its check.
 template <typename Write, typename Check>
-SafeWrite runSafeWrite(ExchangeContext& ctx, const SafeWriteOptions& options, bool needBefore, Write write,
-                       Messages (*ownMessages)(const ExchangeResult&), Check check)
+SafeWrite runSafeWrite(ExchangeContext& ctx, const SafeWriteOptions& options, bool needBefore,
+                       Write write, Messages (*ownMessages)(const ExchangeResult&), Check check)
 {
     SafeWrite s;
     const QDateTime time = options.time.isNull() ? QDateTime::currentDateTime() : options.time;
@@ -167,15 +171,15 @@ SafeWrite runSafeWrite(ExchangeContext& ctx, const SafeWriteOptions& options, bo
             before = s.backup.read;
         } else {
             before = downloadImage(phase);
-            if (!before.result.done())
-                s.backup.why = readFailure(before.result);
+            if (!before.result.done()) s.backup.why = readFailure(before.result);
         }
         if (!s.backup.ok()) {
             s.outcome = SafeWriteOutcome::BackupFailed;
             s.write = stageResult(Outcome::Cancelled, 0, s.backup.why);
-            s.messages.append(refusal(QStringLiteral("The meter could not be read before the write (%1). "
-                                                     "Nothing was written.")
-                                          .arg(s.backup.why)));
+            s.messages.append(
+                refusal(QStringLiteral("The meter could not be read before the write (%1). "
+                                       "Nothing was written.")
+                            .arg(s.backup.why)));
             return s;
         }
     }
@@ -185,25 +189,26 @@ SafeWrite runSafeWrite(ExchangeContext& ctx, const SafeWriteOptions& options, bo
     s.write = write(writing);
     s.messages = ownMessages(s.write);
     if (!s.backup.path.isEmpty()) {
-        const QString kept =
-            QStringLiteral("What the meter held before the write is kept in %1").arg(QDir::toNativeSeparators(s.backup.path));
+        const QString kept = QStringLiteral("What the meter held before the write is kept in %1")
+                                 .arg(QDir::toNativeSeparators(s.backup.path));
         s.messages.append(s.write.done() ? info(kept) : refusal(kept));
     }
     if (!s.write.done()) {
         s.outcome = SafeWriteOutcome::WriteFailed;
         return s;
     }
-    if (!options.verify)
-        return s;
+    if (!options.verify) return s;
 
     tell(SafeWriteStep::Verify);
     ExchangeContext reading = phases.next();
     const Download after = downloadImage(reading);
     s.outcome = SafeWriteOutcome::VerifyFailed;
     if (!after.result.done()) {
-        s.verifyText = QStringLiteral("The meter could not be read back (%1): whether it holds what was sent is not "
-                                      "known.")
-                           .arg(readFailure(after.result));
+        s.verifyText =
+            QStringLiteral(
+                "The meter could not be read back (%1): whether it holds what was sent is not "
+                "known.")
+                .arg(readFailure(after.result));
         s.messages.append(refusal(s.verifyText));
         return s;
     }
@@ -220,7 +225,8 @@ SafeWrite runSafeWrite(ExchangeContext& ctx, const SafeWriteOptions& options, bo
         const QString path = freshPath(options.backupFolder, readBackFileName(time));
         if (writeIndicatorFile(path, after.blockCount, after.image, after.trailingValue).ok) {
             s.readBackPath = path;
-            text += QStringLiteral(" What the meter holds now is kept in %1").arg(QDir::toNativeSeparators(path));
+            text += QStringLiteral(" What the meter holds now is kept in %1")
+                        .arg(QDir::toNativeSeparators(path));
         }
     }
     s.messages.append(refusal(text));
@@ -242,9 +248,11 @@ Backup backupMeter(ExchangeContext& ctx, const QString& folder, const QDateTime&
         return b;
     }
     const QString path = freshPath(folder, backupFileName(time));
-    const FileWriteResult written = writeIndicatorFile(path, b.read.blockCount, b.read.image, b.read.trailingValue);
+    const FileWriteResult written =
+        writeIndicatorFile(path, b.read.blockCount, b.read.image, b.read.trailingValue);
     if (!written.ok) {
-        b.why = errorText(written.errorNumber) + QStringLiteral(", ") + fileRefusal(path, written.detail);
+        b.why = errorText(written.errorNumber) + QStringLiteral(", ") +
+                fileRefusal(path, written.detail);
         return b;
     }
     b.path = path;
@@ -258,8 +266,11 @@ SafeWrite safeUpload(ExchangeContext& ctx, const UploadSource& source, UploadVar
     IndicatorImage sent = source.image;
     sent.setLength(source.blockCount * layout::kBlockSize);
     return runSafeWrite(
-        ctx, options, false, [&](ExchangeContext& c) { return uploadImage(c, source, variant); }, uploadMessages,
-        [&](const Download&, const Download& after) { return checkUpload(sent, after, options.offsetMode); });
+        ctx, options, false, [&](ExchangeContext& c) { return uploadImage(c, source, variant); },
+        uploadMessages,
+        [&](const Download&, const Download& after) {
+            return checkUpload(sent, after, options.offsetMode);
+        });
 }
 
 SafeWrite safeSendTank(ExchangeContext& ctx, const TankSend& send, const QString& workingFile,

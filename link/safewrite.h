@@ -22,9 +22,9 @@ namespace kaldor {
 inline const QString kVerifiedMessage = QStringLiteral("Verified: the meter holds what was sent.");
 
 struct Backup {
-    Download read;   // the read and the image it brought
-    QString path;    // the file kept; empty when there is none
-    QString why;     // why there is no backup; empty when there is one
+    Download read; // the read and the image it brought
+    QString path;  // the file kept; empty when there is none
+    QString why;   // why there is no backup; empty when there is one
     bool ok() const { return why.isEmpty(); }
 };
 
@@ -37,10 +37,10 @@ Backup backupMeter(ExchangeContext& ctx, const QString& folder, const QDateTime&
 enum class SafeWriteStep { Backup, Read, Write, Verify };
 
 struct SafeWriteOptions {
-    QString backupFolder;  // empty: no backup; a failed verify keeps the read-back here too
+    QString backupFolder; // empty: no backup; a failed verify keeps the read-back here too
     bool verify = false;
-    bool offsetMode = true; // how a verify names a point
-    QDateTime time;         // names the files; now when null
+    bool offsetMode = true;                  // how a verify names a point
+    QDateTime time;                          // names the files; now when null
     std::function<void(SafeWriteStep)> step; // called on the thread the write runs on
 };
 
@@ -71,18 +71,22 @@ enum class SafeWriteOutcome {
 
 struct SafeWrite {
     SafeWriteOutcome outcome = SafeWriteOutcome::Written;
-    ExchangeResult write;  // the write's own result; not run when the backup failed
-    Backup backup;         // path set when a backup was kept
-    QString verifyText;    // kVerifiedMessage or the first difference
-    QString readBackPath;  // where a failed verify left what the meter holds
-    Messages messages;     // the write's own message, then what backup and verify add
-    bool ok() const { return outcome == SafeWriteOutcome::Written || outcome == SafeWriteOutcome::Verified; }
+    ExchangeResult write; // the write's own result; not run when the backup failed
+    Backup backup;        // path set when a backup was kept
+    QString verifyText;   // kVerifiedMessage or the first difference
+    QString readBackPath; // where a failed verify left what the meter holds
+    Messages messages;    // the write's own message, then what backup and verify add
+    bool ok() const
+    {
+        return outcome == SafeWriteOutcome::Written || outcome == SafeWriteOutcome::Verified;
+    }
 };
 
 // What a single-tank send's verify finds: empty when `after` holds the tanks of `before`
 // unchanged and the sent tank after them with exactly its words; otherwise the first
 // difference in a sentence. When `before` cannot be read as tanks only the sent tank counts.
-QString tankSendDifference(const IndicatorImage& before, const TankSend& send, const IndicatorImage& after);
+QString tankSendDifference(const IndicatorImage& before, const TankSend& send,
+                           const IndicatorImage& after);
 
 SafeWrite safeUpload(ExchangeContext& ctx, const UploadSource& source, UploadVariant variant,
                      const SafeWriteOptions& options);

@@ -11,8 +11,7 @@ using limits::kLastPort;
 
 QString PortSpec::deviceName() const
 {
-    if (!devicePath.isEmpty())
-        return devicePath;
+    if (!devicePath.isEmpty()) return devicePath;
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(number);
 #else
@@ -26,9 +25,9 @@ std::optional<PortSpec> PortSpec::parse(const QString& text)
     bool isNumber = false;
     const int n = t.toInt(&isNumber);
     if (isNumber)
-        return n >= kFirstPort && n <= kLastPort ? std::optional<PortSpec>(PortSpec{n, {}}) : std::nullopt;
-    if (t.isEmpty())
-        return std::nullopt;
+        return n >= kFirstPort && n <= kLastPort ? std::optional<PortSpec>(PortSpec{n, {}})
+                                                 : std::nullopt;
+    if (t.isEmpty()) return std::nullopt;
     return PortSpec{kFirstPort, t};
 }
 

@@ -12,12 +12,12 @@ namespace kaldor {
 // The failures the program tells apart. The first four keep the serial control's own numbers.
 enum class PortError {
     None = 0,
-    HeldByOther = 8010,  // another program has the port
-    NotOpen = 8012,      // an operation on a closed port
+    HeldByOther = 8010, // another program has the port
+    NotOpen = 8012,     // an operation on a closed port
     AlreadyOpen = 8013,
-    Unavailable = 68,    // no such device
+    Unavailable = 68, // no such device
     PermissionDenied = 70,
-    LineDead = 57,       // the line failed while open: adapter pulled, pseudo-terminal closed
+    LineDead = 57, // the line failed while open: adapter pulled, pseudo-terminal closed
     Other = 8015,
 };
 

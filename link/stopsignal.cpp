@@ -2,11 +2,9 @@
 
 #include <csignal>
 
-namespace kaldor
-{
+namespace kaldor {
 
-namespace
-{
+namespace {
 
 static_assert(std::atomic_bool::is_always_lock_free,
               "the signal handler may only touch a lock-free flag");
@@ -27,8 +25,7 @@ extern "C" void onStopSignal(int number)
 const std::atomic_bool& stopOnTerminationSignals()
 {
     static const bool installed = [] {
-        struct sigaction action {
-        };
+        struct sigaction action {};
         action.sa_handler = onStopSignal;
         sigemptyset(&action.sa_mask);
         // The second signal finds the default action again: a stop that hangs can be forced.

@@ -6,8 +6,7 @@
 
 #include <atomic>
 
-namespace kaldor
-{
+namespace kaldor {
 
 // Installs the handlers, once, and returns the flag they set.
 const std::atomic_bool& stopOnTerminationSignals();

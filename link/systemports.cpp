@@ -36,8 +36,9 @@ bool mayOpenDevice(const QString& path)
 
 QString noAccessText(const QString& device)
 {
-    return QStringLiteral("You may not open the serial port %1. Ask for membership of the group that owns it "
-                          "(usually dialout: sudo usermod -aG dialout $USER), then log in again.")
+    return QStringLiteral(
+               "You may not open the serial port %1. Ask for membership of the group that owns it "
+               "(usually dialout: sudo usermod -aG dialout $USER), then log in again.")
         .arg(device);
 }
 

@@ -14,34 +14,26 @@ ExchangeResult sendTankCurve(ExchangeContext& ctx, const TankSend& send, const Q
     constexpr int kPointStage = 4;
     constexpr int kHeadStage = 5;
     SerialPort& port = ctx.port;
-    if (!port.isOpen())
-        return lineFailed(port, 0);
+    if (!port.isOpen()) return lineFailed(port, 0);
     discardInput(port); // whatever waits is dropped
 
     const auto exchange = [&]() -> ExchangeResult {
-        if (!writeCommand(port, "CD"))
-            return lineFailed(port, kCommandStage);
+        if (!writeCommand(port, "CD")) return lineFailed(port, kCommandStage);
         ExchangeResult r = waitForAcknowledge(ctx, kCommandStage);
-        if (!r.done())
-            return r;
-        if (!port.writeByte(std::uint8_t(send.tankNumber)))
-            return lineFailed(port, kTankStage);
-        if (!(r = waitForAcknowledge(ctx, kTankStage)).done())
-            return r;
+        if (!r.done()) return r;
+        if (!port.writeByte(std::uint8_t(send.tankNumber))) return lineFailed(port, kTankStage);
+        if (!(r = waitForAcknowledge(ctx, kTankStage)).done()) return r;
         const int count = int(send.block.size());
         if (!port.writeByte(std::uint8_t(count / wire::kByteBase)) ||
             !port.writeByte(std::uint8_t(count % wire::kByteBase)))
             return lineFailed(port, kCountStage);
-        if (!(r = waitForAcknowledge(ctx, kCountStage)).done())
-            return r;
+        if (!(r = waitForAcknowledge(ctx, kCountStage)).done()) return r;
         // The full scale and the offset come before the points; each byte is acknowledged.
         const int headBytes = send.offsetMode ? 4 : 2;
         for (int i = 0; i < count; ++i) {
             const int stage = i < headBytes ? kHeadStage : kPointStage;
-            if (!port.writeByte(std::uint8_t(send.block[i])))
-                return lineFailed(port, stage);
-            if (!(r = waitForAcknowledge(ctx, stage)).done())
-                return r;
+            if (!port.writeByte(std::uint8_t(send.block[i]))) return lineFailed(port, stage);
+            if (!(r = waitForAcknowledge(ctx, stage)).done()) return r;
         }
         return stageResult(Outcome::Done, kPointStage);
     };

@@ -16,6 +16,7 @@ struct TankSend {
 };
 
 // The exchange; after any exchange that began the working file is deleted (none when empty).
-ExchangeResult sendTankCurve(ExchangeContext& ctx, const TankSend& send, const QString& workingFile);
+ExchangeResult sendTankCurve(ExchangeContext& ctx, const TankSend& send,
+                             const QString& workingFile);
 
 } // namespace kaldor

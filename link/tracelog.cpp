@@ -46,7 +46,10 @@ void TraceLog::recordOutcome(const ExchangeResult& result)
     append({elapsedMicros(), TraceKind::Outcome, {}, describeOutcome(result)});
 }
 
-void TraceLog::recordNote(const QString& text) { append({elapsedMicros(), TraceKind::Note, {}, text}); }
+void TraceLog::recordNote(const QString& text)
+{
+    append({elapsedMicros(), TraceKind::Note, {}, text});
+}
 
 qint64 TraceLog::recorded() const
 {
@@ -112,8 +115,7 @@ QByteArray hexAndAscii(const QByteArray& bytes)
     QByteArray ascii = bytes;
     for (char& c : ascii) {
         const auto code = static_cast<unsigned char>(c);
-        if (code < 0x20 || code > 0x7e)
-            c = '.';
+        if (code < 0x20 || code > 0x7e) c = '.';
     }
     return bytes.toHex(' ').toUpper().leftJustified(kHexWidth, ' ') + "  |" + ascii + '|';
 }
@@ -124,8 +126,7 @@ QByteArray formatTraceLog(const QList<TraceEntry>& entries, const QDateTime& sta
                           qint64 dropped)
 {
     QByteArray text;
-    if (dropped > 0)
-        text += "(" + QByteArray::number(dropped) + " older entries left out)\n";
+    if (dropped > 0) text += "(" + QByteArray::number(dropped) + " older entries left out)\n";
     for (const TraceEntry& e : entries) {
         const QDateTime at = started.addMSecs(e.micros / 1000);
         text += at.toString(QStringLiteral("hh:mm:ss.zzz")).toLatin1() + "  ";
@@ -157,20 +158,23 @@ TracingPort::TracingPort(std::unique_ptr<SerialPort> inner, std::shared_ptr<Trac
 {
 }
 
-TracingPort::TracingPort(SerialPort& inner, std::shared_ptr<TraceLog> log) : m_inner(inner), m_log(std::move(log)) {}
+TracingPort::TracingPort(SerialPort& inner, std::shared_ptr<TraceLog> log)
+    : m_inner(inner), m_log(std::move(log))
+{
+}
 
 PortStatus TracingPort::open()
 {
     const PortStatus status = m_inner.open();
-    m_log->recordNote(status.ok() ? QStringLiteral("opened %1").arg(m_inner.name())
-                                  : QStringLiteral("%1 did not open: %2").arg(m_inner.name(), status.text));
+    m_log->recordNote(status.ok()
+                          ? QStringLiteral("opened %1").arg(m_inner.name())
+                          : QStringLiteral("%1 did not open: %2").arg(m_inner.name(), status.text));
     return status;
 }
 
 void TracingPort::close()
 {
-    if (m_inner.isOpen())
-        m_log->recordNote(QStringLiteral("closed %1").arg(m_inner.name()));
+    if (m_inner.isOpen()) m_log->recordNote(QStringLiteral("closed %1").arg(m_inner.name()));
     m_inner.close();
 }
 
@@ -184,8 +188,7 @@ QByteArray TracingPort::readAll()
 bool TracingPort::writeByte(std::uint8_t byte)
 {
     const bool ok = m_inner.writeByte(byte);
-    if (ok)
-        m_log->recordOut(byte);
+    if (ok) m_log->recordOut(byte);
     return ok;
 }
 

@@ -10,19 +10,19 @@
 namespace kaldor {
 
 namespace {
-bool calledOff(const ExchangeContext& ctx) { return ctx.cancel && ctx.cancel->load(); }
+bool calledOff(const ExchangeContext& ctx)
+{
+    return ctx.cancel && ctx.cancel->load();
+}
 
 // One pass of a wait that found nothing to take: the reason to give up, or nullopt after the
 // port has been given a slice of the bound to bring more.
 std::optional<WaitResult> waitSlice(ExchangeContext& ctx, const QElapsedTimer& clock, int msecs)
 {
-    if (!ctx.port.isOpen())
-        return WaitResult::LineFailed;
-    if (calledOff(ctx))
-        return WaitResult::Cancelled;
+    if (!ctx.port.isOpen()) return WaitResult::LineFailed;
+    if (calledOff(ctx)) return WaitResult::Cancelled;
     const qint64 left = msecs - clock.elapsed();
-    if (left <= 0)
-        return WaitResult::TimedOut;
+    if (left <= 0) return WaitResult::TimedOut;
     ctx.port.waitForData(int(std::min<qint64>(left, timing::kWaitSliceMs)));
     return std::nullopt;
 }
@@ -33,8 +33,7 @@ WaitResult waitCounting(ExchangeContext& ctx, int msecs, WaitFor condition, int*
     QElapsedTimer clock;
     clock.start();
     for (;;) {
-        if (!ctx.port.isOpen())
-            return WaitResult::LineFailed;
+        if (!ctx.port.isOpen()) return WaitResult::LineFailed;
         const int n = ctx.port.bytesWaiting();
         const bool holds = condition == WaitFor::AtLeastOne   ? n >= 1
                            : condition == WaitFor::AtLeastTwo ? n >= 2
@@ -44,8 +43,7 @@ WaitResult waitCounting(ExchangeContext& ctx, int msecs, WaitFor condition, int*
             return WaitResult::Ready;
         }
         // More than 8 bytes can never become exactly 8: the bound is slept out in slices.
-        if (const auto end = waitSlice(ctx, clock, msecs))
-            return *end;
+        if (const auto end = waitSlice(ctx, clock, msecs)) return *end;
     }
 }
 } // namespace
@@ -61,8 +59,7 @@ WaitResult receiveReply(ExchangeContext& ctx, int msecs, WaitFor condition, QByt
     reply.clear();
     int wanted = 0;
     const WaitResult w = waitCounting(ctx, msecs, condition, &wanted);
-    if (w != WaitResult::Ready)
-        return w;
+    if (w != WaitResult::Ready) return w;
     // The bytes counted are in the port's hands already; a readAll that hands over fewer is
     // called again. The bound only guards against a port that never hands them over.
     QElapsedTimer clock;
@@ -71,8 +68,7 @@ WaitResult receiveReply(ExchangeContext& ctx, int msecs, WaitFor condition, QByt
         const QByteArray part = ctx.port.readAll();
         reply += part;
         if (part.isEmpty()) {
-            if (const auto end = waitSlice(ctx, clock, msecs))
-                return *end;
+            if (const auto end = waitSlice(ctx, clock, msecs)) return *end;
         }
     }
     return WaitResult::Ready;
@@ -82,8 +78,7 @@ void discardInput(SerialPort& port)
 {
     // Bounded: a port that keeps handing over bytes is left with the rest.
     for (int round = 0; round < 64 && port.isOpen() && port.bytesWaiting() > 0; ++round) {
-        if (port.readAll().isEmpty())
-            break;
+        if (port.readAll().isEmpty()) break;
     }
 }
 
@@ -113,7 +108,8 @@ ExchangeResult lineFailed(SerialPort& port, int stage)
     ExchangeResult r = stageResult(Outcome::LineFailed, stage);
     r.port = port.lastError();
     if (r.port.ok())
-        r.port = {PortError::NotOpen, QStringLiteral("The serial port %1 is not open.").arg(port.name())};
+        r.port = {PortError::NotOpen,
+                  QStringLiteral("The serial port %1 is not open.").arg(port.name())};
     r.detail = r.port.text;
     return r;
 }
@@ -137,18 +133,17 @@ ExchangeResult waitForAcknowledge(ExchangeContext& ctx, int stage, int msecs)
 {
     QByteArray reply;
     const WaitResult w = receiveReply(ctx, msecs, WaitFor::AtLeastOne, reply);
-    if (w != WaitResult::Ready)
-        return fromWait(w, ctx.port, stage);
+    if (w != WaitResult::Ready) return fromWait(w, ctx.port, stage);
     if (!isAcknowledge(reply))
         return stageResult(Outcome::Refused, stage,
-                           QStringLiteral("the meter answered 0x%1").arg(quint8(reply[0]), 2, 16, QLatin1Char('0')));
+                           QStringLiteral("the meter answered 0x%1")
+                               .arg(quint8(reply[0]), 2, 16, QLatin1Char('0')));
     return stageResult(Outcome::Done, stage);
 }
 
 void reportProgress(ExchangeContext& ctx, int percent)
 {
-    if (ctx.progress)
-        ctx.progress(percent);
+    if (ctx.progress) ctx.progress(percent);
 }
 
 int percentOf(double part, double whole)

@@ -39,8 +39,8 @@ enum class WaitResult { Ready, TimedOut, LineFailed, Cancelled };
 struct ExchangeContext {
     SerialPort& port;
     WaitBounds bounds;
-    std::function<void(int percent)> progress;   // may be empty
-    const std::atomic_bool* cancel = nullptr;    // set when the link is stopped mid-exchange
+    std::function<void(int percent)> progress; // may be empty
+    const std::atomic_bool* cancel = nullptr;  // set when the link is stopped mid-exchange
 };
 
 enum class Outcome {

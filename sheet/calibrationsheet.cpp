@@ -2,8 +2,7 @@
 
 #include "store/curvecheck.h"
 
-namespace kaldor
-{
+namespace kaldor {
 
 SheetBuild sheetFromTable(const CurveTable& table, int pointCount, std::optional<int> tankNumber,
                           bool offsetMode, const QString& source)

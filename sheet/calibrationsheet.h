@@ -12,8 +12,7 @@
 #include <QDate>
 #include <optional>
 
-namespace kaldor
-{
+namespace kaldor {
 
 // The largest difference between the meter's straight lines through the points and the true
 // curve, in display units, and the level where it occurs.

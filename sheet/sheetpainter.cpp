@@ -11,11 +11,9 @@
 #include <algorithm>
 #include <cmath>
 
-namespace kaldor
-{
+namespace kaldor {
 
-namespace
-{
+namespace {
 
 constexpr double kMarginMm = 15.0;
 constexpr int kPdfResolution = 300;
@@ -53,8 +51,7 @@ QString errorLine(const CalibrationSheet& sheet)
 }
 
 // Draws on one page; lengths in millimetres through mm().
-class PagePainter
-{
+class PagePainter {
 public:
     PagePainter(QPainter& painter, const QPagedPaintDevice& device)
         : m_p(painter), m_pxPerMm(device.logicalDpiY() / 25.4), m_width(device.width())

@@ -11,8 +11,7 @@
 
 class QPagedPaintDevice;
 
-namespace kaldor
-{
+namespace kaldor {
 
 inline const QString kSheetTitle = QStringLiteral("Calibration Sheet");
 

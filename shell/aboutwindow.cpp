@@ -33,7 +33,10 @@ QFrame* line(QWidget* parent)
 QString versionText(const QString& version)
 {
     const QVersionNumber v = QVersionNumber::fromString(version);
-    return QStringLiteral("Version %1.%2.%3").arg(v.majorVersion()).arg(v.minorVersion()).arg(v.microVersion());
+    return QStringLiteral("Version %1.%2.%3")
+        .arg(v.majorVersion())
+        .arg(v.minorVersion())
+        .arg(v.microVersion());
 }
 
 AboutWindow::AboutWindow(QWidget* parent)

@@ -34,11 +34,12 @@ CommandLine parseCommandLine(const QStringList& arguments)
     parser.addOption(version);
     parser.addOption(simulate);
     parser.addOption(port);
-    parser.addPositionalArgument(QStringLiteral("FILE"),
-                                 QStringLiteral("Without --simulate: a tank file (*.tnk) to open in the tank "
-                                                "editor, or an indicator file (*.idr) to open in the data "
-                                                "viewer. With --simulate: the meter's indicator file."),
-                                 QStringLiteral("[FILE]"));
+    parser.addPositionalArgument(
+        QStringLiteral("FILE"),
+        QStringLiteral("Without --simulate: a tank file (*.tnk) to open in the tank "
+                       "editor, or an indicator file (*.idr) to open in the data "
+                       "viewer. With --simulate: the meter's indicator file."),
+        QStringLiteral("[FILE]"));
 
     CommandLine result;
     if (!parser.parse(arguments)) {
@@ -64,8 +65,10 @@ CommandLine parseCommandLine(const QStringList& arguments)
     const QString suffix = files.size() == 1 ? QFileInfo(files.constFirst()).suffix() : QString();
     const bool opening = !result.options.simulate && files.size() == 1;
     const bool tankFile = opening && suffix.compare(QLatin1String("tnk"), Qt::CaseInsensitive) == 0;
-    const bool indicatorFile = opening && suffix.compare(QLatin1String("idr"), Qt::CaseInsensitive) == 0;
-    if (files.size() > 1 || (!files.isEmpty() && !result.options.simulate && !tankFile && !indicatorFile)) {
+    const bool indicatorFile =
+        opening && suffix.compare(QLatin1String("idr"), Qt::CaseInsensitive) == 0;
+    if (files.size() > 1 ||
+        (!files.isEmpty() && !result.options.simulate && !tankFile && !indicatorFile)) {
         result.action = CommandLine::Action::Error;
         result.text = result.options.simulate
                           ? QStringLiteral("--simulate takes one indicator file at most.")

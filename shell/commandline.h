@@ -16,8 +16,8 @@ namespace kaldor {
 
 struct StartOptions {
     bool simulate = false;
-    QString simulateFile;          // empty: the sample indicator file
-    QString indicatorFile;         // an *.idr file to open in the viewer at start
+    QString simulateFile;           // empty: the sample indicator file
+    QString indicatorFile;          // an *.idr file to open in the viewer at start
     QMap<int, QString> portDevices; // port option -> device path
     QString tankFile;               // FILE.tnk: the editor opens it at start-up
 };

@@ -19,20 +19,23 @@ Gauge::Gauge(QWidget* parent) : QWidget(parent)
 void Gauge::setValue(int value)
 {
     value = std::clamp(value, kMinimum, kMaximum);
-    if (value == m_value)
-        return;
+    if (value == m_value) return;
     m_value = value;
     update();
 }
 
-QSize Gauge::sizeHint() const { return {kWidth, kHeight}; }
+QSize Gauge::sizeHint() const
+{
+    return {kWidth, kHeight};
+}
 
 void Gauge::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     const QRect outer = rect();
     p.fillRect(outer, palette().color(QPalette::Dark));
-    const QRect inner = outer.adjusted(Gauge::kFrame, Gauge::kFrame, -Gauge::kFrame, -Gauge::kFrame);
+    const QRect inner =
+        outer.adjusted(Gauge::kFrame, Gauge::kFrame, -Gauge::kFrame, -Gauge::kFrame);
     p.fillRect(inner, QColor(0xf4, 0xf6, 0xf8));
     const int level = inner.height() * m_value / kMaximum;
     p.fillRect(QRect(inner.left(), inner.bottom() + 1 - level, inner.width(), level),

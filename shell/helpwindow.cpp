@@ -31,11 +31,9 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
 bool HelpWindow::load(const QString& source)
 {
     QFile file(source);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
+    if (!file.open(QIODevice::ReadOnly)) return false;
     const QByteArray html = file.readAll();
-    if (html.isEmpty())
-        return false;
+    if (html.isEmpty()) return false;
     m_browser->setHtml(QString::fromUtf8(html));
     return true;
 }

@@ -27,8 +27,7 @@ constexpr int kUsageError = 2;
 double msSinceProcessStart()
 {
     QFile stat(QStringLiteral("/proc/self/stat"));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
+    if (!stat.open(QIODevice::ReadOnly)) return -1;
     const QByteArray line = stat.readAll();
     const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
     timespec now{};
@@ -128,8 +127,8 @@ int main(int argc, char* argv[])
     auto link = std::make_unique<kaldor::Link>(factory);
     kaldor::QtDialogs dialogs;
     auto window = std::make_unique<kaldor::MainWindow>(*link, dialogs, command.options.portDevices);
-    QObject::connect(window.get(), &kaldor::MainWindow::programEnded, &app,
-                     &QCoreApplication::quit, Qt::QueuedConnection);
+    QObject::connect(window.get(), &kaldor::MainWindow::programEnded, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
     window->startUp();
     // A file named on the command line opens in its window.
     if (!command.options.tankFile.isEmpty())
@@ -137,7 +136,8 @@ int main(int argc, char* argv[])
     else if (!command.options.indicatorFile.isEmpty())
         window->startWithIndicatorFile(command.options.indicatorFile);
     std::unique_ptr<FirstExposeProbe> probe;
-    if (qEnvironmentVariableIsSet("KALDOR_REPORT_SHOWN") || qEnvironmentVariableIsSet("KALDOR_SCREENSHOT"))
+    if (qEnvironmentVariableIsSet("KALDOR_REPORT_SHOWN") ||
+        qEnvironmentVariableIsSet("KALDOR_SCREENSHOT"))
         probe = std::make_unique<FirstExposeProbe>(window.get(), sinceMain);
     const int status = QApplication::exec();
 
@@ -146,7 +146,6 @@ int main(int argc, char* argv[])
     link.reset(); // calls off a running exchange and waits for the link thread
     // A read that was finishing while the program closed may have written the working file
     // after the window removed it.
-    if (removeWorkingFile)
-        QFile::remove(kaldor::workingFilePath());
+    if (removeWorkingFile) QFile::remove(kaldor::workingFilePath());
     return status;
 }

@@ -3,8 +3,8 @@
 #include "editor/editorwindow.h"
 #include "link/clearwindow.h"
 #include "link/keypadwindow.h"
-#include "link/link.h"
 #include "link/linetrafficwindow.h"
+#include "link/link.h"
 #include "link/portwindow.h"
 #include "shell/aboutwindow.h"
 #include "shell/gauge.h"
@@ -127,7 +127,8 @@ void MainWindow::buildControls()
     constexpr int kPictureMargin = 2;
     scale->setFixedHeight(kScaleLines * lineSpacing + 2 * textMargin);
     auto* pictureLayout = new QHBoxLayout(picture);
-    pictureLayout->setContentsMargins(kPictureMargin, kPictureMargin, kPictureMargin, kPictureMargin);
+    pictureLayout->setContentsMargins(kPictureMargin, kPictureMargin, kPictureMargin,
+                                      kPictureMargin);
     pictureLayout->addWidget(scale);
 
     m_gauge = new Gauge(panel);
@@ -137,8 +138,9 @@ void MainWindow::buildControls()
     m_gaugeLabel->setObjectName(QStringLiteral("Label2"));
     m_gaugeLabel->setAlignment(Qt::AlignCenter);
     // A fixed size: the changing text never asks the layout to run again.
-    m_gaugeLabel->setFixedSize(m_gaugeLabel->fontMetrics().horizontalAdvance(QStringLiteral(" 1000")),
-                               m_gaugeLabel->fontMetrics().height());
+    m_gaugeLabel->setFixedSize(
+        m_gaugeLabel->fontMetrics().horizontalAdvance(QStringLiteral(" 1000")),
+        m_gaugeLabel->fontMetrics().height());
 
     auto* gaugeColumn = new QVBoxLayout;
     gaugeColumn->addSpacing(picture->frameWidth() + kPictureMargin + textMargin + lineSpacing / 2 -
@@ -151,7 +153,8 @@ void MainWindow::buildControls()
     panelLayout->addLayout(gaugeColumn);
     panelLayout->setAlignment(gaugeColumn, Qt::AlignTop);
 
-    m_check = new QCheckBox(QStringLiteral("Check this box if meter flashes model number"), central);
+    m_check =
+        new QCheckBox(QStringLiteral("Check this box if meter flashes model number"), central);
     m_check->setObjectName(QStringLiteral("Check1"));
     connect(m_check, &QCheckBox::clicked, this, &MainWindow::toggleOffsetMode);
 
@@ -264,8 +267,8 @@ void MainWindow::buildMenus()
     connect(action(menuBar(), "gcomm", QStringLiteral("&Comm")), &QAction::triggered, this,
             &MainWindow::showPortWindow);
     // Beside "&Comm", which opens the port window at a click and so cannot hold a menu.
-    connect(action(menuBar(), "gtraffic", QStringLiteral("Line &Traffic")), &QAction::triggered, this,
-            &MainWindow::showLineTrafficWindow);
+    connect(action(menuBar(), "gtraffic", QStringLiteral("Line &Traffic")), &QAction::triggered,
+            this, &MainWindow::showLineTrafficWindow);
     connect(action(menuBar(), "gexit", QStringLiteral("E&xit")), &QAction::triggered, this,
             &MainWindow::exitProgram);
 
@@ -288,8 +291,7 @@ void MainWindow::stepGauge()
 void MainWindow::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
-    if (m_animate)
-        m_animation.start();
+    if (m_animate) m_animation.start();
 }
 
 // The gauge only moves while it can be seen: a hidden main window (the keypad is open) costs
@@ -321,12 +323,10 @@ void MainWindow::onStartUpPortOpened(const PortStatus& status)
         if (e == PortError::HeldByOther)
             m_dialogs.message(this, QStringLiteral("Port unavailable. Choose another port."));
         m_animate = true;
-        if (isVisible())
-            m_animation.start();
+        if (isVisible()) m_animation.start();
         return;
     }
-    if (e != PortError::Unavailable)
-        m_dialogs.message(this, portErrorText(status));
+    if (e != PortError::Unavailable) m_dialogs.message(this, portErrorText(status));
     if (e == PortError::NotOpen || e == PortError::AlreadyOpen) {
         m_ended = true;
         emit programEnded();
@@ -369,8 +369,7 @@ void MainWindow::openBackupsFolder()
 template <typename W> W* MainWindow::takesPlace(W* window)
 {
     connect(window, &W::closed, this, [this] {
-        if (!m_ended)
-            show();
+        if (!m_ended) show();
     });
     return window;
 }
@@ -384,7 +383,8 @@ void MainWindow::showPortWindow()
 
 void MainWindow::showLineTrafficWindow()
 {
-    showOnce(m_trafficWindow, [this] { return new LineTrafficWindow(m_link.traceLog(), m_dialogs, this); });
+    showOnce(m_trafficWindow,
+             [this] { return new LineTrafficWindow(m_link.traceLog(), m_dialogs, this); });
 }
 
 void MainWindow::showClearWindow()
@@ -395,7 +395,8 @@ void MainWindow::showClearWindow()
 // The keypad takes the main window's place while it is open.
 void MainWindow::showKeypadWindow()
 {
-    showOnce(m_keypadWindow, [this] { return takesPlace(new KeypadWindow(m_link, m_dialogs, this)); });
+    showOnce(m_keypadWindow,
+             [this] { return takesPlace(new KeypadWindow(m_link, m_dialogs, this)); });
     hide();
 }
 
@@ -409,8 +410,7 @@ void MainWindow::showTankEditor(const QString& tankFile)
     m_editorWindow = editor;
     hide();
     editor->loadTankTable(tankFile.isEmpty());
-    if (!tankFile.isEmpty())
-        editor->openTankFileAt(tankFile);
+    if (!tankFile.isEmpty()) editor->openTankFileAt(tankFile);
     editor->raise();
     editor->activateWindow();
 }
@@ -430,7 +430,10 @@ void MainWindow::startWithIndicatorFile(const QString& path)
     showManagementWindow()->openFile(path);
 }
 
-void MainWindow::updateTitle() { setWindowTitle(titleFor(kCaption, m_offsetMode)); }
+void MainWindow::updateTitle()
+{
+    setWindowTitle(titleFor(kCaption, m_offsetMode));
+}
 
 // Every click inverts the mode, whatever the box shows.
 void MainWindow::toggleOffsetMode()
@@ -473,8 +476,7 @@ int MainWindow::shutDown()
     // a read called off here can no longer write or remove it afterwards.
     m_link.stop();
     QFile working(workingFilePath());
-    if (!working.exists() || working.remove())
-        return 0;
+    if (!working.exists() || working.remove()) return 0;
     return working.error() == QFileDevice::PermissionsError ? err::kPermissionDenied
                                                             : err::kPathAccess;
 }
@@ -487,11 +489,9 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 void MainWindow::onMainWindowClosed()
 {
-    if (m_ended)
-        return;
+    if (m_ended) return;
     const int error = shutDown();
-    if (error != 0)
-        m_dialogs.message(this, errorText(error));
+    if (error != 0) m_dialogs.message(this, errorText(error));
     m_ended = true;
     emit programEnded();
 }
@@ -499,8 +499,7 @@ void MainWindow::onMainWindowClosed()
 // Exit ends the program at once; a working file that cannot be deleted is not reported.
 void MainWindow::exitProgram()
 {
-    if (m_ended)
-        return;
+    if (m_ended) return;
     shutDown();
     m_ended = true;
     emit programEnded();

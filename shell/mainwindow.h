@@ -104,7 +104,7 @@ private:
     Dialogs& m_dialogs;
     bool m_offsetMode = true;
     QMap<int, QString> m_portDevices;
-    bool m_animate = false;   // start-up left the gauge running
+    bool m_animate = false; // start-up left the gauge running
     bool m_ended = false;
     bool m_closedByUser = false;
 

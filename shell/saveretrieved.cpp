@@ -30,9 +30,9 @@ void saveRetrievedIndicatorFile(QWidget* parent, Dialogs& dialogs, const QString
     dialog.confirmOverwrite = true;
     dialog.proposedName = proposedIndicatorFilePath();
 
-    const std::optional<QString> chosen = askSaveFileName(dialogs, parent, dialog, hasIndicatorExtension);
-    if (!chosen)
-        return; // cancelled: no message
+    const std::optional<QString> chosen =
+        askSaveFileName(dialogs, parent, dialog, hasIndicatorExtension);
+    if (!chosen) return; // cancelled: no message
     const QString path = *chosen;
 
     // The working file is looked for first, as the copy would: without it the name does not

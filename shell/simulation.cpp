@@ -39,7 +39,8 @@ std::unique_ptr<Simulation> Simulation::load(const QString& file, QString* probl
                                 loaded.detail.isEmpty() ? loaded.message : loaded.detail);
         return nullptr;
     }
-    return std::unique_ptr<Simulation>(new Simulation(std::make_shared<SimulatedMeter>(loaded.image)));
+    return std::unique_ptr<Simulation>(
+        new Simulation(std::make_shared<SimulatedMeter>(loaded.image)));
 }
 
 Link::PortFactory Simulation::portFactory() const
@@ -49,8 +50,8 @@ Link::PortFactory Simulation::portFactory() const
         MeterTiming timing;
         timing.paced = true;
         timing.latency = kReplyLatency;
-        return std::make_unique<SimulatedPort>(meter, timing,
-                                               QStringLiteral("simulated meter on %1").arg(port.deviceName()));
+        return std::make_unique<SimulatedPort>(
+            meter, timing, QStringLiteral("simulated meter on %1").arg(port.deviceName()));
     };
 }
 

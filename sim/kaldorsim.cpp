@@ -26,8 +26,7 @@ constexpr int kUsageError = 2;
 constexpr int kDefaultLatencyUs = 1000;
 // The lines of standard input, read on a thread of their own and taken up by the serving
 // thread between two reads of the line.
-class ControlLines
-{
+class ControlLines {
 public:
     void start()
     {
@@ -97,48 +96,52 @@ int main(int argc, char** argv)
     const QCommandLineOption help(QStringLiteral("help"));
     const QCommandLineOption image(QStringLiteral("image"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption pace(QStringLiteral("pace"));
-    const QCommandLineOption latency(QStringLiteral("latency"), QString(), QStringLiteral("MICROSECONDS"));
-    const QCommandLineOption faults(QStringLiteral("fault"), QString(), QStringLiteral("CMD:STEP:KIND"));
+    const QCommandLineOption latency(QStringLiteral("latency"), QString(),
+                                     QStringLiteral("MICROSECONDS"));
+    const QCommandLineOption faults(QStringLiteral("fault"), QString(),
+                                    QStringLiteral("CMD:STEP:KIND"));
     const QCommandLineOption save(QStringLiteral("save"), QString(), QStringLiteral("FILE"));
-    const QCommandLineOption received(QStringLiteral("received"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption received(QStringLiteral("received"), QString(),
+                                      QStringLiteral("FILE"));
     const QCommandLineOption control(QStringLiteral("control"));
     parser.addOptions({help, image, pace, latency, faults, save, received, control});
-    if (!parser.parse(app.arguments()))
-        return usage(parser.errorText());
+    if (!parser.parse(app.arguments())) return usage(parser.errorText());
     if (parser.isSet(help)) {
         std::fputs(kUsage, stdout);
         return 0;
     }
     if (!parser.positionalArguments().isEmpty())
-        return usage(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().constFirst()));
+        return usage(QStringLiteral("unexpected argument '%1'")
+                         .arg(parser.positionalArguments().constFirst()));
     // Every option that takes one value takes it once, not empty; --fault may be repeated.
     for (const QCommandLineOption* option : {&image, &latency, &save, &received}) {
         const QStringList values = parser.values(*option);
         const QString name = QStringLiteral("--") + option->names().constFirst();
-        if (values.size() > 1)
-            return usage(QStringLiteral("%1 is given twice").arg(name));
-        if (values.size() == 1 && (values.constFirst().trimmed().isEmpty() || values.constFirst().startsWith(QLatin1String("--"))))
-            return usage(QStringLiteral("%1 needs a value, not '%2'").arg(name, values.constFirst()));
+        if (values.size() > 1) return usage(QStringLiteral("%1 is given twice").arg(name));
+        if (values.size() == 1 && (values.constFirst().trimmed().isEmpty() ||
+                                   values.constFirst().startsWith(QLatin1String("--"))))
+            return usage(
+                QStringLiteral("%1 needs a value, not '%2'").arg(name, values.constFirst()));
     }
 
     MeterTiming timing;
     timing.paced = parser.isSet(pace);
-    if (timing.paced)
-        timing.latency = std::chrono::microseconds(kDefaultLatencyUs);
+    if (timing.paced) timing.latency = std::chrono::microseconds(kDefaultLatencyUs);
     if (parser.isSet(latency)) {
         bool ok = false;
         const long long us = parser.value(latency).toLongLong(&ok);
         if (!ok || us < 0 || us > kMaxLatencyUs)
-            return usage(QStringLiteral("--latency takes a whole number of microseconds from 0 to %1, not '%2'")
-                             .arg(kMaxLatencyUs)
-                             .arg(parser.value(latency)));
+            return usage(
+                QStringLiteral(
+                    "--latency takes a whole number of microseconds from 0 to %1, not '%2'")
+                    .arg(kMaxLatencyUs)
+                    .arg(parser.value(latency)));
         timing.latency = std::chrono::microseconds(us);
     }
     SimulatedMeter meter;
     for (const QString& text : parser.values(faults)) {
         const auto fault = MeterFault::parse(text);
-        if (!fault)
-            return usage(QStringLiteral("--fault takes CMD:STEP:KIND, not '%1'").arg(text));
+        if (!fault) return usage(QStringLiteral("--fault takes CMD:STEP:KIND, not '%1'").arg(text));
         meter.addFault(*fault);
     }
     const QString savePath = parser.value(save);
@@ -169,9 +172,10 @@ int main(int argc, char** argv)
     ControlLines lines;
     if (controlled) lines.start();
     pty.serve(stop, controlled ? std::function<void()>([&] { lines.apply(meter); })
-                              : std::function<void()>());
+                               : std::function<void()>());
 
-    if (!receivedPath.isEmpty() && !writeFileAtomically(receivedPath, meter.received().toHex()).ok) {
+    if (!receivedPath.isEmpty() &&
+        !writeFileAtomically(receivedPath, meter.received().toHex()).ok) {
         std::fprintf(stderr, "kaldor-sim: %s cannot be written\n", qPrintable(receivedPath));
         return 1;
     }
@@ -182,7 +186,8 @@ int main(int argc, char** argv)
         const int trailing = blocks > 0 ? image.at((blocks - 1) * layout::kBlockSize) : 0;
         const FileWriteResult written = writeIndicatorFile(savePath, blocks, image, trailing);
         if (!written.ok) {
-            std::fprintf(stderr, "kaldor-sim: %s: %s\n", qPrintable(savePath), qPrintable(written.detail));
+            std::fprintf(stderr, "kaldor-sim: %s: %s\n", qPrintable(savePath),
+                         qPrintable(written.detail));
             return 1;
         }
     }

@@ -18,36 +18,34 @@ constexpr int kReadChunk = 256;
 
 PtyMeter::PtyMeter(SimulatedMeter& meter, MeterTiming timing) : m_meter(meter), m_timing(timing) {}
 
-PtyMeter::~PtyMeter() { closeLine(); }
+PtyMeter::~PtyMeter()
+{
+    closeLine();
+}
 
 bool PtyMeter::open(QString* error)
 {
     const auto fail = [&](const char* what) {
         if (error)
-            *error = QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
+            *error = QStringLiteral("%1: %2").arg(QLatin1String(what),
+                                                  QString::fromLocal8Bit(std::strerror(errno)));
         closeLine();
         return false;
     };
     m_master = posix_openpt(O_RDWR | O_NOCTTY);
-    if (m_master < 0)
-        return fail("posix_openpt");
-    if (grantpt(m_master) != 0 || unlockpt(m_master) != 0)
-        return fail("grantpt/unlockpt");
+    if (m_master < 0) return fail("posix_openpt");
+    if (grantpt(m_master) != 0 || unlockpt(m_master) != 0) return fail("grantpt/unlockpt");
     const char* name = ptsname(m_master);
-    if (!name)
-        return fail("ptsname");
+    if (!name) return fail("ptsname");
     m_slavePath = QString::fromLocal8Bit(name);
     m_slave = ::open(name, O_RDWR | O_NOCTTY);
-    if (m_slave < 0)
-        return fail("open slave");
+    if (m_slave < 0) return fail("open slave");
     termios raw{};
-    if (tcgetattr(m_slave, &raw) != 0)
-        return fail("tcgetattr");
+    if (tcgetattr(m_slave, &raw) != 0) return fail("tcgetattr");
     cfmakeraw(&raw);
     cfsetispeed(&raw, B19200);
     cfsetospeed(&raw, B19200);
-    if (tcsetattr(m_slave, TCSANOW, &raw) != 0)
-        return fail("tcsetattr");
+    if (tcsetattr(m_slave, TCSANOW, &raw) != 0) return fail("tcsetattr");
     if (tcgetattr(m_master, &raw) == 0) {
         cfmakeraw(&raw);
         tcsetattr(m_master, TCSANOW, &raw);
@@ -57,10 +55,8 @@ bool PtyMeter::open(QString* error)
 
 void PtyMeter::closeLine()
 {
-    if (m_master >= 0)
-        ::close(m_master);
-    if (m_slave >= 0)
-        ::close(m_slave);
+    if (m_master >= 0) ::close(m_master);
+    if (m_slave >= 0) ::close(m_slave);
     m_master = m_slave = -1;
 }
 
@@ -71,8 +67,7 @@ void sleepUntil(std::chrono::steady_clock::time_point deadline)
 {
     constexpr auto kSpin = std::chrono::microseconds(80);
     const auto now = std::chrono::steady_clock::now();
-    if (deadline - now > kSpin)
-        std::this_thread::sleep_until(deadline - kSpin);
+    if (deadline - now > kSpin) std::this_thread::sleep_until(deadline - kSpin);
     while (std::chrono::steady_clock::now() < deadline) {
     }
 }
@@ -81,7 +76,8 @@ void sleepUntil(std::chrono::steady_clock::time_point deadline)
 void PtyMeter::answer(std::uint8_t byte, Clock::time_point arrived)
 {
     if (m_replied && m_recordTurnarounds)
-        m_turnarounds.push_back(std::chrono::duration<double, std::micro>(arrived - m_lastReplyEnd).count());
+        m_turnarounds.push_back(
+            std::chrono::duration<double, std::micro>(arrived - m_lastReplyEnd).count());
     m_replied = false;
     Clock::time_point at = arrived;
     if (m_timing.paced) {
@@ -91,8 +87,7 @@ void PtyMeter::answer(std::uint8_t byte, Clock::time_point arrived)
         m_rxFree = at;
     }
     const QByteArray reply = m_meter.receive(byte, at);
-    if (m_timing.paced)
-        at += m_timing.latency;
+    if (m_timing.paced) at += m_timing.latency;
     for (const char c : reply) {
         if (m_timing.paced) {
             // Each reply byte reaches the program a byte time after it starts out.
@@ -100,16 +95,14 @@ void PtyMeter::answer(std::uint8_t byte, Clock::time_point arrived)
             sleepUntil(at);
             m_txFree = at;
         }
-        if (::write(m_master, &c, 1) != 1)
-            break;
+        if (::write(m_master, &c, 1) != 1) break;
     }
     if (!reply.isEmpty()) {
         m_replied = true;
         m_lastReplyEnd = Clock::now();
         m_meter.answerSent(m_lastReplyEnd);
     }
-    if (m_meter.lineClosed())
-        closeLine();
+    if (m_meter.lineClosed()) closeLine();
 }
 
 void PtyMeter::serve(const std::atomic_bool& stop, const std::function<void()>& between)
@@ -129,8 +122,7 @@ void PtyMeter::serve(const std::atomic_bool& stop, const std::function<void()>& 
         }
         const ssize_t n = ::read(m_master, buffer, sizeof buffer);
         const auto arrived = Clock::now();
-        if (n <= 0)
-            continue;
+        if (n <= 0) continue;
         for (ssize_t i = 0; i < n && m_master >= 0; ++i)
             answer(std::uint8_t(buffer[i]), arrived);
     }

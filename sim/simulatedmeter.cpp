@@ -21,43 +21,41 @@ constexpr int kCdDataFirstStep = 4;
 
 const QByteArray kAckReply(1, char(kAck));
 
-int word(const IndicatorImage& image, int address) { return image.at(address) * kByteBase + image.at(address + 1); }
+int word(const IndicatorImage& image, int address)
+{
+    return image.at(address) * kByteBase + image.at(address + 1);
+}
 } // namespace
 
 std::optional<MeterFault> MeterFault::parse(const QString& text)
 {
     const QStringList parts = text.split(u':');
-    if (parts.size() != 3)
-        return std::nullopt;
+    if (parts.size() != 3) return std::nullopt;
     MeterFault f;
     f.command = parts[0].trimmed().toUpper().toLatin1();
     if (f.command != "AU" && f.command != "AD" && f.command != "CD" && f.command != "CL")
         return std::nullopt;
     bool ok = false;
     f.step = parts[1].toInt(&ok);
-    if (!ok || f.step < 0)
-        return std::nullopt;
-    static const QMap<QString, FaultKind> kinds = {{QStringLiteral("silent"), FaultKind::NoReply},
-                                                   {QStringLiteral("nack"), FaultKind::Nack},
-                                                   {QStringLiteral("wrong"), FaultKind::WrongByte},
-                                                   {QStringLiteral("extra"), FaultKind::ExtraBytes},
-                                                   {QStringLiteral("stop"), FaultKind::StopAfterBlocks},
-                                                   {QStringLiteral("close"), FaultKind::CloseLine},
-                                                   {QStringLiteral("store"), FaultKind::StoreWrong},
-                                                   {QStringLiteral("ignore"), FaultKind::Ignore}};
+    if (!ok || f.step < 0) return std::nullopt;
+    static const QMap<QString, FaultKind> kinds = {
+        {QStringLiteral("silent"), FaultKind::NoReply},
+        {QStringLiteral("nack"), FaultKind::Nack},
+        {QStringLiteral("wrong"), FaultKind::WrongByte},
+        {QStringLiteral("extra"), FaultKind::ExtraBytes},
+        {QStringLiteral("stop"), FaultKind::StopAfterBlocks},
+        {QStringLiteral("close"), FaultKind::CloseLine},
+        {QStringLiteral("store"), FaultKind::StoreWrong},
+        {QStringLiteral("ignore"), FaultKind::Ignore}};
     const auto kind = kinds.constFind(parts[2].trimmed().toLower());
-    if (kind == kinds.constEnd())
-        return std::nullopt;
+    if (kind == kinds.constEnd()) return std::nullopt;
     f.kind = *kind;
     // "CL" has no reply to spoil: it can only be ignored, and only it can.
-    if ((f.command == "CL") != (f.kind == FaultKind::Ignore))
-        return std::nullopt;
-    if (f.kind == FaultKind::StoreWrong && f.command == "AU")
-        return std::nullopt;
+    if ((f.command == "CL") != (f.kind == FaultKind::Ignore)) return std::nullopt;
+    if (f.kind == FaultKind::StoreWrong && f.command == "AU") return std::nullopt;
     // Replies and data bytes count from 1: a fault at step 0 would never fire. Only "stop"
     // counts blocks served, and may stop before the first.
-    if (f.step < 1 && f.kind != FaultKind::StopAfterBlocks)
-        return std::nullopt;
+    if (f.step < 1 && f.kind != FaultKind::StopAfterBlocks) return std::nullopt;
     return f;
 }
 
@@ -80,16 +78,15 @@ IndicatorImage SimulatedMeter::emptyImage()
 
 QByteArray SimulatedMeter::reply(int step, QByteArray bytes, bool isBlock)
 {
-    if (m_lineClosed)
-        return {};
+    if (m_lineClosed) return {};
     for (int i = 0; i < m_faults.size(); ++i) {
         const MeterFault f = m_faults[i];
-        if (f.command != m_letters || f.kind == FaultKind::StoreWrong || f.kind == FaultKind::Ignore)
+        if (f.command != m_letters || f.kind == FaultKind::StoreWrong ||
+            f.kind == FaultKind::Ignore)
             continue;
         if (f.kind == FaultKind::StopAfterBlocks) {
             const int firstBlockStep = m_letters == "CD" ? kCdDataFirstStep : kBlockFirstStep;
-            if (step < firstBlockStep + f.step)
-                continue;
+            if (step < firstBlockStep + f.step) continue;
         } else if (f.step != step) {
             continue;
         }
@@ -163,21 +160,21 @@ QByteArray SimulatedMeter::stored(const QByteArray& command, QByteArray data) co
     return data;
 }
 
-QByteArray SimulatedMeter::receive(std::uint8_t byte) { return receive(byte, Clock::now()); }
+QByteArray SimulatedMeter::receive(std::uint8_t byte)
+{
+    return receive(byte, Clock::now());
+}
 
 QByteArray SimulatedMeter::receive(std::uint8_t byte, Clock::time_point at)
 {
-    if (m_lineClosed)
-        return {};
+    if (m_lineClosed) return {};
     if (m_keepReceived) m_received.append(char(byte));
     const bool paused = m_lastByte && at - *m_lastByte >= kFramePause;
     m_lastByte = at;
-    if (paused)
-        m_state = State::Idle; // whatever was half received is dropped
+    if (paused) m_state = State::Idle; // whatever was half received is dropped
     switch (m_state) {
     case State::Idle:
-        if (byte == kStx)
-            m_state = State::Letter1;
+        if (byte == kStx) m_state = State::Letter1;
         return {};
     case State::Letter1:
         m_letters = QByteArray(1, char(byte));
@@ -189,11 +186,9 @@ QByteArray SimulatedMeter::receive(std::uint8_t byte, Clock::time_point at)
         return {};
     case State::Cr:
         m_state = State::Idle;
-        if (byte != kCr)
-            return {};
+        if (byte != kCr) return {};
         frameComplete();
-        if (m_letters == "AU" || m_letters == "AD" || m_letters == "CD")
-            return reply(1, kAckReply);
+        if (m_letters == "AU" || m_letters == "AD" || m_letters == "CD") return reply(1, kAckReply);
         return {};
     case State::AuAck1: {
         if (byte != kAck) {
@@ -228,11 +223,9 @@ QByteArray SimulatedMeter::receive(std::uint8_t byte, Clock::time_point at)
         return reply(2, kAckReply);
     case State::AdData:
         m_data.append(char(byte));
-        if (m_data.size() % layout::kBlockSize != 0)
-            return {};
+        if (m_data.size() % layout::kBlockSize != 0) return {};
         ++m_sent;
-        if (m_sent >= m_blocks)
-            m_state = State::AdFinal;
+        if (m_sent >= m_blocks) m_state = State::AdFinal;
         return reply(kBlockFirstStep + m_sent - 1, kAckReply);
     case State::AdFinal:
         m_state = State::Idle;
@@ -281,11 +274,11 @@ IndicatorImage SimulatedMeter::soundOrEmpty() const
     return sound ? m_image : emptyImage();
 }
 
-std::optional<SimulatedMeter::Placement> SimulatedMeter::placeRecord(const IndicatorImage& image, int length)
+std::optional<SimulatedMeter::Placement> SimulatedMeter::placeRecord(const IndicatorImage& image,
+                                                                     int length)
 {
     // The directory ends where the records begin.
-    if (image.at(layout::kTankCountAddress) >= layout::kMaxDirectoryEntries)
-        return std::nullopt;
+    if (image.at(layout::kTankCountAddress) >= layout::kMaxDirectoryEntries) return std::nullopt;
     Placement p;
     p.start = std::max(word(image, layout::kEndPointerAddress), int(layout::kRecordAreaStart));
     p.pageMark = image.at(layout::kPageMarkAddress);
@@ -297,8 +290,7 @@ std::optional<SimulatedMeter::Placement> SimulatedMeter::placeRecord(const Indic
             p.pageMark = page + 1;
         }
     }
-    if (p.start + length > layout::kMaxLength)
-        return std::nullopt;
+    if (p.start + length > layout::kMaxLength) return std::nullopt;
     return p;
 }
 
@@ -307,8 +299,7 @@ void SimulatedMeter::appendTank(int tankNumber, const QByteArray& block)
     const int length = int(block.size());
     m_image = soundOrEmpty();
     const std::optional<Placement> place = placeRecord(m_image, length);
-    if (!place)
-        return;
+    if (!place) return;
     const int tanks = m_image.at(layout::kTankCountAddress);
     const int start = place->start;
     const int pageMark = place->pageMark;

@@ -18,12 +18,13 @@ namespace kaldor {
 enum class FaultKind {
     NoReply,         // the meter says nothing at that step and forgets the exchange
     Nack,            // 0x15 in place of the reply
-    WrongByte,       // a wrong first byte: 0x41 for an ACK, a count of 0x4141, a block's first byte changed
+    WrongByte,       // a wrong first byte: 0x41 for an ACK, a count of 0x4141, a block's first byte
+                     // changed
     ExtraBytes,      // the reply and one byte more
     StopAfterBlocks, // step = k: after k blocks (or data bytes of "CD") the meter falls silent
     CloseLine,       // the line closes at that step
-    StoreWrong,      // "AD", "CD": every reply as usual, but the step-th data byte is stored inverted
-    Ignore,          // "CL": the command is taken and nothing is cleared
+    StoreWrong, // "AD", "CD": every reply as usual, but the step-th data byte is stored inverted
+    Ignore,     // "CL": the command is taken and nothing is cleared
 };
 
 // A fault fires once, at the step-th reply of the named exchange (1 = the reply to the command).
@@ -66,8 +67,7 @@ public:
     // slow answer does not count against the program.
     void answerSent(Clock::time_point at)
     {
-        if (m_lastByte && at > *m_lastByte)
-            m_lastByte = at;
+        if (m_lastByte && at > *m_lastByte) m_lastByte = at;
     }
 
     bool lineClosed() const { return m_lineClosed; }
@@ -79,8 +79,23 @@ public:
     void keepReceived(bool on) { m_keepReceived = on; }
 
 private:
-    enum class State { Idle, Letter1, Letter2, Cr, AuAck1, AuAckCount, AuAckBlock, AdCountHigh, AdCountLow, AdData,
-                       AdFinal, CdTank, CdCountHigh, CdCountLow, CdData };
+    enum class State {
+        Idle,
+        Letter1,
+        Letter2,
+        Cr,
+        AuAck1,
+        AuAckCount,
+        AuAckBlock,
+        AdCountHigh,
+        AdCountLow,
+        AdData,
+        AdFinal,
+        CdTank,
+        CdCountHigh,
+        CdCountLow,
+        CdData
+    };
     void frameComplete();
     // The reply of `step` after the faults for it; goes idle when a fault stops the exchange.
     QByteArray reply(int step, QByteArray bytes, bool isBlock = false);
@@ -104,9 +119,9 @@ private:
     QList<MeterFault> m_faults;
     State m_state = State::Idle;
     QByteArray m_letters;
-    int m_blocks = 0;   // announced or held
-    int m_sent = 0;     // blocks sent or taken so far
-    int m_count = 0;    // "CD" byte count
+    int m_blocks = 0; // announced or held
+    int m_sent = 0;   // blocks sent or taken so far
+    int m_count = 0;  // "CD" byte count
     int m_tank = 0;
     QByteArray m_data;
     bool m_lineClosed = false;

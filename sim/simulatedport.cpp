@@ -4,7 +4,8 @@
 
 namespace kaldor {
 
-SimulatedPort::SimulatedPort(std::shared_ptr<SimulatedMeter> meter, MeterTiming timing, QString name)
+SimulatedPort::SimulatedPort(std::shared_ptr<SimulatedMeter> meter, MeterTiming timing,
+                             QString name)
     : m_meter(std::move(meter)), m_timing(timing), m_name(std::move(name))
 {
 }
@@ -12,9 +13,12 @@ SimulatedPort::SimulatedPort(std::shared_ptr<SimulatedMeter> meter, MeterTiming 
 PortStatus SimulatedPort::open()
 {
     if (m_open)
-        return m_error = {PortError::AlreadyOpen, QStringLiteral("The serial port %1 is already open.").arg(m_name)};
+        return m_error = {PortError::AlreadyOpen,
+                          QStringLiteral("The serial port %1 is already open.").arg(m_name)};
     if (m_held)
-        return m_error = {PortError::HeldByOther, QStringLiteral("The serial port %1 is held by another program.").arg(m_name)};
+        return m_error = {
+                   PortError::HeldByOther,
+                   QStringLiteral("The serial port %1 is held by another program.").arg(m_name)};
     m_open = true;
     m_pending.clear();
     m_input.clear();
@@ -41,16 +45,14 @@ void SimulatedPort::takeArrived()
 
 int SimulatedPort::bytesWaiting()
 {
-    if (!checkLine())
-        return 0;
+    if (!checkLine()) return 0;
     takeArrived();
     return int(m_input.size());
 }
 
 QByteArray SimulatedPort::readAll()
 {
-    if (!checkLine())
-        return {};
+    if (!checkLine()) return {};
     takeArrived();
     QByteArray bytes;
     if (m_readChunk > 0 && m_input.size() > m_readChunk) {
@@ -66,7 +68,8 @@ bool SimulatedPort::writeByte(std::uint8_t byte)
 {
     if (!checkLine()) {
         if (m_error.ok())
-            m_error = {PortError::NotOpen, QStringLiteral("The serial port %1 is not open.").arg(m_name)};
+            m_error = {PortError::NotOpen,
+                       QStringLiteral("The serial port %1 is not open.").arg(m_name)};
         return false;
     }
     m_trace.append({true, byte});
@@ -79,28 +82,23 @@ bool SimulatedPort::writeByte(std::uint8_t byte)
     const QByteArray reply = m_meter->receive(byte, at);
     if (m_timing.paced) {
         at += m_timing.latency;
-        if (!m_pending.empty())
-            at = std::max(at, m_pending.back().first);
+        if (!m_pending.empty()) at = std::max(at, m_pending.back().first);
     }
     for (const char c : reply) {
-        if (m_timing.paced)
-            at += line::kByteTime;
+        if (m_timing.paced) at += line::kByteTime;
         m_pending.emplace_back(at, std::uint8_t(c));
         m_trace.append({false, std::uint8_t(c)});
     }
-    if (!reply.isEmpty())
-        m_meter->answerSent(at);
+    if (!reply.isEmpty()) m_meter->answerSent(at);
     checkLine(); // the byte was written even when the line closes right after it
     return true;
 }
 
 bool SimulatedPort::waitForData(int msecs)
 {
-    if (!checkLine())
-        return false;
+    if (!checkLine()) return false;
     takeArrived();
-    if (!m_input.isEmpty())
-        return true;
+    if (!m_input.isEmpty()) return true;
     const auto deadline = Clock::now() + std::chrono::milliseconds(msecs);
     const auto until = m_pending.empty() ? deadline : std::min(deadline, m_pending.front().first);
     std::this_thread::sleep_until(until);
@@ -112,8 +110,7 @@ QByteArray SimulatedPort::sentBytes() const
 {
     QByteArray b;
     for (const TraceByte& t : m_trace)
-        if (t.fromProgram)
-            b.append(char(t.byte));
+        if (t.fromProgram) b.append(char(t.byte));
     return b;
 }
 
@@ -121,8 +118,7 @@ QByteArray SimulatedPort::receivedBytes() const
 {
     QByteArray b;
     for (const TraceByte& t : m_trace)
-        if (!t.fromProgram)
-            b.append(char(t.byte));
+        if (!t.fromProgram) b.append(char(t.byte));
     return b;
 }
 

@@ -37,8 +37,7 @@ struct Descriptor {
     int fd;
     ~Descriptor()
     {
-        if (fd >= 0)
-            ::close(fd);
+        if (fd >= 0) ::close(fd);
     }
 };
 
@@ -48,33 +47,31 @@ struct Descriptor {
 // refused at once rather than waited on; a block device or a socket is refused.
 FileWriteResult writeIntoDevice(const QString& path, const QByteArray& data, mode_t mode)
 {
-    if (S_ISBLK(mode))
-        return writeFailure(0, QStringLiteral("a block device; not written"));
-    if (S_ISSOCK(mode))
-        return writeFailure(0, QStringLiteral("a socket; not written"));
-    Descriptor out{::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
+    if (S_ISBLK(mode)) return writeFailure(0, QStringLiteral("a block device; not written"));
+    if (S_ISSOCK(mode)) return writeFailure(0, QStringLiteral("a socket; not written"));
+    Descriptor out{
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
     if (out.fd < 0) {
         const int e = errno;
-        return e == ENXIO ? writeFailure(e, QStringLiteral("a FIFO that no program reads; nothing was written"))
-                          : writeFailure(e);
+        return e == ENXIO
+                   ? writeFailure(
+                         e, QStringLiteral("a FIFO that no program reads; nothing was written"))
+                   : writeFailure(e);
     }
     // Once open, the writes may wait for the reader to take what it has been given.
     const int flags = ::fcntl(out.fd, F_GETFL);
-    if (flags < 0 || ::fcntl(out.fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
-        return writeFailure(errno);
+    if (flags < 0 || ::fcntl(out.fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return writeFailure(errno);
     qsizetype written = 0;
     while (written < data.size()) {
-        const ssize_t n = ::write(out.fd, data.constData() + written, std::size_t(data.size() - written));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return writeFailure(n < 0 ? errno : ENOSPC);
+        const ssize_t n =
+            ::write(out.fd, data.constData() + written, std::size_t(data.size() - written));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return writeFailure(n < 0 ? errno : ENOSPC);
         written += n;
     }
     const int fd = out.fd;
     out.fd = -1;
-    if (::close(fd) != 0)
-        return writeFailure(errno);
+    if (::close(fd) != 0) return writeFailure(errno);
     return {true, 0, {}};
 }
 
@@ -82,15 +79,18 @@ FileWriteResult writeIntoDevice(const QString& path, const QByteArray& data, mod
 
 FileWriteResult writeFailure(int e, const QString& why)
 {
-    const int number = e == ENOSPC ? err::kDiskFull : e == EACCES || e == EPERM ? err::kPermissionDenied : err::kPathAccess;
-    return {false, number, why.isEmpty() ? QString::fromLocal8Bit(std::strerror(e)).toLower() : why};
+    const int number = e == ENOSPC                 ? err::kDiskFull
+                       : e == EACCES || e == EPERM ? err::kPermissionDenied
+                                                   : err::kPathAccess;
+    return {false, number,
+            why.isEmpty() ? QString::fromLocal8Bit(std::strerror(e)).toLower() : why};
 }
 
 FileWriteResult writeFileAtomically(const QString& path, const QByteArray& data)
 {
     struct stat target {};
-    if (!path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &target) == 0 && !S_ISREG(target.st_mode) &&
-        !S_ISDIR(target.st_mode))
+    if (!path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &target) == 0 &&
+        !S_ISREG(target.st_mode) && !S_ISDIR(target.st_mode))
         return writeIntoDevice(path, data, target.st_mode);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -101,8 +101,7 @@ FileWriteResult writeFileAtomically(const QString& path, const QByteArray& data)
     qint64 written = 0;
     while (written < data.size()) {
         const qint64 n = file.write(data.constData() + written, data.size() - written);
-        if (n <= 0)
-            break;
+        if (n <= 0) break;
         written += n;
     }
     if (written != data.size() || !file.flush()) {
@@ -110,16 +109,14 @@ FileWriteResult writeFileAtomically(const QString& path, const QByteArray& data)
         file.cancelWriting();
         return {false, err::kDiskFull, why.isEmpty() ? QStringLiteral("short write") : why};
     }
-    if (!file.commit())
-        return {false, errorNumberFor(file.error(), path), file.errorString()};
+    if (!file.commit()) return {false, errorNumberFor(file.error(), path), file.errorString()};
     return {true, 0, {}};
 }
 
 FileWriteResult copyFileAtomically(const QString& from, const QString& to)
 {
     const InputFile source = readInputFile(from);
-    if (!source.ok())
-        return {false, source.errorNumber, fileRefusal(from, source.reason)};
+    if (!source.ok()) return {false, source.errorNumber, fileRefusal(from, source.reason)};
     return writeFileAtomically(to, source.data);
 }
 

@@ -30,14 +30,16 @@ QVector<CellRow> curveCellRows(const TankRecord& record, bool offsetMode)
     rows.reserve(curve.points.size());
     for (const CurvePoint& point : curve.points) {
         CellRow row;
-        if (point.value)
-            row.value = valueCellText(*point.value);
+        if (point.value) row.value = valueCellText(*point.value);
         row.percent = percentCellText(point.percent);
         rows.append(row);
     }
     return rows;
 }
 
-QString tankListText(int tankNumber) { return QStringLiteral("Tank ") + strNumber(tankNumber); }
+QString tankListText(int tankNumber)
+{
+    return QStringLiteral("Tank ") + strNumber(tankNumber);
+}
 
 } // namespace kaldor

@@ -53,8 +53,7 @@ CurveCheck validateCurve(CurveTable& t, CheckForm form)
                 sorted = true;
                 cell = {p, V};
             }
-            if (t.text(cell.row, cell.column).isEmpty())
-                t.deleteRow(cell.row);
+            if (t.text(cell.row, cell.column).isEmpty()) t.deleteRow(cell.row);
         }
     }
     cell = {1, P};
@@ -64,10 +63,8 @@ CurveCheck validateCurve(CurveTable& t, CheckForm form)
         result.curveValid = false;
         return result;
     };
-    if (t.percent(1).isEmpty())
-        return fail(QStringLiteral("No data in grid."));
-    if (val(t.percent(1)) != 0.0)
-        return fail(QStringLiteral("First % value must be zero."));
+    if (t.percent(1).isEmpty()) return fail(QStringLiteral("No data in grid."));
+    if (val(t.percent(1)) != 0.0) return fail(QStringLiteral("First % value must be zero."));
     if (sorted)
         result.messages.append(info(QStringLiteral("Data was out of order. It has been sorted")));
 
@@ -80,17 +77,14 @@ CurveCheck validateCurve(CurveTable& t, CheckForm form)
             return fail(QStringLiteral("Same data values in % column."));
         }
         prev = t.percent(i);
-        if (prev.isEmpty())
-            break;
+        if (prev.isEmpty()) break;
     }
     const int pointCount = i - 1;
     result.pointCount = pointCount;
-    if (form == CheckForm::Viewer)
-        return result;
+    if (form == CheckForm::Viewer) return result;
     // A last percentage above 99.99 is refused as one below it: every point would be scaled
     // by it, so 50 % would reach the meter as 5 % for a last point of 999.9.
-    if (val(t.percent(pointCount)) != kLastPercent)
-        return fail(kLastPercentMessage);
+    if (val(t.percent(pointCount)) != kLastPercent) return fail(kLastPercentMessage);
     if (val(t.value(1)) > val(t.value(pointCount)))
         return fail(QStringLiteral("Curve Entered must have positive slope"));
     return result;
@@ -121,8 +115,7 @@ EncodedCurve encodeCurve(const CurveTable& t, int pointCount, bool offsetMode)
     const double pLast = val(t.percent(pointCount));
     const double vLast = val(t.value(pointCount));
     const double offset = offsetMode ? -val(t.value(1)) : 0.0;
-    if (pLast != kLastPercent)
-        return fail(kLastPercentMessage);
+    if (pLast != kLastPercent) return fail(kLastPercentMessage);
     const double fullScale = vLast + offset;
 
     for (int r = 1; r <= pointCount; ++r) {
@@ -138,8 +131,7 @@ EncodedCurve encodeCurve(const CurveTable& t, int pointCount, bool offsetMode)
         const int percentWord = truncateToInt(percentScaled);
         const int valueWord = truncateToInt(valueScaled);
         // A word below 0 has no bytes the meter could take.
-        if (percentWord < 0 || valueWord < 0)
-            return fail(errorText(err::kInvalidCall));
+        if (percentWord < 0 || valueWord < 0) return fail(errorText(err::kInvalidCall));
         appendWord(out.pointBytes, percentWord);
         appendWord(out.pointBytes, valueWord);
     }
@@ -155,8 +147,7 @@ EncodedCurve encodeCurve(const CurveTable& t, int pointCount, bool offsetMode)
 
     out.offset = truncateToInt(roundHalfEven(offset));
     const auto offsetBytes = encodeWord(out.offset);
-    if (!offsetBytes)
-        return fail(errorText(err::kInvalidCall));
+    if (!offsetBytes) return fail(errorText(err::kInvalidCall));
     if (offsetMode) {
         out.offsetHigh = offsetBytes->first;
         out.offsetLow = offsetBytes->second;
@@ -179,8 +170,7 @@ CurveSummary summarizeCurve(const CurveTable& t, bool offsetMode)
 CurveCheck checkTankCurve(CurveTable& table, bool offsetMode)
 {
     CurveCheck check = validateCurve(table);
-    if (!check.curveValid)
-        return check;
+    if (!check.curveValid) return check;
     EncodedCurve encoded = encodeCurve(table, check.pointCount.value_or(0), offsetMode);
     check.messages += encoded.messages;
     if (!encoded.ok) {

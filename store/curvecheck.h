@@ -39,9 +39,9 @@ enum class CheckForm { Editor, Viewer };
 
 struct CurveCheck {
     bool curveValid = true;
-    Messages messages;              // in the order they are shown
-    std::optional<int> pointCount;  // set when the check got as far as counting the points
-    GridCell currentCell;           // the cell the check leaves current in the grid
+    Messages messages;                   // in the order they are shown
+    std::optional<int> pointCount;       // set when the check got as far as counting the points
+    GridCell currentCell;                // the cell the check leaves current in the grid
     std::optional<EncodedCurve> encoded; // checkTankCurve: the encoding of the checked curve
 };
 

@@ -4,7 +4,10 @@ namespace kaldor {
 
 CurveTable::CurveTable() : m_rows(kRows) {}
 
-QString CurveTable::value(int row) const { return inRange(row) ? m_rows[row - 1].value : QString(); }
+QString CurveTable::value(int row) const
+{
+    return inRange(row) ? m_rows[row - 1].value : QString();
+}
 
 QString CurveTable::percent(int row) const
 {
@@ -13,19 +16,19 @@ QString CurveTable::percent(int row) const
 
 QString CurveTable::text(int row, int column) const
 {
-    return column == kPercentColumn ? percent(row) : column == kValueColumn ? value(row) : QString();
+    return column == kPercentColumn ? percent(row)
+           : column == kValueColumn ? value(row)
+                                    : QString();
 }
 
 void CurveTable::setValue(int row, const QString& text)
 {
-    if (inRange(row))
-        m_rows[row - 1].value = text;
+    if (inRange(row)) m_rows[row - 1].value = text;
 }
 
 void CurveTable::setPercent(int row, const QString& text)
 {
-    if (inRange(row))
-        m_rows[row - 1].percent = text;
+    if (inRange(row)) m_rows[row - 1].percent = text;
 }
 
 void CurveTable::setText(int row, int column, const QString& text)
@@ -38,28 +41,28 @@ void CurveTable::setText(int row, int column, const QString& text)
 
 void CurveTable::deleteRow(int row)
 {
-    if (!inRange(row))
-        return;
+    if (!inRange(row)) return;
     m_rows.removeAt(row - 1);
     m_rows.append(Row{});
 }
 
 void CurveTable::insertRow(int row)
 {
-    if (!inRange(row))
-        return;
+    if (!inRange(row)) return;
     m_rows.insert(row - 1, Row{});
     m_rows.removeLast();
 }
 
-void CurveTable::clear() { m_rows = QList<Row>(kRows); }
+void CurveTable::clear()
+{
+    m_rows = QList<Row>(kRows);
+}
 
 int CurveTable::filledRows() const
 {
     int last = 0;
     for (int r = 1; r <= kRows; ++r) {
-        if (!m_rows[r - 1].value.isEmpty() || !m_rows[r - 1].percent.isEmpty())
-            last = r;
+        if (!m_rows[r - 1].value.isEmpty() || !m_rows[r - 1].percent.isEmpty()) last = r;
     }
     return last;
 }

@@ -48,8 +48,12 @@ private:
 // two digits, a stop and two digits.
 inline constexpr int kMaxValueChars = 4;
 inline constexpr int kMaxPercentChars = 5;
-// The whole values a VALUE text of kMaxValueChars can hold; below 0 only in the offset-capable mode.
-constexpr int largestWithDigits(int digits) { return digits <= 0 ? 0 : 10 * largestWithDigits(digits - 1) + 9; }
+// The whole values a VALUE text of kMaxValueChars can hold; below 0 only in the offset-capable
+// mode.
+constexpr int largestWithDigits(int digits)
+{
+    return digits <= 0 ? 0 : 10 * largestWithDigits(digits - 1) + 9;
+}
 inline constexpr int kLargestCellValue = largestWithDigits(kMaxValueChars);       // 9999
 inline constexpr int kSmallestCellValue = -largestWithDigits(kMaxValueChars - 1); // -999
 constexpr bool valueFitsCell(long long value, bool offsetCapable)

@@ -14,8 +14,7 @@ namespace {
 int findOccurrence(const QVector<TankRecord>& records, int tankNumber, int occurrence)
 {
     for (int i = 0; i < records.size(); ++i) {
-        if (records[i].tankNumber == tankNumber && --occurrence == 0)
-            return i;
+        if (records[i].tankNumber == tankNumber && --occurrence == 0) return i;
     }
     return -1;
 }
@@ -32,11 +31,10 @@ int occurrenceOf(const QVector<TankRecord>& records, int index)
 // would cost more than the whole comparison.
 QString pointText(const TankCurve& curve, int point)
 {
-    if (point < 1 || point > curve.points.size())
-        return QStringLiteral("no point");
+    if (point < 1 || point > curve.points.size()) return QStringLiteral("no point");
     const CurvePoint& p = curve.points[point - 1];
-    return (p.value ? valueCellText(*p.value).trimmed() : QStringLiteral("no value")) + QStringLiteral(" at ") +
-           percentCellText(p.percent).trimmed() + QStringLiteral(" %");
+    return (p.value ? valueCellText(*p.value).trimmed() : QStringLiteral("no value")) +
+           QStringLiteral(" at ") + percentCellText(p.percent).trimmed() + QStringLiteral(" %");
 }
 
 QString wordText(const QVector<int>& words, int index)
@@ -64,8 +62,10 @@ void describeChange(const TankRecord& a, const TankRecord& b, bool offsetMode, T
     d.textB = pointText(curveFromRecord(b, offsetMode), d.point);
     if (d.textA == d.textB) { // words that read alike in the grid: show the words themselves
         const int first = headWords + 2 * (d.point - 1);
-        d.textA += QStringLiteral(" (words %1, %2)").arg(wordText(a.words, first), wordText(a.words, first + 1));
-        d.textB += QStringLiteral(" (words %1, %2)").arg(wordText(b.words, first), wordText(b.words, first + 1));
+        d.textA += QStringLiteral(" (words %1, %2)")
+                       .arg(wordText(a.words, first), wordText(a.words, first + 1));
+        d.textB += QStringLiteral(" (words %1, %2)")
+                       .arg(wordText(b.words, first), wordText(b.words, first + 1));
     }
 }
 
@@ -95,7 +95,7 @@ QVector<TankPair> pairTanks(const QVector<TankRecord>& a, const QVector<TankReco
         p.occurrence = occurrenceOf(a, i);
         p.indexA = i;
         p.indexB = findOccurrence(b, p.tankNumber, p.occurrence);
-        p.state = p.indexB < 0                       ? TankState::OnlyInA
+        p.state = p.indexB < 0                      ? TankState::OnlyInA
                   : b[p.indexB].words != a[i].words ? TankState::Changed
                                                     : TankState::Same;
         out.append(p);
@@ -132,19 +132,17 @@ QVector<CellDifference> differingCells(const TankRecord& a, const TankRecord& b,
     for (int r = 0; r < std::max(rowsA.size(), rowsB.size()); ++r) {
         const CellRow& ra = r < rowsA.size() ? rowsA[r] : none;
         const CellRow& rb = r < rowsB.size() ? rowsB[r] : none;
-        if (ra != rb)
-            out.append({r + 1, ra.value != rb.value, ra.percent != rb.percent});
+        if (ra != rb) out.append({r + 1, ra.value != rb.value, ra.percent != rb.percent});
     }
     return out;
 }
 
-QVector<TankDifference> compareTankRecords(const QVector<TankRecord>& a, const QVector<TankRecord>& b,
-                                           bool offsetMode)
+QVector<TankDifference> compareTankRecords(const QVector<TankRecord>& a,
+                                           const QVector<TankRecord>& b, bool offsetMode)
 {
     QVector<TankDifference> out;
     for (const TankPair& p : pairTanks(a, b)) {
-        if (p.state == TankState::Same)
-            continue;
+        if (p.state == TankState::Same) continue;
         TankDifference d;
         d.tankNumber = p.tankNumber;
         d.occurrence = p.occurrence;
@@ -163,8 +161,7 @@ ImageComparison compareImages(const IndicatorImage& a, const IndicatorImage& b, 
 {
     ImageComparison c;
     c.identical = a.length() == b.length() && a.bytes() == b.bytes();
-    if (c.identical)
-        return c;
+    if (c.identical) return c;
     const int length = std::max(a.length(), b.length());
     std::vector<bool> covered(std::size_t(length), false);
     const DecodeResult da = decodeTankRecords(a);
@@ -179,14 +176,14 @@ ImageComparison compareImages(const IndicatorImage& a, const IndicatorImage& b, 
             // The page mark, end pointer, count and directory follow the tanks: their
             // differences are the tanks' own.
             const int directoryEnd =
-                layout::kDirectoryStart + layout::kDirectoryEntrySize * std::max(da.tankCount, db.tankCount);
+                layout::kDirectoryStart +
+                layout::kDirectoryEntrySize * std::max(da.tankCount, db.tankCount);
             for (int p = layout::kPageMarkAddress; p < std::min(directoryEnd, length); ++p)
                 covered[std::size_t(p)] = true;
         }
     }
     for (int p = 0; p < length; ++p) {
-        if (covered[std::size_t(p)] || byteAt(a, p) == byteAt(b, p))
-            continue;
+        if (covered[std::size_t(p)] || byteAt(a, p) == byteAt(b, p)) continue;
         if (!c.bytes.isEmpty() && c.bytes.last().address + c.bytes.last().count == p)
             ++c.bytes.last().count;
         else
@@ -207,8 +204,7 @@ ImageComparison compareImages(const IndicatorImage& a, const IndicatorImage& b, 
 QString differenceLine(const TankDifference& d, const QString& nameA, const QString& nameB)
 {
     QString tank = tankListText(d.tankNumber);
-    if (d.occurrence > 1)
-        tank += QStringLiteral(" (entry %1 with this number)").arg(d.occurrence);
+    if (d.occurrence > 1) tank += QStringLiteral(" (entry %1 with this number)").arg(d.occurrence);
     switch (d.kind) {
     case TankDifference::Kind::OnlyInA:
         return tank + QStringLiteral(": only in ") + nameA;
@@ -217,7 +213,8 @@ QString differenceLine(const TankDifference& d, const QString& nameA, const QStr
     case TankDifference::Kind::Changed:
         break;
     }
-    return QStringLiteral("%1, %2: %3 in %4, %5 in %6").arg(tank, d.where, d.textA, nameA, d.textB, nameB);
+    return QStringLiteral("%1, %2: %3 in %4, %5 in %6")
+        .arg(tank, d.where, d.textA, nameA, d.textB, nameB);
 }
 
 QString differenceLine(const ByteDifference& d, const QString& nameA, const QString& nameB)
@@ -225,10 +222,10 @@ QString differenceLine(const ByteDifference& d, const QString& nameA, const QStr
     const auto text = [](const std::optional<int>& v) {
         return v ? QString::number(*v) : QStringLiteral("nothing");
     };
-    QString line =
-        QStringLiteral("Address %1: %2 in %3, %4 in %5").arg(d.address).arg(text(d.a), nameA, text(d.b), nameB);
-    if (d.count > 1)
-        line += QStringLiteral(" (%1 bytes from there)").arg(d.count);
+    QString line = QStringLiteral("Address %1: %2 in %3, %4 in %5")
+                       .arg(d.address)
+                       .arg(text(d.a), nameA, text(d.b), nameB);
+    if (d.count > 1) line += QStringLiteral(" (%1 bytes from there)").arg(d.count);
     return line;
 }
 

@@ -21,8 +21,8 @@ struct TankDifference {
     int occurrence = 1; // the n-th directory entry with this number (a number may repeat)
     // Changed: where the first differing word lies. "full scale", "offset" or "point k".
     QString where;
-    int point = 0;      // k for a point, 0 for the full scale and the offset
-    QString textA;      // what A holds there: "1000 at 50.00 %", the word, or "nothing"
+    int point = 0; // k for a point, 0 for the full scale and the offset
+    QString textA; // what A holds there: "1000 at 50.00 %", the word, or "nothing"
     QString textB;
 };
 
@@ -30,7 +30,7 @@ struct ByteDifference {
     int address = 0;
     std::optional<int> a; // nullopt past the image's length
     std::optional<int> b;
-    int count = 1;        // differing bytes in the run that starts here
+    int count = 1; // differing bytes in the run that starts here
 };
 
 struct ImageComparison {
@@ -70,13 +70,13 @@ struct CellDifference {
 QVector<CellDifference> differingCells(const TankRecord& a, const TankRecord& b, bool offsetMode);
 
 // The tanks that differ, paired as pairTanks pairs them.
-QVector<TankDifference> compareTankRecords(const QVector<TankRecord>& a, const QVector<TankRecord>& b,
-                                           bool offsetMode);
+QVector<TankDifference> compareTankRecords(const QVector<TankRecord>& a,
+                                           const QVector<TankRecord>& b, bool offsetMode);
 ImageComparison compareImages(const IndicatorImage& a, const IndicatorImage& b, bool offsetMode);
 
 // kaldorctl diff's lines, naming the sides nameA and nameB:
-//   "Tank  7: only in A.idr"   "Tank  7, point 3: 1000 at 50.00 % in A.idr, 1005 at 50.00 % in meter"
-//   "Address 17: 2 in A.idr, 3 in meter (5 bytes from there)"
+//   "Tank  7: only in A.idr"   "Tank  7, point 3: 1000 at 50.00 % in A.idr, 1005 at 50.00 % in
+//   meter" "Address 17: 2 in A.idr, 3 in meter (5 bytes from there)"
 QString differenceLine(const TankDifference& d, const QString& nameA, const QString& nameB);
 QString differenceLine(const ByteDifference& d, const QString& nameA, const QString& nameB);
 // Every line, tanks first; none when identical.

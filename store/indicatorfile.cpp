@@ -81,15 +81,20 @@ QByteArray formatConstructedFile(const IndicatorImage& image, int totalLength)
     return out;
 }
 
-FileWriteResult writeConstructedFile(const QString& path, const IndicatorImage& image, int totalLength)
+FileWriteResult writeConstructedFile(const QString& path, const IndicatorImage& image,
+                                     int totalLength)
 {
     return writeFileAtomically(path, formatConstructedFile(image, totalLength));
 }
 
-IndicatorFileReader::IndicatorFileReader(const QString& path) : IndicatorFileReader(readInputFile(path)) {}
+IndicatorFileReader::IndicatorFileReader(const QString& path)
+    : IndicatorFileReader(readInputFile(path))
+{
+}
 
 IndicatorFileReader::IndicatorFileReader(InputFile file)
-    : m_openError(file.errorNumber), m_openReason(std::move(file.reason)), m_fields(std::move(file.data))
+    : m_openError(file.errorNumber), m_openReason(std::move(file.reason)),
+      m_fields(std::move(file.data))
 {
 }
 
@@ -97,17 +102,18 @@ IndicatorFileReader::IndicatorFileReader(QByteArray data) : m_fields(std::move(d
 
 ValueRead IndicatorFileReader::readValue()
 {
-    if (m_openError != 0)
-        return {0, m_openError};
+    if (m_openError != 0) return {0, m_openError};
     int error = 0;
     const auto value = m_fields.readInt16(&error);
-    if (!value)
-        return {0, error != 0 ? error : err::kInputPastEnd};
+    if (!value) return {0, error != 0 ? error : err::kInputPastEnd};
     ++m_valuesRead;
     return {*value, 0};
 }
 
-bool IndicatorFileReader::atEnd() const { return m_openError != 0 || m_fields.atEnd(); }
+bool IndicatorFileReader::atEnd() const
+{
+    return m_openError != 0 || m_fields.atEnd();
+}
 
 namespace {
 
@@ -118,19 +124,21 @@ IndicatorFileLoad readImage(IndicatorFileReader& reader)
     for (int k = 0; k < kCountValues; ++k) {
         const ValueRead v = reader.readValue();
         if (!v.ok())
-            return failure(v.error, QStringLiteral("block count value %1 cannot be read").arg(k + 1));
+            return failure(v.error,
+                           QStringLiteral("block count value %1 cannot be read").arg(k + 1));
         counts[k] = v.value;
     }
     const int high = counts[0];
     const int low = counts[1];
     const long long length = 8LL * (static_cast<long long>(high) * kCountBase + low);
     if (high < 0 || low < 0 || length > layout::kMaxLength) {
-        return failure(err::kSubscript,
-                       QStringLiteral("block count %1, %2 announces %3 bytes; the image holds at most %4")
-                           .arg(high)
-                           .arg(low)
-                           .arg(length)
-                           .arg(layout::kMaxLength));
+        return failure(
+            err::kSubscript,
+            QStringLiteral("block count %1, %2 announces %3 bytes; the image holds at most %4")
+                .arg(high)
+                .arg(low)
+                .arg(length)
+                .arg(layout::kMaxLength));
     }
 
     IndicatorFileLoad load;
@@ -138,16 +146,20 @@ IndicatorFileLoad readImage(IndicatorFileReader& reader)
     for (int address = 0; address < n; ++address) {
         const ValueRead v = reader.readValue();
         if (!v.ok()) {
-            return failure(v.error, QStringLiteral("image value at address %1 (file position %2) cannot be read")
-                                        .arg(address)
-                                        .arg(address + kCountValues + 1));
+            return failure(
+                v.error,
+                QStringLiteral("image value at address %1 (file position %2) cannot be read")
+                    .arg(address)
+                    .arg(address + kCountValues + 1));
         }
         if (v.value < 0 || v.value > kMaxByte) {
-            return failure(err::kInvalidCall,
-                           QStringLiteral("value %1 at file position %2 (image address %3) is not a byte 0 to 255")
-                               .arg(v.value)
-                               .arg(address + kCountValues + 1)
-                               .arg(address));
+            return failure(
+                err::kInvalidCall,
+                QStringLiteral(
+                    "value %1 at file position %2 (image address %3) is not a byte 0 to 255")
+                    .arg(v.value)
+                    .arg(address + kCountValues + 1)
+                    .arg(address));
         }
         load.image.set(address, v.value);
         if (reader.atEnd()) {
@@ -157,19 +169,19 @@ IndicatorFileLoad readImage(IndicatorFileReader& reader)
             end.image.setLength(address + 1);
             end.status = LoadStatus::EndOfData;
             end.message = kEndOfDataMessage;
-            end.detail = QStringLiteral("the file ends after %1 of %2 image values%3")
-                             .arg(address + 1)
-                             .arg(n)
-                             .arg(address + 1 == n ? QStringLiteral(", with no item after the image")
-                                                   : QString());
+            end.detail =
+                QStringLiteral("the file ends after %1 of %2 image values%3")
+                    .arg(address + 1)
+                    .arg(n)
+                    .arg(address + 1 == n ? QStringLiteral(", with no item after the image")
+                                          : QString());
             return end;
         }
     }
     load.image.setLength(n);
     // The item after the image guards the end; it belongs to no image address.
     const ValueRead trailing = reader.readValue();
-    if (trailing.ok())
-        load.trailingValue = trailing.value;
+    if (trailing.ok()) load.trailingValue = trailing.value;
     load.status = LoadStatus::Ok;
     return load;
 }

@@ -30,7 +30,8 @@ FileWriteResult writeIndicatorFile(const QString& path, int blockCount, const In
 // address p = 0 .. totalLength inclusive "," and the value at p; no line end. totalLength is
 // clamped to 0 .. 25000 (address 25000 exists in every buffer).
 QByteArray formatConstructedFile(const IndicatorImage& image, int totalLength);
-FileWriteResult writeConstructedFile(const QString& path, const IndicatorImage& image, int totalLength);
+FileWriteResult writeConstructedFile(const QString& path, const IndicatorImage& image,
+                                     int totalLength);
 
 // One value read from a container: the value, or the run-time error number of the read
 // (62 past the end, 13 not a number, 6 outside a 16-bit integer).
@@ -80,14 +81,14 @@ enum class LoadStatus {
 
 struct IndicatorFileLoad {
     LoadStatus status = LoadStatus::Failed;
-    bool fileOpened = false;             // the file was found and read (the editor's indicatorLoaded)
-    IndicatorImage image;                // length N when status is Ok
-    std::optional<int> trailingValue;    // the item after the image, when it is a number
-    int errorNumber = 0;                 // 53 for NotFound, 0 for Ok and EndOfData
-    QString message;                     // the text a window shows ("Error-End of data ...",
-                                         // "Error:  5"), empty for Ok and NotFound
-    QString detail;                      // what went wrong and where, without the path, for
-                                         // logs and the tool
+    bool fileOpened = false;          // the file was found and read (the editor's indicatorLoaded)
+    IndicatorImage image;             // length N when status is Ok
+    std::optional<int> trailingValue; // the item after the image, when it is a number
+    int errorNumber = 0;              // 53 for NotFound, 0 for Ok and EndOfData
+    QString message;                  // the text a window shows ("Error-End of data ...",
+                                      // "Error:  5"), empty for Ok and NotFound
+    QString detail;                   // what went wrong and where, without the path, for
+                                      // logs and the tool
     bool ok() const { return status == LoadStatus::Ok; }
 };
 

@@ -9,9 +9,9 @@
 namespace kaldor {
 
 namespace layout {
-constexpr int kCapacity = 25001;       // addresses 0 .. 25000
-constexpr int kMaxLength = 25000;      // the longest image: 3125 blocks
-constexpr int kBlockSize = 8;          // the meter sends and takes 8 bytes a block
+constexpr int kCapacity = 25001;  // addresses 0 .. 25000
+constexpr int kMaxLength = 25000; // the longest image: 3125 blocks
+constexpr int kBlockSize = 8;     // the meter sends and takes 8 bytes a block
 constexpr int kMaxBlocks = kMaxLength / kBlockSize;
 constexpr int kHeaderConstantLength = 13;
 constexpr std::array<std::uint8_t, kHeaderConstantLength> kHeaderConstant = {
@@ -22,14 +22,14 @@ constexpr int kTankCountAddress = 16;
 constexpr std::array<std::uint8_t, 3> kSummaryConstant = {1, 2, 0}; // addresses 17 .. 19
 constexpr int kSummaryConstantAddress = 17;
 constexpr int kDirectoryStart = 20;
-constexpr int kDirectoryEntrySize = 3;      // tank number, start high, start low
-constexpr int kMaxDirectoryEntries = 164;   // 20 + 3 * 164 = 512, where the records begin
-constexpr int kMaxReadEntries = 254;        // the readers' tables hold no more
+constexpr int kDirectoryEntrySize = 3;    // tank number, start high, start low
+constexpr int kMaxDirectoryEntries = 164; // 20 + 3 * 164 = 512, where the records begin
+constexpr int kMaxReadEntries = 254;      // the readers' tables hold no more
 constexpr int kRecordAreaStart = 512;
-constexpr int kPageSize = 8192;             // no record crosses 8192 or 16384
+constexpr int kPageSize = 8192; // no record crosses 8192 or 16384
 constexpr int kMaxRecordWords = 202;
 constexpr int kMaxPoints = 100;
-constexpr int kEndMarkerWord = 32767;       // the percent word of the 99.99 % point
+constexpr int kEndMarkerWord = 32767; // the percent word of the 99.99 % point
 constexpr int kMaxWordMagnitude = 32767;
 } // namespace layout
 
@@ -43,8 +43,7 @@ public:
     // Accepts 0 .. 25000; returns false and keeps the length otherwise.
     bool setLength(int length)
     {
-        if (length < 0 || length > layout::kMaxLength)
-            return false;
+        if (length < 0 || length > layout::kMaxLength) return false;
         m_length = length;
         return true;
     }
@@ -57,8 +56,7 @@ public:
     }
     bool set(int address, int value)
     {
-        if (address < 0 || address >= layout::kCapacity || value < 0 || value > 255)
-            return false;
+        if (address < 0 || address >= layout::kCapacity || value < 0 || value > 255) return false;
         m_bytes[address] = static_cast<std::uint8_t>(value);
         return true;
     }

@@ -30,7 +30,8 @@ IndicatorTanks loadIndicatorTanks(const QString& path)
     if (!decoded.ok())
         return refuse(TanksStatus::Failed, errorText(decoded.errorNumber), decoded.detail);
     if (decoded.tankCount == 0)
-        return refuse(TanksStatus::NoTanks, kNoTankDataMessage, QStringLiteral("the image holds no tanks"));
+        return refuse(TanksStatus::NoTanks, kNoTankDataMessage,
+                      QStringLiteral("the image holds no tanks"));
     tanks.records = std::move(decoded.records);
     tanks.status = TanksStatus::Ok;
     return tanks;

@@ -14,7 +14,10 @@ namespace kaldor {
 
 namespace {
 
-InputFile refused(int errorNumber, const QString& reason) { return {{}, errorNumber, reason}; }
+InputFile refused(int errorNumber, const QString& reason)
+{
+    return {{}, errorNumber, reason};
+}
 
 InputFile refusedByErrno(int e)
 {
@@ -32,25 +35,21 @@ InputFile refusedByErrno(int e)
 
 QString kindOf(mode_t mode)
 {
-    if (S_ISDIR(mode))
-        return QStringLiteral("a directory");
-    if (S_ISFIFO(mode))
-        return QStringLiteral("a FIFO");
-    if (S_ISCHR(mode))
-        return QStringLiteral("a character device");
-    if (S_ISBLK(mode))
-        return QStringLiteral("a block device");
-    if (S_ISSOCK(mode))
-        return QStringLiteral("a socket");
+    if (S_ISDIR(mode)) return QStringLiteral("a directory");
+    if (S_ISFIFO(mode)) return QStringLiteral("a FIFO");
+    if (S_ISCHR(mode)) return QStringLiteral("a character device");
+    if (S_ISBLK(mode)) return QStringLiteral("a block device");
+    if (S_ISSOCK(mode)) return QStringLiteral("a socket");
     return QStringLiteral("not a file");
 }
 
 InputFile tooLarge(const QString& size)
 {
-    return refused(err::kPathAccess, QStringLiteral("%1 bytes, larger than any indicator or tank file "
-                                                    "(at most %2 bytes); not read")
-                                         .arg(size)
-                                         .arg(limits::kMaxInputFileBytes));
+    return refused(err::kPathAccess,
+                   QStringLiteral("%1 bytes, larger than any indicator or tank file "
+                                  "(at most %2 bytes); not read")
+                       .arg(size)
+                       .arg(limits::kMaxInputFileBytes));
 }
 
 // Closes the descriptor however the read ends.
@@ -58,8 +57,7 @@ struct Descriptor {
     int fd;
     ~Descriptor()
     {
-        if (fd >= 0)
-            ::close(fd);
+        if (fd >= 0) ::close(fd);
     }
 };
 
@@ -67,20 +65,19 @@ struct Descriptor {
 
 InputFile readInputFile(const QString& path)
 {
-    if (path.isEmpty())
-        return refused(err::kFileNotFound, QStringLiteral("file not found"));
+    if (path.isEmpty()) return refused(err::kFileNotFound, QStringLiteral("file not found"));
     // Non-blocking, so that opening a FIFO with no writer returns at once; what was opened is
     // then judged by the descriptor itself, so nothing can be swapped in between.
-    const Descriptor file{::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)};
-    if (file.fd < 0)
-        return refusedByErrno(errno);
+    const Descriptor file{
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY)};
+    if (file.fd < 0) return refusedByErrno(errno);
     struct stat info {};
-    if (::fstat(file.fd, &info) != 0)
-        return refusedByErrno(errno);
+    if (::fstat(file.fd, &info) != 0) return refusedByErrno(errno);
     if (!S_ISREG(info.st_mode))
-        return refused(err::kPathAccess, QStringLiteral("not a regular file (%1); not read").arg(kindOf(info.st_mode)));
-    if (info.st_size > limits::kMaxInputFileBytes)
-        return tooLarge(QString::number(info.st_size));
+        return refused(
+            err::kPathAccess,
+            QStringLiteral("not a regular file (%1); not read").arg(kindOf(info.st_mode)));
+    if (info.st_size > limits::kMaxInputFileBytes) return tooLarge(QString::number(info.st_size));
 
     // A file that grows while it is read is still read no further than one chunk past the limit.
     InputFile read;
@@ -88,12 +85,9 @@ InputFile readInputFile(const QString& path)
     char chunk[64 * 1024];
     while (read.data.size() <= limits::kMaxInputFileBytes) {
         const ssize_t n = ::read(file.fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return refusedByErrno(errno);
-        if (n == 0)
-            break;
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return refusedByErrno(errno);
+        if (n == 0) break;
         read.data.append(chunk, qsizetype(n));
     }
     if (read.data.size() > limits::kMaxInputFileBytes)

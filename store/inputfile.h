@@ -21,6 +21,9 @@ struct InputFile {
 InputFile readInputFile(const QString& path);
 
 // A refusal that names the file, as the tool and the logs print it: "a.idr: permission denied".
-inline QString fileRefusal(const QString& path, const QString& why) { return path + QStringLiteral(": ") + why; }
+inline QString fileRefusal(const QString& path, const QString& why)
+{
+    return path + QStringLiteral(": ") + why;
+}
 
 } // namespace kaldor

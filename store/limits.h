@@ -19,15 +19,21 @@ constexpr qint64 kMaxInputFileBytes = 4 * 1024 * 1024;
 // The most rows a strapping table may hold (and, at under 42 bytes a row, it fits the size above).
 constexpr int kMaxStrappingRows = 100000;
 
-constexpr bool isTankNumber(long long n) { return n >= kMinTankNumber && n <= kMaxTankNumber; }
-constexpr bool isPortNumber(long long n) { return n >= kFirstPort && n <= kLastPort; }
+constexpr bool isTankNumber(long long n)
+{
+    return n >= kMinTankNumber && n <= kMaxTankNumber;
+}
+constexpr bool isPortNumber(long long n)
+{
+    return n >= kFirstPort && n <= kLastPort;
+}
 } // namespace limits
 
 // Run-time failure numbers, in the numbering of the original tool's run time.
 namespace err {
-constexpr int kInvalidCall = 5;  // a byte outside 0..255, a bad argument
-constexpr int kOverflow = 6;     // a number outside a 16-bit integer
-constexpr int kSubscript = 9;    // past the end of a table or buffer
+constexpr int kInvalidCall = 5; // a byte outside 0..255, a bad argument
+constexpr int kOverflow = 6;    // a number outside a 16-bit integer
+constexpr int kSubscript = 9;   // past the end of a table or buffer
 constexpr int kDivisionByZero = 11;
 constexpr int kTypeMismatch = 13; // a field that is not a number
 constexpr int kFileNotFound = 53;

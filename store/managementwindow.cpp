@@ -24,11 +24,9 @@
 
 #include <algorithm>
 
-namespace kaldor
-{
+namespace kaldor {
 
-namespace
-{
+namespace {
 
 constexpr int kMinimumWidth = 480;
 constexpr int kMinimumHeight = 160;

@@ -11,16 +11,14 @@
 class QLabel;
 class QProgressBar;
 
-namespace kaldor
-{
+namespace kaldor {
 
 class ConstructionWindow;
 class Dialogs;
 class Link;
 class ViewerWindow;
 
-class ManagementWindow : public QMainWindow
-{
+class ManagementWindow : public QMainWindow {
     Q_OBJECT
 public:
     ManagementWindow(Link& link, Dialogs& dialogs, bool offsetMode, QWidget* parent = nullptr);

@@ -20,10 +20,19 @@ struct Message {
 };
 using Messages = QList<Message>;
 
-inline Message info(const QString& text) { return {MessageKind::Info, text}; }
-inline Message refusal(const QString& text) { return {MessageKind::Refusal, text}; }
+inline Message info(const QString& text)
+{
+    return {MessageKind::Info, text};
+}
+inline Message refusal(const QString& text)
+{
+    return {MessageKind::Refusal, text};
+}
 
 // "Error: " and the number in the Str form, so two blanks stand before the digits.
-inline QString errorText(int number) { return QStringLiteral("Error: ") + strNumber(static_cast<long long>(number)); }
+inline QString errorText(int number)
+{
+    return QStringLiteral("Error: ") + strNumber(static_cast<long long>(number));
+}
 
 } // namespace kaldor

@@ -4,7 +4,8 @@ namespace kaldor {
 
 QString offsetModeName(bool offsetMode)
 {
-    return offsetMode ? QStringLiteral("Meter Offset Capable") : QStringLiteral("Meter Not Offset Capable");
+    return offsetMode ? QStringLiteral("Meter Offset Capable")
+                      : QStringLiteral("Meter Not Offset Capable");
 }
 
 QString titleFor(const QString& caption, bool offsetMode)

@@ -16,16 +16,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace kaldor
-{
+namespace kaldor {
 
-namespace
-{
+namespace {
 
 std::optional<struct stat> statOf(const QString& path)
 {
-    struct stat info {
-    };
+    struct stat info {};
     if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &info) != 0)
         return std::nullopt;
     return info;
@@ -133,8 +130,7 @@ std::optional<QString> outputRefusal(const QList<OutputFile>& outputs, const QSt
 
 std::optional<QString> standardOutputRefusal(const QStringList& inputs)
 {
-    struct stat out {
-    };
+    struct stat out {};
     if (::fstat(STDOUT_FILENO, &out) != 0 || !S_ISREG(out.st_mode)) return std::nullopt;
     for (const QString& input : inputs) {
         const std::optional<struct stat> read = statOf(input);

@@ -14,8 +14,7 @@
 
 #include <optional>
 
-namespace kaldor
-{
+namespace kaldor {
 
 // What an output holds once written.
 enum class OutputForm { IndicatorFile, TankFile, Csv, Pdf, Trace, Text };

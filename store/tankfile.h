@@ -41,8 +41,9 @@ Messages tankFileCurveRefusals(const EncodedCurve& encoded, int pointCount, cons
 // Writes the tank file atomically from a successful encoding of the same curve. Refuses, and
 // writes nothing, when the curve is refused above, the tank number is outside 1 .. 255 or the
 // bytes to be written do not pass checkTankFile.
-TankFileSave saveTankFile(const QString& path, const QString& tankNumberText, const EncodedCurve& encoded,
-                          int pointCount, const CurveTable& table, bool offsetMode);
+TankFileSave saveTankFile(const QString& path, const QString& tankNumberText,
+                          const EncodedCurve& encoded, int pointCount, const CurveTable& table,
+                          bool offsetMode);
 
 // One point of a tank file: the grid's cell texts as written.
 struct TankPointTexts {
@@ -60,10 +61,11 @@ struct TankFileFields {
     int errorNumber = 0;
     QString reason; // the failure in words, without the path
     // The fields read before a failure keep their values.
-    std::optional<QString> tankNumberText; // as written, for the editor; the build reads it as a number
+    std::optional<QString>
+        tankNumberText; // as written, for the editor; the build reads it as a number
     std::optional<int> fullScale;
-    std::optional<QString> offsetText;     // offset-capable layout only; the editor does not use it
-    std::optional<int> pointCount;         // the count rounded half to even, 0 when 0 or less
+    std::optional<QString> offsetText; // offset-capable layout only; the editor does not use it
+    std::optional<int> pointCount;     // the count rounded half to even, 0 when 0 or less
     QList<TankPointTexts> points;
     bool fileRead = false; // the file itself was read: a failure lies in its fields
     bool ok() const { return errorNumber == 0; }
@@ -83,8 +85,8 @@ struct TankFileWords {
     QVector<PointWords> words;
     QString refusal;
 };
-TankFileWords tankFileWords(const QString& fileName, const QList<TankPointTexts>& points, int fullScale, int offset,
-                            bool offsetMode);
+TankFileWords tankFileWords(const QString& fileName, const QList<TankPointTexts>& points,
+                            int fullScale, int offset, bool offsetMode);
 
 // A tank file held to every rule, the one check behind everything that takes a tank file in
 // (kaldorctl check, send-tank, export and sheet, the build) and behind every tank file saved.
@@ -107,7 +109,7 @@ struct TankFileCheck {
     int offset = 0;         // 0 in the not-offset-capable layout
     CurveTable table;       // the checked curve: compacted and in percentage order
     int pointCount = 0;
-    EncodedCurve encoded;   // of the checked curve, as the single-tank send puts it on the line
+    EncodedCurve encoded; // of the checked curve, as the single-tank send puts it on the line
     QList<TankPointTexts> points() const; // rows 1 .. pointCount of the checked curve
 };
 TankFileCheck checkTankFile(const QString& path, bool offsetMode);

@@ -9,13 +9,16 @@ namespace {
 
 constexpr int kWordBytes = 2;
 constexpr int kByteBase = 256;
-constexpr int kSignBit = 128;   // a high byte of 128 or more overflows a 16-bit address
+constexpr int kSignBit = 128; // a high byte of 128 or more overflows a 16-bit address
 constexpr int kTankCountEnd = layout::kTankCountAddress + 1; // bytes an image needs to state n
-constexpr int kOffsetLayoutFixedWords = 2; // full scale and offset
-constexpr int kPlainLayoutFixedWords = 1;  // full scale
+constexpr int kOffsetLayoutFixedWords = 2;                   // full scale and offset
+constexpr int kPlainLayoutFixedWords = 1;                    // full scale
 constexpr int kWordsPerPoint = 2;
 
-int pageOf(int address) { return address / layout::kPageSize; }
+int pageOf(int address)
+{
+    return address / layout::kPageSize;
+}
 
 // Image bytes inside the counted length; callers ask holds() before they read.
 class BoundedImage {
@@ -46,7 +49,8 @@ DecodeResult failed(DecodeResult result, int number, const QString& detail)
 
 QString recordPastEnd(const TankRecord& record, int entry, int address, int length)
 {
-    return QStringLiteral("the record of tank %1 (entry %2, start %3) reads address %4, past the image's %5 bytes")
+    return QStringLiteral("the record of tank %1 (entry %2, start %3) reads address %4, past the "
+                          "image's %5 bytes")
         .arg(record.tankNumber)
         .arg(entry)
         .arg(record.start)
@@ -60,19 +64,18 @@ DecodeResult decodeTankRecords(const IndicatorImage& image)
 {
     DecodeResult result;
     const BoundedImage bytes(image);
-    if (!bytes.holds(0, kTankCountEnd))
-        return result; // no tank count in the image: no tanks
+    if (!bytes.holds(0, kTankCountEnd)) return result; // no tank count in the image: no tanks
 
     const int endHigh = bytes.byteAt(layout::kEndPointerAddress);
     if (endHigh >= kSignBit) {
-        return failed(result, err::kOverflow,
-                      QStringLiteral("end pointer high byte %1 overflows a 16-bit number").arg(endHigh));
+        return failed(
+            result, err::kOverflow,
+            QStringLiteral("end pointer high byte %1 overflows a 16-bit number").arg(endHigh));
     }
     result.endPointer = endHigh * kByteBase + bytes.byteAt(layout::kEndPointerAddress + 1);
     result.tankCount = bytes.byteAt(layout::kTankCountAddress);
     const int n = result.tankCount;
-    if (n == 0)
-        return result;
+    if (n == 0) return result;
 
     // The directory, in directory order.
     QVector<TankRecord> records;
@@ -80,22 +83,26 @@ DecodeResult decodeTankRecords(const IndicatorImage& image)
     for (int i = 1; i <= n; ++i) {
         if (i > layout::kMaxReadEntries) {
             return failed(result, err::kSubscript,
-                          QStringLiteral("%1 directory entries; at most %2 are kept").arg(n).arg(layout::kMaxReadEntries));
+                          QStringLiteral("%1 directory entries; at most %2 are kept")
+                              .arg(n)
+                              .arg(layout::kMaxReadEntries));
         }
         const int entry = layout::kDirectoryStart + layout::kDirectoryEntrySize * (i - 1);
         if (!bytes.holds(entry, layout::kDirectoryEntrySize)) {
-            return failed(result, err::kSubscript,
-                          QStringLiteral("directory entry %1 at address %2 lies past the image's %3 bytes")
-                              .arg(i)
-                              .arg(entry)
-                              .arg(bytes.length()));
+            return failed(
+                result, err::kSubscript,
+                QStringLiteral("directory entry %1 at address %2 lies past the image's %3 bytes")
+                    .arg(i)
+                    .arg(entry)
+                    .arg(bytes.length()));
         }
         const int startHigh = bytes.byteAt(entry + 1);
         if (startHigh >= kSignBit) {
-            return failed(result, err::kOverflow,
-                          QStringLiteral("directory entry %1: start high byte %2 overflows a 16-bit number")
-                              .arg(i)
-                              .arg(startHigh));
+            return failed(
+                result, err::kOverflow,
+                QStringLiteral("directory entry %1: start high byte %2 overflows a 16-bit number")
+                    .arg(i)
+                    .arg(startHigh));
         }
         TankRecord record;
         record.tankNumber = bytes.byteAt(entry);
@@ -113,7 +120,8 @@ DecodeResult decodeTankRecords(const IndicatorImage& image)
             int marker = -1;
             for (int a = s; a < next; a += kWordBytes) {
                 if (!bytes.holds(a, kWordBytes))
-                    return failed(result, err::kSubscript, recordPastEnd(record, i + 1, a, bytes.length()));
+                    return failed(result, err::kSubscript,
+                                  recordPastEnd(record, i + 1, a, bytes.length()));
                 if (bytes.wordAt(a) == layout::kEndMarkerWord) {
                     marker = a;
                     break;
@@ -124,7 +132,8 @@ DecodeResult decodeTankRecords(const IndicatorImage& image)
         const int wordCount = end > s ? (end - s + 1) / kWordBytes : 0;
         if (wordCount > layout::kMaxRecordWords) {
             return failed(result, err::kSubscript,
-                          QStringLiteral("the record of tank %1 (entry %2, start %3) holds %4 words; at most %5 are kept")
+                          QStringLiteral("the record of tank %1 (entry %2, start %3) holds %4 "
+                                         "words; at most %5 are kept")
                               .arg(record.tankNumber)
                               .arg(i + 1)
                               .arg(s)
@@ -135,7 +144,8 @@ DecodeResult decodeTankRecords(const IndicatorImage& image)
         for (int k = 0; k < wordCount; ++k) {
             const int a = s + kWordBytes * k;
             if (!bytes.holds(a, kWordBytes))
-                return failed(result, err::kSubscript, recordPastEnd(record, i + 1, a + 1, bytes.length()));
+                return failed(result, err::kSubscript,
+                              recordPastEnd(record, i + 1, a + 1, bytes.length()));
             record.words.append(bytes.wordAt(a));
         }
     }
@@ -152,8 +162,7 @@ TankCurve curveFromRecord(const TankRecord& record, bool offsetMode)
     };
     curve.fullScale = word(1).value_or(0);
     curve.word2 = word(2).value_or(0);
-    if (offsetMode)
-        curve.offset = word(2);
+    if (offsetMode) curve.offset = word(2);
     const int first = offsetMode ? kOffsetLayoutFixedWords + 1 : kPlainLayoutFixedWords + 1;
     for (int j = first; j <= w.size(); j += kWordsPerPoint) {
         CurvePoint point;
@@ -173,24 +182,21 @@ int recordLength(int pointCount, bool offsetMode)
     return kWordBytes * (fixedWords + kWordsPerPoint * pointCount);
 }
 
-std::optional<QByteArray> encodeTankRecord(int fullScale, int offset, const QVector<PointWords>& points,
-                                           bool offsetMode)
+std::optional<QByteArray> encodeTankRecord(int fullScale, int offset,
+                                           const QVector<PointWords>& points, bool offsetMode)
 {
     QByteArray out;
     out.reserve(recordLength(int(points.size()), offsetMode));
     const auto put = [&out](int value) {
         const auto bytes = encodeWord(value);
-        if (!bytes)
-            return false;
+        if (!bytes) return false;
         out += static_cast<char>(bytes->first);
         out += static_cast<char>(bytes->second);
         return true;
     };
-    if (!put(fullScale) || (offsetMode && !put(offset)))
-        return std::nullopt;
+    if (!put(fullScale) || (offsetMode && !put(offset))) return std::nullopt;
     for (const PointWords& p : points) {
-        if (!put(p.percentWord) || !put(p.valueWord))
-            return std::nullopt;
+        if (!put(p.percentWord) || !put(p.valueWord)) return std::nullopt;
     }
     return out;
 }

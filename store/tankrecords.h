@@ -15,9 +15,9 @@
 namespace kaldor {
 
 struct TankRecord {
-    int tankNumber = 0;  // 1 .. 255 in a sound image
-    int start = 0;       // address of word 1
-    QVector<int> words;  // word 1 first, at most 202
+    int tankNumber = 0; // 1 .. 255 in a sound image
+    int start = 0;      // address of word 1
+    QVector<int> words; // word 1 first, at most 202
     friend bool operator==(const TankRecord&, const TankRecord&) = default;
 };
 
@@ -70,7 +70,7 @@ int recordLength(int pointCount, bool offsetMode);
 // The record's bytes: word 1 full scale, word 2 offset (offset-capable layout only), then
 // percent word and value word of each point, high byte first. nullopt when a word lies
 // outside -32767 .. 32767.
-std::optional<QByteArray> encodeTankRecord(int fullScale, int offset, const QVector<PointWords>& points,
-                                           bool offsetMode);
+std::optional<QByteArray> encodeTankRecord(int fullScale, int offset,
+                                           const QVector<PointWords>& points, bool offsetMode);
 
 } // namespace kaldor

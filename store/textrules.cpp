@@ -11,16 +11,21 @@ namespace kaldor {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+bool isLineEnd(char c)
+{
+    return c == '\r' || c == '\n';
+}
 
 // Length of the number syntax at the start of s (sign, digits, fraction, exponent), or 0.
 qsizetype numberPrefix(QStringView s, bool* hasDigits)
 {
     qsizetype i = 0;
     const qsizetype n = s.size();
-    if (i < n && (s[i] == u'+' || s[i] == u'-'))
-        ++i;
+    if (i < n && (s[i] == u'+' || s[i] == u'-')) ++i;
     qsizetype digits = 0;
     while (i < n && s[i].isDigit() && s[i].unicode() < 128) {
         ++i;
@@ -34,20 +39,17 @@ qsizetype numberPrefix(QStringView s, bool* hasDigits)
         }
     }
     *hasDigits = digits > 0;
-    if (!*hasDigits)
-        return 0;
+    if (!*hasDigits) return 0;
     // An exponent counts only when digits follow it.
     if (i < n && (s[i] == u'e' || s[i] == u'E' || s[i] == u'd' || s[i] == u'D')) {
         qsizetype j = i + 1;
-        if (j < n && (s[j] == u'+' || s[j] == u'-'))
-            ++j;
+        if (j < n && (s[j] == u'+' || s[j] == u'-')) ++j;
         qsizetype expDigits = 0;
         while (j < n && s[j].isDigit() && s[j].unicode() < 128) {
             ++j;
             ++expDigits;
         }
-        if (expDigits > 0)
-            i = j;
+        if (expDigits > 0) i = j;
     }
     return i;
 }
@@ -75,15 +77,13 @@ double val(QStringView text)
     const QStringView rest = text.mid(i);
     bool hasDigits = false;
     const qsizetype len = numberPrefix(rest, &hasDigits);
-    if (len == 0)
-        return 0.0;
+    if (len == 0) return 0.0;
     return parseNumber(rest.left(len));
 }
 
 QString plainNumber(double value, int precision)
 {
-    if (value == 0.0 || !std::isfinite(value))
-        return QStringLiteral("0");
+    if (value == 0.0 || !std::isfinite(value)) return QStringLiteral("0");
     const bool negative = value < 0;
     // Mantissa digits and exponent, rounded to the precision, trailing zeros dropped.
     const QString e = QString::number(std::fabs(value), 'e', precision - 1);
@@ -96,11 +96,11 @@ QString plainNumber(double value, int precision)
     const int k = int(digits.size());
 
     QString out;
-    const bool scientific = exponent >= precision || (exponent < 0 && (-exponent - 1) + k > precision);
+    const bool scientific =
+        exponent >= precision || (exponent < 0 && (-exponent - 1) + k > precision);
     if (scientific) {
         out = digits.left(1);
-        if (k > 1)
-            out += u'.' + digits.mid(1);
+        if (k > 1) out += u'.' + digits.mid(1);
         out += u'E';
         out += exponent < 0 ? u'-' : u'+';
         out += QString::number(std::abs(exponent)).rightJustified(2, u'0');
@@ -129,18 +129,15 @@ double roundHalfEven(double value)
 {
     const double floor = std::floor(value);
     const double diff = value - floor;
-    if (diff < 0.5)
-        return floor;
-    if (diff > 0.5)
-        return floor + 1.0;
+    if (diff < 0.5) return floor;
+    if (diff > 0.5) return floor + 1.0;
     return std::fmod(floor, 2.0) == 0.0 ? floor : floor + 1.0;
 }
 
 QString formatWholeNumber(double value)
 {
     const double r = std::round(value); // halves away from zero
-    if (r == 0.0)
-        return QStringLiteral("0");
+    if (r == 0.0) return QStringLiteral("0");
     return QString::number(static_cast<long long>(r));
 }
 
@@ -160,8 +157,7 @@ bool FieldReader::atEnd() const
 {
     const char* d = m_data.constData();
     for (qsizetype i = m_pos; i < m_data.size(); ++i) {
-        if (!isBlank(d[i]) && !isLineEnd(d[i]))
-            return false;
+        if (!isBlank(d[i]) && !isLineEnd(d[i])) return false;
     }
     return true;
 }
@@ -188,8 +184,7 @@ std::optional<QByteArray> FieldReader::nextField()
         ++i;
     } else if (i < n && d[i] == '\r') {
         ++i;
-        if (i < n && d[i] == '\n')
-            ++i;
+        if (i < n && d[i] == '\n') ++i;
     } else if (i < n && d[i] == '\n') {
         ++i;
     }
@@ -200,8 +195,7 @@ std::optional<QByteArray> FieldReader::nextField()
 std::optional<QString> FieldReader::readString()
 {
     const auto field = nextField();
-    if (!field)
-        return std::nullopt;
+    if (!field) return std::nullopt;
     return QString::fromLatin1(*field);
 }
 
@@ -214,15 +208,12 @@ std::optional<double> plainInteger(const QByteArray& field)
     const char* d = field.constData();
     qsizetype i = 0;
     const bool negative = !field.isEmpty() && d[0] == '-';
-    if (negative)
-        ++i;
+    if (negative) ++i;
     const qsizetype digits = field.size() - i;
-    if (digits < 1 || digits > kMaxDigits)
-        return std::nullopt;
+    if (digits < 1 || digits > kMaxDigits) return std::nullopt;
     long value = 0;
     for (; i < field.size(); ++i) {
-        if (d[i] < '0' || d[i] > '9')
-            return std::nullopt;
+        if (d[i] < '0' || d[i] > '9') return std::nullopt;
         value = value * 10 + (d[i] - '0');
     }
     return double(negative ? -value : value);
@@ -231,14 +222,12 @@ std::optional<double> plainInteger(const QByteArray& field)
 
 std::optional<double> numberFromField(const QByteArray& field, int* error)
 {
-    if (const auto plain = plainInteger(field))
-        return plain;
+    if (const auto plain = plainInteger(field)) return plain;
     const QString text = QString::fromLatin1(field);
     bool hasDigits = false;
     const qsizetype len = numberPrefix(text, &hasDigits);
     if (len == 0 || len != text.size()) {
-        if (error)
-            *error = err::kTypeMismatch;
+        if (error) *error = err::kTypeMismatch;
         return std::nullopt;
     }
     return parseNumber(text);
@@ -247,12 +236,10 @@ std::optional<double> numberFromField(const QByteArray& field, int* error)
 std::optional<int> int16FromField(const QByteArray& field, int* error)
 {
     const auto number = numberFromField(field, error);
-    if (!number)
-        return std::nullopt;
+    if (!number) return std::nullopt;
     const double r = roundHalfEven(*number);
     if (!(r >= -32768.0 && r <= 32767.0)) {
-        if (error)
-            *error = err::kOverflow;
+        if (error) *error = err::kOverflow;
         return std::nullopt;
     }
     return static_cast<int>(r);
@@ -275,8 +262,7 @@ QString fieldErrorText(int errorNumber)
 std::optional<QByteArray> FieldReader::nextNumberField(int* error)
 {
     auto field = nextField();
-    if (!field && error)
-        *error = err::kInputPastEnd;
+    if (!field && error) *error = err::kInputPastEnd;
     return field;
 }
 

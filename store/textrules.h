@@ -22,7 +22,10 @@ double val(QStringView text);
 // single-precision number.
 QString strNumber(double value, int precision = 15);
 QString strNumber(long long value);
-inline QString strNumber(int value) { return strNumber(static_cast<long long>(value)); }
+inline QString strNumber(int value)
+{
+    return strNumber(static_cast<long long>(value));
+}
 
 // Plain number to text, without the leading blank (50.000 gives "50").
 QString plainNumber(double value, int precision = 15);

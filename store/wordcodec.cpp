@@ -17,8 +17,7 @@ int decodeWord(std::uint8_t high, std::uint8_t low)
 std::optional<std::pair<std::uint8_t, std::uint8_t>> encodeWord(int value)
 {
     const int magnitude = std::abs(value);
-    if (magnitude > layout::kMaxWordMagnitude)
-        return std::nullopt;
+    if (magnitude > layout::kMaxWordMagnitude) return std::nullopt;
     const int high = magnitude / 256 + (value < 0 ? 128 : 0);
     return std::pair{static_cast<std::uint8_t>(high), static_cast<std::uint8_t>(magnitude % 256)};
 }
@@ -26,10 +25,8 @@ std::optional<std::pair<std::uint8_t, std::uint8_t>> encodeWord(int value)
 int truncateToInt(double x)
 {
     constexpr double kLimit = 2147483648.0; // 2^31
-    if (std::isnan(x) || x >= kLimit)
-        return std::numeric_limits<int>::max();
-    if (x <= -kLimit)
-        return std::numeric_limits<int>::min();
+    if (std::isnan(x) || x >= kLimit) return std::numeric_limits<int>::max();
+    if (x <= -kLimit) return std::numeric_limits<int>::min();
     return static_cast<int>(std::trunc(x));
 }
 
@@ -40,14 +37,16 @@ int percentToWord(double percent)
 
 std::optional<int> valueToWord(double value, double fullScale, double offset, bool offsetMode)
 {
-    if (fullScale == 0.0)
-        return std::nullopt;
-    const double scaled = offsetMode ? (value + offset) / fullScale * 32767.0
-                                     : value / fullScale * 32767.0;
+    if (fullScale == 0.0) return std::nullopt;
+    const double scaled =
+        offsetMode ? (value + offset) / fullScale * 32767.0 : value / fullScale * 32767.0;
     return truncateToInt(scaled);
 }
 
-double percentFromWord(int word) { return word / 32767.0 * 100.0; }
+double percentFromWord(int word)
+{
+    return word / 32767.0 * 100.0;
+}
 
 double valueFromWord(int word, double fullScale, double word2)
 {

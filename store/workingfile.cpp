@@ -21,9 +21,9 @@ QString proposedIndicatorFilePath(const QDate& day)
 int removeWorkingFile()
 {
     QFile working(workingFilePath());
-    if (!working.exists() || working.remove())
-        return 0;
-    return working.error() == QFileDevice::PermissionsError ? err::kPermissionDenied : err::kPathAccess;
+    if (!working.exists() || working.remove()) return 0;
+    return working.error() == QFileDevice::PermissionsError ? err::kPermissionDenied
+                                                            : err::kPathAccess;
 }
 
 } // namespace kaldor

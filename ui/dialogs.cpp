@@ -9,8 +9,7 @@ std::optional<QString> askSaveFileName(Dialogs& dialogs, QWidget* parent, const 
 {
     for (;;) {
         std::optional<QString> chosen = dialogs.saveFileName(parent, dialog);
-        if (!chosen || hasExtension(*chosen))
-            return chosen;
+        if (!chosen || hasExtension(*chosen)) return chosen;
         dialogs.message(parent, kWrongExtensionMessage);
     }
 }

@@ -30,7 +30,7 @@ struct FileDialog {
     QString filter;
     QString defaultSuffix;
     bool confirmOverwrite = true;
-    QString directory; // empty: the current directory
+    QString directory;    // empty: the current directory
     QString proposedName; // a path the dialog starts with, selected; empty: none
 };
 

@@ -3,8 +3,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QPrintDialog>
 #include <QPointer>
+#include <QPrintDialog>
 #include <QPrinter>
 
 #include <utility>
@@ -36,8 +36,8 @@ QMessageBox::Icon boxIcon(QuestionIcon icon)
 // Cancel). Otherwise the dialog is deleted once it has been answered.
 template <class D> class OwnedDialog {
 public:
-    template <class... Args> explicit OwnedDialog(Args&&... args)
-        : m_dialog(new D(std::forward<Args>(args)...))
+    template <class... Args>
+    explicit OwnedDialog(Args&&... args) : m_dialog(new D(std::forward<Args>(args)...))
     {
     }
     ~OwnedDialog() { delete m_dialog.data(); }
@@ -62,10 +62,8 @@ std::optional<QString> runFileDialog(QWidget* parent, const FileDialog& d, bool 
                                     d.directory.isEmpty() ? QDir::currentPath() : d.directory);
     dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    if (!d.filter.isEmpty())
-        dialog->setNameFilter(d.filter);
-    if (!d.defaultSuffix.isEmpty())
-        dialog->setDefaultSuffix(d.defaultSuffix);
+    if (!d.filter.isEmpty()) dialog->setNameFilter(d.filter);
+    if (!d.defaultSuffix.isEmpty()) dialog->setDefaultSuffix(d.defaultSuffix);
     dialog->setOption(QFileDialog::DontConfirmOverwrite, !d.confirmOverwrite);
     if (!d.proposedName.isEmpty()) dialog->selectFile(d.proposedName);
     if (dialog.exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())

@@ -13,8 +13,7 @@
 
 namespace kaldor {
 
-namespace
-{
+namespace {
 
 const QString kBarFormat = QStringLiteral("%p%");
 
@@ -65,8 +64,7 @@ void finish(const WriteRun& run, const SafeWrite& s, bool show)
         QStringList texts;
         for (const Message& m : s.messages)
             texts.append(m.text);
-        if (!texts.isEmpty())
-            run.dialogs.message(run.window, texts.join(QStringLiteral("\n\n")));
+        if (!texts.isEmpty()) run.dialogs.message(run.window, texts.join(QStringLiteral("\n\n")));
     }
     if (run.answered && run.window) run.answered();
 }

@@ -23,11 +23,9 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-namespace kaldor
-{
+namespace kaldor {
 
-namespace
-{
+namespace {
 
 constexpr QSize kSize(1100, 640);
 const QString kFileSide = QStringLiteral("file");

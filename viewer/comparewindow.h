@@ -17,15 +17,13 @@ class QLineSeries;
 class QProgressBar;
 class QTableWidget;
 
-namespace kaldor
-{
+namespace kaldor {
 
 class CurveGrid;
 class Dialogs;
 class Link;
 
-class CompareWindow : public QWidget
-{
+class CompareWindow : public QWidget {
     Q_OBJECT
 public:
     CompareWindow(const QString& fileName, QVector<TankRecord> file, QVector<TankRecord> meter,

@@ -31,11 +31,9 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
-namespace kaldor
-{
+namespace kaldor {
 
-namespace
-{
+namespace {
 
 constexpr int kListWidth = 120;
 
@@ -43,8 +41,7 @@ const QString kCaption = QStringLiteral("Indicator/Tank Data");
 
 // Grid1 as the viewer shows it: the points can be looked at and scrolled through, never typed
 // into.
-class ViewerGrid : public CurveGrid
-{
+class ViewerGrid : public CurveGrid {
 public:
     explicit ViewerGrid(QWidget* parent) : CurveGrid(parent) {}
 

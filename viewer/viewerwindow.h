@@ -16,16 +16,14 @@ class QLineEdit;
 class QListWidget;
 class QProgressBar;
 
-namespace kaldor
-{
+namespace kaldor {
 
 class CurveGrid;
 class Dialogs;
 class GraphWindow;
 class Link;
 
-class ViewerWindow : public QMainWindow
-{
+class ViewerWindow : public QMainWindow {
     Q_OBJECT
 public:
     // file: the indicator file chosen in the management window, the source of the list and of

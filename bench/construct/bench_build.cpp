@@ -31,8 +31,7 @@ int main()
         }
         const QString name = QStringLiteral("tank%1.tnk").arg(t);
         QFile f(dir.filePath(name));
-        if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size())
-            return 1;
+        if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size()) return 1;
         names.append(name);
     }
     std::vector<double> ms;
@@ -50,6 +49,7 @@ int main()
     std::sort(ms.begin(), ms.end());
     std::printf("build %d tank files (%d points each, image %d bytes): median %.3f ms, "
                 "min %.3f ms, max %.3f ms over %d runs\n",
-                kTanks, kPoints, state.totalLength, bench::median(ms), ms.front(), ms.back(), kRuns);
+                kTanks, kPoints, state.totalLength, bench::median(ms), ms.front(), ms.back(),
+                kRuns);
     return 0;
 }

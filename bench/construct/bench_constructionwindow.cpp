@@ -21,15 +21,13 @@
 
 using namespace kaldor;
 
-namespace
-{
+namespace {
 
 constexpr int kFiles = 2000;
 constexpr int kRuns = 21;
 
 // Tells when the file list's viewport has been painted.
-class PaintSpy : public QObject
-{
+class PaintSpy : public QObject {
 public:
     bool painted = false;
     bool eventFilter(QObject*, QEvent* event) override

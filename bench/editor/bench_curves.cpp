@@ -13,8 +13,7 @@
 
 using namespace kaldor;
 
-namespace
-{
+namespace {
 
 struct Case {
     const char* name;

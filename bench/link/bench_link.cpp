@@ -38,8 +38,7 @@
 using namespace kaldor;
 using namespace kaldor::bench;
 
-namespace
-{
+namespace {
 
 constexpr int kDefaultRuns = 7;
 constexpr int kPacedSendRuns = 3;
@@ -58,7 +57,8 @@ struct Options {
 // One run of the program, then one of the floor, on the same line. False (and said) when
 // either fails; the times go to the vectors given.
 bool runBoth(const Job& job, const QString& device, const char* what, Turnarounds* programTurns,
-             Turnarounds* plainTurns, std::vector<double>* program = nullptr, std::vector<double>* plain = nullptr)
+             Turnarounds* plainTurns, std::vector<double>* program = nullptr,
+             std::vector<double>* plain = nullptr)
 {
     const double tp = runProgram(job, device, programTurns);
     if (tp < 0) {
@@ -70,10 +70,8 @@ bool runBoth(const Job& job, const QString& device, const char* what, Turnaround
         std::fprintf(stderr, "bench_link: %s: the floor's %s failed\n", kindName(job.kind), what);
         return false;
     }
-    if (program)
-        program->push_back(tp);
-    if (plain)
-        plain->push_back(tf);
+    if (program) program->push_back(tp);
+    if (plain) plain->push_back(tf);
     return true;
 }
 
@@ -98,7 +96,8 @@ int main(int argc, char** argv)
             opt.profile = args.takeFirst();
         else {
             std::fputs("Usage: bench_link [--quick] [--runs N] [--latency US] [--sim PATH]\n"
-                       "                  [--profile read|write|send:program|floor[:paced]]\n", stderr);
+                       "                  [--profile read|write|send:program|floor[:paced]]\n",
+                       stderr);
             return 2;
         }
     }
@@ -107,7 +106,9 @@ int main(int argc, char** argv)
     const QString imageFile = dir.filePath(QStringLiteral("full.idr"));
     const std::vector<std::uint8_t> bytes = fullImageBytes();
     const IndicatorImage image = imageOf(bytes);
-    if (!writeIndicatorFile(imageFile, layout::kMaxBlocks, image, image.at(layout::kMaxLength - layout::kBlockSize)).ok) {
+    if (!writeIndicatorFile(imageFile, layout::kMaxBlocks, image,
+                            image.at(layout::kMaxLength - layout::kBlockSize))
+             .ok) {
         std::fprintf(stderr, "bench_link: cannot write %s\n", qPrintable(imageFile));
         return 1;
     }
@@ -118,7 +119,8 @@ int main(int argc, char** argv)
         std::fputs("bench_link: the 100-point curve does not check\n", stderr);
         return 1;
     }
-    const TankSendPreparation prep = prepareTankSend(table, pointCount, QString::number(kTankNumber), {}, true);
+    const TankSendPreparation prep =
+        prepareTankSend(table, pointCount, QString::number(kTankNumber), {}, true);
     if (!prep.send) {
         std::fputs("bench_link: the 100-point curve does not encode\n", stderr);
         return 1;
@@ -135,23 +137,25 @@ int main(int argc, char** argv)
     const int sendBytes = int(prep.send->block.size());
 
     std::printf("bench_link: kaldor-sim %s\n", qPrintable(opt.sim));
-    std::printf("image %d bytes (%d blocks); tank %d: %d points, %d data bytes\n\n", int(bytes.size()),
-                layout::kMaxBlocks, kTankNumber, kPoints, sendBytes);
+    std::printf("image %d bytes (%d blocks); tank %d: %d points, %d data bytes\n\n",
+                int(bytes.size()), layout::kMaxBlocks, kTankNumber, kPoints, sendBytes);
 
     const QStringList imageArgs = {QStringLiteral("--image"), imageFile};
     const QStringList pacedArgs =
-        imageArgs + QStringList{QStringLiteral("--pace"), QStringLiteral("--latency"), QString::number(opt.latencyUs)};
+        imageArgs + QStringList{QStringLiteral("--pace"), QStringLiteral("--latency"),
+                                QString::number(opt.latencyUs)};
     const double latency = opt.latencyUs / 1e6;
 
     if (!opt.profile.isEmpty()) {
         // Only the runs named, each timed, so that a profiler sees nothing else.
         const QStringList p = opt.profile.split(u':');
-        const int k = p.value(0) == QLatin1String("read") ? 0 : p.value(0) == QLatin1String("write") ? 1 : 2;
+        const int k = p.value(0) == QLatin1String("read")    ? 0
+                      : p.value(0) == QLatin1String("write") ? 1
+                                                             : 2;
         const bool plainSide = p.value(1) == QLatin1String("floor");
         const bool paced = p.value(2) == QLatin1String("paced");
         MeterProcess meter;
-        if (!meter.start(opt.sim, paced ? pacedArgs : imageArgs))
-            return 1;
+        if (!meter.start(opt.sim, paced ? pacedArgs : imageArgs)) return 1;
         for (int r = 0; r < opt.runs; ++r) {
             const double t = plainSide ? runPlain(jobs[k], meter.device().toStdString(), nullptr)
                                        : runProgram(jobs[k], meter.device(), nullptr);
@@ -172,52 +176,54 @@ int main(int argc, char** argv)
     const Clock::time_point benchStart = Clock::now();
 
     // ---- Instant line ----
-    std::printf("(a) Instant line (kaldor-sim unpaced): median of %d runs after one not counted; program and\n"
-                "    floor alternate, each on its own open of the same pseudo-terminal; exchange time only.\n",
+    std::printf("(a) Instant line (kaldor-sim unpaced): median of %d runs after one not counted; "
+                "program and\n"
+                "    floor alternate, each on its own open of the same pseudo-terminal; exchange "
+                "time only.\n",
                 opt.runs);
-    std::printf("  %-30s %10s %21s %10s %21s %7s %10s\n", "exchange", "program s", "(min .. max)", "floor s",
-                "(min .. max)", "ratio", "decorated");
+    std::printf("  %-30s %10s %21s %10s %21s %7s %10s\n", "exchange", "program s", "(min .. max)",
+                "floor s", "(min .. max)", "ratio", "decorated");
     for (int k = 0; k < 3; ++k) {
         const Job& job = jobs[k];
         MeterProcess meter;
-        if (!meter.start(opt.sim, imageArgs))
-            return 1;
+        if (!meter.start(opt.sim, imageArgs)) return 1;
         const QString device = meter.device();
-        if (!runBoth(job, device, "warm-up run", nullptr, nullptr))
-            return 1;
+        if (!runBoth(job, device, "warm-up run", nullptr, nullptr)) return 1;
         std::vector<double> program, plain, decorated, traced;
         for (int r = 0; r < opt.runs; ++r) {
-            if (!runBoth(job, device, "timed run", nullptr, nullptr, &program, &plain))
-                return 1;
+            if (!runBoth(job, device, "timed run", nullptr, nullptr, &program, &plain)) return 1;
             const double tt = runProgram(job, device, nullptr, &traceLog);
-            if (tt < 0)
-                return 1;
+            if (tt < 0) return 1;
             traced.push_back(tt);
         }
         // Turnarounds from runs of their own, so that no clock reading sits in the timed ones.
         for (int r = 0; r < std::max(1, opt.runs / 2); ++r) {
-            if (!runBoth(job, device, "recorded run", &programInstant[k], &plainInstant[k], &decorated))
+            if (!runBoth(job, device, "recorded run", &programInstant[k], &plainInstant[k],
+                         &decorated))
                 return 1;
         }
         const double mp = median(program);
         const double mf = median(plain);
-        std::printf("  %-30s %10.4f   (%7.4f .. %7.4f) %10.4f   (%7.4f .. %7.4f) %6.2fx %10.4f\n", kindName(job.kind),
-                    mp, *std::min_element(program.begin(), program.end()),
+        std::printf("  %-30s %10.4f   (%7.4f .. %7.4f) %10.4f   (%7.4f .. %7.4f) %6.2fx %10.4f\n",
+                    kindName(job.kind), mp, *std::min_element(program.begin(), program.end()),
                     *std::max_element(program.begin(), program.end()), mf,
-                    *std::min_element(plain.begin(), plain.end()), *std::max_element(plain.begin(), plain.end()),
-                    mp / mf, median(decorated));
+                    *std::min_element(plain.begin(), plain.end()),
+                    *std::max_element(plain.begin(), plain.end()), mp / mf, median(decorated));
         tracedRows.push_back({kindName(job.kind), mp, median(traced)});
     }
-    std::printf("  target: program / floor <= 1.50x.  'decorated': median with the timing decorator of (c).\n\n");
+    std::printf("  target: program / floor <= 1.50x.  'decorated': median with the timing "
+                "decorator of (c).\n\n");
 
     // ---- Paced line ----
     const double bt = kByteSeconds;
-    std::printf("(b) Paced line (kaldor-sim --pace --latency %d): one byte = 10 bit times = %.1f us.\n", opt.latencyUs,
-                bt * 1e6);
-    std::printf("    wire   = every byte on the line, both directions, x 10 / 19200 s\n"
-                "    line   = wire + one latency per meter reply (the same as wire at --latency 0)\n");
-    std::printf("  %-30s %6s %7s %4s %8s %8s %8s %8s %9s %9s %9s\n", "exchange", "bytes", "replies", "runs",
-                "program", "floor", "wire", "line", "prog/wire", "prog/line", "floor/line");
+    std::printf(
+        "(b) Paced line (kaldor-sim --pace --latency %d): one byte = 10 bit times = %.1f us.\n",
+        opt.latencyUs, bt * 1e6);
+    std::printf(
+        "    wire   = every byte on the line, both directions, x 10 / 19200 s\n"
+        "    line   = wire + one latency per meter reply (the same as wire at --latency 0)\n");
+    std::printf("  %-30s %6s %7s %4s %8s %8s %8s %8s %9s %9s %9s\n", "exchange", "bytes", "replies",
+                "runs", "program", "floor", "wire", "line", "prog/wire", "prog/line", "floor/line");
     std::vector<TracedRow> pacedTracedRows;
     Turnarounds programPaced[3];
     Turnarounds plainPaced[3];
@@ -225,21 +231,21 @@ int main(int argc, char** argv)
         const Job& job = jobs[k];
         const LineCount count = lineCount(job.kind, layout::kMaxBlocks, sendBytes);
         if (opt.quick && job.kind != Kind::Send) {
-            std::printf("  %-30s %6d %7d  skipped (--quick)\n", kindName(job.kind), count.total(), count.replies);
+            std::printf("  %-30s %6d %7d  skipped (--quick)\n", kindName(job.kind), count.total(),
+                        count.replies);
             continue;
         }
         MeterProcess meter;
-        if (!meter.start(opt.sim, pacedArgs))
-            return 1;
+        if (!meter.start(opt.sim, pacedArgs)) return 1;
         const int runs = job.kind == Kind::Send ? kPacedSendRuns : 1;
         std::vector<double> program, plain, traced;
         for (int r = 0; r < runs; ++r) {
             // Decorated: on a paced line its clock readings are lost in the waits.
-            if (!runBoth(job, meter.device(), "paced run", &programPaced[k], &plainPaced[k], &program, &plain))
+            if (!runBoth(job, meter.device(), "paced run", &programPaced[k], &plainPaced[k],
+                         &program, &plain))
                 return 1;
             const double tt = runProgram(job, meter.device(), nullptr, &traceLog);
-            if (tt < 0)
-                return 1;
+            if (tt < 0) return 1;
             traced.push_back(tt);
         }
         pacedTracedRows.push_back({kindName(job.kind), median(program), median(traced)});
@@ -247,26 +253,30 @@ int main(int argc, char** argv)
         const double lineTime = wire + count.replies * latency;
         const double mp = median(program);
         const double mf = median(plain);
-        std::printf("  %-30s %6d %7d %4d %8.3f %8.3f %8.3f %8.3f %8.3fx %8.3fx %8.3fx\n", kindName(job.kind),
-                    count.total(), count.replies, runs, mp, mf, wire, lineTime, mp / wire, mp / lineTime,
-                    mf / lineTime);
+        std::printf("  %-30s %6d %7d %4d %8.3f %8.3f %8.3f %8.3f %8.3fx %8.3fx %8.3fx\n",
+                    kindName(job.kind), count.total(), count.replies, runs, mp, mf, wire, lineTime,
+                    mp / wire, mp / lineTime, mf / lineTime);
     }
     std::printf("  target: program / line <= 1.03x (with --latency 0, program / wire).\n\n");
 
     // ---- Traffic log ----
-    std::printf("(d) The line's traffic log on (every byte recorded, as in the windows) against off: medians of the\n"
-                "    program's runs above, the traced ones alternating with the plain ones. Target: within 2 %%.\n");
+    std::printf("(d) The line's traffic log on (every byte recorded, as in the windows) against "
+                "off: medians of the\n"
+                "    program's runs above, the traced ones alternating with the plain ones. "
+                "Target: within 2 %%.\n");
     std::printf("  %-38s %10s %10s %8s\n", "exchange", "log off s", "log on s", "on/off");
     const auto printTraced = [](const char* line, const std::vector<TracedRow>& rows) {
         for (const TracedRow& row : rows)
-            std::printf("  %-8s%-30s %10.4f %10.4f %7.3fx\n", line, row.name, row.off, row.on, row.on / row.off);
+            std::printf("  %-8s%-30s %10.4f %10.4f %7.3fx\n", line, row.name, row.off, row.on,
+                        row.on / row.off);
     };
     printTraced("(a)", tracedRows);
     printTraced("(b)", pacedTracedRows);
     // Wall-clock medians on a shared machine move by several per cent from run to run, more than
     // the log costs; so the log's own work for each exchange's bytes is also timed alone: every
     // byte out recorded one by one, every reply recorded as the chunk the program reads.
-    std::printf("  the log's own work, timed alone (median of 15), against the log-off median of (a):\n");
+    std::printf(
+        "  the log's own work, timed alone (median of 15), against the log-off median of (a):\n");
     struct LogLoad {
         int outBytes;
         int inChunks;
@@ -294,9 +304,12 @@ int main(int argc, char** argv)
     std::printf("\n");
 
     // ---- Turnaround ----
-    std::printf("(c) Turnaround: from the last byte of a meter reply in the program's hands to its next byte out\n"
-                "    'to write call': until SerialPort::writeByte is called; 'to byte out': until it returns\n"
-                "    (QSerialPort has handed the byte to the driver). Floor: read() of the last byte to write().\n");
+    std::printf("(c) Turnaround: from the last byte of a meter reply in the program's hands to its "
+                "next byte out\n"
+                "    'to write call': until SerialPort::writeByte is called; 'to byte out': until "
+                "it returns\n"
+                "    (QSerialPort has handed the byte to the driver). Floor: read() of the last "
+                "byte to write().\n");
     for (int k = 0; k < 3; ++k) {
         std::printf("  %s, instant line\n", kindName(Kind(k)));
         printTurnarounds("program, to write call", programInstant[k].toCall);

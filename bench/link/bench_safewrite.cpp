@@ -39,15 +39,14 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     QString simPath = QStringLiteral(KALDOR_SIM_PATH);
-    if (args.size() == 2 && args[0] == QLatin1String("--sim"))
-        simPath = args[1];
+    if (args.size() == 2 && args[0] == QLatin1String("--sim")) simPath = args[1];
     QTemporaryDir dir;
     const IndicatorImage meterImage = bench::fullImage();
     IndicatorImage sent = meterImage;
-    sent.set(layout::kRecordAreaStart + 10, sent.at(layout::kRecordAreaStart + 10) ^ 1); // another image
+    sent.set(layout::kRecordAreaStart + 10,
+             sent.at(layout::kRecordAreaStart + 10) ^ 1); // another image
     const QString imageFile = dir.filePath(QStringLiteral("meter.idr"));
-    if (!writeIndicatorFile(imageFile, layout::kMaxBlocks, meterImage, 0).ok)
-        return 1;
+    if (!writeIndicatorFile(imageFile, layout::kMaxBlocks, meterImage, 0).ok) return 1;
 
     // The meter answers at once: the line alone sets the pace.
     QProcess sim;
@@ -58,8 +57,7 @@ int main(int argc, char** argv)
     }
     const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
     QtSerialPort port(PortSpec{1, device});
-    if (!port.open().ok())
-        return 1;
+    if (!port.open().ok()) return 1;
     // When each step started, and when it last reported progress.
     using Clock = std::chrono::steady_clock;
     std::array<Clock::time_point, 4> started{};
@@ -74,7 +72,8 @@ int main(int argc, char** argv)
     };
 
     const auto t0 = Clock::now();
-    const SafeWrite s = safeUpload(ctx, uploadSourceFromImage(sent, layout::kMaxLength), UploadVariant::MainWindow, options);
+    const SafeWrite s = safeUpload(ctx, uploadSourceFromImage(sent, layout::kMaxLength),
+                                   UploadVariant::MainWindow, options);
     const auto t1 = Clock::now();
     const double took = std::chrono::duration<double>(t1 - t0).count();
     port.close();
@@ -85,8 +84,10 @@ int main(int argc, char** argv)
     // per block and two more the other (a read moves as many bytes).
     const int transferBytes = 4 + 2 + layout::kMaxLength + 1 + layout::kMaxBlocks + 2;
     const double wire = 3 * transferBytes * kByteSeconds;
-    std::printf("backup + upload + verify of 25000 bytes: %s, %.3f s; 3 x wire time %.3f s; ratio %.4f (target <= 1.03)\n",
-                s.outcome == SafeWriteOutcome::Verified ? "verified" : "NOT verified", took, wire, took / wire);
+    std::printf("backup + upload + verify of 25000 bytes: %s, %.3f s; 3 x wire time %.3f s; ratio "
+                "%.4f (target <= 1.03)\n",
+                s.outcome == SafeWriteOutcome::Verified ? "verified" : "NOT verified", took, wire,
+                took / wire);
     const auto seconds = [](Clock::time_point a, Clock::time_point b) {
         return std::chrono::duration<double>(b - a).count();
     };

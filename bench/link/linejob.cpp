@@ -2,8 +2,7 @@
 
 #include <QString>
 
-namespace kaldor::bench
-{
+namespace kaldor::bench {
 
 const char* kindName(Kind k)
 {

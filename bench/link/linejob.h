@@ -10,8 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace kaldor::bench
-{
+namespace kaldor::bench {
 
 using Clock = std::chrono::steady_clock;
 

@@ -6,8 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 
-namespace kaldor::bench
-{
+namespace kaldor::bench {
 
 LineCount lineCount(Kind k, int blocks, int sendBytes)
 {

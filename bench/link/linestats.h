@@ -6,8 +6,7 @@
 
 #include <vector>
 
-namespace kaldor::bench
-{
+namespace kaldor::bench {
 
 // The bytes each exchange puts on the line, and how often the meter answers.
 struct LineCount {

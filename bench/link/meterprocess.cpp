@@ -2,8 +2,7 @@
 
 #include <cstdio>
 
-namespace kaldor::bench
-{
+namespace kaldor::bench {
 
 bool MeterProcess::start(const QString& program, const QStringList& args)
 {

@@ -6,11 +6,9 @@
 #include <QString>
 #include <QStringList>
 
-namespace kaldor::bench
-{
+namespace kaldor::bench {
 
-class MeterProcess
-{
+class MeterProcess {
 public:
     MeterProcess() = default;
     MeterProcess(const MeterProcess&) = delete;

@@ -10,16 +10,13 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace kaldor::bench
-{
+namespace kaldor::bench {
 
-namespace
-{
+namespace {
 
 constexpr int kReplyWaitMs = timing::kReplyWaitMs;
 
-class PlainLine
-{
+class PlainLine {
 public:
     ~PlainLine()
     {

@@ -8,8 +8,7 @@
 
 #include <string>
 
-namespace kaldor::bench
-{
+namespace kaldor::bench {
 
 // One exchange on its own open of the device: the time of the exchange alone in seconds,
 // negative on failure (and said). With turnarounds, each byte written after a reply is timed

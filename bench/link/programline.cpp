@@ -6,17 +6,14 @@
 #include <cstdio>
 #include <memory>
 
-namespace kaldor::bench
-{
+namespace kaldor::bench {
 
-namespace
-{
+namespace {
 
 // Passes every call to the port it wraps. A call that finds more bytes waiting than were
 // known marks the time the latest bytes were in hand (the wait that woke for them, when one
 // did); the next byte written is paired with that time.
-class TimedPort : public SerialPort
-{
+class TimedPort : public SerialPort {
 public:
     explicit TimedPort(SerialPort& inner) : m_inner(inner) {}
 

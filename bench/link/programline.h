@@ -9,8 +9,7 @@
 
 #include <QString>
 
-namespace kaldor::bench
-{
+namespace kaldor::bench {
 
 // One exchange through the program, on its own open of the port; the time of the exchange
 // alone in seconds, negative on failure. With turnarounds, the last reply byte in hand to the

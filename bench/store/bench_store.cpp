@@ -19,8 +19,7 @@ namespace {
 
 constexpr int kRuns = 200;
 
-template <typename F>
-void measure(const char* name, F&& work)
+template <typename F> void measure(const char* name, F&& work)
 {
     std::vector<double> ms;
     ms.reserve(kRuns);
@@ -31,8 +30,8 @@ void measure(const char* name, F&& work)
         ms.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
     }
     std::sort(ms.begin(), ms.end());
-    std::printf("%-44s median %8.3f ms   min %8.3f ms   max %8.3f ms\n", name, ms[ms.size() / 2], ms.front(),
-                ms.back());
+    std::printf("%-44s median %8.3f ms   min %8.3f ms   max %8.3f ms\n", name, ms[ms.size() / 2],
+                ms.front(), ms.back());
 }
 
 } // namespace
@@ -42,24 +41,29 @@ int main()
     const IndicatorImage image = bench::fullImage();
     std::printf("image: %d tanks, end pointer %d, length %d, page mark %d\n",
                 image.at(layout::kTankCountAddress),
-                image.at(layout::kEndPointerAddress) * 256 + image.at(layout::kEndPointerAddress + 1),
+                image.at(layout::kEndPointerAddress) * 256 +
+                    image.at(layout::kEndPointerAddress + 1),
                 image.length(), image.at(layout::kPageMarkAddress));
     const DecodeResult check = decodeTankRecords(image);
     if (!check.ok() || check.records.size() != layout::kMaxDirectoryEntries) {
         std::printf("decode failed: %s\n", qPrintable(check.detail));
         return 1;
     }
-    const QByteArray download = formatIndicatorFile(layout::kMaxBlocks, image, image.at(layout::kMaxLength - 8));
+    const QByteArray download =
+        formatIndicatorFile(layout::kMaxBlocks, image, image.at(layout::kMaxLength - 8));
     const QByteArray constructed = formatConstructedFile(image, layout::kMaxLength);
-    if (!loadIndicatorFileFromBytes(download).ok() || !loadIndicatorFileFromBytes(constructed).ok()) {
+    if (!loadIndicatorFileFromBytes(download).ok() ||
+        !loadIndicatorFileFromBytes(constructed).ok()) {
         std::printf("container read-back failed\n");
         return 1;
     }
-    std::printf("download form %lld bytes, constructed form %lld bytes\n", static_cast<long long>(download.size()),
+    std::printf("download form %lld bytes, constructed form %lld bytes\n",
+                static_cast<long long>(download.size()),
                 static_cast<long long>(constructed.size()));
 
     volatile long long sink = 0;
-    measure("decode 164 tanks (25000 bytes)", [&] { sink = sink + decodeTankRecords(image).records.size(); });
+    measure("decode 164 tanks (25000 bytes)",
+            [&] { sink = sink + decodeTankRecords(image).records.size(); });
     measure("decode + cell texts of every tank", [&] {
         for (const TankRecord& record : decodeTankRecords(image).records)
             sink = sink + curveCellRows(record, true).size();
@@ -68,9 +72,8 @@ int main()
             [&] { sink = sink + loadIndicatorFileFromBytes(download).image.length(); });
     measure("load 25003-value container (constructed form)",
             [&] { sink = sink + loadIndicatorFileFromBytes(constructed).image.length(); });
-    measure("format download form", [&] {
-        sink = sink + formatIndicatorFile(layout::kMaxBlocks, image, 0).size();
-    });
+    measure("format download form",
+            [&] { sink = sink + formatIndicatorFile(layout::kMaxBlocks, image, 0).size(); });
     // Compare: the same image, and one in which the next-to-last point of every tank differs
     // (every record's cell texts are made on both sides), alone and with both files read.
     IndicatorImage changed = image;
@@ -83,7 +86,8 @@ int main()
         return 1;
     }
     const QByteArray changedFile = formatIndicatorFile(layout::kMaxBlocks, changed, 0);
-    measure("compare two full images, the same", [&] { sink = sink + compareImages(image, image, true).identical; });
+    measure("compare two full images, the same",
+            [&] { sink = sink + compareImages(image, image, true).identical; });
     measure("compare two full images, every tank changed",
             [&] { sink = sink + compareImages(image, changed, true).tanks.size(); });
     measure("compare, both files read first (kaldorctl diff)", [&] {
@@ -100,6 +104,7 @@ int main()
         const TankPair& shown = pairs.constLast();
         sink = sink + differingCells(a.records[shown.indexA], b.records[shown.indexB], true).size();
     });
-    measure("format constructed form", [&] { sink = sink + formatConstructedFile(image, layout::kMaxLength).size(); });
+    measure("format constructed form",
+            [&] { sink = sink + formatConstructedFile(image, layout::kMaxLength).size(); });
     return 0;
 }

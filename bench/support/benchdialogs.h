@@ -11,8 +11,7 @@
 
 namespace kaldor::bench {
 
-class QuietDialogs : public Dialogs
-{
+class QuietDialogs : public Dialogs {
 public:
     explicit QuietDialogs(const char* bench) : m_bench(bench) {}
 
@@ -27,8 +26,14 @@ public:
         messages.append(q.text);
         return q.defaultAnswer;
     }
-    std::optional<QString> saveFileName(QWidget*, const FileDialog&) override { return std::nullopt; }
-    std::optional<QString> openFileName(QWidget*, const FileDialog&) override { return std::nullopt; }
+    std::optional<QString> saveFileName(QWidget*, const FileDialog&) override
+    {
+        return std::nullopt;
+    }
+    std::optional<QString> openFileName(QWidget*, const FileDialog&) override
+    {
+        return std::nullopt;
+    }
     bool print(QWidget*, QPrinter&) override { return false; }
 
     QStringList messages; // messages and questions, in order

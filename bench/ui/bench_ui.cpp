@@ -54,7 +54,8 @@ public:
     Child(const Options& options, const QString& directory)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        if (!env.contains(QStringLiteral("DISPLAY")) && !env.contains(QStringLiteral("QT_QPA_PLATFORM")))
+        if (!env.contains(QStringLiteral("DISPLAY")) &&
+            !env.contains(QStringLiteral("QT_QPA_PLATFORM")))
             env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("KALDOR_REPORT_SHOWN"), QStringLiteral("1"));
         env.remove(QStringLiteral("KALDOR_SCREENSHOT"));
@@ -68,8 +69,7 @@ public:
 
     ~Child()
     {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
+        if (m_process.state() == QProcess::NotRunning) return;
         m_process.terminate();
         if (!m_process.waitForFinished(3000)) {
             m_process.kill();
@@ -98,8 +98,7 @@ public:
             text += m_process.readAllStandardError();
             const qsizetype at = text.indexOf("shown ");
             const qsizetype end = at < 0 ? -1 : text.indexOf('\n', at);
-            if (end < 0)
-                continue;
+            if (end < 0) continue;
             const double wall = double(clock.nsecsElapsed()) / 1e6;
             const QList<QByteArray> words = text.mid(at, end - at).split(' ');
             m_stderr = text.left(at) + text.mid(end + 1);
@@ -130,13 +129,11 @@ std::optional<long long> cpuTicks(qint64 pid)
 {
     const QByteArray line = readProc(pid, "stat");
     const qsizetype paren = line.lastIndexOf(')');
-    if (paren < 0)
-        return std::nullopt;
+    if (paren < 0) return std::nullopt;
     // After the command name the fields start at the third (state); utime and stime are the
     // 14th and 15th.
     const QList<QByteArray> fields = line.mid(paren + 2).split(' ');
-    if (fields.size() < 13)
-        return std::nullopt;
+    if (fields.size() < 13) return std::nullopt;
     return fields[11].toLongLong() + fields[12].toLongLong();
 }
 
@@ -145,13 +142,20 @@ double statusMb(qint64 pid, const char* name)
 {
     for (const QByteArray& line : readProc(pid, "status").split('\n')) {
         if (line.startsWith(QByteArray(name) + ':'))
-            return line.mid(qsizetype(qstrlen(name)) + 1).simplified().split(' ').value(0).toDouble() /
+            return line.mid(qsizetype(qstrlen(name)) + 1)
+                       .simplified()
+                       .split(' ')
+                       .value(0)
+                       .toDouble() /
                    1024;
     }
     return -1;
 }
 
-const char* verdict(bool met) { return met ? "met" : "NOT met"; }
+const char* verdict(bool met)
+{
+    return met ? "met" : "NOT met";
+}
 
 int startTimes(const Options& options, const QString& directory)
 {
@@ -159,8 +163,7 @@ int startTimes(const Options& options, const QString& directory)
     for (int i = 0; i < options.starts; ++i) {
         Child child(options, directory);
         const std::optional<Shown> shown = child.start();
-        if (!shown)
-            return 1;
+        if (!shown) return 1;
         std::printf("start %d: shown after %.1f ms (program: %.1f ms since process start, %.1f ms "
                     "since main)\n",
                     i + 1, shown->wallMs, shown->processMs, shown->mainMs);
@@ -180,8 +183,7 @@ int startTimes(const Options& options, const QString& directory)
 int idleCostAndMemory(const Options& options, const QString& directory)
 {
     Child child(options, directory);
-    if (!child.start())
-        return 1;
+    if (!child.start()) return 1;
     QThread::msleep(kSettleMs);
     const qint64 pid = child.pid();
     const std::optional<long long> before = cpuTicks(pid);
@@ -230,14 +232,15 @@ int main(int argc, char* argv[])
         else if (a == QLatin1String("--idle-seconds") && hasValue)
             options.idleSeconds = std::max(1, args[++i].toInt());
         else {
-            std::fprintf(stderr, "usage: bench_ui [--program PATH] [--starts N] [--idle-seconds S]\n");
+            std::fprintf(stderr,
+                         "usage: bench_ui [--program PATH] [--starts N] [--idle-seconds S]\n");
             return 2;
         }
     }
     const QByteArray display = qgetenv("DISPLAY");
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     std::printf("program: %s --simulate, platform: %s\n", qPrintable(options.program),
-                !platform.isEmpty() ? platform.constData()
+                !platform.isEmpty()  ? platform.constData()
                 : !display.isEmpty() ? QByteArray("xcb on DISPLAY " + display).constData()
                                      : "offscreen");
     std::fflush(stdout);
@@ -247,8 +250,7 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "bench_ui: no scratch directory\n");
         return 1;
     }
-    if (const int status = startTimes(options, directory.path()))
-        return status;
+    if (const int status = startTimes(options, directory.path())) return status;
     std::fflush(stdout);
     return idleCostAndMemory(options, directory.path());
 }

@@ -37,8 +37,7 @@
 
 using namespace kaldor;
 
-namespace
-{
+namespace {
 
 constexpr double kListTargetMs = 150;
 constexpr double kTankTargetMs = 30;

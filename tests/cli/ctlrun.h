@@ -12,8 +12,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-namespace kaldor::testing
-{
+namespace kaldor::testing {
 
 struct Run {
     int status = -1; // -1: it crashed, or did not end within 20 s and was killed
@@ -34,8 +33,7 @@ inline Run runKaldorctl(const QStringList& args, const QString& workDir = {},
 {
     QProcess p;
     p.setWorkingDirectory(workDir);
-    if (!standardOutput.isEmpty())
-        p.setStandardOutputFile(standardOutput, QIODevice::Append);
+    if (!standardOutput.isEmpty()) p.setStandardOutputFile(standardOutput, QIODevice::Append);
     if (unprivileged) {
         p.setChildProcessModifier([] {
             if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(99);
@@ -56,7 +54,8 @@ inline QString fullDevice(const QString& dir)
 {
     const QString path = dir + QStringLiteral("/full");
     const QByteArray name = QFile::encodeName(path);
-    if (::mknod(name.constData(), S_IFCHR | 0666, makedev(1, 7)) == 0 && ::chmod(name.constData(), 0666) == 0)
+    if (::mknod(name.constData(), S_IFCHR | 0666, makedev(1, 7)) == 0 &&
+        ::chmod(name.constData(), 0666) == 0)
         return path;
     return QFile::link(QStringLiteral("/dev/full"), path) ? path : QString();
 }

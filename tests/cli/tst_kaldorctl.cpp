@@ -30,7 +30,10 @@ Run kaldorctl(const QString& line, const QString& workDir = QString(), bool unpr
     return runKaldorctl(words, workDir, unprivileged);
 }
 
-void writeFile(const QString& path, const QByteArray& bytes) { QVERIFY(writeFileAtomically(path, bytes).ok); }
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QVERIFY(writeFileAtomically(path, bytes).ok);
+}
 
 bool isFifo(const QString& path)
 {
@@ -46,13 +49,15 @@ private slots:
     void buildThenShow()
     {
         QTemporaryDir dir;
-        const Run built = kaldorctl(QStringLiteral("build plant.idr @tanks/diesel.tnk @tanks/water.tnk @tanks/linear.tnk"),
-                                    dir.path());
+        const Run built = kaldorctl(
+            QStringLiteral("build plant.idr @tanks/diesel.tnk @tanks/water.tnk @tanks/linear.tnk"),
+            dir.path());
         QCOMPARE(built.status, 0);
         QCOMPARE(built.out, QStringLiteral("Indicator file built.\nplant.idr saved.\n"));
         QCOMPARE(built.err, QString());
         // The shipped sample image is the same build, byte for byte.
-        QCOMPARE(readFile(dir.filePath(QStringLiteral("plant.idr"))), readFile(kSamples + "three-tanks.idr"));
+        QCOMPARE(readFile(dir.filePath(QStringLiteral("plant.idr"))),
+                 readFile(kSamples + "three-tanks.idr"));
 
         // diesel: 7 points, 32 bytes; water 3 points, 16 bytes; linear 3 points.
         QCOMPARE(kaldorctl(QStringLiteral("show @three-tanks.idr")).out,
@@ -63,7 +68,10 @@ private slots:
         // A tank listed twice: --tank shows its first entry and says where the others are,
         // --entry K shows each.
         writeFile(dir.filePath(QStringLiteral("twelve.tnk")), "12" + kTankFive.mid(1));
-        QCOMPARE(kaldorctl(QStringLiteral("build twice.idr @tanks/diesel.tnk twelve.tnk"), dir.path()).status, 0);
+        QCOMPARE(
+            kaldorctl(QStringLiteral("build twice.idr @tanks/diesel.tnk twelve.tnk"), dir.path())
+                .status,
+            0);
         const Run first = kaldorctl(QStringLiteral("show twice.idr --tank 12"), dir.path());
         QCOMPARE(first.out.count('\n'), 7);
         QVERIFY2(first.err.contains(QStringLiteral("also entry 2")), qPrintable(first.err));
@@ -82,7 +90,8 @@ private slots:
         };
         row("no command", "", 2, "Usage:");
         row(".Idr is not .idr", "build out.Idr @tanks/diesel.tnk", 1, "Wrong file extension\n");
-        row("missing tank file", "build o.idr nope.tnk", 1, "nope.tnk cannot be read: file not found.");
+        row("missing tank file", "build o.idr nope.tnk", 1,
+            "nope.tnk cannot be read: file not found.");
         row("tank not in file", "show @three-tanks.idr --tank 99", 1, "Tank 99 is not in");
         row("missing image", "show absent.idr", 1, "absent.idr: file not found\n");
         // Every file the tool reads goes through one check: a regular file, small enough (the
@@ -91,17 +100,23 @@ private slots:
         row("show a FIFO", "show fifo.idr", 1, "fifo.idr: not a regular file (a FIFO)");
         row("build from /dev/zero", "build o.idr /dev/zero", 1,
             "Tank file /dev/zero cannot be read: not a regular file (a character device)");
-        row("show without permission", "show locked.idr", 1, "Error:  70\nlocked.idr: permission denied\n");
+        row("show without permission", "show locked.idr", 1,
+            "Error:  70\nlocked.idr: permission denied\n");
         // The output may not be one of the tank files, by name or through a link.
         row("output is an input", "build a.idr.tnk a.idr.tnk", 1,
             "a.idr.tnk is one of the tank files the image is built from");
-        row("output links to an input", "build link.idr a.idr.tnk", 1, "link.idr is one of the tank files");
-        row("output a hard link to an input", "build hard.idr a.idr.tnk", 1, "hard.idr is one of the tank files");
-        row("--tank and --entry", "show @three-tanks.idr --tank 3 --entry 1", 2, "give one --tank or one --entry");
-        row("empty --entry", "show @three-tanks.idr --entry ''", 2, "kaldorctl show: --entry needs a value");
+        row("output links to an input", "build link.idr a.idr.tnk", 1,
+            "link.idr is one of the tank files");
+        row("output a hard link to an input", "build hard.idr a.idr.tnk", 1,
+            "hard.idr is one of the tank files");
+        row("--tank and --entry", "show @three-tanks.idr --tank 3 --entry 1", 2,
+            "give one --tank or one --entry");
+        row("empty --entry", "show @three-tanks.idr --entry ''", 2,
+            "kaldorctl show: --entry needs a value");
         row("entry past the directory", "show @three-tanks.idr --entry 4", 1,
             "there is no entry 4; the directory has 3 entries");
-        row("--port twice", "--port 1 --port=2 show @three-tanks.idr", 2, "--port takes one device, given once");
+        row("--port twice", "--port 1 --port=2 show @three-tanks.idr", 2,
+            "--port takes one device, given once");
         row("--trace without a file", "--trace", 2, "kaldorctl: Missing value after '--trace'.");
         // One parser reads every command line: a misspelt option, one the command does not
         // take or a global option the command would never use stops it before anything is done.
@@ -113,13 +128,15 @@ private slots:
             "kaldorctl build: Unknown option 'verify'.");
         row("--trace with a command on files", "--trace t.txt build o.idr @tanks/diesel.tnk", 2,
             "kaldorctl build: --port and --trace go with the commands on the meter");
-        row("an empty output name", "export @tanks/water.tnk ''", 2, "kaldorctl export: an argument is empty");
+        row("an empty output name", "export @tanks/water.tnk ''", 2,
+            "kaldorctl export: an argument is empty");
         row("export --tank from a tank file", "export @tanks/water.tnk --tank 3", 2,
             "a tank file holds one curve");
         row("sheet without its PDF", "sheet @tanks/water.tnk", 2, "name the PDF file to write");
         row("sheet of a missing tank", "sheet @three-tanks.idr --tank 9 o.pdf", 1,
             "Tank 9 is not in");
-        row("curve: a sphere has no length", "curve --shape sphere --diameter 3 --length 3 --tank 4 b.tnk", 2,
+        row("curve: a sphere has no length",
+            "curve --shape sphere --diameter 3 --length 3 --tank 4 b.tnk", 2,
             "--length is not a dimension of a sphere");
         row("import: a bad row by its line", "import a.idr.tnk --tank 9 b.tnk", 1,
             "a.idr.tnk: line 1: a row is a level and a volume, two numbers, not '5'");
@@ -128,7 +145,8 @@ private slots:
         row("sheet over its own input", "sheet plant.idr plant.idr", 1,
             "plant.idr is one of the files this command reads; nothing was done.\n");
         row("export over its input under another name", "export plant.idr hard.csv", 1,
-            "hard.csv is plant.idr under another name, a file this command reads; nothing was done.\n");
+            "hard.csv is plant.idr under another name, a file this command reads; nothing was "
+            "done.\n");
         row("export over a tank file", "export plant.idr a.idr.tnk", 1,
             "a.idr.tnk holds a tank file, which a CSV file would replace; nothing was done.\n");
         row("sheet over an indicator file", "sheet @tanks/water.tnk plant.idr", 1,
@@ -138,7 +156,8 @@ private slots:
         row("trace and read into one file", "--port ttyNONE --trace o.idr read o.idr", 1,
             "o.idr is named for two of this command's outputs; nothing was done.\n");
         // A device that takes no byte fails the command; a FIFO is not replaced by a file.
-        row("export to a full device", "export plant.idr full", 1, "Error:  61\nfull: no space left on device\n");
+        row("export to a full device", "export plant.idr full", 1,
+            "Error:  61\nfull: no space left on device\n");
         row("export into a FIFO nobody reads", "export plant.idr fifo.csv", 1,
             "fifo.csv: a FIFO that no program reads; nothing was written\n");
     }
@@ -156,10 +175,12 @@ private slots:
         QVERIFY(QFile::link(QStringLiteral("a.idr.tnk"), d.filePath(QStringLiteral("link.idr"))));
         QVERIFY(::link(QFile::encodeName(d.filePath("a.idr.tnk")).constData(),
                        QFile::encodeName(d.filePath("hard.idr")).constData()) == 0);
-        QVERIFY(::mkfifo(QFile::encodeName(d.filePath(QStringLiteral("fifo.idr"))).constData(), 0666) == 0);
+        QVERIFY(::mkfifo(QFile::encodeName(d.filePath(QStringLiteral("fifo.idr"))).constData(),
+                         0666) == 0);
         const QString plant = d.filePath(QStringLiteral("plant.idr"));
         QVERIFY(QFile::copy(kSamples + "three-tanks.idr", plant));
-        QVERIFY(::link(QFile::encodeName(plant).constData(), QFile::encodeName(d.filePath("hard.csv")).constData()) == 0);
+        QVERIFY(::link(QFile::encodeName(plant).constData(),
+                       QFile::encodeName(d.filePath("hard.csv")).constData()) == 0);
         const QByteArray fifo = QFile::encodeName(d.filePath(QStringLiteral("fifo.csv")));
         QVERIFY(::mkfifo(fifo.constData(), 0666) == 0 && ::chmod(fifo.constData(), 0666) == 0);
         const QString full = fullDevice(dir.path());
@@ -171,7 +192,8 @@ private slots:
         const Run r = kaldorctl(line, dir.path(), true);
         QTEST(r.status, "status");
         QVERIFY2(r.err.count(err) == 1, qPrintable(r.err));
-        QVERIFY2(!r.err.contains(QStringLiteral("ttyNONE")), "the port is not opened for a command refused");
+        QVERIFY2(!r.err.contains(QStringLiteral("ttyNONE")),
+                 "the port is not opened for a command refused");
         QCOMPARE(readFile(plant), readFile(kSamples + "three-tanks.idr"));
         QVERIFY2(!QFileInfo(full).isFile(), "the device was replaced by a file");
         QVERIFY2(isFifo(d.filePath(QStringLiteral("fifo.csv"))), "the FIFO was replaced by a file");
@@ -213,9 +235,10 @@ private slots:
                                              << "out.csv"
                                              << "percent,value" << shown("--entry 2");
         // Read in the other layout, the last point has no value: it is left out.
-        QTest::newRow("the other layout") << "--no-offset export @three-tanks.idr --tank 3" << ""
-                                          << "percent,value"
-                                          << Points{{"0.1525", "-50"}, {"0", "450"}, {"49.99", "950"}};
+        QTest::newRow("the other layout")
+            << "--no-offset export @three-tanks.idr --tank 3"
+            << ""
+            << "percent,value" << Points{{"0.1525", "-50"}, {"0", "450"}, {"49.99", "950"}};
         QTest::newRow("every tank of an image")
             << "export @three-tanks.idr"
             << ""
@@ -297,34 +320,41 @@ private slots:
     void curveAndImport()
     {
         QTemporaryDir dir;
-        const Run shaped = kaldorctl(QStringLiteral("curve --shape horizontal-cylinder --diameter 2000 --length 6000 "
-                                                    "--heads ellipsoidal --volume-unit m3 --scale 100 --max-error 1 "
-                                                    "--tank 4 d.tnk"),
-                                     dir.path());
+        const Run shaped = kaldorctl(
+            QStringLiteral("curve --shape horizontal-cylinder --diameter 2000 --length 6000 "
+                           "--heads ellipsoidal --volume-unit m3 --scale 100 --max-error 1 "
+                           "--tank 4 d.tnk"),
+            dir.path());
         QCOMPARE(shaped.status, 0);
         QStringList lines = shaped.out.split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.takeLast(), QStringLiteral("File d.tnk saved."));
         const QString summary = lines.takeLast();
-        QVERIFY2(summary.startsWith(QString::number(lines.size()) + QStringLiteral(" points; largest error 0.")),
+        QVERIFY2(summary.startsWith(QString::number(lines.size()) +
+                                    QStringLiteral(" points; largest error 0.")),
                  qPrintable(summary));
         const TankFileFields written = readTankFile(dir.filePath(QStringLiteral("d.tnk")), true);
         QCOMPARE(written.points.size(), lines.size());
         for (int i = 0; i < lines.size(); ++i) {
-            QCOMPARE(written.points.at(i).percentText.toDouble(), lines.at(i).section(u'\t', 0, 0).toDouble());
+            QCOMPARE(written.points.at(i).percentText.toDouble(),
+                     lines.at(i).section(u'\t', 0, 0).toDouble());
             QCOMPARE(written.points.at(i).valueText, lines.at(i).section(u'\t', 1));
         }
 
         // The heads' depth is read: 2:1 heads on a 2 m drum hold 2.09 m3, 250 mm deep ones 1.05 m3.
-        const Run shallow = kaldorctl(QStringLiteral("curve --shape horizontal-cylinder --diameter 2000 --length 6000 "
-                                                     "--heads ellipsoidal --head-depth 250 --volume-unit m3 --scale 100 "
-                                                     "--tank 4 s.tnk"),
-                                      dir.path());
+        const Run shallow = kaldorctl(
+            QStringLiteral("curve --shape horizontal-cylinder --diameter 2000 --length 6000 "
+                           "--heads ellipsoidal --head-depth 250 --volume-unit m3 --scale 100 "
+                           "--tank 4 s.tnk"),
+            dir.path());
         QCOMPARE(shallow.status, 0);
         const QStringList shallowLines = shallow.out.split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(shallowLines.value(shallowLines.size() - 3), QStringLiteral("99.99\t1990"));
 
-        writeFile(dir.filePath(QStringLiteral("e.csv")), "percent,value\n0,3\n0.05,4\n12.34,567\n99.99,2094\n");
-        QCOMPARE(kaldorctl(QStringLiteral("--no-offset import e.csv --tank 9 e.tnk"), dir.path()).status, 0);
+        writeFile(dir.filePath(QStringLiteral("e.csv")),
+                  "percent,value\n0,3\n0.05,4\n12.34,567\n99.99,2094\n");
+        QCOMPARE(
+            kaldorctl(QStringLiteral("--no-offset import e.csv --tank 9 e.tnk"), dir.path()).status,
+            0);
         QCOMPARE(readFile(dir.filePath(QStringLiteral("e.tnk"))),
                  QByteArray("9\r\n 2094 \r\n 4 \r\n3,  0,4,  .05,567,  12.34,2094,  99.99,"));
     }
@@ -368,13 +398,15 @@ private slots:
         QFETCH(QString, err);
         QTemporaryDir dir;
         const Run r = runKaldorctl(
-            QStringList{"import", QStringLiteral(KALDOR_SOURCE_DIR "/tests/data/strapping/") + table} +
+            QStringList{"import",
+                        QStringLiteral(KALDOR_SOURCE_DIR "/tests/data/strapping/") + table} +
                 options + QStringList{"--tank", "4", "t.tnk"},
             dir.path());
         QCOMPARE(r.status, status);
         const QByteArray written = readFile(dir.filePath(QStringLiteral("t.tnk")));
         QCOMPARE(written.isEmpty(), status != 0);
-        if (!out.isEmpty()) QVERIFY2(r.out.contains(out) || written.endsWith(out.toLatin1()), qPrintable(r.out));
+        if (!out.isEmpty())
+            QVERIFY2(r.out.contains(out) || written.endsWith(out.toLatin1()), qPrintable(r.out));
         if (!err.isEmpty()) QVERIFY2(r.err.endsWith(err), qPrintable(r.err));
         QVERIFY(!r.err.contains(QChar(0x1B)));
     }
@@ -387,7 +419,8 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("out");
         QTest::addColumn<QString>("err"); // how stderr begins
-        const auto row = [](const char* name, const char* line, int status, const char* out, const char* err = "") {
+        const auto row = [](const char* name, const char* line, int status, const char* out,
+                            const char* err = "") {
             QTest::newRow(name) << QString(line) << status << QString(out) << QString(err);
         };
         row("the same file", "diff a.idr a.idr", 0, "");
@@ -397,11 +430,13 @@ private slots:
             "Tank  12, point 2: 260 at 10.00 % in two.idr, 260 at -90.47 % in point.idr\nTank  7: "
             "only in point.idr\n");
         row("changed full scale and a byte outside", "diff a.idr both.idr", 1,
-            "Tank  3, full scale: 1000 in a.idr, 1256 in both.idr\nAddress 100: 0 in a.idr, 255 in both.idr (3 "
+            "Tank  3, full scale: 1000 in a.idr, 1256 in both.idr\nAddress 100: 0 in a.idr, 255 in "
+            "both.idr (3 "
             "bytes from there)\n");
         row("missing file", "diff a.idr none.idr", 2, "", "none.idr: file not found");
         row("one argument", "diff a.idr", 2, "", "kaldorctl diff: name two images");
-        row("meter without a port", "diff meter a.idr", 2, "", "kaldorctl: this command needs --port");
+        row("meter without a port", "diff meter a.idr", 2, "",
+            "kaldorctl: this command needs --port");
     }
 
     void diff()
@@ -414,17 +449,24 @@ private slots:
         const auto save = [&](const char* name, int address, int value) {
             IndicatorImage changed = image;
             changed.set(address, value);
-            QVERIFY(writeIndicatorFile(d.filePath(QString(name)), image.blockCount(), changed, 0).ok);
+            QVERIFY(
+                writeIndicatorFile(d.filePath(QString(name)), image.blockCount(), changed, 0).ok);
         };
         save("a.idr", 0, image.at(0));
-        QCOMPARE(kaldorctl(QStringLiteral("build two.idr @tanks/diesel.tnk @tanks/water.tnk"), dir.path()).status, 0);
+        QCOMPARE(kaldorctl(QStringLiteral("build two.idr @tanks/diesel.tnk @tanks/water.tnk"),
+                           dir.path())
+                     .status,
+                 0);
         save("point.idr", 520, 255 - image.at(520));
         IndicatorImage both = image;
         both.set(544, image.at(544) + 1);
         for (int a : {100, 101, 102}) // one difference of three bytes
             both.set(a, 255);
-        QVERIFY(writeIndicatorFile(d.filePath(QStringLiteral("both.idr")), image.blockCount(), both, 0).ok);
-        QVERIFY(writeConstructedFile(d.filePath(QStringLiteral("built.idr")), image, image.length()).ok);
+        QVERIFY(
+            writeIndicatorFile(d.filePath(QStringLiteral("both.idr")), image.blockCount(), both, 0)
+                .ok);
+        QVERIFY(writeConstructedFile(d.filePath(QStringLiteral("built.idr")), image, image.length())
+                    .ok);
 
         const Run r = kaldorctl(line, dir.path());
         QTEST(r.status, "status");
@@ -439,13 +481,15 @@ private slots:
     {
         QTest::addColumn<QString>("file"); // in tests/data/refused-tanks
         QTest::addColumn<QString>("message");
-        const auto row = [](const char* file, const char* why) {
-            const QString name = QString(file) + QStringLiteral(".tnk");
-            QTest::newRow(file) << name
-                                << (QString(why).contains(u'%')
-                                        ? QString(why)
-                                        : QStringLiteral("Tank file %1 cannot be used: %2.").arg(name, why));
-        };
+        const auto row =
+            [](const char* file, const char* why) {
+                const QString name = QString(file) + QStringLiteral(".tnk");
+                QTest::newRow(file)
+                    << name
+                    << (QString(why).contains(u'%')
+                            ? QString(why)
+                            : QStringLiteral("Tank file %1 cannot be used: %2.").arg(name, why));
+            };
         const char* last = "Last % value must be 99.99";
         row("last-100", last);
         row("last-1e400", last);
@@ -471,12 +515,15 @@ private slots:
         QFETCH(QString, message);
         QTemporaryDir dir;
         const QString path = dir.filePath(file);
-        QVERIFY(QFile::copy(QStringLiteral(KALDOR_SOURCE_DIR "/tests/data/refused-tanks/") + file, path));
+        QVERIFY(QFile::copy(QStringLiteral(KALDOR_SOURCE_DIR "/tests/data/refused-tanks/") + file,
+                            path));
         // The port is never opened: the file is refused first.
-        for (const char* line : {"check F", "--port /dev/null send-tank F", "build o.idr F", "export F o.csv"}) {
+        for (const char* line :
+             {"check F", "--port /dev/null send-tank F", "build o.idr F", "export F o.csv"}) {
             const QString command = QString(line).replace(u'F', file);
             const Run r = kaldorctl(command, dir.path());
-            QVERIFY2(r.status == 1, qPrintable(command + QStringLiteral(": status ") + QString::number(r.status)));
+            QVERIFY2(r.status == 1,
+                     qPrintable(command + QStringLiteral(": status ") + QString::number(r.status)));
             QVERIFY2(r.err.count(message) == 1, qPrintable(command + QStringLiteral(": ") + r.err));
             QCOMPARE(r.out, QString());
         }
@@ -488,10 +535,13 @@ private slots:
     void standardOutput_data()
     {
         QTest::addColumn<QString>("line");
-        QTest::addColumn<QString>("to"); // FULL: a full device; else a file in the folder, appended to
+        QTest::addColumn<QString>(
+            "to"); // FULL: a full device; else a file in the folder, appended to
         QTest::addColumn<QString>("err");
-        const QString full = QStringLiteral("kaldorctl: standard output: no space left on device\n");
-        QTest::newRow("show to a full device") << "show plant.idr" << "FULL" << full;
+        const QString full =
+            QStringLiteral("kaldorctl: standard output: no space left on device\n");
+        QTest::newRow("show to a full device") << "show plant.idr"
+                                               << "FULL" << full;
         QTest::newRow("show appended to the file it shows")
             << "show plant.idr"
             << "plant.idr"
@@ -505,7 +555,8 @@ private slots:
         QTemporaryDir dir;
         const QString plant = dir.filePath(QStringLiteral("plant.idr"));
         QVERIFY(QFile::copy(kSamples + "three-tanks.idr", plant));
-        const QString target = to == QLatin1String("FULL") ? fullDevice(dir.path()) : dir.filePath(to);
+        const QString target =
+            to == QLatin1String("FULL") ? fullDevice(dir.path()) : dir.filePath(to);
         QVERIFY(!target.isEmpty());
         const QStringList words = QString(line).replace(u'@', kSamples).split(u' ');
         const Run r = runKaldorctl(words, dir.path(), false, target);
@@ -530,7 +581,8 @@ private slots:
         QCOMPARE(r.status, 0);
         QVERIFY(n > 0);
         taken.resize(n);
-        QCOMPARE(QString::fromLatin1(taken), kaldorctl(QStringLiteral("export @three-tanks.idr")).out);
+        QCOMPARE(QString::fromLatin1(taken),
+                 kaldorctl(QStringLiteral("export @three-tanks.idr")).out);
         QVERIFY(isFifo(fifo));
     }
 
@@ -538,15 +590,19 @@ private slots:
     void check()
     {
         QTemporaryDir dir;
-        writeFile(dir.filePath(QStringLiteral("t.tnk")), "5\r\n 1000 \r\n 0 \r\n 3 \r\n1000, 99.99,0, 0,500, 50,");
+        writeFile(dir.filePath(QStringLiteral("t.tnk")),
+                  "5\r\n 1000 \r\n 0 \r\n 3 \r\n1000, 99.99,0, 0,500, 50,");
         const Run r = kaldorctl(QStringLiteral("check t.tnk"), dir.path());
         QCOMPARE(r.err, QString());
-        QCOMPARE(r.out, QStringLiteral("Data was out of order. It has been sorted\nfull scale\t1000\t3 232\noffset\t0\t0 0\n"
-                                       "point 1\t0 0 0 0\npoint 2\t64 1 63 255\npoint 3\t127 255 127 255\n"));
+        QCOMPARE(r.out, QStringLiteral(
+                            "Data was out of order. It has been sorted\nfull scale\t1000\t3 "
+                            "232\noffset\t0\t0 0\n"
+                            "point 1\t0 0 0 0\npoint 2\t64 1 63 255\npoint 3\t127 255 127 255\n"));
         QCOMPARE(r.status, 0);
         // Without the offset word the full scale is the last value.
         writeFile(dir.filePath(QStringLiteral("t.tnk")), threePointTankFile(false));
-        QVERIFY(kaldorctl(QStringLiteral("--no-offset check t.tnk"), dir.path()).out.startsWith("full scale\t1100\t4 76\npoint 1\t0 0 11 162\n"));
+        QVERIFY(kaldorctl(QStringLiteral("--no-offset check t.tnk"), dir.path())
+                    .out.startsWith("full scale\t1100\t4 76\npoint 1\t0 0 11 162\n"));
     }
 };
 

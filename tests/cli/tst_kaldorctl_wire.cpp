@@ -41,14 +41,16 @@ struct Sim {
     bool start(const QString& faults)
     {
         // The sample image unless the row names another: kaldor-sim takes one --image.
-        const QStringList image = faults.contains(QLatin1String("--image"))
-                                      ? QStringList{}
-                                      : QStringList{"--image", sample(QStringLiteral("three-tanks.idr"))};
+        const QStringList image =
+            faults.contains(QLatin1String("--image"))
+                ? QStringList{}
+                : QStringList{"--image", sample(QStringLiteral("three-tanks.idr"))};
         process.start(QStringLiteral(KALDOR_SIM_PATH),
-                      image + QStringList{"--save", saved(), "--received", dir.filePath(QStringLiteral("received.hex"))} +
+                      image +
+                          QStringList{"--save", saved(), "--received",
+                                      dir.filePath(QStringLiteral("received.hex"))} +
                           faults.split(u' ', Qt::SkipEmptyParts));
-        if (!process.waitForStarted() || !process.waitForReadyRead(5000))
-            return false;
+        if (!process.waitForStarted() || !process.waitForReadyRead(5000)) return false;
         device = QString::fromLocal8Bit(process.readLine()).trimmed();
         return true;
     }
@@ -57,7 +59,10 @@ struct Sim {
         process.terminate();
         return process.waitForFinished(5000);
     }
-    QByteArray received() const { return QByteArray::fromHex(readFile(dir.filePath(QStringLiteral("received.hex")))); }
+    QByteArray received() const
+    {
+        return QByteArray::fromHex(readFile(dir.filePath(QStringLiteral("received.hex"))));
+    }
 };
 
 } // namespace
@@ -75,52 +80,65 @@ private slots:
     }
 
     // In the words of a row, WATER, IMAGE, EVERY, ZERO and JUNK stand for the sample tank file, the
-    // sample image, an image of every byte value, one with no room for the header and a file that is
-    // not an indicator file; OUT for a file in a fresh folder, DIR a folder, BK the backups folder,
-    // DEV the device (in err).
+    // sample image, an image of every byte value, one with no room for the header and a file that
+    // is not an indicator file; OUT for a file in a fresh folder, DIR a folder, BK the backups
+    // folder, DEV the device (in err).
     void commands_data()
     {
         QTest::addColumn<QString>("faults"); // given to kaldor-sim
         QTest::addColumn<QString>("args");
         QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("out");      // all of stdout, * standing for a backup's time
-        QTest::addColumn<QString>("err");      // how stderr begins
-        QTest::addColumn<int>("tanksAfter");   // on the meter
-        QTest::addColumn<QString>("outImage"); // the file whose image OUT holds afterwards, or empty
-        QTest::addColumn<QList<int>>("kept");  // backups and read-backs left in BK
-        QTest::addColumn<QByteArray>("wire");  // every byte the meter received, when given
-        const auto row = [](const char* name, const char* faults, const char* args, int status, const char* out,
-                            const char* err, int tanksAfter, const char* outImage = "", QList<int> kept = {0, 0},
+        QTest::addColumn<QString>("out");    // all of stdout, * standing for a backup's time
+        QTest::addColumn<QString>("err");    // how stderr begins
+        QTest::addColumn<int>("tanksAfter"); // on the meter
+        QTest::addColumn<QString>(
+            "outImage");                      // the file whose image OUT holds afterwards, or empty
+        QTest::addColumn<QList<int>>("kept"); // backups and read-backs left in BK
+        QTest::addColumn<QByteArray>("wire"); // every byte the meter received, when given
+        const auto row = [](const char* name, const char* faults, const char* args, int status,
+                            const char* out, const char* err, int tanksAfter,
+                            const char* outImage = "", QList<int> kept = {0, 0},
                             const QByteArray& wire = {}) {
-            QTest::newRow(name) << QString(faults) << QString(args) << status << QString(out) << QString(err)
-                                << tanksAfter << QString(outImage) << kept << wire;
+            QTest::newRow(name) << QString(faults) << QString(args) << status << QString(out)
+                                << QString(err) << tanksAfter << QString(outImage) << kept << wire;
         };
         // Without --backup and --verify a command puts exactly its own bytes on the wire.
-        const IndicatorImage image = loadIndicatorFile(sample(QStringLiteral("three-tanks.idr"))).image;
-        const QByteArray upload = QByteArray("\x02" "AD\r") + char(image.blockCount() / 256) +
-                                  char(image.blockCount() % 256) + image.bytes() + image.bytes().right(1);
+        const IndicatorImage image =
+            loadIndicatorFile(sample(QStringLiteral("three-tanks.idr"))).image;
+        const QByteArray upload = QByteArray("\x02"
+                                             "AD\r") +
+                                  char(image.blockCount() / 256) + char(image.blockCount() % 256) +
+                                  image.bytes() + image.bytes().right(1);
         // The water sample as tank 9: full scale 1000, offset 50, its three points.
-        const QByteArray tank9 = QByteArray::fromHex("0243440d09001003e800320000000040013fff7fff7fff");
+        const QByteArray tank9 =
+            QByteArray::fromHex("0243440d09001003e800320000000040013fff7fff7fff");
 
         row("read", "", "read OUT", 0, "Indicator Data Read\n", "", 3, "IMAGE");
-        row("read, meter stops after two blocks", "--fault AU:2:stop", "read OUT", 1, "", "Comm timeout  4", 3);
+        row("read, meter stops after two blocks", "--fault AU:2:stop", "read OUT", 1, "",
+            "Comm timeout  4", 3);
         row("write", "", "write IMAGE", 0, "Data Sent\n", "", 3, "", {0, 0}, upload);
-        row("write, block refused", "--fault AD:4:nack", "write IMAGE", 1, "", "Data not complete", 3);
+        row("write, block refused", "--fault AD:4:nack", "write IMAGE", 1, "", "Data not complete",
+            3);
         row("write, missing file", "", "write OUT", 1, "", "Get Indicator data first \nOUT: ", 3);
         row("write, no room for the header", "", "write ZERO", 1, "",
             "ZERO: the image holds 0 bytes, too few for the meter's header", 3);
-        row("clear", "", "clear", 0, "Clear Command Sent\n", "", 0, "", {0, 0}, "\x02" "CL\r");
+        row("clear", "", "clear", 0, "Clear Command Sent\n", "", 0, "", {0, 0},
+            "\x02"
+            "CL\r");
         row("key", "", "key SW", 0, "", "", 3);
-        row("send-tank, a new number for the image", "", "send-tank WATER --image IMAGE --tank 9", 0,
-            "Tank data sent.\n", "", 4, "", {0, 0}, tank9);
+        row("send-tank, a new number for the image", "", "send-tank WATER --image IMAGE --tank 9",
+            0, "Tank data sent.\n", "", 4, "", {0, 0}, tank9);
         row("send-tank, number in use in the image", "", "send-tank WATER --image IMAGE", 1, "",
             "Tank number already in use.", 3);
         row("send-tank, a folder", "", "send-tank DIR", 1, "", "DIR: ", 3);
-        row("send-tank, image not an indicator file", "", "send-tank WATER --image JUNK", 1, "", "JUNK: ", 3);
-        row("send-tank, meter refuses a data byte", "--fault CD:5:nack", "send-tank WATER", 1, "", "", 3);
+        row("send-tank, image not an indicator file", "", "send-tank WATER --image JUNK", 1, "",
+            "JUNK: ", 3);
+        row("send-tank, meter refuses a data byte", "--fault CD:5:nack", "send-tank WATER", 1, "",
+            "", 3);
         // Every byte value passes unchanged both ways; a line that dies mid-read is a failure, said
         // in the program's words, not with the system's last error of some other call.
-        row("read every byte value", "--image EVERY", "read OUT", 0, "Indicator Data Read\n", "", 16, "EVERY");
+        row("read every byte value", "--image EVERY", "read OUT", 0, "Indicator Data Read\n", "",
+            16, "EVERY");
         row("read, line closes during a block", "--fault AU:4:close", "read OUT", 1, "",
             "The line on DEV failed (nothing more could be read from it)", 3);
         // --backup and --verify: the backup is kept, a read that fails stops the write, a meter
@@ -130,13 +148,18 @@ private slots:
             "Data Sent\nWhat the meter held before the write is kept in BK/meter-*.idr\n"
             "Verified: the meter holds what was sent.\n",
             "", 16, "", {1, 0});
-        row("write, meter stores a wrong byte", "--fault AD:101:store", "write IMAGE --verify --backup=BK", 3,
+        row("write, meter stores a wrong byte", "--fault AD:101:store",
+            "write IMAGE --verify --backup=BK", 3,
             "Data Sent\nWhat the meter held before the write is kept in BK/meter-*.idr\n",
-            "The meter does not hold what was sent. Address 100: 0 was sent, the meter holds 255. What the meter "
+            "The meter does not hold what was sent. Address 100: 0 was sent, the meter holds 255. "
+            "What the meter "
             "holds now is kept in BK/readback-",
             3, "", {1, 1});
-        row("send-tank, backup read refused", "--fault AU:1:nack", "send-tank WATER --tank 9 --backup BK", 1, "",
-            "The meter could not be read before the write (Indicator not ready  1). Nothing was written.\n", 3);
+        row("send-tank, backup read refused", "--fault AU:1:nack",
+            "send-tank WATER --tank 9 --backup BK", 1, "",
+            "The meter could not be read before the write (Indicator not ready  1). Nothing was "
+            "written.\n",
+            3);
         // A value that is an option is no value: the meter is not cleared, no folder is made.
         row("--backup takes an option for its folder", "", "clear --backup --verify", 2, "",
             "kaldorctl clear: --backup needs a value, not the option --verify", 3);
@@ -159,30 +182,36 @@ private slots:
         const QString backups = dir.filePath(QStringLiteral("backups"));
         QVERIFY(QDir().mkpath(folder));
         const QList<std::pair<QString, QString>> names = {
-            {"BK", backups}, {"WATER", sample(QStringLiteral("tanks/water.tnk"))},
-            {"IMAGE", sample(QStringLiteral("three-tanks.idr"))}, {"EVERY", m_everyByte},
-            {"ZERO", dataPath("zero-blocks.idr")}, {"JUNK", dataPath("junk.idr")}, {"OUT", outFile}, {"DIR", folder}};
+            {"BK", backups},
+            {"WATER", sample(QStringLiteral("tanks/water.tnk"))},
+            {"IMAGE", sample(QStringLiteral("three-tanks.idr"))},
+            {"EVERY", m_everyByte},
+            {"ZERO", dataPath("zero-blocks.idr")},
+            {"JUNK", dataPath("junk.idr")},
+            {"OUT", outFile},
+            {"DIR", folder}};
         for (const auto& [name, path] : names) {
             for (QString* text : {&faults, &args, &out, &err, &outImage})
                 text->replace(name, path);
         }
         Sim sim;
-        if (!sim.start(faults))
-            QSKIP("kaldor-sim found no pseudo-terminal");
+        if (!sim.start(faults)) QSKIP("kaldor-sim found no pseudo-terminal");
 
         // A read's OUT exists already: a failed read must leave it as it was.
         const bool reading = args.startsWith(QLatin1String("read"));
         const QByteArray before = " 0 ,  0 ,  0 \r\n";
-        if (reading)
-            QVERIFY(writeFileAtomically(outFile, before).ok);
+        if (reading) QVERIFY(writeFileAtomically(outFile, before).ok);
         err.replace(QStringLiteral("DEV"), sim.device);
         const QStringList words = args.split(u' ');
         const Run run = runKaldorctl(QStringList{"--port", sim.device} + words, dir.path());
         QVERIFY(sim.stop());
 
         QCOMPARE(run.status, status);
-        const QString pattern = QRegularExpression::escape(out).replace(QStringLiteral("\\*"), QStringLiteral(".+"));
-        QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(pattern)).match(run.out).hasMatch(),
+        const QString pattern =
+            QRegularExpression::escape(out).replace(QStringLiteral("\\*"), QStringLiteral(".+"));
+        QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(pattern))
+                     .match(run.out)
+                     .hasMatch(),
                  qPrintable(run.out));
         if (status == 0)
             QCOMPARE(run.err, QString());
@@ -195,13 +224,13 @@ private slots:
         else if (reading)
             QCOMPARE(readFile(outFile), before);
         // Nothing else is left behind: no working file, no temporary file.
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), reading ? QStringList{"out.idr"} : QStringList{});
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+                 reading ? QStringList{"out.idr"} : QStringList{});
         QVERIFY(QDir(folder).isEmpty());
         QCOMPARE((QList<int>{int(QDir(backups).entryList({"meter-*.idr"}, QDir::Files).size()),
                              int(QDir(backups).entryList({"readback-*.idr"}, QDir::Files).size())}),
                  kept);
-        if (!wire.isEmpty())
-            QCOMPARE(sim.received(), wire);
+        if (!wire.isEmpty()) QCOMPARE(sim.received(), wire);
 
         const IndicatorFileLoad meter = loadIndicatorFile(sim.saved());
         QVERIFY(meter.ok());
@@ -220,19 +249,22 @@ private slots:
         QTest::addColumn<QString>("args");
         QTest::addColumn<QString>("traceFile"); // in the test's folder
         QTest::addColumn<int>("status");
-        QTest::addColumn<QStringList>("lines"); // after the times, from the frame on, blanks simplified
-        QTest::addColumn<QString>("err");       // how stderr begins, DIR the test's folder
-        const auto row = [](const char* name, const char* faults, const char* args, const char* trace,
-                            int status, const QStringList& lines, const char* err) {
-            QTest::newRow(name) << QString(faults) << QString(args) << QString(trace) << status << lines
-                                << QString(err);
+        QTest::addColumn<QStringList>(
+            "lines");                     // after the times, from the frame on, blanks simplified
+        QTest::addColumn<QString>("err"); // how stderr begins, DIR the test's folder
+        const auto row = [](const char* name, const char* faults, const char* args,
+                            const char* trace, int status, const QStringList& lines,
+                            const char* err) {
+            QTest::newRow(name) << QString(faults) << QString(args) << QString(trace) << status
+                                << lines << QString(err);
         };
         row("read refused", "--fault AU:1:nack", "read OUT", "t.txt", 1,
             {"frame AU", "-> 02 |.|", "-> 41 |A|", "-> 55 |U|", "-> 0D |.|", "<- 15 |.|",
              "end: refused at stage 1: the meter answered 0x15"},
             "Indicator not ready");
         row("trace cannot be written", "", "clear", "none/t.txt", 1, {}, "DIR/none/t.txt: ");
-        row("trace to a full device", "", "key SW", "full", 1, {}, "DIR/full: no space left on device\n");
+        row("trace to a full device", "", "key SW", "full", 1, {},
+            "DIR/full: no space left on device\n");
     }
 
     void trace()
@@ -244,29 +276,32 @@ private slots:
         QFETCH(QString, err);
         QTemporaryDir dir;
         Sim sim;
-        if (!sim.start(faults))
-            QSKIP("kaldor-sim found no pseudo-terminal");
+        if (!sim.start(faults)) QSKIP("kaldor-sim found no pseudo-terminal");
         const QString device = sim.device;
-        const QString tracePath = traceFile == QLatin1String("full") ? fullDevice(dir.path()) : dir.filePath(traceFile);
+        const QString tracePath =
+            traceFile == QLatin1String("full") ? fullDevice(dir.path()) : dir.filePath(traceFile);
         QVERIFY(!tracePath.isEmpty());
-        const Run run = runKaldorctl(QStringList{"--trace", tracePath, "--port", device} +
-                                         args.replace(QStringLiteral("OUT"), dir.filePath("out.idr")).split(u' '),
-                                     dir.path());
+        const Run run = runKaldorctl(
+            QStringList{"--trace", tracePath, "--port", device} +
+                args.replace(QStringLiteral("OUT"), dir.filePath("out.idr")).split(u' '),
+            dir.path());
         QVERIFY(sim.stop());
         QTEST(run.status, "status");
         err.replace(QStringLiteral("DIR"), dir.path());
         QCOMPARE(run.err.left(err.size()), err);
         // No trace is left where none could be written, and a device is not replaced by one.
         QCOMPARE(QFileInfo(tracePath).isFile(), !lines.isEmpty());
-        if (lines.isEmpty())
-            return;
+        if (lines.isEmpty()) return;
         // Each line: the time of day, the microseconds since the port opened, then the entry.
         QStringList shown;
         qint64 last = -1;
-        for (const QString& line : QString::fromUtf8(readFile(tracePath)).split(u'\n', Qt::SkipEmptyParts)) {
-            const QStringList times = line.section(QStringLiteral(" us  "), 0, 0).split(u' ', Qt::SkipEmptyParts);
+        for (const QString& line :
+             QString::fromUtf8(readFile(tracePath)).split(u'\n', Qt::SkipEmptyParts)) {
+            const QStringList times =
+                line.section(QStringLiteral(" us  "), 0, 0).split(u' ', Qt::SkipEmptyParts);
             QCOMPARE(times.size(), 2);
-            QVERIFY2(QTime::fromString(times[0], QStringLiteral("hh:mm:ss.zzz")).isValid(), qPrintable(line));
+            QVERIFY2(QTime::fromString(times[0], QStringLiteral("hh:mm:ss.zzz")).isValid(),
+                     qPrintable(line));
             bool number = false;
             const qint64 micros = times[1].toLongLong(&number);
             QVERIFY2(number && micros >= last, qPrintable(line));
@@ -286,12 +321,17 @@ private slots:
     {
         QTest::addColumn<QString>("args");
         QTest::addColumn<QString>("err"); // the first line of stderr
-        QTest::newRow("latency not a number") << "--latency abc"
-                                              << "kaldor-sim: --latency takes a whole number of microseconds "
-                                                 "from 0 to 60000000, not 'abc'";
-        QTest::newRow("fault at step 0") << "--fault AU:0:nack" << "kaldor-sim: --fault takes CMD:STEP:KIND, not 'AU:0:nack'";
-        QTest::newRow("misspelt option") << "--latancy 5" << "kaldor-sim: Unknown option 'latancy'.";
-        QTest::newRow("save twice") << "--save other.idr" << "kaldor-sim: --save is given twice";
+        QTest::newRow("latency not a number")
+            << "--latency abc"
+            << "kaldor-sim: --latency takes a whole number of microseconds "
+               "from 0 to 60000000, not 'abc'";
+        QTest::newRow("fault at step 0")
+            << "--fault AU:0:nack"
+            << "kaldor-sim: --fault takes CMD:STEP:KIND, not 'AU:0:nack'";
+        QTest::newRow("misspelt option") << "--latancy 5"
+                                         << "kaldor-sim: Unknown option 'latancy'.";
+        QTest::newRow("save twice") << "--save other.idr"
+                                    << "kaldor-sim: --save is given twice";
     }
 
     void simUsage()
@@ -335,7 +375,8 @@ private slots:
         const QString trace = dir.filePath(QStringLiteral("t.txt"));
         QProcess ctl;
         ctl.setWorkingDirectory(dir.path());
-        ctl.start(QStringLiteral(KALDORCTL_PATH), {"--port", device, "--trace", trace, "read", "out.idr"});
+        ctl.start(QStringLiteral(KALDORCTL_PATH),
+                  {"--port", device, "--trace", trace, "read", "out.idr"});
         // The meter stays silent: once the whole frame is on the line the read waits for it.
         QByteArray frame;
         QElapsedTimer clock;
@@ -345,11 +386,11 @@ private slots:
             if (::poll(&in, 1, 100) == 1 && (in.revents & POLLIN)) {
                 char bytes[16];
                 const ssize_t n = ::read(master, bytes, sizeof bytes);
-                if (n > 0)
-                    frame.append(bytes, n);
+                if (n > 0) frame.append(bytes, n);
             }
         }
-        QCOMPARE(frame, QByteArray("\x02" "AU\r"));
+        QCOMPARE(frame, QByteArray("\x02"
+                                   "AU\r"));
         clock.restart();
         QVERIFY(::kill(pid_t(ctl.processId()), signal) == 0);
         QVERIFY(ctl.waitForFinished(5000));
@@ -365,10 +406,11 @@ private slots:
                           .arg(QString::fromLocal8Bit(::strsignal(signal))));
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("out.idr"))));
         QStringList shown;
-        for (const QString& line : QString::fromUtf8(readFile(trace)).split(u'\n', Qt::SkipEmptyParts))
+        for (const QString& line :
+             QString::fromUtf8(readFile(trace)).split(u'\n', Qt::SkipEmptyParts))
             shown.append(line.section(QStringLiteral(" us  "), 1).simplified());
-        QCOMPARE(shown, (QStringList{"-- opened " + device, "frame AU", "-> 02 |.|", "-> 41 |A|", "-> 55 |U|",
-                                     "-> 0D |.|", "end: stopped at stage 1"}));
+        QCOMPARE(shown, (QStringList{"-- opened " + device, "frame AU", "-> 02 |.|", "-> 41 |A|",
+                                     "-> 55 |U|", "-> 0D |.|", "end: stopped at stage 1"}));
     }
 
     void noSuchPort()
@@ -387,8 +429,7 @@ private slots:
         SimulatedMeter meter(SimulatedMeter::emptyImage());
         PtyMeter pty(meter);
         QString error;
-        if (!pty.open(&error))
-            QSKIP(qPrintable(error));
+        if (!pty.open(&error)) QSKIP(qPrintable(error));
         const QString device = pty.slavePath();
         QTemporaryDir dir;
         const QString link = dir.filePath(QStringLiteral("meter"));
@@ -420,8 +461,7 @@ private slots:
         SimulatedMeter meter;
         PtyMeter pty(meter); // never served: nothing is read from the line
         QString error;
-        if (!pty.open(&error))
-            QSKIP(qPrintable(error));
+        if (!pty.open(&error)) QSKIP(qPrintable(error));
         const QString device = pty.slavePath();
         const int fd = ::open(device.toLocal8Bit().constData(), O_WRONLY | O_NONBLOCK | O_NOCTTY);
         QVERIFY(fd >= 0);
@@ -438,15 +478,18 @@ private slots:
         const Run run = runKaldorctl(QStringList{"--port", device} + args);
         QCOMPARE(run.status, 1);
         QCOMPARE(run.out, QString());
-        QCOMPARE(run.err, QStringLiteral("The serial port %1 could not send a byte within 2 s: the line is blocked. "
-                                         "Check that the meter is on and connected.")
-                                  .arg(device) +
-                              what);
+        QCOMPARE(run.err,
+                 QStringLiteral(
+                     "The serial port %1 could not send a byte within 2 s: the line is blocked. "
+                     "Check that the meter is on and connected.")
+                         .arg(device) +
+                     what);
     }
 
 private:
     QTemporaryDir m_dir;
-    QString m_everyByte; // an image of every byte value 0 .. 255, 0x00, 0x0D, 0x11 and 0x13 among them
+    QString
+        m_everyByte; // an image of every byte value 0 .. 255, 0x00, 0x0D, 0x11 and 0x13 among them
 };
 
 QTEST_GUILESS_MAIN(TestKaldorctlWire)

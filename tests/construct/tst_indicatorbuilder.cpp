@@ -51,14 +51,17 @@ private slots:
         t.fileName = QStringLiteral("five.tnk");
         t.tankNumber = 5;
         t.fullScale = 1000;
-        t.points = {{QStringLiteral("0"), QStringLiteral("0")}, {QStringLiteral("1000"), QStringLiteral("99.99")}};
+        t.points = {{QStringLiteral("0"), QStringLiteral("0")},
+                    {QStringLiteral("1000"), QStringLiteral("99.99")}};
         BuildState state;
         const BuildResult r = buildFromSources({t}, true, state);
         QVERIFY(r.ok);
         QCOMPARE(r.messages, Messages{info(QStringLiteral("Indicator file built."))});
-        QCOMPARE(bytesAt(state.image, 0, 13), (QList<int>{61, 180, 200, 132, 150, 150, 20, 80, 7, 117, 1, 126, 0}));
+        QCOMPARE(bytesAt(state.image, 0, 13),
+                 (QList<int>{61, 180, 200, 132, 150, 150, 20, 80, 7, 117, 1, 126, 0}));
         QCOMPARE(bytesAt(state.image, 13, 10), (QList<int>{1, 2, 12, 1, 1, 2, 0, 5, 2, 0}));
-        QCOMPARE(bytesAt(state.image, 512, 12), (QList<int>{3, 232, 0, 0, 0, 0, 0, 0, 127, 255, 127, 255}));
+        QCOMPARE(bytesAt(state.image, 512, 12),
+                 (QList<int>{3, 232, 0, 0, 0, 0, 0, 0, 127, 255, 127, 255}));
         QCOMPARE(state.totalLength, 528);
         QVERIFY(state.built);
 
@@ -66,13 +69,14 @@ private slots:
         BuildState plain;
         QVERIFY(buildFromSources({t}, false, plain).ok);
         QCOMPARE(bytesAt(plain.image, 14, 2), (QList<int>{2, 10}));
-        QCOMPARE(bytesAt(plain.image, 512, 10), (QList<int>{3, 232, 0, 0, 0, 0, 127, 255, 127, 255}));
+        QCOMPARE(bytesAt(plain.image, 512, 10),
+                 (QList<int>{3, 232, 0, 0, 0, 0, 127, 255, 127, 255}));
     }
 
     void pageRule_data()
     {
         QTest::addColumn<QList<int>>("pointCounts");
-        QTest::addColumn<int>("checkedTank");  // index of the tank whose start is checked
+        QTest::addColumn<int>("checkedTank"); // index of the tank whose start is checked
         QTest::addColumn<int>("expectedStart");
         QTest::addColumn<int>("pageMark");
         QTest::addColumn<int>("endPointer");
@@ -80,11 +84,13 @@ private slots:
         // 19 records of 404 bytes end at 8188; the 20th would straddle 8192 and moves there.
         QTest::newRow("straddles 8192") << QList<int>(20, 100) << 19 << 8192 << 2 << 8192 + 404;
         // 20 records of 384 bytes end exactly at 8192: the next starts there, the mark stays 1.
-        QTest::newRow("ends exactly at 8192") << QList<int>(21, 95) << 20 << 8192 << 1 << 8192 + 384;
+        QTest::newRow("ends exactly at 8192")
+            << QList<int>(21, 95) << 20 << 8192 << 1 << 8192 + 384;
         // 19 before the gap, then 20 more from 8192 reach 16272; the 40th would cross 16384.
         QTest::newRow("crosses 16384") << QList<int>(40, 100) << 39 << 16384 << 3 << 16384 + 404;
         // The most tanks an indicator holds: their directory ends where the records begin.
-        QTest::newRow("164 tanks") << QList<int>(164, 2) << 163 << 512 + 163 * 12 << 1 << 512 + 164 * 12;
+        QTest::newRow("164 tanks")
+            << QList<int>(164, 2) << 163 << 512 + 163 * 12 << 1 << 512 + 164 * 12;
     }
 
     void pageRule()
@@ -113,8 +119,10 @@ private slots:
             QCOMPARE(decoded.records[i].tankNumber, tanks[i].tankNumber);
             QCOMPARE(decoded.records[i].words.size(), 2 * pointCounts[i] + 2);
             const QVector<CellRow> rows = curveCellRows(decoded.records[i], true);
-            QCOMPARE(rows.first(), (CellRow{tanks[i].points.first().valueText, QStringLiteral(" 0")}));
-            QCOMPARE(rows.last(), (CellRow{tanks[i].points.last().valueText, QStringLiteral("99.99")}));
+            QCOMPARE(rows.first(),
+                     (CellRow{tanks[i].points.first().valueText, QStringLiteral(" 0")}));
+            QCOMPARE(rows.last(),
+                     (CellRow{tanks[i].points.last().valueText, QStringLiteral("99.99")}));
         }
     }
 
@@ -122,29 +130,35 @@ private slots:
     {
         QTest::addColumn<QList<TankSource>>("tanks");
         QTest::addColumn<QString>("messageStart");
-        QTest::newRow("empty list") << QList<TankSource>{} << QStringLiteral("No files are selected");
-        QTest::newRow("165 tanks") << QList<TankSource>(165, tank(1, 1000, 0, 1)) << QStringLiteral("Too many tanks");
+        QTest::newRow("empty list")
+            << QList<TankSource>{} << QStringLiteral("No files are selected");
+        QTest::newRow("165 tanks")
+            << QList<TankSource>(165, tank(1, 1000, 0, 1)) << QStringLiteral("Too many tanks");
         // 62 records of 404 bytes run past 25000 even before the page gaps.
         QTest::newRow("past 25000") << QList<TankSource>(62, tank(1, 1000, 0, 100))
                                     << QStringLiteral("The tanks do not fit");
         TankSource above = tank(2, 1000, 0, 2);
         above.points[0].valueText = QStringLiteral("1500");
-        QTest::newRow("value above full scale") << QList<TankSource>{tank(1, 1000, 0, 3), above}
-                                                << QStringLiteral("Tank file t2.tnk cannot be used: point 1");
+        QTest::newRow("value above full scale")
+            << QList<TankSource>{tank(1, 1000, 0, 3), above}
+            << QStringLiteral("Tank file t2.tnk cannot be used: point 1");
         // The file's text is quoted with its control characters as their codes.
         TankSource escaped = tank(5, 1000, 0, 2);
         escaped.points[0].valueText = QStringLiteral("1500\x1b]0;x\x07");
         QTest::newRow("an escape sequence in a value")
             << QList<TankSource>{escaped}
-            << QStringLiteral("Tank file t5.tnk cannot be used: point 1 (value 1500\\x1B]0;x\\x07,");
+            << QStringLiteral(
+                   "Tank file t5.tnk cannot be used: point 1 (value 1500\\x1B]0;x\\x07,");
         // A number beyond any double is refused as one beyond the full scale, never read as 0.
         TankSource huge = tank(4, 1000, 0, 3);
         huge.points[1].valueText = QStringLiteral("1E400");
-        QTest::newRow("value beyond any double") << QList<TankSource>{huge}
-                                                 << QStringLiteral("Tank file t4.tnk cannot be used: point 2");
+        QTest::newRow("value beyond any double")
+            << QList<TankSource>{huge}
+            << QStringLiteral("Tank file t4.tnk cannot be used: point 2");
         TankSource zero = tank(3, 1000, 0, 2);
         zero.fullScale = 0;
-        QTest::newRow("full scale 0") << QList<TankSource>{zero} << QStringLiteral("Tank file t3.tnk cannot be used");
+        QTest::newRow("full scale 0")
+            << QList<TankSource>{zero} << QStringLiteral("Tank file t3.tnk cannot be used");
     }
 
     void refusalsKeepState()
@@ -181,7 +195,8 @@ private slots:
         QTest::addColumn<QByteArray>("content"); // empty: no file
         QTest::addColumn<bool>("offsetMode");
         QTest::addColumn<QString>("errorPart"); // empty: the file is read
-        const auto row = [](const char* name, const char* content, bool offsetMode, const char* errorPart) {
+        const auto row = [](const char* name, const char* content, bool offsetMode,
+                            const char* errorPart) {
             QTest::newRow(name) << QByteArray(content) << offsetMode << QString(errorPart);
         };
         QTest::newRow("editor's file") << threePointTankFile(true) << true << QString();
@@ -201,14 +216,16 @@ private slots:
         if (!content.isEmpty())
             QVERIFY(writeFileAtomically(dir.filePath(QStringLiteral("a.tnk")), content).ok);
         BuildState state;
-        const BuildResult r = buildIndicatorImage({QStringLiteral("a.tnk")}, QDir(dir.path()), offsetMode, state);
+        const BuildResult r =
+            buildIndicatorImage({QStringLiteral("a.tnk")}, QDir(dir.path()), offsetMode, state);
         if (errorPart.isEmpty()) {
             QVERIFY2(r.ok, qPrintable(r.messages.value(0).text));
             QCOMPARE(int(state.image.at(20)), content.left(content.indexOf('\r')).toInt());
             return;
         }
         QVERIFY(!r.ok);
-        QVERIFY2(r.messages.value(0).text.contains(errorPart), qPrintable(r.messages.value(0).text));
+        QVERIFY2(r.messages.value(0).text.contains(errorPart),
+                 qPrintable(r.messages.value(0).text));
         QVERIFY(!state.built);
     }
 };

@@ -21,8 +21,14 @@ inline CurveTable tableOf(const Rows& rows)
 }
 
 // Points (0 %, 100), (50 %, 600), (99.99 %, 1100).
-inline Rows threePointRows() { return {{"100", "0"}, {"600", "50"}, {"1100", "99.99"}}; }
-inline CurveTable threePointTable() { return tableOf(threePointRows()); }
+inline Rows threePointRows()
+{
+    return {{"100", "0"}, {"600", "50"}, {"1100", "99.99"}};
+}
+inline CurveTable threePointTable()
+{
+    return tableOf(threePointRows());
+}
 
 // The filled rows of a table, as the grid holds them.
 inline Rows rowsOf(const CurveTable& t)

@@ -31,31 +31,38 @@ private slots:
         QTest::addColumn<bool>("valid");
         QTest::addColumn<QStringList>("messages");
         QTest::addColumn<int>("pointCount"); // -1: not counted
-        QTest::addColumn<Rows>("after"); // empty: the rows as given
+        QTest::addColumn<Rows>("after");     // empty: the rows as given
         QTest::addColumn<int>("currentRow"); // in the % column
 
         const Rows three = threePointRows();
         QTest::newRow("ordered curve") << three << true << QStringList{} << 3 << Rows{} << 1;
-        QTest::newRow("single point at 0") << Rows{{"5", "0"}} << false
-                                           << QStringList{"Last % value must be 99.99"} << 1 << Rows{} << 1;
-        QTest::newRow("out of order") << Rows{{"1100", "99.99"}, {"100", "0"}, {"600", "50"}} << true
-                                      << QStringList{"Data was out of order. It has been sorted"} << 3 << three << 1;
+        QTest::newRow("single point at 0")
+            << Rows{{"5", "0"}} << false << QStringList{"Last % value must be 99.99"} << 1 << Rows{}
+            << 1;
+        QTest::newRow("out of order")
+            << Rows{{"1100", "99.99"}, {"100", "0"}, {"600", "50"}} << true
+            << QStringList{"Data was out of order. It has been sorted"} << 3 << three << 1;
         QTest::newRow("rows without value or percentage dropped")
-            << Rows{{"100", "0"}, {"", "20"}, {"300", ""}, {"600", "50"}, {"1100", "99.99"}} << true << QStringList{}
-            << 3 << three << 1;
-        QTest::newRow("50 and 50.00 differ") << Rows{{"0", "0"}, {"1", "50"}, {"2", "50.00"}, {"3", "99.99"}} << true
-                                             << QStringList{} << 4 << Rows{} << 1;
-        QTest::newRow("equal texts") << Rows{{"0", "0"}, {"1", "50"}, {"2", "50"}, {"3", "99.99"}} << false
-                                     << QStringList{"Same data values in % column."} << -1 << Rows{} << 3;
-        QTest::newRow("level curve") << Rows{{"5", "0"}, {"5", "99.99"}} << true << QStringList{} << 2
-                                     << Rows{} << 1;
-        QTest::newRow("first not zero") << Rows{{"0", "5"}, {"9", "99.99"}} << false
-                                        << QStringList{"First % value must be zero."} << -1 << Rows{} << 1;
+            << Rows{{"100", "0"}, {"", "20"}, {"300", ""}, {"600", "50"}, {"1100", "99.99"}} << true
+            << QStringList{} << 3 << three << 1;
+        QTest::newRow("50 and 50.00 differ")
+            << Rows{{"0", "0"}, {"1", "50"}, {"2", "50.00"}, {"3", "99.99"}} << true
+            << QStringList{} << 4 << Rows{} << 1;
+        QTest::newRow("equal texts")
+            << Rows{{"0", "0"}, {"1", "50"}, {"2", "50"}, {"3", "99.99"}} << false
+            << QStringList{"Same data values in % column."} << -1 << Rows{} << 3;
+        QTest::newRow("level curve")
+            << Rows{{"5", "0"}, {"5", "99.99"}} << true << QStringList{} << 2 << Rows{} << 1;
+        QTest::newRow("first not zero")
+            << Rows{{"0", "5"}, {"9", "99.99"}} << false
+            << QStringList{"First % value must be zero."} << -1 << Rows{} << 1;
         QTest::newRow("falling curve, sorted first")
             << Rows{{"50", "99.99"}, {"90", "0"}} << false
-            << QStringList{"Data was out of order. It has been sorted", "Curve Entered must have positive slope"} << 2
-            << Rows{{"90", "0"}, {"50", "99.99"}} << 1;
-        QTest::newRow("empty grid") << Rows{} << false << QStringList{"No data in grid."} << -1 << Rows{} << 1;
+            << QStringList{"Data was out of order. It has been sorted",
+                           "Curve Entered must have positive slope"}
+            << 2 << Rows{{"90", "0"}, {"50", "99.99"}} << 1;
+        QTest::newRow("empty grid")
+            << Rows{} << false << QStringList{"No data in grid."} << -1 << Rows{} << 1;
         // Above 99.99 every point would be scaled down by the last percentage.
         for (const char* last : {"100", "999.9", "1E400"}) {
             QTest::newRow(qPrintable(QStringLiteral("last at %1").arg(last)))
@@ -65,7 +72,8 @@ private slots:
 
         Rows full;
         for (int i = 0; i < 100; ++i)
-            full.append({QString::number(i), i == 99 ? QStringLiteral("99.99") : QString::number(i)});
+            full.append(
+                {QString::number(i), i == 99 ? QStringLiteral("99.99") : QString::number(i)});
         QTest::newRow("100 filled rows") << full << true << QStringList{} << 100 << Rows{} << 1;
     }
 
@@ -107,29 +115,38 @@ private slots:
         const auto row = [](const char* name, const Rows& rows, bool offsetMode, const char* hex) {
             QTest::newRow(name) << rows << offsetMode << QString() << QByteArray::fromHex(hex);
         };
-        QTest::newRow("three points, offset") << three << true << QString() << threePointBlock(true);
-        QTest::newRow("three points, no offset") << three << false << QString() << threePointBlock(false);
+        QTest::newRow("three points, offset")
+            << three << true << QString() << threePointBlock(true);
+        QTest::newRow("three points, no offset")
+            << three << false << QString() << threePointBlock(false);
         row("-50 to 950", {{"-50", "0"}, {"950", "99.99"}}, true, "03e8 0032 00000000 7fff7fff");
         // A fractional full scale is rounded before it is split: 255.7 is 256, bytes 1 and 0.
-        row("fractional full scale", {{"0", "0"}, {"255.7", "99.99"}}, false, "0100 00000000 7fff7fff");
-        const auto refused = [](const char* name, const Rows& rows, bool offsetMode, const char* message) {
+        row("fractional full scale", {{"0", "0"}, {"255.7", "99.99"}}, false,
+            "0100 00000000 7fff7fff");
+        const auto refused = [](const char* name, const Rows& rows, bool offsetMode,
+                                const char* message) {
             QTest::newRow(name) << rows << offsetMode << QString(message) << QByteArray();
         };
         const char* largest = "Last value in grid must be largest";
-        refused("middle above last", {{"0", "0"}, {"2000", "50"}, {"1000", "99.99"}}, true, largest);
+        refused("middle above last", {{"0", "0"}, {"2000", "50"}, {"1000", "99.99"}}, true,
+                largest);
         refused("full scale 0, all zero", {{"0", "0"}, {"0", "99.99"}}, false, largest);
         refused("full scale 0", {{"5", "0"}, {"0", "99.99"}}, false, "Error:  11");
-        refused("value below the first", {{"100", "0"}, {"50", "50"}, {"900", "99.99"}}, true, "Error:  5");
+        refused("value below the first", {{"100", "0"}, {"50", "50"}, {"900", "99.99"}}, true,
+                "Error:  5");
         refused("full scale 65536", {{"0", "0"}, {"65536", "99.99"}}, false, "Error:  5");
         refused("last below 99.99", {{"0", "0"}, {"10", "95"}}, true, "Last % value must be 99.99");
-        refused("last above 99.99", {{"0", "0"}, {"10", "100"}}, true, "Last % value must be 99.99");
+        refused("last above 99.99", {{"0", "0"}, {"10", "100"}}, true,
+                "Last % value must be 99.99");
         // Words far beyond any int are refused like the others, not wrapped into a byte pair.
-        refused("percentage far below 0", {{"0", "0"}, {"1", "-1E30"}, {"9", "99.99"}}, false, "Error:  5");
+        refused("percentage far below 0", {{"0", "0"}, {"1", "-1E30"}, {"9", "99.99"}}, false,
+                "Error:  5");
         refused("first value far below 0", {{"-1E30", "0"}, {"9", "99.99"}}, true, "Error:  5");
         // A number beyond any double is refused as 1E300 is, never read as 0.
         for (const char* huge : {"1E300", "1E400", "-1E400"}) {
-            refused(qPrintable(QStringLiteral("middle value %1").arg(huge)), {{"0", "0"}, {huge, "50"}, {"9", "99.99"}},
-                    true, huge[0] == '-' ? "Error:  5" : largest);
+            refused(qPrintable(QStringLiteral("middle value %1").arg(huge)),
+                    {{"0", "0"}, {huge, "50"}, {"9", "99.99"}}, true,
+                    huge[0] == '-' ? "Error:  5" : largest);
         }
     }
 

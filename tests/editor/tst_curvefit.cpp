@@ -13,11 +13,16 @@
 using namespace kaldor;
 using namespace kaldor::testing;
 
-namespace
-{
+namespace {
 
-TankShape targetTank() { return horizontalShape(2000, 6000, TankEnd::Ellipsoidal); }
-TankShape box() { return boxShape(3, 2, 2, LengthUnit::Metre); }
+TankShape targetTank()
+{
+    return horizontalShape(2000, 6000, TankEnd::Ellipsoidal);
+}
+TankShape box()
+{
+    return boxShape(3, 2, 2, LengthUnit::Metre);
+}
 
 // The meter's reading at step k: the straight line between the points on either side of it.
 double reading(const LevelPoints& points, int k)
@@ -56,8 +61,7 @@ std::pair<double, int> checkPoints(const CurveFit& fit)
 
 } // namespace
 
-class TestCurveFit : public QObject
-{
+class TestCurveFit : public QObject {
     Q_OBJECT
 private slots:
     void selection_data()
@@ -96,7 +100,8 @@ private slots:
             // The fewest: one point less cannot keep the tolerance; as many, asked for, do.
             QVERIFY(fit.largestError <= *request.tolerance);
             const auto asking = [&](int n) {
-                return curveFromShape(shape, {}, VolumeUnit::CubicMetre, scale, PointRequest::points(n))
+                return curveFromShape(shape, {}, VolumeUnit::CubicMetre, scale,
+                                      PointRequest::points(n))
                     .largestError;
             };
             QVERIFY(asking(int(fit.points.size()) - 1) > *request.tolerance);
@@ -220,7 +225,10 @@ private slots:
         row("a header that names no unit", "level,volume\n0,0\n", "0 0 2");
         row("a header that names two", "level mm or m,volume\n0,0\n", "0 0 2");
         row("a blank line before the header", "\n\nlevel m,volume\n0,0\n", "0 0 4", "m");
-        row("BOM before a row", "\xEF\xBB\xBF" "5;1,5\n", "5 1.5 1");
+        row("BOM before a row",
+            "\xEF\xBB\xBF"
+            "5;1,5\n",
+            "5 1.5 1");
         row("tabs, no header, quoted, any order", "2000\t\"40\"\n0\t0\n1000\t15\n",
             "2000 40 1; 0 0 2; 1000 15 3");
         row("bad row", "level,volume\n0,0\n\n10,abc\n20,30\n",

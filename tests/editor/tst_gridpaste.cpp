@@ -10,15 +10,13 @@
 using namespace kaldor;
 using namespace kaldor::testing;
 
-namespace
-{
+namespace {
 
 const Rows kBefore{{"1", "0"}, {"2", "50"}, {"3", "99.99"}};
 
 } // namespace
 
-class TestGridPaste : public QObject
-{
+class TestGridPaste : public QObject {
     Q_OBJECT
 private slots:
     void paste_data();
@@ -34,8 +32,8 @@ void TestGridPaste::paste_data()
     QTest::addColumn<Rows>("after"); // empty: refused, the grid as before
     QTest::addColumn<QString>("message");
 
-    const auto row = [](const char* name, int row, bool offset, const char* text,
-                        const Rows& after, const QString& message = {}) {
+    const auto row = [](const char* name, int row, bool offset, const char* text, const Rows& after,
+                        const QString& message = {}) {
         QTest::newRow(name) << row << offset << QString(text) << after << message;
     };
     // A refusal of pasted row n for the reason given.

@@ -11,8 +11,7 @@
 
 using namespace kaldor;
 
-namespace
-{
+namespace {
 
 // Cells as "row:column=text", for example "12:2=50.00"; only the cells that hold text.
 CurveTable tableOf(const QStringList& cells)
@@ -68,8 +67,7 @@ QList<GridKey> keysOf(const QString& text)
 
 } // namespace
 
-class TestGridTyping : public QObject
-{
+class TestGridTyping : public QObject {
     Q_OBJECT
 private slots:
     void typing_data()
@@ -95,8 +93,8 @@ private slots:
                                 << after << end.row << end.column << endTop << countChange;
         };
         const QStringList curve = numberedValues(1, 100, 1);
-        row("a fifth VALUE digit replaces the percentage", false, {"1:2=50.00"}, {1, 1}, 1,
-            "12345", {"1:1=1234", "1:2=5"}, {1, 2}, 1);
+        row("a fifth VALUE digit replaces the percentage", false, {"1:2=50.00"}, {1, 1}, 1, "12345",
+            {"1:1=1234", "1:2=5"}, {1, 2}, 1);
         row("two percentage digits get a stop, a full one carries to the next row", false, {},
             {1, 2}, 1, "99999", {"1:2=99.99", "2:1=9"}, {2, 1}, 1);
         row("the stop follows two characters, a shown blank included", false, {"4:2= 0"}, {4, 2}, 1,
@@ -114,8 +112,8 @@ private slots:
             {"3:1=123"}, {3, 1}, 1);
         row("minus in a percentage, offset-capable", true, {"3:2=12.3"}, {3, 2}, 1, "-",
             {"3:2=12.3"}, {3, 2}, 1);
-        row("the full stop and other characters are ignored", true, {"2:1=7"}, {2, 1}, 1, ".a+ /:",
-            {"2:1=7"}, {2, 1}, 1);
+        row("the full stop and other characters are ignored", true, {"2:1=7"}, {2, 1}, 1,
+            ".a+ /:", {"2:1=7"}, {2, 1}, 1);
         row("a typed full stop is not the percentage's stop", false, {"2:2=12"}, {2, 2}, 1, ".5",
             {"2:2=12.5"}, {2, 2}, 1);
         row("backspace past an empty cell, then typing again", false, {"5:2=12.3"}, {5, 2}, 1,
@@ -178,7 +176,8 @@ private slots:
 
         for (const auto& [cells, cell, topRow, countChange] :
              {std::tuple(cellsOf(table), end.cell, end.topRow, end.pointCountChange),
-              std::tuple(cellsOf(grid.table()), grid.currentCell(), grid.topRow(), gridCountChange)}) {
+              std::tuple(cellsOf(grid.table()), grid.currentCell(), grid.topRow(),
+                         gridCountChange)}) {
             QTEST(cells, "after");
             QTEST(cell.row, "endRow");
             QTEST(cell.column, "endColumn");

@@ -23,8 +23,10 @@ private slots:
         QTest::addColumn<QString>("tankNumber");
         QTest::addColumn<QByteArray>("file");
         QTest::newRow("offset capable") << true << QStringLiteral("5") << threePointTankFile(true);
-        QTest::newRow("not offset capable") << false << QStringLiteral("5") << threePointTankFile(false);
-        QTest::newRow("leading zeros kept") << true << QStringLiteral("007") << "007" + threePointTankFile(true).mid(1);
+        QTest::newRow("not offset capable")
+            << false << QStringLiteral("5") << threePointTankFile(false);
+        QTest::newRow("leading zeros kept")
+            << true << QStringLiteral("007") << "007" + threePointTankFile(true).mid(1);
     }
 
     void savesByteForByte()
@@ -35,9 +37,11 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("t.tnk"));
         const CurveTable t = threePointTable();
-        const TankFileSave saved = saveTankFile(path, tankNumber, encodeCurve(t, 3, offsetMode), 3, t, offsetMode);
+        const TankFileSave saved =
+            saveTankFile(path, tankNumber, encodeCurve(t, 3, offsetMode), 3, t, offsetMode);
         QVERIFY(saved.ok);
-        QCOMPARE(saved.messages, Messages{info(QStringLiteral("File ") + path + QStringLiteral(" saved."))});
+        QCOMPARE(saved.messages,
+                 Messages{info(QStringLiteral("File ") + path + QStringLiteral(" saved."))});
         QCOMPARE(readFile(path), file);
 
         // Read back in the same layout: the same tank number, count and cell texts.
@@ -56,13 +60,22 @@ private slots:
         QTest::addColumn<QString>("lastValue");
         QTest::addColumn<QString>("middleValue");
         QTest::addColumn<QString>("message");
-        QTest::newRow("tank 256") << "256" << "1100" << "600" << kTankNumberRefusal;
-        QTest::newRow("full scale 40000") << "5" << "40100" << "600"
+        QTest::newRow("tank 256") << "256"
+                                  << "1100"
+                                  << "600" << kTankNumberRefusal;
+        QTest::newRow("full scale 40000") << "5"
+                                          << "40100"
+                                          << "600"
                                           << "The full scale 40000 is too large for a tank file";
-        QTest::newRow("encoding failed") << "5" << "1100" << "2000" << "The curve could not be encoded";
+        QTest::newRow("encoding failed") << "5"
+                                         << "1100"
+                                         << "2000"
+                                         << "The curve could not be encoded";
         // The file holds the full scale rounded to 900, below the last value less the first.
         QTest::newRow("rounded full scale below the last value")
-            << "5" << "1000.4" << "600"
+            << "5"
+            << "1000.4"
+            << "600"
             << "Tank file t.tnk cannot be used: point 3 (value 1000.4, 99.99 %) lies outside";
     }
 
@@ -78,9 +91,11 @@ private slots:
         CurveTable t = threePointTable();
         t.setValue(3, lastValue);
         t.setValue(2, middleValue);
-        const TankFileSave saved = saveTankFile(path, tankNumber, encodeCurve(t, 3, true), 3, t, true);
+        const TankFileSave saved =
+            saveTankFile(path, tankNumber, encodeCurve(t, 3, true), 3, t, true);
         QVERIFY(!saved.ok);
-        QVERIFY2(saved.messages.value(0).text.startsWith(message), qPrintable(saved.messages.value(0).text));
+        QVERIFY2(saved.messages.value(0).text.startsWith(message),
+                 qPrintable(saved.messages.value(0).text));
         QCOMPARE(readFile(path), QByteArray("old curve"));
     }
 
@@ -96,14 +111,16 @@ private slots:
         const QByteArray plainFile = threePointTankFile(false);
         const auto row = [](const char* name, const QByteArray& file, bool offsetMode,
                             const char* message, int pointCount = -1, const char* first = "") {
-            QTest::newRow(name) << file << offsetMode << QString(message) << pointCount << QString(first);
+            QTest::newRow(name) << file << offsetMode << QString(message) << pointCount
+                                << QString(first);
         };
         row("missing", {}, true, "File not found.");
         // Refused, not read and not silent, whatever its content.
         row("a directory", "/", true, "Error:  75");
         // Read in the other layout, the offset line becomes the count: -100 gives an empty curve.
         row("offset file, other layout", offsetFile, false, "", 0);
-        // The count line becomes the offset and the first VALUE the count: 100 points are not there.
+        // The count line becomes the offset and the first VALUE the count: 100 points are not
+        // there.
         row("plain file, offset layout", plainFile, true, "Error:  62", 100);
         row("full scale 40000", "5\r\n 40000 \r\n 0 \r\n 1 \r\n1, 99.99,", true, "Error:  6");
         row("150 points", "5\r\n 1000 \r\n 0 \r\n 150 \r\n", true, "Error:  9");
@@ -128,12 +145,12 @@ private slots:
         QCOMPARE(opened.ok, message.isEmpty());
         if (!message.isEmpty()) {
             QCOMPARE(opened.messages, Messages{refusal(message)});
-            QVERIFY2(opened.detail.startsWith(path + QStringLiteral(": ")), qPrintable(opened.detail));
+            QVERIFY2(opened.detail.startsWith(path + QStringLiteral(": ")),
+                     qPrintable(opened.detail));
         }
         QCOMPARE(opened.pointCount.value_or(-1), pointCount);
         QCOMPARE(t.value(1), firstValue);
-        if (!opened.ok)
-            QCOMPARE(t.filledRows(), 0);
+        if (!opened.ok) QCOMPARE(t.filledRows(), 0);
     }
 };
 

@@ -12,8 +12,7 @@
 using namespace kaldor;
 using namespace kaldor::testing;
 
-namespace
-{
+namespace {
 
 constexpr double kPi = std::numbers::pi;
 using Fn = std::function<double(double)>;
@@ -129,8 +128,7 @@ Reference horizontalReference(double d, double length, double headDepth, const F
 
 Q_DECLARE_METATYPE(Reference)
 
-class TestTankShape : public QObject
-{
+class TestTankShape : public QObject {
     Q_OBJECT
 private slots:
     void volumes_data()
@@ -209,9 +207,9 @@ private slots:
             << sphereShape(4, LengthUnit::Metre)
             << verticalReference(
                    4, [](double y) { return std::sqrt(std::max(0.0, 4 - (y - 2) * (y - 2))); }, {});
-        QTest::newRow("box (m)")
-            << boxShape(3, 2, 1.5, LengthUnit::Metre)
-            << verticalReference(2, [](double) { return std::sqrt(4.5 / kPi); }, {});
+        QTest::newRow("box (m)") << boxShape(3, 2, 1.5, LengthUnit::Metre)
+                                 << verticalReference(
+                                        2, [](double) { return std::sqrt(4.5 / kPi); }, {});
     }
 
     // At 41 levels from below the bottom to above the top, within 1e-9 of the full volume.

@@ -28,8 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     const IndicatorFileLoad load = loadIndicatorFileFromBytes(bytes);
-    if (load.ok())
-        decodeAll(load.image);
+    if (load.ok()) decodeAll(load.image);
     decodeAll(IndicatorImage::fromBytes(bytes));
     return 0;
 }

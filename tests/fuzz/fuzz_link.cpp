@@ -33,7 +33,8 @@ public:
     QByteArray readAll() override
     {
         arrive();
-        const qsizetype handed = m_pos < m_script.size() ? std::uint8_t(m_script[m_pos++]) % 10 : m_waiting.size();
+        const qsizetype handed =
+            m_pos < m_script.size() ? std::uint8_t(m_script[m_pos++]) % 10 : m_waiting.size();
         const QByteArray part = m_waiting.left(handed);
         m_waiting.remove(0, part.size());
         return part;
@@ -45,8 +46,7 @@ public:
 private:
     void arrive()
     {
-        if (m_pos >= m_script.size())
-            return;
+        if (m_pos >= m_script.size()) return;
         const int chunk = std::uint8_t(m_script[m_pos++]) % 12;
         m_waiting += m_script.mid(m_pos, chunk);
         m_pos += chunk;
@@ -74,24 +74,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     ScriptedLine line(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
     ExchangeContext ctx{line, WaitBounds{0, 0}, [](int percent) {
-                            if (percent < 0 || percent > 100)
-                                __builtin_trap();
+                            if (percent < 0 || percent > 100) __builtin_trap();
                         }};
     const Download d = downloadImage(ctx);
-    if (d.result.done() && d.image.length() != 8 * d.blockCount)
-        __builtin_trap();
+    if (d.result.done() && d.image.length() != 8 * d.blockCount) __builtin_trap();
     (void)downloadMessages(d.result, DownloadVariant::MainWindow);
 
     QByteArray bytes;
     for (int i = 0; i < 40; ++i)
         bytes.append(char(i * 7));
     const IndicatorImage image = IndicatorImage::fromBytes(bytes);
-    (void)uploadMessages(uploadImage(ctx, uploadSourceFromImage(image, int(bytes.size())), UploadVariant::MainWindow));
+    (void)uploadMessages(uploadImage(ctx, uploadSourceFromImage(image, int(bytes.size())),
+                                     UploadVariant::MainWindow));
 
     for (const bool offsetMode : {true, false}) {
-        const TankSendPreparation prep = prepareTankSend(threePoints(), 3, QStringLiteral("7"), {}, offsetMode);
+        const TankSendPreparation prep =
+            prepareTankSend(threePoints(), 3, QStringLiteral("7"), {}, offsetMode);
         if (prep.send)
-            (void)sendTankMessages(sendTankCurve(ctx, *prep.send, QDir::tempPath() + QStringLiteral("/kaldor-fuzz-none")));
+            (void)sendTankMessages(sendTankCurve(
+                ctx, *prep.send, QDir::tempPath() + QStringLiteral("/kaldor-fuzz-none")));
     }
     (void)clearMessages(sendClearCommand(ctx));
     return 0;

@@ -22,8 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QString path = dir.filePath(QStringLiteral("t.tnk"));
     {
         QFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 0;
         f.write(reinterpret_cast<const char*>(data), qint64(size));
     }
     for (const bool offsetMode : {true, false}) {
@@ -31,12 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const TankFileOpen opened = openTankFile(path, offsetMode, table);
         (void)opened;
         const CurveCheck check = validateCurve(table);
-        if (check.curveValid)
-            (void)encodeCurve(table, check.pointCount.value_or(0), offsetMode);
+        if (check.curveValid) (void)encodeCurve(table, check.pointCount.value_or(0), offsetMode);
 
         const TankFileCheck checked = checkTankFile(path, offsetMode);
         if (checked.ok)
-            (void)prepareTankSend(checked.table, checked.pointCount, checked.tankNumberText, {}, offsetMode);
+            (void)prepareTankSend(checked.table, checked.pointCount, checked.tankNumberText, {},
+                                  offsetMode);
 
         const TankSourceResult source = readTankSource(path, offsetMode);
         if (source.ok) {

@@ -1,10 +1,10 @@
 // The graph: the points taken from the cell texts, the axis scales, and the graphit window
 // after a fill and after the next one.
 
-#include "tests/editor/curvetables.h"
-#include "graph/graphdata.h"
 #include "graph/chartsetup.h"
+#include "graph/graphdata.h"
 #include "graph/graphwindow.h"
+#include "tests/editor/curvetables.h"
 
 #include <QApplication>
 #include <QChart>
@@ -59,9 +59,11 @@ private slots:
 
         const Rows three = threePointRows();
         QTest::newRow("three points") << three << 3 << Points{{0, 100}, {50, 600}, {99.99, 1100}};
-        QTest::newRow("Val rule")
-            << Rows{{" 600.0", "50.000"}, {"-50", " 50.00"}, {"12ab", "7x"}, {"", "x"}} << 4
-            << Points{{50, 600}, {50, -50}, {7, 12}, {0, 0}};
+        QTest::newRow("Val rule") << Rows{{" 600.0", "50.000"},
+                                          {"-50", " 50.00"},
+                                          {"12ab", "7x"},
+                                          {"", "x"}}
+                                  << 4 << Points{{50, 600}, {50, -50}, {7, 12}, {0, 0}};
         QTest::newRow("grid order kept")
             << Rows{{"9", "99.99"}, {"1", "0"}} << 2 << Points{{99.99, 9}, {0, 1}};
         QTest::newRow("rows past the count left out") << three << 2 << Points{{0, 100}, {50, 600}};

@@ -22,25 +22,26 @@ struct Run {
     bool workingFile = false;
 };
 
-Run runExchange(const QString& exchange, const QString& fault, int chunk, const QString& workingFile)
+Run runExchange(const QString& exchange, const QString& fault, int chunk,
+                const QString& workingFile)
 {
     OpenMeter m(exchange == QLatin1String("send") ? SimulatedMeter::emptyImage() : twoBlockImage());
     m.port.setReadChunk(chunk);
-    if (!fault.isEmpty())
-        m.meter->addFault(*MeterFault::parse(fault));
+    if (!fault.isEmpty()) m.meter->addFault(*MeterFault::parse(fault));
     QFile::remove(workingFile);
     Messages messages;
     if (exchange.startsWith(QLatin1String("read"))) {
         const Download d = downloadIndicatorFile(m.ctx, workingFile);
-        if (d.result.done() && d.image != twoBlockImage())
-            return {QStringLiteral("wrong image")};
-        messages = downloadMessages(d.result, exchange == QLatin1String("read") ? DownloadVariant::MainWindow
-                                                                               : DownloadVariant::Editor);
+        if (d.result.done() && d.image != twoBlockImage()) return {QStringLiteral("wrong image")};
+        messages = downloadMessages(d.result, exchange == QLatin1String("read")
+                                                  ? DownloadVariant::MainWindow
+                                                  : DownloadVariant::Editor);
     } else if (exchange == QLatin1String("write")) {
-        messages = uploadMessages(
-            uploadImage(m.ctx, uploadSourceFromImage(twoBlockImage(), 16), UploadVariant::MainWindow));
+        messages = uploadMessages(uploadImage(m.ctx, uploadSourceFromImage(twoBlockImage(), 16),
+                                              UploadVariant::MainWindow));
     } else {
-        const TankSendPreparation prep = prepareTankSend(threePointTable(), 3, QStringLiteral("7"), {}, true);
+        const TankSendPreparation prep =
+            prepareTankSend(threePointTable(), 3, QStringLiteral("7"), {}, true);
         writeFileAtomically(workingFile, "0, 0\r\n");
         messages = sendTankMessages(sendTankCurve(m.ctx, *prep.send, workingFile));
     }
@@ -92,8 +93,8 @@ private slots:
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("chunk");
-        const auto row = [](const char* name, const char* exchange, const char* fault, const char* message,
-                            int chunk = 0) {
+        const auto row = [](const char* name, const char* exchange, const char* fault,
+                            const char* message, int chunk = 0) {
             QTest::newRow(name) << QString(exchange) << QString(fault) << QString(message) << chunk;
         };
         row("read done", "read", "", "Indicator Data Read");
@@ -140,12 +141,14 @@ private slots:
         QFETCH(QString, fault);
         QFETCH(QString, message);
         QFETCH(int, chunk);
-        const Run run = runExchange(exchange, fault, chunk, m_dir.filePath(QStringLiteral("All1.DAT")));
+        const Run run =
+            runExchange(exchange, fault, chunk, m_dir.filePath(QStringLiteral("All1.DAT")));
         if (message.startsWith(u'*'))
             QVERIFY2(run.message.contains(message.mid(1)), qPrintable(run.message));
         else
             QCOMPARE(run.message, message);
-        QCOMPARE(run.workingFile, exchange.startsWith(QLatin1String("read")) && message == "Indicator Data Read");
+        QCOMPARE(run.workingFile,
+                 exchange.startsWith(QLatin1String("read")) && message == "Indicator Data Read");
     }
 
     void downloadTrace()
@@ -170,8 +173,9 @@ private slots:
                            MeterTiming{true, std::chrono::milliseconds(150)});
         port.open();
         ExchangeContext ctx{port, WaitBounds{50, 400}, {}, nullptr};
-        QCOMPARE(downloadMessages(downloadImage(ctx).result, DownloadVariant::MainWindow).value(0).text,
-                 QStringLiteral("Comm timeout  2"));
+        QCOMPARE(
+            downloadMessages(downloadImage(ctx).result, DownloadVariant::MainWindow).value(0).text,
+            QStringLiteral("Comm timeout  2"));
     }
 
     // The longest image a meter may announce, 3125 blocks, is read whole.
@@ -211,7 +215,8 @@ private slots:
     {
         QFETCH(bool, offsetMode);
         QFETCH(QByteArray, afterCommand);
-        const TankSendPreparation prep = prepareTankSend(threePointTable(), 3, QStringLiteral("7"), {}, offsetMode);
+        const TankSendPreparation prep =
+            prepareTankSend(threePointTable(), 3, QStringLiteral("7"), {}, offsetMode);
         QVERIFY(prep.send);
         OpenMeter m(SimulatedMeter::emptyImage());
         QVERIFY(sendTankCurve(m.ctx, *prep.send, QString()).done());
@@ -226,14 +231,19 @@ private slots:
     void clearAndKeypadTrace()
     {
         OpenMeter m(twoBlockImage());
-        QCOMPARE(clearMessages(sendClearCommand(m.ctx)).value(0).text, QStringLiteral("Clear Command Sent"));
+        QCOMPARE(clearMessages(sendClearCommand(m.ctx)).value(0).text,
+                 QStringLiteral("Clear Command Sent"));
         QCOMPARE(m.port.sentBytes(), hex("02434c0d"));
         QCOMPARE(m.meter->image().at(layout::kTankCountAddress), 0);
         m.port.clearTrace();
         QVERIFY(keypadMessages(sendKeypadCommand(m.ctx, KeypadKey::Program, true)).isEmpty());
-        for (const KeypadKey key : {KeypadKey::Up, KeypadKey::Up, KeypadKey::Up, KeypadKey::Down, KeypadKey::Set})
+        for (const KeypadKey key :
+             {KeypadKey::Up, KeypadKey::Up, KeypadKey::Up, KeypadKey::Down, KeypadKey::Set})
             sendKeypadCommand(m.ctx, key);
-        QCOMPARE(m.port.sentBytes(), hex("0250470d" "0255500d0255500d0255500d" "02444e0d" "0253570d"));
+        QCOMPARE(m.port.sentBytes(), hex("0250470d"
+                                         "0255500d0255500d0255500d"
+                                         "02444e0d"
+                                         "0253570d"));
         QCOMPARE(m.port.receivedBytes(), QByteArray());
         QCOMPARE(m.meter->commandCount("UP"), 3);
     }
@@ -247,8 +257,9 @@ private slots:
         // Too short for the header and directory the meter reads first: it would stop answering.
         QTest::newRow("2 blocks") << QByteArray("0,2,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,9")
                                   << "16 bytes, too few for the meter's header";
-        QTest::newRow("directory cut short") << QByteArray("0,3,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,9,0,0,0,0,0,0,0,0")
-                                             << "too few for the header and the directory of its 9 tanks (47 bytes)";
+        QTest::newRow("directory cut short")
+            << QByteArray("0,3,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,9,0,0,0,0,0,0,0,0")
+            << "too few for the header and the directory of its 9 tanks (47 bytes)";
     }
 
     void uploadRefusesUnsoundFile()
@@ -260,8 +271,10 @@ private slots:
         for (const UploadVariant v : {UploadVariant::MainWindow, UploadVariant::FileManagement}) {
             const UploadPreparation prep = uploadSourceFromFile(file, v);
             QVERIFY(!prep.source);
-            QVERIFY2(prep.messages.value(0).text.contains(message), qPrintable(prep.messages.value(0).text));
-            QVERIFY2(prep.messages.value(0).text.startsWith(file), qPrintable(prep.messages.value(0).text));
+            QVERIFY2(prep.messages.value(0).text.contains(message),
+                     qPrintable(prep.messages.value(0).text));
+            QVERIFY2(prep.messages.value(0).text.startsWith(file),
+                     qPrintable(prep.messages.value(0).text));
             QCOMPARE(prep.messages.value(0).kind, MessageKind::Refusal);
         }
         // A missing file: the main window's own text, the others the error number; the detail
@@ -279,13 +292,26 @@ private slots:
         QTest::addColumn<QString>("tankNumber");
         QTest::addColumn<QString>("lastValue");
         QTest::addColumn<QString>("message");
-        QTest::newRow("tank in use") << "7" << "1100" << "Tank number already in use.";
-        QTest::newRow("tank 007 in use") << "007" << "1100" << "Tank number already in use.";
-        QTest::newRow("tank 256") << "256" << "1100" << "Input not accepted. Tank number must be between 1 and 255.";
-        QTest::newRow("tank 0.4 rounds to 0") << "0.4" << "1100" << "Input not accepted. Tank number must be between 1 and 255.";
-        QTest::newRow("full scale 0") << "5" << "100" << "Last value in grid must be largest";
+        QTest::newRow("tank in use") << "7"
+                                     << "1100"
+                                     << "Tank number already in use.";
+        QTest::newRow("tank 007 in use") << "007"
+                                         << "1100"
+                                         << "Tank number already in use.";
+        QTest::newRow("tank 256") << "256"
+                                  << "1100"
+                                  << "Input not accepted. Tank number must be between 1 and 255.";
+        QTest::newRow("tank 0.4 rounds to 0")
+            << "0.4"
+            << "1100"
+            << "Input not accepted. Tank number must be between 1 and 255.";
+        QTest::newRow("full scale 0") << "5"
+                                      << "100"
+                                      << "Last value in grid must be largest";
         // The meter reads the high bit of the full scale as a sign.
-        QTest::newRow("full scale 32768") << "5" << "32868" << "The full scale 32768 is too large";
+        QTest::newRow("full scale 32768") << "5"
+                                          << "32868"
+                                          << "The full scale 32768 is too large";
     }
 
     void sendRefusesBeforeWriting()
@@ -298,7 +324,8 @@ private slots:
         table.setValue(3, lastValue);
         const TankSendPreparation prep = prepareTankSend(table, 3, tankNumber, {3, 7}, true);
         QVERIFY(!prep.send);
-        QVERIFY2(prep.messages.value(0).text.startsWith(message), qPrintable(prep.messages.value(0).text));
+        QVERIFY2(prep.messages.value(0).text.startsWith(message),
+                 qPrintable(prep.messages.value(0).text));
     }
 
     void closedPortIsReported_data()
@@ -349,7 +376,9 @@ private slots:
         OpenMeter m;
         QList<int> seen;
         m.ctx.progress = [&](int p) { seen.append(p); };
-        QVERIFY(uploadImage(m.ctx, uploadSourceFromImage(twoBlockImage(), 16), UploadVariant(variant)).done());
+        QVERIFY(
+            uploadImage(m.ctx, uploadSourceFromImage(twoBlockImage(), 16), UploadVariant(variant))
+                .done());
         QTEST(seen, "expected");
     }
 
@@ -360,7 +389,8 @@ private slots:
         QTest::addColumn<int>("blocks");
         QTest::addColumn<QString>("message");
         QTest::newRow("no block") << 0 << "Comm timeout  4";
-        QTest::newRow("blocks for ever") << -1 << "The meter announced 0 blocks and sent more than 3125. Stage 4.";
+        QTest::newRow("blocks for ever")
+            << -1 << "The meter announced 0 blocks and sent more than 3125. Stage 4.";
     }
 
     void zeroBlocksAnnounced()
@@ -368,7 +398,9 @@ private slots:
         QFETCH(int, blocks);
         ZeroCountMeter meter(blocks);
         ExchangeContext ctx{meter, WaitBounds{0, 0}, {}, nullptr};
-        QTEST(downloadMessages(downloadImage(ctx).result, DownloadVariant::MainWindow).value(0).text, "message");
+        QTEST(
+            downloadMessages(downloadImage(ctx).result, DownloadVariant::MainWindow).value(0).text,
+            "message");
     }
 
     // A tank the image cannot take is refused at its byte count, and the image stays as it was.
@@ -379,7 +411,8 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("start"); // where the record went, when it fitted
         QTest::newRow("past address 25000") << 24990 << 1 << "NACK NO. BYTES " << 0;
-        QTest::newRow("directory full") << 600 << layout::kMaxDirectoryEntries << "NACK NO. BYTES " << 0;
+        QTest::newRow("directory full")
+            << 600 << layout::kMaxDirectoryEntries << "NACK NO. BYTES " << 0;
         QTest::newRow("moved to the page boundary") << 8190 << 1 << "Tank data sent." << 8192;
         QTest::newRow("ends at 25000") << 24984 << 1 << "Tank data sent." << 24984;
     }
@@ -396,9 +429,11 @@ private slots:
         image.set(layout::kTankCountAddress, tanks);
         image.setLength(endPointer / 8 * 8);
         OpenMeter m(image);
-        const TankSendPreparation prep = prepareTankSend(threePointTable(), 3, QStringLiteral("7"), {}, true);
+        const TankSendPreparation prep =
+            prepareTankSend(threePointTable(), 3, QStringLiteral("7"), {}, true);
         QCOMPARE(prep.send->block.size(), 16);
-        QCOMPARE(sendTankMessages(sendTankCurve(m.ctx, *prep.send, QString())).value(0).text, message);
+        QCOMPARE(sendTankMessages(sendTankCurve(m.ctx, *prep.send, QString())).value(0).text,
+                 message);
         if (start == 0) {
             QCOMPARE(m.meter->image(), image);
             QCOMPARE(m.port.receivedBytes().right(1), hex("15"));
@@ -415,7 +450,8 @@ private slots:
     {
         SimulatedMeter meter(twoBlockImage());
         auto t = SimulatedMeter::Clock::now();
-        const auto feed = [&](const QByteArray& bytes, std::chrono::milliseconds gap = std::chrono::milliseconds(1)) {
+        const auto feed = [&](const QByteArray& bytes,
+                              std::chrono::milliseconds gap = std::chrono::milliseconds(1)) {
             QByteArray replies;
             for (const char c : bytes) {
                 t += gap;

@@ -18,7 +18,8 @@ namespace {
 Link::PortFactory pacedMeter(std::shared_ptr<SimulatedMeter> meter)
 {
     return [meter](const PortSpec&) {
-        return std::make_unique<SimulatedPort>(meter, MeterTiming{true, std::chrono::milliseconds(30)});
+        return std::make_unique<SimulatedPort>(meter,
+                                               MeterTiming{true, std::chrono::milliseconds(30)});
     };
 }
 
@@ -55,22 +56,26 @@ struct Received {
             thread = QThread::currentThread();
         };
     }
-    bool wait(int calls = 1) { return QTest::qWaitFor([&] { return this->calls >= calls; }, 10000); }
+    bool wait(int calls = 1)
+    {
+        return QTest::qWaitFor([&] { return this->calls >= calls; }, 10000);
+    }
 };
 
 // Opens the link's port for context and waits until it is open.
 bool openPort(Link& link, QObject* context)
 {
     Received opened;
-    return link.openPort(context, PortSpec{}, opened.opened()) && opened.wait() && opened.status.ok() &&
-           link.isPortOpen();
+    return link.openPort(context, PortSpec{}, opened.opened()) && opened.wait() &&
+           opened.status.ok() && link.isPortOpen();
 }
 
 // A simulated port that notes the thread it is destroyed on.
 class NotingPort : public SimulatedPort {
 public:
     NotingPort(std::shared_ptr<SimulatedMeter> meter, QThread** destroyedOn)
-        : SimulatedPort(std::move(meter), MeterTiming{true, std::chrono::milliseconds(30)}), m_destroyedOn(destroyedOn)
+        : SimulatedPort(std::move(meter), MeterTiming{true, std::chrono::milliseconds(30)}),
+          m_destroyedOn(destroyedOn)
     {
     }
     ~NotingPort() override { *m_destroyedOn = QThread::currentThread(); }
@@ -110,7 +115,8 @@ private slots:
         Received refused;
         bool accepted = true;
         if (second == QLatin1String("read"))
-            accepted = link.download(&window, dir.filePath(QStringLiteral("other.dat")), refused.imageDone());
+            accepted = link.download(&window, dir.filePath(QStringLiteral("other.dat")),
+                                     refused.imageDone());
         else if (second == QLatin1String("clear"))
             accepted = link.clear(&window, refused.done());
         else if (second == QLatin1String("key"))
@@ -143,7 +149,8 @@ private slots:
         QObject window;
         auto meter = std::make_shared<SimulatedMeter>(twoBlockImage());
         meter->addFault(*MeterFault::parse(QStringLiteral("AU:3:close")));
-        Link link([&meter](const PortSpec&) { return std::make_unique<SimulatedPort>(meter); }, shortBounds());
+        Link link([&meter](const PortSpec&) { return std::make_unique<SimulatedPort>(meter); },
+                  shortBounds());
         QSignalSpy closed(&link, &Link::portClosed);
         QVERIFY(openPort(link, &window));
         QTemporaryDir dir;
@@ -160,8 +167,8 @@ private slots:
         QVERIFY(openPort(link, &window));
         const IndicatorImage empty = SimulatedMeter::emptyImage();
         Received written;
-        QVERIFY(link.upload(&window, uploadSourceFromImage(empty, empty.length()), UploadVariant::MainWindow,
-                            written.imageDone()));
+        QVERIFY(link.upload(&window, uploadSourceFromImage(empty, empty.length()),
+                            UploadVariant::MainWindow, written.imageDone()));
         QVERIFY(written.wait());
         QVERIFY2(written.result.done(), qPrintable(written.result.detail));
         QCOMPARE(written.image, empty);
@@ -209,11 +216,13 @@ private slots:
         auto meter = std::make_shared<SimulatedMeter>(twoBlockImage());
         meter->addFault(*MeterFault::parse(QStringLiteral("AU:1:silent")));
         QThread* portDestroyedOn = nullptr;
-        auto link = std::make_unique<Link>(
-            [&](const PortSpec&) { return std::make_unique<NotingPort>(meter, &portDestroyedOn); }); // production bounds
+        auto link = std::make_unique<Link>([&](const PortSpec&) {
+            return std::make_unique<NotingPort>(meter, &portDestroyedOn);
+        }); // production bounds
         QVERIFY(openPort(*link, &window));
         Received read;
-        QVERIFY(link->download(&window, dir.filePath(QStringLiteral("All1.DAT")), read.imageDone()));
+        QVERIFY(
+            link->download(&window, dir.filePath(QStringLiteral("All1.DAT")), read.imageDone()));
         QVERIFY(QTest::qWaitFor([&] { return meter->commandCount("AU") == 1; }, 5000));
         QTest::qWait(50);
 
@@ -224,7 +233,8 @@ private slots:
         else
             link->stop();
         const qint64 took = clock.elapsed();
-        QVERIFY2(took < kStopBoundMs, qPrintable(QStringLiteral("the link took %1 ms to stop").arg(took)));
+        QVERIFY2(took < kStopBoundMs,
+                 qPrintable(QStringLiteral("the link took %1 ms to stop").arg(took)));
 
         QVERIFY(portDestroyedOn != nullptr);
         QVERIFY(portDestroyedOn != QThread::currentThread());

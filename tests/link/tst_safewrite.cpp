@@ -21,7 +21,10 @@ Q_DECLARE_METATYPE(kaldor::SafeWriteOutcome)
 
 namespace {
 
-QDateTime noon() { return QDateTime(QDate(2026, 12, 7), QTime(14, 30, 5)); }
+QDateTime noon()
+{
+    return QDateTime(QDate(2026, 12, 7), QTime(14, 30, 5));
+}
 
 QStringList filesIn(const QString& folder, const QString& pattern)
 {
@@ -29,7 +32,10 @@ QStringList filesIn(const QString& folder, const QString& pattern)
 }
 
 // The tank 9 sent by every single-tank row: the three-point curve.
-TankSend tankNine() { return prepareTankSend(threePointTable(), 3, QStringLiteral("9"), {}, true).send.value(); }
+TankSend tankNine()
+{
+    return prepareTankSend(threePointTable(), 3, QStringLiteral("9"), {}, true).send.value();
+}
 
 } // namespace
 
@@ -38,7 +44,7 @@ class TestSafeWrite : public QObject {
 private slots:
     void writes_data()
     {
-        QTest::addColumn<QString>("write");  // upload, send or clear
+        QTest::addColumn<QString>("write"); // upload, send or clear
         QTest::addColumn<QStringList>("faults");
         QTest::addColumn<bool>("backup");
         QTest::addColumn<bool>("verify");
@@ -46,38 +52,52 @@ private slots:
         QTest::addColumn<QString>("message"); // the last message, BACKUP and READBACK for the files
         QTest::addColumn<bool>("written");    // the meter took the write
         using O = SafeWriteOutcome;
-        const QString kept = QStringLiteral("What the meter held before the write is kept in BACKUP");
-        const QString nothing = QStringLiteral("The meter could not be read before the write (%1). Nothing was written.");
-        const QString notHeld = QStringLiteral("The meter does not hold what was sent. %1 What the meter holds now is "
-                                               "kept in READBACK");
-        const auto row = [](const char* name, const char* write, QStringList faults, bool backup, bool verify, O o,
-                            const QString& message, bool written) {
-            QTest::newRow(name) << QString(write) << faults << backup << verify << o << message << written;
+        const QString kept =
+            QStringLiteral("What the meter held before the write is kept in BACKUP");
+        const QString nothing = QStringLiteral(
+            "The meter could not be read before the write (%1). Nothing was written.");
+        const QString notHeld =
+            QStringLiteral("The meter does not hold what was sent. %1 What the meter holds now is "
+                           "kept in READBACK");
+        const auto row = [](const char* name, const char* write, QStringList faults, bool backup,
+                            bool verify, O o, const QString& message, bool written) {
+            QTest::newRow(name) << QString(write) << faults << backup << verify << o << message
+                                << written;
         };
         // Without either option the write is the plain exchange: no read at all.
         row("upload alone", "upload", {}, false, false, O::Written, "Data Sent", true);
         row("upload verified", "upload", {}, true, true, O::Verified, kVerifiedMessage, true);
         row("upload, backup read times out", "upload", {"AU:2:silent"}, true, true, O::BackupFailed,
             nothing.arg("Comm timeout  2"), false);
-        row("upload fails half-way", "upload", {"AD:20:nack"}, true, true, O::WriteFailed, kept, false);
-        row("upload, meter stores a wrong point", "upload", {"AD:521:store"}, true, true, O::VerifyFailed,
-            notHeld.arg("Tank  12, point 2: 260 at 10.00 % was sent, the meter holds 260 at -90.47 %."), true);
-        row("upload, meter stores a wrong directory byte", "upload", {"AD:101:store"}, true, true, O::VerifyFailed,
-            notHeld.arg("Address 100: 0 was sent, the meter holds 255."), true);
+        row("upload fails half-way", "upload", {"AD:20:nack"}, true, true, O::WriteFailed, kept,
+            false);
+        row("upload, meter stores a wrong point", "upload", {"AD:521:store"}, true, true,
+            O::VerifyFailed,
+            notHeld.arg(
+                "Tank  12, point 2: 260 at 10.00 % was sent, the meter holds 260 at -90.47 %."),
+            true);
+        row("upload, meter stores a wrong directory byte", "upload", {"AD:101:store"}, true, true,
+            O::VerifyFailed, notHeld.arg("Address 100: 0 was sent, the meter holds 255."), true);
         row("upload, read-back times out", "upload", {"AU:3:silent"}, false, true, O::VerifyFailed,
-            "The meter could not be read back (Comm timeout  4): whether it holds what was sent is not known.", true);
+            "The meter could not be read back (Comm timeout  4): whether it holds what was sent is "
+            "not known.",
+            true);
         row("send verified", "send", {}, true, true, O::Verified, kVerifiedMessage, true);
-        row("send, verify alone reads first", "send", {}, false, true, O::Verified, kVerifiedMessage, true);
+        row("send, verify alone reads first", "send", {}, false, true, O::Verified,
+            kVerifiedMessage, true);
         row("send, backup refused", "send", {"AU:1:nack"}, true, false, O::BackupFailed,
             nothing.arg("Indicator not ready  1"), false);
         row("send fails half-way", "send", {"CD:6:nack"}, true, true, O::WriteFailed, kept, false);
         row("send, meter stores a wrong value", "send", {"CD:8:store"}, true, true, O::VerifyFailed,
-            notHeld.arg("Tank  9, point 1: 100 at 0 % was sent, the meter holds 108 at 0 %."), true);
+            notHeld.arg("Tank  9, point 1: 100 at 0 % was sent, the meter holds 108 at 0 %."),
+            true);
         row("clear verified", "clear", {}, true, true, O::Verified, kVerifiedMessage, true);
         row("clear, backup fails", "clear", {"AU:3:close"}, true, true, O::BackupFailed,
-            nothing.arg("The line on simulated meter was closed. The exchange stopped at stage 4."), false);
+            nothing.arg("The line on simulated meter was closed. The exchange stopped at stage 4."),
+            false);
         row("clear that does not clear", "clear", {"CL:1:ignore"}, true, true, O::VerifyFailed,
-            "The meter was not cleared: it still holds 3 tanks (12, 3, 7). What the meter holds now is kept in "
+            "The meter was not cleared: it still holds 3 tanks (12, 3, 7). What the meter holds "
+            "now is kept in "
             "READBACK",
             false);
     }
@@ -104,36 +124,42 @@ private slots:
         sent.set(layout::kTankCountAddress, 2);
         const TankSend send = tankNine();
         const SafeWrite s = write == QLatin1String("upload")
-                                ? safeUpload(m.ctx, uploadSourceFromImage(sent, sent.length()), UploadVariant::MainWindow, options)
-                            : write == QLatin1String("send") ? safeSendTank(m.ctx, send, QString(), options)
-                                                             : safeClear(m.ctx, options);
+                                ? safeUpload(m.ctx, uploadSourceFromImage(sent, sent.length()),
+                                             UploadVariant::MainWindow, options)
+                            : write == QLatin1String("send")
+                                ? safeSendTank(m.ctx, send, QString(), options)
+                                : safeClear(m.ctx, options);
 
         QCOMPARE(s.outcome, outcome);
-        QCOMPARE(s.ok(), outcome == SafeWriteOutcome::Written || outcome == SafeWriteOutcome::Verified);
-        message.replace(QStringLiteral("BACKUP"), s.backup.path).replace(QStringLiteral("READBACK"), s.readBackPath);
+        QCOMPARE(s.ok(),
+                 outcome == SafeWriteOutcome::Written || outcome == SafeWriteOutcome::Verified);
+        message.replace(QStringLiteral("BACKUP"), s.backup.path)
+            .replace(QStringLiteral("READBACK"), s.readBackPath);
         QCOMPARE(s.messages.constLast().text, message);
-        QCOMPARE(s.messages.constLast().kind,
-                 s.ok() ? MessageKind::Info : MessageKind::Refusal);
+        QCOMPARE(s.messages.constLast().kind, s.ok() ? MessageKind::Info : MessageKind::Refusal);
 
         // Nothing reaches the meter after a failed backup; without a verify nothing is read after.
-        const QByteArray command = write == QLatin1String("upload") ? "AD" : write == QLatin1String("send") ? "CD" : "CL";
+        const QByteArray command = write == QLatin1String("upload") ? "AD"
+                                   : write == QLatin1String("send") ? "CD"
+                                                                    : "CL";
         QCOMPARE(m.meter->commandCount(command), outcome == SafeWriteOutcome::BackupFailed ? 0 : 1);
         const bool readFirst = backup || (verify && write == QLatin1String("send"));
-        const bool readAfter = verify && outcome != SafeWriteOutcome::BackupFailed && outcome != SafeWriteOutcome::WriteFailed;
+        const bool readAfter = verify && outcome != SafeWriteOutcome::BackupFailed &&
+                               outcome != SafeWriteOutcome::WriteFailed;
         QCOMPARE(m.meter->commandCount("AU"), int(readFirst) + int(readAfter));
         QCOMPARE(m.meter->image() != before, written);
 
         // The backup holds what the meter held; a failed verify leaves the read-back beside it.
         const bool backedUp = backup && outcome != SafeWriteOutcome::BackupFailed;
         QCOMPARE(filesIn(folder, QStringLiteral("meter-*.idr")),
-                 backedUp ? QStringList{QStringLiteral("meter-2026-12-07-143005.idr")} : QStringList{});
-        if (backedUp)
-            QCOMPARE(loadIndicatorFile(s.backup.path).image, before);
-        const bool readBack = backup && outcome == SafeWriteOutcome::VerifyFailed && readAfter &&
-                              !message.startsWith(QLatin1String("The meter could not be read back"));
+                 backedUp ? QStringList{QStringLiteral("meter-2026-12-07-143005.idr")}
+                          : QStringList{});
+        if (backedUp) QCOMPARE(loadIndicatorFile(s.backup.path).image, before);
+        const bool readBack =
+            backup && outcome == SafeWriteOutcome::VerifyFailed && readAfter &&
+            !message.startsWith(QLatin1String("The meter could not be read back"));
         QCOMPARE(filesIn(folder, QStringLiteral("readback-*.idr")).size(), readBack ? 1 : 0);
-        if (readBack)
-            QCOMPARE(loadIndicatorFile(s.readBackPath).image, m.meter->image());
+        if (readBack) QCOMPARE(loadIndicatorFile(s.readBackPath).image, m.meter->image());
     }
 
     // A single-tank send's verify looks at every tank, not only the one sent.
@@ -145,9 +171,12 @@ private slots:
         QTest::newRow("as meant") << 0 << 0 << QString();
         const QString notHeld = QStringLiteral("The meter does not hold what was sent. ");
         QTest::newRow("another tank changed")
-            << 548 << 2 << notHeld + "Tank  3, point 1: -50 at 0 % was there before, the meter holds -50 at 1.562 %.";
+            << 548 << 2
+            << notHeld +
+                   "Tank  3, point 1: -50 at 0 % was there before, the meter holds -50 at 1.562 %.";
         QTest::newRow("the sent tank under another number")
-            << 29 << 3 << notHeld + "Tank  9 was sent, the meter does not hold it. (2 differences in all.)";
+            << 29 << 3
+            << notHeld + "Tank  9 was sent, the meter does not hold it. (2 differences in all.)";
     }
 
     void tankSendChecksEveryTank()
@@ -177,7 +206,8 @@ private slots:
         QFETCH(int, aheadDays);
         QTemporaryDir dir;
         const QDateTime first = QDateTime(QDate(2026, 1, 1), QTime(0, 0, 0)).addDays(aheadDays);
-        const QDateTime now = QDateTime(QDate(2026, 1, 1), QTime(0, 0, 0)).addSecs(backups::kKeep - 1);
+        const QDateTime now =
+            QDateTime(QDate(2026, 1, 1), QTime(0, 0, 0)).addSecs(backups::kKeep - 1);
         for (int i = 0; i < backups::kKeep; ++i)
             QVERIFY(writeFileAtomically(dir.filePath(backupFileName(first.addSecs(i))), "old").ok);
         QVERIFY(writeFileAtomically(dir.filePath(QStringLiteral("notes.idr")), "mine").ok);
@@ -188,7 +218,8 @@ private slots:
         QVERIFY(b.ok());
         QVERIFY2(QFile::exists(b.path), qPrintable(b.path));
         if (aheadDays == 0) {
-            QCOMPARE(b.path, QString(last).replace(QStringLiteral(".idr"), QStringLiteral("-2.idr")));
+            QCOMPARE(b.path,
+                     QString(last).replace(QStringLiteral(".idr"), QStringLiteral("-2.idr")));
             QCOMPARE(QFile(last).size(), 3); // the backup of the same second stays as it was
         }
         QCOMPARE(filesIn(dir.path(), QStringLiteral("meter-*.idr")).size(), backups::kKeep);
@@ -202,7 +233,8 @@ private slots:
     void throughTheLink()
     {
         auto meter = std::make_shared<SimulatedMeter>(sampleImage());
-        Link link([meter](const PortSpec&) { return std::make_unique<SimulatedPort>(meter); }, shortBounds());
+        Link link([meter](const PortSpec&) { return std::make_unique<SimulatedPort>(meter); },
+                  shortBounds());
         QObject asker;
         std::optional<SafeWrite> got;
         const auto clearing = [](ExchangeContext& ctx) {

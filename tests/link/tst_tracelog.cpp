@@ -20,11 +20,13 @@ Exchange exchangeNamed(const QString& name)
         return [](ExchangeContext& ctx) { return downloadImage(ctx).result; };
     if (name == QLatin1String("write"))
         return [](ExchangeContext& ctx) {
-            return uploadImage(ctx, uploadSourceFromImage(threeBlockImage(), 24), UploadVariant::MainWindow);
+            return uploadImage(ctx, uploadSourceFromImage(threeBlockImage(), 24),
+                               UploadVariant::MainWindow);
         };
     if (name == QLatin1String("send"))
         return [](ExchangeContext& ctx) {
-            const TankSendPreparation prep = prepareTankSend(threePointTable(), 3, QStringLiteral("7"), {}, true);
+            const TankSendPreparation prep =
+                prepareTankSend(threePointTable(), 3, QStringLiteral("7"), {}, true);
             return sendTankCurve(ctx, *prep.send, QString());
         };
     return [](ExchangeContext& ctx) { return sendKeypadCommand(ctx, KeypadKey::Set, false); };
@@ -54,15 +56,26 @@ private slots:
         QTest::addColumn<QString>("fault"); // for the simulated meter, or empty
         QTest::addColumn<QString>("frame");
         QTest::addColumn<QString>("outcome");
-        QTest::newRow("read") << "read" << "" << "AU" << "done";
+        QTest::newRow("read") << "read"
+                              << ""
+                              << "AU"
+                              << "done";
         QTest::newRow("write") << "write"
                                << ""
                                << "AD"
                                << "done";
-        QTest::newRow("key") << "key" << "" << "SW" << "done";
-        QTest::newRow("read refused") << "read" << "AU:1:nack" << "AU"
+        QTest::newRow("key") << "key"
+                             << ""
+                             << "SW"
+                             << "done";
+        QTest::newRow("read refused") << "read"
+                                      << "AU:1:nack"
+                                      << "AU"
                                       << "refused at stage 1: the meter answered 0x15";
-        QTest::newRow("send, meter silent") << "send" << "CD:2:silent" << "CD" << "timed out at stage 2";
+        QTest::newRow("send, meter silent") << "send"
+                                            << "CD:2:silent"
+                                            << "CD"
+                                            << "timed out at stage 2";
     }
 
     // Every byte both ways in order, with times that never go back, the frame named just
@@ -72,15 +85,15 @@ private slots:
         QFETCH(QString, exchange);
         QFETCH(QString, fault);
         auto meter = std::make_shared<SimulatedMeter>(threeBlockImage());
-        if (!fault.isEmpty())
-            meter->addFault(*MeterFault::parse(fault));
+        if (!fault.isEmpty()) meter->addFault(*MeterFault::parse(fault));
         SimulatedPort* port = nullptr;
-        Link link([&](const PortSpec&) {
-            auto p = std::make_unique<SimulatedPort>(meter);
-            port = p.get();
-            return p;
-        },
-                  shortBounds());
+        Link link(
+            [&](const PortSpec&) {
+                auto p = std::make_unique<SimulatedPort>(meter);
+                port = p.get();
+                return p;
+            },
+            shortBounds());
         QVERIFY(link.openPort(nullptr, PortSpec{}, {}));
         QTRY_VERIFY(!link.isBusy());
         QVERIFY(link.run(nullptr, exchangeNamed(exchange), {}));
@@ -97,8 +110,7 @@ private slots:
 
         QStringList frames;
         for (int i = 0; i < log.size(); ++i) {
-            if (log[i].kind != TraceKind::Frame)
-                continue;
+            if (log[i].kind != TraceKind::Frame) continue;
             frames.append(log[i].text);
             QVERIFY(i + 4 < log.size());
             QByteArray next;
@@ -152,14 +164,16 @@ private slots:
             entry(56544321, TraceKind::Outcome, "", "timed out at stage 2"),
         };
         const QDateTime started(QDate(2026, 12, 8), QTime(7, 59, 3, 456));
-        QCOMPARE(formatTraceLog(entries, started, 7),
-                 QByteArray("(7 older entries left out)\n"
-                            "07:59:03.456             0 us  -- opened /dev/ttyUSB0\n"
-                            "07:59:03.456            15 us  frame CL\n"
-                            "07:59:03.456            16 us  -> 02                       |.|\n"
-                            "07:59:03.458          2048 us  <- 06 41 00 7E 7F FF 0D     |.A.~...|\n"
-                            "07:59:03.458          2100 us  <- 01 02 03 04 05 06 07 08 09 3A  |.........:|\n"
-                            "08:00:00.000      56544321 us  end: timed out at stage 2\n"));
+        QCOMPARE(
+            formatTraceLog(entries, started, 7),
+            QByteArray(
+                "(7 older entries left out)\n"
+                "07:59:03.456             0 us  -- opened /dev/ttyUSB0\n"
+                "07:59:03.456            15 us  frame CL\n"
+                "07:59:03.456            16 us  -> 02                       |.|\n"
+                "07:59:03.458          2048 us  <- 06 41 00 7E 7F FF 0D     |.A.~...|\n"
+                "07:59:03.458          2100 us  <- 01 02 03 04 05 06 07 08 09 3A  |.........:|\n"
+                "08:00:00.000      56544321 us  end: timed out at stage 2\n"));
         QVERIFY(!formatTraceLog(entries, started).startsWith('('));
     }
 };

@@ -47,7 +47,8 @@ inline QVector<int> curveWords(int fullScale, int offset, int points)
     QVector<int> words{fullScale, offset};
     for (int k = 0; k < points; ++k) {
         const bool last = k == points - 1;
-        words << (last ? layout::kEndMarkerWord : k * 300) << (last ? layout::kEndMarkerWord : k * 200);
+        words << (last ? layout::kEndMarkerWord : k * 300)
+              << (last ? layout::kEndMarkerWord : k * 200);
     }
     return words;
 }

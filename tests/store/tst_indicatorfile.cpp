@@ -15,9 +15,13 @@ Q_DECLARE_METATYPE(kaldor::LoadStatus)
 
 namespace {
 
-const QByteArray kOneBlock = QByteArray::fromRawData("\x3d\xb4\xc8\x84\x96\x96\x14\x50", 8); // 61 180 200 132 150 150 20 80
+const QByteArray kOneBlock =
+    QByteArray::fromRawData("\x3d\xb4\xc8\x84\x96\x96\x14\x50", 8); // 61 180 200 132 150 150 20 80
 
-IndicatorImage imageOf(const QByteArray& bytes) { return IndicatorImage::fromBytes(bytes); }
+IndicatorImage imageOf(const QByteArray& bytes)
+{
+    return IndicatorImage::fromBytes(bytes);
+}
 
 QByteArray patternBytes(int length)
 {
@@ -28,7 +32,10 @@ QByteArray patternBytes(int length)
 }
 
 // A download-form file of the given count fields and values, written the way a hand edit would.
-QByteArray plainFile(const QByteArray& body) { return body + "\r\n"; }
+QByteArray plainFile(const QByteArray& body)
+{
+    return body + "\r\n";
+}
 
 } // namespace
 
@@ -85,10 +92,12 @@ private slots:
                             const QString& mentions = {}) {
             QTest::newRow(name) << plainFile(body) << status << error << mentions;
         };
-        QTest::newRow("missing") << QByteArray("<missing>") << LoadStatus::NotFound << 53 << "file not found";
+        QTest::newRow("missing") << QByteArray("<missing>") << LoadStatus::NotFound << 53
+                                 << "file not found";
         QTest::newRow("directory") << QByteArray("<directory>") << LoadStatus::Failed << 75
                                    << "not a regular file (a directory)";
-        QTest::newRow("5 MiB") << QByteArray("<5 MiB>") << LoadStatus::Failed << 75 << "5242880 bytes, larger than";
+        QTest::newRow("5 MiB") << QByteArray("<5 MiB>") << LoadStatus::Failed << 75
+                               << "5242880 bytes, larger than";
         QTest::newRow("empty file") << QByteArray() << LoadStatus::Failed << 62 << QString();
         row("counts only", " 0 , 1", LoadStatus::Failed, 62);
         row("not a number", " 0 , 1 , 61 , x1 ," + eight, LoadStatus::Failed, 13);
@@ -96,12 +105,14 @@ private slots:
         // Refused before any image value is read: the file holds none, so reading would say 62.
         row("count 3126", " 12 , 54", LoadStatus::Failed, 9);
         row("negative low", " 0 , -8", LoadStatus::Failed, 9);
-        row("value 256", " 0 , 1 , 61 , 180 , 256 , 1 , 1 , 1 , 1 , 1 , 61", LoadStatus::Failed, 5, "position 5");
+        row("value 256", " 0 , 1 , 61 , 180 , 256 , 1 , 1 , 1 , 1 , 1 , 61", LoadStatus::Failed, 5,
+            "position 5");
         row("exactly N values", " 0 , 1 ," + eight, LoadStatus::EndOfData, 0, "ends after 8 of 8");
         row("trailing garbage", " 0 , 1 ," + eight + " , 61 , junk , 5", LoadStatus::Ok, 0);
         row("no blocks", " 0 , 0 , 0", LoadStatus::Ok, 0);
-        QTest::newRow("line feeds only") << QByteArray("0\n1\n61\n180\n200\n132\n150\n150\n20\n80\n61\n")
-                                         << LoadStatus::Ok << 0 << QString();
+        QTest::newRow("line feeds only")
+            << QByteArray("0\n1\n61\n180\n200\n132\n150\n150\n20\n80\n61\n") << LoadStatus::Ok << 0
+            << QString();
     }
     void loadFile()
     {
@@ -112,24 +123,23 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("case.idr");
         const bool refusedWhole = content.startsWith('<');
-        if (content == "<directory>")
-            QVERIFY(QDir(dir.path()).mkdir("case.idr"));
+        if (content == "<directory>") QVERIFY(QDir(dir.path()).mkdir("case.idr"));
         QFile large(path);
         if (content == "<5 MiB>") // sparse: holes read as zeros, and a valid start
-            QVERIFY(large.open(QIODevice::WriteOnly) && large.write(" 0 , 1 ,") > 0 && large.resize(5 << 20));
-        if (!refusedWhole)
-            QVERIFY(writeFileAtomically(path, content).ok);
+            QVERIFY(large.open(QIODevice::WriteOnly) && large.write(" 0 , 1 ,") > 0 &&
+                    large.resize(5 << 20));
+        if (!refusedWhole) QVERIFY(writeFileAtomically(path, content).ok);
         const IndicatorFileLoad load = loadIndicatorFile(path);
         QCOMPARE(load.status, status);
         QCOMPARE(load.errorNumber, error);
         QCOMPARE(load.fileOpened, !refusedWhole);
         // The window's text is the number alone; where and why is said once, in the detail.
         if (status == LoadStatus::Failed || status == LoadStatus::EndOfData)
-            QCOMPARE(load.message, status == LoadStatus::Failed ? errorText(error) : kEndOfDataMessage);
+            QCOMPARE(load.message,
+                     status == LoadStatus::Failed ? errorText(error) : kEndOfDataMessage);
         QVERIFY2(refusedWhole ? load.detail.startsWith(mentions) : load.detail.contains(mentions),
                  qPrintable(load.detail));
-        if (status == LoadStatus::Ok)
-            QCOMPARE(load.image.length() % 8, 0);
+        if (status == LoadStatus::Ok) QCOMPARE(load.image.length() % 8, 0);
     }
 };
 

@@ -9,8 +9,8 @@
 #include <QtTest>
 
 using namespace kaldor;
-using kaldor::testing::PlacedTank;
 using kaldor::testing::curveWords;
+using kaldor::testing::PlacedTank;
 using kaldor::testing::placeTanks;
 
 Q_DECLARE_METATYPE(kaldor::IndicatorImage)
@@ -19,9 +19,15 @@ Q_DECLARE_METATYPE(QVector<kaldor::CellRow>)
 
 namespace {
 
-TankRecord record(int number, int start, QVector<int> words) { return {number, start, std::move(words)}; }
+TankRecord record(int number, int start, QVector<int> words)
+{
+    return {number, start, std::move(words)};
+}
 
-QVector<int> repeated(int count, int word) { return QVector<int>(count, word); }
+QVector<int> repeated(int count, int word)
+{
+    return QVector<int>(count, word);
+}
 
 } // namespace
 
@@ -48,7 +54,8 @@ private slots:
         QFETCH(bool, canonical);
         QCOMPARE(decodeWord(std::uint8_t(high), std::uint8_t(low)), word);
         if (canonical)
-            QCOMPARE(encodeWord(word), std::optional(std::pair<std::uint8_t, std::uint8_t>(high, low)));
+            QCOMPARE(encodeWord(word),
+                     std::optional(std::pair<std::uint8_t, std::uint8_t>(high, low)));
     }
 
     void decode_data()
@@ -68,8 +75,8 @@ private slots:
         // One tank: read up to E across 8192, end markers and all.
         QVector<int> long1 = repeated(100, 7);
         long1[0] = long1[2] = layout::kEndMarkerWord;
-        QTest::newRow("one tank past a page") << placeTanks({{4, 8000, long1}}, 8200, 8200) << 0
-                                              << Records{record(4, 8000, long1)};
+        QTest::newRow("one tank past a page")
+            << placeTanks({{4, 8000, long1}}, 8200, 8200) << 0 << Records{record(4, 8000, long1)};
 
         const QVector<int> a = curveWords(1000, 0, 4), b = curveWords(500, -20, 2);
         QTest::newRow("ends at 8192, next starts there")
@@ -93,22 +100,25 @@ private slots:
 
         many.append(PlacedTank{5, 1000, {}});
         QTest::newRow("255 entries") << placeTanks(many, 1000, 1000) << 9 << Records{};
-        QTest::newRow("203 words") << placeTanks({{9, 512, repeated(203, 1)}}, 918, 920) << 9 << Records{};
+        QTest::newRow("203 words")
+            << placeTanks({{9, 512, repeated(203, 1)}}, 918, 920) << 9 << Records{};
         IndicatorImage badEnd = placeTanks({{1, 512, a}}, 532, 536);
         badEnd.set(layout::kEndPointerAddress, 128);
         QTest::newRow("end pointer high byte 128") << badEnd << 6 << Records{};
         IndicatorImage badStart = placeTanks({{1, 512, a}, {2, 532, b}}, 544, 544);
         badStart.set(layout::kDirectoryStart + layout::kDirectoryEntrySize + 1, 200);
         QTest::newRow("start high byte 200") << badStart << 6 << Records{};
-        QTest::newRow("end past the image") << placeTanks({{1, 512, a}}, 600, 592) << 9 << Records{};
-        QTest::newRow("start past the image") << placeTanks({{1, 30000, {}}}, 30010, 1024) << 9 << Records{};
+        QTest::newRow("end past the image")
+            << placeTanks({{1, 512, a}}, 600, 592) << 9 << Records{};
+        QTest::newRow("start past the image")
+            << placeTanks({{1, 30000, {}}}, 30010, 1024) << 9 << Records{};
         QTest::newRow("page scan past the image")
             << placeTanks({{1, 512, {1000, 0, 5}}, {2, 30000, {}}}, 30010, 1024) << 9 << Records{};
         // The marker at 8190 takes the word at 8192 too, which the counted image does not hold.
         QTest::newRow("marker's last word past the image")
             << placeTanks({{1, 8168, a}, {2, 8188, {1000, 32767}}}, 8200, 8192) << 9 << Records{};
-        QTest::newRow("directory past the image") << placeTanks({{1, 512, a}, {2, 532, b}, {3, 544, b}}, 556, 24)
-                                                  << 9 << Records{};
+        QTest::newRow("directory past the image")
+            << placeTanks({{1, 512, a}, {2, 532, b}, {3, 544, b}}, 556, 24) << 9 << Records{};
     }
     void decode()
     {
@@ -127,15 +137,17 @@ private slots:
         QTest::addColumn<bool>("offsetMode");
         QTest::addColumn<QVector<CellRow>>("rows");
         const QVector<int> threePoints{1000, 100, 0, 0, 16385, 16385, 32767, 32767};
-        QTest::newRow("offset layout") << threePoints << true
-                                       << QVector<CellRow>{{"-100", " 0"}, {"400", " 50.00"}, {"900", "99.99"}};
+        QTest::newRow("offset layout")
+            << threePoints << true
+            << QVector<CellRow>{{"-100", " 0"}, {"400", " 50.00"}, {"900", "99.99"}};
         // Read in the other layout, the last percent word has no value word left.
         QTest::newRow("other layout, shifted")
             << threePoints << false
-            << QVector<CellRow>{{"-100", " .3051"}, {"400", " 0"}, {"900", " 50.00"}, {"", "99.99"}};
+            << QVector<CellRow>{
+                   {"-100", " .3051"}, {"400", " 0"}, {"900", " 50.00"}, {"", "99.99"}};
         QTest::newRow("full scale only") << QVector<int>{1000} << true << QVector<CellRow>{};
-        QTest::newRow("percent word without value") << QVector<int>{1000, 100, 0} << true
-                                                    << QVector<CellRow>{{"", " 0"}};
+        QTest::newRow("percent word without value")
+            << QVector<int>{1000, 100, 0} << true << QVector<CellRow>{{"", " 0"}};
     }
     void curve()
     {
@@ -156,8 +168,12 @@ private slots:
         QTest::addColumn<bool>("offsetMode");
         QTest::addColumn<int>("offset");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("negative offset") << true << -300 << QByteArray::fromHex("03e8812c00000000" "7fff7fff");
-        QTest::newRow("other layout") << false << 0 << QByteArray::fromHex("03e800000000" "7fff7fff");
+        QTest::newRow("negative offset") << true << -300
+                                         << QByteArray::fromHex("03e8812c00000000"
+                                                                "7fff7fff");
+        QTest::newRow("other layout") << false << 0
+                                      << QByteArray::fromHex("03e800000000"
+                                                             "7fff7fff");
     }
     void writer()
     {
@@ -189,7 +205,8 @@ private slots:
         QTest::newRow("word 32767") << percentFromWord(32767) << true << "99.99";
         QTest::newRow("word 32766") << percentFromWord(32766) << true << " 99.99";
         QTest::newRow("word 16385") << percentFromWord(16385) << true << " 50.00";
-        QTest::newRow("word 1") << percentFromWord(1) << true << " 3.051"; // Str turns to E notation
+        QTest::newRow("word 1") << percentFromWord(1) << true
+                                << " 3.051"; // Str turns to E notation
         QTest::newRow("word -16385") << percentFromWord(-16385) << true << "-50.00";
         QTest::newRow("negative half") << -2.5 << false << "-3";
         QTest::newRow("single precision rounds up") << 0.49999999 << false << "1";

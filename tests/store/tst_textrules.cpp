@@ -93,7 +93,8 @@ private slots:
             mmap(nullptr, kTotal, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0));
         for (qsizetype k = 0; k <= kChunks; ++k) {
             const int fd = fds[k == kChunks];
-            QVERIFY(mmap(base + k * kChunk, kChunk, PROT_READ, MAP_SHARED | MAP_FIXED, fd, 0) != MAP_FAILED);
+            QVERIFY(mmap(base + k * kChunk, kChunk, PROT_READ, MAP_SHARED | MAP_FIXED, fd, 0) !=
+                    MAP_FAILED);
         }
         ::close(fds[0]);
         ::close(fds[1]); // the mappings keep the pages

@@ -6,8 +6,7 @@
 #include <QProcess>
 #include <QString>
 
-namespace kaldor::testing
-{
+namespace kaldor::testing {
 
 inline QStringList pdfPages(const QString& path)
 {

@@ -53,8 +53,7 @@ QStringList ScriptedDialogs::messages() const
 {
     QStringList texts;
     for (const Shown& s : m_shown) {
-        if (s.kind == Shown::Message)
-            texts.append(s.text);
+        if (s.kind == Shown::Message) texts.append(s.text);
     }
     return texts;
 }

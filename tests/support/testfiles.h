@@ -5,8 +5,7 @@
 #include <QFile>
 #include <QString>
 
-namespace kaldor::testing
-{
+namespace kaldor::testing {
 
 // The file's bytes; empty when it cannot be read.
 inline QByteArray readFile(const QString& path)

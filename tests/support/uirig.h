@@ -4,10 +4,10 @@
 // current directory for the working file, and small file helpers.
 
 #include "link/link.h"
-#include "tests/link/linktesthelpers.h"
 #include "shell/mainwindow.h"
 #include "sim/simulatedport.h"
 #include "store/indicatorfile.h"
+#include "tests/link/linktesthelpers.h"
 #include "tests/support/scripteddialogs.h"
 #include "tests/support/testfiles.h"
 
@@ -24,13 +24,11 @@
 #include <memory>
 #include <mutex>
 
-namespace kaldor::testing
-{
+namespace kaldor::testing {
 
 // A simulated line whose open() can be made to fail as a real port would; it tells when the
 // link deletes it (on the link's thread).
-class TestPort : public SimulatedPort
-{
+class TestPort : public SimulatedPort {
 public:
     TestPort(std::shared_ptr<SimulatedMeter> meter, MeterTiming timing, PortStatus opening,
              std::function<void(TestPort*)> deleted)

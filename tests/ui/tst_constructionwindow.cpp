@@ -16,8 +16,7 @@
 using namespace kaldor;
 using namespace kaldor::testing;
 
-namespace
-{
+namespace {
 
 const QString kBuilt = QStringLiteral("Indicator file built.");
 
@@ -99,8 +98,7 @@ struct Rig : UiRig {
 
 } // namespace
 
-class TestConstructionWindow : public QObject
-{
+class TestConstructionWindow : public QObject {
     Q_OBJECT
 private slots:
     void init() { m_dir.emplace(); }
@@ -149,8 +147,8 @@ void TestConstructionWindow::listRules_data()
         {nothing});
     row("double-click removes an entry, the empty part nothing",
         {"pick:a.tnk", "add", "pick:b.tnk", "add", "listDbl:b.tnk", "listDbl:"}, {"a.tnk"});
-    row("a drop on an empty list follows the file's directory", {"drop:other/a.tnk"}, {"a.tnk"},
-        {}, "other");
+    row("a drop on an empty list follows the file's directory", {"drop:other/a.tnk"}, {"a.tnk"}, {},
+        "other");
     row("a drop from another directory once the list holds names",
         {"drop:a.tnk", "drop:other/a.tnk"}, {"a.tnk"},
         {"@/other/a.tnk: the file lies outside the directory @, where the listed tanks are read; "
@@ -259,7 +257,8 @@ void TestConstructionWindow::refusedBuildKeepsLastGood()
     rig.click("Command3");
 
     rig.add({"bad.tnk"});
-    writeFile(path(QStringLiteral("bad.tnk")), readFile(dataPath("refused-tanks/full-scale-0.tnk")));
+    writeFile(path(QStringLiteral("bad.tnk")),
+              readFile(dataPath("refused-tanks/full-scale-0.tnk")));
     rig.dialogs.clear();
     rig.click("Command4");
     QCOMPARE(

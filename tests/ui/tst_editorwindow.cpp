@@ -41,8 +41,7 @@
 using namespace kaldor;
 using namespace kaldor::testing;
 
-namespace
-{
+namespace {
 
 const QString kRefusal =
     QStringLiteral("Input not accepted. Tank number must be between 1 and 255.");
@@ -141,8 +140,7 @@ QPushButton* dialogButton(QWidget* dialog, QDialogButtonBox::StandardButton whic
 
 // The shared rig with the editor's controls at hand.
 struct Rig : UiRig {
-    explicit Rig(const IndicatorImage& working = sampleImage())
-        : UiRig(sampleAfterWriting(working))
+    explicit Rig(const IndicatorImage& working = sampleImage()) : UiRig(sampleAfterWriting(working))
     {
     }
 
@@ -181,8 +179,7 @@ struct Rig : UiRig {
 
 } // namespace
 
-class TestEditorWindow : public QObject
-{
+class TestEditorWindow : public QObject {
     Q_OBJECT
 private slots:
     void init() { m_dir.emplace(); }
@@ -245,9 +242,9 @@ void TestEditorWindow::threePointTank()
     QVERIFY(!rig.child<QLineEdit>("text2")->isVisible());
     QVERIFY(rig.waitIdle());
     QTRY_COMPARE(rig.dialogs.messages().constLast(), QStringLiteral("Tank data sent."));
-    QCOMPARE(rig.sent().mid(rig.sent().indexOf("\2CD")),
-             QByteArray::fromHex("0243440d0500") + char(offsetMode ? 16 : 14) +
-                 threePointBlock(offsetMode));
+    QCOMPARE(rig.sent().mid(rig.sent().indexOf("\2CD")), QByteArray::fromHex("0243440d0500") +
+                                                             char(offsetMode ? 16 : 14) +
+                                                             threePointBlock(offsetMode));
     QCOMPARE(rig.dialogs.unscripted(), 0);
 }
 
@@ -510,11 +507,11 @@ void TestEditorWindow::shape_data()
     QTest::newRow("horizontal cylinder, cancelled") << horizontal << VolumeUnit::CubicMetre << 100.0
                                                     << PointRequest::points(10) << true << true;
     QTest::newRow("vertical cylinder with a cone, within 2 units")
-        << verticalShape(3, 4, TankEnd::Cone, 0.5, LengthUnit::Metre) << VolumeUnit::UsGallon
-        << 0.1 << PointRequest::maxError(2) << true << false;
+        << verticalShape(3, 4, TankEnd::Cone, 0.5, LengthUnit::Metre) << VolumeUnit::UsGallon << 0.1
+        << PointRequest::maxError(2) << true << false;
     QTest::newRow("sphere: values too large for the grid")
-        << sphereShape(10, LengthUnit::Foot) << VolumeUnit::Litre << 1.0
-        << PointRequest::points(20) << false << false;
+        << sphereShape(10, LengthUnit::Foot) << VolumeUnit::Litre << 1.0 << PointRequest::points(20)
+        << false << false;
 }
 
 // The values typed into the dialog make the model's own curve; OK fills the grid with its
@@ -607,13 +604,13 @@ void TestEditorWindow::shapeFollowsTheForm_data()
     QTest::addColumn<bool>("slow"); // the curve takes long enough to tell the window's own work
 
     QTest::newRow("a cone's depth, then OK")
-        << verticalShape(2000, 3000, TankEnd::Cone, 1000.0) << "endDepth" << "ok" << 100.0
-        << PointRequest::points(100) << false;
+        << verticalShape(2000, 3000, TankEnd::Cone, 1000.0) << "endDepth"
+        << "ok" << 100.0 << PointRequest::points(100) << false;
     // The fewest points of a curve that stays within 2 units of values up to 42: a search of a
     // few hundred milliseconds.
     QTest::newRow("the scale, then fewest points")
-        << horizontalShape(2000, 6000, TankEnd::Ellipsoidal) << "scale" << "byError" << 2.0
-        << PointRequest::maxError(2) << true;
+        << horizontalShape(2000, 6000, TankEnd::Ellipsoidal) << "scale"
+        << "byError" << 2.0 << PointRequest::maxError(2) << true;
 }
 
 // After a change the preview at once says that it works out the curve, never the curve of the
@@ -654,8 +651,7 @@ void TestEditorWindow::shapeFollowsTheForm()
     StallWatch stalls;
     // Up to the curve shown: what OK then does with it is the editor's.
     connect(dialog, &CurveSourceDialog::curveShown, &stalls.tick, [&] { stalls.stop(); });
-    dialog->findChild<QDoubleSpinBox*>(field)->setValue(field == "scale" ? scale
-                                                                         : *tank.endDepth);
+    dialog->findChild<QDoubleSpinBox*>(field)->setValue(field == "scale" ? scale : *tank.endDepth);
     QCOMPARE(summary->text(), working);
     if (click == "ok") {
         QTest::mouseClick(dialogButton(dialog, QDialogButtonBox::Ok), Qt::LeftButton);
@@ -700,11 +696,18 @@ void TestEditorWindow::importTable_data()
     QTest::addColumn<QString>("message"); // a refusal shown instead of the dialog
 
     QTest::newRow("levels in mm, a sensor seeing 500 to 1500 mm")
-        << "level-no-unit.csv" << "percent" << "mm" << LevelRange{500.0, 1000.0} << "";
-    QTest::newRow("the header names mm") << "level-mm.csv" << "mm" << "" << LevelRange{} << "";
-    QTest::newRow("mm read as percent: OK stays shut")
-        << "level-no-unit.csv" << "percent" << "" << LevelRange{} << "";
-    QTest::newRow("a bad row") << "escape-row.csv" << "" << "percent" << LevelRange{} << "line 3";
+        << "level-no-unit.csv"
+        << "percent"
+        << "mm" << LevelRange{500.0, 1000.0} << "";
+    QTest::newRow("the header names mm") << "level-mm.csv"
+                                         << "mm"
+                                         << "" << LevelRange{} << "";
+    QTest::newRow("mm read as percent: OK stays shut") << "level-no-unit.csv"
+                                                       << "percent"
+                                                       << "" << LevelRange{} << "";
+    QTest::newRow("a bad row") << "escape-row.csv"
+                               << ""
+                               << "percent" << LevelRange{} << "line 3";
 }
 
 // The table's rows become the grid's points as the model makes them from the unit and range

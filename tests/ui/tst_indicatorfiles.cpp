@@ -32,8 +32,7 @@
 using namespace kaldor;
 using namespace kaldor::testing;
 
-namespace
-{
+namespace {
 
 using GridRows = QList<QStringList>; // VALUE, percentage
 
@@ -91,8 +90,7 @@ Cells highlighted(const CurveGrid* grid)
 
 } // namespace
 
-class TestIndicatorFiles : public QObject
-{
+class TestIndicatorFiles : public QObject {
     Q_OBJECT
 private slots:
     void init() { m_dir.emplace(); }
@@ -236,8 +234,8 @@ void TestIndicatorFiles::road()
     auto* cells = viewer->findChild<QTableView*>("Grid1")->model();
     GridRows shown;
     for (int r = 1; r <= sentRows.size(); ++r)
-        shown.append({cells->index(r, 1).data().toString(),
-                      cells->index(r, 2).data().toString().trimmed()});
+        shown.append(
+            {cells->index(r, 1).data().toString(), cells->index(r, 2).data().toString().trimmed()});
     QCOMPARE(shown, sentRows);
 
     writeFile(workingFilePath(), {});
@@ -261,8 +259,8 @@ void TestIndicatorFiles::refusedFiles_data()
         QTest::newRow(name) << editor << content << message << stays;
     };
     row("viewer: ends before its count", false, " 0 ,  3 ,  1 ,  2 ", kEndOfDataMessage, true);
-    row("viewer: no tanks", false, formatIndicatorFile(3, threeBlockImage(), 0),
-        kNoTankDataMessage, true);
+    row("viewer: no tanks", false, formatIndicatorFile(3, threeBlockImage(), 0), kNoTankDataMessage,
+        true);
     row("viewer: count too large", false, "200, 0, 1, 2, 3", errorText(err::kSubscript), false);
     row("viewer: a directory", false, {}, "%1: not a regular file (a directory); not read", false);
     row("editor: missing, answered No", true, {}, "", true);
@@ -324,8 +322,8 @@ void TestIndicatorFiles::startWithFile()
 {
     const QString path = m_dir->path("short.IDR");
     // Tank 12: full scale 1000, offset 0, points at 0, 50 and 95 %.
-    const IndicatorImage image =
-        placeTanks({{12, 512, {1000, 0, 0, 0, 16385, 16383, int(95 / 99.99 * 32767), 32767}}}, 528, 528);
+    const IndicatorImage image = placeTanks(
+        {{12, 512, {1000, 0, 0, 0, 16385, 16383, int(95 / 99.99 * 32767), 32767}}}, 528, 528);
     QVERIFY(writeConstructedFile(path, image, image.length()).ok);
 
     UiRig rig(threeBlockImage());
@@ -341,7 +339,8 @@ void TestIndicatorFiles::startWithFile()
     rig.trigger("edtnk", "agraph");
     auto* graph = viewer->findChild<QWidget*>("graphit");
     QVERIFY(graph && graph->isVisible());
-    QCOMPARE(graph->findChild<QLabel*>("graphTank")->text(), QStringLiteral("Tank  12 — file short.IDR"));
+    QCOMPARE(graph->findChild<QLabel*>("graphTank")->text(),
+             QStringLiteral("Tank  12 — file short.IDR"));
     viewer->close();
     QVERIFY(files->isVisible());
     QCOMPARE(files->chosenFile(), path);

@@ -12,8 +12,8 @@
 #include "store/indicatorfile.h"
 #include "store/messages.h"
 #include "store/workingfile.h"
-#include "viewer/viewerwindow.h"
 #include "tests/support/uirig.h"
+#include "viewer/viewerwindow.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -73,8 +73,7 @@ void TestMainWindow::oneRoad()
     QStringList steps{label->text()};
     QVERIFY(QTest::qWaitFor(
         [&] {
-            if (label->text() != steps.constLast())
-                steps.append(label->text());
+            if (label->text() != steps.constLast()) steps.append(label->text());
             return steps.size() == 3;
         },
         5000));
@@ -150,8 +149,10 @@ void TestMainWindow::oneRoad()
         QTest::mouseClick(pad->findChild<QPushButton*>(QLatin1String(key)), Qt::LeftButton);
     QTRY_COMPARE(rig.meter->commandCount("SW"), 1);
     QVERIFY(rig.waitIdle());
-    QCOMPARE(rig.sent().right(24), QByteArray::fromHex("0250470D" "0255500D0255500D0255500D"
-                                                       "02444E0D" "0253570D"));
+    QCOMPARE(rig.sent().right(24), QByteArray::fromHex("0250470D"
+                                                       "0255500D0255500D0255500D"
+                                                       "02444E0D"
+                                                       "0253570D"));
     pad->close();
     QVERIFY(rig.window->isVisible());
     QVERIFY(rig.waitIdle());
@@ -190,7 +191,7 @@ void TestMainWindow::oneRoad()
 void TestMainWindow::portFails_data()
 {
     QTest::addColumn<int>("current"); // the port open when the port window is shown; 0: none shown
-    QTest::addColumn<int>("chosen"); // the port opened at start-up or chosen in the window
+    QTest::addColumn<int>("chosen");  // the port opened at start-up or chosen in the window
     QTest::addColumn<int>("failure"); // how opening it fails; -1: the window is cancelled, -2: none
     QTest::addColumn<QStringList>("messages");
     QTest::addColumn<bool>("animates"); // at start-up: the gauge still moves
@@ -245,8 +246,9 @@ void TestMainWindow::portFails()
         ports = rig.find("Portscrn");
         QVERIFY(ports && ports->isVisible());
         for (int n = 1; n <= 4; ++n)
-            QCOMPARE(ports->findChild<QRadioButton*>(QStringLiteral("Option%1").arg(n))->isChecked(),
-                     n == current);
+            QCOMPARE(
+                ports->findChild<QRadioButton*>(QStringLiteral("Option%1").arg(n))->isChecked(),
+                n == current);
         ports->findChild<QRadioButton*>(QStringLiteral("Option%1").arg(chosen))->click();
         QVERIFY(rig.window->isVisible()); // the port window is modeless
         QTest::mouseClick(ports->findChild<QPushButton*>(failure == -1 ? "Command1" : "Command2"),
@@ -268,8 +270,8 @@ void TestMainWindow::portFails()
 
 void TestMainWindow::exchangeFails_data()
 {
-    QTest::addColumn<QString>("action"); // aclear:B answers the clear window with button B
-    QTest::addColumn<QString>("fault"); // on the meter, empty for none
+    QTest::addColumn<QString>("action");   // aclear:B answers the clear window with button B
+    QTest::addColumn<QString>("fault");    // on the meter, empty for none
     QTest::addColumn<bool>("workingFile"); // one is there before the exchange
     QTest::addColumn<bool>("portOpen");
     QTest::addColumn<QString>("message"); // "…" at the end: a prefix; empty: none
@@ -278,8 +280,8 @@ void TestMainWindow::exchangeFails_data()
 
     const auto row = [](const char* name, const char* action, const char* fault, bool file,
                         bool open, const char* message, const char* bytes, bool fileAfter) {
-        QTest::newRow(name) << QString(action) << QString(fault) << file << open
-                            << QString(message) << QByteArray::fromHex(bytes) << fileAfter;
+        QTest::newRow(name) << QString(action) << QString(fault) << file << open << QString(message)
+                            << QByteArray::fromHex(bytes) << fileAfter;
     };
     row("a read that stops after one block removes even a stale working file", "dwnldall",
         "AU:1:stop", true, true, "Comm timeout  4", "0241550D", false);
@@ -305,12 +307,9 @@ void TestMainWindow::exchangeFails()
     QFETCH(bool, fileAfter);
 
     UiRig rig(threeBlockImage(), {}, false);
-    if (!fault.isEmpty())
-        rig.meter->addFault(*MeterFault::parse(fault));
-    if (!portOpen)
-        rig.failures[1] = failing(PortError::Unavailable); // silent at start-up
-    if (workingFile)
-        writeFile(workingFilePath(), formatIndicatorFile(3, threeBlockImage(), 17));
+    if (!fault.isEmpty()) rig.meter->addFault(*MeterFault::parse(fault));
+    if (!portOpen) rig.failures[1] = failing(PortError::Unavailable); // silent at start-up
+    if (workingFile) writeFile(workingFilePath(), formatIndicatorFile(3, threeBlockImage(), 17));
     rig.window->startUp();
     QVERIFY(rig.waitIdle());
     rig.find<QAction>(qPrintable(action.section(':', 0, 0)))->trigger();
@@ -357,7 +356,8 @@ void TestMainWindow::busyThenClosed()
     QFETCH(bool, close);
     const bool editor = action != QLatin1String("dwnldall");
     if (editor) {
-        writeFile(workingFilePath(), formatIndicatorFile(sampleImage().length() / 8, sampleImage(), 0));
+        writeFile(workingFilePath(),
+                  formatIndicatorFile(sampleImage().length() / 8, sampleImage(), 0));
         writeFile("curve.tnk", threePointTankFile(true));
     }
     QByteArray bytes(8 * (close ? 200 : 40), '\x33'); // a read of a second or more
@@ -607,12 +607,18 @@ void TestMainWindow::escapeCloses_data()
 {
     QTest::addColumn<QString>("action"); // of the main window, or of the viewer for the graph
     QTest::addColumn<QString>("window");
-    QTest::newRow("Port Setting") << "gcomm" << "Portscrn";
-    QTest::newRow("Line Traffic") << "gtraffic" << "LineTraffic";
-    QTest::newRow("the graph") << "agraph" << "graphit";
-    QTest::newRow("About") << "aboutHelp" << "frmAbout";
-    QTest::newRow("Help") << "ahelp" << "helpWindow";
-    QTest::newRow("the keypad") << "aprog" << "Cali";
+    QTest::newRow("Port Setting") << "gcomm"
+                                  << "Portscrn";
+    QTest::newRow("Line Traffic") << "gtraffic"
+                                  << "LineTraffic";
+    QTest::newRow("the graph") << "agraph"
+                               << "graphit";
+    QTest::newRow("About") << "aboutHelp"
+                           << "frmAbout";
+    QTest::newRow("Help") << "ahelp"
+                          << "helpWindow";
+    QTest::newRow("the keypad") << "aprog"
+                                << "Cali";
 }
 
 // Escape, pressed in the window as it has come up, closes it as it closes a dialog.
@@ -626,19 +632,16 @@ void TestMainWindow::escapeCloses()
     bool stayed = false;
     const auto pressEscape = [&] {
         QPointer<QWidget> shown = rig.window->findChild<QWidget*>(window);
-        if (!shown || !shown->isVisible())
-            return;
+        if (!shown || !shown->isVisible()) return;
         // The offscreen platform leaves the window that was active before active; a person's
         // window manager gives a new window the focus.
         shown->activateWindow();
-        if (!QTest::qWaitFor([&] { return QApplication::activeWindow() == shown; }))
-            return;
+        if (!QTest::qWaitFor([&] { return QApplication::activeWindow() == shown; })) return;
         found = true;
         QWidget* focus = shown->focusWidget();
         QTest::keyClick(focus ? focus : shown.data(), Qt::Key_Escape);
         stayed = shown && shown->isVisible();
-        if (stayed)
-            shown->close(); // a modal box left open would hold the test
+        if (stayed) shown->close(); // a modal box left open would hold the test
     };
     if (action == QLatin1String("agraph")) {
         QVERIFY(QFile::copy(QStringLiteral(":/samples/three-tanks.idr"), m_dir->path("m.idr")));

@@ -22,17 +22,16 @@
 using namespace kaldor;
 using namespace kaldor::testing;
 
-namespace
-{
+namespace {
 
 // Answers the program's modal boxes in turn. A message gets OK; a question or a file dialog
 // takes the next planned answer: "Yes" or "No", a path to fill in and accept, or "Cancel".
 // Each box is read on the tick after it is first seen, so whatever its event loop delivers
 // meanwhile has run.
-class ModalAnswerer : public QObject
-{
+class ModalAnswerer : public QObject {
 public:
-    ModalAnswerer(const Link& link, QStringList answers) : m_link(link), m_answers(std::move(answers))
+    ModalAnswerer(const Link& link, QStringList answers)
+        : m_link(link), m_answers(std::move(answers))
     {
         connect(&m_timer, &QTimer::timeout, this, &ModalAnswerer::look);
         m_timer.start(20);
@@ -72,10 +71,12 @@ private:
             }
             shown.append(QStringLiteral("question: ") + box->text());
             const QString answer = nextAnswer();
-            box->button(answer == QLatin1String("Yes") ? QMessageBox::Yes : QMessageBox::No)->click();
+            box->button(answer == QLatin1String("Yes") ? QMessageBox::Yes : QMessageBox::No)
+                ->click();
         } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
-            shown.append((files->acceptMode() == QFileDialog::AcceptSave ? QStringLiteral("save: ")
-                                                                         : QStringLiteral("open: ")) +
+            shown.append((files->acceptMode() == QFileDialog::AcceptSave
+                              ? QStringLiteral("save: ")
+                              : QStringLiteral("open: ")) +
                          files->windowTitle());
             const QString answer = nextAnswer();
             if (answer.isEmpty() || answer == QLatin1String("Cancel")) {
@@ -90,7 +91,8 @@ private:
             nextAnswer();
             static_cast<QDialog*>(modal)->reject();
         } else {
-            shown.append(QStringLiteral("unknown: ") + QLatin1String(modal->metaObject()->className()));
+            shown.append(QStringLiteral("unknown: ") +
+                         QLatin1String(modal->metaObject()->className()));
             modal->close();
         }
     }
@@ -103,8 +105,7 @@ private:
 
 } // namespace
 
-class TestRealDialogs : public QObject
-{
+class TestRealDialogs : public QObject {
     Q_OBJECT
 private slots:
     void init() { m_dir.emplace(); }
@@ -177,8 +178,10 @@ void TestRealDialogs::actions_data()
         {"save: Save Retrieved Indicator File", "message: %D/kept.idr saved."}, "kept.idr");
     row("Export CSV over the tank file opened", editor + QStringList{"atnkfrm:texport"},
         {curve, curve, "Yes"},
-        {"open: Open", "save: Export CSV", "question: curve.tnk already exists.\nDo you want to replace it?",
-         "message: %D/curve.tnk holds a tank file, which a CSV file would replace; nothing was done."},
+        {"open: Open", "save: Export CSV",
+         "question: curve.tnk already exists.\nDo you want to replace it?",
+         "message: %D/curve.tnk holds a tank file, which a CSV file would replace; nothing was "
+         "done."},
         "curve.tnk");
     row("Calibration sheet as PDF", editor + QStringList{"atnkfrm:tsheetpdf"},
         {curve, "%D/sheet.pdf"},
@@ -210,12 +213,14 @@ void TestRealDialogs::actions()
         s.replace("%D", dir);
 
     QVERIFY(writeIndicatorFile(workingFilePath(), sampleImage().length() / 8, sampleImage(), 0).ok);
-    QVERIFY(writeIndicatorFile(m_dir->path("sent.idr"), sampleImage().length() / 8, sampleImage(), 0)
-                .ok);
+    QVERIFY(
+        writeIndicatorFile(m_dir->path("sent.idr"), sampleImage().length() / 8, sampleImage(), 0)
+            .ok);
     writeFile(m_dir->path("curve.tnk"), threePointTankFile(true));
     QtDialogs dialogs;
-    UiRig rig(sampleImage(), paced ? MeterTiming{true, std::chrono::milliseconds(10)} : MeterTiming{},
-              true, true, &dialogs);
+    UiRig rig(sampleImage(),
+              paced ? MeterTiming{true, std::chrono::milliseconds(10)} : MeterTiming{}, true, true,
+              &dialogs);
     QVERIFY(rig.waitIdle());
     if (!fault.isEmpty()) rig.meter->addFault(*MeterFault::parse(fault));
     ModalAnswerer answerer(*rig.link, answers);
@@ -262,7 +267,8 @@ void TestRealDialogs::actions()
     QCOMPARE(answerer.shown.size(), shown.size());
     for (int i = 0; i < shown.size(); ++i) {
         if (shown[i].endsWith(u'…'))
-            QVERIFY2(answerer.shown[i].startsWith(shown[i].chopped(1)), qPrintable(answerer.shown[i]));
+            QVERIFY2(answerer.shown[i].startsWith(shown[i].chopped(1)),
+                     qPrintable(answerer.shown[i]));
         else
             QCOMPARE(answerer.shown[i], shown[i]);
     }

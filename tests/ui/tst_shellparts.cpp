@@ -24,7 +24,7 @@ void TestShellParts::commandLine_data()
     QTest::addColumn<int>("action");
     QTest::addColumn<bool>("simulate");
     QTest::addColumn<QString>("file");
-    QTest::addColumn<QString>("port3"); // the device mapped to port option 3
+    QTest::addColumn<QString>("port3");  // the device mapped to port option 3
     QTest::addColumn<QString>("opened"); // the indicator file to open in the viewer
 
     const auto row = [](const char* name, const QStringList& args, Action action,
@@ -77,10 +77,14 @@ void TestShellParts::simulatedMeterFile_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("problem"); // a part of the refusal; empty: the meter starts
 
-    QTest::newRow("the built-in sample") << "sample" << "";
-    QTest::newRow("an indicator file") << "idr" << "";
-    QTest::newRow("a directory") << "dir" << "not a regular file (a directory)";
-    QTest::newRow("not an indicator file") << "text" << "is not an indicator file";
+    QTest::newRow("the built-in sample") << "sample"
+                                         << "";
+    QTest::newRow("an indicator file") << "idr"
+                                       << "";
+    QTest::newRow("a directory") << "dir"
+                                 << "not a regular file (a directory)";
+    QTest::newRow("not an indicator file") << "text"
+                                           << "is not an indicator file";
 }
 
 void TestShellParts::simulatedMeterFile()
