@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The test command: installs what is missing, configures with -Werror, builds, runs every test;
-# then builds the tests again with the address, undefined-behaviour and float-cast sanitizers
+# checks the sources' format; then builds the tests again with the address, undefined-behaviour and float-cast sanitizers
 # and runs them once more (KALDOR_QUICK=1 skips that second round). Each phase prints its wall
 # and CPU time, and the list of them ends the output.
 set -euo pipefail
@@ -20,10 +20,12 @@ run_tests() {
 # The tests read no debug information: line tables (-g1) are enough for a backtrace and cost
 # far less to make and link than full -g. The optimisation stays that of the program as shipped,
 # so -Werror sees the same warnings.
-# lintian and appstreamcli (package appstream): the package test checks the .deb with them.
-KALDOR_MORE_PACKAGES="lintian appstream" bash "$here/scripts/setup.sh" -DKALDOR_WERROR=ON \
+# lintian and appstreamcli (package appstream): the package test checks the .deb with them;
+# clang-format: the format check after the tests.
+KALDOR_MORE_PACKAGES="lintian appstream clang-format" bash "$here/scripts/setup.sh" -DKALDOR_WERROR=ON \
   "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG"
 phase tests run_tests "$BUILD_DIR"
+phase format bash "$here/scripts/format.sh"
 
 if [ "${KALDOR_QUICK:-0}" != 1 ]; then
   # The sanitizer round builds the tests and the programs they start, nothing else: no
