@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The test command: installs what is missing, configures with -Werror, builds, runs every test;
-# checks the sources' format; then builds the tests again with the address, undefined-behaviour and float-cast sanitizers
-# and runs them once more (KALDOR_QUICK=1 skips that second round). Each phase prints its wall
-# and CPU time, and the list of them ends the output.
+# The test command: installs what is missing, configures with -Werror, builds, runs every test
+# and checks the sources' format; then builds the tests again with the address,
+# undefined-behaviour and float-cast sanitizers and runs them once more (KALDOR_QUICK=1 skips
+# that second round). Each phase prints its wall and CPU time; the list of them ends the output.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export BUILD_DIR="${BUILD_DIR:-$here/build-test}"
