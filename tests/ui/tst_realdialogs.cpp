@@ -183,6 +183,8 @@ void TestRealDialogs::actions_data()
          "message: %D/curve.tnk holds a tank file, which a CSV file would replace; nothing was "
          "done."},
         "curve.tnk");
+    row("File > Save writes the tank file opened back", editor + QStringList{"atnkfrm:tsavefile"},
+        {curve}, {"open: Open", "message: File %D/curve.tnk saved."}, "curve.tnk");
     row("Calibration sheet as PDF", editor + QStringList{"atnkfrm:tsheetpdf"},
         {curve, "%D/sheet.pdf"},
         {"open: Open", "save: Calibration Sheet as PDF", "message: File %D/sheet.pdf saved."},
