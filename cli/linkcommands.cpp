@@ -135,8 +135,13 @@ int writeCommandLine(const QStringList& words, GlobalOptions options, QTextStrea
 {
     CommandParser line(QStringLiteral("write"), options);
     addSafeWriteOptions(line);
+    line.option(QStringLiteral("--allow-loss"));
     if (!line.parse(words, err)) return kExitUsage;
-    const SafeWriteOptions safe = safeWriteOptions(line, options);
+    SafeWriteOptions safe = safeWriteOptions(line, options);
+    // With --backup the meter is read before the write: an image that would remove tanks the
+    // meter holds is written only when the loss is asked for.
+    if (!line.isSet(QStringLiteral("--allow-loss")))
+        safe.approveLoss = [](const ImageChanges&, const std::atomic_bool*) { return false; };
     const QStringList& args = line.words();
     if (args.size() != 1)
         return usageError(line.command(), QStringLiteral("name one indicator file to send"), err);
@@ -152,9 +157,13 @@ int writeCommandLine(const QStringList& words, GlobalOptions options, QTextStrea
     OpenedPort opened = openPort(options, err);
     if (!opened.port || opened.status != kExitOk) return opened.status;
     ExchangeContext ctx{*opened.port, {}, {}, &stopOnTerminationSignals()};
-    if (wantsSafeWrite(safe))
-        return finishSafeWrite(safeUpload(ctx, *prep.source, UploadVariant::MainWindow, safe), out,
-                               err);
+    if (wantsSafeWrite(safe)) {
+        const SafeWrite s = safeUpload(ctx, *prep.source, UploadVariant::MainWindow, safe);
+        const int status = finishSafeWrite(s, out, err);
+        if (s.outcome == SafeWriteOutcome::NotWritten)
+            err << "Give --allow-loss to write it all the same.\n";
+        return status;
+    }
     const ExchangeResult r = uploadImage(ctx, *prep.source, UploadVariant::MainWindow);
     return finish(r, uploadMessages(r), out, err);
 }
@@ -219,6 +228,47 @@ int sendTankCommand(const QStringList& words, GlobalOptions options, QTextStream
         return finishSafeWrite(safeSendTank(ctx, *prep.send, QString(), safe), out, err);
     const ExchangeResult r = sendTankCurve(ctx, *prep.send, QString());
     return finish(r, sendTankMessages(r), out, err);
+}
+
+int replaceTankCommand(const QStringList& words, GlobalOptions options, QTextStream& out,
+                       QTextStream& err)
+{
+    CommandParser line(QStringLiteral("replace-tank"), options);
+    line.option(QStringLiteral("--tank"), QStringLiteral("N"))
+        .option(QStringLiteral("--backup"), QStringLiteral("DIR"));
+    if (!line.parse(words, err)) return kExitUsage;
+    if (line.words().size() != 1)
+        return usageError(
+            line.command(),
+            QStringLiteral("name one tank file: replace-tank TANK.tnk [--tank N] [--backup DIR]"),
+            err);
+    const QString tankFile = line.words().constFirst();
+    if (const int status = refuseRunOutputs(options, {tankFile}, {}, err); status != kExitOk)
+        return status;
+    const TankFileCheck checked = checkTankFile(tankFile, options.offsetMode);
+    if (!checked.ok) {
+        if (checked.detail.isEmpty())
+            printMessages(checked.messages, err, err);
+        else
+            err << checked.detail << "; nothing was sent.\n";
+        return kExitRefused;
+    }
+    const TankSendPreparation prep =
+        prepareTankSend(checked.table, checked.pointCount,
+                        line.value(QStringLiteral("--tank")).value_or(checked.tankNumberText), {},
+                        options.offsetMode);
+    if (!prep.send) {
+        printMessages(prep.messages, out, err);
+        return kExitRefused;
+    }
+    SafeWriteOptions safe;
+    safe.offsetMode = options.offsetMode;
+    safe.verify = true;
+    safe.backupFolder = line.value(QStringLiteral("--backup")).value_or(QString());
+    OpenedPort opened = openPort(options, err);
+    if (!opened.port || opened.status != kExitOk) return opened.status;
+    ExchangeContext ctx{*opened.port, {}, {}, &stopOnTerminationSignals()};
+    return finishSafeWrite(safeReplaceTank(ctx, *prep.send, safe), out, err);
 }
 
 int clearCommand(const QStringList& words, GlobalOptions options, QTextStream& out,
@@ -305,9 +355,10 @@ int keyCommand(const QStringList& words, GlobalOptions options, QTextStream& out
 
 bool isLinkCommand(const QString& command)
 {
-    static const QStringList commands = {QStringLiteral("read"),      QStringLiteral("write"),
-                                         QStringLiteral("send-tank"), QStringLiteral("clear"),
-                                         QStringLiteral("key"),       QStringLiteral("diff")};
+    static const QStringList commands = {
+        QStringLiteral("read"),         QStringLiteral("write"), QStringLiteral("send-tank"),
+        QStringLiteral("replace-tank"), QStringLiteral("clear"), QStringLiteral("key"),
+        QStringLiteral("diff")};
     return commands.contains(command);
 }
 
@@ -318,6 +369,8 @@ int runCommand(const QString& command, const QStringList& args, const GlobalOpti
     if (command == QLatin1String("read")) return readCommand(args, options, out, err);
     if (command == QLatin1String("write")) return writeCommandLine(args, options, out, err);
     if (command == QLatin1String("send-tank")) return sendTankCommand(args, options, out, err);
+    if (command == QLatin1String("replace-tank"))
+        return replaceTankCommand(args, options, out, err);
     if (command == QLatin1String("clear")) return clearCommand(args, options, out, err);
     if (command == QLatin1String("diff")) return diffCommand(args, options, out, err);
     return keyCommand(args, options, out, err);
@@ -365,6 +418,13 @@ QString linkCommandsHelp()
         "                            100 are kept); when that read fails nothing is written\n"
         "    --verify                read the meter back and check it holds what was sent\n"
         "                            (exit status 3 when it does not)\n"
+        "    write --backup refuses an image that lacks tanks the meter holds, naming them,\n"
+        "    unless --allow-loss is given\n"
+        "  replace-tank TANK.tnk [--tank N] [--backup DIR]\n"
+        "                            put one tank's curve in place of the meter's tank N (added\n"
+        "                            after the others when the meter has none): reads the meter,\n"
+        "                            writes the whole image again and verifies it (exit status 3\n"
+        "                            on a difference)\n"
         "  diff A B                  compare two images, indicator files or meter: one line per "
         "tank\n"
         "                            that differs (exit status 0 the same, 1 different, 2 "

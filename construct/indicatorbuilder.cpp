@@ -10,45 +10,6 @@
 
 namespace kaldor {
 
-namespace {
-
-// Where each record goes: from 512 on, one after the other, except that a record that would
-// run past 8192 or 16384 starts at that boundary instead.
-struct Layout {
-    QList<int> starts;
-    int end = layout::kRecordAreaStart;
-    int pageMark = 1;
-};
-
-Layout placeRecords(const QList<TankSource>& tanks, bool offsetMode)
-{
-    Layout out;
-    int p = layout::kRecordAreaStart;
-    for (const TankSource& tank : tanks) {
-        const int length = recordLength(int(tank.points.size()), offsetMode);
-        if (p < layout::kPageSize && p + length > layout::kPageSize) {
-            p = layout::kPageSize;
-            out.pageMark = 2;
-        }
-        if (p < 2 * layout::kPageSize && p + length > 2 * layout::kPageSize) {
-            p = 2 * layout::kPageSize;
-            out.pageMark = 3;
-        }
-        out.starts.append(p);
-        p += length;
-    }
-    out.end = p;
-    return out;
-}
-
-void putWord(IndicatorImage& image, int address, int word)
-{
-    image.set(address, word / 256);
-    image.set(address + 1, word % 256);
-}
-
-} // namespace
-
 TankSourceResult readTankSource(const QString& path, bool offsetMode)
 {
     TankSourceResult result;
@@ -77,45 +38,42 @@ BuildResult buildFromSources(const QList<TankSource>& tanks, bool offsetMode, Bu
                 .arg(tanks.size())
                 .arg(layout::kMaxDirectoryEntries));
 
-    const Layout placed = placeRecords(tanks, offsetMode);
-    if (placed.end > layout::kMaxLength)
+    // Every record first; a layout that cannot hold them is refused before a tank that
+    // cannot be encoded.
+    QVector<RecordBytes> records;
+    records.reserve(tanks.size());
+    QString encodeRefusal;
+    for (const TankSource& tank : tanks) {
+        RecordBytes r{tank.tankNumber,
+                      QByteArray(recordLength(int(tank.points.size()), offsetMode), '\0')};
+        if (encodeRefusal.isEmpty()) {
+            const TankFileWords words =
+                tankFileWords(tank.fileName, tank.points, tank.fullScale, tank.offset, offsetMode);
+            const auto record =
+                words.refusal.isEmpty()
+                    ? encodeTankRecord(tank.fullScale, tank.offset, words.words, offsetMode)
+                    : std::nullopt;
+            if (!words.refusal.isEmpty())
+                encodeRefusal = words.refusal;
+            else if (!record || tank.fullScale <= 0)
+                encodeRefusal = unusableTankFile(
+                    tank.fileName,
+                    QStringLiteral("its full scale or offset cannot be held in a record"));
+            else
+                r.bytes = *record;
+        }
+        records.append(std::move(r));
+    }
+    // Build in a copy; the window's image changes only when every tank went in.
+    IndicatorImage image = state.image;
+    const RecordLayout placed = layOutRecords(records, image);
+    if (placed.status == RecordLayout::Status::DoesNotFit)
         return refuse(QStringLiteral("The tanks do not fit: the image would end at address %1, "
                                      "past the last address %2.")
                           .arg(placed.end)
                           .arg(layout::kMaxLength));
-
-    // Build in a copy; the window's image changes only when every tank went in.
-    IndicatorImage image = state.image;
-    for (int i = 0; i < layout::kHeaderConstantLength; ++i)
-        image.set(i, layout::kHeaderConstant[i]);
-    image.set(layout::kPageMarkAddress, placed.pageMark);
-    putWord(image, layout::kEndPointerAddress, placed.end);
-    image.set(layout::kTankCountAddress, int(tanks.size()));
-    for (int i = 0; i < int(layout::kSummaryConstant.size()); ++i)
-        image.set(layout::kSummaryConstantAddress + i, layout::kSummaryConstant[i]);
-
-    for (int i = 0; i < tanks.size(); ++i) {
-        const TankSource& tank = tanks[i];
-        const int entry = layout::kDirectoryStart + layout::kDirectoryEntrySize * i;
-        const int start = placed.starts[i];
-        image.set(entry, tank.tankNumber);
-        putWord(image, entry + 1, start);
-
-        const TankFileWords words =
-            tankFileWords(tank.fileName, tank.points, tank.fullScale, tank.offset, offsetMode);
-        if (!words.refusal.isEmpty()) return refuse(words.refusal);
-        const auto record = encodeTankRecord(tank.fullScale, tank.offset, words.words, offsetMode);
-        if (!record || tank.fullScale <= 0)
-            return refuse(
-                unusableTankFile(tank.fileName, QStringLiteral("its full scale or offset cannot be "
-                                                               "held in a record")));
-        for (int b = 0; b < record->size(); ++b)
-            image.set(start + b, static_cast<std::uint8_t>(record->at(b)));
-    }
-
-    const int total =
-        (placed.end + layout::kBlockSize - 1) / layout::kBlockSize * layout::kBlockSize;
-    image.setLength(total);
+    if (!encodeRefusal.isEmpty()) return refuse(encodeRefusal);
+    const int total = image.length();
     state.image = image;
     state.totalLength = total;
     state.built = true;

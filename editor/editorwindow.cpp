@@ -629,6 +629,7 @@ void EditorWindow::continueSend()
         prepareTankSend(m_grid->table(), m_pointCount, m_tankNumberText, loaded, m_offsetMode);
     if (!prep.send) {
         showMessages(m_dialogs, this, prep.messages);
+        if (prep.numberInUse) offerReplace();
         return;
     }
     const SafeUseCase sending = [send = *prep.send, working = workingFilePath()](
@@ -638,6 +639,33 @@ void EditorWindow::continueSend()
     if (writeSafely(
             m_link, m_dialogs, this, sending, m_offsetMode, WriteView{m_progress, m_status},
             [this](const SafeWrite& s) { return sendDone(s); }, {}, ExchangeKind::SendTank))
+        exchangeStarted();
+}
+
+// The single-tank send only adds a tank; one the meter holds already is put back by writing the
+// whole image again with this curve in that tank's place.
+void EditorWindow::offerReplace()
+{
+    const TankSendPreparation prep =
+        prepareTankSend(m_grid->table(), m_pointCount, m_tankNumberText, {}, m_offsetMode);
+    if (!prep.send) {
+        showMessages(m_dialogs, this, prep.messages);
+        return;
+    }
+    Question q;
+    q.text = QStringLiteral("Replace tank %1 in the meter with this curve?\n\nThe meter is read "
+                            "first (that read is the backup), then its whole image is written "
+                            "again with every other tank as it is, and read back to check it.")
+                 .arg(prep.send->tankNumber);
+    q.defaultAnswer = Answer::No;
+    if (m_dialogs.question(this, q) != Answer::Yes || m_closed) return;
+    const SafeUseCase replacing = [send = *prep.send](ExchangeContext& ctx,
+                                                      const SafeWriteOptions& options) {
+        return safeReplaceTank(ctx, send, options);
+    };
+    if (writeSafely(
+            m_link, m_dialogs, this, replacing, m_offsetMode, WriteView{m_progress, m_status},
+            [this](const SafeWrite& s) { return sendDone(s); }, {}, ExchangeKind::Write))
         exchangeStarted();
 }
 

@@ -102,6 +102,7 @@ private:
     void tankNumberEntered(const QString& text); // Enter in text2
     void saveNumberEntered(const QString& text); // Enter in Text3
     void continueSend();
+    void offerReplace();
     // Save As to path, once the curve has passed the checks a tank file asks for: the tank
     // number is asked for, or taken as known when askNumber is false.
     void saveTankTo(const QString& path, bool askNumber);

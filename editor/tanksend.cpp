@@ -17,6 +17,7 @@ TankSendPreparation prepareTankSend(const CurveTable& table, int pointCount,
     for (const int loaded : loadedTankNumbers) {
         if (loaded == number) {
             prep.messages.append(refusal(QStringLiteral("Tank number already in use.")));
+            prep.numberInUse = true;
             return prep;
         }
     }

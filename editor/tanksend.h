@@ -15,6 +15,7 @@ namespace kaldor {
 struct TankSendPreparation {
     std::optional<TankSend> send;
     Messages messages; // why there is none
+    bool numberInUse = false; // the loaded image holds the tank number
 };
 
 // The curve's part of those checks, which need no tank number: the curve encodes and its full

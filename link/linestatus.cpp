@@ -90,9 +90,8 @@ QString exchangeStatusText(const ExchangeRecord& record)
     QString text =
         QStringLiteral("Last exchange (%1): %2, ")
             .arg(record.finishedAt.toString(QStringLiteral("HH:mm:ss")), kindText(record.kind));
-    if (!record.backupFailure.isEmpty())
-        return text + QStringLiteral("nothing written: no backup could be made (%1).")
-                          .arg(record.backupFailure);
+    if (!record.notWritten.isEmpty())
+        return text + QStringLiteral("nothing written: %1.").arg(record.notWritten);
     text += failureText(record.result) + u'.';
     if (record.result.done()) {
         if (record.kind == ExchangeKind::Read && record.tankCount >= 0)

@@ -18,7 +18,8 @@ struct ExchangeRecord {
     ExchangeKind kind = ExchangeKind::Other;
     ExchangeResult result;
     int tankCount = -1;    // a read that was done: the tanks its image holds
-    QString backupFailure; // a write that stopped before writing: why no backup was made
+    // A write that stopped before writing: why ("no backup could be made (…)").
+    QString notWritten;
     QTime finishedAt;
 };
 

@@ -249,8 +249,15 @@ bool Link::runSafeWrite(QObject* context, std::function<SafeWrite(ExchangeContex
              : Done(),
         std::move(progress),
         [outcome](ExchangeRecord& record) {
-            if (*outcome && (*outcome)->outcome == SafeWriteOutcome::BackupFailed)
-                record.backupFailure = (*outcome)->backup.why;
+            if (!*outcome) return;
+            if ((*outcome)->outcome == SafeWriteOutcome::BackupFailed)
+                record.notWritten =
+                    QStringLiteral("no backup could be made (%1)").arg((*outcome)->backup.why);
+            else if ((*outcome)->outcome == SafeWriteOutcome::NotWritten)
+                record.notWritten = (*outcome)->changes.dropped.isEmpty()
+                                        ? QStringLiteral("the meter's image could not be rebuilt")
+                                        : QStringLiteral("it would have removed ") +
+                                              tankNumbersText((*outcome)->changes.dropped);
         });
 }
 

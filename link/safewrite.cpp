@@ -147,11 +147,34 @@ QString checkClear(const Download& after)
              numbers.join(QStringLiteral(", ")));
 }
 
-// The use case every write shares: backup (or the read a check needs), the write, the
-// read-back and its check.
+using OwnMessages = std::function<Messages(const ExchangeResult&)>;
+// Runs after the read before the write, when there is one: false stops the write before
+// anything is written, with the reason in the messages.
+using Gate = std::function<bool(const Download& before, SafeWrite& s, const std::atomic_bool*)>;
+
+QString keptText(const QString& path, bool written)
+{
+    return (written ? QStringLiteral("What the meter held before the write is kept in %1")
+                    : QStringLiteral("What the meter holds is kept in %1"))
+        .arg(QDir::toNativeSeparators(path));
+}
+
+// "Changed in the meter: tanks 2 and 5. Added: tank 9."; empty when neither.
+QString changesText(const ImageChanges& c)
+{
+    QStringList parts;
+    if (!c.changed.isEmpty())
+        parts.append(QStringLiteral("Changed in the meter: %1.").arg(tankNumbersText(c.changed)));
+    if (!c.added.isEmpty())
+        parts.append(QStringLiteral("Added: %1.").arg(tankNumbersText(c.added)));
+    return parts.join(u' ');
+}
+
+// The use case every write shares: backup (or the read a check needs), the gate, the write,
+// the read-back and its check.
 template <typename Write, typename Check>
 SafeWrite runSafeWrite(ExchangeContext& ctx, const SafeWriteOptions& options, bool needBefore,
-                       Write write, Messages (*ownMessages)(const ExchangeResult&), Check check)
+                       const Gate& gate, Write write, const OwnMessages& ownMessages, Check check)
 {
     SafeWrite s;
     const QDateTime time = options.time.isNull() ? QDateTime::currentDateTime() : options.time;
@@ -182,6 +205,12 @@ SafeWrite runSafeWrite(ExchangeContext& ctx, const SafeWriteOptions& options, bo
                             .arg(s.backup.why)));
             return s;
         }
+        if (gate && !gate(before, s, ctx.cancel)) {
+            s.outcome = SafeWriteOutcome::NotWritten;
+            s.write = stageResult(Outcome::Cancelled, 0, QStringLiteral("nothing was written"));
+            if (!s.backup.path.isEmpty()) s.messages.append(info(keptText(s.backup.path, false)));
+            return s;
+        }
     }
 
     tell(SafeWriteStep::Write);
@@ -189,14 +218,15 @@ SafeWrite runSafeWrite(ExchangeContext& ctx, const SafeWriteOptions& options, bo
     s.write = write(writing);
     s.messages = ownMessages(s.write);
     if (!s.backup.path.isEmpty()) {
-        const QString kept = QStringLiteral("What the meter held before the write is kept in %1")
-                                 .arg(QDir::toNativeSeparators(s.backup.path));
+        const QString kept = keptText(s.backup.path, true);
         s.messages.append(s.write.done() ? info(kept) : refusal(kept));
     }
     if (!s.write.done()) {
         s.outcome = SafeWriteOutcome::WriteFailed;
         return s;
     }
+    if (const QString changes = changesText(s.changes); !changes.isEmpty())
+        s.messages.append(info(changes));
     if (!options.verify) return s;
 
     tell(SafeWriteStep::Verify);
@@ -233,6 +263,13 @@ SafeWrite runSafeWrite(ExchangeContext& ctx, const SafeWriteOptions& options, bo
     return s;
 }
 
+IndicatorImage sentImage(const UploadSource& source)
+{
+    IndicatorImage sent = source.image;
+    sent.setLength(source.blockCount * layout::kBlockSize);
+    return sent;
+}
+
 } // namespace
 
 Backup backupMeter(ExchangeContext& ctx, const QString& folder, const QDateTime& time)
@@ -263,11 +300,20 @@ Backup backupMeter(ExchangeContext& ctx, const QString& folder, const QDateTime&
 SafeWrite safeUpload(ExchangeContext& ctx, const UploadSource& source, UploadVariant variant,
                      const SafeWriteOptions& options)
 {
-    IndicatorImage sent = source.image;
-    sent.setLength(source.blockCount * layout::kBlockSize);
+    const IndicatorImage sent = sentImage(source);
+    // Before anything is written: what the image does to the tanks the meter holds, and a
+    // tank it would remove only with leave.
+    const Gate gate = [&](const Download& before, SafeWrite& s, const std::atomic_bool* cancel) {
+        s.changes = imageChanges(before.image, sent);
+        if (s.changes.dropped.isEmpty() || !options.approveLoss ||
+            options.approveLoss(s.changes, cancel))
+            return true;
+        s.messages.append(refusal(lossText(s.changes) + QStringLiteral(" Nothing was written.")));
+        return false;
+    };
     return runSafeWrite(
-        ctx, options, false, [&](ExchangeContext& c) { return uploadImage(c, source, variant); },
-        uploadMessages,
+        ctx, options, false, gate,
+        [&](ExchangeContext& c) { return uploadImage(c, source, variant); }, uploadMessages,
         [&](const Download&, const Download& after) {
             return checkUpload(sent, after, options.offsetMode);
         });
@@ -277,8 +323,8 @@ SafeWrite safeSendTank(ExchangeContext& ctx, const TankSend& send, const QString
                        const SafeWriteOptions& options)
 {
     return runSafeWrite(
-        ctx, options, true, [&](ExchangeContext& c) { return sendTankCurve(c, send, workingFile); },
-        sendTankMessages,
+        ctx, options, true, {},
+        [&](ExchangeContext& c) { return sendTankCurve(c, send, workingFile); }, sendTankMessages,
         [&](const Download& before, const Download& after) {
             return tankSendDifference(before.image, send, after.image);
         });
@@ -287,8 +333,115 @@ SafeWrite safeSendTank(ExchangeContext& ctx, const TankSend& send, const QString
 SafeWrite safeClear(ExchangeContext& ctx, const SafeWriteOptions& options)
 {
     return runSafeWrite(
-        ctx, options, false, [](ExchangeContext& c) { return sendClearCommand(c); }, clearMessages,
-        [](const Download&, const Download& after) { return checkClear(after); });
+        ctx, options, false, {}, [](ExchangeContext& c) { return sendClearCommand(c); },
+        clearMessages, [](const Download&, const Download& after) { return checkClear(after); });
+}
+
+QString lossText(const ImageChanges& changes)
+{
+    return QStringLiteral("The meter holds %1, which the image to be written does not: writing it "
+                          "removes %2 from the meter.")
+        .arg(tankNumbersText(changes.dropped),
+             changes.dropped.size() == 1 ? QStringLiteral("it") : QStringLiteral("them"));
+}
+
+TankReplacement replaceTankImage(const IndicatorImage& held, const TankSend& send)
+{
+    TankReplacement out;
+    const DecodeResult found = decodeTankRecords(held);
+    if (!found.ok()) {
+        out.refusal = QStringLiteral("What the meter holds cannot be read as tanks: %1.")
+                          .arg(found.detail);
+        return out;
+    }
+    // Each record as the meter holds it, byte for byte.
+    QVector<RecordBytes> records;
+    records.reserve(found.records.size() + 1);
+    int at = -1;
+    for (int i = 0; i < found.records.size(); ++i) {
+        const TankRecord& r = found.records[i];
+        if (r.tankNumber == send.tankNumber) {
+            if (at >= 0) {
+                out.refusal = QStringLiteral("The meter holds tank %1 more than once: which one "
+                                             "to replace is not known.")
+                                  .arg(send.tankNumber);
+                return out;
+            }
+            at = i;
+        }
+        QByteArray bytes(int(r.words.size()) * 2, '\0');
+        for (int b = 0; b < bytes.size(); ++b)
+            bytes[b] = static_cast<char>(held.at(r.start + b));
+        records.append({r.tankNumber, bytes});
+    }
+    out.added = at < 0;
+    if (out.added)
+        records.append({send.tankNumber, send.block});
+    else
+        records[at].bytes = send.block;
+
+    IndicatorImage image;
+    const RecordLayout placed = layOutRecords(records, image);
+    if (placed.status == RecordLayout::Status::TooManyTanks) {
+        out.refusal = QStringLiteral("The meter holds %1 tanks, the most it can hold: tank %2 "
+                                     "cannot be added.")
+                          .arg(found.records.size())
+                          .arg(send.tankNumber);
+        return out;
+    }
+    if (placed.status == RecordLayout::Status::DoesNotFit) {
+        out.refusal = QStringLiteral("With tank %1's curve the tanks do not fit: the image would "
+                                     "end at address %2, past the last address %3.")
+                          .arg(send.tankNumber)
+                          .arg(placed.end)
+                          .arg(layout::kMaxLength);
+        return out;
+    }
+    // The meter reads the new image by the rules it read the old one by: every record must come
+    // back with its words.
+    const DecodeResult again = decodeTankRecords(image);
+    for (int i = 0; i < records.size(); ++i) {
+        const QVector<int> words = wordsOf(records[i].bytes);
+        if (!again.ok() || i >= again.records.size() || again.records[i].words != words) {
+            out.refusal = QStringLiteral("Tank %1 would not read back word for word from the "
+                                         "new image.")
+                              .arg(records[i].tankNumber);
+            return out;
+        }
+    }
+    out.source = uploadSourceFromImage(image, image.length());
+    return out;
+}
+
+SafeWrite safeReplaceTank(ExchangeContext& ctx, const TankSend& send,
+                          const SafeWriteOptions& options)
+{
+    SafeWriteOptions always = options;
+    always.verify = true;
+    std::optional<UploadSource> source;
+    bool added = false;
+    const Gate gate = [&](const Download& before, SafeWrite& s, const std::atomic_bool*) {
+        TankReplacement r = replaceTankImage(before.image, send);
+        if (!r.source) {
+            s.messages.append(refusal(r.refusal + QStringLiteral(" Nothing was written.")));
+            return false;
+        }
+        source = std::move(r.source);
+        added = r.added;
+        return true;
+    };
+    const OwnMessages own = [&](const ExchangeResult& r) {
+        if (!r.done()) return uploadMessages(r);
+        return Messages{info((added ? QStringLiteral("Tank %1 added after the meter's tanks.")
+                                    : QStringLiteral("Tank %1 replaced in the meter."))
+                                 .arg(send.tankNumber))};
+    };
+    return runSafeWrite(
+        ctx, always, true, gate,
+        [&](ExchangeContext& c) { return uploadImage(c, *source, UploadVariant::Viewer); }, own,
+        [&](const Download&, const Download& after) {
+            return checkUpload(sentImage(*source), after, always.offsetMode);
+        });
 }
 
 } // namespace kaldor

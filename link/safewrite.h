@@ -9,13 +9,16 @@
 
 #include "link/backups.h"
 #include "link/exchanges.h"
+#include "store/imagecompare.h"
 #include "store/indicatorimage.h"
 #include "store/messages.h"
 
 #include <QDateTime>
 #include <QString>
 
+#include <atomic>
 #include <functional>
+#include <optional>
 
 namespace kaldor {
 
@@ -42,6 +45,10 @@ struct SafeWriteOptions {
     bool offsetMode = true;                  // how a verify names a point
     QDateTime time;                          // names the files; now when null
     std::function<void(SafeWriteStep)> step; // called on the thread the write runs on
+    // Asked, on the thread the write runs on, when the read before a whole image's write finds
+    // tanks in the meter that the image lacks: false writes nothing. The flag is the link's
+    // stop. Unset, the write goes on.
+    std::function<bool(const ImageChanges& changes, const std::atomic_bool* cancel)> approveLoss;
 };
 
 // What the windows' writes do around the write: on in every window unless switched off for
@@ -67,6 +74,8 @@ enum class SafeWriteOutcome {
     WriteFailed,  // the write itself failed (a backup, if asked for, is kept)
     Verified,     // the read-back holds what was meant
     VerifyFailed, // the read-back differs, or could not be read
+    NotWritten,   // stopped after the read, before the write: the tanks it would remove were
+                  // not let go, or the meter's image could not be rebuilt for a replace
 };
 
 struct SafeWrite {
@@ -75,6 +84,7 @@ struct SafeWrite {
     Backup backup;        // path set when a backup was kept
     QString verifyText;   // kVerifiedMessage or the first difference
     QString readBackPath; // where a failed verify left what the meter holds
+    ImageChanges changes; // a whole image's write after a read: what it does to the tanks
     Messages messages;    // the write's own message, then what backup and verify add
     bool ok() const
     {
@@ -94,5 +104,25 @@ SafeWrite safeUpload(ExchangeContext& ctx, const UploadSource& source, UploadVar
 SafeWrite safeSendTank(ExchangeContext& ctx, const TankSend& send, const QString& workingFile,
                        const SafeWriteOptions& options);
 SafeWrite safeClear(ExchangeContext& ctx, const SafeWriteOptions& options);
+
+// "The meter holds tanks 3 and 8, which the image to be written does not: writing it removes
+// them from the meter."
+QString lossText(const ImageChanges& changes);
+
+// One tank put back: the meter's tanks in their order with the send's tank in place of the
+// record of that number, or after them when the meter holds none, laid out as a built image.
+// Every other record keeps its words. Refused, with the reason, when the meter's image cannot be
+// read as tanks, holds the number twice or does not lay out again word for word.
+struct TankReplacement {
+    std::optional<UploadSource> source;
+    bool added = false; // the meter did not hold the tank
+    QString refusal;
+};
+TankReplacement replaceTankImage(const IndicatorImage& held, const TankSend& send);
+
+// Reads the meter (the backup when a folder is given), writes the image replaceTankImage makes
+// from it and reads it back: the verify is always made.
+SafeWrite safeReplaceTank(ExchangeContext& ctx, const TankSend& send,
+                          const SafeWriteOptions& options);
 
 } // namespace kaldor

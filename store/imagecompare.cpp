@@ -239,4 +239,33 @@ QStringList differenceLines(const ImageComparison& c, const QString& nameA, cons
     return lines;
 }
 
+ImageChanges imageChanges(const IndicatorImage& held, const IndicatorImage& written)
+{
+    ImageChanges out;
+    const DecodeResult a = decodeTankRecords(held);
+    const DecodeResult b = decodeTankRecords(written);
+    if (!a.ok() || !b.ok()) return out;
+    out.known = true;
+    for (const TankPair& p : pairTanks(a.records, b.records)) {
+        if (p.state == TankState::OnlyInA)
+            out.dropped.append(p.tankNumber);
+        else if (p.state == TankState::Changed)
+            out.changed.append(p.tankNumber);
+        else if (p.state == TankState::OnlyInB)
+            out.added.append(p.tankNumber);
+    }
+    return out;
+}
+
+QString tankNumbersText(const QVector<int>& numbers)
+{
+    QStringList texts;
+    for (const int n : numbers)
+        texts.append(QString::number(n));
+    if (texts.size() == 1) return QStringLiteral("tank ") + texts.first();
+    const QString last = texts.takeLast();
+    return QStringLiteral("tanks ") + texts.join(QStringLiteral(", ")) + QStringLiteral(" and ") +
+           last;
+}
+
 } // namespace kaldor

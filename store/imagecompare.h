@@ -82,4 +82,18 @@ QString differenceLine(const ByteDifference& d, const QString& nameA, const QStr
 // Every line, tanks first; none when identical.
 QStringList differenceLines(const ImageComparison& c, const QString& nameA, const QString& nameB);
 
+// What writing an image over the one the meter holds does to the meter's tanks, paired as
+// pairTanks pairs them. known is false when either image cannot be read as tanks: nothing can
+// be said of its tanks then.
+struct ImageChanges {
+    bool known = false;
+    QVector<int> dropped; // the meter holds them, the image written does not
+    QVector<int> changed; // both hold them, with other words
+    QVector<int> added;   // only the image written holds them
+};
+ImageChanges imageChanges(const IndicatorImage& held, const IndicatorImage& written);
+
+// "tank 7", "tanks 3, 8 and 12"
+QString tankNumbersText(const QVector<int>& numbers);
+
 } // namespace kaldor

@@ -201,4 +201,56 @@ std::optional<QByteArray> encodeTankRecord(int fullScale, int offset,
     return out;
 }
 
+RecordLayout layOutRecords(const QVector<RecordBytes>& records, IndicatorImage& image)
+{
+    RecordLayout out;
+    if (records.size() > layout::kMaxDirectoryEntries) {
+        out.status = RecordLayout::Status::TooManyTanks;
+        return out;
+    }
+    QVector<int> starts;
+    starts.reserve(records.size());
+    int p = layout::kRecordAreaStart;
+    int pageMark = 1;
+    for (const RecordBytes& r : records) {
+        const int length = int(r.bytes.size());
+        if (p < layout::kPageSize && p + length > layout::kPageSize) {
+            p = layout::kPageSize;
+            pageMark = 2;
+        }
+        if (p < 2 * layout::kPageSize && p + length > 2 * layout::kPageSize) {
+            p = 2 * layout::kPageSize;
+            pageMark = 3;
+        }
+        starts.append(p);
+        p += length;
+    }
+    out.end = p;
+    if (p > layout::kMaxLength) {
+        out.status = RecordLayout::Status::DoesNotFit;
+        return out;
+    }
+    const auto putWord = [&image](int address, int word) {
+        image.set(address, word / 256);
+        image.set(address + 1, word % 256);
+    };
+    for (int i = 0; i < layout::kHeaderConstantLength; ++i)
+        image.set(i, layout::kHeaderConstant[i]);
+    image.set(layout::kPageMarkAddress, pageMark);
+    putWord(layout::kEndPointerAddress, p);
+    image.set(layout::kTankCountAddress, int(records.size()));
+    for (int i = 0; i < int(layout::kSummaryConstant.size()); ++i)
+        image.set(layout::kSummaryConstantAddress + i, layout::kSummaryConstant[i]);
+    for (int i = 0; i < records.size(); ++i) {
+        const int entry = layout::kDirectoryStart + layout::kDirectoryEntrySize * i;
+        image.set(entry, records[i].tankNumber);
+        putWord(entry + 1, starts[i]);
+        const QByteArray& bytes = records[i].bytes;
+        for (int b = 0; b < bytes.size(); ++b)
+            image.set(starts[i] + b, static_cast<std::uint8_t>(bytes[b]));
+    }
+    image.setLength((p + layout::kBlockSize - 1) / layout::kBlockSize * layout::kBlockSize);
+    return out;
+}
+
 } // namespace kaldor

@@ -73,4 +73,25 @@ int recordLength(int pointCount, bool offsetMode);
 std::optional<QByteArray> encodeTankRecord(int fullScale, int offset,
                                            const QVector<PointWords>& points, bool offsetMode);
 
+// One record as it goes into an image: its tank number and its bytes.
+struct RecordBytes {
+    int tankNumber = 0;
+    QByteArray bytes;
+};
+
+struct RecordLayout {
+    enum class Status { Ok, TooManyTanks, DoesNotFit };
+    Status status = Status::Ok;
+    int end = 0; // just past the last record, where it was placed or would have been
+    bool ok() const { return status == Status::Ok; }
+};
+
+// Lays the records out in order, as every built image has them: from 512 one after the other,
+// except that a record that would run past 8192 or 16384 starts there (the page mark says so).
+// Writes the constant header, the page mark, the end pointer, the tank count, the summary
+// bytes, the directory and the records; the counted length becomes the end rounded up to a
+// whole block. Other positions keep what `image` held. Nothing is written when more than 164
+// records are given or they would end past 25000.
+RecordLayout layOutRecords(const QVector<RecordBytes>& records, IndicatorImage& image);
+
 } // namespace kaldor

@@ -9,6 +9,8 @@
 #include <QProgressBar>
 #include <QTimer>
 
+#include <chrono>
+#include <future>
 #include <memory>
 
 namespace kaldor {
@@ -81,6 +83,11 @@ void ended(const std::shared_ptr<WriteRun>& run, const SafeWrite& s)
         run->status->clear();
         run->status->setVisible(false);
     }
+    // The user said No to the tanks the image would remove: nothing more to tell.
+    if (s.outcome == SafeWriteOutcome::NotWritten && !s.changes.dropped.isEmpty()) {
+        finish(*run, s, false);
+        return;
+    }
     const bool backupAsked = !run->options.backupFolder.isEmpty();
     // A window closed meanwhile (kept only until its write has answered) asks nothing.
     if (s.outcome != SafeWriteOutcome::BackupFailed || !backupAsked || !run->window ||
@@ -110,10 +117,40 @@ void ended(const std::shared_ptr<WriteRun>& run, const SafeWrite& s)
     });
 }
 
+// Asked on the window's thread when the image would remove tanks the meter holds; a window that
+// is gone or hidden answers No.
+bool letTanksGo(const WriteRun& run, const ImageChanges& changes)
+{
+    if (!run.window || !run.window->isVisible()) return false;
+    Question q;
+    q.text = lossText(changes) + QStringLiteral("\n\nWrite the image all the same?");
+    q.icon = QuestionIcon::Exclamation;
+    q.defaultAnswer = Answer::No;
+    return run.dialogs.question(run.window, q) == Answer::Yes && run.window;
+}
+
 bool start(const std::shared_ptr<WriteRun>& run)
 {
     SafeWriteOptions options = run->options;
     Link* link = &run->link;
+    // The write waits on the link thread, between its backup read and the write, for the answer
+    // or for the link's stop; an answer that can no longer come (the link is going) is a No.
+    options.approveLoss = [link, run](const ImageChanges& changes,
+                                      const std::atomic_bool* cancel) {
+        auto answer = std::make_shared<std::promise<bool>>();
+        std::future<bool> answered = answer->get_future();
+        QMetaObject::invokeMethod(
+            link, [run, changes, answer] { answer->set_value(letTanksGo(*run, changes)); },
+            Qt::QueuedConnection);
+        while (answered.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+            if (cancel && cancel->load()) return false;
+        }
+        try {
+            return answered.get();
+        } catch (const std::future_error&) {
+            return false;
+        }
+    };
     // Told on the link's thread; shown through the link's own queue, in order with the progress.
     options.step = [link, run](SafeWriteStep step) {
         QMetaObject::invokeMethod(

@@ -65,7 +65,7 @@ int main(int argc, char** argv)
     int step = 0;
     ExchangeContext ctx{
         port, {}, [&](int) { lastProgress[std::size_t(step)] = Clock::now(); }, nullptr};
-    SafeWriteOptions options{dir.filePath(QStringLiteral("backups")), true, true, {}, {}};
+    SafeWriteOptions options{dir.filePath(QStringLiteral("backups")), true, true, {}, {}, {}};
     options.step = [&](SafeWriteStep s) {
         step = int(s);
         started[std::size_t(step)] = Clock::now();

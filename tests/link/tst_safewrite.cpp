@@ -118,7 +118,7 @@ private slots:
             m.meter->addFault(MeterFault::parse(f).value());
         QTemporaryDir dir;
         const QString folder = dir.filePath(QStringLiteral("backups"));
-        SafeWriteOptions options{backup ? folder : QString(), verify, true, noon(), {}};
+        SafeWriteOptions options{backup ? folder : QString(), verify, true, noon(), {}, {}};
         // The upload sends the sample's first two tanks again: an image other than the meter's.
         IndicatorImage sent = before;
         sent.set(layout::kTankCountAddress, 2);
@@ -238,7 +238,7 @@ private slots:
         QObject asker;
         std::optional<SafeWrite> got;
         const auto clearing = [](ExchangeContext& ctx) {
-            return safeClear(ctx, {QString(), true, true, {}, {}});
+            return safeClear(ctx, {QString(), true, true, {}, {}, {}});
         };
         QVERIFY(link.runSafeWrite(&asker, clearing, [&](const SafeWrite& s) { got = s; }));
         QVERIFY(QTest::qWaitFor([&] { return got.has_value(); }, 5000));
