@@ -419,7 +419,7 @@ void TestMainWindow::safeWrite_data()
     QTest::addColumn<QString>("window");       // whose write: main, files, viewer, editor, clear
     QTest::addColumn<QStringList>("switched"); // Clone menu items unchecked first
     QTest::addColumn<QString>("fault");
-    QTest::addColumn<int>("answer");        // to the question a failed backup asks; -1: none asked
+    QTest::addColumn<int>("answer"); // to a failed backup's or a lost tank's question; -1: none
     QTest::addColumn<QString>("message");   // %B the backup, %R the read-back kept
     QTest::addColumn<QStringList>("steps"); // the window's status line at the end, where it has one
 
@@ -434,14 +434,18 @@ void TestMainWindow::safeWrite_data()
     const QString sent = "Data Sent\n\n";
     const QString kept = "What the meter held before the write is kept in %B\n\n";
     const QString verified = kVerifiedMessage;
-    row("main window: verified", "main", sent + kept + verified);
+    // The file lacks tank 7: the write waits for leave to remove it. Tank 3, its last record
+    // now, runs to the end pointer over what was tank 7's.
+    const int yes = int(Answer::Yes);
+    const QString lost = sent + kept + "Changed in the meter: tank 3.\n\n" + verified;
+    row("main window: verified", "main", lost, "", yes);
     row("main window: backup fails, not written", "main", "", "AU:1:nack", int(Answer::No));
     row("main window: backup fails, written without one", "main", sent + verified, "AU:1:nack",
         int(Answer::Yes));
     row("main window: backup and verify switched off", "main", "Data Sent", "", -1, false,
         {"abackup", "averify"});
-    row("file management: verified", "files", sent + kept + verified);
-    row("viewer: verified", "viewer", sent + kept + verified, "", -1, true);
+    row("file management: verified", "files", lost, "", yes);
+    row("viewer: verified", "viewer", lost, "", yes, true);
     row("editor: the meter stores a wrong byte", "editor",
         "Tank data sent.\n\n" + kept +
             "The meter does not hold what was sent. Tank  5, point 2: 600 at 50.00 % was sent, "

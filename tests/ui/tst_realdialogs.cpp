@@ -47,7 +47,11 @@ private:
     void look()
     {
         QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || m_link.isBusy()) {
+        // A question may come while the link waits for its answer (a write that would remove
+        // tanks); anything else is answered once the exchange has reported.
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        const bool question = box && box->button(QMessageBox::Yes);
+        if (!modal || (m_link.isBusy() && !question)) {
             m_seen = nullptr;
             return;
         }
@@ -168,10 +172,17 @@ void TestRealDialogs::actions_data()
         {"question: No indicator file in buffer. Do you want to get the indicator file?",
          "message: Indicator Data Read"},
         "AU");
-    row("Send File to Meter: construction",
-        {"-:mfiles", "meterform:aconstrct", "row:constr:File1:curve.tnk", "click:constr:Command1",
-         "click:constr:Command4", "click:constr:Command5"},
-        {}, {"message: Indicator file built.", sent}, "AD");
+    // The built image holds tank 5 alone: the write asks before it removes the meter's three.
+    const QStringList construct{"-:mfiles",           "meterform:aconstrct",
+                                "row:constr:File1:curve.tnk", "click:constr:Command1",
+                                "click:constr:Command4",      "click:constr:Command5"};
+    const QString loss = "question: The meter holds tanks 12, 3 and 7, which the image to be "
+                         "written does not: writing it removes them from the meter.\n\nWrite "
+                         "the image all the same?";
+    row("Send File to Meter: construction, the loss let go", construct, {"Yes"},
+        {"message: Indicator file built.", loss, sent}, "AD");
+    row("Send File to Meter: construction, the loss refused", construct, {"No"},
+        {"message: Indicator file built.", loss}, "!AD");
     row("Compare with Meter: the read fails", viewer + QStringList{"edtnk:compareMeter"}, {idr},
         {"open: Open", "message: Comm timeout  4"}, "AU", "", "AU:1:stop");
     row("Save Retrieved", {"-:smetfile"}, {"%D/kept.idr"},
