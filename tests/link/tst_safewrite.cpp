@@ -162,6 +162,115 @@ private slots:
         if (readBack) QCOMPARE(loadIndicatorFile(s.readBackPath).image, m.meter->image());
     }
 
+    // One tank put back: every other record as the meter held it, the new one in its place or
+    // after the others; an image that cannot be rebuilt soundly is not written at all.
+    void replaces_data()
+    {
+        QTest::addColumn<int>("tank");
+        QTest::addColumn<bool>("offsetMode");
+        QTest::addColumn<int>("spoil"); // a directory byte set before: 16 the count, 26 a number
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<SafeWriteOutcome>("outcome");
+        QTest::addColumn<QString>("message"); // the first message, or the start of the last
+        using O = SafeWriteOutcome;
+        QTest::newRow("tank 3 replaced") << 3 << true << 0 << QString() << O::Verified
+                                         << QStringLiteral("Tank 3 replaced in the meter.");
+        QTest::newRow("tank 9 added, plain layout")
+            << 9 << false << 0 << QString() << O::Verified
+            << QStringLiteral("Tank 9 added after the meter's tanks.");
+        QTest::newRow("not read as tanks")
+            << 3 << true << 16 << QString() << O::NotWritten
+            << QStringLiteral("What the meter holds cannot be read as tanks");
+        QTest::newRow("tank 12 twice") << 12 << true << 26 << QString() << O::NotWritten
+                                       << QStringLiteral("The meter holds tank 12 more than once");
+        QTest::newRow("the meter stores a wrong byte")
+            << 7 << true << 0 << QStringLiteral("AD:521:store") << O::VerifyFailed
+            << QStringLiteral("The meter does not hold what was sent.");
+    }
+
+    void replaces()
+    {
+        QFETCH(int, tank);
+        QFETCH(bool, offsetMode);
+        QFETCH(int, spoil);
+        QFETCH(QString, fault);
+        QFETCH(SafeWriteOutcome, outcome);
+        QFETCH(QString, message);
+        IndicatorImage before = sampleImage();
+        if (spoil) before.set(spoil, spoil == layout::kTankCountAddress ? 255 : 12);
+        OpenMeter m(before);
+        if (!fault.isEmpty()) m.meter->addFault(MeterFault::parse(fault).value());
+        const TankSend send =
+            prepareTankSend(threePointTable(), 3, QString::number(tank), {}, offsetMode)
+                .send.value();
+        SafeWriteOptions options;
+        options.offsetMode = offsetMode;
+        options.verify = false; // a replace verifies whatever is asked
+        const SafeWrite s = safeReplaceTank(m.ctx, send, options);
+
+        QCOMPARE(s.outcome, outcome);
+        QVERIFY2(s.messages.constFirst().text.startsWith(message) ||
+                     s.messages.constLast().text.startsWith(message),
+                 qPrintable(s.messages.constLast().text));
+        const bool written = outcome != SafeWriteOutcome::NotWritten;
+        QCOMPARE(m.meter->commandCount("AD"), int(written));
+        QCOMPARE(m.meter->commandCount("AU"), 1 + int(written));
+        if (outcome != SafeWriteOutcome::Verified) return;
+        const QVector<TankRecord> was = decodeTankRecords(before).records;
+        const QVector<TankRecord> now = decodeTankRecords(m.meter->image()).records;
+        const bool added = tank == 9;
+        QCOMPARE(now.size(), was.size() + int(added));
+        for (int i = 0; i < now.size(); ++i) {
+            const bool sent = now[i].tankNumber == tank;
+            QCOMPARE(now[i].tankNumber, i < was.size() ? was[i].tankNumber : tank);
+            if (!sent) QCOMPARE(now[i].words, was[i].words);
+            if (sent) QCOMPARE(now[i].words.size() * 2, send.block.size());
+        }
+    }
+
+    // Before an image that lacks tanks the meter holds is written, leave is asked once, after
+    // the backup's read and with no other exchange; No writes nothing.
+    void dropWarning_data()
+    {
+        QTest::addColumn<bool>("letGo");
+        QTest::newRow("let go") << true;
+        QTest::newRow("kept") << false;
+    }
+
+    void dropWarning()
+    {
+        QFETCH(bool, letGo);
+        OpenMeter m(sampleImage());
+        QTemporaryDir dir;
+        SafeWriteOptions options{dir.filePath(QStringLiteral("b")), true, true, noon(), {}, {}};
+        QList<ImageChanges> asked;
+        options.approveLoss = [&](const ImageChanges& c, const std::atomic_bool*) {
+            asked.append(c);
+            return letGo;
+        };
+        IndicatorImage sent = sampleImage(); // tank 3, the last of two, runs over tank 7's record
+        sent.set(layout::kTankCountAddress, 2);
+        const SafeWrite s = safeUpload(m.ctx, uploadSourceFromImage(sent, sent.length()),
+                                       UploadVariant::MainWindow, options);
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked[0].dropped, QVector<int>{7});
+        QCOMPARE(asked[0].changed, QVector<int>{3});
+        QCOMPARE(s.outcome, letGo ? SafeWriteOutcome::Verified : SafeWriteOutcome::NotWritten);
+        QCOMPARE(m.meter->commandCount("AD"), int(letGo));
+        QCOMPARE(m.meter->commandCount("AU"), 1 + int(letGo));
+        QCOMPARE(filesIn(options.backupFolder, QStringLiteral("meter-*.idr")).size(), 1);
+        const QStringList texts = [&] {
+            QStringList t;
+            for (const Message& msg : s.messages)
+                t.append(msg.text);
+            return t;
+        }();
+        QVERIFY2(texts.contains(letGo ? QStringLiteral("Changed in the meter: tank 3.")
+                                      : lossText(asked[0]) +
+                                            QStringLiteral(" Nothing was written.")),
+                 qPrintable(texts.join(u'|')));
+    }
+
     // A single-tank send's verify looks at every tank, not only the one sent.
     void tankSendChecksEveryTank_data()
     {
