@@ -164,6 +164,16 @@ void TestRealDialogs::actions_data()
          "written.\n\nWrite to the meter without a backup?",
          "message: Tank data sent.\n\n" + kVerifiedMessage},
         "CD", "", "AU:1:nack");
+    // Tank 3 is in the meter already: the send offers to put it back in its place.
+    row("Send Tank data: the tank in use, replaced", editor + QStringList{"atnkfrm:asend"},
+        {"%D/water.tnk", "Yes"},
+        {"open: Open", "message: Tank number already in use.",
+         "question: Replace tank 3 in the meter with this curve?\n\nThe meter is read first (that "
+         "read is the backup), then its whole image is written again with every other tank as it "
+         "is, and read back to check it.",
+         "message: Tank 3 replaced in the meter.\n\nWhat the meter held before the write is kept "
+         "in …"},
+        "AD");
     // A closed editor asks nothing more: its send ends unreported.
     row("Send Tank data: no backup, the editor closed meanwhile",
         editor + QStringList{"atnkfrm:asend", "atnkfrm:tclose"}, {curve}, {"open: Open"}, "!CD",
@@ -230,6 +240,7 @@ void TestRealDialogs::actions()
         writeIndicatorFile(m_dir->path("sent.idr"), sampleImage().length() / 8, sampleImage(), 0)
             .ok);
     writeFile(m_dir->path("curve.tnk"), threePointTankFile(true));
+    QVERIFY(QFile::copy(KALDOR_SOURCE_DIR "/samples/tanks/water.tnk", m_dir->path("water.tnk")));
     QtDialogs dialogs;
     UiRig rig(sampleImage(),
               paced ? MeterTiming{true, std::chrono::milliseconds(10)} : MeterTiming{}, true, true,
