@@ -5,9 +5,12 @@
 
 #include "link/serialport.h"
 #include "link/wire.h"
+#include "store/indicatorimage.h"
 
 #include <QMetaType>
 #include <QTime>
+
+#include <memory>
 
 namespace kaldor {
 
@@ -20,6 +23,8 @@ struct ExchangeRecord {
     int tankCount = -1;    // a read that was done: the tanks its image holds
     QString backupFailure; // a write that stopped before writing: why no backup was made
     QTime finishedAt;
+    // The whole image the exchange read last: a read's, or a write's read-back; null when none.
+    std::shared_ptr<const IndicatorImage> image;
 };
 
 // The line as the link last left it.

@@ -16,6 +16,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 namespace kaldor {
 
@@ -75,7 +76,8 @@ struct SafeWrite {
     Backup backup;        // path set when a backup was kept
     QString verifyText;   // kVerifiedMessage or the first difference
     QString readBackPath; // where a failed verify left what the meter holds
-    Messages messages;    // the write's own message, then what backup and verify add
+    std::shared_ptr<const IndicatorImage> readBack; // what the verify read; null when not read
+    Messages messages; // the write's own message, then what backup and verify add
     bool ok() const
     {
         return outcome == SafeWriteOutcome::Written || outcome == SafeWriteOutcome::Verified;
