@@ -114,12 +114,14 @@ void HistoryWindow::refresh()
     else if (m_rows.isEmpty())
         m_folder->setText(QStringLiteral("No backups in %1.").arg(shown));
     else
-        m_folder->setText(QStringLiteral("%1 backups in %2.%3")
-                              .arg(m_rows.size())
-                              .arg(shown, last ? QString()
-                                               : QStringLiteral(" The meter has not been read "
-                                                                "since the program started or "
-                                                                "since its last write.")));
+        m_folder->setText(
+            QStringLiteral("%1 %2 in %3.%4")
+                .arg(m_rows.size())
+                .arg(m_rows.size() == 1 ? QStringLiteral("backup") : QStringLiteral("backups"),
+                     shown,
+                     last ? QString()
+                          : QStringLiteral(" None is marked: the meter has not been read in this "
+                                           "run, or was written since without a read-back.")));
 
     m_table->clearSelection();
     m_table->setRowCount(int(m_rows.size()));
