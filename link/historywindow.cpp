@@ -51,8 +51,7 @@ HistoryWindow::HistoryWindow(Link& link, Dialogs& dialogs, bool offsetMode, QWid
     m_table = new QTableWidget(0, kColumns, this);
     m_table->setObjectName(QStringLiteral("tblBackups"));
     m_table->setHorizontalHeaderLabels({QStringLiteral("Made"), QStringLiteral("Tanks"),
-                                        QStringLiteral("Size"),
-                                        QStringLiteral("As last read from the meter")});
+                                        QStringLiteral("Size"), QStringLiteral("As last read")});
     m_table->verticalHeader()->hide();
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -142,6 +141,7 @@ void HistoryWindow::refresh()
     }
     m_table->resizeColumnToContents(kTime);
     m_table->resizeColumnToContents(kBytes);
+    m_table->resizeColumnToContents(kMatch);
     updateButtons();
 }
 
