@@ -11,36 +11,68 @@
 
 namespace kaldor {
 
-QVector<BackupRow> listBackupHistory(const QString& folder, const IndicatorImage* lastRead)
+namespace {
+
+BackupReadings::Reading readBackup(const QString& path, const QString& file)
+{
+    BackupReadings::Reading reading;
+    BackupRow& row = reading.row;
+    row.path = path;
+    const std::optional<BackupNameTime> name = backupNameTime(file);
+    row.sameSecond = name ? name->suffix : 1;
+    row.time = name && name->time.isValid() ? name->time : QFileInfo(path).lastModified();
+    const IndicatorTanks tanks = loadIndicatorTanks(path);
+    row.imageBytes = tanks.image.length();
+    // An image with no tanks is still what the meter held: a cleared meter.
+    reading.read = tanks.ok() || tanks.status == TanksStatus::NoTanks;
+    if (reading.read) reading.image = tanks.image.bytes();
+    // The row names the file already: the reason alone.
+    if (!reading.read) {
+        const QString named = path + QStringLiteral(": ");
+        row.problem =
+            tanks.detail.startsWith(named) ? tanks.detail.mid(named.size()) : tanks.detail;
+    }
+    for (const TankRecord& r : tanks.records)
+        row.tanks.append(r.tankNumber);
+    return reading;
+}
+
+} // namespace
+
+QVector<BackupRow> listBackupHistory(const QString& folder, const IndicatorImage* lastRead,
+                                     BackupReadings* readings)
 {
     QStringList files = listBackups(folder);
     std::reverse(files.begin(), files.end());
     const QDir dir(folder);
+    const QByteArray last = lastRead ? lastRead->bytes() : QByteArray();
+    BackupReadings kept;
     QVector<BackupRow> rows;
     rows.reserve(files.size());
     for (const QString& file : std::as_const(files)) {
-        BackupRow row;
-        row.path = dir.filePath(file);
-        const std::optional<BackupNameTime> name = backupNameTime(file);
-        row.sameSecond = name ? name->suffix : 1;
-        row.time = name && name->time.isValid() ? name->time : QFileInfo(row.path).lastModified();
-        const IndicatorTanks tanks = loadIndicatorTanks(row.path);
-        row.imageBytes = tanks.image.length();
-        // An image with no tanks is still what the meter held: a cleared meter.
-        const bool read = tanks.ok() || tanks.status == TanksStatus::NoTanks;
-        // The row names the file already: the reason alone.
-        if (!read) {
-            const QString named = row.path + QStringLiteral(": ");
-            row.problem =
-                tanks.detail.startsWith(named) ? tanks.detail.mid(named.size()) : tanks.detail;
+        const QString path = dir.filePath(file);
+        const QFileInfo info(path);
+        BackupReadings::Reading reading;
+        bool known = false;
+        if (readings) {
+            const auto before = readings->byPath.constFind(path);
+            known = before != readings->byPath.constEnd() && before->fileSize == info.size() &&
+                    before->modified == info.lastModified();
+            if (known) reading = *before;
         }
-        for (const TankRecord& r : tanks.records)
-            row.tanks.append(r.tankNumber);
+        if (!known) {
+            reading = readBackup(path, file);
+            reading.fileSize = info.size();
+            reading.modified = info.lastModified();
+        }
+        BackupRow row = reading.row;
         if (lastRead)
-            row.match = read && tanks.image.bytes() == lastRead->bytes() ? MeterMatch::Same
-                                                                         : MeterMatch::Different;
+            row.match =
+                reading.read && reading.image == last ? MeterMatch::Same : MeterMatch::Different;
         rows.append(row);
+        if (readings) kept.byPath.insert(path, std::move(reading));
     }
+    if (readings) *readings = std::move(kept);
     return rows;
 }
 

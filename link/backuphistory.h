@@ -6,7 +6,9 @@
 
 #include "store/indicatorimage.h"
 
+#include <QByteArray>
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QVector>
 
@@ -29,9 +31,23 @@ struct BackupRow {
     MeterMatch match = MeterMatch::NotRead;
 };
 
+// The files a listing has read, by path: one whose size and time have not changed since is not
+// read again, so that a window can list the folder after every exchange.
+struct BackupReadings {
+    struct Reading {
+        qint64 fileSize = -1;
+        QDateTime modified;
+        BackupRow row;     // without its match
+        QByteArray image;  // the image's bytes; empty when the file cannot be read
+        bool read = false; // the image was read whole
+    };
+    QHash<QString, Reading> byPath;
+};
+
 // The backups of `folder` (those listBackups names), newest first. lastRead: the image last
-// read from the meter, or null.
-QVector<BackupRow> listBackupHistory(const QString& folder, const IndicatorImage* lastRead);
+// read from the meter, or null. readings: kept between listings, or null.
+QVector<BackupRow> listBackupHistory(const QString& folder, const IndicatorImage* lastRead,
+                                     BackupReadings* readings = nullptr);
 
 // "2026-12-07 14:30:05", and " (2)" after it for the second backup of that second.
 QString backupTimeText(const BackupRow& row);

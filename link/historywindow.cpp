@@ -104,7 +104,7 @@ void HistoryWindow::refresh()
 
     const QString folder = m_link.writeSafety().backupFolder;
     const std::shared_ptr<const IndicatorImage> last = m_link.lastImage();
-    m_rows = listBackupHistory(folder, last.get());
+    m_rows = listBackupHistory(folder, last.get(), &m_readings);
     const QString shown = QDir::toNativeSeparators(folder);
     if (!QFileInfo(folder).isDir())
         m_folder->setText(QStringLiteral("The folder %1 does not exist: there are no backups "

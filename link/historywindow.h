@@ -43,6 +43,7 @@ private:
     Dialogs& m_dialogs;
     bool m_offsetMode;
     QVector<BackupRow> m_rows; // one per table row
+    BackupReadings m_readings; // the files listed before, read once while they stay the same
 
     QLabel* m_folder = nullptr;
     QTableWidget* m_table = nullptr;
