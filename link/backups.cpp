@@ -17,9 +17,11 @@ const QString kBackupPrefix = QStringLiteral("meter-");
 const QString kReadBackPrefix = QStringLiteral("readback-");
 const QString kExtension = QStringLiteral(".idr");
 
+const QString kStampFormat = QStringLiteral("yyyy-MM-dd-HHmmss");
+
 QString stamp(const QDateTime& time)
 {
-    return time.toString(QStringLiteral("yyyy-MM-dd-HHmmss"));
+    return time.toString(kStampFormat);
 }
 
 // A backup's name read back: its time and the suffix a second backup in that second got.
@@ -53,6 +55,13 @@ QString backupFileName(const QDateTime& time)
 QString readBackFileName(const QDateTime& time)
 {
     return kReadBackPrefix + stamp(time) + kExtension;
+}
+
+std::optional<BackupNameTime> backupNameTime(const QString& fileName)
+{
+    const std::optional<BackupName> name = readBackupName(fileName);
+    if (!name) return std::nullopt;
+    return BackupNameTime{QDateTime::fromString(name->stamp, kStampFormat), name->suffix};
 }
 
 QString freshPath(const QString& folder, const QString& fileName)

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace kaldor {
 
 namespace backups {
@@ -20,6 +22,14 @@ QString defaultBackupFolder();
 QString backupFileName(const QDateTime& time);
 // "readback-2026-12-07-143005.idr"
 QString readBackFileName(const QDateTime& time);
+// What a backup's name says: the time it was made (invalid when the digits name no real time)
+// and the suffix a second backup in the same second got (1 for none).
+struct BackupNameTime {
+    QDateTime time;
+    int suffix = 1;
+};
+// nullopt when the name is not a backup's ("meter-…" and ".idr" around the time).
+std::optional<BackupNameTime> backupNameTime(const QString& fileName);
 // A path in `folder` for `fileName` that names no file yet: "-2", "-3", ... before ".idr" when
 // the name is taken. An existing file is never written over.
 QString freshPath(const QString& folder, const QString& fileName);

@@ -5,9 +5,12 @@
 
 #include "link/serialport.h"
 #include "link/wire.h"
+#include "store/indicatorimage.h"
 
 #include <QMetaType>
 #include <QTime>
+
+#include <memory>
 
 namespace kaldor {
 
@@ -21,6 +24,8 @@ struct ExchangeRecord {
     // A write that stopped before writing: why ("no backup could be made (…)").
     QString notWritten;
     QTime finishedAt;
+    // The whole image the exchange read last: a read's, or a write's read-back; null when none.
+    std::shared_ptr<const IndicatorImage> image;
 };
 
 // The line as the link last left it.

@@ -146,6 +146,17 @@ void Link::complete(const QPointer<QObject>& context, bool hadContext, const Fin
     m_busy.store(false);
     if (wasOpen && !m_portOpen) emit portClosed();
     if (finish.portChanged || wasOpen != m_portOpen) emit lineChanged();
+    if (finish.record) {
+        const ExchangeRecord& r = finish.record.value();
+        // A write that was not read back leaves what the meter holds unknown (one that stopped
+        // for want of a backup wrote nothing).
+        const bool writes = r.kind == ExchangeKind::Write || r.kind == ExchangeKind::SendTank ||
+                            r.kind == ExchangeKind::Clear;
+        if (r.image)
+            m_lastImage = r.image;
+        else if (writes && r.notWritten.isEmpty())
+            m_lastImage.reset();
+    }
     if (!m_stopped && finish.record) emit exchangeFinished(*finish.record);
     if (!m_stopped && hadContext) deliverTo(context, finish.deliver);
     emit busyChanged(false);
@@ -217,7 +228,7 @@ bool Link::runAs(ExchangeKind kind, QObject* context,
         Finish f;
         f.portOpen = worker.isOpen();
         f.status = worker.lastError();
-        f.record = ExchangeRecord{kind, r, -1, {}, QTime::currentTime()};
+        f.record = ExchangeRecord{kind, r, -1, {}, QTime::currentTime(), {}};
         if (record) record(*f.record);
         if (done) f.deliver = [done, r] { done(r); };
         return f;
@@ -258,6 +269,7 @@ bool Link::runSafeWrite(QObject* context, std::function<SafeWrite(ExchangeContex
                                         ? QStringLiteral("the meter's image could not be rebuilt")
                                         : QStringLiteral("it would have removed ") +
                                               tankNumbersText((*outcome)->changes.dropped);
+            record.image = (*outcome)->readBack;
         });
 }
 
@@ -290,7 +302,9 @@ bool Link::readImage(ExchangeKind kind, QObject* context,
         done ? Done([done, image](const ExchangeResult& r) { done(r, *image); }) : Done(),
         std::move(progress),
         [image](ExchangeRecord& record) {
-            if (record.result.done()) record.tankCount = image->at(layout::kTankCountAddress);
+            if (!record.result.done()) return;
+            record.tankCount = image->at(layout::kTankCountAddress);
+            record.image = image;
         });
 }
 

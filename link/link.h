@@ -54,6 +54,10 @@ public:
     // the link was made on.
     const WriteSafety& writeSafety() const { return m_writeSafety; }
     void setWriteSafety(const WriteSafety& safety) { m_writeSafety = safety; }
+    // The image the meter was last seen to hold in this run: the last read of it, or a write's
+    // read-back. Null before any read, and after a write that was not read back, since what
+    // the meter holds then is not known. Costs no exchange; read on the link's own thread.
+    std::shared_ptr<const IndicatorImage> lastImage() const { return m_lastImage; }
     // The traffic of every port the link opens, written by the link thread.
     std::shared_ptr<TraceLog> traceLog() const { return m_traceLog; }
 
@@ -134,6 +138,7 @@ private:
     bool m_portTried = false;
     std::shared_ptr<TraceLog> m_traceLog = std::make_shared<TraceLog>();
     WriteSafety m_writeSafety;
+    std::shared_ptr<const IndicatorImage> m_lastImage;
 };
 
 } // namespace kaldor

@@ -232,6 +232,7 @@ SafeWrite runSafeWrite(ExchangeContext& ctx, const SafeWriteOptions& options, bo
     tell(SafeWriteStep::Verify);
     ExchangeContext reading = phases.next();
     const Download after = downloadImage(reading);
+    if (after.result.done()) s.readBack = std::make_shared<const IndicatorImage>(after.image);
     s.outcome = SafeWriteOutcome::VerifyFailed;
     if (!after.result.done()) {
         s.verifyText =

@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace kaldor {
@@ -85,7 +86,8 @@ struct SafeWrite {
     QString verifyText;   // kVerifiedMessage or the first difference
     QString readBackPath; // where a failed verify left what the meter holds
     ImageChanges changes; // a whole image's write after a read: what it does to the tanks
-    Messages messages;    // the write's own message, then what backup and verify add
+    std::shared_ptr<const IndicatorImage> readBack; // what the verify read; null when not read
+    Messages messages; // the write's own message, then what backup and verify add
     bool ok() const
     {
         return outcome == SafeWriteOutcome::Written || outcome == SafeWriteOutcome::Verified;

@@ -5,6 +5,7 @@
 #   docs/status-missing-port.png  started with a port that does not exist
 #   docs/status-read.png          after Clone > Get Indicator File from Indicator, simulated meter
 #   docs/editor-window.png        the tank editor opened on a tank file, as it first opens
+#   docs/history-window.png       Clone > Meter History… after a read, a clear and a send
 # Installs what is missing and builds the program when it is not built yet.
 #   bash scripts/statusshots.sh
 set -euo pipefail
@@ -74,4 +75,34 @@ kill "$app"; wait "$app" 2>/dev/null || true
 "$kaldor" --port 1=/dev/ttyKALDOR-MISSING "$here/samples/tanks/water.tnk" &
 app=$!
 shot "Edit Tank Data" "$docs/editor-window.png"
+kill "$app"; wait "$app" 2>/dev/null || true
+
+# The backups go to the scratch folder's data directory, never the user's.
+XDG_DATA_HOME="$scratch/data" "$kaldor" --simulate &
+app=$!
+main="$(window "KALDOR \(")"
+clone() { # KEY: the Clone menu's item, from the main window
+  xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
+  sleep 0.5
+  xdotool key --window "$main" alt+l
+  sleep 0.3
+  xdotool key "$1"
+}
+clone g
+sleep 2
+xdotool key Return # "Indicator Data Read"
+clone c
+clear="$(window "Clear it")"
+xdotool windowactivate --sync "$clear" 2>/dev/null || true
+sleep 0.5
+xdotool key space # Yes, the first button
+sleep 3
+xdotool key Return # "Clear Command Sent", with its backup and verify
+clone s
+sleep 3
+xdotool key Return # "Data Sent", with its backup and verify
+clone h
+history="$(window "Meter History")"
+xdotool windowsize "$history" 760 300
+shot "Meter History" "$docs/history-window.png"
 kill "$app"; wait "$app" 2>/dev/null || true

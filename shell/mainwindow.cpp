@@ -2,6 +2,7 @@
 
 #include "editor/editorwindow.h"
 #include "link/clearwindow.h"
+#include "link/historywindow.h"
 #include "link/keypadwindow.h"
 #include "link/linetrafficwindow.h"
 #include "link/link.h"
@@ -263,6 +264,8 @@ void MainWindow::buildMenus()
     setting("averify", QStringLiteral("&Verify Each Write"), &WriteSafety::verify);
     connect(action(clone, "abackups", QStringLiteral("&Open Backups Folder")), &QAction::triggered,
             this, &MainWindow::openBackupsFolder);
+    connect(action(clone, "ahistory", QStringLiteral("Meter &History…")), &QAction::triggered, this,
+            &MainWindow::showHistoryWindow);
 
     connect(action(menuBar(), "gcomm", QStringLiteral("&Comm")), &QAction::triggered, this,
             &MainWindow::showPortWindow);
@@ -364,6 +367,13 @@ void MainWindow::openBackupsFolder()
         m_dialogs.message(this, QStringLiteral("The backups folder %1 cannot be opened.")
                                     .arg(QDir::toNativeSeparators(folder)));
     }
+}
+
+void MainWindow::showHistoryWindow()
+{
+    showOnce(m_historyWindow, [this] {
+        return new HistoryWindow(m_link, m_dialogs, m_offsetMode, this);
+    })->refresh();
 }
 
 template <typename W> W* MainWindow::takesPlace(W* window)

@@ -26,6 +26,7 @@ class Dialogs;
 class EditorWindow;
 class Gauge;
 class HelpWindow;
+class HistoryWindow;
 class KeypadWindow;
 class LineTrafficWindow;
 class Link;
@@ -70,6 +71,8 @@ public slots:
     void uploadIndicatorFile();
     // The folder the backups are kept in, in the desktop's file manager; made when missing.
     void openBackupsFolder();
+    // The backups listed, each to compare, restore or open; made once, then raised.
+    void showHistoryWindow();
     void saveRetrievedIndicatorFile();
     void exitProgram();
 
@@ -124,6 +127,7 @@ private:
     QPointer<EditorWindow> m_editorWindow;
     QPointer<ManagementWindow> m_managementWindow;
     QPointer<HelpWindow> m_helpWindow;
+    QPointer<HistoryWindow> m_historyWindow;
 };
 
 } // namespace kaldor

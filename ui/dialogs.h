@@ -1,7 +1,7 @@
 #pragma once
-// Every message box, Yes/No question, file and print dialog of the windows goes through Dialogs, so
-// that the windows can be driven by tests without a modal loop: the program uses QtDialogs,
-// the tests ScriptedDialogs, which records each text and answers from a queue.
+// Every message box, Yes/No question, file, folder and print dialog of the windows goes through
+// Dialogs, so that the windows can be driven by tests without a modal loop: the program uses
+// QtDialogs, the tests ScriptedDialogs, which records each text and answers from a queue.
 
 #include <QString>
 #include <optional>
@@ -44,6 +44,8 @@ public:
     // The chosen path, or nullopt when the user cancels.
     virtual std::optional<QString> saveFileName(QWidget* parent, const FileDialog& d) = 0;
     virtual std::optional<QString> openFileName(QWidget* parent, const FileDialog& d) = 0;
+    // An existing folder, starting in d.directory (the filter and suffix do not apply).
+    virtual std::optional<QString> folderName(QWidget* parent, const FileDialog& d) = 0;
     // The desktop's print dialog set up on printer; false when the user cancels.
     virtual bool print(QWidget* parent, QPrinter& printer) = 0;
 };

@@ -98,6 +98,18 @@ std::optional<QString> QtDialogs::openFileName(QWidget* parent, const FileDialog
     return runFileDialog(parent, d, false);
 }
 
+std::optional<QString> QtDialogs::folderName(QWidget* parent, const FileDialog& d)
+{
+    OwnedDialog<QFileDialog> dialog(parent, d.title,
+                                    d.directory.isEmpty() ? QDir::currentPath() : d.directory);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly);
+    if (dialog.exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog->selectedFiles().constFirst();
+}
+
 bool QtDialogs::print(QWidget* parent, QPrinter& printer)
 {
     OwnedDialog<QPrintDialog> dialog(&printer, parent);

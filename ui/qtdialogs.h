@@ -1,7 +1,8 @@
 #pragma once
-// The program's dialogs: QMessageBox, QFileDialog and QPrintDialog, each run modally over its
-// parent. A parent destroyed while its dialog runs takes the dialog with it: the dialog ends
-// with the safe answer (No, Cancel) and the caller must not touch the parent afterwards.
+// The program's dialogs: QMessageBox, QFileDialog (files and folders) and QPrintDialog, each run
+// modally over its parent. A parent destroyed while its dialog runs takes the dialog with it: the
+// dialog ends with the safe answer (No, Cancel) and the caller must not touch the parent
+// afterwards.
 
 #include "ui/dialogs.h"
 
@@ -13,6 +14,7 @@ public:
     Answer question(QWidget* parent, const Question& q) override;
     std::optional<QString> saveFileName(QWidget* parent, const FileDialog& d) override;
     std::optional<QString> openFileName(QWidget* parent, const FileDialog& d) override;
+    std::optional<QString> folderName(QWidget* parent, const FileDialog& d) override;
     bool print(QWidget* parent, QPrinter& printer) override;
 };
 

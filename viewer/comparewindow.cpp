@@ -28,8 +28,11 @@ namespace kaldor {
 namespace {
 
 constexpr QSize kSize(1100, 640);
-const QString kFileSide = QStringLiteral("file");
-const QString kMeterSide = QStringLiteral("meter");
+
+QString heading(const QString& side)
+{
+    return side.left(1).toUpper() + side.mid(1);
+}
 
 // The grid's texts and the chart's points of one side's record; nothing when the side lacks it.
 QList<QPointF> fill(CurveGrid* grid, const QVector<TankRecord>& records, int index, bool offsetMode)
@@ -56,12 +59,13 @@ CurveGrid* sideGrid(QWidget* parent, const char* name, const QString& heading)
 } // namespace
 
 CompareWindow::CompareWindow(const QString& fileName, QVector<TankRecord> file,
-                             QVector<TankRecord> meter, bool offsetMode, QWidget* parent)
+                             QVector<TankRecord> meter, bool offsetMode, QWidget* parent,
+                             CompareSides sides)
     : QWidget(parent, Qt::Window), m_file(std::move(file)), m_meter(std::move(meter)),
-      m_offsetMode(offsetMode), m_pairs(pairTanks(m_file, m_meter))
+      m_offsetMode(offsetMode), m_sides(std::move(sides)), m_pairs(pairTanks(m_file, m_meter))
 {
     setObjectName(QStringLiteral("cmpmeter"));
-    setWindowTitle(QStringLiteral("Compare with Meter: ") + fileName);
+    setWindowTitle(m_sides.caption + QStringLiteral(": ") + fileName);
     resize(kSize);
 
     m_tanks = new QTableWidget(int(m_pairs.size()), 2, this);
@@ -74,18 +78,18 @@ CompareWindow::CompareWindow(const QString& fileName, QVector<TankRecord> file,
     for (int row = 0; row < m_pairs.size(); ++row) {
         const TankPair& p = m_pairs[row];
         m_tanks->setItem(row, 0, new QTableWidgetItem(tankListText(p.tankNumber)));
-        m_tanks->setItem(row, 1,
-                         new QTableWidgetItem(tankStateText(p.state, kFileSide, kMeterSide)));
+        m_tanks->setItem(
+            row, 1, new QTableWidgetItem(tankStateText(p.state, m_sides.nameA, m_sides.nameB)));
     }
     m_tanks->resizeColumnsToContents();
     m_tanks->setFixedWidth(m_tanks->horizontalHeader()->length() + 2 * m_tanks->frameWidth() +
                            m_tanks->verticalScrollBar()->sizeHint().width());
 
     m_fileSeries = new QLineSeries;
-    m_fileSeries->setName(QStringLiteral("File"));
+    m_fileSeries->setName(heading(m_sides.nameA));
     m_fileSeries->setPointsVisible(true);
     m_meterSeries = new QLineSeries;
-    m_meterSeries->setName(QStringLiteral("Meter"));
+    m_meterSeries->setName(heading(m_sides.nameB));
     m_meterSeries->setPointsVisible(true);
     m_chart = makeCurveChart({m_fileSeries, m_meterSeries},
                              QStringLiteral("PERCENTAGE OF FULL SCALE"), QStringLiteral("UNITS"));
@@ -98,8 +102,8 @@ CompareWindow::CompareWindow(const QString& fileName, QVector<TankRecord> file,
     auto* grids = new QWidget(this);
     auto* gridRow = new QHBoxLayout(grids);
     gridRow->setContentsMargins(0, 0, 0, 0);
-    m_fileGrid = sideGrid(grids, "gridFile", QStringLiteral("File"));
-    m_meterGrid = sideGrid(grids, "gridMeter", QStringLiteral("Meter"));
+    m_fileGrid = sideGrid(grids, "gridFile", heading(m_sides.nameA));
+    m_meterGrid = sideGrid(grids, "gridMeter", heading(m_sides.nameB));
     gridRow->addWidget(m_fileGrid->parentWidget());
     gridRow->addWidget(m_meterGrid->parentWidget());
 
@@ -127,7 +131,7 @@ void CompareWindow::showTank(int row)
     scaleCurveAxes(m_chart, filePoints + meterPoints);
 
     QList<GridCell> highlighted;
-    QString difference = tankStateText(p.state, kFileSide, kMeterSide);
+    QString difference = tankStateText(p.state, m_sides.nameA, m_sides.nameB);
     if (p.state == TankState::Changed) {
         for (const CellDifference& d :
              differingCells(m_file[p.indexA], m_meter[p.indexB], m_offsetMode)) {
@@ -137,7 +141,7 @@ void CompareWindow::showTank(int row)
         const QVector<TankDifference> first =
             compareTankRecords({m_file[p.indexA]}, {m_meter[p.indexB]}, m_offsetMode);
         if (!first.isEmpty())
-            difference = differenceLine(first.constFirst(), kFileSide, kMeterSide);
+            difference = differenceLine(first.constFirst(), m_sides.nameA, m_sides.nameB);
     }
     m_fileGrid->setHighlighted(highlighted);
     m_meterGrid->setHighlighted(highlighted);

@@ -3,7 +3,8 @@
 // meter holds, each with its state (same, changed, only in file, only in meter). The tank the
 // user picks is drawn from both sides on one chart, and its points fill two grids side by
 // side with the cells that read differently highlighted. The file management window and the
-// viewer open it after reading the meter; it only shows what the store's comparison says.
+// viewer open it after reading the meter, the history window on two backups; it only shows
+// what the store's comparison says.
 
 #include "graph/chartsetup.h"
 #include "store/imagecompare.h"
@@ -23,11 +24,19 @@ class CurveGrid;
 class Dialogs;
 class Link;
 
+// The title's caption and the sides' names, as the state column and the difference line say
+// them ("only in meter"); the grids and the chart's series are headed by them capitalised.
+struct CompareSides {
+    QString caption = QStringLiteral("Compare with Meter");
+    QString nameA = QStringLiteral("file");
+    QString nameB = QStringLiteral("meter");
+};
+
 class CompareWindow : public QWidget {
     Q_OBJECT
 public:
     CompareWindow(const QString& fileName, QVector<TankRecord> file, QVector<TankRecord> meter,
-                  bool offsetMode, QWidget* parent = nullptr);
+                  bool offsetMode, QWidget* parent = nullptr, CompareSides sides = {});
 
     const QVector<TankPair>& pairs() const { return m_pairs; }
     // Draws and fills the grids with the tank of this table row.
@@ -37,6 +46,7 @@ private:
     QVector<TankRecord> m_file;
     QVector<TankRecord> m_meter;
     bool m_offsetMode;
+    CompareSides m_sides;
     QVector<TankPair> m_pairs; // one per table row
 
     QTableWidget* m_tanks = nullptr;

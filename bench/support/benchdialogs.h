@@ -34,6 +34,7 @@ public:
     {
         return std::nullopt;
     }
+    std::optional<QString> folderName(QWidget*, const FileDialog&) override { return std::nullopt; }
     bool print(QWidget*, QPrinter&) override { return false; }
 
     QStringList messages; // messages and questions, in order

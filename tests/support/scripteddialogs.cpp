@@ -9,6 +9,16 @@ void ScriptedDialogs::message(QWidget*, const QString& text)
     m_shown.append({Shown::Message, text});
 }
 
+std::optional<QString> ScriptedDialogs::nextFile(Shown::Kind kind, const QString& text)
+{
+    m_shown.append({kind, text});
+    if (m_files.isEmpty()) {
+        ++m_unscripted;
+        return std::nullopt;
+    }
+    return m_files.dequeue();
+}
+
 Answer ScriptedDialogs::question(QWidget*, const Question& q)
 {
     m_shown.append({Shown::Question, q.text, q.defaultAnswer});
@@ -21,22 +31,17 @@ Answer ScriptedDialogs::question(QWidget*, const Question& q)
 
 std::optional<QString> ScriptedDialogs::saveFileName(QWidget*, const FileDialog& d)
 {
-    m_shown.append({Shown::Save, d.filter});
-    if (m_files.isEmpty()) {
-        ++m_unscripted;
-        return std::nullopt;
-    }
-    return m_files.dequeue();
+    return nextFile(Shown::Save, d.filter);
 }
 
 std::optional<QString> ScriptedDialogs::openFileName(QWidget*, const FileDialog& d)
 {
-    m_shown.append({Shown::Open, d.filter});
-    if (m_files.isEmpty()) {
-        ++m_unscripted;
-        return std::nullopt;
-    }
-    return m_files.dequeue();
+    return nextFile(Shown::Open, d.filter);
+}
+
+std::optional<QString> ScriptedDialogs::folderName(QWidget*, const FileDialog& d)
+{
+    return nextFile(Shown::Folder, d.title);
 }
 
 bool ScriptedDialogs::print(QWidget*, QPrinter& printer)

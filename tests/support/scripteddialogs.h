@@ -15,8 +15,8 @@ namespace kaldor {
 class ScriptedDialogs : public Dialogs {
 public:
     struct Shown {
-        enum Kind { Message, Question, Save, Open, Print } kind;
-        QString text;                       // the message or question; a file dialog's filter
+        enum Kind { Message, Question, Save, Open, Folder, Print } kind;
+        QString text; // the message or question; a file dialog's filter, a folder dialog's title
         Answer defaultAnswer = Answer::Yes; // a question's
     };
 
@@ -24,6 +24,8 @@ public:
     Answer question(QWidget* parent, const Question& q) override;
     std::optional<QString> saveFileName(QWidget* parent, const FileDialog& d) override;
     std::optional<QString> openFileName(QWidget* parent, const FileDialog& d) override;
+    // Takes its answer from the file queue.
+    std::optional<QString> folderName(QWidget* parent, const FileDialog& d) override;
     // The print dialog takes its answer from the file queue: a path prints to that PDF file,
     // nothing queued or an empty optional cancels.
     bool print(QWidget* parent, QPrinter& printer) override;
@@ -39,6 +41,9 @@ public:
     void clear();
 
 private:
+    // A file or folder dialog: recorded, then answered from the file queue.
+    std::optional<QString> nextFile(Shown::Kind kind, const QString& text);
+
     QList<Shown> m_shown;
     QQueue<Answer> m_answers;
     QQueue<std::optional<QString>> m_files;

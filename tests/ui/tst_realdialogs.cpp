@@ -8,6 +8,7 @@
 #include "editor/editorwindow.h"
 #include "link/safewrite.h"
 #include "store/workingfile.h"
+#include "tests/support/modalanswerer.h"
 #include "tests/support/uirig.h"
 #include "ui/qtdialogs.h"
 #include "ui/showmessages.h"
@@ -18,96 +19,10 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QTableWidget>
 
 using namespace kaldor;
 using namespace kaldor::testing;
-
-namespace {
-
-// Answers the program's modal boxes in turn. A message gets OK; a question or a file dialog
-// takes the next planned answer: "Yes" or "No", a path to fill in and accept, or "Cancel".
-// Each box is read on the tick after it is first seen, so whatever its event loop delivers
-// meanwhile has run.
-class ModalAnswerer : public QObject {
-public:
-    ModalAnswerer(const Link& link, QStringList answers)
-        : m_link(link), m_answers(std::move(answers))
-    {
-        connect(&m_timer, &QTimer::timeout, this, &ModalAnswerer::look);
-        m_timer.start(20);
-    }
-
-    // "message: …", "question: …" with the box's text; "save: …", "open: …", "print: …" with the
-    // dialog's title.
-    QStringList shown;
-
-private:
-    QString nextAnswer() { return m_answers.isEmpty() ? QString() : m_answers.takeFirst(); }
-
-    void look()
-    {
-        QWidget* modal = QApplication::activeModalWidget();
-        // A question may come while the link waits for its answer (a write that would remove
-        // tanks); anything else is answered once the exchange has reported.
-        auto* box = qobject_cast<QMessageBox*>(modal);
-        const bool question = box && box->button(QMessageBox::Yes);
-        if (!modal || (m_link.isBusy() && !question)) {
-            m_seen = nullptr;
-            return;
-        }
-        if (modal != m_seen) {
-            m_seen = modal;
-            return;
-        }
-        m_seen = nullptr;
-        // From the event loop rather than this timer's tick, so that a box the answer opens
-        // (the file dialog's own questions) is answered too.
-        QTimer::singleShot(0, modal, [this, modal] { answer(modal); });
-    }
-
-    void answer(QWidget* modal)
-    {
-        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            if (!box->button(QMessageBox::Yes)) {
-                shown.append(QStringLiteral("message: ") + box->text());
-                box->button(QMessageBox::Ok)->click();
-                return;
-            }
-            shown.append(QStringLiteral("question: ") + box->text());
-            const QString answer = nextAnswer();
-            box->button(answer == QLatin1String("Yes") ? QMessageBox::Yes : QMessageBox::No)
-                ->click();
-        } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
-            shown.append((files->acceptMode() == QFileDialog::AcceptSave
-                              ? QStringLiteral("save: ")
-                              : QStringLiteral("open: ")) +
-                         files->windowTitle());
-            const QString answer = nextAnswer();
-            if (answer.isEmpty() || answer == QLatin1String("Cancel")) {
-                files->reject();
-                return;
-            }
-            auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-            name->setText(answer);
-            QTest::keyClick(name, Qt::Key_Return);
-        } else if (qobject_cast<QPrintDialog*>(modal)) {
-            shown.append(QStringLiteral("print: ") + modal->windowTitle());
-            nextAnswer();
-            static_cast<QDialog*>(modal)->reject();
-        } else {
-            shown.append(QStringLiteral("unknown: ") +
-                         QLatin1String(modal->metaObject()->className()));
-            modal->close();
-        }
-    }
-
-    const Link& m_link;
-    QStringList m_answers;
-    QTimer m_timer;
-    QPointer<QWidget> m_seen;
-};
-
-} // namespace
 
 class TestRealDialogs : public QObject {
     Q_OBJECT
@@ -137,8 +52,9 @@ void TestRealDialogs::actions_data()
 
     // A step: "OWNER:ACTION" triggers a menu item ("-": the main window's), "click:OWNER:BUTTON",
     // "enter:OWNER:ENTRY:TEXT" types into a box and presses Enter, "row:OWNER:LIST:TEXT" selects
-    // an item, "close:OWNER" is the window's close box, "unlink" removes the working file,
-    // "block" puts a folder in its place, so that it cannot be removed.
+    // an item, "select:OWNER:TABLE:N" the table's N-th row, "close:OWNER" is the window's close
+    // box, "wait" waits until the meter and the boxes have answered, "unlink" removes the working
+    // file, "block" puts a folder in its place, so that it cannot be removed.
     const auto row = [](const char* name, const QStringList& steps, const QStringList& answers,
                         const QStringList& shown, const char* written, const char* gone = "",
                         const char* fault = "", bool paced = false) {
@@ -182,17 +98,19 @@ void TestRealDialogs::actions_data()
         {"question: No indicator file in buffer. Do you want to get the indicator file?",
          "message: Indicator Data Read"},
         "AU");
-    // The built image holds tank 5 alone: the write asks before it removes the meter's three.
-    const QStringList construct{"-:mfiles",           "meterform:aconstrct",
-                                "row:constr:File1:curve.tnk", "click:constr:Command1",
-                                "click:constr:Command4",      "click:constr:Command5"};
-    const QString loss = "question: The meter holds tanks 12, 3 and 7, which the image to be "
-                         "written does not: writing it removes them from the meter.\n\nWrite "
-                         "the image all the same?";
-    row("Send File to Meter: construction, the loss let go", construct, {"Yes"},
-        {"message: Indicator file built.", loss, sent}, "AD");
-    row("Send File to Meter: construction, the loss refused", construct, {"No"},
-        {"message: Indicator file built.", loss}, "!AD");
+    row("Send File to Meter: construction",
+        {"-:mfiles", "meterform:aconstrct", "row:constr:File1:curve.tnk", "click:constr:Command1",
+         "click:constr:Command4", "click:constr:Command5"},
+        {}, {"message: Indicator file built.", sent}, "AD");
+    // The send keeps what the meter held, and the history puts it back.
+    row("Meter History: Restore to Meter, Yes",
+        {"-:aupldall", "wait", "-:ahistory", "select:historyWindow:tblBackups:0",
+         "click:historyWindow:cmdRestore"},
+        {"Yes"},
+        {sent,
+         "question: Restore the backup made " + QDate::currentDate().toString(Qt::ISODate) + " …",
+         sent},
+        "AD");
     row("Compare with Meter: the read fails", viewer + QStringList{"edtnk:compareMeter"}, {idr},
         {"open: Open", "message: Comm timeout  4"}, "AU", "", "AU:1:stop");
     row("Save Retrieved", {"-:smetfile"}, {"%D/kept.idr"},
@@ -260,6 +178,12 @@ void TestRealDialogs::actions()
         };
         if (step == QLatin1String("unlink")) {
             QVERIFY(QFile::remove(workingFilePath()));
+        } else if (step == QLatin1String("wait")) {
+            QTRY_VERIFY_WITH_TIMEOUT(!rig.link->isBusy() && !QApplication::activeModalWidget(),
+                                     15000);
+        } else if (part[0] == QLatin1String("select")) {
+            QVERIFY2(owner(1), failed(step).constData());
+            owner(1)->findChild<QTableWidget*>(part[2])->selectRow(part[3].toInt());
         } else if (step == QLatin1String("block")) {
             QVERIFY(QFile::remove(workingFilePath()));
             QVERIFY(QDir().mkpath(workingFilePath() + QStringLiteral("/kept")));
