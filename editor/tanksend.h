@@ -14,7 +14,7 @@ namespace kaldor {
 
 struct TankSendPreparation {
     std::optional<TankSend> send;
-    Messages messages; // why there is none
+    Messages messages;        // why there is none
     bool numberInUse = false; // the loaded image holds the tank number
 };
 

@@ -20,7 +20,7 @@ enum class ExchangeKind { Read, Look, Write, SendTank, Clear, Key, Other };
 struct ExchangeRecord {
     ExchangeKind kind = ExchangeKind::Other;
     ExchangeResult result;
-    int tankCount = -1;    // a read that was done: the tanks its image holds
+    int tankCount = -1; // a read that was done: the tanks its image holds
     // A write that stopped before writing: why ("no backup could be made (…)").
     QString notWritten;
     QTime finishedAt;

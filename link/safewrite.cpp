@@ -351,8 +351,8 @@ TankReplacement replaceTankImage(const IndicatorImage& held, const TankSend& sen
     TankReplacement out;
     const DecodeResult found = decodeTankRecords(held);
     if (!found.ok()) {
-        out.refusal = QStringLiteral("What the meter holds cannot be read as tanks: %1.")
-                          .arg(found.detail);
+        out.refusal =
+            QStringLiteral("What the meter holds cannot be read as tanks: %1.").arg(found.detail);
         return out;
     }
     // Each record as the meter holds it, byte for byte.

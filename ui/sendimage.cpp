@@ -135,8 +135,7 @@ bool start(const std::shared_ptr<WriteRun>& run)
     Link* link = &run->link;
     // The write waits on the link thread, between its backup read and the write, for the answer
     // or for the link's stop; an answer that can no longer come (the link is going) is a No.
-    options.approveLoss = [link, run](const ImageChanges& changes,
-                                      const std::atomic_bool* cancel) {
+    options.approveLoss = [link, run](const ImageChanges& changes, const std::atomic_bool* cancel) {
         auto answer = std::make_shared<std::promise<bool>>();
         std::future<bool> answered = answer->get_future();
         QMetaObject::invokeMethod(

@@ -23,9 +23,9 @@
 
 #include <algorithm>
 #include <array>
-#include <vector>
 #include <chrono>
 #include <cstdio>
+#include <vector>
 
 #ifndef KALDOR_SIM_PATH
 #error "KALDOR_SIM_PATH names the kaldor-sim executable"
@@ -63,9 +63,9 @@ int main(int argc, char** argv)
         for (int i = 0; i < kRuns; ++i) {
             const auto a = std::chrono::steady_clock::now();
             const TankReplacement r = replaceTankImage(meterImage, send);
-            ms.push_back(std::chrono::duration<double, std::milli>(
-                             std::chrono::steady_clock::now() - a)
-                             .count());
+            ms.push_back(
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - a)
+                    .count());
             if (!r.source) {
                 std::fprintf(stderr, "bench_safewrite: %s\n", qPrintable(r.refusal));
                 return 1;
@@ -103,10 +103,9 @@ int main(int argc, char** argv)
     };
 
     const auto t0 = Clock::now();
-    const SafeWrite s =
-        replace ? safeReplaceTank(ctx, send, options)
-                : safeUpload(ctx, uploadSourceFromImage(sent, layout::kMaxLength),
-                             UploadVariant::MainWindow, options);
+    const SafeWrite s = replace ? safeReplaceTank(ctx, send, options)
+                                : safeUpload(ctx, uploadSourceFromImage(sent, layout::kMaxLength),
+                                             UploadVariant::MainWindow, options);
     const auto t1 = Clock::now();
     const double took = std::chrono::duration<double>(t1 - t0).count();
     port.close();
@@ -119,7 +118,8 @@ int main(int argc, char** argv)
     const double wire = 3 * transferBytes * kByteSeconds;
     std::printf("backup + %s + verify of 25000 bytes: %s, %.3f s; 3 x wire time %.3f s; ratio "
                 "%.4f (target <= %s)\n",
-                replace ? "replace" : "upload", s.outcome == SafeWriteOutcome::Verified ? "verified" : "NOT verified", took, wire,
+                replace ? "replace" : "upload",
+                s.outcome == SafeWriteOutcome::Verified ? "verified" : "NOT verified", took, wire,
                 took / wire, replace ? "1.02" : "1.03");
     const auto seconds = [](Clock::time_point a, Clock::time_point b) {
         return std::chrono::duration<double>(b - a).count();

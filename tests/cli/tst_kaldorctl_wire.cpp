@@ -168,9 +168,8 @@ private slots:
         row("replace-tank, a tank added", "", "replace-tank WATER --tank 9", 0,
             "Tank 9 added after the meter's tanks.\nVerified: the meter holds what was sent.\n", "",
             4);
-        row("replace-tank, meter stores a wrong byte", "--fault AD:101:store",
-            "replace-tank WATER", 3, "Tank 3 replaced in the meter.\n",
-            "The meter does not hold what was sent.", 3);
+        row("replace-tank, meter stores a wrong byte", "--fault AD:101:store", "replace-tank WATER",
+            3, "Tank 3 replaced in the meter.\n", "The meter does not hold what was sent.", 3);
         row("write --backup, the image lacks the meter's tanks", "", "write WATERIMG --backup BK",
             1, "What the meter holds is kept in BK/meter-*.idr\n",
             "The meter holds tanks 12 and 7, which the image to be written does not: writing "
@@ -178,8 +177,8 @@ private slots:
             "it all the same.\n",
             3, "", {1, 0});
         row("write --backup --allow-loss", "", "write WATERIMG --backup BK --allow-loss", 0,
-            "Data Sent\nWhat the meter held before the write is kept in BK/meter-*.idr\n",
-            "", 1, "", {1, 0});
+            "Data Sent\nWhat the meter held before the write is kept in BK/meter-*.idr\n", "", 1,
+            "", {1, 0});
         // A value that is an option is no value: the meter is not cleared, no folder is made.
         row("--backup takes an option for its folder", "", "clear --backup --verify", 2, "",
             "kaldorctl clear: --backup needs a value, not the option --verify", 3);

@@ -265,9 +265,9 @@ private slots:
                 t.append(msg.text);
             return t;
         }();
-        QVERIFY2(texts.contains(letGo ? QStringLiteral("Changed in the meter: tank 3.")
-                                      : lossText(asked[0]) +
-                                            QStringLiteral(" Nothing was written.")),
+        QVERIFY2(texts.contains(letGo
+                                    ? QStringLiteral("Changed in the meter: tank 3.")
+                                    : lossText(asked[0]) + QStringLiteral(" Nothing was written.")),
                  qPrintable(texts.join(u'|')));
     }
 

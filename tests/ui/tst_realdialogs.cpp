@@ -98,10 +98,20 @@ void TestRealDialogs::actions_data()
         {"question: No indicator file in buffer. Do you want to get the indicator file?",
          "message: Indicator Data Read"},
         "AU");
-    row("Send File to Meter: construction",
-        {"-:mfiles", "meterform:aconstrct", "row:constr:File1:curve.tnk", "click:constr:Command1",
-         "click:constr:Command4", "click:constr:Command5"},
-        {}, {"message: Indicator file built.", sent}, "AD");
+    // The built image holds tank 5 alone: the write asks before it removes the meter's three.
+    const QStringList construct{"-:mfiles",
+                                "meterform:aconstrct",
+                                "row:constr:File1:curve.tnk",
+                                "click:constr:Command1",
+                                "click:constr:Command4",
+                                "click:constr:Command5"};
+    const QString loss = "question: The meter holds tanks 12, 3 and 7, which the image to be "
+                         "written does not: writing it removes them from the meter.\n\nWrite "
+                         "the image all the same?";
+    row("Send File to Meter: construction, the loss let go", construct, {"Yes"},
+        {"message: Indicator file built.", loss, sent}, "AD");
+    row("Send File to Meter: construction, the loss refused", construct, {"No"},
+        {"message: Indicator file built.", loss}, "!AD");
     // The send keeps what the meter held, and the history puts it back.
     row("Meter History: Restore to Meter, Yes",
         {"-:aupldall", "wait", "-:ahistory", "select:historyWindow:tblBackups:0",
