@@ -310,17 +310,14 @@ private slots:
     {
         QTest::addColumn<QString>("args");
         QTest::addColumn<QString>("err"); // the first line of stderr
-        QTest::newRow("latency not a number")
-            << "--latency abc"
-            << "kaldor-sim: --latency takes a whole number of microseconds "
-               "from 0 to 60000000, not 'abc'";
-        QTest::newRow("fault at step 0")
-            << "--fault AU:0:nack"
-            << "kaldor-sim: --fault takes CMD:STEP:KIND, not 'AU:0:nack'";
-        QTest::newRow("misspelt option") << "--latancy 5"
-                                         << "kaldor-sim: Unknown option 'latancy'.";
-        QTest::newRow("save twice") << "--save other.idr"
-                                    << "kaldor-sim: --save is given twice";
+        const auto row = [](const char* name, const char* args, const char* err) {
+            QTest::newRow(name) << QString(args) << QStringLiteral("kaldor-sim: ") + err;
+        };
+        row("latency not a number", "--latency abc",
+            "--latency takes a whole number of microseconds from 0 to 60000000, not 'abc'");
+        row("fault at step 0", "--fault AU:0:nack", "--fault takes CMD:STEP:KIND, not 'AU:0:nack'");
+        row("misspelt option", "--latancy 5", "Unknown option 'latancy'.");
+        row("save twice", "--save other.idr", "--save is given twice");
     }
 
     void simUsage()
