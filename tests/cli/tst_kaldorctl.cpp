@@ -360,8 +360,9 @@ private slots:
     }
 
     // A strapping table's levels in the unit its header names, unless --unit says otherwise; a
-    // level above 100 read as percent refused by its line; CR-only line ends read; a bad row
-    // quoted with its control characters escaped. Nothing is written on a refusal.
+    // level above 100 read as percent refused by its line; a bad row quoted with its control
+    // characters escaped (the table's forms are the parser's test's). Nothing is written on a
+    // refusal.
     void importTable_data()
     {
         QTest::addColumn<QString>("table"); // in tests/data/strapping
@@ -378,13 +379,11 @@ private slots:
                            "percentages; give their length unit (mm, cm, m, in or ft).\n");
         row("the header names mm", "level-mm.csv", {}, 0,
             "Levels in mm, as the header 'Level mm;Volume l' names them.\n");
-        row("the header's mm, the last point", "level-mm.csv", {}, 0, "9000,  99.99,");
         row("--unit percent over the header", "level-mm.csv", {"--unit", "percent"}, 1, {},
             notPercent);
         row("no unit in the header: percent", "level-no-unit.csv", {}, 1, {}, notPercent);
         row("no unit in the header, --unit mm", "level-no-unit.csv", {"--unit", "mm"}, 0,
             "9000,  99.99,");
-        row("CR-only line ends, cm", "cr-only.csv", {}, 0, "9000,  99.99,");
         row("an escape sequence in a bad row", "escape-row.csv", {}, 1, {},
             "escape-row.csv: line 3: a row is a level and a volume, two numbers, not "
             "'1,\\x1B]0;owned\\x07\\x1B[2J'\n");

@@ -312,22 +312,11 @@ private slots:
         // No trace is left where none could be written, and a device is not replaced by one.
         QCOMPARE(QFileInfo(tracePath).isFile(), !lines.isEmpty());
         if (lines.isEmpty()) return;
-        // Each line: the time of day, the microseconds since the port opened, then the entry.
+        // The lines' times and layout are the trace log's test's: here the entries, in order.
         QStringList shown;
-        qint64 last = -1;
         for (const QString& line :
-             QString::fromUtf8(readFile(tracePath)).split(u'\n', Qt::SkipEmptyParts)) {
-            const QStringList times =
-                line.section(QStringLiteral(" us  "), 0, 0).split(u' ', Qt::SkipEmptyParts);
-            QCOMPARE(times.size(), 2);
-            QVERIFY2(QTime::fromString(times[0], QStringLiteral("hh:mm:ss.zzz")).isValid(),
-                     qPrintable(line));
-            bool number = false;
-            const qint64 micros = times[1].toLongLong(&number);
-            QVERIFY2(number && micros >= last, qPrintable(line));
-            last = micros;
+             QString::fromUtf8(readFile(tracePath)).split(u'\n', Qt::SkipEmptyParts))
             shown.append(line.section(QStringLiteral(" us  "), 1).simplified());
-        }
         QCOMPARE(shown.first(), QStringLiteral("-- opened ") + device);
         const int frame = shown.indexOf(lines.first());
         QVERIFY(frame > 0);
@@ -341,17 +330,14 @@ private slots:
     {
         QTest::addColumn<QString>("args");
         QTest::addColumn<QString>("err"); // the first line of stderr
-        QTest::newRow("latency not a number")
-            << "--latency abc"
-            << "kaldor-sim: --latency takes a whole number of microseconds "
-               "from 0 to 60000000, not 'abc'";
-        QTest::newRow("fault at step 0")
-            << "--fault AU:0:nack"
-            << "kaldor-sim: --fault takes CMD:STEP:KIND, not 'AU:0:nack'";
-        QTest::newRow("misspelt option") << "--latancy 5"
-                                         << "kaldor-sim: Unknown option 'latancy'.";
-        QTest::newRow("save twice") << "--save other.idr"
-                                    << "kaldor-sim: --save is given twice";
+        const auto row = [](const char* name, const char* args, const char* err) {
+            QTest::newRow(name) << QString(args) << QStringLiteral("kaldor-sim: ") + err;
+        };
+        row("latency not a number", "--latency abc",
+            "--latency takes a whole number of microseconds from 0 to 60000000, not 'abc'");
+        row("fault at step 0", "--fault AU:0:nack", "--fault takes CMD:STEP:KIND, not 'AU:0:nack'");
+        row("misspelt option", "--latancy 5", "Unknown option 'latancy'.");
+        row("save twice", "--save other.idr", "--save is given twice");
     }
 
     void simUsage()

@@ -35,46 +35,41 @@ private slots:
         QTest::addColumn<int>("currentRow"); // in the % column
 
         const Rows three = threePointRows();
-        QTest::newRow("ordered curve") << three << true << QStringList{} << 3 << Rows{} << 1;
-        QTest::newRow("single point at 0")
-            << Rows{{"5", "0"}} << false << QStringList{"Last % value must be 99.99"} << 1 << Rows{}
-            << 1;
-        QTest::newRow("out of order")
-            << Rows{{"1100", "99.99"}, {"100", "0"}, {"600", "50"}} << true
-            << QStringList{"Data was out of order. It has been sorted"} << 3 << three << 1;
-        QTest::newRow("rows without value or percentage dropped")
-            << Rows{{"100", "0"}, {"", "20"}, {"300", ""}, {"600", "50"}, {"1100", "99.99"}} << true
-            << QStringList{} << 3 << three << 1;
-        QTest::newRow("50 and 50.00 differ")
-            << Rows{{"0", "0"}, {"1", "50"}, {"2", "50.00"}, {"3", "99.99"}} << true
-            << QStringList{} << 4 << Rows{} << 1;
-        QTest::newRow("equal texts")
-            << Rows{{"0", "0"}, {"1", "50"}, {"2", "50"}, {"3", "99.99"}} << false
-            << QStringList{"Same data values in % column."} << -1 << Rows{} << 3;
-        QTest::newRow("level curve")
-            << Rows{{"5", "0"}, {"5", "99.99"}} << true << QStringList{} << 2 << Rows{} << 1;
-        QTest::newRow("first not zero")
-            << Rows{{"0", "5"}, {"9", "99.99"}} << false
-            << QStringList{"First % value must be zero."} << -1 << Rows{} << 1;
-        QTest::newRow("falling curve, sorted first")
-            << Rows{{"50", "99.99"}, {"90", "0"}} << false
-            << QStringList{"Data was out of order. It has been sorted",
-                           "Curve Entered must have positive slope"}
-            << 2 << Rows{{"90", "0"}, {"50", "99.99"}} << 1;
-        QTest::newRow("empty grid")
-            << Rows{} << false << QStringList{"No data in grid."} << -1 << Rows{} << 1;
+        const auto row = [](const char* name, const Rows& rows, bool valid,
+                            const QStringList& messages, int points, const Rows& after = {},
+                            int currentRow = 1) {
+            QTest::newRow(name) << rows << valid << messages << points << after << currentRow;
+        };
+        const QString sorted = QStringLiteral("Data was out of order. It has been sorted");
+        row("ordered curve", three, true, {}, 3);
+        row("single point at 0", {{"5", "0"}}, false, {"Last % value must be 99.99"}, 1);
+        row("out of order", {{"1100", "99.99"}, {"100", "0"}, {"600", "50"}}, true, {sorted}, 3,
+            three);
+        row("rows without value or percentage dropped",
+            {{"100", "0"}, {"", "20"}, {"300", ""}, {"600", "50"}, {"1100", "99.99"}}, true, {}, 3,
+            three);
+        row("50 and 50.00 differ", {{"0", "0"}, {"1", "50"}, {"2", "50.00"}, {"3", "99.99"}}, true,
+            {}, 4);
+        row("equal texts", {{"0", "0"}, {"1", "50"}, {"2", "50"}, {"3", "99.99"}}, false,
+            {"Same data values in % column."}, -1, {}, 3);
+        row("level curve", {{"5", "0"}, {"5", "99.99"}}, true, {}, 2);
+        row("first not zero", {{"0", "5"}, {"9", "99.99"}}, false, {"First % value must be zero."},
+            -1);
+        row("falling curve, sorted first", {{"50", "99.99"}, {"90", "0"}}, false,
+            {sorted, "Curve Entered must have positive slope"}, 2, {{"90", "0"}, {"50", "99.99"}});
+        row("empty grid", {}, false, {"No data in grid."}, -1);
         // Above 99.99 every point would be scaled down by the last percentage.
         for (const char* last : {"100", "999.9", "1E400"}) {
-            QTest::newRow(qPrintable(QStringLiteral("last at %1").arg(last)))
-                << Rows{{"100", "0"}, {"600", "50"}, {"1100", last}} << false
-                << QStringList{"Last % value must be 99.99"} << 3 << Rows{} << 1;
+            row(qPrintable(QStringLiteral("last at %1").arg(last)),
+                {{"100", "0"}, {"600", "50"}, {"1100", last}}, false,
+                {"Last % value must be 99.99"}, 3);
         }
 
         Rows full;
         for (int i = 0; i < 100; ++i)
             full.append(
                 {QString::number(i), i == 99 ? QStringLiteral("99.99") : QString::number(i)});
-        QTest::newRow("100 filled rows") << full << true << QStringList{} << 100 << Rows{} << 1;
+        row("100 filled rows", full, true, {}, 100);
     }
 
     void validate()
@@ -115,10 +110,9 @@ private slots:
         const auto row = [](const char* name, const Rows& rows, bool offsetMode, const char* hex) {
             QTest::newRow(name) << rows << offsetMode << QString() << QByteArray::fromHex(hex);
         };
-        QTest::newRow("three points, offset")
-            << three << true << QString() << threePointBlock(true);
-        QTest::newRow("three points, no offset")
-            << three << false << QString() << threePointBlock(false);
+        for (const bool offset : {true, false})
+            QTest::newRow(offset ? "three points, offset" : "three points, no offset")
+                << three << offset << QString() << threePointBlock(offset);
         row("-50 to 950", {{"-50", "0"}, {"950", "99.99"}}, true, "03e8 0032 00000000 7fff7fff");
         // A fractional full scale is rounded before it is split: 255.7 is 256, bytes 1 and 0.
         row("fractional full scale", {{"0", "0"}, {"255.7", "99.99"}}, false,

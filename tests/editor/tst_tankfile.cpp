@@ -99,6 +99,17 @@ private slots:
         QCOMPARE(readFile(path), QByteArray("old curve"));
     }
 
+    // The offset is minus the first value: a tank file holds it down to -32767.
+    void offsetBound()
+    {
+        QTemporaryDir dir;
+        const CurveTable t = tableOf({{"32767", "0"}, {"40000", "99.99"}});
+        const TankFileSave save =
+            saveTankFile(dir.filePath(QStringLiteral("t.tnk")), QStringLiteral("5"),
+                         encodeCurve(t, 2, true), 2, t, true);
+        QVERIFY2(save.ok, qPrintable(save.messages.value(0).text));
+    }
+
     void opens_data()
     {
         QTest::addColumn<QByteArray>("file"); // empty: no file at all; "/": a directory

@@ -292,26 +292,18 @@ private slots:
         QTest::addColumn<QString>("tankNumber");
         QTest::addColumn<QString>("lastValue");
         QTest::addColumn<QString>("message");
-        QTest::newRow("tank in use") << "7"
-                                     << "1100"
-                                     << "Tank number already in use.";
-        QTest::newRow("tank 007 in use") << "007"
-                                         << "1100"
-                                         << "Tank number already in use.";
-        QTest::newRow("tank 256") << "256"
-                                  << "1100"
-                                  << "Input not accepted. Tank number must be between 1 and 255.";
-        QTest::newRow("tank 0.4 rounds to 0")
-            << "0.4"
-            << "1100"
-            << "Input not accepted. Tank number must be between 1 and 255.";
-        QTest::newRow("full scale 0") << "5"
-                                      << "100"
-                                      << "Last value in grid must be largest";
+        const auto row = [](const char* name, const char* tank, const char* last,
+                            const char* message) {
+            QTest::newRow(name) << QString(tank) << QString(last) << QString(message);
+        };
+        const char* range = "Input not accepted. Tank number must be between 1 and 255.";
+        row("tank in use", "7", "1100", "Tank number already in use.");
+        row("tank 007 in use", "007", "1100", "Tank number already in use.");
+        row("tank 256", "256", "1100", range);
+        row("tank 0.4 rounds to 0", "0.4", "1100", range);
+        row("full scale 0", "5", "100", "Last value in grid must be largest");
         // The meter reads the high bit of the full scale as a sign.
-        QTest::newRow("full scale 32768") << "5"
-                                          << "32868"
-                                          << "The full scale 32768 is too large";
+        row("full scale 32768", "5", "32868", "The full scale 32768 is too large");
     }
 
     void sendRefusesBeforeWriting()

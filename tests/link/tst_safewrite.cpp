@@ -337,6 +337,19 @@ private slots:
         QVERIFY(QFile::exists(dir.filePath(QStringLiteral("notes.idr"))));
     }
 
+    // Backups of one second are ordered by their suffix as a number, not as text.
+    void sameSecondBySuffix()
+    {
+        QTemporaryDir dir;
+        const QString base = backupFileName(QDateTime(QDate(2026, 1, 1), QTime(8, 0, 0)));
+        QStringList names{base};
+        for (const char* suffix : {"-2.idr", "-10.idr"})
+            names.append(QString(base).replace(QStringLiteral(".idr"), QLatin1String(suffix)));
+        for (const QString& name : names)
+            QVERIFY(writeFileAtomically(dir.filePath(name), "old").ok);
+        QCOMPARE(listBackups(dir.path()), names);
+    }
+
     // The windows' request: the use case runs on the link thread and its result comes back to
     // the object that asked; with the port closed nothing runs and the result says so.
     void throughTheLink()

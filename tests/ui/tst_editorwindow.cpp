@@ -695,19 +695,16 @@ void TestEditorWindow::importTable_data()
     QTest::addColumn<LevelRange>("range");
     QTest::addColumn<QString>("message"); // a refusal shown instead of the dialog
 
-    QTest::newRow("levels in mm, a sensor seeing 500 to 1500 mm")
-        << "level-no-unit.csv"
-        << "percent"
-        << "mm" << LevelRange{500.0, 1000.0} << "";
-    QTest::newRow("the header names mm") << "level-mm.csv"
-                                         << "mm"
-                                         << "" << LevelRange{} << "";
-    QTest::newRow("mm read as percent: OK stays shut") << "level-no-unit.csv"
-                                                       << "percent"
-                                                       << "" << LevelRange{} << "";
-    QTest::newRow("a bad row") << "escape-row.csv"
-                               << ""
-                               << "percent" << LevelRange{} << "line 3";
+    const auto row = [](const char* name, const char* table, const char* opensIn,
+                        const char* levelUnit, LevelRange range = {}, const char* message = "") {
+        QTest::newRow(name) << QString(table) << QString(opensIn) << QString(levelUnit) << range
+                            << QString(message);
+    };
+    row("levels in mm, a sensor seeing 500 to 1500 mm", "level-no-unit.csv", "percent", "mm",
+        LevelRange{500.0, 1000.0});
+    row("the header names mm", "level-mm.csv", "mm", "");
+    row("mm read as percent: OK stays shut", "level-no-unit.csv", "percent", "");
+    row("a bad row", "escape-row.csv", "", "percent", {}, "line 3");
 }
 
 // The table's rows become the grid's points as the model makes them from the unit and range
@@ -786,14 +783,14 @@ void TestEditorWindow::tankShown_data()
     QTest::addColumn<QString>("label");
     QTest::addColumn<QString>("proposed"); // what Save As's tank number box starts with
 
-    QTest::newRow("Enter on the list") << "enter 1" << 1 << "Tank  3"
-                                       << "3";
-    QTest::newRow("a tank, then a file") << "dclick 0,open" << -1 << "Tank 5"
-                                         << "5";
-    QTest::newRow("the file undone") << "dclick 0,open,undo" << 0 << "Tank  12"
-                                     << "12";
-    QTest::newRow("a file, then a tank") << "open,enter 2" << 2 << "Tank  7"
-                                         << "7";
+    const auto row = [](const char* name, const char* steps, int selected, const char* label) {
+        QTest::newRow(name) << QString(steps) << selected << QString(label)
+                            << QString(label).section(u' ', -1);
+    };
+    row("Enter on the list", "enter 1", 1, "Tank  3");
+    row("a tank, then a file", "dclick 0,open", -1, "Tank 5");
+    row("the file undone", "dclick 0,open,undo", 0, "Tank  12");
+    row("a file, then a tank", "open,enter 2", 2, "Tank  7");
 }
 
 // The list highlights the tank the grid holds and nothing while it holds a file; Save As offers

@@ -611,18 +611,13 @@ void TestMainWindow::escapeCloses_data()
 {
     QTest::addColumn<QString>("action"); // of the main window, or of the viewer for the graph
     QTest::addColumn<QString>("window");
-    QTest::newRow("Port Setting") << "gcomm"
-                                  << "Portscrn";
-    QTest::newRow("Line Traffic") << "gtraffic"
-                                  << "LineTraffic";
-    QTest::newRow("the graph") << "agraph"
-                               << "graphit";
-    QTest::newRow("About") << "aboutHelp"
-                           << "frmAbout";
-    QTest::newRow("Help") << "ahelp"
-                          << "helpWindow";
-    QTest::newRow("the keypad") << "aprog"
-                                << "Cali";
+    for (const auto& [name, action, window] :
+         {std::tuple{"Port Setting", "gcomm", "Portscrn"},
+          std::tuple{"Line Traffic", "gtraffic", "LineTraffic"},
+          std::tuple{"the graph", "agraph", "graphit"},
+          std::tuple{"About", "aboutHelp", "frmAbout"}, std::tuple{"Help", "ahelp", "helpWindow"},
+          std::tuple{"the keypad", "aprog", "Cali"}})
+        QTest::newRow(name) << QString(action) << QString(window);
 }
 
 // Escape, pressed in the window as it has come up, closes it as it closes a dialog.
