@@ -11,6 +11,12 @@ namespace kaldor {
 namespace {
 
 constexpr double kWordScale = 32767.0;
+
+// In the offset-capable layout the offset lifts the first point to 0: minus its value.
+double curveOffset(const CurveTable& t, bool offsetMode)
+{
+    return offsetMode ? -val(t.value(1)) : 0.0;
+}
 constexpr int kMaxTwoByteValue = 65535;
 
 void appendWord(QByteArray& out, int word)
@@ -114,7 +120,7 @@ EncodedCurve encodeCurve(const CurveTable& t, int pointCount, bool offsetMode)
         return fail(QStringLiteral("No data in grid."));
     const double pLast = val(t.percent(pointCount));
     const double vLast = val(t.value(pointCount));
-    const double offset = offsetMode ? -val(t.value(1)) : 0.0;
+    const double offset = curveOffset(t, offsetMode);
     if (pLast != kLastPercent) return fail(kLastPercentMessage);
     const double fullScale = vLast + offset;
 
@@ -161,7 +167,7 @@ CurveSummary summarizeCurve(const CurveTable& t, bool offsetMode)
     CurveSummary summary;
     summary.points = t.filledRows();
     if (summary.points == 0) return summary;
-    const double offset = offsetMode ? -val(t.value(1)) : 0.0;
+    const double offset = curveOffset(t, offsetMode);
     summary.offset = truncateToInt(roundHalfEven(offset));
     summary.fullScale = truncateToInt(roundHalfEven(val(t.value(summary.points)) + offset));
     return summary;
