@@ -18,33 +18,43 @@ set(KALDOR_PCH_WIDGETS
   <QtWidgets/QMessageBox> <QtWidgets/QProgressBar> <QtWidgets/QPushButton>
   <QtWidgets/QScrollBar> <QtWidgets/QVBoxLayout> <QtWidgets/QWidget>)
 
-# kaldor_pch(target core|widgets): kaldorcore and kaldorui make the header of their kind; any
-# other target reuses it. A header that cannot be used is an error in a -Werror build, so a
-# change that breaks the reuse shows at once instead of slowing the build down.
+# The tests compile with other options than the library (see kaldor_add_test), so they have
+# headers of their own, which add what <QtTest> brings in: the whole QtCore module. QtTest's own
+# headers stay out: they read QT_TESTCASE_BUILDDIR and QT_TESTCASE_SOURCEDIR, which Qt6::Test
+# defines per test folder, and a header precompiled under one value is refused under another.
+set(KALDOR_PCH_TEST <QtCore/QtCore>)
+
+# kaldor_pch(target core|widgets|testcore|testwidgets): kaldorcore and kaldorui make the header
+# of their kind, kaldortestpch_core and kaldortestpch_widgets (made by kaldor_add_test) that of
+# a test kind; any other target reuses it. A header that cannot be used is an error in a -Werror
+# build, so a change that breaks the reuse shows at once instead of slowing the build down.
 function(kaldor_pch target kind)
   if(NOT KALDOR_PCH)
     return()
   endif()
-  if(kind STREQUAL "widgets")
+  if(kind MATCHES "widgets$")
     set(owner kaldorui)
     set(headers ${KALDOR_PCH_CORE} ${KALDOR_PCH_WIDGETS})
   else()
     set(owner kaldorcore)
     set(headers ${KALDOR_PCH_CORE})
   endif()
+  if(kind MATCHES "^test(.*)")
+    set(owner kaldortestpch_${CMAKE_MATCH_1})
+    list(APPEND headers ${KALDOR_PCH_TEST})
+  endif()
   if(target STREQUAL owner)
     target_precompile_headers(${target} PRIVATE ${headers})
   else()
     target_precompile_headers(${target} REUSE_FROM ${owner})
-    # A program or test keeps its moc output in its own sources, so the file AUTOMOC adds to
-    # it is empty: without the header it compiles in no time, with it it costs as much as a
-    # source.
-    get_target_property(type ${target} TYPE)
-    if(type STREQUAL "EXECUTABLE")
-      get_target_property(dir ${target} BINARY_DIR)
-      set_source_files_properties(${dir}/${target}_autogen/mocs_compilation.cpp
-        TARGET_DIRECTORY ${target} PROPERTIES SKIP_PRECOMPILE_HEADERS ON)
-    endif()
+  endif()
+  # A program or test keeps its moc output in its own sources, so the file AUTOMOC adds to it
+  # is empty: without the header it compiles in no time, with it it costs as much as a source.
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "EXECUTABLE")
+    get_target_property(dir ${target} BINARY_DIR)
+    set_source_files_properties(${dir}/${target}_autogen/mocs_compilation.cpp
+      TARGET_DIRECTORY ${target} PROPERTIES SKIP_PRECOMPILE_HEADERS ON)
   endif()
   target_compile_options(${target} PRIVATE -Winvalid-pch)
 endfunction()

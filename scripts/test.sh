@@ -19,7 +19,7 @@ run_tests() {
 
 # The tests read no debug information: line tables (-g1) are enough for a backtrace and cost
 # far less to make and link than full -g. The optimisation stays that of the program as shipped,
-# so -Werror sees the same warnings.
+# so -Werror sees the same warnings; only the tests' own sources compile without it.
 # lintian and appstreamcli (package appstream): the package test checks the .deb with them;
 # clang-format: the format check after the tests.
 KALDOR_MORE_PACKAGES="lintian appstream clang-format" bash "$here/scripts/setup.sh" -DKALDOR_WERROR=ON \
