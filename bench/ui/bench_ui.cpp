@@ -1,7 +1,8 @@
 // Running costs of the windowed program: starts the real `kaldor --simulate` as a child and
 // measures the time to its main window's first expose (median of several starts), its CPU use
 // over an idle stretch with the gauge moving, and its resident memory afterwards. Runs on the
-// offscreen platform unless DISPLAY is set (then on that X server, e.g. Xvfb). Prints the
+// offscreen platform unless DISPLAY is set (then on that X server, e.g. Xvfb), and the
+// wake-ups a second of the idle process beside its CPU share. Prints the
 // figures beside their targets; decides nothing.
 //
 //   bench_ui [--program PATH] [--starts N] [--idle-seconds S]
@@ -10,6 +11,7 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -152,6 +154,23 @@ double statusMb(qint64 pid, const char* name)
     return -1;
 }
 
+// The times the process's threads were switched out, voluntarily (each wait that ended: a
+// wake-up) and not, summed over every thread.
+long long contextSwitches(qint64 pid)
+{
+    long long total = 0;
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile file(tasks.filePath(task) + QStringLiteral("/status"));
+        if (!file.open(QIODevice::ReadOnly)) continue;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            if (line.startsWith("voluntary_ctxt_switches:"))
+                total += line.mid(line.indexOf(':') + 1).trimmed().toLongLong();
+        }
+    }
+    return total;
+}
+
 const char* verdict(bool met)
 {
     return met ? "met" : "NOT met";
@@ -187,10 +206,12 @@ int idleCostAndMemory(const Options& options, const QString& directory)
     QThread::msleep(kSettleMs);
     const qint64 pid = child.pid();
     const std::optional<long long> before = cpuTicks(pid);
+    const long long switchesBefore = contextSwitches(pid);
     QElapsedTimer clock;
     clock.start();
     QThread::msleep(static_cast<unsigned long>(options.idleSeconds) * 1000);
     const std::optional<long long> after = cpuTicks(pid);
+    const long long switchesAfter = contextSwitches(pid);
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
     if (!before || !after || !child.running()) {
         std::fprintf(stderr, "bench_ui: the program ended during the idle stretch\n%s\n",
@@ -203,6 +224,9 @@ int idleCostAndMemory(const Options& options, const QString& directory)
                 "%.2f %% of one core; target < %.0f %%: %s\n",
                 seconds, kSettleMs, cpuSeconds, percent, kCpuTargetPercent,
                 verdict(percent < kCpuTargetPercent));
+    std::printf("wake-ups of the idle process (voluntary context switches, every thread): %.1f "
+                "a second\n",
+                double(switchesAfter - switchesBefore) / seconds);
 
     const double rss = statusMb(pid, "VmRSS");
     const double hwm = statusMb(pid, "VmHWM");
