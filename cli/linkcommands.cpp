@@ -101,6 +101,16 @@ bool wantsSafeWrite(const SafeWriteOptions& safe)
     return safe.verify || !safe.backupFolder.isEmpty();
 }
 
+// A tank file the one check refused, said as the commands that send a tank say it.
+int refuseTankFile(const TankFileCheck& checked, QTextStream& err)
+{
+    if (checked.detail.isEmpty())
+        printMessages(checked.messages, err, err);
+    else
+        err << checked.detail << "; nothing was sent.\n";
+    return kExitRefused;
+}
+
 int finishSafeWrite(const SafeWrite& s, QTextStream& out, QTextStream& err)
 {
     printMessages(s.messages, out, err);
@@ -192,13 +202,7 @@ int sendTankCommand(const QStringList& words, GlobalOptions options, QTextStream
         return status;
 
     const TankFileCheck checked = checkTankFile(tankFile, options.offsetMode);
-    if (!checked.ok) {
-        if (checked.detail.isEmpty())
-            printMessages(checked.messages, err, err);
-        else
-            err << checked.detail << "; nothing was sent.\n";
-        return kExitRefused;
-    }
+    if (!checked.ok) return refuseTankFile(checked, err);
     const QString tankText = tankOption ? *tankOption : checked.tankNumberText;
 
     QList<int> loaded;
@@ -246,13 +250,7 @@ int replaceTankCommand(const QStringList& words, GlobalOptions options, QTextStr
     if (const int status = refuseRunOutputs(options, {tankFile}, {}, err); status != kExitOk)
         return status;
     const TankFileCheck checked = checkTankFile(tankFile, options.offsetMode);
-    if (!checked.ok) {
-        if (checked.detail.isEmpty())
-            printMessages(checked.messages, err, err);
-        else
-            err << checked.detail << "; nothing was sent.\n";
-        return kExitRefused;
-    }
+    if (!checked.ok) return refuseTankFile(checked, err);
     const TankSendPreparation prep =
         prepareTankSend(checked.table, checked.pointCount,
                         line.value(QStringLiteral("--tank")).value_or(checked.tankNumberText), {},

@@ -356,6 +356,7 @@ TankReplacement replaceTankImage(const IndicatorImage& held, const TankSend& sen
         return out;
     }
     // Each record as the meter holds it, byte for byte.
+    const QByteArray bytes = held.bytes();
     QVector<RecordBytes> records;
     records.reserve(found.records.size() + 1);
     int at = -1;
@@ -370,10 +371,7 @@ TankReplacement replaceTankImage(const IndicatorImage& held, const TankSend& sen
             }
             at = i;
         }
-        QByteArray bytes(int(r.words.size()) * 2, '\0');
-        for (int b = 0; b < bytes.size(); ++b)
-            bytes[b] = static_cast<char>(held.at(r.start + b));
-        records.append({r.tankNumber, bytes});
+        records.append({r.tankNumber, bytes.mid(r.start, 2 * r.words.size())});
     }
     out.added = at < 0;
     if (out.added)
