@@ -1,21 +1,27 @@
-// kaldor-sim: a simulated meter on a pseudo-terminal. Prints the device to open on the first
-// line, serves until SIGTERM or SIGINT, then writes what the meter holds to --save FILE. With
+// kaldor-sim: a simulated meter on a pseudo-terminal, or with --listen as a network device (a
+// serial device server with the meter behind it). Prints the device or the address to open on
+// the first line, serves until SIGTERM or SIGINT, then writes what the meter holds to
+// --save FILE. With
 // --control it takes faults while it serves, one a line on standard input, so that a long run
 // of exchanges can meet a fault now and then.
 
 #include "link/stopsignal.h"
+#include "sim/netmeter.h"
 #include "sim/ptymeter.h"
 #include "store/indicatorfile.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <atomic>
 #include <cstdio>
 #include <deque>
 #include <iostream>
+#include <csignal>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -66,7 +72,7 @@ const char* const kUsage =
     "Usage: kaldor-sim [--image FILE] [--pace] [--latency MICROSECONDS] [--fault "
     "CMD:STEP:KIND]...\n"
     "                  [--save FILE]\n"
-    "                  [--received FILE] [--control]\n"
+    "                  [--received FILE] [--control] [--listen ADDRESS]\n"
     "  CMD is AU, AD or CD; STEP the meter's reply counted from 1 (the reply to the command);\n"
     "  KIND silent, nack, wrong, extra, stop (STEP = blocks served) or close; store (AD or "
     "CD:\n"
@@ -75,13 +81,39 @@ const char* const kUsage =
     "  clear). --received writes every byte the program sent, in hex, at the end. --control "
     "takes\n"
     "  CMD:STEP:KIND or clear (all faults) on standard input while serving, answering ok or "
-    "error.\n";
+    "error.\n"
+    "  --listen tcp://HOST:PORT serves the meter as a network device, raw bytes over TCP;\n"
+    "  rfc2217://HOST:PORT as telnet with the serial-port option (RFC 2217), printing each\n"
+    "  line setting the program asks for (baud 19200, datasize 8, parity none, stopbits 1).\n"
+    "  One program at a time; PORT 0 takes a free port. The first line printed is the\n"
+    "  address, or without --listen the pseudo-terminal, to open.\n";
 
 // A usage error: what is wrong, then the usage, on stderr.
 int usage(const QString& why)
 {
     std::fprintf(stderr, "kaldor-sim: %s\n%s", qPrintable(why), kUsage);
     return kUsageError;
+}
+
+// Where --listen serves. Only the two schemes and a numbered port are taken here.
+// TODO: the client's address parser once it is in the library, so that both read one form.
+struct ListenAddress {
+    NetMeter::Protocol protocol = NetMeter::Protocol::Raw;
+    QString host;
+    int port = 0;
+};
+
+std::optional<ListenAddress> parseListenAddress(const QString& text)
+{
+    static const QRegularExpression form(
+        QStringLiteral("^(tcp|rfc2217)://([A-Za-z0-9.-]+):([0-9]{1,5})$"));
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch()) return std::nullopt;
+    const int port = m.captured(3).toInt();
+    if (port > 65535) return std::nullopt;
+    return ListenAddress{m.captured(1) == QLatin1String("rfc2217") ? NetMeter::Protocol::Rfc2217
+                                                                    : NetMeter::Protocol::Raw,
+                         m.captured(2), port};
 }
 
 // The longest pause before a reply that the simulated meter takes: far past every wait of the
@@ -104,7 +136,8 @@ int main(int argc, char** argv)
     const QCommandLineOption received(QStringLiteral("received"), QString(),
                                       QStringLiteral("FILE"));
     const QCommandLineOption control(QStringLiteral("control"));
-    parser.addOptions({help, image, pace, latency, faults, save, received, control});
+    const QCommandLineOption listen(QStringLiteral("listen"), QString(), QStringLiteral("ADDRESS"));
+    parser.addOptions({help, image, pace, latency, faults, save, received, control, listen});
     if (!parser.parse(app.arguments())) return usage(parser.errorText());
     if (parser.isSet(help)) {
         std::fputs(kUsage, stdout);
@@ -114,7 +147,7 @@ int main(int argc, char** argv)
         return usage(QStringLiteral("unexpected argument '%1'")
                          .arg(parser.positionalArguments().constFirst()));
     // Every option that takes one value takes it once, not empty; --fault may be repeated.
-    for (const QCommandLineOption* option : {&image, &latency, &save, &received}) {
+    for (const QCommandLineOption* option : {&image, &latency, &save, &received, &listen}) {
         const QStringList values = parser.values(*option);
         const QString name = QStringLiteral("--") + option->names().constFirst();
         if (values.size() > 1) return usage(QStringLiteral("%1 is given twice").arg(name));
@@ -147,6 +180,14 @@ int main(int argc, char** argv)
     const QString savePath = parser.value(save);
     const QString receivedPath = parser.value(received);
     const bool controlled = parser.isSet(control);
+    std::optional<ListenAddress> address;
+    if (parser.isSet(listen)) {
+        address = parseListenAddress(parser.value(listen));
+        if (!address)
+            return usage(QStringLiteral("--listen takes tcp://HOST:PORT or rfc2217://HOST:PORT, "
+                                        "not '%1'")
+                             .arg(parser.value(listen)));
+    }
     if (parser.isSet(image)) {
         const QString path = parser.value(image);
         const IndicatorFileLoad load = loadIndicatorFile(path);
@@ -159,20 +200,41 @@ int main(int argc, char** argv)
     }
 
     meter.keepReceived(!receivedPath.isEmpty());
-    PtyMeter pty(meter, timing);
-    QString error;
-    if (!pty.open(&error)) {
-        std::fprintf(stderr, "kaldor-sim: cannot open a pseudo-terminal: %s\n", qPrintable(error));
-        return 1;
-    }
-    const std::atomic_bool& stop = stopOnTerminationSignals();
-    std::printf("%s\n", qPrintable(pty.slavePath()));
-    std::fflush(stdout);
-
     ControlLines lines;
-    if (controlled) lines.start();
-    pty.serve(stop, controlled ? std::function<void()>([&] { lines.apply(meter); })
-                               : std::function<void()>());
+    const std::function<void()> between =
+        controlled ? std::function<void()>([&] { lines.apply(meter); }) : std::function<void()>();
+    if (address) {
+        NetMeter net(meter, timing);
+        QString error;
+        if (!net.listen(address->protocol, address->host, address->port, &error)) {
+            std::fprintf(stderr, "kaldor-sim: cannot listen on %s: %s\n",
+                         qPrintable(parser.value(listen)), qPrintable(error));
+            return 1;
+        }
+        // A program that leaves while a reply is on its way is no reason to end.
+        std::signal(SIGPIPE, SIG_IGN);
+        const std::atomic_bool& stop = stopOnTerminationSignals();
+        std::printf("%s\n", qPrintable(net.address()));
+        std::fflush(stdout);
+        if (controlled) lines.start();
+        net.serve(stop, between, [](const QString& setting) {
+            std::printf("%s\n", qPrintable(setting));
+            std::fflush(stdout);
+        });
+    } else {
+        PtyMeter pty(meter, timing);
+        QString error;
+        if (!pty.open(&error)) {
+            std::fprintf(stderr, "kaldor-sim: cannot open a pseudo-terminal: %s\n",
+                         qPrintable(error));
+            return 1;
+        }
+        const std::atomic_bool& stop = stopOnTerminationSignals();
+        std::printf("%s\n", qPrintable(pty.slavePath()));
+        std::fflush(stdout);
+        if (controlled) lines.start();
+        pty.serve(stop, between);
+    }
 
     if (!receivedPath.isEmpty() &&
         !writeFileAtomically(receivedPath, meter.received().toHex()).ok) {

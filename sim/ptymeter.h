@@ -2,12 +2,10 @@
 // The simulated meter on a pseudo-terminal: the program opens the slave side as it would a
 // serial port. Instant, or paced like a real line at 19200 baud.
 
-#include "sim/simulatedmeter.h"
-#include "sim/simulatedport.h"
+#include "sim/meterline.h"
 
 #include <QString>
 #include <atomic>
-#include <chrono>
 #include <functional>
 #include <vector>
 
@@ -32,24 +30,15 @@ public:
 
     // Times from the last byte of a reply written to the next byte read, in microseconds; kept
     // only when asked for, so that a meter serving for hours does not grow.
-    void recordTurnarounds(bool on) { m_recordTurnarounds = on; }
-    const std::vector<double>& turnarounds() const { return m_turnarounds; }
+    void recordTurnarounds(bool on) { m_line.recordTurnarounds(on); }
+    const std::vector<double>& turnarounds() const { return m_line.turnarounds(); }
 
 private:
-    using Clock = std::chrono::steady_clock;
-    void answer(std::uint8_t byte, Clock::time_point arrived);
-
     SimulatedMeter& m_meter;
-    MeterTiming m_timing;
+    MeterLine m_line;
     int m_master = -1;
     int m_slave = -1; // kept open so the line stays up between clients
     QString m_slavePath;
-    Clock::time_point m_rxFree{};
-    Clock::time_point m_txFree{};
-    Clock::time_point m_lastReplyEnd{};
-    bool m_replied = false;
-    bool m_recordTurnarounds = false;
-    std::vector<double> m_turnarounds;
 };
 
 } // namespace kaldor
