@@ -4,7 +4,7 @@
 #include "cli/filecommands.h"
 #include "editor/tanksend.h"
 #include "link/exchanges.h"
-#include "link/qtserialport.h"
+#include "link/serialport.h"
 #include "link/safewrite.h"
 #include "link/stopsignal.h"
 #include "link/tracelog.h"
@@ -44,13 +44,19 @@ OpenedPort openPort(const GlobalOptions& options, QTextStream& err)
         opened.status = kExitUsage;
         return opened;
     }
-    const std::optional<PortSpec> portSpec = PortSpec::parse(options.port);
+    QString problem;
+    const std::optional<PortSpec> portSpec = PortSpec::parse(options.port, &problem);
     if (!portSpec) {
-        err << "kaldorctl: --port takes 1 to 4 or a device path, not " << options.port << '\n';
+        if (!problem.isEmpty())
+            err << "kaldorctl: --port " << problem << '\n';
+        else
+            err << "kaldorctl: --port takes 1 to 4, a device path or tcp://HOST:PORT or "
+                   "rfc2217://HOST:PORT, not "
+                << options.port << '\n';
         opened.status = kExitUsage;
         return opened;
     }
-    opened.port = std::make_unique<QtSerialPort>(*portSpec);
+    opened.port = makeSerialPort(*portSpec);
     if (runTrace) opened.port = std::make_unique<TracingPort>(std::move(opened.port), runTrace);
     const PortStatus status = opened.port->open();
     if (!status.ok()) {

@@ -144,6 +144,10 @@ void PortWindow::choosePort()
     const int port = selectedPort();
     const QString typed = m_path->text().trimmed();
     const PortSpec chosen{port, typed.isEmpty() ? m_devices.value(port) : typed};
+    if (const QString problem = chosen.problem(); !problem.isEmpty()) {
+        m_dialogs.message(this, problem); // the window stays open for another address
+        return;
+    }
     if (m_link.openPort(this, chosen, [this](const PortStatus& s) { portOpened(s); }))
         m_opening = true;
     else

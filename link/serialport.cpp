@@ -1,5 +1,7 @@
 #include "link/serialport.h"
 
+#include "link/networkport.h"
+#include "link/qtserialport.h"
 #include "store/messages.h"
 
 namespace kaldor {
@@ -19,9 +21,13 @@ QString PortSpec::deviceName() const
 #endif
 }
 
-std::optional<PortSpec> PortSpec::parse(const QString& text)
+std::optional<PortSpec> PortSpec::parse(const QString& text, QString* problem)
 {
     const QString t = text.trimmed();
+    if (NetworkAddress::isNetworkName(t)) {
+        if (!NetworkAddress::parse(t, problem)) return std::nullopt;
+        return PortSpec{kFirstPort, t};
+    }
     bool isNumber = false;
     const int n = t.toInt(&isNumber);
     if (isNumber)
@@ -31,11 +37,29 @@ std::optional<PortSpec> PortSpec::parse(const QString& text)
     return PortSpec{kFirstPort, t};
 }
 
+QString PortSpec::problem() const
+{
+    QString problem;
+    if (NetworkAddress::isNetworkName(devicePath)) NetworkAddress::parse(devicePath, &problem);
+    return problem;
+}
+
+std::unique_ptr<SerialPort> makeSerialPort(const PortSpec& portSpec)
+{
+    if (NetworkAddress::isNetworkName(portSpec.devicePath))
+        return std::make_unique<NetworkPort>(portSpec.devicePath);
+    return std::make_unique<QtSerialPort>(portSpec);
+}
+
 QString portErrorText(const PortStatus& status)
 {
     const QString text = errorText(status.number());
-    if (status.error == PortError::PermissionDenied && !status.text.isEmpty())
-        return text + QLatin1Char('\n') + status.text;
+    // The number alone does not say how to get access, nor which address failed.
+    const bool explained = status.error == PortError::PermissionDenied ||
+                           status.error == PortError::NoAnswer ||
+                           status.error == PortError::Refused ||
+                           status.error == PortError::UnknownHost;
+    if (explained && !status.text.isEmpty()) return text + QLatin1Char('\n') + status.text;
     return text;
 }
 

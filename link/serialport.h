@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace kaldor {
@@ -19,6 +20,10 @@ enum class PortError {
     PermissionDenied = 70,
     LineDead = 57, // the line failed while open: adapter pulled, pseudo-terminal closed
     Other = 8015,
+    // A device server on the network, numbered as the socket errors are.
+    NoAnswer = 10060,    // the host did not answer the connect in time, or cannot be reached
+    Refused = 10061,     // nobody is listening at the address
+    UnknownHost = 11001, // the host's name is not known
 };
 
 struct PortStatus {
@@ -32,19 +37,29 @@ struct PortStatus {
 // may not open also gets the sentence that says how to get access.
 QString portErrorText(const PortStatus& status);
 
-// A port as the user names it: option 1 to 4, or a device path typed in (a USB adapter such
-// as /dev/ttyUSB0, a pseudo-terminal). QSerialPortInfo does not list pseudo-terminals, so a
-// typed path is taken as it is.
+// A port as the user names it: option 1 to 4, a device path typed in (a USB adapter such as
+// /dev/ttyUSB0, a pseudo-terminal) or the address of a serial device server, tcp://HOST:PORT
+// or rfc2217://HOST:PORT. QSerialPortInfo does not list pseudo-terminals, so a typed path is
+// taken as it is.
 struct PortSpec {
     int number = 1;     // 1 .. 4 when devicePath is empty
     QString devicePath; // overrides the number when set
 
     // COM1 .. COM4 on Windows, /dev/ttyS0 .. /dev/ttyS3 elsewhere, or the path.
     QString deviceName() const;
-    // "1" .. "4" or a path; nullopt for anything else.
-    static std::optional<PortSpec> parse(const QString& text);
+    // "1" .. "4", a path or a network address; nullopt for anything else, with *problem
+    // saying what is wrong with an address that is not usable.
+    static std::optional<PortSpec> parse(const QString& text, QString* problem = nullptr);
+    // Empty when the port can be made, else why not (a network address that is not usable).
+    QString problem() const;
     friend bool operator==(const PortSpec&, const PortSpec&) = default;
 };
+
+class SerialPort;
+
+// The port a name stands for: a connection to a device server for a network address, the
+// system's serial port otherwise.
+std::unique_ptr<SerialPort> makeSerialPort(const PortSpec& portSpec);
 
 class SerialPort {
 public:

@@ -12,12 +12,12 @@ phase_prefix="${KALDOR_PHASE_PREFIX:-}"
 . "$here/scripts/phases.sh"
 # dpkg-dev and file let the package target find the package's run-time dependencies.
 # poppler-utils: pdftotext, with which the tests read the calibration sheet back.
-# libgensio-dev: the line to a serial device server (raw TCP, RFC 2217) and kaldor-sim's
-# network device; ser2net, a real device server for the tests to reach the meter through.
+# libgensio-dev reaches a serial device server; its pkg-config file names libwrap, so
+# libwrap0-dev too; ser2net is the device server the tests start.
 # shellcheck disable=SC2086
 phase "${phase_prefix}install" \
   ensure_packages cmake g++ make ninja-build qt6-base-dev qt6-serialport-dev qt6-charts-dev \
-                  libqt6opengl6-dev dpkg-dev file poppler-utils libgensio-dev ser2net \
+                  libqt6opengl6-dev dpkg-dev file poppler-utils libgensio-dev libwrap0-dev ser2net \
                   ${KALDOR_MORE_PACKAGES:-}
 
 configure() {

@@ -1,5 +1,6 @@
 #include "shell/commandline.h"
 
+#include "link/serialport.h"
 #include "store/limits.h"
 
 #include <QCommandLineParser>
@@ -90,6 +91,12 @@ CommandLine parseCommandLine(const QStringList& arguments)
             result.action = CommandLine::Action::Error;
             result.text =
                 QStringLiteral("--port wants N=DEVICE with N from 1 to 4, not \"%1\".").arg(value);
+            return result;
+        }
+        const QString problem = PortSpec{n, m.captured(2)}.problem();
+        if (!problem.isEmpty()) {
+            result.action = CommandLine::Action::Error;
+            result.text = QStringLiteral("--port %1=: %2").arg(n).arg(problem);
             return result;
         }
         result.options.portDevices.insert(n, m.captured(2));

@@ -1,7 +1,7 @@
 // kaldor: the windowed program. Without arguments it opens port 1 in the offset-capable mode.
 
 #include "link/link.h"
-#include "link/qtserialport.h"
+#include "link/serialport.h"
 #include "shell/commandline.h"
 #include "shell/mainwindow.h"
 #include "shell/simulation.h"
@@ -119,9 +119,7 @@ int main(int argc, char* argv[])
         }
         factory = simulation->portFactory();
     } else {
-        factory = [](const kaldor::PortSpec& portSpec) {
-            return std::make_unique<kaldor::QtSerialPort>(portSpec);
-        };
+        factory = kaldor::makeSerialPort;
     }
 
     auto link = std::make_unique<kaldor::Link>(factory);
