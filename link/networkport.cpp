@@ -114,8 +114,9 @@ bool NetworkAddress::isNetworkName(const QString& text)
            t.startsWith(kRfc2217Scheme, Qt::CaseInsensitive);
 }
 
-std::optional<NetworkAddress> NetworkAddress::parse(const QString& text, QString* problem)
+std::optional<NetworkAddress> NetworkAddress::parse(const QString& text, QString* problem, Use use)
 {
+    const int lowestPort = use == Use::Listen ? 0 : kLowestPort;
     const QString t = text.trimmed();
     NetworkAddress address;
     QString rest;
@@ -130,12 +131,12 @@ std::optional<NetworkAddress> NetworkAddress::parse(const QString& text, QString
         QStringLiteral("^(?:\\[([0-9A-Fa-f:.]+)\\]|([A-Za-z0-9._-]+)):([0-9]{1,5})$"));
     const QRegularExpressionMatch m = hostPort.match(rest);
     const int port = m.hasMatch() ? m.captured(3).toInt() : 0;
-    if (!isNetworkName(t) || !m.hasMatch() || port < kLowestPort || port > kHighestPort) {
+    if (!isNetworkName(t) || !m.hasMatch() || port < lowestPort || port > kHighestPort) {
         if (problem)
             *problem = QStringLiteral("\"%1\" is not a network address: write tcp://HOST:PORT or "
                                       "rfc2217://HOST:PORT, with a port number from %2 to %3.")
                            .arg(t)
-                           .arg(kLowestPort)
+                           .arg(lowestPort)
                            .arg(kHighestPort);
         return std::nullopt;
     }

@@ -25,8 +25,11 @@ struct NetworkAddress {
     QString text() const;
     // The text starts with tcp:// or rfc2217://: it names a network port, well or badly.
     static bool isNetworkName(const QString& text);
-    // nullopt, with *problem saying what is wrong, when the text is not a usable address.
-    static std::optional<NetworkAddress> parse(const QString& text, QString* problem = nullptr);
+    // nullopt, with *problem saying what is wrong, when the text is not a usable address. An
+    // address to listen on may give port 0: any free port.
+    enum class Use { Connect, Listen };
+    static std::optional<NetworkAddress> parse(const QString& text, QString* problem = nullptr,
+                                               Use use = Use::Connect);
 };
 
 class NetworkPort : public SerialPort {

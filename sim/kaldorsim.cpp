@@ -12,14 +12,13 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QRegularExpression>
 #include <QStringList>
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <deque>
 #include <iostream>
-#include <csignal>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -95,27 +94,6 @@ int usage(const QString& why)
     return kUsageError;
 }
 
-// Where --listen serves. Only the two schemes and a numbered port are taken here.
-// TODO: the client's address parser once it is in the library, so that both read one form.
-struct ListenAddress {
-    NetMeter::Protocol protocol = NetMeter::Protocol::Raw;
-    QString host;
-    int port = 0;
-};
-
-std::optional<ListenAddress> parseListenAddress(const QString& text)
-{
-    static const QRegularExpression form(
-        QStringLiteral("^(tcp|rfc2217)://([A-Za-z0-9.-]+):([0-9]{1,5})$"));
-    const QRegularExpressionMatch m = form.match(text);
-    if (!m.hasMatch()) return std::nullopt;
-    const int port = m.captured(3).toInt();
-    if (port > 65535) return std::nullopt;
-    return ListenAddress{m.captured(1) == QLatin1String("rfc2217") ? NetMeter::Protocol::Rfc2217
-                                                                    : NetMeter::Protocol::Raw,
-                         m.captured(2), port};
-}
-
 // The longest pause before a reply that the simulated meter takes: far past every wait of the
 // program, so that a time-out can be provoked, and short of overflowing the clock.
 constexpr long long kMaxLatencyUs = 60'000'000;
@@ -180,13 +158,12 @@ int main(int argc, char** argv)
     const QString savePath = parser.value(save);
     const QString receivedPath = parser.value(received);
     const bool controlled = parser.isSet(control);
-    std::optional<ListenAddress> address;
+    std::optional<NetworkAddress> address;
     if (parser.isSet(listen)) {
-        address = parseListenAddress(parser.value(listen));
-        if (!address)
-            return usage(QStringLiteral("--listen takes tcp://HOST:PORT or rfc2217://HOST:PORT, "
-                                        "not '%1'")
-                             .arg(parser.value(listen)));
+        QString problem;
+        address =
+            NetworkAddress::parse(parser.value(listen), &problem, NetworkAddress::Use::Listen);
+        if (!address) return usage(QStringLiteral("--listen: ") + problem);
     }
     if (parser.isSet(image)) {
         const QString path = parser.value(image);
@@ -206,7 +183,7 @@ int main(int argc, char** argv)
     if (address) {
         NetMeter net(meter, timing);
         QString error;
-        if (!net.listen(address->protocol, address->host, address->port, &error)) {
+        if (!net.listen(*address, &error)) {
             std::fprintf(stderr, "kaldor-sim: cannot listen on %s: %s\n",
                          qPrintable(parser.value(listen)), qPrintable(error));
             return 1;

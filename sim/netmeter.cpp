@@ -62,42 +62,35 @@ NetMeter::~NetMeter()
     // ones to every caller), so they are not freed here.
 }
 
-bool NetMeter::listen(Protocol protocol, const QString& host, int port, QString* error)
+bool NetMeter::listen(const NetworkAddress& address, QString* error)
 {
     const auto fail = [&](const QString& what, int rv) {
         if (error) *error = QStringLiteral("%1: %2").arg(what, gensioError(rv));
         closeListener();
         return false;
     };
-    m_protocol = protocol;
-    m_host = host;
+    m_address = address;
     // A single thread makes every gensio call here, so no wake-up signal is needed.
     int rv = gensio_default_os_hnd(0, &m_os);
     if (rv) return fail(QStringLiteral("gensio"), rv);
     // Each byte of a reply goes out as it is written, as on a serial line.
-    const QString tcp = QStringLiteral("tcp(nodelay),%1,%2").arg(host).arg(port);
-    const QString spec =
-        protocol == Protocol::Rfc2217 ? QStringLiteral("telnet(rfc2217),") + tcp : tcp;
+    const QString tcp = QStringLiteral("tcp(nodelay),%1,%2").arg(address.host).arg(address.port);
+    const QString spec = address.protocol == NetworkAddress::Protocol::Rfc2217
+                             ? QStringLiteral("telnet(rfc2217),") + tcp
+                             : tcp;
     rv = str_to_gensio_accepter(spec.toUtf8().constData(), m_os, nullptr, nullptr, &m_accepter);
     if (rv) return fail(spec, rv);
     rv = gensio_acc_set_sync(m_accepter);
     if (rv) return fail(spec, rv);
     rv = gensio_acc_startup(m_accepter);
-    if (rv) return fail(QStringLiteral("%1:%2").arg(host).arg(port), rv);
+    if (rv) return fail(address.text(), rv);
     char chosen[32] = "0";
     gensiods length = sizeof chosen;
     rv = gensio_acc_control(m_accepter, GENSIO_CONTROL_DEPTH_FIRST, GENSIO_CONTROL_GET,
                             GENSIO_ACC_CONTROL_LPORT, chosen, &length);
     if (rv) return fail(QStringLiteral("the port listened on"), rv);
-    m_port = QByteArray(chosen, int(length)).toInt();
+    m_address.port = QByteArray(chosen, int(length)).toInt();
     return true;
-}
-
-QString NetMeter::address() const
-{
-    const QString scheme =
-        m_protocol == Protocol::Rfc2217 ? QStringLiteral("rfc2217") : QStringLiteral("tcp");
-    return QStringLiteral("%1://%2:%3").arg(scheme, m_host).arg(m_port);
 }
 
 void NetMeter::closeListener()
@@ -150,13 +143,12 @@ int NetMeter::serialEvent(gensio* io, int event, unsigned int* value)
                            nullptr);
         return 0;
     case GENSIO_EVENT_SER_PARITY:
-        sergensio_parity(sio, take(m_parity, "parity", QLatin1String(parityName(*value))),
-                         nullptr, nullptr);
+        sergensio_parity(sio, take(m_parity, "parity", QLatin1String(parityName(*value))), nullptr,
+                         nullptr);
         return 0;
     case GENSIO_EVENT_SER_STOPBITS:
-        sergensio_stopbits(
-            sio, take(m_stopBits, "stopbits", QLatin1String(stopBitsName(*value))), nullptr,
-            nullptr);
+        sergensio_stopbits(sio, take(m_stopBits, "stopbits", QLatin1String(stopBitsName(*value))),
+                           nullptr, nullptr);
         return 0;
     case GENSIO_EVENT_SER_FLOWCONTROL:
         // The meter's line has no flow control.

@@ -3,6 +3,7 @@
 // it, raw bytes over TCP or telnet with the serial-port option of RFC 2217. One program at a
 // time; a new one is taken after the last has gone. Served with gensio's accepters.
 
+#include "link/networkport.h"
 #include "sim/meterline.h"
 
 #include <QString>
@@ -17,17 +18,16 @@ namespace kaldor {
 
 class NetMeter {
 public:
-    enum class Protocol { Raw, Rfc2217 };
-
     NetMeter(SimulatedMeter& meter, MeterTiming timing);
     ~NetMeter();
     NetMeter(const NetMeter&) = delete;
     NetMeter& operator=(const NetMeter&) = delete;
 
-    // Listens on host and port (0: a free port chosen); false with *error set when it cannot.
-    bool listen(Protocol protocol, const QString& host, int port, QString* error);
+    // Listens on the address (port 0: a free port chosen); false with *error set when it
+    // cannot.
+    bool listen(const NetworkAddress& address, QString* error);
     // The address it listens on, as a program names it: "tcp://127.0.0.1:40123".
-    QString address() const;
+    QString address() const { return m_address.text(); }
 
     // Serves until stop is set (looked at every few milliseconds). `between`, when given, runs
     // on the serving thread between two reads; `report` is told each line setting a program
@@ -45,9 +45,7 @@ private:
 
     SimulatedMeter& m_meter;
     MeterLine m_line;
-    Protocol m_protocol = Protocol::Raw;
-    QString m_host;
-    int m_port = 0;
+    NetworkAddress m_address;
     gensio_os_funcs* m_os = nullptr;
     gensio_accepter* m_accepter = nullptr;
     gensio* m_client = nullptr;
