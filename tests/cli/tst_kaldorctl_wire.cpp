@@ -3,7 +3,7 @@
 // it leaves and what the meter holds afterwards; every byte value passes both ways; meter
 // faults and a line that dies give their messages and leave no stray file; a refusal names the
 // file or the device and says why; a device held under another name and a line that takes no
-// byte are failures.
+// byte are failures; the same exchanges through kaldor-sim as a serial device server.
 
 #include "ctlrun.h"
 #include "link/qtserialport.h"
@@ -259,6 +259,70 @@ private slots:
             QCOMPARE(meter.image, loadIndicatorFile(words.at(1)).image);
     }
 
+    // kaldor-sim --listen as a serial device server: the same exchanges byte for byte through
+    // the program's network port, raw and over RFC 2217 (where every 0xFF is doubled on the
+    // wire), and over RFC 2217 the line the program sets at open.
+    void network_data()
+    {
+        QTest::addColumn<QString>("scheme");
+        QTest::addColumn<QString>("args");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QByteArray>("wire"); // every byte the meter received, when given
+        const IndicatorImage every = loadIndicatorFile(m_everyByte).image;
+        const QByteArray upload = QByteArray("\x02"
+                                             "AD\r") +
+                                  char(every.blockCount() / 256) + char(every.blockCount() % 256) +
+                                  every.bytes() + every.bytes().right(1);
+        const QByteArray tank9 =
+            QByteArray::fromHex("0243440d09001003e800320000000040013fff7fff7fff");
+        for (const char* scheme : {"tcp", "rfc2217"}) {
+            const auto name = [&](const char* what) { return QByteArray(scheme) + ": " + what; };
+            QTest::newRow(name("read every byte value")) << scheme << "read OUT"
+                                                         << "Indicator Data Read\n"
+                                                         << QByteArray();
+            QTest::newRow(name("write every byte value")) << scheme << "write EVERY"
+                                                          << "Data Sent\n"
+                                                          << upload;
+            QTest::newRow(name("send-tank")) << scheme << "send-tank WATER --image IMAGE --tank 9"
+                                             << "Tank data sent.\n"
+                                             << tank9;
+        }
+    }
+
+    void network()
+    {
+        QFETCH(QString, scheme);
+        QFETCH(QString, args);
+        QFETCH(QByteArray, wire);
+        QTemporaryDir dir;
+        const QString outFile = dir.filePath(QStringLiteral("out.idr"));
+        args.replace(QStringLiteral("OUT"), outFile)
+            .replace(QStringLiteral("EVERY"), m_everyByte)
+            .replace(QStringLiteral("WATER"), sample(QStringLiteral("tanks/water.tnk")))
+            .replace(QStringLiteral("IMAGE"), sample(QStringLiteral("three-tanks.idr")));
+        const bool reading = args.startsWith(QLatin1String("read"));
+        Sim sim;
+        QVERIFY(sim.start((reading ? QStringLiteral("--image ") + m_everyByte + u' ' : QString()) +
+                          QStringLiteral("--listen %1://127.0.0.1:0").arg(scheme)));
+        QVERIFY2(sim.device.startsWith(scheme + QStringLiteral("://127.0.0.1:")),
+                 qPrintable(sim.device));
+        const Run run = runKaldorctl(QStringList{"--port", sim.device} + args.split(u' '));
+        QVERIFY(sim.stop());
+        QCOMPARE(run.err, QString());
+        QTEST(run.out, "out");
+        QCOMPARE(run.status, 0);
+        if (reading)
+            QCOMPARE(loadIndicatorFile(outFile).image, loadIndicatorFile(m_everyByte).image);
+        if (!wire.isEmpty()) QCOMPARE(sim.received(), wire);
+        const QStringList settings = QString::fromLocal8Bit(sim.process.readAllStandardOutput())
+                                         .split(u'\n', Qt::SkipEmptyParts);
+        if (scheme == QLatin1String("rfc2217"))
+            for (const char* asked : {"baud 19200", "datasize 8", "parity none", "stopbits 1"})
+                QVERIFY2(settings.contains(QLatin1String(asked)), qPrintable(settings.join(u'|')));
+        else
+            QCOMPARE(settings, QStringList());
+    }
+
     // --trace FILE: the run's traffic, each byte in hex and as ASCII after its time of day, its
     // time since the start and its direction, the frame named before its bytes and the outcome
     // last; written even when the exchange fails, and a trace that cannot be written fails the
@@ -338,6 +402,9 @@ private slots:
         row("fault at step 0", "--fault AU:0:nack", "--fault takes CMD:STEP:KIND, not 'AU:0:nack'");
         row("misspelt option", "--latancy 5", "Unknown option 'latancy'.");
         row("save twice", "--save other.idr", "--save is given twice");
+        row("listen on no network address", "--listen udp://127.0.0.1:3001",
+            "--listen: \"udp://127.0.0.1:3001\" is not a network address: write tcp://HOST:PORT "
+            "or rfc2217://HOST:PORT, with a port number from 0 to 65535.");
     }
 
     void simUsage()
