@@ -20,6 +20,7 @@
 #include <functional>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -100,6 +101,8 @@ public:
         file.close();
         // In the foreground, without UUCP locks (no lock folder to write to) and with its own
         // pid file: nothing of a system ser2net is touched.
+        // It ends with the test, even one that crashes.
+        m_server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         m_server.start(QStringLiteral("ser2net"),
                        {"-n", "-u", "-c", config, "-P", m_dir.filePath(QStringLiteral("pid"))});
         if (!m_server.waitForStarted(5000) || !acceptsWithin(rawPort, 5000) ||
