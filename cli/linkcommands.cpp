@@ -40,7 +40,8 @@ OpenedPort openPort(const GlobalOptions& options, QTextStream& err)
 {
     OpenedPort opened;
     if (options.port.isEmpty()) {
-        err << "kaldorctl: this command needs --port DEVICE (1 to 4, or a device path)\n";
+        err << "kaldorctl: this command needs --port DEVICE (1 to 4, a device path or a "
+               "network address)\n";
         opened.status = kExitUsage;
         return opened;
     }
