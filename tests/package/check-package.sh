@@ -36,7 +36,7 @@ echo "made $(basename "$deb")"
 
 depends="$(dpkg-deb -f "$deb" Depends)"
 echo "Depends: $depends"
-for lib in libqt6core6 libqt6serialport6; do
+for lib in libqt6core6 libqt6serialport6 libgensio4; do
   grep -q "\b$lib\b" <<<"$depends" || fail "the package does not depend on $lib"
 done
 
