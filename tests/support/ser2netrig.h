@@ -27,13 +27,20 @@
 
 namespace kaldor::testing {
 
+inline sockaddr_in loopback(int port)
+{
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(quint16(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return a;
+}
+
 // A loopback port nobody listens on now.
 inline int freeLoopbackPort()
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in a = loopback(0);
     socklen_t len = sizeof a;
     int port = 0;
     if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
@@ -50,10 +57,7 @@ inline bool acceptsWithin(int port, int msecs)
     clock.start();
     while (clock.elapsed() < msecs) {
         const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(quint16(port));
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const sockaddr_in a = loopback(port);
         const bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
         ::close(fd);
         if (connected) return true;
@@ -160,9 +164,7 @@ public:
     FullListener()
     {
         m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        sockaddr_in a = loopback(0);
         socklen_t len = sizeof a;
         if (::bind(m_listener, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
             ::listen(m_listener, 0) != 0 ||
