@@ -58,7 +58,7 @@ inline bool acceptsWithin(int port, int msecs)
     while (clock.elapsed() < msecs) {
         const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
         const sockaddr_in a = loopback(port);
-        const bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        const bool connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
         ::close(fd);
         if (connected) return true;
         QThread::msleep(20);
