@@ -4,8 +4,8 @@
 #include "cli/filecommands.h"
 #include "editor/tanksend.h"
 #include "link/exchanges.h"
-#include "link/serialport.h"
 #include "link/safewrite.h"
+#include "link/serialport.h"
 #include "link/stopsignal.h"
 #include "link/tracelog.h"
 #include "store/atomicfile.h"
@@ -40,7 +40,8 @@ OpenedPort openPort(const GlobalOptions& options, QTextStream& err)
 {
     OpenedPort opened;
     if (options.port.isEmpty()) {
-        err << "kaldorctl: this command needs --port DEVICE (1 to 4, or a device path)\n";
+        err << "kaldorctl: this command needs --port DEVICE (1 to 4, a device path or a "
+               "network address)\n";
         opened.status = kExitUsage;
         return opened;
     }

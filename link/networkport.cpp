@@ -1,10 +1,15 @@
 #include "link/networkport.h"
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
 
 #include <gensio/gensio.h>
 #include <gensio/gensio_unix.h>
 #include <gensio/sergensio.h>
+
+#include <algorithm>
+#include <csignal>
+#include <pthread.h>
 
 namespace kaldor {
 
@@ -24,16 +29,53 @@ constexpr int kTakeInRounds = 16;
 const QLatin1String kRawScheme("tcp://");
 const QLatin1String kRfc2217Scheme("rfc2217://");
 
+// gensio writes to its socket without MSG_NOSIGNAL: a write after the server has gone raises
+// SIGPIPE, whose default action ends the process. While gensio runs, its thread holds SIGPIPE
+// back and takes one that came, so that the write fails with EPIPE instead; the rest of the
+// process keeps its own handling of the signal.
+class SigpipeHeld {
+public:
+    SigpipeHeld()
+    {
+        sigemptyset(&m_pipe);
+        sigaddset(&m_pipe, SIGPIPE);
+        sigset_t pending;
+        sigpending(&pending);
+        m_wasPending = sigismember(&pending, SIGPIPE) == 1;
+        pthread_sigmask(SIG_BLOCK, &m_pipe, &m_old);
+    }
+    ~SigpipeHeld()
+    {
+        sigset_t pending;
+        sigpending(&pending);
+        if (!m_wasPending && sigismember(&pending, SIGPIPE) == 1) {
+            const timespec none{0, 0};
+            sigtimedwait(&m_pipe, nullptr, &none);
+        }
+        pthread_sigmask(SIG_SETMASK, &m_old, nullptr);
+    }
+    SigpipeHeld(const SigpipeHeld&) = delete;
+    SigpipeHeld& operator=(const SigpipeHeld&) = delete;
+
+private:
+    sigset_t m_pipe;
+    sigset_t m_old;
+    bool m_wasPending = false;
+};
+
 gensio_time timeFor(int msecs)
 {
     return {msecs / 1000, (msecs % 1000) * 1000000};
 }
 
+} // namespace
+
 // What one asynchronous call of gensio hands back, waited for on the calling thread.
-struct Pending {
+struct NetworkPort::Pending {
     gensio_os_funcs* os = nullptr;
     gensio_waiter* waiter = nullptr;
     int err = 0;
+    unsigned int value = 0;
     bool done = false;
 
     explicit Pending(gensio_os_funcs* o) : os(o), waiter(gensio_os_funcs_alloc_waiter(o)) {}
@@ -44,49 +86,66 @@ struct Pending {
     Pending(const Pending&) = delete;
     Pending& operator=(const Pending&) = delete;
 
-    void finish(int e)
+    void finish(int e, unsigned int v = 0)
     {
         err = e;
+        value = v;
         done = true;
         gensio_os_funcs_wake(os, waiter);
     }
-    // True when the call answered within msecs.
-    bool wait(int msecs)
+    // True when the call answered within msecs; gives up early once *lost is set.
+    bool wait(int msecs, const int* lost = nullptr)
     {
         if (!waiter) return false;
-        gensio_time left = timeFor(msecs);
-        while (!done) {
-            if (gensio_os_funcs_wait(os, waiter, 1, &left) == GE_TIMEDOUT) break;
+        QElapsedTimer clock;
+        clock.start();
+        while (!done && !(lost && *lost != 0)) {
+            const qint64 left = msecs - clock.elapsed();
+            if (left <= 0) break;
+            gensio_time slice = timeFor(int(std::min<qint64>(left, kSliceMs)));
+            gensio_os_funcs_wait(os, waiter, 1, &slice);
         }
         return done;
     }
+    static constexpr int kSliceMs = 20;
 };
 
+namespace {
 void openDone(gensio*, int err, void* data)
 {
-    static_cast<Pending*>(data)->finish(err);
+    static_cast<NetworkPort::Pending*>(data)->finish(err);
 }
 
 void closeDone(gensio*, void* data)
 {
-    static_cast<Pending*>(data)->finish(0);
+    static_cast<NetworkPort::Pending*>(data)->finish(0);
+}
+
+void settingDone(sergensio*, int err, unsigned int value, void* data)
+{
+    static_cast<NetworkPort::Pending*>(data)->finish(err, value);
 }
 
 // Before the synchronous calls take over (while the server's line is set), bytes from the
-// meter are kept for the first read; nothing else is wanted from the server.
-int serverEvent(gensio*, void* userData, int event, int err, unsigned char* buf,
-                gensiods* buflen, const char* const*)
+// meter are kept for the first read, and a connection the server closes is noted; nothing
+// else is wanted from the server.
+int serverEvent(gensio*, void* userData, int event, int err, unsigned char* buf, gensiods* buflen,
+                const char* const*)
 {
     if (event != GENSIO_EVENT_READ) return GE_NOTSUP;
-    if (err == 0 && buf && buflen) static_cast<QByteArray*>(userData)->append(
-        reinterpret_cast<const char*>(buf), qsizetype(*buflen));
+    auto* received = static_cast<NetworkPort::Received*>(userData);
+    if (err != 0) {
+        if (received->error == 0) received->error = err;
+    } else if (buf && buflen) {
+        received->bytes.append(reinterpret_cast<const char*>(buf), qsizetype(*buflen));
+    }
     return 0;
 }
 
 // Closes the connection, waiting a bounded time for the close to finish, and frees it.
 void closeAndFree(gensio_os_funcs* os, gensio* io)
 {
-    Pending closing(os);
+    NetworkPort::Pending closing(os);
     if (gensio_close(io, closeDone, &closing) == 0) closing.wait(kServerWaitMs);
     gensio_free(io);
 }
@@ -103,8 +162,8 @@ bool isNameError(int err)
 QString NetworkAddress::text() const
 {
     const QString shownHost = host.contains(u':') ? u'[' + host + u']' : host;
-    return (protocol == Protocol::Raw ? QString(kRawScheme) : QString(kRfc2217Scheme)) +
-           shownHost + u':' + QString::number(port);
+    return (protocol == Protocol::Raw ? QString(kRawScheme) : QString(kRfc2217Scheme)) + shownHost +
+           u':' + QString::number(port);
 }
 
 bool NetworkAddress::isNetworkName(const QString& text)
@@ -163,8 +222,9 @@ PortStatus NetworkPort::open()
     if (m_io)
         return m_error = {PortError::AlreadyOpen,
                           QStringLiteral("The connection to %1 is already open.").arg(m_name)};
+    const SigpipeHeld held;
     m_error = {};
-    m_input.clear();
+    m_received = {};
     if (!m_address) return m_error = {PortError::Other, m_problem};
     // One set of operating-system functions, with its own selector, for each connection: the
     // connection is used on one thread only, and nothing of gensio outlives the close.
@@ -188,11 +248,12 @@ PortStatus NetworkPort::open()
 PortStatus NetworkPort::connectServer()
 {
     // Each byte goes out as it is written: no Nagle delay behind an acknowledged block.
-    const QString tcp = QStringLiteral("tcp(nodelay),%1,%2").arg(m_address->host).arg(m_address->port);
+    const QString tcp =
+        QStringLiteral("tcp(nodelay),%1,%2").arg(m_address->host).arg(m_address->port);
     const QString spec = m_address->protocol == NetworkAddress::Protocol::Rfc2217
                              ? QStringLiteral("telnet(rfc2217),") + tcp
                              : tcp;
-    int err = str_to_gensio(spec.toUtf8().constData(), m_os, serverEvent, &m_input, &m_io);
+    int err = str_to_gensio(spec.toUtf8().constData(), m_os, serverEvent, &m_received, &m_io);
     if (err != 0) {
         m_io = nullptr;
         if (isNameError(err))
@@ -201,7 +262,7 @@ PortStatus NetworkPort::connectServer()
         return {PortError::Other, QStringLiteral("No connection to %1 can be made: %2.")
                                       .arg(m_name, QString::fromUtf8(gensio_err_to_str(err)))};
     }
-    Pending opening(m_os);
+    NetworkPort::Pending opening(m_os);
     err = gensio_open(m_io, openDone, &opening);
     const bool answered = err == 0 && opening.wait(kConnectTimeoutMs);
     if (err == 0 && !answered) {
@@ -241,47 +302,56 @@ PortStatus NetworkPort::connectServer()
 PortStatus NetworkPort::setFarLine()
 {
     sergensio* serial = gensio_to_sergensio(m_io);
-    sergensio_b* blocking = nullptr;
-    if (!serial || sergensio_b_alloc(serial, m_os, &blocking) != 0)
+    if (!serial)
         return {PortError::Other,
                 QStringLiteral("The device server at %1 cannot set its serial line.").arg(m_name)};
     struct Setting {
         const char* what;
-        int (*set)(sergensio_b*, int*, gensio_time*);
-        int wanted;
+        int (*set)(sergensio*, unsigned int, sergensio_done, void*);
+        unsigned int wanted;
     };
     const Setting settings[] = {
-        {"baud rate", sergensio_baud_b_timeout, kLineBaud},
-        {"data bits", sergensio_datasize_b_timeout, kDataBits},
-        {"parity", sergensio_parity_b_timeout, int(SERGENSIO_PARITY_NONE)},
-        {"stop bits", sergensio_stopbits_b_timeout, kStopBits},
-        {"flow control", sergensio_flowcontrol_b_timeout, int(SERGENSIO_FLOWCONTROL_NONE)},
+        {"baud rate", sergensio_baud, kLineBaud},
+        {"data bits", sergensio_datasize, kDataBits},
+        {"parity", sergensio_parity, SERGENSIO_PARITY_NONE},
+        {"stop bits", sergensio_stopbits, kStopBits},
+        {"flow control", sergensio_flowcontrol, SERGENSIO_FLOWCONTROL_NONE},
     };
-    PortStatus status;
+    // Kept until the connection is freed: an answer that comes after its wait lands here.
+    m_setting = std::make_unique<Pending>(m_os);
     for (const Setting& s : settings) {
-        int value = s.wanted;
-        gensio_time left = timeFor(kServerWaitMs);
-        const int err = s.set(blocking, &value, &left);
-        if (err == GE_TIMEDOUT) {
-            status = {PortError::NoAnswer,
-                      QStringLiteral("The device server at %1 did not answer the %2 setting "
-                                     "within %3 s: is it a server with RFC 2217?")
-                          .arg(m_name, QLatin1String(s.what))
-                          .arg(kServerWaitMs / 1000)};
-        } else if (err != 0) {
-            status = dropped(err);
-        } else if (value != s.wanted) {
-            status = {PortError::Other,
-                      QStringLiteral("The device server at %1 did not set its line to "
-                                     "19200,N,8,1: it answered %2 for the %3.")
-                          .arg(m_name)
-                          .arg(value)
-                          .arg(QLatin1String(s.what))};
+        m_setting->done = false;
+        int err = s.set(serial, s.wanted, settingDone, m_setting.get());
+        // A server that closes the connection (its device in use by another client) is
+        // noticed at once, not after the whole wait.
+        if (err == 0 && !m_setting->wait(kServerWaitMs, &m_received.error))
+            err = m_received.error != 0 ? m_received.error : GE_TIMEDOUT;
+        if (err == 0) err = m_setting->err;
+        if (err == GE_TIMEDOUT)
+            return {PortError::NoAnswer,
+                    QStringLiteral("The device server at %1 did not answer the %2 setting within "
+                                   "%3 s: is it a server with RFC 2217?")
+                        .arg(m_name, QLatin1String(s.what))
+                        .arg(kServerWaitMs / 1000)};
+        if (err != 0) {
+            // A server that refuses the connection says why before it closes it.
+            PortStatus lost = dropped(err);
+            const QString said = QString::fromLatin1(m_received.bytes).trimmed();
+            if (!said.isEmpty() && said.size() < 200)
+                lost.text.replace(
+                    QLatin1String("(the device server closed it)"),
+                    QStringLiteral("(the device server closed it, saying \"%1\")").arg(said));
+            return lost;
         }
-        if (!status.ok()) break;
+        if (m_setting->value != s.wanted)
+            return {PortError::Other, QStringLiteral("The device server at %1 did not set its "
+                                                     "line to 19200,N,8,1: it answered %2 for "
+                                                     "the %3.")
+                                          .arg(m_name)
+                                          .arg(m_setting->value)
+                                          .arg(QLatin1String(s.what))};
     }
-    sergensio_b_free(blocking);
-    return status;
+    return {};
 }
 
 PortStatus NetworkPort::dropped(int err) const
@@ -296,8 +366,10 @@ PortStatus NetworkPort::dropped(int err) const
 
 void NetworkPort::release()
 {
+    const SigpipeHeld held;
     if (m_io) closeAndFree(m_os, m_io);
     m_io = nullptr;
+    m_setting.reset();
     if (m_os) gensio_os_funcs_free(m_os);
     m_os = nullptr;
 }
@@ -305,7 +377,7 @@ void NetworkPort::release()
 void NetworkPort::close()
 {
     release();
-    m_input.clear();
+    m_received.bytes.clear();
 }
 
 void NetworkPort::failLine(const PortStatus& status)
@@ -317,6 +389,7 @@ void NetworkPort::failLine(const PortStatus& status)
 bool NetworkPort::takeIn(int msecs)
 {
     if (!m_io) return false;
+    const SigpipeHeld held;
     char chunk[kReadChunk];
     gensiods count = 0;
     gensio_time left = timeFor(msecs);
@@ -325,7 +398,7 @@ bool NetworkPort::takeIn(int msecs)
         failLine(dropped(err));
         return false;
     }
-    m_input.append(chunk, qsizetype(count));
+    m_received.bytes.append(chunk, qsizetype(count));
     return count > 0;
 }
 
@@ -333,14 +406,14 @@ int NetworkPort::bytesWaiting()
 {
     for (int round = 0; round < kTakeInRounds && takeIn(0); ++round) {
     }
-    return int(m_input.size());
+    return int(m_received.bytes.size());
 }
 
 QByteArray NetworkPort::readAll()
 {
     bytesWaiting();
     QByteArray taken;
-    taken.swap(m_input);
+    taken.swap(m_received.bytes);
     return taken;
 }
 
@@ -352,6 +425,7 @@ bool NetworkPort::writeByte(std::uint8_t byte)
                        QStringLiteral("The connection to %1 is not open.").arg(m_name)};
         return false;
     }
+    const SigpipeHeld held;
     gensiods count = 0;
     gensio_time left = timeFor(kServerWaitMs);
     const int err = gensio_write_s(m_io, &count, &byte, 1, &left);

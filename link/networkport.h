@@ -6,6 +6,7 @@
 #include "link/serialport.h"
 
 #include <QString>
+#include <memory>
 #include <optional>
 
 struct gensio;
@@ -55,6 +56,14 @@ public:
     // link waiting for the system's own connect time-out, which is minutes.
     static constexpr int kConnectTimeoutMs = 3000;
 
+    // What came from the server and is not read yet, and the error that ended the connection
+    // while its line was being set.
+    struct Received {
+        QByteArray bytes;
+        int error = 0;
+    };
+    struct Pending; // an asynchronous call of gensio and its answer
+
 private:
     PortStatus connectServer();
     PortStatus setFarLine();
@@ -71,7 +80,8 @@ private:
     QString m_name;
     gensio_os_funcs* m_os = nullptr;
     gensio* m_io = nullptr;
-    QByteArray m_input;
+    Received m_received;
+    std::unique_ptr<Pending> m_setting; // the answer to the line setting under way
     PortStatus m_error;
 };
 

@@ -38,9 +38,11 @@ PortWindow::PortWindow(Link& link, Dialogs& dialogs, QMap<int, QString> devices,
     auto* pathLabel = new QLabel(QStringLiteral("&Path:"), frame);
     m_path = new QLineEdit(frame);
     m_path->setObjectName(QStringLiteral("portPath"));
-    m_path->setPlaceholderText(QStringLiteral("/dev/ttyUSB0"));
-    m_path->setToolTip(
-        QStringLiteral("A device path typed here is opened in place of the option chosen"));
+    m_path->setPlaceholderText(QStringLiteral("/dev/ttyUSB0 or tcp://HOST:PORT"));
+    m_path->setToolTip(QStringLiteral(
+        "A device path typed here is opened in place of the option chosen; so is a serial "
+        "device server's address, tcp://HOST:PORT (raw) or rfc2217://HOST:PORT (telnet with "
+        "RFC 2217)"));
     pathLabel->setBuddy(m_path);
     options->addWidget(pathLabel);
     options->addWidget(m_path);

@@ -55,10 +55,9 @@ QString portErrorText(const PortStatus& status)
 {
     const QString text = errorText(status.number());
     // The number alone does not say how to get access, nor which address failed.
-    const bool explained = status.error == PortError::PermissionDenied ||
-                           status.error == PortError::NoAnswer ||
-                           status.error == PortError::Refused ||
-                           status.error == PortError::UnknownHost;
+    const bool explained =
+        status.error == PortError::PermissionDenied || status.error == PortError::NoAnswer ||
+        status.error == PortError::Refused || status.error == PortError::UnknownHost;
     if (explained && !status.text.isEmpty()) return text + QLatin1Char('\n') + status.text;
     return text;
 }

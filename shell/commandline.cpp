@@ -29,7 +29,9 @@ CommandLine parseCommandLine(const QStringList& arguments)
                        "file) or with the sample indicator file."));
     const QCommandLineOption port(QStringLiteral("port"),
                                   QStringLiteral("Port option N (1 to 4) opens DEVICE, for "
-                                                 "example /dev/ttyUSB0 or a pty. Repeatable."),
+                                                 "example /dev/ttyUSB0, a pty or a device "
+                                                 "server's tcp://HOST:PORT or "
+                                                 "rfc2217://HOST:PORT. Repeatable."),
                                   QStringLiteral("N=DEVICE"));
     parser.addOption(help);
     parser.addOption(version);
@@ -96,7 +98,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
         const QString problem = PortSpec{n, m.captured(2)}.problem();
         if (!problem.isEmpty()) {
             result.action = CommandLine::Action::Error;
-            result.text = QStringLiteral("--port %1=: %2").arg(n).arg(problem);
+            result.text = problem;
             return result;
         }
         result.options.portDevices.insert(n, m.captured(2));

@@ -47,6 +47,7 @@ private slots:
     void safeWrite();
     void portList_data();
     void portList();
+    void typedNetworkAddress();
     void escapeCloses_data();
     void escapeCloses();
     void statusBar_data();
@@ -605,6 +606,33 @@ void TestMainWindow::portList()
     QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
     QVERIFY(rig.waitIdle());
     QCOMPARE(rig.link->portSpec().devicePath, QStringLiteral("/dev/ttyACM0"));
+}
+
+// A device server's address typed in is opened as it is; one that is not usable is said so,
+// naming it, and the window stays for another.
+void TestMainWindow::typedNetworkAddress()
+{
+    UiRig rig(threeBlockImage());
+    QVERIFY(rig.waitIdle());
+    PortWindow window(*rig.link, rig.dialogs);
+    window.setPortSource([] { return QList<SystemPort>{}; });
+    window.show();
+    auto* path = window.findChild<QLineEdit*>(QStringLiteral("portPath"));
+    auto* ok = window.findChild<QPushButton*>(QStringLiteral("Command2"));
+    path->setText(QStringLiteral("tcp://plc:0"));
+    QTest::mouseClick(ok, Qt::LeftButton);
+    QVERIFY(rig.waitIdle());
+    QCOMPARE(rig.dialogs.messages(),
+             QStringList{"\"tcp://plc:0\" is not a network address: write tcp://HOST:PORT or "
+                         "rfc2217://HOST:PORT, with a port number from 1 to 65535."});
+    QVERIFY(window.isVisible());
+    QCOMPARE(rig.link->portSpec().devicePath, QString());
+
+    path->setText(QStringLiteral("rfc2217://plc:2217"));
+    QTest::mouseClick(ok, Qt::LeftButton);
+    QVERIFY(rig.waitIdle());
+    QCOMPARE(rig.link->portSpec().devicePath, QStringLiteral("rfc2217://plc:2217"));
+    QVERIFY(!window.isVisible());
 }
 
 void TestMainWindow::escapeCloses_data()

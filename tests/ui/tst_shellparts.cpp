@@ -44,6 +44,10 @@ void TestShellParts::commandLine_data()
     row("port 0", {"--port", "0=/dev/x"}, Action::Error);
     row("port 5", {"--port", "5=/dev/x"}, Action::Error);
     row("port without device", {"--port", "2="}, Action::Error);
+    row("port on a device server", {"--port", "3=rfc2217://[::1]:2217"}, Action::Run, false, "",
+        "rfc2217://[::1]:2217");
+    row("port on a device server, no such port number", {"--port", "3=tcp://plc:65536"},
+        Action::Error);
     row("help", {"--help"}, Action::Help);
     row("version", {"--version"}, Action::Version);
     row("unknown option", {"--fast"}, Action::Error);
