@@ -8,13 +8,19 @@
 //  - the program with the line's traffic log on against off, on both lines.
 // Prints medians; decides nothing.
 //
+//  - with --network only: the same exchanges on the paced line through a serial device server
+//    on loopback (ser2net, kaldor-sim --listen; raw and RFC 2217) against the pseudo-terminal,
+//    and each port's set-up time.
+//
 //   bench_link [--quick] [--runs N] [--latency US] [--sim PATH] [--profile KIND:SIDE[:paced]]
+//              [--network]
 //   --quick skips the paced read and write of the full image (some 15 s each, twice);
 //   --profile runs one exchange on one side only (read|write|send : program|floor), for perf.
 
 #include "bench/link/linejob.h"
 #include "bench/link/linestats.h"
 #include "bench/link/meterprocess.h"
+#include "bench/link/networkline.h"
 #include "bench/link/plainline.h"
 #include "bench/link/programline.h"
 #include "bench/support/stats.h"
@@ -52,6 +58,7 @@ struct Options {
     int latencyUs = kDefaultLatencyUs;
     QString sim = QStringLiteral(KALDOR_SIM_PATH);
     QString profile; // "read|write|send:program|floor[:paced]": only those runs, for a profiler
+    bool network = false; // only the runs through a device server, and the set-up times
 };
 
 // One run of the program, then one of the floor, on the same line. False (and said) when
@@ -94,9 +101,12 @@ int main(int argc, char** argv)
             opt.sim = args.takeFirst();
         else if (a == QLatin1String("--profile") && !args.isEmpty())
             opt.profile = args.takeFirst();
+        else if (a == QLatin1String("--network"))
+            opt.network = true;
         else {
             std::fputs("Usage: bench_link [--quick] [--runs N] [--latency US] [--sim PATH]\n"
-                       "                  [--profile read|write|send:program|floor[:paced]]\n",
+                       "                  [--profile read|write|send:program|floor[:paced]]\n"
+                       "                  [--network]\n",
                        stderr);
             return 2;
         }
@@ -146,6 +156,7 @@ int main(int argc, char** argv)
                                 QString::number(opt.latencyUs)};
     const double latency = opt.latencyUs / 1e6;
 
+    if (opt.network) return runNetworkBench(jobs, opt.sim, pacedArgs, 2 * opt.runs + 1) ? 0 : 1;
     if (!opt.profile.isEmpty()) {
         // Only the runs named, each timed, so that a profiler sees nothing else.
         const QStringList p = opt.profile.split(u':');

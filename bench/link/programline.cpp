@@ -1,7 +1,6 @@
 #include "bench/link/programline.h"
 
 #include "link/exchanges.h"
-#include "link/qtserialport.h"
 
 #include <cstdio>
 #include <memory>
@@ -88,7 +87,14 @@ private:
 // With a traffic log, the port is wrapped as the link wraps it and the outcome recorded.
 double runProgram(const Job& job, const QString& device, Turnarounds* turnarounds, TraceLog* trace)
 {
-    QtSerialPort qt(PortSpec{1, device});
+    // A device path or a device server's address, as the program takes it.
+    const std::optional<PortSpec> spec = PortSpec::parse(device);
+    if (!spec) {
+        std::fprintf(stderr, "bench_link: %s is no port\n", qPrintable(device));
+        return -1;
+    }
+    const std::unique_ptr<SerialPort> port = makeSerialPort(*spec);
+    SerialPort& qt = *port;
     std::shared_ptr<TraceLog> log(trace, [](TraceLog*) {});
     TracingPort traced(qt, log);
     SerialPort& base = trace ? static_cast<SerialPort&>(traced) : static_cast<SerialPort&>(qt);
@@ -120,6 +126,9 @@ double runProgram(const Job& job, const QString& device, Turnarounds* turnaround
         break;
     }
     if (trace) trace->recordOutcome(r);
+    if (!ok)
+        std::fprintf(stderr, "bench_link: the exchange ended at stage %d: %s%s\n", r.stage,
+                     qPrintable(r.detail), qPrintable(r.port.text));
     const Clock::time_point end = Clock::now();
     qt.close();
     if (turnarounds) turnarounds->add(timed.toCall, timed.toByteOut);

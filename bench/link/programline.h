@@ -1,7 +1,7 @@
 #pragma once
-// The program's side of bench_link: the exchange through QtSerialPort and the program's own
-// exchange code, optionally under a decorator that times each byte, or with the line's traffic
-// log on as the windows have it.
+// The program's side of bench_link: the exchange through the program's own port (QtSerialPort,
+// or the network port for a device server's address) and exchange code, optionally under a
+// decorator that times each byte, or with the line's traffic log on as the windows have it.
 
 #include "bench/link/linejob.h"
 #include "bench/link/linestats.h"
