@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <algorithm>
+#include <cstdlib>
 
 namespace kaldor {
 
@@ -20,8 +21,25 @@ void Gauge::setValue(int value)
 {
     value = std::clamp(value, kMinimum, kMaximum);
     if (value == m_value) return;
+    // Only the strip between the old level and the new one changes: a step repaints a few rows
+    // of pixels, and none when both levels fall on the same row.
+    const int before = levelTop(m_value);
     m_value = value;
-    update();
+    const int after = levelTop(m_value);
+    if (before == after) return;
+    const QRect inner = innerRect();
+    update(QRect(inner.left(), std::min(before, after), inner.width(), std::abs(after - before)));
+}
+
+QRect Gauge::innerRect() const
+{
+    return rect().adjusted(kFrame, kFrame, -kFrame, -kFrame);
+}
+
+int Gauge::levelTop(int value) const
+{
+    const QRect inner = innerRect();
+    return inner.bottom() + 1 - inner.height() * value / kMaximum;
 }
 
 QSize Gauge::sizeHint() const
@@ -34,11 +52,10 @@ void Gauge::paintEvent(QPaintEvent*)
     QPainter p(this);
     const QRect outer = rect();
     p.fillRect(outer, palette().color(QPalette::Dark));
-    const QRect inner =
-        outer.adjusted(Gauge::kFrame, Gauge::kFrame, -Gauge::kFrame, -Gauge::kFrame);
+    const QRect inner = innerRect();
     p.fillRect(inner, QColor(0xf4, 0xf6, 0xf8));
-    const int level = inner.height() * m_value / kMaximum;
-    p.fillRect(QRect(inner.left(), inner.bottom() + 1 - level, inner.width(), level),
+    const int top = levelTop(m_value);
+    p.fillRect(QRect(inner.left(), top, inner.width(), inner.bottom() + 1 - top),
                QColor(0x2f, 0x80, 0xc8));
 }
 

@@ -23,6 +23,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    QRect innerRect() const;
+    // The first row of the bar filled to `value`.
+    int levelTop(int value) const;
+
     int m_value = kMinimum;
 };
 
