@@ -1,6 +1,8 @@
 #include "shell/gauge.h"
 
+#include <QEvent>
 #include <QPainter>
+#include <QStyle>
 #include <algorithm>
 #include <cstdlib>
 
@@ -57,6 +59,54 @@ void Gauge::paintEvent(QPaintEvent*)
     const int top = levelTop(m_value);
     p.fillRect(QRect(inner.left(), top, inner.width(), inner.bottom() + 1 - top),
                QColor(0x2f, 0x80, 0xc8));
+}
+
+GaugeLabel::GaugeLabel(const QString& text, QWidget* parent) : QLabel(text, parent)
+{
+    // The picture covers the whole label: nothing beneath it needs painting first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void GaugeLabel::paintEvent(QPaintEvent*)
+{
+    const QString shown = text();
+    auto picture = m_pictures.constFind(shown);
+    if (picture == m_pictures.cend()) {
+        const qreal ratio = devicePixelRatioF();
+        QPixmap drawn(size() * ratio);
+        drawn.setDevicePixelRatio(ratio);
+        drawn.fill(palette().color(backgroundRole()));
+        QPainter p(&drawn);
+        p.setFont(font()); // a picture's painter starts with the application's font
+        style()->drawItemText(&p, contentsRect(), QStyle::visualAlignment(layoutDirection(), alignment()),
+                              palette(), isEnabled(), shown, foregroundRole());
+        p.end();
+        picture = m_pictures.insert(shown, drawn);
+    }
+    QPainter(this).drawPixmap(0, 0, *picture);
+}
+
+void GaugeLabel::changeEvent(QEvent* event)
+{
+    // A new font, palette, style or state draws differently: every picture is drawn again.
+    switch (event->type()) {
+    case QEvent::FontChange:
+    case QEvent::PaletteChange:
+    case QEvent::StyleChange:
+    case QEvent::EnabledChange:
+    case QEvent::LayoutDirectionChange:
+        m_pictures.clear();
+        break;
+    default:
+        break;
+    }
+    QLabel::changeEvent(event);
+}
+
+void GaugeLabel::resizeEvent(QResizeEvent* event)
+{
+    m_pictures.clear();
+    QLabel::resizeEvent(event);
 }
 
 } // namespace kaldor

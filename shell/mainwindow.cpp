@@ -135,12 +135,9 @@ void MainWindow::buildControls()
     m_gauge = new Gauge(panel);
     m_gauge->setObjectName(QStringLiteral("Gauge2"));
     m_gauge->setFixedHeight((kScaleLines - 1) * lineSpacing + 2 * Gauge::kFrame);
-    m_gaugeLabel = new QLabel(QStringLiteral(" 1"), panel);
+    m_gaugeLabel = new GaugeLabel(QStringLiteral(" 1"), panel);
     m_gaugeLabel->setObjectName(QStringLiteral("Label2"));
     m_gaugeLabel->setAlignment(Qt::AlignCenter);
-    // Its own background: a new number repaints the label alone, not the panel beneath it.
-    m_gaugeLabel->setAutoFillBackground(true);
-    m_gaugeLabel->setAttribute(Qt::WA_OpaquePaintEvent);
     // A fixed size: the changing text never asks the layout to run again.
     m_gaugeLabel->setFixedSize(
         m_gaugeLabel->fontMetrics().horizontalAdvance(QStringLiteral(" 1000")),
