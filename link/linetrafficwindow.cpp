@@ -56,22 +56,37 @@ LineTrafficWindow::LineTrafficWindow(std::shared_ptr<TraceLog> log, Dialogs& dia
     connect(clear, &QPushButton::clicked, this, &LineTrafficWindow::clearLog);
     connect(save, &QPushButton::clicked, this, &LineTrafficWindow::saveLog);
     connect(close, &QPushButton::clicked, this, &QWidget::close);
-    // The link thread only appends; the window looks now and then, never on every byte.
+    // The link thread only appends and tells the window once that there is news; the window
+    // looks a moment later, never on every byte, and not at all while the line is quiet.
+    m_timer.setSingleShot(true);
     m_timer.setInterval(kRefreshMs);
     connect(&m_timer, &QTimer::timeout, this, &LineTrafficWindow::refresh);
+}
+
+LineTrafficWindow::~LineTrafficWindow()
+{
+    m_log->setNewsListener({});
 }
 
 void LineTrafficWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    m_log->setNewsListener([this] {
+        QMetaObject::invokeMethod(this, &LineTrafficWindow::newsArrived, Qt::QueuedConnection);
+    });
     refresh();
-    m_timer.start();
 }
 
 void LineTrafficWindow::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
+    m_log->setNewsListener({});
     m_timer.stop();
+}
+
+void LineTrafficWindow::newsArrived()
+{
+    if (!m_timer.isActive()) m_timer.start();
 }
 
 void LineTrafficWindow::refresh()

@@ -20,6 +20,10 @@ void TraceLog::append(TraceEntry&& entry)
         m_next = (m_next + 1) % m_ring.size();
     }
     ++m_recorded;
+    if (m_listener && !m_told) {
+        m_told = true;
+        m_listener();
+    }
 }
 
 void TraceLog::recordOut(std::uint8_t byte)
@@ -54,7 +58,15 @@ void TraceLog::recordNote(const QString& text)
 qint64 TraceLog::recorded() const
 {
     const std::lock_guard lock(m_mutex);
+    m_told = false;
     return m_recorded;
+}
+
+void TraceLog::setNewsListener(std::function<void()> listener)
+{
+    const std::lock_guard lock(m_mutex);
+    m_listener = std::move(listener);
+    m_told = false;
 }
 
 qint64 TraceLog::dropped() const
@@ -82,6 +94,7 @@ void TraceLog::clear()
     m_ring.clear();
     m_next = 0;
     m_recorded = 0;
+    m_told = false;
 }
 
 QString describeOutcome(const ExchangeResult& r)

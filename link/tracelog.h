@@ -14,6 +14,7 @@
 #include <QList>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -59,8 +60,14 @@ public:
     void recordOutcome(const ExchangeResult& result);
     void recordNote(const QString& text);
 
-    // Entries ever recorded; a reader compares it with the last count it saw.
+    // Entries ever recorded; a reader compares it with the last count it saw. The next entry
+    // after this call tells the news listener again.
     qint64 recorded() const;
+    // Called on the writer's thread, under the log's lock, at the first entry recorded after
+    // the listener was set or after the last recorded(): once a look, however many bytes
+    // follow, and never while the line is quiet. It must be short (post an event); an empty
+    // function ends the calls, and once this returns the old listener is not called again.
+    void setNewsListener(std::function<void()> listener);
     // Entries dropped because the log was full.
     qint64 dropped() const;
     // The newest `count` entries (all when count < 0), oldest first.
@@ -77,6 +84,8 @@ private:
     std::vector<TraceEntry> m_ring; // grows to capacity, then wraps
     std::size_t m_next = 0;         // where the next entry goes once the ring is full
     qint64 m_recorded = 0;
+    std::function<void()> m_listener;
+    mutable bool m_told = false; // the listener heard of entries no reader has looked at yet
 };
 
 // How an exchange ended, in a few words: "done", "timed out at stage 2", "refused at stage 1:

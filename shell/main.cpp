@@ -38,12 +38,14 @@ double msSinceProcessStart()
 
 // Probes for the benchmarks and the screenshot script, idle unless their variable is set. Once
 // the main window's first expose has been handled (painted and flushed),
-// KALDOR_REPORT_SHOWN=1 prints "shown <ms since process start> main <ms since main>" on stderr
-// and KALDOR_SCREENSHOT=FILE saves the window, menu bar included, to FILE a moment later (the
-// gauge has moved and the start-up exchange is over) and ends the program.
+// KALDOR_REPORT_SHOWN=1 prints "shown <ms since process start> main <ms since main>" on stderr,
+// KALDOR_SHOW_TRAFFIC=1 opens the Line Traffic window beside the main window (the idle
+// benchmark's window at rest), and KALDOR_SCREENSHOT=FILE saves the window, menu bar included,
+// to FILE a moment later (the gauge has moved and the start-up exchange is over) and ends the
+// program.
 class FirstExposeProbe : public QObject {
 public:
-    FirstExposeProbe(QWidget* window, const QElapsedTimer& sinceMain)
+    FirstExposeProbe(kaldor::MainWindow* window, const QElapsedTimer& sinceMain)
         : m_window(window), m_sinceMain(sinceMain)
     {
         window->windowHandle()->installEventFilter(this);
@@ -64,6 +66,8 @@ private:
         if (qEnvironmentVariableIntValue("KALDOR_REPORT_SHOWN") == 1)
             std::fprintf(stderr, "shown %.1f main %lld\n", msSinceProcessStart(),
                          static_cast<long long>(m_sinceMain.elapsed()));
+        if (qEnvironmentVariableIntValue("KALDOR_SHOW_TRAFFIC") == 1)
+            m_window->showLineTrafficWindow();
         const QString file = qEnvironmentVariable("KALDOR_SCREENSHOT");
         if (!file.isEmpty())
             QTimer::singleShot(kScreenshotDelayMs, this, [this, file] {
@@ -72,7 +76,7 @@ private:
     }
 
     static constexpr int kScreenshotDelayMs = 500;
-    QWidget* m_window;
+    kaldor::MainWindow* m_window;
     QElapsedTimer m_sinceMain;
 };
 } // namespace
@@ -135,6 +139,7 @@ int main(int argc, char* argv[])
         window->startWithIndicatorFile(command.options.indicatorFile);
     std::unique_ptr<FirstExposeProbe> probe;
     if (qEnvironmentVariableIsSet("KALDOR_REPORT_SHOWN") ||
+        qEnvironmentVariableIsSet("KALDOR_SHOW_TRAFFIC") ||
         qEnvironmentVariableIsSet("KALDOR_SCREENSHOT"))
         probe = std::make_unique<FirstExposeProbe>(window.get(), sinceMain);
     const int status = QApplication::exec();

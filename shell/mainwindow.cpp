@@ -135,7 +135,7 @@ void MainWindow::buildControls()
     m_gauge = new Gauge(panel);
     m_gauge->setObjectName(QStringLiteral("Gauge2"));
     m_gauge->setFixedHeight((kScaleLines - 1) * lineSpacing + 2 * Gauge::kFrame);
-    m_gaugeLabel = new QLabel(QStringLiteral(" 1"), panel);
+    m_gaugeLabel = new GaugeLabel(QStringLiteral(" 1"), panel);
     m_gaugeLabel->setObjectName(QStringLiteral("Label2"));
     m_gaugeLabel->setAlignment(Qt::AlignCenter);
     // A fixed size: the changing text never asks the layout to run again.

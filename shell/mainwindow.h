@@ -25,6 +25,7 @@ class ClearWindow;
 class Dialogs;
 class EditorWindow;
 class Gauge;
+class GaugeLabel;
 class HelpWindow;
 class HistoryWindow;
 class KeypadWindow;
@@ -39,7 +40,11 @@ QString gaugeScaleText();
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    static constexpr int kGaugeStepMs = 40; // one step of the gauge; a whole sweep is 8 s
+    // One step of the gauge: ten a second, a sweep up and down in 20 s. Each step moves the
+    // level by about three rows of pixels, which the eye follows as steady motion; a faster
+    // step costs the idle program a share of the processor in proportion and shows nothing
+    // more.
+    static constexpr int kGaugeStepMs = 100;
 
     // portDevices: the device each port option opens (--port N=DEVICE); the others open the
     // system's port of that number.
@@ -113,7 +118,7 @@ private:
 
     QCheckBox* m_check = nullptr;
     Gauge* m_gauge = nullptr;
-    QLabel* m_gaugeLabel = nullptr;
+    GaugeLabel* m_gaugeLabel = nullptr;
     QProgressBar* m_progress = nullptr;
     QLabel* m_lineStatus = nullptr;     // the line and the mode
     QLabel* m_exchangeStatus = nullptr; // the last exchange, whichever window started it

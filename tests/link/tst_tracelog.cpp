@@ -151,6 +151,24 @@ private slots:
         QCOMPARE(log.dropped(), qint64(std::max(0, written - capacity)));
     }
 
+    // The listener hears of new entries once a look, not once a byte, and not after it is gone.
+    void news()
+    {
+        TraceLog log;
+        int told = 0;
+        log.setNewsListener([&] { ++told; });
+        log.recordOut(1);
+        log.recordOut(2);
+        QCOMPARE(told, 1);
+        QCOMPARE(log.recorded(), qint64(2));
+        QCOMPARE(told, 1); // looking is not news
+        log.recordIn("\x06");
+        QCOMPARE(told, 2);
+        log.setNewsListener({});
+        log.recordOut(3);
+        QCOMPARE(told, 2);
+    }
+
     // Each line: the time of day, the time since the log started, and the bytes in hex and as
     // ASCII, a byte outside the printable ASCII a dot.
     void text()

@@ -9,6 +9,7 @@
 #include "link/linetrafficwindow.h"
 #include "link/portwindow.h"
 #include "link/safewrite.h"
+#include "shell/gauge.h"
 #include "store/indicatorfile.h"
 #include "store/messages.h"
 #include "store/workingfile.h"
@@ -52,6 +53,7 @@ private slots:
     void escapeCloses();
     void statusBar_data();
     void statusBar();
+    void gaugeLabelPicture();
 
 private:
     std::optional<FreshDirectory> m_dir;
@@ -764,6 +766,31 @@ void TestMainWindow::statusBar()
                      .match(exchangeText)
                      .hasMatch(),
                  qPrintable(exchangeText));
+}
+
+// The gauge label keeps a picture of each number it drew: it must look as a plain label does,
+// for each number and again after a new font.
+void TestMainWindow::gaugeLabelPicture()
+{
+    GaugeLabel cached(QStringLiteral(" 1"));
+    QLabel plain(QStringLiteral(" 1"));
+    for (QLabel* label : {static_cast<QLabel*>(&cached), &plain}) {
+        label->setAlignment(Qt::AlignCenter);
+        label->setFixedSize(48, 24);
+    }
+    const auto check = [&](const char* text) {
+        cached.setText(QString::fromLatin1(text));
+        plain.setText(QString::fromLatin1(text));
+        QVERIFY2(cached.grab().toImage() == plain.grab().toImage(), text);
+    };
+    check(" 1");
+    check(" 100");
+    check(" 1");
+    QFont font = plain.font();
+    font.setPointSize(font.pointSize() * 2);
+    cached.setFont(font);
+    plain.setFont(font);
+    check(" 1");
 }
 
 QTEST_MAIN(TestMainWindow)
