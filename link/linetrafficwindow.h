@@ -47,7 +47,7 @@ private:
     Dialogs& m_dialogs;
     QPlainTextEdit* m_text = nullptr;
     QPushButton* m_pause = nullptr;
-    QTimer m_timer; // single shot, started by news
+    QTimer m_timer;     // single shot, started by news
     qint64 m_seen = -1; // the log's count of entries when last shown
 };
 

@@ -78,8 +78,9 @@ void GaugeLabel::paintEvent(QPaintEvent*)
         drawn.fill(palette().color(backgroundRole()));
         QPainter p(&drawn);
         p.setFont(font()); // a picture's painter starts with the application's font
-        style()->drawItemText(&p, contentsRect(), QStyle::visualAlignment(layoutDirection(), alignment()),
-                              palette(), isEnabled(), shown, foregroundRole());
+        style()->drawItemText(&p, contentsRect(),
+                              QStyle::visualAlignment(layoutDirection(), alignment()), palette(),
+                              isEnabled(), shown, foregroundRole());
         p.end();
         picture = m_pictures.insert(shown, drawn);
     }

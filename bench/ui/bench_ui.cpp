@@ -53,9 +53,9 @@ struct Options {
 // A window at rest: what the program is started with.
 struct Scene {
     const char* name;
-    QStringList arguments;      // after --simulate
-    const char* variable;       // set to 1, or nullptr
-    bool gaugeMoves;            // the main window is shown: its first expose reports "shown"
+    QStringList arguments; // after --simulate
+    const char* variable;  // set to 1, or nullptr
+    bool gaugeMoves;       // the main window is shown: its first expose reports "shown"
 };
 
 struct Shown {
@@ -82,7 +82,8 @@ public:
     {
         const QString program = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
         if (program.isEmpty()) {
-            std::fprintf(stderr, "bench_ui: no Xvfb (package xvfb): the xcb figures are left out\n");
+            std::fprintf(stderr,
+                         "bench_ui: no Xvfb (package xvfb): the xcb figures are left out\n");
             return {};
         }
         // -displayfd 1: the server picks a free display and writes its number on stdout.
@@ -212,7 +213,8 @@ std::optional<Usage> usage(qint64 pid)
     Usage total;
     for (const QString& thread : threads) {
         const QString base = tasks.filePath(thread);
-        total.runNs += readProc(base + QStringLiteral("/schedstat")).split(' ').value(0).toLongLong();
+        total.runNs +=
+            readProc(base + QStringLiteral("/schedstat")).split(' ').value(0).toLongLong();
         for (const QByteArray& line : readProc(base + QStringLiteral("/status")).split('\n')) {
             if (line.startsWith("voluntary_ctxt_switches:"))
                 total.wakeUps += line.mid(line.indexOf(':') + 1).trimmed().toLongLong();
@@ -224,7 +226,8 @@ std::optional<Usage> usage(qint64 pid)
 // A "Name:   1234 kB" line of /proc/PID/status, in MB (MiB).
 double statusMb(qint64 pid, const char* name)
 {
-    for (const QByteArray& line : readProc(QStringLiteral("/proc/%1/status").arg(pid)).split('\n')) {
+    for (const QByteArray& line :
+         readProc(QStringLiteral("/proc/%1/status").arg(pid)).split('\n')) {
         if (line.startsWith(QByteArray(name) + ':'))
             return line.mid(qsizetype(qstrlen(name)) + 1)
                        .simplified()
@@ -339,10 +342,14 @@ int main(int argc, char* argv[])
     const std::vector<Scene> scenes{
         {"the main window, its gauge moving:", {}, nullptr, true},
         {"Line Traffic open beside it:", {}, "KALDOR_SHOW_TRAFFIC", true},
-        {"the tank editor on a tank file:", {samples.filePath(QStringLiteral("tanks/water.tnk"))},
-         nullptr, false},
-        {"the viewer on an indicator file:", {samples.filePath(QStringLiteral("three-tanks.idr"))},
-         nullptr, true},
+        {"the tank editor on a tank file:",
+         {samples.filePath(QStringLiteral("tanks/water.tnk"))},
+         nullptr,
+         false},
+        {"the viewer on an indicator file:",
+         {samples.filePath(QStringLiteral("three-tanks.idr"))},
+         nullptr,
+         true},
     };
 
     QTemporaryDir directory;
@@ -359,14 +366,15 @@ int main(int argc, char* argv[])
             if (display.isEmpty()) continue;
         }
         std::printf("platform %s%s:\n", qPrintable(platform),
-                    display.isEmpty() ? "" : qPrintable(QStringLiteral(" (Xvfb on ") + display +
-                                                        QLatin1Char(')')));
+                    display.isEmpty()
+                        ? ""
+                        : qPrintable(QStringLiteral(" (Xvfb on ") + display + QLatin1Char(')')));
         std::fflush(stdout);
         if (const int status = startTimes(options, display, scenes.front(), directory.path()))
             return status;
         for (const Scene& scene : scenes) {
-            if (const int status = idleCost(options, display, scene, directory.path(),
-                                            &scene == &scenes.front()))
+            if (const int status =
+                    idleCost(options, display, scene, directory.path(), &scene == &scenes.front()))
                 return status;
         }
     }
