@@ -14,9 +14,6 @@
 namespace kaldor {
 
 namespace {
-constexpr int kLineBaud = 19200;
-constexpr int kDataBits = 8;
-constexpr int kStopBits = 1;
 // Every wait for the server other than the connect: a byte handed to the connection, the
 // answer to a line setting, the close.
 constexpr int kServerWaitMs = 2000;
@@ -166,6 +163,12 @@ QString NetworkAddress::text() const
            u':' + QString::number(port);
 }
 
+QString NetworkAddress::gensioString() const
+{
+    const QString tcp = QStringLiteral("tcp(nodelay),%1,%2").arg(host).arg(port);
+    return protocol == Protocol::Rfc2217 ? QStringLiteral("telnet(rfc2217),") + tcp : tcp;
+}
+
 bool NetworkAddress::isNetworkName(const QString& text)
 {
     const QString t = text.trimmed();
@@ -247,13 +250,8 @@ PortStatus NetworkPort::open()
 
 PortStatus NetworkPort::connectServer()
 {
-    // Each byte goes out as it is written: no Nagle delay behind an acknowledged block.
-    const QString tcp =
-        QStringLiteral("tcp(nodelay),%1,%2").arg(m_address->host).arg(m_address->port);
-    const QString spec = m_address->protocol == NetworkAddress::Protocol::Rfc2217
-                             ? QStringLiteral("telnet(rfc2217),") + tcp
-                             : tcp;
-    int err = str_to_gensio(spec.toUtf8().constData(), m_os, serverEvent, &m_received, &m_io);
+    int err = str_to_gensio(m_address->gensioString().toUtf8().constData(), m_os, serverEvent,
+                            &m_received, &m_io);
     if (err != 0) {
         m_io = nullptr;
         if (isNameError(err))
@@ -311,10 +309,10 @@ PortStatus NetworkPort::setFarLine()
         unsigned int wanted;
     };
     const Setting settings[] = {
-        {"baud rate", sergensio_baud, kLineBaud},
-        {"data bits", sergensio_datasize, kDataBits},
+        {"baud rate", sergensio_baud, line::kBaud},
+        {"data bits", sergensio_datasize, line::kDataBits},
         {"parity", sergensio_parity, SERGENSIO_PARITY_NONE},
-        {"stop bits", sergensio_stopbits, kStopBits},
+        {"stop bits", sergensio_stopbits, line::kStopBits},
         {"flow control", sergensio_flowcontrol, SERGENSIO_FLOWCONTROL_NONE},
     };
     // Kept until the connection is freed: an answer that comes after its wait lands here.

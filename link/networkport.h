@@ -24,6 +24,10 @@ struct NetworkAddress {
 
     // The address as the user writes it.
     QString text() const;
+    // The address as gensio reads it, for a connection and a listener alike: tcp with no Nagle
+    // delay (each byte goes out as it is written, as on a serial line, never held behind an
+    // acknowledged block), under telnet with RFC 2217 for rfc2217://.
+    QString gensioString() const;
     // The text starts with tcp:// or rfc2217://: it names a network port, well or badly.
     static bool isNetworkName(const QString& text);
     // nullopt, with *problem saying what is wrong, when the text is not a usable address. An

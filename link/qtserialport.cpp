@@ -13,7 +13,6 @@
 namespace kaldor {
 
 namespace {
-constexpr int kBaudRate = 19200;
 constexpr int kWriteTimeoutMs = 2000;
 } // namespace
 
@@ -93,7 +92,7 @@ PortStatus QtSerialPort::open()
     m_port.clearError();
     if (!m_port.open(QIODevice::ReadWrite)) return m_error = statusFor(m_port.error());
     // A pseudo-terminal refuses some line settings; only the ones that matter are required.
-    const bool set = m_port.setBaudRate(kBaudRate) && m_port.setDataBits(QSerialPort::Data8) &&
+    const bool set = m_port.setBaudRate(line::kBaud) && m_port.setDataBits(QSerialPort::Data8) &&
                      m_port.setParity(QSerialPort::NoParity) &&
                      m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);

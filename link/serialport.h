@@ -61,6 +61,13 @@ class SerialPort;
 // system's serial port otherwise.
 std::unique_ptr<SerialPort> makeSerialPort(const PortSpec& portSpec);
 
+// The meter's line: 19200 baud, 8 data bits, no parity, 1 stop bit.
+namespace line {
+constexpr int kBaud = 19200;
+constexpr int kDataBits = 8;
+constexpr int kStopBits = 1;
+} // namespace line
+
 class SerialPort {
 public:
     virtual ~SerialPort() = default;

@@ -73,15 +73,12 @@ bool NetMeter::listen(const NetworkAddress& address, QString* error)
     // A single thread makes every gensio call here, so no wake-up signal is needed.
     int rv = gensio_default_os_hnd(0, &m_os);
     if (rv) return fail(QStringLiteral("gensio"), rv);
-    // Each byte of a reply goes out as it is written, as on a serial line.
-    const QString tcp = QStringLiteral("tcp(nodelay),%1,%2").arg(address.host).arg(address.port);
-    const QString spec = address.protocol == NetworkAddress::Protocol::Rfc2217
-                             ? QStringLiteral("telnet(rfc2217),") + tcp
-                             : tcp;
-    rv = str_to_gensio_accepter(spec.toUtf8().constData(), m_os, nullptr, nullptr, &m_accepter);
-    if (rv) return fail(spec, rv);
+    const QString gensioString = address.gensioString();
+    rv = str_to_gensio_accepter(gensioString.toUtf8().constData(), m_os, nullptr, nullptr,
+                                &m_accepter);
+    if (rv) return fail(gensioString, rv);
     rv = gensio_acc_set_sync(m_accepter);
-    if (rv) return fail(spec, rv);
+    if (rv) return fail(gensioString, rv);
     rv = gensio_acc_startup(m_accepter);
     if (rv) return fail(address.text(), rv);
     char chosen[32] = "0";

@@ -12,7 +12,6 @@
 namespace kaldor {
 
 namespace line {
-constexpr int kBaud = 19200;
 constexpr int kBitsPerByte = 10; // start, 8 data, stop
 constexpr std::chrono::nanoseconds kByteTime{1'000'000'000LL * kBitsPerByte / kBaud};
 } // namespace line

@@ -29,9 +29,9 @@ double setupTime(const QString& address, int runs)
 {
     std::vector<double> took;
     for (int r = 0; r < runs; ++r) {
-        const std::optional<PortSpec> spec = PortSpec::parse(address);
-        if (!spec) return -1;
-        const std::unique_ptr<SerialPort> port = makeSerialPort(*spec);
+        const std::optional<PortSpec> portSpec = PortSpec::parse(address);
+        if (!portSpec) return -1;
+        const std::unique_ptr<SerialPort> port = makeSerialPort(*portSpec);
         const Clock::time_point t0 = Clock::now();
         const PortStatus opened = port->open();
         const Clock::time_point t1 = Clock::now();

@@ -88,12 +88,12 @@ private:
 double runProgram(const Job& job, const QString& device, Turnarounds* turnarounds, TraceLog* trace)
 {
     // A device path or a device server's address, as the program takes it.
-    const std::optional<PortSpec> spec = PortSpec::parse(device);
-    if (!spec) {
+    const std::optional<PortSpec> portSpec = PortSpec::parse(device);
+    if (!portSpec) {
         std::fprintf(stderr, "bench_link: %s is no port\n", qPrintable(device));
         return -1;
     }
-    const std::unique_ptr<SerialPort> port = makeSerialPort(*spec);
+    const std::unique_ptr<SerialPort> port = makeSerialPort(*portSpec);
     SerialPort& qt = *port;
     std::shared_ptr<TraceLog> log(trace, [](TraceLog*) {});
     TracingPort traced(qt, log);

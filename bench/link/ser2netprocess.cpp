@@ -3,7 +3,6 @@
 #include "tests/support/ser2netrig.h"
 
 #include <QFile>
-#include <QStandardPaths>
 
 #include <algorithm>
 #include <cstdio>
@@ -17,8 +16,7 @@ constexpr int kReadyMs = 5000;
 bool Ser2netProcess::start(const QStringList& devices)
 {
     if (devices.size() != 4) return false;
-    const QString program = QStandardPaths::findExecutable(
-        QStringLiteral("ser2net"), {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin")});
+    const QString program = testing::ser2netProgram();
     if (program.isEmpty()) {
         std::fputs("bench_link: ser2net is not installed\n", stderr);
         return false;
@@ -45,8 +43,7 @@ bool Ser2netProcess::start(const QStringList& devices)
     }
     const QString config = m_dir.filePath(QStringLiteral("ser2net.yaml"));
     QFile file(config);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    file.write(yaml);
+    if (!file.open(QIODevice::WriteOnly) || file.write(yaml) != yaml.size()) return false;
     file.close();
     // -n: in the foreground; -u: no lock files, which want a system folder.
     m_process.setProcessChannelMode(QProcess::MergedChannels);

@@ -66,6 +66,16 @@ inline bool acceptsWithin(int port, int msecs)
     return false;
 }
 
+// The ser2net program, empty when it is not installed. Debian puts it in /usr/sbin, which a
+// user's PATH may leave out.
+inline QString ser2netProgram()
+{
+    const QString found = QStandardPaths::findExecutable(QStringLiteral("ser2net"));
+    return !found.isEmpty() ? found
+                            : QStandardPaths::findExecutable(QStringLiteral("ser2net"),
+                                                             {QStringLiteral("/usr/sbin")});
+}
+
 class Ser2NetRig {
 public:
     explicit Ser2NetRig(const IndicatorImage& image) : meter(image), m_pty(meter) {}
@@ -76,7 +86,7 @@ public:
         if (m_serving.joinable()) m_serving.join();
     }
 
-    static bool installed() { return !QStandardPaths::findExecutable("ser2net").isEmpty(); }
+    static bool installed() { return !ser2netProgram().isEmpty(); }
 
     // The meter on its pseudo-terminal and ser2net in front of it; false with *error set.
     // `between` runs on the meter's thread between the bytes it answers.
@@ -107,7 +117,7 @@ public:
         // pid file: nothing of a system ser2net is touched.
         // It ends with the test, even one that crashes.
         m_server.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-        m_server.start(QStringLiteral("ser2net"),
+        m_server.start(ser2netProgram(),
                        {"-n", "-u", "-c", config, "-P", m_dir.filePath(QStringLiteral("pid"))});
         if (!m_server.waitForStarted(5000) || !acceptsWithin(rawPort, 5000) ||
             !acceptsWithin(rfc2217Port, 5000)) {

@@ -777,6 +777,7 @@ void TestMainWindow::gaugeLabelPicture()
     for (QLabel* label : {static_cast<QLabel*>(&cached), &plain}) {
         label->setAlignment(Qt::AlignCenter);
         label->setFixedSize(48, 24);
+        label->show(); // a label never shown is resized again at every grab
     }
     const auto check = [&](const char* text) {
         cached.setText(QString::fromLatin1(text));

@@ -123,6 +123,12 @@ void TestRealDialogs::actions_data()
         "AD");
     row("Compare with Meter: the read fails", viewer + QStringList{"edtnk:compareMeter"}, {idr},
         {"open: Open", "message: Comm timeout  4"}, "AU", "", "AU:1:stop");
+    // A network address the port window cannot use: said, and the window stays for another.
+    row("Comm: a bad network address typed",
+        {"-:gcomm", "enter:Portscrn:portPath:tcp://plc:0", "click:Portscrn:Command2"}, {},
+        {"message: \"tcp://plc:0\" is not a network address: write tcp://HOST:PORT or "
+         "rfc2217://HOST:PORT, with a port number from 1 to 65535."},
+        "");
     row("Save Retrieved", {"-:smetfile"}, {"%D/kept.idr"},
         {"save: Save Retrieved Indicator File", "message: %D/kept.idr saved."}, "kept.idr");
     row("Export CSV over the tank file opened", editor + QStringList{"atnkfrm:texport"},
@@ -205,7 +211,7 @@ void TestRealDialogs::actions()
             owner(1)->findChild<QPushButton*>(part[2])->click();
         } else if (part[0] == QLatin1String("enter")) {
             QVERIFY2(owner(1), failed(step).constData());
-            enter(owner(1), qPrintable(part[2]), part[3]);
+            enter(owner(1), qPrintable(part[2]), part.mid(3).join(u':'));
         } else if (part[0] == QLatin1String("row")) {
             QVERIFY2(owner(1), failed(step).constData());
             auto* list = owner(1)->findChild<QListWidget*>(part[2]);
